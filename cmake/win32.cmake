@@ -1,0 +1,49 @@
+# Win32 flavour: quillvex.exe, its plug-ins, and the tests that run under Wine.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 932")
+set(QVX_WIN_FLAGS -Wall -Wextra)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+
+add_library(qvx_core STATIC ${QVX_CORE_SOURCES})
+target_include_directories(qvx_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(qvx_core PRIVATE ${QVX_WIN_FLAGS})
+
+add_library(qvx_glue STATIC ${QVX_GLUE_SOURCES})
+target_link_libraries(qvx_glue PUBLIC qvx_core comdlg32 shell32 advapi32 gdi32 user32)
+target_compile_options(qvx_glue PRIVATE ${QVX_WIN_FLAGS})
+
+set(QVX_RESOURCES ${CMAKE_SOURCE_DIR}/src/res/quillvex.rc)
+set(QVX_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+add_executable(quillvex WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win32.cpp ${QVX_RESOURCES})
+target_link_libraries(quillvex PRIVATE qvx_glue)
+target_link_options(quillvex PRIVATE ${QVX_STATIC_LINK} -mwindows)
+set_target_properties(quillvex PROPERTIES OUTPUT_NAME quillvex RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+enable_testing()
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# The glue against the real platform: one test program, one CTest test.
+file(GLOB QVX_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+add_executable(qvx_win32_tests ${QVX_WIN32_TESTS} ${QVX_RESOURCES})
+target_link_libraries(qvx_win32_tests PRIVATE qvx_glue gtest gtest_main)
+target_link_options(qvx_win32_tests PRIVATE ${QVX_STATIC_LINK})
+target_compile_definitions(qvx_win32_tests PRIVATE
+  QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata")
+add_test(NAME win32_glue COMMAND qvx_win32_tests)
+set_tests_properties(win32_glue PROPERTIES TIMEOUT 600)
+
+# quillvex.exe as a user runs it.
+file(GLOB QVX_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+if(QVX_E2E_TESTS)
+  add_executable(qvx_e2e_tests ${QVX_E2E_TESTS})
+  target_link_libraries(qvx_e2e_tests PRIVATE qvx_core gtest gtest_main user32 gdi32)
+  target_link_options(qvx_e2e_tests PRIVATE ${QVX_STATIC_LINK})
+  target_compile_definitions(qvx_e2e_tests PRIVATE
+    QVX_EXE="Z:$<TARGET_FILE:quillvex>" QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata")
+  add_dependencies(qvx_e2e_tests quillvex)
+  add_test(NAME e2e COMMAND qvx_e2e_tests)
+  set_tests_properties(e2e PROPERTIES TIMEOUT 900)
+endif()

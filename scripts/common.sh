@@ -1,0 +1,108 @@
+# Shared set-up for ./run and ./test: packages, builds, a display and the Wine prefix.
+# Every step checks first, so a second run on a prepared machine costs seconds.
+
+QVX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QVX_BUILD=$QVX_ROOT/build
+export WINEPREFIX=$QVX_BUILD/wineprefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 \
+xvfb xauth xdotool x11-utils imagemagick googletest libgtest-dev libbenchmark-dev \
+clang libclang-rt-14-dev locales fonts-vlgothic"
+
+qvx_log() { printf '== %s\n' "$*" >&2; }
+
+qvx_missing_packages() {
+  local p missing=""
+  for p in $QVX_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
+  done
+  printf '%s' "$missing"
+}
+
+qvx_ensure_packages() {
+  local missing
+  missing=$(qvx_missing_packages)
+  if [ -n "$missing" ]; then
+    qvx_log "installing:$missing"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $QVX_PACKAGES >/dev/null
+  fi
+  if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen >/dev/null 2>&1 || true
+  fi
+}
+
+qvx_jobs() { nproc 2>/dev/null || echo 2; }
+
+# The native flavour: portable core, unit tests under sanitizers, fuzz targets.
+qvx_build_native() {
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/native" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=ON >/dev/null
+  cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)"
+}
+
+# Benchmarks are measured on a release build without sanitizers.
+qvx_build_release() {
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/release" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=OFF >/dev/null
+  cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target qvx_bench
+}
+
+# The win32 flavour: the program, its plug-ins and the Wine-run tests.
+qvx_build_win32() {
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/win32" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$QVX_ROOT/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$QVX_BUILD/win32" -j "$(qvx_jobs)"
+}
+
+QVX_OWN_XVFB=""
+qvx_ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+  local n
+  for n in 91 92 93 94 95 96 97 98 99; do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    QVX_OWN_XVFB=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return
+      sleep 0.1
+    done
+  done
+  echo "no virtual display could be started" >&2
+  return 1
+}
+
+qvx_ensure_wine() {
+  if [ ! -f "$WINEPREFIX/.qvx-ready" ]; then
+    qvx_log "creating the Wine prefix"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$QVX_BUILD"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    # A crashing test program must end, not wait in a crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.qvx-ready"
+  fi
+  # Keep the wineserver alive for the run so that every test program starts fast.
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+qvx_cleanup() {
+  if [ -n "$QVX_OWN_XVFB" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$QVX_OWN_XVFB" >/dev/null 2>&1 || true
+  fi
+}
