@@ -1,0 +1,176 @@
+#include "image/bmp_reader.h"
+
+#include <cstring>
+
+#include "image/le_bytes.h"
+#include "image/pixel.h"
+
+namespace {
+
+constexpr uint32_t kFileHeaderSize = 14;
+constexpr uint32_t kCoreHeaderSize = 12;
+constexpr uint32_t kV4HeaderSize = 108;
+
+// Reads count bytes; whatever the file could not supply is zeroed so that a short
+// colour table reads as black rather than as stale memory.
+uint32_t read_zero_filled(const FileInput& file, uint8_t* destination, uint32_t count) {
+  const uint32_t got = file.read(file.context, destination, count);
+  if (got < count) std::memset(destination + got, 0, count - got);
+  return got;
+}
+
+// Turns a core header (12 bytes, 16-bit dimensions) into the 40-byte layout in place.
+void widen_core_header(uint8_t* store) {
+  const uint16_t width = get_u16(store + 4);
+  const uint16_t height = get_u16(store + 6);
+  const uint16_t planes = get_u16(store + 8);
+  const uint16_t bit_count = get_u16(store + 10);
+  std::memset(store + 16, 0, 24);
+  put_u16(store + kBitCountField, bit_count);
+  put_u16(store + kPlanesField, planes);
+  put_u32(store + kHeightField, height);
+  put_u32(store + kWidthField, width);
+}
+
+// Core colour tables have 3-byte entries; spread them to 4 bytes from the last down.
+void widen_core_colours(uint8_t* table, uint32_t count) {
+  for (uint32_t i = count; i-- > 1;) {
+    std::memmove(table + 4 * i, table + 3 * i, 3);
+    table[4 * i + 3] = 0;
+  }
+  if (count > 0) table[3] = 0;
+}
+
+uint64_t absolute_height(int32_t height) {
+  return height < 0 ? uint64_t{0} - static_cast<int64_t>(height) : static_cast<uint64_t>(height);
+}
+
+}  // namespace
+
+void describe_picture(const uint8_t* store, PictureDescription& picture) {
+  picture.width = get_i32(store + kWidthField);
+  picture.height = static_cast<int32_t>(absolute_height(get_i32(store + kHeightField)));
+  picture.read_back = read_back_flag(store);
+}
+
+int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture) {
+  uint8_t file_header[kFileHeaderSize];
+  if (file.read(file.context, file_header, kFileHeaderSize) < kFileHeaderSize) return kReadNoFileHeader;
+  if (file_header[0] != 'B' || (file_header[1] != 'M' && file_header[1] != 'A')) return kReadNoSignature;
+
+  if (file.read(file.context, store, 4) < 4) return kReadNoInfoHeader;
+  const uint32_t header_size = get_u32(store);
+  picture.source_header_size = header_size;
+  put_u32(store + kHeaderSizeField, kStoreHeaderSize);
+  if (header_size == kCoreHeaderSize) {
+    if (file.read(file.context, store + 4, 8) < 8) return kReadNoInfoHeader;
+    widen_core_header(store);
+  } else if (header_size == kStoreHeaderSize || header_size == kV4HeaderSize) {
+    if (file.read(file.context, store + 4, 36) < 36) return kReadNoInfoHeader;
+  } else {
+    return kReadUnsupported;
+  }
+
+  // A negative width (and a height with no positive counterpart) describes no picture.
+  const int32_t width = get_i32(store + kWidthField);
+  const int32_t height = get_i32(store + kHeightField);
+  if (width < 0 || height == INT32_MIN) return kReadUnsupported;
+
+  const uint16_t bit_count = get_u16(store + kBitCountField);
+  const uint32_t compression = get_u32(store + kCompressionField);
+  uint64_t colour_count = get_u32(store + kColoursUsedField);
+  if (colour_count == 0 && bit_count < 16) colour_count = uint64_t{1} << bit_count;
+  if (get_u32(store + kColoursUsedField) == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
+
+  const uint64_t rows_bytes = ((static_cast<uint64_t>(width) * bit_count + 31) & ~uint64_t{31}) / 8 * absolute_height(height);
+  if (get_u32(store + kImageSizeField) == 0) {
+    if (rows_bytes > UINT32_MAX) return kReadTooLarge;
+    put_u32(store + kImageSizeField, static_cast<uint32_t>(rows_bytes));
+  }
+  const uint32_t image_size = get_u32(store + kImageSizeField);
+  const uint32_t mask_bytes = compression == kCompressionBitFields ? kMaskBytes : 0;
+
+  // Uncompressed rows are fetched directly, so the store always has room for all of
+  // them even when the header declares less.
+  uint64_t pixel_bytes = image_size;
+  if (compression == kCompressionNone || compression == kCompressionBitFields) {
+    const uint64_t needed = row_stride(static_cast<uint32_t>(width), bit_count) * absolute_height(height);
+    if (needed > pixel_bytes) pixel_bytes = needed;
+  }
+  const uint64_t offset_to_pixels = kStoreHeaderSize + mask_bytes + 4 * colour_count;
+  const uint64_t store_size = offset_to_pixels + pixel_bytes;
+  if (store_size > UINT32_MAX) return kReadTooLarge;
+
+  uint8_t* resized = resizer.resize(resizer.context, static_cast<uint32_t>(store_size));
+  if (resized == nullptr) return kReadTooLarge;
+  store = resized;
+  picture.mask_byte_count = mask_bytes;
+  picture.colour_count = static_cast<uint32_t>(colour_count);
+  picture.offset_to_pixels = static_cast<uint32_t>(offset_to_pixels);
+
+  if (mask_bytes != 0) read_zero_filled(file, store + kStoreHeaderSize, kMaskBytes);
+  // The file format puts the colour table (and otherwise the pixels) after the whole
+  // header, also a 108-byte one whose masks were just read from inside it.
+  if (header_size == kV4HeaderSize) file.seek(file.context, kFileHeaderSize + kV4HeaderSize);
+  if (colour_count != 0) {
+    uint8_t* table = store + kStoreHeaderSize + mask_bytes;
+    const uint32_t count = static_cast<uint32_t>(colour_count);
+    if (header_size == kCoreHeaderSize) {
+      read_zero_filled(file, table, 3 * count);
+      widen_core_colours(table, count);
+    } else {
+      read_zero_filled(file, table, 4 * count);
+    }
+  }
+
+  const uint32_t pixel_offset = get_u32(file_header + 10);
+  if (pixel_offset != 0) file.seek(file.context, pixel_offset);
+  const uint32_t wanted = static_cast<uint32_t>(pixel_bytes);
+  if (read_zero_filled(file, store + offset_to_pixels, wanted) < wanted) return kReadShortData;
+  return kReadOk;
+}
+
+namespace {
+
+struct MemoryFile {
+  const uint8_t* data;
+  size_t size;
+  size_t position;
+};
+
+uint32_t memory_read(void* context, uint8_t* destination, uint32_t count) {
+  auto* file = static_cast<MemoryFile*>(context);
+  const size_t left = file->position < file->size ? file->size - file->position : 0;
+  const uint32_t n = count < left ? count : static_cast<uint32_t>(left);
+  if (n > 0) std::memcpy(destination, file->data + file->position, n);
+  file->position += n;
+  return n;
+}
+
+void memory_seek(void* context, uint32_t offset) { static_cast<MemoryFile*>(context)->position = offset; }
+
+struct VectorStore {
+  std::vector<uint8_t>* bytes;
+  uint32_t max_size;
+};
+
+uint8_t* vector_resize(void* context, uint32_t size) {
+  auto* store = static_cast<VectorStore*>(context);
+  if (size > store->max_size) return nullptr;
+  store->bytes->resize(size);
+  return store->bytes->data();
+}
+
+}  // namespace
+
+int read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
+                         PictureDescription& picture, uint32_t max_store) {
+  MemoryFile file{data, size, 0};
+  VectorStore vector_store{&store, max_store};
+  if (store.size() < kInitialStoreSize) store.resize(kInitialStoreSize);
+  uint8_t* locked = store.data();
+  const int code = read_bmp(FileInput{&file, memory_read, memory_seek}, StoreResizer{&vector_store, vector_resize},
+                            locked, picture);
+  if (code == kReadOk) describe_picture(store.data(), picture);
+  return code;
+}

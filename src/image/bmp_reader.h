@@ -1,0 +1,52 @@
+// Reading a BMP file (file header, 12-, 40- or 108-byte info header, masks,
+// colour table, pixel data) straight into the store.
+#ifndef QVX_BMP_READER_H
+#define QVX_BMP_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "image/picture.h"
+
+// Result codes shared by the file reader and the plug-in reader.
+enum ReadCode : int {
+  kReadOk = 0,
+  kReadCantOpen = 1,
+  kReadNoFileHeader = 2,
+  kReadNotBitmap = 3,
+  kReadNoInfoHeader = 4,
+  kReadUnsupported = 5,
+  kReadTooLarge = 6,
+  kReadShortData = 7,
+  kReadNoSignature = -1,  // not a BMP file: the plug-in reader takes over
+};
+
+// Where the file bytes come from: sequential reads and absolute seeks.
+struct FileInput {
+  void* context;
+  uint32_t (*read)(void* context, uint8_t* destination, uint32_t count);  // bytes actually read
+  void (*seek)(void* context, uint32_t offset);                            // from the start of the file
+};
+
+// How the store grows. resize returns the locked, resized store, or null when the
+// block can't be resized; the previous block is then kept (and left unlocked).
+struct StoreResizer {
+  void* context;
+  uint8_t* (*resize)(void* context, uint32_t size);
+};
+
+// Reads a BMP file into the store. `store` is the locked store (at least 40 bytes)
+// and is updated when the block moves. Fills offset to pixels, mask byte count,
+// colour count and source header size. Returns a ReadCode.
+int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture);
+
+// Sets width, height and read-back flag from a filled store header.
+void describe_picture(const uint8_t* store, PictureDescription& picture);
+
+// Reads a BMP file held in memory into a byte vector used as the store, refusing
+// stores above max_store bytes as the platform would refuse an allocation.
+int read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
+                         PictureDescription& picture, uint32_t max_store = 256u << 20);
+
+#endif

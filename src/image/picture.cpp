@@ -1,0 +1,10 @@
+#include "image/picture.h"
+
+#include "image/le_bytes.h"
+
+uint32_t read_back_flag(const uint8_t* store) {
+  uint32_t flag = get_u32(store + kCompressionField);
+  if (flag == kCompressionBitFields) flag = 0;
+  if (flag == 0 && get_u16(store + kBitCountField) == 0) flag = 0xFFFF;
+  return flag;
+}

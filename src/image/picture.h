@@ -1,0 +1,51 @@
+// The current picture: the packed device-independent bitmap in the store block
+// (40-byte header, optional masks, colour table, rows) and its description.
+#ifndef QVX_PICTURE_H
+#define QVX_PICTURE_H
+
+#include <cstdint>
+
+// Byte offsets of the store header fields (the BITMAPINFOHEADER layout).
+enum StoreField : uint32_t {
+  kHeaderSizeField = 0,
+  kWidthField = 4,
+  kHeightField = 8,
+  kPlanesField = 12,
+  kBitCountField = 14,
+  kCompressionField = 16,
+  kImageSizeField = 20,
+  kXResolutionField = 24,
+  kYResolutionField = 28,
+  kColoursUsedField = 32,
+  kColoursImportantField = 36,
+};
+
+constexpr uint32_t kStoreHeaderSize = 40;
+constexpr uint32_t kMaskBytes = 12;
+constexpr uint32_t kInitialStoreSize = 1064;  // header and 256 colour entries
+
+enum Compression : uint32_t {
+  kCompressionNone = 0,
+  kCompressionRle8 = 1,
+  kCompressionRle4 = 2,
+  kCompressionBitFields = 3,
+  kCompressionJpeg = 4,
+  kCompressionPng = 5,
+};
+
+// What the program knows about the picture in the store besides the store itself.
+struct PictureDescription {
+  int32_t width = 0;   // the header's width
+  int32_t height = 0;  // absolute value of the header's height
+  uint32_t offset_to_pixels = 0;
+  uint32_t mask_byte_count = 0;
+  uint32_t colour_count = 0;
+  uint32_t source_header_size = 0;
+  uint32_t read_back = 0;  // nonzero: pixels come from the platform's decoding
+};
+
+// Returns the read-back flag for a store header: the compression code, bit-fields
+// counting as none, and 0xFFFF for an uncompressed picture without a bit count.
+uint32_t read_back_flag(const uint8_t* store);
+
+#endif

@@ -1,0 +1,198 @@
+#include "image/pixel.h"
+
+#include "image/le_bytes.h"
+
+namespace {
+
+// Colour-table entry i as 0xRRGGBB; an index past the table reads black.
+uint32_t table_colour(const uint8_t* store, const PictureDescription& picture, uint32_t index) {
+  if (index >= picture.colour_count) return 0;
+  return get_u32(store + kStoreHeaderSize + 4 * index) & 0xFFFFFF;
+}
+
+struct Masks {
+  uint32_t red, green, blue;
+  int red_top, green_top, blue_top;
+};
+
+Masks read_masks(const uint8_t* store) {
+  Masks m;
+  m.red = get_u32(store + kStoreHeaderSize);
+  m.green = get_u32(store + kStoreHeaderSize + 4);
+  m.blue = get_u32(store + kStoreHeaderSize + 8);
+  m.red_top = top_bit(m.red);
+  m.green_top = top_bit(m.green);
+  m.blue_top = top_bit(m.blue);
+  return m;
+}
+
+// Shifts left for a non-negative amount, right for a negative one; the usual
+// layouts never need the other direction, which then still stays defined.
+uint32_t shift_by(uint32_t v, int amount) {
+  if (amount >= 32 || amount <= -32) return 0;
+  return amount >= 0 ? v << amount : v >> -amount;
+}
+
+uint32_t masked16(uint32_t v, const Masks& m) {
+  return shift_by(v & m.blue, 7 - m.blue_top) + shift_by(v & m.green, 15 - m.green_top) +
+         shift_by(v & m.red, 23 - m.red_top);
+}
+
+uint32_t masked32(uint32_t v, const Masks& m) {
+  return (shift_by(v & m.blue, 7 - m.blue_top) & 0xFF) + (shift_by(v & m.green, 15 - m.green_top) & 0xFF00) +
+         (shift_by(v & m.red, 23 - m.red_top) & 0xFF0000);
+}
+
+uint32_t plain16(uint32_t v) { return ((v & 0x1F) << 3) + ((v & 0x3E0) << 6) + ((v & 0x7C00) << 9); }
+
+// The 1-bit rule: only the order of the two entries' luminances matters.
+bool set_bit_is_white(const uint8_t* store, const PictureDescription& picture) {
+  return luminance(table_colour(store, picture, 0)) < luminance(table_colour(store, picture, 1));
+}
+
+const uint8_t* row_address(const uint8_t* store, const PictureDescription& picture, uint16_t bit_count,
+                           int32_t row) {
+  const uint64_t stride = row_stride(static_cast<uint32_t>(picture.width), bit_count);
+  return store + picture.offset_to_pixels + stride * static_cast<uint64_t>(row);
+}
+
+}  // namespace
+
+int top_bit(uint32_t mask) {
+  int top = 0;
+  for (int bit = 31; bit > 0; --bit) {
+    if (mask & (1u << bit)) {
+      top = bit;
+      break;
+    }
+  }
+  return top;
+}
+
+uint64_t row_stride(uint32_t width, uint16_t bit_count) {
+  const uint64_t w = width;
+  switch (bit_count) {
+    case 1: return ((w + 31) >> 5) * 4;
+    case 2: return ((w + 15) >> 4) * 4;
+    case 4: return ((w + 7) >> 3) * 4;
+    case 8: return (w + 3) & ~uint64_t{3};
+    case 16: return ((w + 1) >> 1) * 4;
+    case 24: return (3 * w + 3) & ~uint64_t{3};
+    case 32: return 4 * w;
+    default: return 0;
+  }
+}
+
+uint32_t fetch_pixel(const uint8_t* store, const PictureDescription& picture, int32_t x, int32_t row) {
+  const uint16_t bit_count = get_u16(store + kBitCountField);
+  const uint8_t* line = row_address(store, picture, bit_count, row);
+  const uint32_t ux = static_cast<uint32_t>(x);
+  switch (bit_count) {
+    case 1: {
+      const bool bit = (line[ux >> 3] >> (7 - (ux & 7))) & 1;
+      return bit == set_bit_is_white(store, picture) ? 0xFFFFFF : 0;
+    }
+    case 2: return table_colour(store, picture, (line[ux >> 2] >> (6 - 2 * (ux & 3))) & 3);
+    case 4: return table_colour(store, picture, (ux & 1) ? line[ux >> 1] & 0x0F : line[ux >> 1] >> 4);
+    case 8: return table_colour(store, picture, line[ux]);
+    case 16: {
+      const uint32_t v = get_u16(line + 2 * ux);
+      return picture.mask_byte_count == kMaskBytes ? masked16(v, read_masks(store)) : plain16(v);
+    }
+    case 24: return line[3 * ux] | (line[3 * ux + 1] << 8) | (static_cast<uint32_t>(line[3 * ux + 2]) << 16);
+    case 32: {
+      const uint32_t v = get_u32(line + 4 * ux);
+      return picture.mask_byte_count == kMaskBytes ? masked32(v, read_masks(store)) : v;
+    }
+    default: return 0;
+  }
+}
+
+namespace {
+
+// Per-channel luminance weights, so a pixel costs three loads and one division.
+struct LumaTables {
+  uint32_t r[256], g[256], b[256];
+  LumaTables() {
+    for (uint32_t i = 0; i < 256; ++i) {
+      r[i] = 299 * i;
+      g[i] = 587 * i;
+      b[i] = 114 * i;
+    }
+  }
+};
+const LumaTables kLuma;
+
+inline uint8_t luma_rgb(uint32_t r, uint32_t g, uint32_t b) {
+  return static_cast<uint8_t>((kLuma.r[r] + kLuma.g[g] + kLuma.b[b]) / 1000);
+}
+
+void index_row(const uint8_t* store, const PictureDescription& picture, const uint8_t* line, uint16_t bit_count,
+               int32_t width, uint8_t* out) {
+  uint8_t table[16];
+  const uint32_t entries = 1u << bit_count;
+  for (uint32_t i = 0; i < entries; ++i) table[i] = static_cast<uint8_t>(luminance(table_colour(store, picture, i)));
+  const int shift_per_pixel = bit_count;
+  const int per_byte = 8 / bit_count;
+  const uint32_t mask = entries - 1;
+  for (int32_t x = 0; x < width; ++x) {
+    const uint8_t byte = line[x / per_byte];
+    const int shift = 8 - shift_per_pixel * (x % per_byte + 1);
+    out[x] = table[(byte >> shift) & mask];
+  }
+}
+
+void one_bit_row(const uint8_t* store, const PictureDescription& picture, const uint8_t* line, int32_t width,
+                 uint8_t* out) {
+  const uint8_t set = set_bit_is_white(store, picture) ? 255 : 0;
+  const uint8_t clear = static_cast<uint8_t>(255 - set);
+  for (int32_t x = 0; x < width; ++x) out[x] = ((line[x >> 3] >> (7 - (x & 7))) & 1) ? set : clear;
+}
+
+}  // namespace
+
+void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out) {
+  for (int32_t x = 0; x < count; ++x) {
+    const uint32_t c = colours[x];
+    out[x] = luma_rgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+  }
+}
+
+void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out) {
+  const uint16_t bit_count = get_u16(store + kBitCountField);
+  const int32_t width = picture.width;
+  const uint8_t* line = row_address(store, picture, bit_count, row);
+  switch (bit_count) {
+    case 1: one_bit_row(store, picture, line, width, out); return;
+    case 2:
+    case 4: index_row(store, picture, line, bit_count, width, out); return;
+    case 8: {
+      uint8_t table[256];
+      for (uint32_t i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(luminance(table_colour(store, picture, i)));
+      for (int32_t x = 0; x < width; ++x) out[x] = table[line[x]];
+      return;
+    }
+    case 16:
+      if (picture.mask_byte_count == kMaskBytes) {
+        const Masks m = read_masks(store);
+        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(luminance(masked16(get_u16(line + 2 * x), m)));
+      } else {
+        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(luminance(plain16(get_u16(line + 2 * x))));
+      }
+      return;
+    case 24:
+      for (int32_t x = 0; x < width; ++x, line += 3) out[x] = luma_rgb(line[2], line[1], line[0]);
+      return;
+    case 32:
+      if (picture.mask_byte_count == kMaskBytes) {
+        const Masks m = read_masks(store);
+        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(luminance(masked32(get_u32(line + 4 * x), m)));
+      } else {
+        for (int32_t x = 0; x < width; ++x, line += 4) out[x] = luma_rgb(line[2], line[1], line[0]);
+      }
+      return;
+    default:
+      for (int32_t x = 0; x < width; ++x) out[x] = 0;
+      return;
+  }
+}

@@ -1,0 +1,3 @@
+#include "mono/random_source.h"
+
+RandomSource g_random;

@@ -1,0 +1,20 @@
+// The one random generator the conversion and both panes draw from. It starts at 1
+// in every process and is never re-seeded, so a batch run is fully determined.
+#ifndef QVX_RANDOM_SOURCE_H
+#define QVX_RANDOM_SOURCE_H
+
+#include <cstdint>
+
+struct RandomSource {
+  uint32_t state = 1;
+};
+
+// Returns the next value 0..32767.
+inline int draw_random(RandomSource& random) {
+  random.state = random.state * 22695477u + 1u;
+  return static_cast<int>((random.state >> 16) & 0x7FFF);
+}
+
+extern RandomSource g_random;
+
+#endif
