@@ -1,0 +1,40 @@
+// The command line: splitting it into words and scanning the start-up options.
+#ifndef QVX_COMMAND_LINE_H
+#define QVX_COMMAND_LINE_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+constexpr int kMaxCommandWords = 15;
+
+// Returns true for the first byte of a Shift-JIS double-byte character.
+bool is_shift_jis_lead_byte(unsigned char c);
+
+// Returns the words of the whole command line (the program's path first), at most
+// kMaxCommandWords, with quoting removed. An empty or null line gives no words.
+std::vector<std::string> split_command_line(const char* line);
+
+struct StartOptions {
+  int arrangement = 202;      // 203 after /V
+  int initial_density = 127;  // density option, limited to 0..254
+  std::string file;           // the file word; may exceed the 260-byte file-name buffer
+  bool batch = false;         // /O
+  int mode = 0;               // 0 Letter (/M), 1 photo Hard (/H), 2 photo Soft (/S)
+  bool invert = false;        // /R
+};
+
+// Scans viewer, density, file, batch, mode and invert options, each at most once
+// and in that order, from word 1; returns the index of the first word not consumed.
+size_t scan_options(const std::vector<std::string>& words, StartOptions& options);
+
+// Consumes an optional mode option then an optional invert option from index;
+// returns the next index.
+size_t scan_mode_and_invert(const std::vector<std::string>& words, size_t index, StartOptions& options);
+
+// Consumes the batch conversion's optional output name (a word not beginning with
+// '/'; output stays empty without one), then mode and invert again; returns the next index.
+size_t scan_batch_output(const std::vector<std::string>& words, size_t index, StartOptions& options,
+                         std::string& output);
+
+#endif

@@ -1,0 +1,42 @@
+#include "app/file_dialogs_win32.h"
+
+#include <commdlg.h>
+
+#include "app/app_texts.h"
+#include "app/frame_win32.h"
+#include "app/settings_win32.h"
+
+namespace {
+
+// One description serves both dialogs, cleared and filled anew for each use.
+OPENFILENAMEA g_dialog;
+
+void fill_dialog(HWND frame, DWORD flags) {
+  ZeroMemory(&g_dialog, sizeof g_dialog);
+  g_dialog.lStructSize = 76;  // the record as the oldest platforms know it
+  g_dialog.hwndOwner = frame;
+  g_dialog.lpstrFilter = g_frame.japanese ? kJaFileFilter : kEnFileFilter;
+  g_dialog.nFilterIndex = 1;
+  g_dialog.lpstrFile = g_frame.file_name;
+  g_dialog.nMaxFile = kFileNameSize;
+  g_dialog.lpstrFileTitle = g_frame.file_title;
+  g_dialog.nMaxFileTitle = kFileTitleSize;
+  g_dialog.Flags = flags;
+}
+
+}  // namespace
+
+bool ask_open_file(HWND frame) {
+  g_frame.file_name[0] = 0;
+  g_frame.file_name_too_long = false;
+  fill_dialog(frame, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
+  return GetOpenFileNameA(&g_dialog) != 0;
+}
+
+bool ask_save_file(HWND frame) {
+  lstrcpynA(g_frame.file_name, g_frame.file_title, kFileNameSize);
+  g_frame.file_name_too_long = false;
+  fill_dialog(frame, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY);
+  if (platform_4_or_later() && query_shell_extension() != 0) g_dialog.lpstrDefExt = "BMP";
+  return GetSaveFileNameA(&g_dialog) != 0;
+}

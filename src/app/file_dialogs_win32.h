@@ -1,0 +1,13 @@
+// The Open and Save As dialogs.
+#ifndef QVX_FILE_DIALOGS_WIN32_H
+#define QVX_FILE_DIALOGS_WIN32_H
+
+#include <windows.h>
+
+// Asks for a picture to open; true with the path in the current file name.
+bool ask_open_file(HWND frame);
+
+// Asks for a file to save to; true with the path in the current file name.
+bool ask_save_file(HWND frame);
+
+#endif

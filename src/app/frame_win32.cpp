@@ -1,0 +1,230 @@
+#include "app/frame_win32.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/app_texts.h"
+#include "app/control_bar_win32.h"
+#include "app/file_dialogs_win32.h"
+#include "app/keyboard.h"
+#include "app/scroll_win32.h"
+#include "image/open_picture_win32.h"
+#include "image/store_win32.h"
+#include "mono/clipboard_copy_win32.h"
+#include "mono/conversion.h"
+#include "mono/result_win32.h"
+#include "res/resource_ids.h"
+
+FrameState g_frame;
+
+// Creation and destruction.
+static void on_nc_create(HWND window);
+static void on_create(HWND window);
+static void on_destroy(HWND window);
+// Input.
+static void on_command(HWND window, int id);
+static void on_key_down(HWND window, int virtual_key);
+static void on_drop_files(HWND window, HDROP drop);
+// Palette.
+static LRESULT realize_display_palette(HWND window);
+
+const char* load_string(int id) {
+  g_frame.string_buffer[0] = 0;
+  LoadStringA(g_frame.instance, static_cast<UINT>(id), g_frame.string_buffer, kScratchSize);
+  return g_frame.string_buffer;
+}
+
+bool set_file_name(const char* text) {
+  const size_t length = std::strlen(text);
+  g_frame.file_name_too_long = length >= kFileNameSize;
+  lstrcpynA(g_frame.file_name, text, kFileNameSize);
+  return !g_frame.file_name_too_long;
+}
+
+int current_density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
+
+static void on_nc_create(HWND window) { g_frame.menu = GetMenu(window); }
+
+static void on_create(HWND window) {
+  HDC dc = GetDC(window);
+  g_frame.palette_display = GetDeviceCaps(dc, SIZEPALETTE) > 20;
+  ReleaseDC(window, dc);
+  HMENU menu = GetMenu(window);
+  if (g_conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
+  const int mode_item = g_conversion.mode == kModePhotoHard   ? IDM_PHOTO_HARD
+                        : g_conversion.mode == kModePhotoSoft ? IDM_PHOTO_SOFT
+                                                              : IDM_LETTER;
+  CheckMenuItem(menu, mode_item, MF_BYCOMMAND | MF_CHECKED);
+  create_store();
+  create_result_block();
+  DragAcceptFiles(window, TRUE);
+}
+
+static void on_destroy(HWND window) {
+  DragAcceptFiles(window, FALSE);
+  clean_up_picture();
+  if (g_frame.bar_font) {
+    DeleteObject(g_frame.bar_font);
+    g_frame.bar_font = nullptr;
+  }
+  free_store();
+  free_result_block();
+  PostQuitMessage(0);
+}
+
+static int mode_item(int mode) {
+  return mode == kModePhotoHard ? IDM_PHOTO_HARD : mode == kModePhotoSoft ? IDM_PHOTO_SOFT : IDM_LETTER;
+}
+
+static void choose_mode(HWND window, int item) {
+  const int mode = item == IDM_PHOTO_HARD ? kModePhotoHard : item == IDM_PHOTO_SOFT ? kModePhotoSoft : kModeLetter;
+  if (mode == g_conversion.mode) return;
+  CheckMenuItem(g_frame.menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
+  g_conversion.mode = mode;
+  CheckMenuItem(g_frame.menu, mode_item(mode), MF_BYCOMMAND | MF_CHECKED);
+  if (!g_conversion.fast && g_picture.loaded) convert(window);
+  InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+}
+
+static void toggle_fast_mode(HWND window) {
+  if (g_conversion.fast) {
+    CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_UNCHECKED);
+    g_conversion.fast = false;
+    if (g_picture.loaded) convert(window);
+    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  } else {
+    CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
+    g_conversion.fast = true;
+  }
+}
+
+static void invert_result(HWND window) {
+  if (g_picture.loaded) {
+    g_conversion.invert = !g_conversion.invert;
+    if (!g_conversion.fast) convert(window);
+    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  }
+  SetFocus(window);
+}
+
+static void arrange_windows(int arrangement) {
+  g_frame.arrangement = arrangement;
+  if (arrangement == IDM_VIEWER) {
+    CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
+    g_conversion.fast = true;
+  }
+  place_panes();
+}
+
+static void open_help(HWND window) {
+  if (platform_4_or_later()) {
+    char* path = g_frame.scratch;
+    const DWORD length = GetModuleFileNameA(nullptr, path, kScratchSize);
+    if (length == 0 || length >= kScratchSize) path[0] = 0;
+    char* extension = std::strstr(path, ".EXE");
+    if (extension && static_cast<size_t>(extension - path) + 5 <= kScratchSize) {
+      std::memcpy(extension, ".HLP", 5);
+    } else {
+      lstrcpynA(path, "QUILLVEX.HLP", kScratchSize);
+    }
+    WinHelpA(window, path, HELP_CONTENTS, 0);
+  } else {
+    WinHelpA(window, "quillvex.hlp", HELP_CONTENTS, 0);
+  }
+}
+
+static void on_command(HWND window, int id) {
+  switch (id) {
+    case IDM_ZOOM_IN:
+    case IDM_ZOOM_OUT: SetFocus(window); break;
+    case IDM_INVERT: invert_result(window); break;
+    case IDM_ABOUT: DialogBoxParamA(g_frame.instance, "ABOUT", window, nullptr, 0); break;
+    case IDM_INFO: DialogBoxParamA(g_frame.instance, "InfoBox", window, nullptr, 0); break;
+    case IDM_OPEN:
+      if (ask_open_file(window)) open_picture(window, false);
+      break;
+    case IDM_SAVE_AS:
+      if (ask_save_file(window)) save_result(window);
+      break;
+    case IDM_EXIT: DestroyWindow(window); break;
+    case IDM_HELP: open_help(window); break;
+    case IDM_COPY: copy_result(window); break;
+    case IDM_PASTE: open_picture(window, true); break;
+    case IDM_CASCADE:
+    case IDM_HORIZONTAL:
+    case IDM_TILE:
+    case IDM_VIEWER: arrange_windows(id); break;
+    case IDM_LETTER:
+    case IDM_PHOTO_HARD:
+    case IDM_PHOTO_SOFT: choose_mode(window, id); break;
+    case IDM_FAST: toggle_fast_mode(window); break;
+    default: MessageBoxA(window, kJaUnknownCommand, "QUILLVEX", MB_OK | MB_ICONASTERISK); break;
+  }
+}
+
+static void on_key_down(HWND window, int virtual_key) {
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  const KeyAction action = map_key(virtual_key, shift, ctrl, g_frame.settings.keymode);
+  switch (action.kind) {
+    case kKeyCommand: SendMessageA(window, WM_COMMAND, static_cast<WPARAM>(action.value), 0); break;
+    case kKeyDensity:
+      SendMessageA(g_frame.controls[kDensityBar], WM_KEYDOWN, static_cast<WPARAM>(action.value), 0);
+      SendMessageA(g_frame.controls[kDensityBar], WM_KEYUP, static_cast<WPARAM>(action.value), 0);
+      break;
+    case kKeyScrollVert: SendMessageA(window, WM_VSCROLL, static_cast<WPARAM>(action.value), 0); break;
+    case kKeyScrollHorz: SendMessageA(window, WM_HSCROLL, static_cast<WPARAM>(action.value), 0); break;
+    default: break;
+  }
+}
+
+static void on_drop_files(HWND window, HDROP drop) {
+  if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+    char path[kFileNameSize];
+    DragQueryFileA(drop, 0, path, kFileNameSize);
+    set_file_name(path);
+    open_picture(window, false);
+  }
+  DragFinish(drop);
+}
+
+static LRESULT realize_display_palette(HWND window) {
+  if (!g_frame.palette_display || !g_picture.loaded || !g_picture.display_palette) return 0;
+  HDC dc = GetDC(window);
+  HPALETTE previous = SelectPalette(dc, g_picture.display_palette, FALSE);
+  const UINT realized = RealizePalette(dc);
+  if (previous) SelectPalette(dc, previous, FALSE);
+  ReleaseDC(window, dc);
+  if (realized > 0) repaint_source_pane();
+  return static_cast<LRESULT>(realized);
+}
+
+LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_NCCREATE:
+      on_nc_create(window);
+      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_CREATE: on_create(window); return 0;
+    case WM_DESTROY: on_destroy(window); return 0;
+    case WM_SIZE:
+      if (g_frame.windows_created) place_panes();
+      return 0;
+    case WM_PAINT:
+      if (newer_platform() && g_frame.windows_created) recompute_bar_metrics();
+      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_KEYDOWN: on_key_down(window, static_cast<int>(wparam)); return 0;
+    case WM_COMMAND: on_command(window, LOWORD(wparam)); return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      on_scroll(window, message == WM_HSCROLL ? SB_HORZ : SB_VERT, reinterpret_cast<HWND>(lparam), LOWORD(wparam),
+                static_cast<short>(HIWORD(wparam)));
+      return 0;
+    case WM_DROPFILES: on_drop_files(window, reinterpret_cast<HDROP>(wparam)); return 0;
+    case WM_PALETTECHANGED:
+      if (reinterpret_cast<HWND>(wparam) == window || reinterpret_cast<HWND>(wparam) == g_frame.source_pane) return 0;
+      return realize_display_palette(window);
+    case WM_QUERYNEWPALETTE: return realize_display_palette(window);
+    default: return DefWindowProcA(window, message, wparam, lparam);
+  }
+}

@@ -1,0 +1,65 @@
+// The frame state every part of the program reads, and the frame's entry points.
+#ifndef QVX_FRAME_WIN32_H
+#define QVX_FRAME_WIN32_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/control_bar.h"
+#include "app/settings.h"
+
+constexpr int kFileNameSize = 260;
+constexpr int kFileTitleSize = 256;
+constexpr int kScratchSize = 256;
+
+struct FrameState {
+  HWND frame = nullptr;
+  HWND source_pane = nullptr;
+  HWND result_pane = nullptr;
+  HWND controls[kBarControlCount] = {};
+  HMENU menu = nullptr;
+  HINSTANCE instance = nullptr;
+  HFONT bar_font = nullptr;
+  unsigned short version = 0;  // major * 256 + minor
+  bool japanese = false;
+  int screen_depth = 0;
+  int text_height = 0;
+  int average_char_width = 0;
+  BarMetrics metrics;
+  Settings settings;
+  char settings_path[kFileNameSize] = {};
+  int arrangement = 202;
+  int initial_density = 127;
+  bool windows_created = false;
+  bool palette_display = false;
+  std::vector<std::string> words;
+  char file_name[kFileNameSize] = {};
+  bool file_name_too_long = false;  // a command-line file that doesn't fit: opened as unreadable
+  char file_title[kFileTitleSize] = {};
+  char scratch[kScratchSize] = {};
+  char string_buffer[kScratchSize] = {};
+};
+
+extern FrameState g_frame;
+
+// Returns true on platform 3.95 and later (version number above 862).
+inline bool newer_platform() { return g_frame.version > 862; }
+// Returns true on platform 4.0 and later.
+inline bool platform_4_or_later() { return g_frame.version >= 1024; }
+// Returns true before platform 3.10.
+inline bool platform_before_3_10() { return g_frame.version < 778; }
+
+// Returns the English string-table text of id in the shared 256-byte buffer.
+const char* load_string(int id);
+
+// Copies text into the current file name; false (and flags the name unreadable) when it doesn't fit.
+bool set_file_name(const char* text);
+
+// Returns the density scroll bar's position: the threshold base.
+int current_density();
+
+LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+#endif

@@ -1,0 +1,73 @@
+// Small RAII guards for platform resources, so that every early return releases them.
+#ifndef QVX_GUARDS_WIN32_H
+#define QVX_GUARDS_WIN32_H
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Shows the wait cursor for the guard's lifetime and restores the previous one.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+// A window's device context, released at the end of the scope.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// A lock on a movable global block.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL block) : block_(block), bytes_(static_cast<uint8_t*>(GlobalLock(block))) {}
+  ~GlobalLockGuard() {
+    if (bytes_) GlobalUnlock(block_);
+  }
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  uint8_t* get() const { return bytes_; }
+
+ private:
+  HGLOBAL block_;
+  uint8_t* bytes_;
+};
+
+// A file opened with the simple file calls, closed at the end of the scope.
+class SimpleFile {
+ public:
+  explicit SimpleFile(HFILE file) : file_(file) {}
+  ~SimpleFile() {
+    if (file_ != HFILE_ERROR) _lclose(file_);
+  }
+  SimpleFile(const SimpleFile&) = delete;
+  SimpleFile& operator=(const SimpleFile&) = delete;
+  HFILE get() const { return file_; }
+  bool ok() const { return file_ != HFILE_ERROR; }
+  void close() {
+    if (file_ != HFILE_ERROR) _lclose(file_);
+    file_ = HFILE_ERROR;
+  }
+
+ private:
+  HFILE file_;
+};
+
+#endif

@@ -1,0 +1,97 @@
+#include "app/scroll_win32.h"
+
+#include <cstdio>
+
+#include "app/frame_win32.h"
+#include "app/view_state.h"
+#include "image/store_win32.h"
+#include "mono/conversion.h"
+#include "mono/result_win32.h"
+
+namespace {
+
+void on_density_scroll(HWND frame, HWND bar, int code, int thumb) {
+  const int current = GetScrollPos(bar, SB_CTL);
+  int next = current + density_step(code, thumb, current);
+  if (next < 0) next = 0;
+  if (next > 254) next = 254;
+  if (next != current) {
+    SetScrollPos(bar, SB_CTL, next, TRUE);
+    std::snprintf(g_frame.scratch, sizeof g_frame.scratch, "%3d", next);
+    HWND label = g_frame.controls[kDensityLabel];
+    SetWindowTextA(label, g_frame.scratch);
+    InvalidateRect(label, nullptr, TRUE);
+  }
+  if (code == kEndScroll) {
+    if (!g_conversion.fast && g_picture.loaded) convert(frame);
+    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  }
+}
+
+void scroll_panes(HWND frame, int bar, int code, int thumb) {
+  const int current = GetScrollPos(frame, bar);
+  int minimum = 0, range_max = 0;
+  GetScrollRange(frame, bar, &minimum, &range_max);
+  const int maximum = bar == SB_VERT ? g_view.max_y : range_max;
+  int next = current + scroll_step(code, maximum, 0, thumb, current, g_view.zoom_factor);
+  if (next < 0) next = 0;
+  if (next > maximum) next = maximum;
+  if (next == current) return;
+  if (g_frame.arrangement == 200) {
+    repaint_source_pane();
+    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  } else {
+    const int dx = bar == SB_HORZ ? current - next : 0;
+    const int dy = bar == SB_VERT ? current - next : 0;
+    ScrollWindow(g_frame.source_pane, dx, dy, nullptr, nullptr);
+    ScrollWindow(g_frame.result_pane, dx, dy, nullptr, nullptr);
+  }
+  SetScrollPos(frame, bar, next, TRUE);
+  (bar == SB_VERT ? g_view.scroll_y : g_view.scroll_x) = next;
+}
+
+}  // namespace
+
+void repaint_source_pane() {
+  if (g_frame.arrangement != 200) {
+    InvalidateRect(g_frame.source_pane, nullptr, TRUE);
+    return;
+  }
+  // The cascaded result pane covers all but a 29-pixel strip on the left and the top.
+  RECT client;
+  GetClientRect(g_frame.source_pane, &client);
+  RECT left = {0, 0, 29, client.bottom};
+  RECT top = {0, 0, client.right, 29};
+  InvalidateRect(g_frame.source_pane, &left, TRUE);
+  InvalidateRect(g_frame.source_pane, &top, TRUE);
+}
+
+void update_scroll_ranges(HWND pane) {
+  if (g_view.range_guard != 1) return;
+  g_view.range_guard = 2;
+  HWND frame = g_frame.frame;
+  RECT client;
+  GetClientRect(pane, &client);
+  for (int pass = 0; pass < 2; ++pass) {
+    g_view.max_y = scroll_maximum(g_picture.description.height, g_view.zoom_factor, client.bottom);
+    g_view.max_x = scroll_maximum(g_picture.description.width, g_view.zoom_factor, client.right);
+    if (g_view.scroll_x > g_view.max_x) g_view.scroll_x = g_view.max_x;
+    if (g_view.scroll_y > g_view.max_y) g_view.scroll_y = g_view.max_y;
+    if (GetScrollPos(frame, SB_VERT) > g_view.max_y || GetScrollPos(frame, SB_HORZ) > g_view.max_x) {
+      repaint_source_pane();
+      InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+    }
+    SetScrollRange(frame, SB_VERT, 0, g_view.max_y, TRUE);
+    SetScrollRange(frame, SB_HORZ, 0, g_view.max_x, TRUE);
+    GetClientRect(pane, &client);
+  }
+  g_view.range_guard = 1;
+}
+
+void on_scroll(HWND frame, int bar, HWND control, int code, int position) {
+  if (control == nullptr) {
+    scroll_panes(frame, bar, code, position);
+  } else if (control == g_frame.controls[kDensityBar]) {
+    on_density_scroll(frame, control, code, position);
+  }
+}

@@ -1,0 +1,64 @@
+#include "image/bmp_file_win32.h"
+
+#include "app/frame_win32.h"
+#include "app/guards_win32.h"
+#include "image/bmp_reader.h"
+#include "image/plugin_reader_win32.h"
+#include "image/store_win32.h"
+
+namespace {
+
+uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
+  const HFILE file = *static_cast<HFILE*>(context);
+  uint32_t total = 0;
+  // _hread takes a signed count; large pixel blocks are read in pieces.
+  while (total < count) {
+    const uint32_t piece = count - total > 0x40000000u ? 0x40000000u : count - total;
+    const long got = _hread(file, destination + total, static_cast<long>(piece));
+    if (got <= 0) break;
+    total += static_cast<uint32_t>(got);
+    if (static_cast<uint32_t>(got) < piece) break;
+  }
+  return total;
+}
+
+void file_seek(void* context, uint32_t offset) {
+  _llseek(*static_cast<HFILE*>(context), static_cast<LONG>(offset), FILE_BEGIN);
+}
+
+struct StoreResize {
+  StoreLock* lock;
+};
+
+// Unlocks, resizes the movable block and locks it again. On failure the previous
+// block stays and is left unlocked.
+uint8_t* store_resize(void* context, uint32_t size) {
+  StoreLock* lock = static_cast<StoreResize*>(context)->lock;
+  GlobalUnlock(g_picture.store);
+  lock->adopt(nullptr);
+  HGLOBAL resized = GlobalReAlloc(g_picture.store, size, GMEM_MOVEABLE);
+  if (!resized) return nullptr;
+  g_picture.store = resized;
+  uint8_t* bytes = static_cast<uint8_t*>(GlobalLock(resized));
+  lock->adopt(bytes);
+  return bytes;
+}
+
+}  // namespace
+
+int read_file() {
+  if (g_frame.file_name_too_long) return kReadCantOpen;
+  SimpleFile file(_lopen(g_frame.file_name, OF_READ));
+  if (!file.ok()) return kReadCantOpen;
+  WaitCursor wait;
+  if (g_picture.store_kind == kStoreLocal && !renew_store_as_global()) return kReadTooLarge;
+  StoreLock lock;
+  uint8_t* store = lock.get();
+  if (!store) return kReadTooLarge;
+  HFILE handle = file.get();
+  StoreResize resize{&lock};
+  const int code = read_bmp(FileInput{&handle, file_read, file_seek}, StoreResizer{&resize, store_resize}, store,
+                            g_picture.description);
+  if (code == kReadNoSignature) return read_with_plugins(file.get(), lock);
+  return code;
+}

@@ -1,0 +1,109 @@
+#include "image/open_picture_win32.h"
+
+#include "app/frame_win32.h"
+#include "app/scroll_win32.h"
+#include "image/bmp_file_win32.h"
+#include "image/bmp_reader.h"
+#include "image/clipboard_paste_win32.h"
+#include "image/image_texts.h"
+#include "image/le_bytes.h"
+#include "image/store_win32.h"
+#include "mono/conversion.h"
+#include "mono/result_win32.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+void set_picture_commands(UINT state) {
+  EnableMenuItem(g_frame.menu, IDM_SAVE_AS, MF_BYCOMMAND | state);
+  EnableMenuItem(g_frame.menu, IDM_COPY, MF_BYCOMMAND | state);
+  EnableMenuItem(g_frame.menu, IDM_INFO, MF_BYCOMMAND | state);
+}
+
+void report_read_failure(HWND frame, int code) {
+  // Both texts share the 256-byte string buffer in English, so the prefix is kept apart.
+  char prefix[kScratchSize];
+  const char* message;
+  if (g_frame.japanese) {
+    lstrcpynA(prefix, kJaReadPrefix, sizeof prefix);
+    message = japanese_read_message(code);
+  } else {
+    lstrcpynA(prefix, load_string(IDS_READ_FAILED), sizeof prefix);
+    message = load_string(english_read_message_id(code));
+  }
+  format_read_failure(prefix, message, code, g_frame.file_name, g_frame.scratch, sizeof g_frame.scratch);
+  MessageBoxA(frame, g_frame.scratch, g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
+}
+
+void show_failed_open(HWND frame, int code) {
+  report_read_failure(frame, code);
+  set_picture_commands(MF_GRAYED);
+  g_picture.description.width = 0;
+  g_picture.description.height = 0;
+  SetWindowTextA(frame, "QUILLVEX");
+  update_scroll_ranges(g_frame.source_pane);
+  repaint_source_pane();
+  InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+}
+
+// A result bitmap that can't be sized leaves the picture unusable: it is treated
+// like a failed open, so nothing reads the result beyond its real size.
+void show_no_memory(HWND frame) {
+  MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
+  clean_up_picture();
+  set_picture_commands(MF_GRAYED);
+  g_picture.description.width = 0;
+  g_picture.description.height = 0;
+  SetWindowTextA(frame, "QUILLVEX");
+  update_scroll_ranges(g_frame.source_pane);
+  repaint_source_pane();
+  InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+}
+
+}  // namespace
+
+int open_picture(HWND frame, bool paste) {
+  if (paste) {
+    PastedPicture pasted;
+    if (!paste_from_clipboard(frame, pasted)) return 0;
+    clean_up_picture();
+    free_store();
+    g_picture.store = pasted.block;
+    g_picture.store_kind = kStoreGlobal;
+    g_picture.description = pasted.description;
+  } else {
+    clean_up_picture();
+    const int code = read_file();
+    if (code != kReadOk) {
+      show_failed_open(frame, code);
+      return 0;
+    }
+  }
+
+  g_picture.loaded = true;
+  {
+    StoreLock lock;
+    const uint8_t* store = lock.get();
+    if (!store) return 0;
+    describe_picture(store, g_picture.description);
+    format_caption(g_frame.file_name, g_picture.description.width, g_picture.description.height,
+                   get_u16(store + kBitCountField), g_picture.description.mask_byte_count,
+                   get_u32(store + kCompressionField), g_frame.scratch, sizeof g_frame.scratch);
+    SetWindowTextA(frame, g_frame.scratch);
+  }
+  if (!prepare_result_block()) {
+    show_no_memory(frame);
+    return 0;
+  }
+  update_scroll_ranges(g_frame.source_pane);
+  set_up_read_back(frame);
+  if (!g_conversion.fast) convert(frame);
+  set_picture_commands(MF_ENABLED);
+  repaint_source_pane();
+  InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  if (g_frame.palette_display) {
+    StoreLock lock;
+    if (lock.get()) g_picture.display_palette = create_display_palette(lock.get());
+  }
+  return 1;
+}

@@ -1,0 +1,34 @@
+#include "mono/clipboard_copy_win32.h"
+
+#include "app/guards_win32.h"
+#include "image/le_bytes.h"
+#include "image/picture.h"
+#include "image/store_win32.h"
+#include "mono/conversion.h"
+#include "mono/result_bitmap.h"
+#include "mono/result_win32.h"
+
+BOOL copy_result(HWND frame) {
+  const PictureDescription& d = g_picture.description;
+  HBITMAP bitmap = CreateBitmap(d.width, d.height, 1, 1, nullptr);
+  if (!bitmap) return FALSE;
+  if (g_conversion.fast) convert(frame);
+  {
+    GlobalLockGuard result(g_result);
+    WindowDc dc(frame);
+    if (result.get()) {
+      const int32_t height = get_i32(result.get() + kHeightField);
+      SetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(height < 0 ? -static_cast<int64_t>(height) : height),
+                result.get() + kResultPixelOffset, reinterpret_cast<const BITMAPINFO*>(result.get()),
+                DIB_RGB_COLORS);
+    }
+  }
+  // A clipboard held by another program: the bitmap is not handed over, so it is deleted.
+  if (!OpenClipboard(frame)) {
+    DeleteObject(bitmap);
+    return FALSE;
+  }
+  EmptyClipboard();
+  if (!SetClipboardData(CF_BITMAP, bitmap)) DeleteObject(bitmap);
+  return CloseClipboard();
+}

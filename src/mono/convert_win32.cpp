@@ -1,0 +1,46 @@
+#include <cstring>
+
+#include "app/control_bar.h"
+#include "app/frame_win32.h"
+#include "app/guards_win32.h"
+#include "image/store_win32.h"
+#include "mono/conversion.h"
+#include "mono/result_win32.h"
+
+namespace {
+
+struct ProgressText {
+  HDC dc;
+  int x, y;
+  char last[16];
+};
+
+// Draws the percentage once per row; a text equal to the one already drawn at the
+// same place would paint the same pixels, so it is skipped.
+void draw_progress(void* context, int32_t row, int32_t height) {
+  auto* progress = static_cast<ProgressText*>(context);
+  char text[16];
+  format_progress(row, height, text, sizeof text);
+  if (std::strcmp(text, progress->last) == 0) return;
+  std::memcpy(progress->last, text, sizeof text);
+  TextOutA(progress->dc, progress->x, progress->y, text, static_cast<int>(std::strlen(text)));
+}
+
+}  // namespace
+
+void convert(HWND frame) {
+  WaitCursor wait;
+  WindowDc dc(frame);
+  const int base = current_density();
+  StoreLock store;
+  GlobalLockGuard result(g_result);
+  if (!store.get() || !result.get()) return;
+  ProgressText progress{dc.get(), 0, 0, {}};
+  progress_text_position(g_frame.metrics, g_frame.text_height, progress.x, progress.y);
+  const uint64_t pixel_count = static_cast<uint64_t>(g_picture.description.width) * g_picture.description.height;
+  const bool decoded_whole = !g_picture.read_back_pixels.empty() && g_picture.read_back_pixels.size() >= pixel_count;
+  const uint32_t* decoded = decoded_whole ? g_picture.read_back_pixels.data() : nullptr;
+  ConversionSource source{store.get(), &g_picture.description, decoded};
+  convert_picture(source, result.get(), base, g_conversion.mode, g_conversion.invert, g_random, draw_progress,
+                  &progress);
+}
