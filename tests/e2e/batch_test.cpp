@@ -1,0 +1,209 @@
+// Batch conversions of quillvex.exe compared byte for byte with the conversion rules
+// applied to the same picture here.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "../unit/bmp_builder.h"
+#include "mono/bmp_writer.h"
+#include "mono/conversion.h"
+#include "mono/result_bitmap.h"
+#include "program.h"
+
+namespace {
+
+constexpr int32_t kWidth = 37, kHeight = 23;
+
+uint32_t next_value(uint32_t& seed) {
+  seed = seed * 1103515245u + 12345u;
+  return seed >> 8;
+}
+
+struct Picture {
+  const char* name;
+  uint16_t bit_count;
+  uint32_t header_size;
+  bool bit_fields;
+  bool top_down;
+  uint32_t compression;  // 0, 1 (RLE8) or 2 (RLE4)
+};
+
+// Pixel values, one per pixel, storage row 0 first.
+std::vector<std::vector<uint32_t>> random_rows(const Picture& p, uint32_t seed) {
+  std::vector<std::vector<uint32_t>> rows(kHeight, std::vector<uint32_t>(kWidth));
+  const uint32_t mask = p.bit_count >= 32 ? 0xFFFFFFFFu : (1u << p.bit_count) - 1;
+  for (auto& row : rows)
+    for (auto& v : row) v = next_value(seed) & mask;
+  return rows;
+}
+
+// ProgramRun-length rows: one encoded run per pixel, an end of line per row, end of bitmap.
+std::vector<uint8_t> encode_rle(const std::vector<std::vector<uint32_t>>& rows, bool four_bit) {
+  std::vector<uint8_t> out;
+  for (const auto& row : rows) {
+    for (uint32_t v : row) {
+      out.push_back(1);
+      out.push_back(static_cast<uint8_t>(four_bit ? (v << 4) | v : v));
+    }
+    out.push_back(0);
+    out.push_back(0);
+  }
+  out.push_back(0);
+  out.push_back(1);
+  return out;
+}
+
+BmpFile make_file(const Picture& p, const std::vector<std::vector<uint32_t>>& rows, bool compressed) {
+  BmpFile f;
+  f.header_size = p.header_size;
+  f.width = kWidth;
+  f.height = p.top_down ? -kHeight : kHeight;
+  f.bit_count = p.bit_count;
+  f.x_resolution = p.header_size == 12 ? 0 : 2835;
+  f.y_resolution = p.header_size == 12 ? 0 : 3780;
+  uint32_t seed = 7;
+  if (p.bit_count <= 8) {
+    for (uint32_t i = 0; i < (1u << p.bit_count); ++i) f.colours.push_back(next_value(seed) & 0xFFFFFF);
+  }
+  if (p.bit_fields) {
+    f.compression = 3;
+    f.masks = p.bit_count == 16 ? std::vector<uint32_t>{0xF800, 0x07E0, 0x001F}
+                                : std::vector<uint32_t>{0x3FF00000, 0x000FFC00, 0x000003FF};
+  }
+  if (compressed) {
+    f.compression = p.compression;
+    f.pixels = encode_rle(rows, p.compression == 2);
+    f.image_size = static_cast<uint32_t>(f.pixels.size());
+  } else {
+    f.pixels = pack_rows(p.bit_count, kWidth, rows);
+  }
+  return f;
+}
+
+// The file the program must write for a picture read from `file`.
+std::vector<uint8_t> expected_output(const std::vector<uint8_t>& file, int density, int mode, bool invert) {
+  Loaded loaded = load_bmp(file);
+  EXPECT_EQ(loaded.code, 0);
+  const uint32_t w = static_cast<uint32_t>(loaded.picture.width), h = static_cast<uint32_t>(loaded.picture.height);
+  std::vector<uint8_t> result(result_block_size(w, h));
+  prepare_result(loaded.data(), w, h, result.data(), static_cast<uint32_t>(result.size()));
+  RandomSource fresh;  // every process starts the generator at 1
+  convert_picture(ConversionSource{loaded.data(), &loaded.picture, nullptr}, result.data(), density, mode, invert,
+                  fresh, nullptr, nullptr);
+  std::vector<uint8_t> out(kFileHeaderBytes);
+  build_file_header(result.data(), out.data());
+  out.insert(out.end(), result.begin(), result.begin() + result_bytes_to_write(result.data()));
+  return out;
+}
+
+const Picture kPictures[] = {
+    {"1-bit", 1, 40, false, false, 0},      {"2-bit", 2, 40, false, false, 0},
+    {"4-bit", 4, 40, false, false, 0},      {"8-bit", 8, 40, false, false, 0},
+    {"16-bit", 16, 40, false, false, 0},    {"16-bit masks", 16, 40, true, false, 0},
+    {"24-bit", 24, 40, false, false, 0},    {"32-bit", 32, 40, false, false, 0},
+    {"32-bit masks", 32, 40, true, false, 0}, {"8-bit core", 8, 12, false, false, 0},
+    {"24-bit core", 24, 12, false, false, 0}, {"8-bit v4", 8, 108, false, false, 0},
+    {"16-bit v4 masks", 16, 108, true, false, 0}, {"24-bit top-down", 24, 40, false, true, 0},
+    {"8-bit RLE8", 8, 40, false, false, 1}, {"4-bit RLE4", 4, 40, false, false, 2},
+};
+
+const char* const kModeOptions[] = {"/M", "/H", "/S"};
+
+TEST(Batch, EveryDepthHeaderAndModeIsConvertedExactly) {
+  int run_number = 0;
+  for (const Picture& p : kPictures) {
+    const auto rows = random_rows(p, 1000u + p.bit_count + p.header_size);
+    const std::vector<uint8_t> plain = build_bmp(make_file(p, rows, false));
+    const std::vector<uint8_t> input = p.compression ? build_bmp(make_file(p, rows, true)) : plain;
+    for (int mode = 0; mode < 3; ++mode) {
+      for (bool invert : {false, true}) {
+        const int density = 60 + 37 * (run_number++ % 5);
+        const std::string folder = fresh_folder();
+        ASSERT_TRUE(write_bytes(folder + "in.bmp", input));
+        char arguments[128];
+        std::snprintf(arguments, sizeof arguments, "/%d in.bmp /O out.bmp %s%s", density, kModeOptions[mode],
+                      invert ? " /R" : "");
+        ASSERT_EQ(run_program(arguments, folder), 0) << p.name << " " << arguments;
+        // The result rows of a compressed picture equal those of its uncompressed twin.
+        std::vector<uint8_t> expected = expected_output(plain, density, mode, invert);
+        EXPECT_EQ(read_bytes(folder + "out.bmp"), expected) << p.name << " " << arguments;
+        EXPECT_FALSE(file_exists(folder + "QUILLVEX.INI")) << "a batch run writes no settings";
+      }
+    }
+  }
+}
+
+TEST(Batch, OptionsMayComeBeforeOrAfterTheOutputName) {
+  const Picture p = {"24-bit", 24, 40, false, false, 0};
+  const std::vector<uint8_t> input = build_bmp(make_file(p, random_rows(p, 5), false));
+  const struct {
+    const char* arguments;
+    int density, mode;
+    bool invert;
+  } cases[] = {
+      {"/200 in.bmp /O /H out.bmp /R", 200, 1, true},
+      {"in.bmp /O out.bmp /S", 127, 2, false},
+      {"/300 in.bmp /O out.bmp /R", 254, 0, true},
+      {"/0 in.bmp /O out.bmp", 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = fresh_folder();
+    ASSERT_TRUE(write_bytes(folder + "in.bmp", input));
+    ASSERT_EQ(run_program(c.arguments, folder), 0) << c.arguments;
+    EXPECT_EQ(read_bytes(folder + "out.bmp"), expected_output(input, c.density, c.mode, c.invert)) << c.arguments;
+  }
+}
+
+TEST(Batch, InvertBeforeTheBatchOptionLeavesTheRestUnread) {
+  // /R is taken by the last step of the scan, so the /O after it is never seen:
+  // the picture opens in a window and nothing is written.
+  const Picture p = {"24-bit", 24, 40, false, false, 0};
+  const std::string folder = fresh_folder();
+  ASSERT_TRUE(write_bytes(folder + "in.bmp", build_bmp(make_file(p, random_rows(p, 6), false))));
+  ProgramRun run = start_program("in.bmp /R /O out.bmp", folder);
+  HWND frame = wait_for_frame(run, 20000);
+  ASSERT_NE(frame, nullptr);
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(wait_for_exit(run, 20000), 0);
+  EXPECT_FALSE(file_exists(folder + "out.bmp"));
+}
+
+TEST(Batch, TinyPictureGivesKnownBytes) {
+  // 2 x 1, 24 bits: white then a grey of luminance 128, Letter at density 128.
+  BmpFile f;
+  f.width = 2;
+  f.height = 1;
+  f.pixels = pack_rows(24, 2, {{0xFFFFFF, 0x808080}});
+  const std::string folder = fresh_folder();
+  ASSERT_TRUE(write_bytes(folder + "in.bmp", build_bmp(f)));
+  ASSERT_EQ(run_program("/128 in.bmp /O out.bmp", folder), 0);
+  const std::vector<uint8_t> expected = {
+      'B', 'M', 66, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,                // file header
+      40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0,   // size, width, height, planes, bits, compression
+      4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,    // image size, resolutions, colours
+      0, 0, 0, 0, 255, 255, 255, 0,                                  // black, white
+      0x80, 0, 0, 0};                                                // white, then black (128 is not above 128)
+  EXPECT_EQ(read_bytes(folder + "out.bmp"), expected);
+}
+
+TEST(Batch, UnreadableInputEndsWithoutOutputOnceTheMessageIsAnswered) {
+  const std::string folder = fresh_folder();
+  ASSERT_TRUE(write_bytes(folder + "in.bmp", std::vector<uint8_t>(13, 'B')));
+  ProgramRun run = start_program("in.bmp /O out.bmp", folder);
+  // The reader's message box comes first; the program then waits with an empty window.
+  HWND frame = wait_for_frame(run, 20000);
+  ASSERT_NE(frame, nullptr);
+  HWND box = nullptr;
+  for (int i = 0; i < 500 && !box; ++i) {
+    box = FindWindowA("#32770", "error");
+    if (!box) Sleep(20);
+  }
+  ASSERT_NE(box, nullptr);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  Sleep(200);
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(wait_for_exit(run, 20000), 0);
+  EXPECT_FALSE(file_exists(folder + "out.bmp"));
+}
+
+}  // namespace

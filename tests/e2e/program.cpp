@@ -1,0 +1,103 @@
+#include "program.h"
+
+#include <cstdio>
+
+std::string fresh_folder() {
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  static int counter = 0;
+  char path[MAX_PATH];
+  std::snprintf(path, sizeof path, "%sqvx-e2e-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
+  CreateDirectoryA(path, nullptr);
+  return path;
+}
+
+ProgramRun start_program(const std::string& arguments, const std::string& folder) {
+  ProgramRun run;
+  std::string command = std::string("\"") + QVX_EXE + "\" " + arguments;
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back(0);
+  // The child's environment: ours with USERPROFILE pointing at the run's folder.
+  std::string profile = folder.substr(0, folder.size() - 1);
+  SetEnvironmentVariableA("USERPROFILE", profile.c_str());
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  run.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                               &run.process) != 0;
+  return run;
+}
+
+int wait_for_exit(ProgramRun& run, DWORD milliseconds) {
+  if (!run.started) return -2;
+  int code = -1;
+  if (WaitForSingleObject(run.process.hProcess, milliseconds) == WAIT_OBJECT_0) {
+    DWORD exit_code = 0;
+    GetExitCodeProcess(run.process.hProcess, &exit_code);
+    code = static_cast<int>(exit_code);
+  } else {
+    TerminateProcess(run.process.hProcess, 99);
+    WaitForSingleObject(run.process.hProcess, 5000);
+  }
+  CloseHandle(run.process.hProcess);
+  CloseHandle(run.process.hThread);
+  run.started = false;
+  return code;
+}
+
+int run_program(const std::string& arguments, const std::string& folder) {
+  ProgramRun run = start_program(arguments, folder);
+  return wait_for_exit(run, 60000);
+}
+
+namespace {
+
+struct FrameSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK find_frame(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<FrameSearch*>(context);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (process == search->process && lstrcmpA(name, "quillvexWClass") == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND wait_for_frame(const ProgramRun& run, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < milliseconds) {
+    FrameSearch search{run.process.dwProcessId, nullptr};
+    EnumWindows(find_frame, reinterpret_cast<LPARAM>(&search));
+    if (search.found && IsWindowVisible(search.found)) return search.found;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  uint8_t buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  std::fclose(file);
+  return bytes;
+}
+
+bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+bool file_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
