@@ -35,8 +35,8 @@ void report_read_failure(HWND frame, int code) {
   MessageBoxA(frame, g_frame.scratch, g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
 }
 
-void show_failed_open(HWND frame, int code) {
-  report_read_failure(frame, code);
+// Leaves the frame as it is with no picture: commands grayed, plain caption, empty panes.
+void show_no_picture(HWND frame) {
   set_picture_commands(MF_GRAYED);
   g_picture.description.width = 0;
   g_picture.description.height = 0;
@@ -46,18 +46,17 @@ void show_failed_open(HWND frame, int code) {
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
+void show_failed_open(HWND frame, int code) {
+  report_read_failure(frame, code);
+  show_no_picture(frame);
+}
+
 // A result bitmap that can't be sized leaves the picture unusable: it is treated
 // like a failed open, so nothing reads the result beyond its real size.
 void show_no_memory(HWND frame) {
   MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
   clean_up_picture();
-  set_picture_commands(MF_GRAYED);
-  g_picture.description.width = 0;
-  g_picture.description.height = 0;
-  SetWindowTextA(frame, "QUILLVEX");
-  update_scroll_ranges(g_frame.source_pane);
-  repaint_source_pane();
-  InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  show_no_picture(frame);
 }
 
 }  // namespace
