@@ -9,6 +9,7 @@
 #include "app/file_dialogs_win32.h"
 #include "app/keyboard.h"
 #include "app/scroll_win32.h"
+#include "dialogs/dialogs_win32.h"
 #include "image/open_picture_win32.h"
 #include "image/store_win32.h"
 #include "mono/clipboard_copy_win32.h"
@@ -139,8 +140,8 @@ static void on_command(HWND window, int id) {
     case IDM_ZOOM_IN:
     case IDM_ZOOM_OUT: SetFocus(window); break;
     case IDM_INVERT: invert_result(window); break;
-    case IDM_ABOUT: DialogBoxParamA(g_frame.instance, "ABOUT", window, nullptr, 0); break;
-    case IDM_INFO: DialogBoxParamA(g_frame.instance, "InfoBox", window, nullptr, 0); break;
+    case IDM_ABOUT: DialogBoxParamA(g_frame.instance, "ABOUT", window, ABOUTBOX, 0); break;
+    case IDM_INFO: DialogBoxParamA(g_frame.instance, "InfoBox", window, BMPINFO, 0); break;
     case IDM_OPEN:
       if (ask_open_file(window)) open_picture(window, false);
       break;

@@ -46,4 +46,17 @@
 #define IDS_NO_INFO_HEADER     80
 #define IDS_UNSUPPORTED        96
 
+// Dialog controls. Info: value fields 1..11 (row k has id k + 1, the first shares
+// id 1 with OK), colour cells 13..20 and 21..28, the two headings. About: its lines.
+#define IDC_INFO_HEADER_HEADING  30
+#define IDC_INFO_COLOUR_HEADING  31
+#define IDC_ABOUT_VERSION        101
+#define IDC_ABOUT_BUILD_TOOL     102
+#define IDC_ABOUT_WORD_SIZE      103
+#define IDC_ABOUT_DISPLAY        104
+#define IDC_ABOUT_CREDIT         105
+#define IDC_ABOUT_DISTRIBUTION   106
+// The 3-D look item both dialogs add to their system menus.
+#define IDM_3D_LOOK              106
+
 #endif

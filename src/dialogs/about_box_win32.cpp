@@ -1,0 +1,54 @@
+#include <windows.h>
+
+#include <string>
+
+#include "app/frame_win32.h"
+#include "app/guards_win32.h"
+#include "dialogs/dialog_texts.h"
+#include "dialogs/dialogs_win32.h"
+#include "dialogs/info_format.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+// The colours of the device the dialog itself is shown on.
+void show_display_line(HWND dialog) {
+  std::string line;
+  {
+    const WindowDc dc(dialog);
+    if (!dc.get()) return;
+    const int depth = GetDeviceCaps(dc.get(), PLANES) * GetDeviceCaps(dc.get(), BITSPIXEL);
+    line = format_display_line(g_frame.japanese, depth, GetDeviceCaps(dc.get(), SIZEPALETTE));
+  }
+  lstrcpynA(g_frame.scratch, line.c_str(), kScratchSize);
+  SetDlgItemTextA(dialog, IDC_ABOUT_DISPLAY, g_frame.scratch);
+}
+
+void on_init_dialog(HWND dialog) {
+  add_3d_look_item(dialog);
+  SetWindowTextA(dialog, kAboutCaption);
+  const bool japanese = g_frame.japanese;
+  SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, kVersionLine);
+  SetDlgItemTextA(dialog, IDC_ABOUT_BUILD_TOOL, japanese ? kJaBuildToolLine : kEnBuildToolLine);
+  SetDlgItemTextA(dialog, IDC_ABOUT_WORD_SIZE, japanese ? kJaWordSizeLine : kEnWordSizeLine);
+  if (japanese) {
+    SetDlgItemTextA(dialog, IDC_ABOUT_CREDIT, kJaCreditLine);
+    SetDlgItemTextA(dialog, IDC_ABOUT_DISTRIBUTION, kJaDistributionLine);
+  }
+  show_display_line(dialog);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: on_init_dialog(dialog); return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, 1);
+      return TRUE;
+    case WM_SYSCOMMAND:
+      if (wparam == IDM_3D_LOOK) toggle_3d_look(dialog);
+      return FALSE;
+    default: return FALSE;
+  }
+}

@@ -1,0 +1,90 @@
+#include <windows.h>
+
+#include "app/frame_win32.h"
+#include "app/guards_win32.h"
+#include "dialogs/dialogs_win32.h"
+#include "dialogs/info_format.h"
+#include "image/store_win32.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+// The bold heading font lives while the dialog is open.
+HFONT g_heading_font = nullptr;
+
+void delete_heading_font() {
+  if (g_heading_font) DeleteObject(g_heading_font);
+  g_heading_font = nullptr;
+}
+
+// A bold font as tall as the frame's own text.
+void set_heading_font(HWND dialog) {
+  TEXTMETRICA metrics = {};
+  {
+    const WindowDc dc(g_frame.frame);
+    if (dc.get()) GetTextMetricsA(dc.get(), &metrics);
+  }
+  LOGFONTA description = {};
+  description.lfHeight = -metrics.tmHeight;
+  description.lfWeight = FW_BOLD;
+  delete_heading_font();
+  g_heading_font = CreateFontIndirectA(&description);
+  if (!g_heading_font) return;
+  SendDlgItemMessageA(dialog, IDC_INFO_HEADER_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(g_heading_font), TRUE);
+  SendDlgItemMessageA(dialog, IDC_INFO_COLOUR_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(g_heading_font), TRUE);
+}
+
+size_t store_size() {
+  return g_picture.store_kind == kStoreLocal ? LocalSize(g_picture.store) : GlobalSize(g_picture.store);
+}
+
+void show_text(HWND control, const std::string& text) {
+  lstrcpynA(g_frame.scratch, text.c_str(), kScratchSize);
+  SetWindowTextA(control, g_frame.scratch);
+}
+
+// Fills the value fields and colour cells from the store.
+void show_picture(HWND dialog) {
+  InfoTexts texts;
+  {
+    const StoreLock lock;
+    if (!lock.get()) return;
+    texts = format_info(lock.get(), store_size(), g_picture.description.source_header_size,
+                        g_picture.description.mask_byte_count);
+  }
+  if (!texts.filled) return;
+  // The first control with id 1 is the value field; the OK button comes after it.
+  for (int k = 0; k < kInfoValueCount; ++k) show_text(GetDlgItem(dialog, kInfoFirstValue + k), texts.values[k]);
+  const HGDIOBJ cell_font = GetStockObject(OEM_FIXED_FONT);
+  for (const InfoCell& cell : texts.cells) {
+    HWND control = GetDlgItem(dialog, cell.id);
+    if (cell.fixed_font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(cell_font), FALSE);
+    show_text(control, cell.text);
+  }
+}
+
+void on_init_dialog(HWND dialog) {
+  add_3d_look_item(dialog);
+  set_heading_font(dialog);
+  if (g_picture.loaded) show_picture(dialog);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK BMPINFO(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: on_init_dialog(dialog); return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) != IDOK && LOWORD(wparam) != IDCANCEL) return FALSE;
+      EndDialog(dialog, 1);
+      return TRUE;
+    case WM_SYSCOMMAND:
+      if (wparam == IDM_3D_LOOK) toggle_3d_look(dialog);
+      return FALSE;
+    case WM_DESTROY:
+      // Deleted once the headings are gone, however the dialog ends.
+      delete_heading_font();
+      return FALSE;
+    default: return FALSE;
+  }
+}
