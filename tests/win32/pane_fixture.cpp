@@ -144,6 +144,9 @@ PaneFixture::PaneFixture() {
   g_frame.palette_display = GetDeviceCaps(screen, SIZEPALETTE) > 20;
   ReleaseDC(nullptr, screen);
   g_frame.arrangement = 202;
+  // The platform's own version, so a run under an older version setting takes its paths.
+  const DWORD version = GetVersion();
+  g_frame.version = static_cast<unsigned short>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
   SetWindowPos(g_frame.frame, HWND_TOPMOST, 0, 0, 420, 320, SWP_SHOWWINDOW);
   source_ = CreateWindowExA(0, "qvx_childWClass", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPSIBLINGS, 10, 40,
                             162, 122, g_frame.frame, nullptr, g_frame.instance, nullptr);
