@@ -47,3 +47,18 @@ if(QVX_E2E_TESTS)
   add_test(NAME e2e COMMAND qvx_e2e_tests)
   set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 endif()
+
+# Timing of the panes' paint under Wine (run by hand: wine build/win32/qvx_paint_bench.exe).
+add_executable(qvx_paint_bench ${CMAKE_SOURCE_DIR}/bench/win32/paint_bench_win32.cpp)
+target_link_libraries(qvx_paint_bench PRIVATE qvx_glue)
+target_link_options(qvx_paint_bench PRIVATE ${QVX_STATIC_LINK})
+
+# The panes on a 256-colour display and on a platform before 3.95 (Wine's "nt351",
+# set per program name, hence the copy).
+add_custom_command(TARGET qvx_win32_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:qvx_win32_tests> ${CMAKE_BINARY_DIR}/qvx_nt351_tests.exe)
+add_test(NAME win32_panes_nt351
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh nt351 ${CMAKE_BINARY_DIR}/qvx_nt351_tests.exe)
+add_test(NAME win32_panes_depth8
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh depth8 $<TARGET_FILE:qvx_win32_tests>)
+set_tests_properties(win32_panes_nt351 win32_panes_depth8 PROPERTIES TIMEOUT 300)

@@ -1,10 +1,476 @@
 #include "view/panes_win32.h"
 
-// The panes only paint their background until their drawing is in place.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/frame_win32.h"
+#include "app/guards_win32.h"
+#include "app/view_state.h"
+#include "image/le_bytes.h"
+#include "image/pixel.h"
+#include "image/store_win32.h"
+#include "mono/conversion.h"
+#include "mono/result_bitmap.h"
+#include "mono/result_win32.h"
+#include "res/resource_ids.h"
+#include "view/live_rendering.h"
+#include "view/view_mapping.h"
+#include "view/view_texts.h"
+
+namespace {
+
+constexpr COLORREF kPaletteRelative = 0x02000000;
+constexpr unsigned short kBandCopyBefore = 863;   // platforms before 3.95
+constexpr unsigned short kExtraLiveBefore = 778;  // platforms before 3.10
+
+// BeginPaint and EndPaint around one paint.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  ~PaintDc() { EndPaint(window_, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  HDC get() const { return dc_; }
+  const RECT& rect() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_;
+  HDC dc_;
+};
+
+// The display palette selected and realised as a foreground palette for one paint.
+class SelectedPalette {
+ public:
+  SelectedPalette(HDC dc, HPALETTE palette) : dc_(dc), previous_(nullptr) {
+    if (!palette) return;
+    previous_ = SelectPalette(dc, palette, FALSE);
+    RealizePalette(dc);
+  }
+  ~SelectedPalette() {
+    if (previous_) SelectPalette(dc_, previous_, FALSE);
+  }
+  SelectedPalette(const SelectedPalette&) = delete;
+  SelectedPalette& operator=(const SelectedPalette&) = delete;
+
+ private:
+  HDC dc_;
+  HPALETTE previous_;
+};
+
+// A movable global block, locked while the guard lives and freed with it.
+class LockedBlock {
+ public:
+  explicit LockedBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size)), bytes_(nullptr) {
+    if (block_) bytes_ = static_cast<uint8_t*>(GlobalLock(block_));
+  }
+  ~LockedBlock() {
+    if (bytes_) GlobalUnlock(block_);
+    if (block_) GlobalFree(block_);
+  }
+  LockedBlock(const LockedBlock&) = delete;
+  LockedBlock& operator=(const LockedBlock&) = delete;
+  uint8_t* get() const { return bytes_; }
+
+ private:
+  HGLOBAL block_;
+  uint8_t* bytes_;
+};
+
+// A solid brush selected into a device context for one block.
+class SelectedBrush {
+ public:
+  SelectedBrush(HDC dc, COLORREF colour) : dc_(dc), brush_(CreateSolidBrush(colour)), previous_(nullptr) {
+    if (brush_) previous_ = SelectObject(dc, brush_);
+  }
+  ~SelectedBrush() {
+    if (previous_) SelectObject(dc_, previous_);
+    if (brush_) DeleteObject(brush_);
+  }
+  SelectedBrush(const SelectedBrush&) = delete;
+  SelectedBrush& operator=(const SelectedBrush&) = delete;
+
+ private:
+  HDC dc_;
+  HBRUSH brush_;
+  HGDIOBJ previous_;
+};
+
+// A packed bitmap's header fields that the transfers read.
+struct PackedBitmap {
+  const BITMAPINFO* info;
+  const uint8_t* bits;
+  int32_t width, height;  // height is the absolute value
+  bool top_down;
+  uint16_t bit_count;
+  uint32_t image_size;
+};
+
+PackedBitmap packed_bitmap(const uint8_t* block, uint32_t offset_to_pixels) {
+  PackedBitmap b;
+  b.info = reinterpret_cast<const BITMAPINFO*>(block);
+  b.bits = block + offset_to_pixels;
+  b.width = get_i32(block + kWidthField);
+  const int32_t height = get_i32(block + kHeightField);
+  b.top_down = height < 0;
+  b.height = height == INT32_MIN ? INT32_MAX : std::abs(height);
+  b.bit_count = get_u16(block + kBitCountField);
+  b.image_size = get_u32(block + kImageSizeField);
+  return b;
+}
+
+bool succeeded(int lines) { return lines != 0 && lines != static_cast<int>(GDI_ERROR); }
+
+bool stretch(HDC dc, const Transfer& t, const PackedBitmap& b) {
+  return succeeded(StretchDIBits(dc, t.dest_x, t.dest_y, t.dest_width, t.dest_height, t.src_x, t.src_y,
+                                 t.src_width, t.src_height, b.bits, b.info, DIB_RGB_COLORS, SRCCOPY));
+}
+
+bool transfer_one_to_one(HDC dc, const PackedBitmap& b) {
+  const Transfer t = one_to_one(g_view.scroll_x, g_view.scroll_y, b.width, b.height);
+  return succeeded(SetDIBitsToDevice(dc, t.dest_x, t.dest_y, static_cast<DWORD>(t.dest_width),
+                                     static_cast<DWORD>(t.dest_height), t.src_x, t.src_y, 0,
+                                     static_cast<UINT>(t.src_height), b.bits, b.info, DIB_RGB_COLORS));
+}
+
+void draw_too_large_notice(HDC dc) {
+  const char* text = g_frame.japanese ? kJaTooLargeNotice : load_string(IDS_TOO_LARGE_TO_SHOW);
+  lstrcpynA(g_frame.scratch, text, kScratchSize);
+  TextOutA(dc, 5, 5, g_frame.scratch, lstrlenA(g_frame.scratch));
+}
+
+PaintRect paint_rect(const RECT& r) { return PaintRect{r.left, r.top, r.right, r.bottom}; }
+
+ViewInputs view_inputs(const PackedBitmap& store, const RECT& client) {
+  ViewInputs v;
+  v.width = g_picture.description.width;
+  v.height = g_picture.description.height;
+  v.top_down = store.top_down;
+  v.zoom = g_view.zoom_factor;
+  v.scroll_x = g_view.scroll_x;
+  v.scroll_y = g_view.scroll_y;
+  v.client_right = client.right;
+  v.client_bottom = client.bottom;
+  return v;
+}
+
+ConversionSource sample_source(const uint8_t* store) {
+  const PictureDescription& d = g_picture.description;
+  const uint64_t pixel_count = static_cast<uint64_t>(d.width) * static_cast<uint64_t>(d.height);
+  const bool decoded_whole = !g_picture.read_back_pixels.empty() && g_picture.read_back_pixels.size() >= pixel_count;
+  return ConversionSource{store, &d, decoded_whole ? g_picture.read_back_pixels.data() : nullptr};
+}
+
+uint32_t sample_colour(const ConversionSource& source, int32_t column, int32_t row) {
+  uint32_t colour = 0;
+  sample_row(source, row, &column, 1, &colour);
+  return colour;
+}
+
+// Source pane
+
+// Draws the picture pixel by pixel where the platform's one-to-one transfer failed.
+void one_to_one_fallback(HDC dc, const ConversionSource& source, const RECT& paint, bool top_down) {
+  const int32_t w = source.picture->width, h = source.picture->height;
+  const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
+  // Bounded by what is left of the picture after scrolling, so no sample lies past it.
+  const int32_t x_end = std::min<int32_t>(paint.right, w - sx);
+  const int32_t y_end = std::min<int32_t>(paint.bottom, h - sy);
+  for (int32_t x = paint.left; x < x_end; ++x) {
+    for (int32_t y = paint.top; y < y_end; ++y) {
+      const int32_t row = top_down ? y + sy : h - 1 - y - sy;
+      SetPixel(dc, x, y, platform_colour(sample_colour(source, x + sx, row)) | kPaletteRelative);
+    }
+  }
+}
+
+// Copies the visible rows, bottom row first, into a bottom-up band of their own and
+// stretches it; older platforms are then handed only what is in view. Returns false
+// when it can't get its memory or its transfer failed.
+bool band_copy(HDC dc, const PackedBitmap& store, const PaintRect& p, int32_t x0, int32_t x1, int32_t h) {
+  if (h == 0) return true;
+  const PictureDescription& d = g_picture.description;
+  const double z = g_view.zoom_factor;
+  const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
+  const uint16_t bits = store.bit_count;
+  const uint64_t source_stride = row_stride(static_cast<uint32_t>(store.width), bits);
+  if (source_stride == 0) return false;
+  // Columns before x0 that share its byte travel with it; the transfer skips them.
+  const int32_t skipped = bits == 1 ? x0 % 8 : bits == 2 ? x0 % 4 : bits == 4 ? x0 % 2 : 0;
+  const int32_t band_width = x1 - x0 + skipped;
+  const uint64_t band_stride = row_stride(static_cast<uint32_t>(band_width), bits);
+  const int32_t rows = z > 1.0 ? static_cast<int32_t>((static_cast<int32_t>(z - 1.0) + h) / z)
+                               : static_cast<int32_t>(h / z + 0.5);
+  const uint64_t head = kStoreHeaderSize + d.mask_byte_count + 4ull * d.colour_count;
+  const uint64_t size = head + band_stride * static_cast<uint64_t>(rows);
+  if (rows <= 0 || size > 0x7FFFFFFF) return false;
+  LockedBlock band(static_cast<SIZE_T>(size));
+  uint8_t* b = band.get();
+  if (!b) return false;
+  std::memset(b, 0, static_cast<size_t>(size));
+  std::memcpy(b, reinterpret_cast<const uint8_t*>(store.info), static_cast<size_t>(head));
+  put_u32(b + kWidthField, static_cast<uint32_t>(band_width));
+  put_u32(b + kHeightField, static_cast<uint32_t>(rows));
+  put_u32(b + kImageSizeField, static_cast<uint32_t>(band_stride * rows));
+
+  int32_t first_row;
+  if (!store.top_down) {
+    first_row = static_cast<int32_t>(store.height - (p.top + h + sy) / z);
+  } else if (z >= 1.0) {
+    first_row = static_cast<int32_t>((p.top + h + sy - 1) / z);
+  } else {
+    first_row = static_cast<int32_t>((p.top + h + sy - z) / z + 0.5);
+  }
+  const uint64_t first_byte = static_cast<uint64_t>(x0) * bits / 8;
+  // A band row may be wider than what is left of the source row; the rest stays zero.
+  const size_t copied = static_cast<size_t>(std::min<uint64_t>(band_stride, source_stride - first_byte));
+  for (int32_t k = 0; k < rows; ++k) {
+    // Each band row lies one row further up the picture.
+    const int64_t row = store.top_down ? static_cast<int64_t>(first_row) - k : static_cast<int64_t>(first_row) + k;
+    if (row < 0 || row >= store.height) continue;
+    std::memcpy(b + head + band_stride * k, store.bits + source_stride * row + first_byte, copied);
+  }
+  const int32_t dest_width = static_cast<int32_t>(std::min<double>(p.right, store.width * z - sx) - p.left);
+  return succeeded(StretchDIBits(dc, p.left, p.top, dest_width, h, skipped, 0, x1 - x0, rows, b + head,
+                                 reinterpret_cast<const BITMAPINFO*>(b), DIB_RGB_COLORS, SRCCOPY));
+}
+
+// Every pane pixel drawn by itself with noise from the shared random source: the
+// dither of deep pictures on 256-colour screens.
+void noise_dithered_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid) {
+  const int32_t columns = std::max(0, grid.x_end - grid.x_begin);
+  const int32_t rows = std::max(0, grid.y_end - grid.y_begin);
+  if (columns == 0 || rows == 0) return;
+  std::vector<int32_t> picture_columns(static_cast<size_t>(columns));
+  for (int32_t k = 0; k < columns; ++k) picture_columns[k] = grid_column(grid, grid.x_begin + k);
+  std::vector<uint32_t> colours(static_cast<size_t>(columns) * rows);
+  for (int32_t m = 0; m < rows; ++m) {
+    sample_row(source, grid_row(grid, grid.y_begin + m), picture_columns.data(), columns,
+               colours.data() + static_cast<size_t>(m) * columns);
+  }
+  for (int32_t k = 0; k < columns; ++k) {
+    for (int32_t m = 0; m < rows; ++m) {
+      const int red = draw_random(g_random);
+      const int green = draw_random(g_random);
+      const int blue = draw_random(g_random);
+      SetPixel(dc, grid.x_begin + k, grid.y_begin + m,
+               noise_dithered_colour(colours[static_cast<size_t>(m) * columns + k], red, green, blue));
+    }
+  }
+}
+
+// One sample per block, drawn with the platform; 16-colour screens fill every block
+// with a brush, so the platform dithers it.
+void block_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid, int screen_depth) {
+  const SampleGrid samples = sample_blocks(source, grid);
+  const bool single_pixels = grid.block_width == 1 && grid.block_height == 1 && screen_depth != 4;
+  for (int32_t i = 0; i < samples.columns; ++i) {
+    const int32_t x = grid.x_begin + i * grid.block_width;
+    for (int32_t j = 0; j < samples.rows; ++j) {
+      const int32_t y = grid.y_begin + j * grid.block_height;
+      const COLORREF v = platform_colour(samples.colours[static_cast<size_t>(j) * samples.columns + i]);
+      if (single_pixels) {
+        SetPixel(dc, x, y, v | kPaletteRelative);
+      } else {
+        SelectedBrush brush(dc, v);
+        PatBlt(dc, x, y, grid.block_width, grid.block_height, PATCOPY);
+      }
+    }
+  }
+}
+
+void own_redraw(HDC dc, const uint8_t* store_bytes, const PackedBitmap& store, const RECT& paint, const RECT& client,
+                int screen_depth) {
+  const ConversionSource source = sample_source(store_bytes);
+  const PictureDescription& d = g_picture.description;
+  if (too_large(d.width, d.height, g_view.zoom_factor)) {
+    draw_too_large_notice(dc);
+    return;
+  }
+  const BlockGrid grid = make_block_grid(view_inputs(store, client), paint_rect(paint));
+  if (screen_depth == 8 && store.bit_count > 8) {
+    noise_dithered_redraw(dc, source, grid);
+  } else {
+    block_redraw(dc, source, grid, screen_depth);
+  }
+}
+
+// The path of every zoom level but fit and one-to-one. Returns whether what is on the
+// pane is final.
+bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const RECT& client,
+                 const PaneConditions& conditions, bool deep) {
+  const double z = g_view.zoom_factor;
+  const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
+  const int32_t w = store.width, hgt = store.height;
+  if (too_large(w, hgt, z)) {
+    draw_too_large_notice(dc);
+    return true;
+  }
+  const PaintRect p = paint_rect(paint);
+  const int32_t zoomed_height = static_cast<int32_t>(hgt * z);
+  int32_t h = sy + p.top > zoomed_height ? 0 : sy + p.bottom > zoomed_height ? zoomed_height - sy - p.top
+                                                                               : p.bottom - p.top;
+  int32_t x0 = static_cast<int32_t>((sx + p.left) / z);
+  int32_t x1 = w * z < sx + p.right ? w : static_cast<int32_t>((sx + p.right) / z);
+  if (x0 >= x1) x0 = x1 = h = 0;
+  h = std::max(h, 0);
+
+  bool take_band = false;
+  if (conditions.version < kBandCopyBefore && g_picture.description.read_back == 0) {
+    const int64_t visible = 2 * static_cast<int64_t>(h / z) * (x1 - x0);
+    take_band = static_cast<int64_t>(hgt) * w > visible || (store.top_down && store.image_size < 0x100000);
+  }
+  bool drawn;
+  if (take_band && band_copy(dc, store, p, x0, x1, h)) {
+    drawn = !deep;
+  } else {
+    drawn = stretch(dc, scaled_stretch(w, hgt, z, sx, sy, client.right, client.bottom), store);
+  }
+  const int depth = conditions.screen_depth;
+  if (z > 1.0 && depth <= 8 && depth < store.bit_count) drawn = false;
+  return drawn;
+}
+
+// Result pane
+
+void live_rendering(HDC dc, const RECT& paint, const RECT& client) {
+  StoreLock lock;
+  const uint8_t* bytes = lock.get();
+  if (!bytes) return;
+  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels);
+  if (too_large(store.width, store.height, g_view.zoom_factor)) {
+    draw_too_large_notice(dc);
+    return;
+  }
+  const BlockGrid grid = make_block_grid(view_inputs(store, client), paint_rect(paint));
+  LiveRule rule;
+  rule.threshold_base = current_density();
+  rule.mode = g_conversion.mode;
+  rule.invert = g_conversion.invert;
+  const SampleGrid samples = sample_blocks(sample_source(bytes), grid);
+  BlockRaster raster;
+  render_live(samples, grid, paint_rect(paint), rule, g_random, raster);
+  if (raster.width == 0 || raster.height == 0) return;
+
+  // The blocks go to the pane in one transfer instead of one platform call each.
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } info = {};
+  info.header.biSize = sizeof info.header;
+  info.header.biWidth = raster.width;
+  info.header.biHeight = raster.height;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = 8;
+  info.header.biCompression = BI_RGB;
+  info.header.biClrUsed = 2;
+  info.colours[1] = RGBQUAD{255, 255, 255, 0};
+  SetDIBitsToDevice(dc, paint.left, paint.top, static_cast<DWORD>(raster.width), static_cast<DWORD>(raster.height),
+                    0, 0, 0, static_cast<UINT>(raster.height), raster.pixels.data(),
+                    reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS);
+}
+
+// Draws the converted result bitmap; returns true when it is on the pane.
+bool draw_result_bitmap(HDC dc, const RECT& client) {
+  GlobalLockGuard lock(g_result);
+  const uint8_t* bytes = lock.get();
+  if (!bytes || GlobalSize(g_result) < kResultPixelOffset) return false;
+  const PackedBitmap result = packed_bitmap(bytes, kResultPixelOffset);
+  switch (draw_method(g_view.zoom_level)) {
+    case kFitStretch: return stretch(dc, fit_stretch(client.right, client.bottom, result.width, result.height), result);
+    case kOneToOne: return transfer_one_to_one(dc, result);
+    default:
+      if (too_large(result.width, result.height, g_view.zoom_factor)) {
+        draw_too_large_notice(dc);
+        return true;
+      }
+      return stretch(dc,
+                     scaled_stretch(result.width, result.height, g_view.zoom_factor, g_view.scroll_x,
+                                    g_view.scroll_y, client.right, client.bottom),
+                     result);
+  }
+}
+
+// In the cascade the result pane covers the source pane from (29, 29) on: that part is
+// never repainted.
+void validate_covered_source() {
+  if (g_frame.arrangement != IDM_CASCADE || !g_frame.source_pane) return;
+  RECT covered;
+  GetClientRect(g_frame.source_pane, &covered);
+  covered.left = 29;
+  covered.top = 29;
+  ValidateRect(g_frame.source_pane, &covered);
+}
+
+using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneConditions&);
+
+LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content) {
+  validate_covered_source();
+  if (!g_picture.loaded) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
+  WaitCursor wait;
+  PaintDc dc(window);
+  RECT client;
+  GetClientRect(window, &client);
+  content(dc.get(), dc.rect(), client, frame_conditions());
+  return 0;
+}
+
+}  // namespace
+
+PaneConditions frame_conditions() {
+  PaneConditions c;
+  c.screen_depth = g_frame.screen_depth;
+  c.version = g_frame.version;
+  c.palette_display = g_frame.palette_display;
+  return c;
+}
+
+void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
+  SetStretchBltMode(dc, COLORONCOLOR);
+  SelectedPalette palette(dc, conditions.palette_display ? g_picture.display_palette : nullptr);
+  StoreLock lock;
+  const uint8_t* bytes = lock.get();
+  if (!bytes) return;
+  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels);
+  const int depth = conditions.screen_depth;
+  const bool deep = (depth == 4 && store.bit_count > 4) || (depth == 8 && store.bit_count > 8);
+  bool drawn = false;
+  switch (draw_method(g_view.zoom_level)) {
+    case kFitStretch:
+      drawn = stretch(dc, fit_stretch(client.right, client.bottom, store.width, store.height), store);
+      break;
+    case kOneToOne: {
+      const bool ok = transfer_one_to_one(dc, store);
+      if (!ok && store.top_down && conditions.version < kBandCopyBefore && store.image_size < 0x100000) {
+        drawn = draw_scaled(dc, store, paint, client, conditions, deep);
+        break;
+      }
+      if (!ok && !deep) one_to_one_fallback(dc, sample_source(bytes), paint, store.top_down);
+      drawn = !deep;
+      break;
+    }
+    default: drawn = draw_scaled(dc, store, paint, client, conditions, deep); break;
+  }
+  if (!drawn) own_redraw(dc, bytes, store, paint, client, depth);
+}
+
+void paint_result_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
+  SetStretchBltMode(dc, COLORONCOLOR);
+  const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, client);
+  const int level = g_view.zoom_level;
+  if (!drawn || (conditions.version < kExtraLiveBefore && level != kFitZoomLevel && level != 1)) {
+    live_rendering(dc, paint, client);
+  }
+}
+
 LRESULT CALLBACK CHILDWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) return on_paint(window, wparam, lparam, paint_source_content);
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
 LRESULT CALLBACK MONOWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) return on_paint(window, wparam, lparam, paint_result_content);
   return DefWindowProcA(window, message, wparam, lparam);
 }

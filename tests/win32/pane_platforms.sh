@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs the pane tests that need what the usual run's screen and platform are not:
+#   nt351 EXE   the copy of the test program that Wine reports as platform 3.51
+#   depth8 EXE  the test program on a 256-colour display of its own
+set -u
+mode=$1
+exe=$2
+case "$mode" in
+  nt351)
+    wine reg add 'HKCU\Software\Wine\AppDefaults\qvx_nt351_tests.exe' /v Version /t REG_SZ /d nt351 /f \
+      >/dev/null 2>&1 </dev/null
+    exec wine "$exe" --gtest_filter='PaneView.OldPlatform*:PaneOldPlatform.*'
+    ;;
+  depth8)
+    for n in 86 87 88 89 90; do
+      [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 800x600x8 -nolisten tcp >/dev/null 2>&1 </dev/null &
+      xvfb=$!
+      trap 'kill $xvfb 2>/dev/null' EXIT
+      for i in $(seq 1 50); do
+        DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break
+        sleep 0.1
+      done
+      DISPLAY=":$n" timeout 300 wine "$exe" --gtest_filter='PaneDepth8.*'
+      exit $?
+    done
+    echo "no display free for the 256-colour run" >&2
+    exit 1
+    ;;
+esac
+echo "unknown mode $mode" >&2
+exit 2
