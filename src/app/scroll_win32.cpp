@@ -13,9 +13,7 @@ namespace {
 
 void on_density_scroll(HWND frame, HWND bar, int code, int thumb) {
   const int current = GetScrollPos(bar, SB_CTL);
-  int next = current + density_step(code, thumb, current);
-  if (next < 0) next = 0;
-  if (next > 254) next = 254;
+  const int next = next_density(code, thumb, current);
   if (next != current) {
     SetScrollPos(bar, SB_CTL, next, TRUE);
     std::snprintf(g_frame.scratch, sizeof g_frame.scratch, "%3d", next);
