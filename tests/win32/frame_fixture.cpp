@@ -43,16 +43,16 @@ HWND create_pane(const char* window_class, DWORD style, int id) {
 
 }  // namespace
 
-RealFrame::RealFrame(bool japanese, int width, int height) {
+RealFrame::RealFrame(bool japanese, int width, int height, unsigned short version) {
   g_frame = FrameState();
   g_view = ViewState();
   g_conversion = ConversionSettings();
   g_frame.instance = GetModuleHandleA(nullptr);
-  g_frame.version = 1537;
+  g_frame.version = version;
   g_frame.japanese = japanese;
   g_frame.text_height = 16;
   g_frame.average_char_width = 7;
-  g_frame.metrics = compute_bar_metrics(true, 16, 7, GetSystemMetrics(SM_CXHSCROLL));
+  g_frame.metrics = compute_bar_metrics(newer_platform(), 16, 7, newer_platform() ? GetSystemMetrics(SM_CXHSCROLL) : 0);
   register_frame_classes(g_frame.instance);
   frame = CreateWindowExA(0, "quillvexWClass", "QUILLVEX", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, 0, 0,
                           width, height, nullptr, nullptr, g_frame.instance, nullptr);
@@ -63,7 +63,7 @@ RealFrame::RealFrame(bool japanese, int width, int height) {
   g_frame.source_pane = create_pane("qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 1);
   g_frame.result_pane = create_pane("qvx_monoWClass", WS_CHILD | WS_BORDER, 2);
   create_controls(frame);
-  make_bar_font();
+  if (newer_platform()) make_bar_font();
   g_frame.windows_created = true;
   command(g_frame.arrangement);
   SetFocus(frame);

@@ -8,8 +8,9 @@
 #include <string>
 
 struct RealFrame {
-  // Creates the frame with a client area of about width x height and lays it out (202).
-  explicit RealFrame(bool japanese = false, int width = 640, int height = 480);
+  // Creates the frame about width x height as start-up does on a platform version and
+  // lays it out (202).
+  explicit RealFrame(bool japanese = false, int width = 640, int height = 480, unsigned short version = 1537);
   ~RealFrame();
   RealFrame(const RealFrame&) = delete;
   RealFrame& operator=(const RealFrame&) = delete;

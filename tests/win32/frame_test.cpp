@@ -81,6 +81,19 @@ TEST(FrameWin32, ControlBarAndPanesFollowTheMetrics) {
   EXPECT_EQ(g_frame.bar_font, font);
 }
 
+TEST(FrameWin32, OlderPlatformKeepsTheSystemFontAndFixedMetrics) {
+  RealFrame f(false, 640, 480, 819);  // 3.51, as Wine's "nt351" version setting reports it
+  EXPECT_EQ(g_frame.controls[kDensityBarFrame], nullptr);
+  EXPECT_EQ(g_frame.bar_font, nullptr);
+  EXPECT_EQ(g_frame.metrics.bar_height, 26);
+  EXPECT_EQ(g_frame.metrics.unit, 7);
+  EXPECT_EQ(f.child_rect(g_frame.controls[kZoomSpin]).left, 63 + 31 + 325);
+  g_frame.text_height = 30;
+  RedrawWindow(f.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(g_frame.metrics.bar_height, 26);  // no recomputation at paint
+  EXPECT_EQ(f.child_rect(g_frame.source_pane).top, 26);
+}
+
 TEST(FrameWin32, ModeAndFastModeCheckMarks) {
   RealFrame f;
   const std::string folder = temp_directory();
