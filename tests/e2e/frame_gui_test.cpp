@@ -2,6 +2,7 @@
 // outside, and keys typed through the X server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -152,12 +153,25 @@ TEST(FrameGui, ControlBarKeysAndSaveAs) {
   EXPECT_EQ(read_bytes(folder + "typed.BMP"), reference);
 }
 
-// Returns the first frame window of any running quillvex.exe.
-HWND find_any_frame(DWORD milliseconds) {
+BOOL CALLBACK collect_frame(HWND window, LPARAM context) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, "quillvexWClass") == 0) reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> all_frames() {
+  std::vector<HWND> frames;
+  EnumWindows(collect_frame, reinterpret_cast<LPARAM>(&frames));
+  return frames;
+}
+
+// Returns a visible frame window of quillvex.exe that is not among the known ones.
+HWND find_new_frame(const std::vector<HWND>& known, DWORD milliseconds) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < milliseconds) {
-    HWND frame = FindWindowA("quillvexWClass", nullptr);
-    if (frame && IsWindowVisible(frame)) return frame;
+    for (HWND frame : all_frames())
+      if (IsWindowVisible(frame) && std::find(known.begin(), known.end(), frame) == known.end()) return frame;
     Sleep(50);
   }
   return nullptr;
@@ -165,10 +179,11 @@ HWND find_any_frame(DWORD milliseconds) {
 
 // Under the Japanese locale the screen font is Shift-JIS and every text is Japanese.
 TEST(FrameGui, JapaneseLabels) {
-  ASSERT_EQ(find_any_frame(0), nullptr);
+  const std::vector<HWND> known = all_frames();
   const std::string exe = std::string(QVX_EXE).substr(2);  // the Unix path behind "Z:"
+  // Wine sets USERPROFILE itself here, so this run keeps its settings in the prefix's profile.
   ASSERT_TRUE(start_from_unix("LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8", exe));
-  HWND frame = find_any_frame(20000);
+  HWND frame = find_new_frame(known, 20000);
   ASSERT_NE(frame, nullptr);
   DWORD process_id = 0;
   GetWindowThreadProcessId(frame, &process_id);
