@@ -2,7 +2,7 @@
 
 #include <commdlg.h>
 
-#include "app/app_texts.h"
+#include "app/file_dialogs.h"
 #include "app/frame_win32.h"
 #include "app/settings_win32.h"
 
@@ -15,7 +15,7 @@ void fill_dialog(HWND frame, DWORD flags) {
   ZeroMemory(&g_dialog, sizeof g_dialog);
   g_dialog.lStructSize = 76;  // the record as the oldest platforms know it
   g_dialog.hwndOwner = frame;
-  g_dialog.lpstrFilter = g_frame.japanese ? kJaFileFilter : kEnFileFilter;
+  g_dialog.lpstrFilter = dialog_filter(g_frame.japanese);
   g_dialog.nFilterIndex = 1;
   g_dialog.lpstrFile = g_frame.file_name;
   g_dialog.nMaxFile = kFileNameSize;
@@ -29,14 +29,15 @@ void fill_dialog(HWND frame, DWORD flags) {
 bool ask_open_file(HWND frame) {
   g_frame.file_name[0] = 0;
   g_frame.file_name_too_long = false;
-  fill_dialog(frame, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
+  fill_dialog(frame, kOpenDialogFlags);
   return GetOpenFileNameA(&g_dialog) != 0;
 }
 
 bool ask_save_file(HWND frame) {
   lstrcpynA(g_frame.file_name, g_frame.file_title, kFileNameSize);
   g_frame.file_name_too_long = false;
-  fill_dialog(frame, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY);
-  if (platform_4_or_later() && query_shell_extension() != 0) g_dialog.lpstrDefExt = "BMP";
+  fill_dialog(frame, kSaveDialogFlags);
+  // The registry is only asked where the answer matters.
+  if (platform_4_or_later()) g_dialog.lpstrDefExt = save_default_extension(true, query_shell_extension());
   return GetSaveFileNameA(&g_dialog) != 0;
 }

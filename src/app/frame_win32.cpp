@@ -6,8 +6,10 @@
 
 #include "app/app_texts.h"
 #include "app/control_bar_win32.h"
+#include "app/file_dialogs.h"
 #include "app/file_dialogs_win32.h"
 #include "app/keyboard.h"
+#include "app/menus_win32.h"
 #include "app/scroll_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "image/open_picture_win32.h"
@@ -45,7 +47,12 @@ bool set_file_name(const char* text) {
 
 int current_density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
 
-static void on_nc_create(HWND window) { g_frame.menu = GetMenu(window); }
+// Returns the Option menu item of a conversion mode.
+static int mode_item(int mode) {
+  return mode == kModePhotoHard ? IDM_PHOTO_HARD : mode == kModePhotoSoft ? IDM_PHOTO_SOFT : IDM_LETTER;
+}
+
+static void on_nc_create(HWND window) { build_menu(window); }
 
 static void on_create(HWND window) {
   HDC dc = GetDC(window);
@@ -53,10 +60,7 @@ static void on_create(HWND window) {
   ReleaseDC(window, dc);
   HMENU menu = GetMenu(window);
   if (g_conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-  const int mode_item = g_conversion.mode == kModePhotoHard   ? IDM_PHOTO_HARD
-                        : g_conversion.mode == kModePhotoSoft ? IDM_PHOTO_SOFT
-                                                              : IDM_LETTER;
-  CheckMenuItem(menu, mode_item, MF_BYCOMMAND | MF_CHECKED);
+  CheckMenuItem(menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_CHECKED);
   create_store();
   create_result_block();
   DragAcceptFiles(window, TRUE);
@@ -72,10 +76,6 @@ static void on_destroy(HWND window) {
   free_store();
   free_result_block();
   PostQuitMessage(0);
-}
-
-static int mode_item(int mode) {
-  return mode == kModePhotoHard ? IDM_PHOTO_HARD : mode == kModePhotoSoft ? IDM_PHOTO_SOFT : IDM_LETTER;
 }
 
 static void choose_mode(HWND window, int item) {
@@ -119,26 +119,20 @@ static void arrange_windows(int arrangement) {
 }
 
 static void open_help(HWND window) {
+  // The module path may take all 260 bytes, more than the scratch buffer holds.
+  char module_path[kFileNameSize] = {};
   if (platform_4_or_later()) {
-    char* path = g_frame.scratch;
-    const DWORD length = GetModuleFileNameA(nullptr, path, kScratchSize);
-    if (length == 0 || length >= kScratchSize) path[0] = 0;
-    char* extension = std::strstr(path, ".EXE");
-    if (extension && static_cast<size_t>(extension - path) + 5 <= kScratchSize) {
-      std::memcpy(extension, ".HLP", 5);
-    } else {
-      lstrcpynA(path, "QUILLVEX.HLP", kScratchSize);
-    }
-    WinHelpA(window, path, HELP_CONTENTS, 0);
-  } else {
-    WinHelpA(window, "quillvex.hlp", HELP_CONTENTS, 0);
+    const DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof module_path);
+    if (length >= sizeof module_path) module_path[0] = 0;
   }
+  help_file_name(platform_4_or_later(), module_path, g_frame.scratch, sizeof g_frame.scratch);
+  WinHelpA(window, g_frame.scratch, HELP_CONTENTS, 0);
 }
 
 static void on_command(HWND window, int id) {
   switch (id) {
-    case IDM_ZOOM_IN:
-    case IDM_ZOOM_OUT: SetFocus(window); break;
+    case IDM_ZOOM_IN: zoom_in(window); break;
+    case IDM_ZOOM_OUT: zoom_out(window); break;
     case IDM_INVERT: invert_result(window); break;
     case IDM_ABOUT: DialogBoxParamA(g_frame.instance, "ABOUT", window, ABOUTBOX, 0); break;
     case IDM_INFO: DialogBoxParamA(g_frame.instance, "InfoBox", window, BMPINFO, 0); break;

@@ -4,6 +4,7 @@
 
 #include "app/frame_win32.h"
 #include "app/view_state.h"
+#include "app/zoom.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
@@ -12,9 +13,7 @@ namespace {
 
 void on_density_scroll(HWND frame, HWND bar, int code, int thumb) {
   const int current = GetScrollPos(bar, SB_CTL);
-  int next = current + density_step(code, thumb, current);
-  if (next < 0) next = 0;
-  if (next > 254) next = 254;
+  const int next = next_density(code, thumb, current);
   if (next != current) {
     SetScrollPos(bar, SB_CTL, next, TRUE);
     std::snprintf(g_frame.scratch, sizeof g_frame.scratch, "%3d", next);
@@ -50,7 +49,65 @@ void scroll_panes(HWND frame, int bar, int code, int thumb) {
   (bar == SB_VERT ? g_view.scroll_y : g_view.scroll_x) = next;
 }
 
+// The spin control zooms once per press-and-release, at the release.
+void on_zoom_spin(HWND frame, int code) {
+  if (code == kEndScroll) {
+    if (g_view.spin_direction > 0) zoom_in(frame);
+    if (g_view.spin_direction < 0) zoom_out(frame);
+    g_view.spin_direction = 0;
+  } else if (code == kLineUp) {
+    g_view.spin_direction = 1;
+  } else if (code == kLineDown) {
+    g_view.spin_direction = -1;
+  } else {
+    g_view.spin_direction = 0;
+  }
+}
+
+bool ctrl_down() { return GetKeyState(VK_CONTROL) < 0; }
+
 }  // namespace
+
+void zoom_in(HWND frame) {
+  int next = 0;
+  if (zoom_in_level(g_view.zoom_level, ctrl_down(), next)) {
+    g_view.zoom_level = next;
+    apply_zoom(frame);
+  }
+  SetFocus(frame);
+}
+
+void zoom_out(HWND frame) {
+  int next = 0;
+  if (zoom_out_level(g_view.zoom_level, ctrl_down(), next)) {
+    g_view.zoom_level = next;
+    apply_zoom(frame);
+  }
+  SetFocus(frame);
+}
+
+void apply_zoom(HWND frame) {
+  const double old_factor = g_view.zoom_factor;
+  g_view.zoom_factor = zoom_factor_of(g_view.zoom_level);
+  format_scale_label(g_view.zoom_level, g_frame.japanese, g_frame.scratch, sizeof g_frame.scratch);
+  HWND label = g_frame.controls[kScaleLabel];
+  SetWindowTextA(label, g_frame.scratch);
+  InvalidateRect(label, nullptr, TRUE);
+  update_scroll_ranges(g_frame.source_pane);
+  // Keep the same part of the picture in view; a fitted picture has no position to keep.
+  if (g_view.zoom_factor != 0 && old_factor != 0) {
+    for (int bar : {SB_VERT, SB_HORZ}) {
+      int minimum = 0, maximum = 0;
+      GetScrollRange(frame, bar, &minimum, &maximum);
+      const int position =
+          rescale_position(GetScrollPos(frame, bar), g_view.zoom_factor, old_factor, minimum, maximum);
+      SetScrollPos(frame, bar, position, TRUE);
+      (bar == SB_VERT ? g_view.scroll_y : g_view.scroll_x) = position;
+    }
+  }
+  repaint_source_pane();
+  InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+}
 
 void repaint_source_pane() {
   if (g_frame.arrangement != 200) {
@@ -91,7 +148,9 @@ void update_scroll_ranges(HWND pane) {
 void on_scroll(HWND frame, int bar, HWND control, int code, int position) {
   if (control == nullptr) {
     scroll_panes(frame, bar, code, position);
-  } else if (control == g_frame.controls[kDensityBar]) {
+  } else if (bar == SB_HORZ) {
     on_density_scroll(frame, control, code, position);
+  } else {
+    on_zoom_spin(frame, code);
   }
 }

@@ -35,3 +35,8 @@ int density_step(int code, int thumb, int current) {
     default: return 0;
   }
 }
+
+int next_density(int code, int thumb, int current) {
+  const int next = current + density_step(code, thumb, current);
+  return next < 0 ? 0 : next > 254 ? 254 : next;
+}
