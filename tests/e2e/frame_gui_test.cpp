@@ -88,9 +88,7 @@ bool wait_for_file(const std::string& path, DWORD milliseconds) {
 }
 
 TEST(FrameGui, ControlBarKeysAndSaveAs) {
-  // Process ids repeat across runs under Wine, and with them fresh folders' names.
-  const std::string folder = fresh_folder() + std::to_string(GetTickCount()) + "\\";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string folder = fresh_folder();
   const std::string picture = write_gradient(folder, "picture.bmp", 64, 48);
   ProgramRun run = start_program(picture, folder);
   EndProgram ending{run};

@@ -5,10 +5,12 @@
 std::string fresh_folder() {
   char base[MAX_PATH];
   GetTempPathA(MAX_PATH, base);
+  // Wine reuses process ids between runs, so a name is taken only when the folder is new.
   static int counter = 0;
   char path[MAX_PATH];
-  std::snprintf(path, sizeof path, "%sqvx-e2e-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
-  CreateDirectoryA(path, nullptr);
+  do {
+    std::snprintf(path, sizeof path, "%sqvx-e2e-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
+  } while (!CreateDirectoryA(path, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
   return path;
 }
 
