@@ -47,3 +47,14 @@ if(QVX_E2E_TESTS)
   add_test(NAME e2e COMMAND qvx_e2e_tests)
   set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 endif()
+
+# Image-reader plug-ins: the shipped one beside the program, the test ones apart.
+add_subdirectory(${CMAKE_SOURCE_DIR}/plugins ${CMAKE_BINARY_DIR}/plugins)
+add_dependencies(quillvex qvx_wic_plugin)
+add_dependencies(qvx_win32_tests ${QVX_TEST_PLUGIN_TARGETS})
+target_compile_definitions(qvx_win32_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}")
+if(TARGET qvx_e2e_tests)
+  add_dependencies(qvx_e2e_tests ${QVX_TEST_PLUGIN_TARGETS} qvx_wic_plugin)
+  target_compile_definitions(qvx_e2e_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}"
+    QVX_WIC_PLUGIN="Z:$<TARGET_FILE:qvx_wic_plugin>")
+endif()
