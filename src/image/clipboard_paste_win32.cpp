@@ -66,6 +66,23 @@ class SelectedPalette {
   HPALETTE previous_;
 };
 
+// The pixels of a palette device's bitmap are indices into the clipboard palette.
+// Some platforms (Wine on a true-colour display) fill the table from the bitmap's
+// own default colours even with the palette realised, so its entries are written
+// over the table as the bitmap's colours.
+void take_palette_colours(HPALETTE palette, uint8_t* store, uint32_t colour_count) {
+  PALETTEENTRY entries[256];
+  const UINT wanted = colour_count < 256 ? colour_count : 256;
+  const UINT got = GetPaletteEntries(palette, 0, wanted, entries);
+  for (UINT i = 0; i < got && i < wanted; ++i) {
+    uint8_t* entry = store + kStoreHeaderSize + 4 * i;
+    entry[0] = entries[i].peBlue;
+    entry[1] = entries[i].peGreen;
+    entry[2] = entries[i].peRed;
+    entry[3] = 0;
+  }
+}
+
 }  // namespace
 
 bool paste_device_independent(HWND frame, PastedPicture& pasted) {
@@ -113,9 +130,11 @@ bool paste_device_bitmap(HWND frame, PastedPicture& pasted) {
   GlobalLockGuard bytes(block.get());
   if (!bytes.get()) return false;
   WindowDc dc(frame);
-  SelectedPalette palette(dc.get(), static_cast<HPALETTE>(GetClipboardData(CF_PALETTE)));
+  const HPALETTE clipboard_palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
+  SelectedPalette palette(dc.get(), clipboard_palette);
   GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(record.bmHeight), bytes.get() + pasted.description.offset_to_pixels,
             reinterpret_cast<BITMAPINFO*>(bytes.get()), DIB_RGB_COLORS);
+  if (clipboard_palette) take_palette_colours(clipboard_palette, bytes.get(), pasted.description.colour_count);
   pasted.block = block.hand_over();
   return true;
 }
