@@ -35,16 +35,32 @@ bool known_signature(const unsigned char* b, size_t n) {
   return false;
 }
 
-// Whether the file itself records a resolution; decoders report a default otherwise.
-bool png_has_resolution(const unsigned char* b, size_t n) {
+// The resolution the file itself records, in pixels per metre: decoders report a
+// default for files without one, and a PNG's own figures are exact where the
+// decoder's inch values would round.
+struct Resolution {
+  bool recorded = false;
+  bool exact = false;
+  LONG x = 0, y = 0;
+};
+
+Resolution png_resolution(const unsigned char* b, size_t n) {
+  Resolution r;
   size_t at = 8;
   while (at + 8 <= n) {
     const uint32_t length = be32(b + at);
-    if (std::memcmp(b + at + 4, "pHYs", 4) == 0) return at + 17 <= n && b[at + 16] == 1;  // unit: metre
-    if (std::memcmp(b + at + 4, "IDAT", 4) == 0 || length > n - at - 8) return false;
+    if (std::memcmp(b + at + 4, "pHYs", 4) == 0) {
+      if (length >= 9 && at + 17 <= n && b[at + 16] == 1) {  // unit: metre
+        r.recorded = r.exact = true;
+        r.x = static_cast<LONG>(be32(b + at + 8));
+        r.y = static_cast<LONG>(be32(b + at + 12));
+      }
+      return r;
+    }
+    if (std::memcmp(b + at + 4, "IDAT", 4) == 0 || length > n - at - 8) return r;
     at += 12 + static_cast<size_t>(length);
   }
-  return false;
+  return r;
 }
 
 bool jpeg_has_resolution(const unsigned char* b, size_t n) {
@@ -65,16 +81,18 @@ bool tiff_has_resolution(const unsigned char* b, size_t n) {
   return false;
 }
 
-bool file_has_resolution(const unsigned char* b, size_t n) {
-  if (n >= 8 && b[0] == 0x89 && b[1] == 'P') return png_has_resolution(b, n);
-  if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8) return jpeg_has_resolution(b, n);
-  if (n >= 8 && (b[0] == 'I' || b[0] == 'M') && b[1] == b[0] && b[2] != 0xBC) return tiff_has_resolution(b, n);
-  return false;
+Resolution file_resolution(const unsigned char* b, size_t n) {
+  Resolution r;
+  if (n >= 8 && b[0] == 0x89 && b[1] == 'P') return png_resolution(b, n);
+  if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8) r.recorded = jpeg_has_resolution(b, n);
+  if (n >= 8 && (b[0] == 'I' || b[0] == 'M') && b[1] == b[0] && b[2] != 0xBC) r.recorded = tiff_has_resolution(b, n);
+  return r;
 }
 
+// Inch values become pixels per metre truncated, like every other figure of the program.
 LONG pixels_per_metre(double dpi) {
   if (!(dpi > 0.0) || dpi > 1e6) return 0;
-  return static_cast<LONG>(dpi / 0.0254 + 0.5);
+  return static_cast<LONG>(100.0 * dpi / 2.54 + 1e-6);
 }
 
 template <class T>
@@ -150,11 +168,11 @@ int decode(const unsigned char* file, UINT length, Decoded& out) {
                                    WICBitmapPaletteTypeCustom)))
     return kDecodeFailed;
 
-  LONG x_ppm = 0, y_ppm = 0;
+  Resolution resolution = file_resolution(file, length);
   double dpi_x = 0, dpi_y = 0;
-  if (file_has_resolution(file, length) && SUCCEEDED(frame->GetResolution(&dpi_x, &dpi_y))) {
-    x_ppm = pixels_per_metre(dpi_x);
-    y_ppm = pixels_per_metre(dpi_y);
+  if (resolution.recorded && !resolution.exact && SUCCEEDED(frame->GetResolution(&dpi_x, &dpi_y))) {
+    resolution.x = pixels_per_metre(dpi_x);
+    resolution.y = pixels_per_metre(dpi_y);
   }
 
   out.pixels = LocalAlloc(LMEM_MOVEABLE, static_cast<SIZE_T>(stride * height));
@@ -191,8 +209,8 @@ int decode(const unsigned char* file, UINT length, Decoded& out) {
   header->biBitCount = 24;
   header->biCompression = BI_RGB;
   header->biSizeImage = static_cast<DWORD>(stride * height);
-  header->biXPelsPerMeter = x_ppm;
-  header->biYPelsPerMeter = y_ppm;
+  header->biXPelsPerMeter = resolution.x;
+  header->biYPelsPerMeter = resolution.y;
   LocalUnlock(out.info);
   return kOk;
 }
