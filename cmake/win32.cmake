@@ -58,3 +58,17 @@ if(TARGET qvx_e2e_tests)
   target_compile_definitions(qvx_e2e_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}"
     QVX_WIC_PLUGIN="Z:$<TARGET_FILE:qvx_wic_plugin>")
 endif()
+
+# Pictures in other formats for the plug-in tests, made with ImageMagick.
+set(QVX_PLUGIN_PICTURES ${CMAKE_BINARY_DIR}/plugin-pictures)
+add_custom_command(OUTPUT ${QVX_PLUGIN_PICTURES}/big.png
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/plugin_pictures.sh ${QVX_PLUGIN_PICTURES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/plugin_pictures.sh)
+add_custom_target(qvx_plugin_pictures DEPENDS ${QVX_PLUGIN_PICTURES}/big.png)
+add_dependencies(qvx_win32_tests qvx_plugin_pictures)
+target_compile_definitions(qvx_win32_tests PRIVATE QVX_PLUGIN_PICTURES="Z:${QVX_PLUGIN_PICTURES}"
+  QVX_WIC_PLUGIN_DIR="Z:${CMAKE_BINARY_DIR}/")
+if(TARGET qvx_e2e_tests)
+  add_dependencies(qvx_e2e_tests qvx_plugin_pictures)
+  target_compile_definitions(qvx_e2e_tests PRIVATE QVX_PLUGIN_PICTURES="Z:${QVX_PLUGIN_PICTURES}")
+endif()
