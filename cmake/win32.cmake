@@ -71,5 +71,6 @@ target_compile_definitions(qvx_win32_tests PRIVATE QVX_PLUGIN_PICTURES="Z:${QVX_
 if(TARGET qvx_e2e_tests)
   add_dependencies(qvx_e2e_tests qvx_plugin_pictures)
   target_compile_definitions(qvx_e2e_tests PRIVATE QVX_PLUGIN_PICTURES="Z:${QVX_PLUGIN_PICTURES}")
+  target_link_libraries(qvx_e2e_tests PRIVATE advapi32)
 endif()
 target_link_libraries(qvx_win32_tests PRIVATE psapi)

@@ -19,9 +19,10 @@ std::string program_folder() {
   return folder;
 }
 
-ProgramRun start_copy(const std::string& folder, const std::string& arguments) {
+ProgramRun start_copy(const std::string& folder, const std::string& arguments,
+                      const std::string& program = "quillvex.exe") {
   ProgramRun run;
-  std::string command = "\"" + folder + "quillvex.exe\" " + arguments;
+  std::string command = "\"" + folder + program + "\" " + arguments;
   std::vector<char> line(command.begin(), command.end());
   line.push_back(0);
   SetEnvironmentVariableA("USERPROFILE", folder.substr(0, folder.size() - 1).c_str());
@@ -71,8 +72,9 @@ TEST(ImagingPlugin, EveryFormatConvertsLikeItsBitmapTwin) {
 
 // Starts the program on a damaged file; returns the reader's message, after
 // answering it and closing the program, which must end normally.
-std::string message_for(const std::string& folder, const std::string& file) {
-  ProgramRun run = start_copy(folder, file);
+std::string message_for(const std::string& folder, const std::string& file,
+                        const std::string& program = "quillvex.exe") {
+  ProgramRun run = start_copy(folder, file, program);
   HWND frame = wait_for_frame(run, 20000);
   EXPECT_NE(frame, nullptr) << file;
   HWND box = nullptr;
@@ -105,6 +107,50 @@ TEST(ImagingPlugin, DamagedFilesGiveAReaderMessage) {
   for (const char* name : {"cut.png", "noise.jpg", "noise2.jpg"}) {
     EXPECT_EQ(message_for(folder, name), "bitmap read failed.\nThis file format is not supported.") << name;
   }
+}
+
+// Wine reports platform 3.51 to a program whose per-program Version setting is nt351.
+TEST(ImagingPlugin, TheOldJpegPluginNameIsSkippedOnPlatform351) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\qvx351.exe", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("nt351"), 6);
+  RegCloseKey(key);
+  const struct {
+    const char* plugin_name;
+    const char* message;
+  } cases[] = {
+      {"IFJPEGV6.SPI", "bitmap read failed.\nThis file format is not supported."},
+      {"ifjpegv6.spi", ""},  // opened: no message
+  };
+  for (const auto& c : cases) {
+    const std::string folder = fresh_folder();
+    ASSERT_TRUE(CopyFileA(QVX_EXE, (folder + "qvx351.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(QVX_WIC_PLUGIN, (folder + c.plugin_name).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(picture("photo.jpg").c_str(), (folder + "photo.jpg").c_str(), FALSE));
+    ProgramRun run = start_copy(folder, "photo.jpg", "qvx351.exe");
+    HWND frame = wait_for_frame(run, 20000);
+    ASSERT_NE(frame, nullptr);
+    std::string seen;
+    for (int i = 0; i < 100 && seen.empty(); ++i) {
+      char caption[300] = {};
+      GetWindowTextA(frame, caption, sizeof caption);
+      if (std::string(caption).rfind("QUILLVEX- ", 0) == 0) break;
+      if (HWND box = FindWindowA("#32770", "error")) {
+        char text[512] = {};
+        SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        seen = text;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+      Sleep(50);
+    }
+    EXPECT_EQ(seen, c.message) << c.plugin_name;
+    Sleep(200);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(wait_for_exit(run, 20000), 0) << c.plugin_name;
+  }
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\qvx351.exe");
 }
 
 }  // namespace
