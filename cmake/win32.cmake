@@ -62,3 +62,30 @@ add_test(NAME win32_panes_nt351
 add_test(NAME win32_panes_depth8
   COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh depth8 $<TARGET_FILE:qvx_win32_tests>)
 set_tests_properties(win32_panes_nt351 win32_panes_depth8 PROPERTIES TIMEOUT 300)
+
+# Image-reader plug-ins: the shipped one beside the program, the test ones apart.
+add_subdirectory(${CMAKE_SOURCE_DIR}/plugins ${CMAKE_BINARY_DIR}/plugins)
+add_dependencies(quillvex qvx_wic_plugin)
+add_dependencies(qvx_win32_tests ${QVX_TEST_PLUGIN_TARGETS})
+target_compile_definitions(qvx_win32_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}")
+if(TARGET qvx_e2e_tests)
+  add_dependencies(qvx_e2e_tests ${QVX_TEST_PLUGIN_TARGETS} qvx_wic_plugin)
+  target_compile_definitions(qvx_e2e_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}"
+    QVX_WIC_PLUGIN="Z:$<TARGET_FILE:qvx_wic_plugin>")
+endif()
+
+# Pictures in other formats for the plug-in tests, made with ImageMagick.
+set(QVX_PLUGIN_PICTURES ${CMAKE_BINARY_DIR}/plugin-pictures)
+add_custom_command(OUTPUT ${QVX_PLUGIN_PICTURES}/big.png
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/plugin_pictures.sh ${QVX_PLUGIN_PICTURES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/plugin_pictures.sh)
+add_custom_target(qvx_plugin_pictures DEPENDS ${QVX_PLUGIN_PICTURES}/big.png)
+add_dependencies(qvx_win32_tests qvx_plugin_pictures)
+target_compile_definitions(qvx_win32_tests PRIVATE QVX_PLUGIN_PICTURES="Z:${QVX_PLUGIN_PICTURES}"
+  QVX_WIC_PLUGIN_DIR="Z:${CMAKE_BINARY_DIR}/")
+if(TARGET qvx_e2e_tests)
+  add_dependencies(qvx_e2e_tests qvx_plugin_pictures)
+  target_compile_definitions(qvx_e2e_tests PRIVATE QVX_PLUGIN_PICTURES="Z:${QVX_PLUGIN_PICTURES}")
+  target_link_libraries(qvx_e2e_tests PRIVATE advapi32)
+endif()
+target_link_libraries(qvx_win32_tests PRIVATE psapi)

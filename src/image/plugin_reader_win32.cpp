@@ -2,7 +2,142 @@
 
 #include <cstring>
 
+#include "app/frame_win32.h"
 #include "image/bmp_reader.h"
+#include "image/dib_layout.h"
+
+PluginSearch g_plugins;
+
+namespace {
+
+// Both entry points use the standard calling convention; every argument is 32 bits.
+using IsSupportedProc = int(WINAPI*)(LPCSTR name, DWORD data);
+using GetPictureProc = int(WINAPI*)(LPCSTR buffer, LONG length, UINT flags, HLOCAL* info, HLOCAL* pixels,
+                                    FARPROC progress, LONG data);
+
+// The whole file in an ordinary heap block, freed on every path.
+class FileImage {
+ public:
+  ~FileImage() { release(); }
+  bool read(HFILE file) {
+    const LONG length = _llseek(file, 0, FILE_END);
+    if (length < 0) return false;
+    length_ = length;
+    bytes_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, length > 0 ? static_cast<SIZE_T>(length) : 1));
+    if (!bytes_) return false;
+    _llseek(file, 0, FILE_BEGIN);
+    return _hread(file, bytes_, length) == length;
+  }
+  void release() {
+    if (bytes_) HeapFree(GetProcessHeap(), 0, bytes_);
+    bytes_ = nullptr;
+  }
+  bool allocated() const { return bytes_ != nullptr; }
+  const char* bytes() const { return bytes_; }
+  LONG length() const { return length_; }
+
+ private:
+  char* bytes_ = nullptr;
+  LONG length_ = 0;
+};
+
+class DirectorySearch {
+ public:
+  explicit DirectorySearch(const char* pattern) : handle_(FindFirstFileA(pattern, &entry_)) {}
+  ~DirectorySearch() {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  bool found() const { return handle_ != INVALID_HANDLE_VALUE; }
+  const WIN32_FIND_DATAA& entry() const { return entry_; }
+  bool next() { return FindNextFileA(handle_, &entry_) != 0; }
+
+ private:
+  WIN32_FIND_DATAA entry_;
+  HANDLE handle_;
+};
+
+// A plug-in library, released at the latest when the guard goes.
+class PluginLibrary {
+ public:
+  explicit PluginLibrary(const char* path) : module_(LoadLibraryA(path)) {}
+  ~PluginLibrary() { release(); }
+  void release() {
+    if (module_) FreeLibrary(module_);
+    module_ = nullptr;
+  }
+  // The plain function type in between says the entry's real type is known.
+  template <class Proc>
+  Proc entry(const char* name) const {
+    const FARPROC found = module_ ? GetProcAddress(module_, name) : nullptr;
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(found));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+void free_result_handles() {
+  if (g_plugins.info) LocalFree(g_plugins.info);
+  if (g_plugins.pixels) LocalFree(g_plugins.pixels);
+  g_plugins.info = g_plugins.pixels = nullptr;
+}
+
+// Skips directories and, before platform 4.0, the one plug-in of that name known
+// not to work there.
+bool passed_over(const WIN32_FIND_DATAA& entry) {
+  if (entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) return true;
+  return !platform_4_or_later() && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
+}
+
+enum TakeOver { kTaken, kBadPicture, kNoRoom };
+
+// Builds the store from the two blocks a plug-in delivered: the pixel rows are moved
+// up in their own block and the header and table copied in front of them, so the
+// picture is never held twice. The previous store goes only once the new one is
+// complete, so a failure leaves it in place.
+TakeOver take_over_picture(StoreLock& lock) {
+  PictureDescription layout = g_picture.description;
+  uint8_t* info = static_cast<uint8_t*>(LocalLock(g_plugins.info));
+  if (!info) return kBadPicture;
+  const uint32_t pixel_bytes = lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(g_plugins.info)), layout);
+  const uint32_t delivered = static_cast<uint32_t>(LocalSize(g_plugins.pixels));
+  if (pixel_bytes == 0) {
+    LocalUnlock(g_plugins.info);
+    return kBadPicture;
+  }
+  const uint32_t offset = layout.offset_to_pixels;
+  HLOCAL grown = LocalReAlloc(g_plugins.pixels, offset + pixel_bytes, LMEM_MOVEABLE);
+  if (!grown) {
+    LocalUnlock(g_plugins.info);
+    return kNoRoom;
+  }
+  g_plugins.pixels = grown;
+  uint8_t* store = static_cast<uint8_t*>(LocalLock(grown));
+  if (!store) {
+    LocalUnlock(g_plugins.info);
+    return kNoRoom;
+  }
+  // Rows the plug-in did not deliver (a short block) read as black, not as stale memory.
+  const uint32_t kept = delivered < pixel_bytes ? delivered : pixel_bytes;
+  std::memmove(store + offset, store, kept);
+  std::memset(store + offset + kept, 0, pixel_bytes - kept);
+  std::memcpy(store, info, offset);
+  LocalUnlock(g_plugins.info);
+  LocalFree(g_plugins.info);
+  g_plugins.info = nullptr;
+
+  GlobalUnlock(g_picture.store);
+  lock.adopt(nullptr);
+  GlobalFree(g_picture.store);
+  g_picture.store = grown;
+  g_picture.store_kind = kStoreLocal;
+  g_plugins.pixels = nullptr;
+  g_picture.description = layout;
+  lock.adopt(store);
+  return kTaken;
+}
+
+}  // namespace
 
 void program_directory(char* out, int out_size) {
   char path[MAX_PATH] = {};
@@ -16,15 +151,49 @@ void program_directory(char* out, int out_size) {
   lstrcpynA(out, path, out_size);
 }
 
-int read_with_plugins(HFILE, StoreLock&) {
-  char pattern[MAX_PATH];
-  program_directory(pattern, MAX_PATH);
-  if (std::strlen(pattern) + 5 >= MAX_PATH) return kReadNotBitmap;
-  std::strcat(pattern, "*.SPI");
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return kReadNotBitmap;
-  FindClose(search);
-  // Plug-in files exist, but none here can decode the file yet.
+int read_with_plugins(HFILE file, StoreLock& lock) {
+  FileImage image;
+  if (!image.read(file)) return image.allocated() ? kReadShortData : kReadTooLarge;
+
+  char directory[MAX_PATH];
+  if (g_plugins.directory[0]) {
+    lstrcpynA(directory, g_plugins.directory, MAX_PATH);
+  } else {
+    program_directory(directory, MAX_PATH);
+  }
+  const size_t directory_length = std::strlen(directory);
+  char path[MAX_PATH];
+  if (directory_length + sizeof "*.SPI" > MAX_PATH) return kReadNotBitmap;
+  std::memcpy(path, directory, directory_length);
+  std::memcpy(path + directory_length, "*.SPI", sizeof "*.SPI");
+  DirectorySearch search(path);
+  if (!search.found()) return kReadNotBitmap;
+
+  do {
+    const WIN32_FIND_DATAA& entry = search.entry();
+    if (passed_over(entry)) continue;
+    const size_t name_length = std::strlen(entry.cFileName);
+    if (directory_length + name_length >= MAX_PATH) continue;
+    std::memcpy(path + directory_length, entry.cFileName, name_length + 1);
+
+    PluginLibrary library(path);
+    const auto is_supported = library.entry<IsSupportedProc>("IsSupported");
+    const auto get_picture = library.entry<GetPictureProc>("GetPicture");
+    if (!is_supported || !get_picture) continue;
+    _llseek(file, 0, FILE_BEGIN);
+    if (is_supported(nullptr, static_cast<DWORD>(file)) == 0) continue;
+    g_plugins.info = g_plugins.pixels = nullptr;
+    const int outcome = get_picture(image.bytes(), image.length(), 1, &g_plugins.info, &g_plugins.pixels, nullptr, 0);
+    // The blocks outlive the library, which goes before anything touches them.
+    library.release();
+    if (outcome != 0 || !g_plugins.info || !g_plugins.pixels) {
+      free_result_handles();
+      continue;
+    }
+    const TakeOver taken = take_over_picture(lock);
+    free_result_handles();
+    if (taken == kTaken) return kReadOk;
+    if (taken == kNoRoom) return kReadTooLarge;
+  } while (search.next());
   return kReadUnsupported;
 }

@@ -6,7 +6,20 @@
 
 #include "image/store_win32.h"
 
-// Returns 3 when no plug-in file exists, 5 when none took the file, 0 when one did.
+// Where plug-ins are looked for. An empty directory means the program's own; the
+// tests point it at folders of their own plug-ins.
+struct PluginSearch {
+  char directory[MAX_PATH] = {};
+  HLOCAL info = nullptr;    // the information block GetPicture hands back
+  HLOCAL pixels = nullptr;  // the pixel block GetPicture hands back
+};
+
+extern PluginSearch g_plugins;
+
+// Offers the open file (read from its start) to the plug-ins in directory order and
+// makes the first picture delivered the store (a local block, store kind 1), locked
+// through `lock`. Returns 0, 3 when no plug-in file exists, 5 when none delivered,
+// 6 or 7 when the file or the picture can't be held or read.
 int read_with_plugins(HFILE file, StoreLock& lock);
 
 // Writes the program's directory, with a trailing backslash, into out (260 bytes).

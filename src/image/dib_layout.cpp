@@ -1,0 +1,137 @@
+#include "image/dib_layout.h"
+
+#include <cstring>
+
+#include "image/le_bytes.h"
+#include "image/pixel.h"
+
+namespace {
+
+uint64_t absolute(int32_t value) {
+  return value < 0 ? uint64_t{0} - static_cast<int64_t>(value) : static_cast<uint64_t>(value);
+}
+
+// A negative width, or a height without a positive counterpart, describes no picture.
+bool plausible_dimensions(int32_t width, int32_t height) { return width >= 0 && height != INT32_MIN; }
+
+// Bytes of pixel data the store must hold: the declared image size, and for
+// uncompressed rows (which are fetched directly) never less than all of them.
+uint64_t pixel_bytes_needed(const uint8_t* header) {
+  const int32_t width = get_i32(header + kWidthField);
+  const uint16_t bit_count = get_u16(header + kBitCountField);
+  const uint32_t compression = get_u32(header + kCompressionField);
+  uint64_t bytes = get_u32(header + kImageSizeField);
+  if (compression == kCompressionNone || compression == kCompressionBitFields) {
+    const uint64_t rows = row_stride(static_cast<uint32_t>(width), bit_count) * absolute(get_i32(header + kHeightField));
+    if (rows > bytes) bytes = rows;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+uint32_t colour_count_of(uint32_t colours_used, uint16_t bit_count) {
+  if (colours_used != 0) return colours_used;
+  return bit_count < 16 ? uint32_t{1} << bit_count : 0;
+}
+
+bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes) {
+  const uint64_t stride = ((absolute(width) * bit_count + 31) & ~uint64_t{31}) / 8;
+  const uint64_t total = stride * absolute(height);
+  if (total > UINT32_MAX) return false;
+  bytes = static_cast<uint32_t>(total);
+  return true;
+}
+
+uint32_t lay_out_pasted_dib(uint8_t* block, uint32_t size, PictureDescription& picture) {
+  if (size < kStoreHeaderSize) return 0;
+  const uint32_t header_size = get_u32(block + kHeaderSizeField);
+  if (header_size < kStoreHeaderSize || header_size > size) return 0;
+  if (!plausible_dimensions(get_i32(block + kWidthField), get_i32(block + kHeightField))) return 0;
+  const uint32_t colours_used = get_u32(block + kColoursUsedField);
+  const uint32_t colour_count = colour_count_of(colours_used, get_u16(block + kBitCountField));
+  const uint32_t mask_bytes = get_u32(block + kCompressionField) == kCompressionBitFields ? kMaskBytes : 0;
+  // A larger header (108 or 124 bytes) keeps its masks in bytes 40 to 51, where the
+  // store keeps them too; its colour table and rows follow the whole header and are
+  // moved down behind the 40 bytes, as the file reader reads them.
+  if (header_size > kStoreHeaderSize) {
+    const uint32_t kept = kStoreHeaderSize + mask_bytes;
+    if (header_size > kept) {
+      std::memmove(block + kept, block + header_size, size - header_size);
+      size -= header_size - kept;
+    }
+  }
+  const uint64_t offset = kStoreHeaderSize + mask_bytes + uint64_t{4} * colour_count;
+  const uint64_t needed = offset + pixel_bytes_needed(block);
+  if (needed > UINT32_MAX) return 0;
+
+  picture.source_header_size = header_size;
+  put_u32(block + kHeaderSizeField, kStoreHeaderSize);
+  // The Info dialog and palette creation read colours used; a pasted picture shows
+  // the same values as the same picture read from a file.
+  if (colours_used == 0) put_u32(block + kColoursUsedField, colour_count);
+  picture.colour_count = colour_count;
+  picture.mask_byte_count = mask_bytes;
+  picture.offset_to_pixels = static_cast<uint32_t>(offset);
+  return needed > size ? static_cast<uint32_t>(needed) : size;
+}
+
+uint32_t lay_out_device_bitmap(uint8_t* header, int32_t width, int32_t height, uint16_t bit_count,
+                               PictureDescription& picture) {
+  uint32_t image_size = 0;
+  if (!plausible_dimensions(width, height) || !rows_byte_count(width, bit_count, height, image_size)) return 0;
+  const uint32_t colour_count = bit_count < 16 ? uint32_t{1} << bit_count : 0;
+  const uint64_t offset = kStoreHeaderSize + uint64_t{4} * colour_count;
+  if (offset + image_size > UINT32_MAX) return 0;
+  std::memset(header, 0, kStoreHeaderSize);
+  put_u32(header + kHeaderSizeField, kStoreHeaderSize);
+  put_u32(header + kWidthField, static_cast<uint32_t>(width));
+  put_u32(header + kHeightField, static_cast<uint32_t>(height));
+  put_u16(header + kPlanesField, 1);
+  put_u16(header + kBitCountField, bit_count);
+  put_u32(header + kImageSizeField, image_size);
+  put_u32(header + kColoursUsedField, colour_count);
+  picture.source_header_size = kStoreHeaderSize;
+  picture.colour_count = colour_count;
+  picture.mask_byte_count = 0;
+  picture.offset_to_pixels = static_cast<uint32_t>(offset);
+  return static_cast<uint32_t>(offset + image_size);
+}
+
+void fill_grey_ramp(uint8_t* block, PictureDescription& picture) {
+  lay_out_device_bitmap(block, 256, 256, 8, picture);
+  for (uint32_t i = 0; i < 256; ++i) {
+    const uint8_t level = static_cast<uint8_t>(255 - i);
+    uint8_t* entry = block + kStoreHeaderSize + 4 * i;
+    entry[0] = entry[1] = entry[2] = level;
+    entry[3] = 0;
+  }
+  uint8_t* rows = block + picture.offset_to_pixels;
+  for (uint32_t y = 0; y < 256; ++y)
+    for (uint32_t x = 0; x < 256; ++x) rows[y * 256 + x] = static_cast<uint8_t>(x);
+}
+
+uint32_t lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture) {
+  if (info_size < kStoreHeaderSize) return 0;
+  const int32_t width = get_i32(info + kWidthField);
+  const int32_t height = get_i32(info + kHeightField);
+  if (!plausible_dimensions(width, height)) return 0;
+  const uint16_t bit_count = get_u16(info + kBitCountField);
+  const uint32_t colours_used = get_u32(info + kColoursUsedField);
+  const uint32_t colour_count = colour_count_of(colours_used, bit_count);
+  const uint64_t offset = kStoreHeaderSize + uint64_t{4} * colour_count;
+  if (offset > info_size) return 0;
+  if (get_u32(info + kImageSizeField) == 0) {
+    uint32_t image_size = 0;
+    if (!rows_byte_count(width, bit_count, height, image_size)) return 0;
+    put_u32(info + kImageSizeField, image_size);
+  }
+  const uint64_t pixel_bytes = pixel_bytes_needed(info);
+  if (pixel_bytes == 0 || offset + pixel_bytes > UINT32_MAX) return 0;
+  if (colours_used == 0) put_u32(info + kColoursUsedField, colour_count);
+  picture.source_header_size = get_u32(info + kHeaderSizeField);
+  picture.colour_count = colour_count;
+  picture.mask_byte_count = 0;
+  picture.offset_to_pixels = static_cast<uint32_t>(offset);
+  return static_cast<uint32_t>(pixel_bytes);
+}
