@@ -6,39 +6,15 @@
 #include <vector>
 
 #include "../unit/bmp_builder.h"
+#include "frame_probe.h"
 #include "program.h"
 
 namespace {
 
-struct DialogSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK find_dialog(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<DialogSearch*>(context);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char name[16] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (process == search->process && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // Sends a command to the frame and returns the dialog it opens, or null.
 HWND open_dialog(const ProgramRun& run, HWND frame, int command) {
   PostMessageA(frame, WM_COMMAND, static_cast<WPARAM>(command), 0);
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 10000) {
-    DialogSearch search{run.process.dwProcessId, nullptr};
-    EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    Sleep(20);
-  }
-  return nullptr;
+  return wait_for_dialog(run.process.dwProcessId, 10000);
 }
 
 // A window's text as the program holds it, in Shift-JIS whatever this process's code page.
