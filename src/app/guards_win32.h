@@ -50,6 +50,26 @@ class GlobalLockGuard {
   uint8_t* bytes_;
 };
 
+// A palette selected into a device context and realised, as a foreground or a
+// background palette, and deselected at the end of the scope.
+class SelectedPalette {
+ public:
+  SelectedPalette(HDC dc, HPALETTE palette, bool background)
+      : dc_(dc), background_(background), previous_(palette ? SelectPalette(dc, palette, background) : nullptr) {
+    if (previous_) RealizePalette(dc);
+  }
+  ~SelectedPalette() {
+    if (previous_) SelectPalette(dc_, previous_, background_);
+  }
+  SelectedPalette(const SelectedPalette&) = delete;
+  SelectedPalette& operator=(const SelectedPalette&) = delete;
+
+ private:
+  HDC dc_;
+  BOOL background_;
+  HPALETTE previous_;
+};
+
 // A file opened with the simple file calls, closed at the end of the scope.
 class SimpleFile {
  public:

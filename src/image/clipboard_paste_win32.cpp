@@ -48,24 +48,6 @@ class NewBlock {
   HGLOBAL block_;
 };
 
-// A palette selected into a device context as a background palette and realised.
-class SelectedPalette {
- public:
-  SelectedPalette(HDC dc, HPALETTE palette)
-      : dc_(dc), previous_(palette ? SelectPalette(dc, palette, TRUE) : nullptr) {
-    if (previous_) RealizePalette(dc);
-  }
-  ~SelectedPalette() {
-    if (previous_) SelectPalette(dc_, previous_, TRUE);
-  }
-  SelectedPalette(const SelectedPalette&) = delete;
-  SelectedPalette& operator=(const SelectedPalette&) = delete;
-
- private:
-  HDC dc_;
-  HPALETTE previous_;
-};
-
 // The pixels of a palette device's bitmap are indices into the clipboard palette.
 // Some platforms (Wine on a true-colour display) fill the table from the bitmap's
 // own default colours even with the palette realised, so its entries are written
@@ -131,7 +113,7 @@ bool paste_device_bitmap(HWND frame, PastedPicture& pasted) {
   if (!bytes.get()) return false;
   WindowDc dc(frame);
   const HPALETTE clipboard_palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
-  SelectedPalette palette(dc.get(), clipboard_palette);
+  SelectedPalette palette(dc.get(), clipboard_palette, true);
   GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(record.bmHeight), bytes.get() + pasted.description.offset_to_pixels,
             reinterpret_cast<BITMAPINFO*>(bytes.get()), DIB_RGB_COLORS);
   if (clipboard_palette) take_palette_colours(clipboard_palette, bytes.get(), pasted.description.colour_count);

@@ -41,25 +41,6 @@ class PaintDc {
   HDC dc_;
 };
 
-// The display palette selected and realised as a foreground palette for one paint.
-class SelectedPalette {
- public:
-  SelectedPalette(HDC dc, HPALETTE palette) : dc_(dc), previous_(nullptr) {
-    if (!palette) return;
-    previous_ = SelectPalette(dc, palette, FALSE);
-    RealizePalette(dc);
-  }
-  ~SelectedPalette() {
-    if (previous_) SelectPalette(dc_, previous_, FALSE);
-  }
-  SelectedPalette(const SelectedPalette&) = delete;
-  SelectedPalette& operator=(const SelectedPalette&) = delete;
-
- private:
-  HDC dc_;
-  HPALETTE previous_;
-};
-
 // A movable global block, locked while the guard lives and freed with it.
 class LockedBlock {
  public:
@@ -429,7 +410,7 @@ PaneConditions frame_conditions() {
 
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
-  SelectedPalette palette(dc, conditions.palette_display ? g_picture.display_palette : nullptr);
+  SelectedPalette palette(dc, conditions.palette_display ? g_picture.display_palette : nullptr, false);
   StoreLock lock;
   const uint8_t* bytes = lock.get();
   if (!bytes) return;

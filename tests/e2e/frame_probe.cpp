@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "../common/window_search.h"
+
 std::string control_text(HWND frame, int child_id, UINT code_page) {
   HWND child = GetDlgItem(frame, child_id);
   wchar_t wide[256] = {};
@@ -80,34 +82,10 @@ std::string wait_for_text(HWND frame, int child_id, const std::string& expected,
   return text;
 }
 
-namespace {
-
-struct DialogSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK find_dialog(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<DialogSearch*>(context);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (process == search->process && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 HWND wait_for_dialog(DWORD process_id, DWORD milliseconds) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < milliseconds) {
-    DialogSearch search{process_id, nullptr};
-    EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    if (HWND dialog = find_visible_window(process_id, "#32770")) return dialog;
     Sleep(50);
   }
   return nullptr;

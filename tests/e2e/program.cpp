@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "../common/window_search.h"
+
 std::string fresh_folder() {
   char base[MAX_PATH];
   GetTempPathA(MAX_PATH, base);
@@ -51,34 +53,10 @@ int run_program(const std::string& arguments, const std::string& folder) {
   return wait_for_exit(run, 60000);
 }
 
-namespace {
-
-struct FrameSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK find_frame(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<FrameSearch*>(context);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (process == search->process && lstrcmpA(name, "quillvexWClass") == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 HWND wait_for_frame(const ProgramRun& run, DWORD milliseconds) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < milliseconds) {
-    FrameSearch search{run.process.dwProcessId, nullptr};
-    EnumWindows(find_frame, reinterpret_cast<LPARAM>(&search));
-    if (search.found && IsWindowVisible(search.found)) return search.found;
+    if (HWND frame = find_visible_window(run.process.dwProcessId, "quillvexWClass")) return frame;
     Sleep(20);
   }
   return nullptr;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "../common/window_search.h"
+
 #include "app/control_bar.h"
 #include "app/frame_win32.h"
 #include "image/store_win32.h"
@@ -60,42 +62,19 @@ MessageBoxWatcher::~MessageBoxWatcher() {
   DeleteCriticalSection(&lock_);
 }
 
-namespace {
-
-struct Search {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK find_box(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<Search*>(context);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (process == search->process && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 void MessageBoxWatcher::run() {
   while (!stop_) {
-    Search search{GetCurrentProcessId(), nullptr};
-    EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
+    HWND box = find_visible_window(GetCurrentProcessId(), "#32770");
+    if (box) {
       char title[256] = {}, text[1024] = {};
-      GetWindowTextA(search.found, title, sizeof title);
-      GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+      GetWindowTextA(box, title, sizeof title);
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
       EnterCriticalSection(&lock_);
       seen_.push_back(std::string(title) + "|" + text);
       LeaveCriticalSection(&lock_);
-      PostMessageA(search.found, WM_COMMAND, IDOK, 0);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
       // Wait for the box to go before looking again.
-      for (int i = 0; i < 200 && IsWindow(search.found); ++i) Sleep(5);
+      for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(5);
     }
     Sleep(5);
   }
