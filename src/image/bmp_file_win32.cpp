@@ -22,8 +22,18 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
   return total;
 }
 
+// _llseek takes a signed distance: an offset beyond 2 GB is reached in two moves, so
+// a pixel offset past the end of the file is a short read rather than a seek that
+// fails and leaves the reader where it was.
 void file_seek(void* context, uint32_t offset) {
-  _llseek(*static_cast<HFILE*>(context), static_cast<LONG>(offset), FILE_BEGIN);
+  const HFILE file = *static_cast<HFILE*>(context);
+  constexpr uint32_t kLongMax = 0x7FFFFFFF;
+  if (offset <= kLongMax) {
+    _llseek(file, static_cast<LONG>(offset), FILE_BEGIN);
+    return;
+  }
+  _llseek(file, static_cast<LONG>(kLongMax), FILE_BEGIN);
+  _llseek(file, static_cast<LONG>(offset - kLongMax), FILE_CURRENT);
 }
 
 struct StoreResize {

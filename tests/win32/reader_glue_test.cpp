@@ -11,6 +11,7 @@
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
 #include "test_frame.h"
+#include "../unit/bmp_builder.h"
 
 namespace {
 
@@ -121,6 +122,21 @@ TEST_F(ReaderGlue, FailedOpenShowsOneMessageInEachLanguage) {
     GetWindowTextA(g_frame.frame, caption, sizeof caption);
     EXPECT_STREQ(caption, "QUILLVEX");
     EXPECT_FALSE(g_picture.loaded);
+  }
+}
+
+// The pixel rows lie where the file header says, however far: an offset past the
+// end of the file leaves them unread, also beyond what a signed seek can reach.
+TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
+  const std::string directory = temp_directory();
+  BmpFile f;
+  f.pixels = {0x11, 0x22, 0x33, 0x00};
+  std::vector<uint8_t> bytes = build_bmp(f);
+  for (uint32_t offset : {0x1000u, 0x80000000u, 0xFFFFFFF0u}) {
+    put_u32(bytes.data() + 10, offset);
+    const std::string file = directory + "far.bmp";
+    ASSERT_TRUE(write_file(file, std::vector<unsigned char>(bytes.begin(), bytes.end())));
+    EXPECT_EQ(open_file(file), kReadShortData) << std::hex << offset;
   }
 }
 

@@ -130,7 +130,10 @@ std::string temp_directory() {
   GetTempPathA(MAX_PATH, base);
   static int counter = 0;
   char path[MAX_PATH];
-  std::snprintf(path, sizeof path, "%sqvx-test-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
-  CreateDirectoryA(path, nullptr);
+  // Wine reuses process ids between runs, so a folder left by an earlier run is
+  // skipped rather than shared: every test gets an empty one.
+  do {
+    std::snprintf(path, sizeof path, "%sqvx-test-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
+  } while (!CreateDirectoryA(path, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS && counter < 100000);
   return path;
 }
