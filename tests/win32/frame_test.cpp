@@ -411,3 +411,38 @@ TEST(FrameWin32, JapaneseMenuAndLabels) {
 }
 
 }  // namespace
+
+TEST(FrameWin32, StringTableTexts) {
+  g_frame.instance = GetModuleHandleA(nullptr);
+  const struct {
+    int id;
+    const char* text;
+  } cases[] = {
+      {0, "can't display, bitmap too large"},   {1, "File is too large."},
+      {16, "bitmap read failed.\n"},            {17, "Read error."},
+      {32, "Can't open file %s."},              {33, "Can't allocate memory."},
+      {48, "Can't read bitmap file header."},   {64, "This file is not a bitmap file."},
+      {80, "Can't read bitmap info header."},   {96, "This file format is not supported."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(std::string(load_string(c.id)), c.text) << c.id;
+}
+
+TEST(FrameWin32, AcceleratorTable) {
+  HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), "accel");
+  ASSERT_NE(table, nullptr);
+  ACCEL entries[16] = {};
+  const int count = CopyAcceleratorTableA(table, entries, 16);
+  const ACCEL expected[] = {
+      {FVIRTKEY, VK_F1, IDM_HELP},          {FVIRTKEY | FSHIFT, VK_F5, IDM_CASCADE},
+      {FVIRTKEY | FSHIFT, VK_F4, IDM_HORIZONTAL}, {FVIRTKEY | FCONTROL, VK_F4, IDM_VIEWER},
+      {0, 0x0F, IDM_OPEN},                  {0, 0x13, IDM_SAVE_AS},
+      {0, 0x03, IDM_COPY},                  {0, 0x16, IDM_PASTE},
+  };
+  ASSERT_EQ(count, 8);
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(entries[i].fVirt & ~0x80, expected[i].fVirt) << i;  // 0x80 marks the table's last entry
+    EXPECT_EQ(entries[i].key, expected[i].key) << i;
+    EXPECT_EQ(entries[i].cmd, expected[i].cmd) << i;
+  }
+  DestroyAcceleratorTable(table);
+}
