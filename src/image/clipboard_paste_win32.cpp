@@ -4,6 +4,7 @@
 
 #include "app/guards_win32.h"
 #include "image/dib_layout.h"
+#include "image/le_bytes.h"
 
 namespace {
 
@@ -48,10 +49,11 @@ class NewBlock {
   HGLOBAL block_;
 };
 
-// The pixels of a palette device's bitmap are indices into the clipboard palette.
+// The pixels of an 8-bit device bitmap are indices into the clipboard palette.
 // Some platforms (Wine on a true-colour display) fill the table from the bitmap's
 // own default colours even with the palette realised, so its entries are written
-// over the table as the bitmap's colours.
+// over the table as the bitmap's colours. A monochrome bitmap keeps its black and
+// white: its bits are no palette indices.
 void take_palette_colours(HPALETTE palette, uint8_t* store, uint32_t colour_count) {
   PALETTEENTRY entries[256];
   const UINT wanted = colour_count < 256 ? colour_count : 256;
@@ -116,7 +118,8 @@ bool paste_device_bitmap(HWND frame, PastedPicture& pasted) {
   SelectedPalette palette(dc.get(), clipboard_palette, true);
   GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(record.bmHeight), bytes.get() + pasted.description.offset_to_pixels,
             reinterpret_cast<BITMAPINFO*>(bytes.get()), DIB_RGB_COLORS);
-  if (clipboard_palette) take_palette_colours(clipboard_palette, bytes.get(), pasted.description.colour_count);
+  if (clipboard_palette && get_u16(bytes.get() + kBitCountField) == 8)
+    take_palette_colours(clipboard_palette, bytes.get(), pasted.description.colour_count);
   pasted.block = block.hand_over();
   return true;
 }

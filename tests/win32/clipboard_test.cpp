@@ -257,6 +257,23 @@ TEST_F(Clipboard, PastedDeviceBitmaps) {
   }
   GlobalFree(pasted.block);
 
+  // A monochrome bitmap stays black and white whatever palette comes with it.
+  const uint8_t bits1[4] = {0xA0, 0, 0x50, 0};  // 4 x 2, rows of 2 bytes
+  HBITMAP bitmap1 = CreateBitmap(4, 2, 1, 1, bits1);
+  HPALETTE palette1 = CreatePalette(&palette_description.header);
+  put_on_clipboard({{CF_BITMAP, bitmap1}, {CF_PALETTE, palette1}});
+  pasted = PastedPicture();
+  ASSERT_TRUE(paste_device_bitmap(g_frame.frame, pasted));
+  EXPECT_EQ(pasted.description.colour_count, 2u);
+  EXPECT_EQ(pasted.description.offset_to_pixels, 48u);
+  {
+    GlobalLockGuard bytes(pasted.block);
+    EXPECT_EQ(get_u32(bytes.get() + 40), 0x000000u);
+    EXPECT_EQ(get_u32(bytes.get() + 44), 0xFFFFFFu);
+    EXPECT_EQ(bytes.get()[48], 0x50);  // bottom row first
+  }
+  GlobalFree(pasted.block);
+
   const uint32_t colours[6] = {0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF, 0x010203};
   HBITMAP bitmap32 = CreateBitmap(3, 2, 1, 32, colours);
   put_on_clipboard({{CF_BITMAP, bitmap32}});
