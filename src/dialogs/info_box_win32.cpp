@@ -75,7 +75,8 @@ INT_PTR CALLBACK BMPINFO(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: on_init_dialog(dialog); return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wparam) != IDOK && LOWORD(wparam) != IDCANCEL) return FALSE;
+      // The whole first parameter is compared: only a plain OK or Cancel ends the dialog.
+      if (wparam != IDOK && wparam != IDCANCEL) return FALSE;
       EndDialog(dialog, 1);
       return TRUE;
     case WM_SYSCOMMAND:

@@ -302,6 +302,33 @@ TEST_F(DialogGlue, AboutShowsItsJapaneseLinesAsShiftJisBytes) {
   EXPECT_TRUE(inspected);
 }
 
+TEST_F(DialogGlue, InfoEndsOnlyOnAPlainOkOrCancelAboutOnTheirLowWord) {
+  // A command whose high word is set: Info leaves it alone, About ends on its low word.
+  const struct {
+    const char* name;
+    DLGPROC procedure;
+    WPARAM command;
+    INT_PTR handled;
+    bool ends;
+  } cases[] = {
+      {"InfoBox", BMPINFO, MAKEWPARAM(IDOK, 1), FALSE, false},
+      {"InfoBox", BMPINFO, MAKEWPARAM(IDCANCEL, 1), FALSE, false},
+      {"InfoBox", BMPINFO, IDCANCEL, TRUE, true},
+      {"ABOUT", ABOUTBOX, MAKEWPARAM(IDOK, 1), TRUE, true},
+      {"ABOUT", ABOUTBOX, MAKEWPARAM(IDCANCEL, 1), TRUE, true},
+      {"ABOUT", ABOUTBOX, MAKEWPARAM(3, 0), TRUE, false},
+  };
+  for (const auto& c : cases) {
+    bool inspected = false;
+    run_dialog(c.name, c.procedure, [&](HWND dialog) {
+      inspected = true;
+      EXPECT_EQ(c.procedure(dialog, WM_COMMAND, c.command, 0), c.handled) << c.name << " " << c.command;
+      EXPECT_EQ(IsWindowVisible(dialog) == FALSE, c.ends) << c.name << " " << c.command;
+    });
+    EXPECT_TRUE(inspected) << c.name;
+  }
+}
+
 TEST_F(DialogGlue, ThreeDLookToggledInInfoHoldsForAbout) {
   ASSERT_EQ(g_frame.settings.dialog3d, 1);
   run_dialog("InfoBox", BMPINFO, [](HWND dialog) {
