@@ -256,7 +256,8 @@ TEST(FrameWin32, ZoomSpinStepsOncePerPressAndRelease) {
 }
 
 // The frame's scroll range must match the picture at the zoom in the source pane's client size.
-void expect_ranges(int width, int height) {
+void expect_ranges(int width, int height, int line = __builtin_LINE()) {
+  SCOPED_TRACE(line);
   RECT pane;
   GetClientRect(g_frame.source_pane, &pane);
   const int want_x = scroll_maximum(width, g_view.zoom_factor, pane.right);
@@ -306,7 +307,7 @@ TEST(FrameWin32, ScrollRangesFollowLoadingZoomAndResizing) {
   f.command(IDM_ZOOM_OUT);  // Ctrl: to 1
   RealFrame::set_modifiers(false, false);
   EXPECT_EQ(g_view.zoom_level, 1);
-  SetWindowPos(f.frame, nullptr, 0, 0, 1100, 800, SWP_NOZORDER | SWP_NOMOVE);
+  SetWindowPos(f.frame, nullptr, 0, 0, 1000, 720, SWP_NOZORDER | SWP_NOMOVE);  // fits a 1024 x 768 screen
   expect_ranges(900, 700);
   EXPECT_LE(g_view.scroll_x, g_view.max_x);
   EXPECT_LE(g_view.scroll_y, g_view.max_y);
