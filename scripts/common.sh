@@ -69,8 +69,9 @@ QVX_OWN_XVFB=""
 qvx_ensure_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
   local n
-  for n in 91 92 93 94 95 96 97 98 99; do
-    [ -e "/tmp/.X$n-lock" ] && continue
+  for n in $(seq 91 130); do
+    # A lock whose server is gone is stale (a killed run); Xvfb clears it itself.
+    if [ -e "/tmp/.X$n-lock" ] && kill -0 "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" 2>/dev/null; then continue; fi
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     QVX_OWN_XVFB=$!
     export DISPLAY=":$n"

@@ -13,7 +13,8 @@ case "$mode" in
     ;;
   depth8)
     for n in 86 87 88 89 90; do
-      [ -e "/tmp/.X$n-lock" ] && continue
+      # Only a lock whose server still runs takes the number; Xvfb clears a stale one.
+      if [ -e "/tmp/.X$n-lock" ] && kill -0 "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" 2>/dev/null; then continue; fi
       Xvfb ":$n" -screen 0 800x600x8 -nolisten tcp >/dev/null 2>&1 </dev/null &
       xvfb=$!
       trap 'kill $xvfb 2>/dev/null' EXIT
