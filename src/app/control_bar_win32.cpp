@@ -10,14 +10,14 @@
 
 namespace {
 
-struct ControlSpec {
+struct ControlKind {
   BarControl control;
   const char* window_class;
   DWORD style;
   int id;
 };
 
-const ControlSpec kControls[] = {
+const ControlKind kControls[] = {
     {kDensityBar, "scrollbar", WS_CHILD | WS_VISIBLE | SBS_HORZ, ID_DENSITY_BAR},
     {kDensityBarFrame, "static", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, -1},
     {kZoomSpin, "scrollbar", WS_CHILD | WS_VISIBLE | SBS_VERT, ID_ZOOM_SPIN},
@@ -43,12 +43,12 @@ const char* initial_text(BarControl control, char* density_text) {
 void create_controls(HWND frame) {
   char density_text[16];
   std::snprintf(density_text, sizeof density_text, "%d", g_frame.initial_density);
-  for (const ControlSpec& spec : kControls) {
-    if (spec.control == kDensityBarFrame && !newer_platform()) continue;
-    const Rect r = control_rect(spec.control, g_frame.metrics);
-    g_frame.controls[spec.control] =
-        CreateWindowExA(0, spec.window_class, initial_text(spec.control, density_text), spec.style, r.x, r.y,
-                        r.width, r.height, frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+  for (const ControlKind& kind : kControls) {
+    if (kind.control == kDensityBarFrame && !newer_platform()) continue;
+    const Rect r = control_rect(kind.control, g_frame.metrics);
+    g_frame.controls[kind.control] =
+        CreateWindowExA(0, kind.window_class, initial_text(kind.control, density_text), kind.style, r.x, r.y,
+                        r.width, r.height, frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
                         g_frame.instance, nullptr);
   }
   SetScrollRange(g_frame.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
@@ -57,10 +57,10 @@ void create_controls(HWND frame) {
 }
 
 void lay_out_controls() {
-  for (const ControlSpec& spec : kControls) {
-    HWND control = g_frame.controls[spec.control];
+  for (const ControlKind& kind : kControls) {
+    HWND control = g_frame.controls[kind.control];
     if (!control) continue;
-    const Rect r = control_rect(spec.control, g_frame.metrics);
+    const Rect r = control_rect(kind.control, g_frame.metrics);
     MoveWindow(control, r.x, r.y, r.width, r.height, TRUE);
   }
 }
