@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/bmp_builder.h"
 #include "app/control_bar.h"
 #include "frame_probe.h"
 #include "program.h"
@@ -14,24 +15,13 @@ namespace {
 
 // A 24-bit picture whose grey level rises from left to right, so the density matters.
 std::string write_gradient(const std::string& folder, const std::string& name, int width, int height) {
-  const int stride = (width * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> bytes(54 + static_cast<size_t>(stride * height), 0);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  put32(2, static_cast<uint32_t>(bytes.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(width));
-  put32(22, static_cast<uint32_t>(height));
-  bytes[26] = 1;
-  bytes[28] = 24;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      for (int c = 0; c < 3; ++c) bytes[54 + static_cast<size_t>(y * stride + x * 3 + c)] = static_cast<uint8_t>(x * 255 / (width - 1));
-  write_bytes(folder + name, bytes);
+  std::vector<uint32_t> row;
+  for (int x = 0; x < width; ++x) row.push_back(0x010101u * static_cast<uint32_t>(x * 255 / (width - 1)));
+  BmpFile picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels = pack_rows(24, width, std::vector<std::vector<uint32_t>>(static_cast<size_t>(height), row));
+  write_bytes(folder + name, build_bmp(picture));
   return name;
 }
 

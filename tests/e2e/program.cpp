@@ -2,19 +2,10 @@
 
 #include <cstdio>
 
+#include "../common/temp_folder.h"
 #include "../common/window_search.h"
 
-std::string fresh_folder() {
-  char base[MAX_PATH];
-  GetTempPathA(MAX_PATH, base);
-  // Wine reuses process ids between runs, so a name is taken only when the folder is new.
-  static int counter = 0;
-  char path[MAX_PATH];
-  do {
-    std::snprintf(path, sizeof path, "%sqvx-e2e-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
-  } while (!CreateDirectoryA(path, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
-  return path;
-}
+std::string fresh_folder() { return new_temp_folder("qvx-e2e"); }
 
 ProgramRun start_program(const std::string& arguments, const std::string& folder) {
   ProgramRun run;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "../unit/bmp_builder.h"
 #include "app/control_bar_win32.h"
 #include "app/frame_win32.h"
 #include "app/view_state.h"
@@ -111,24 +112,13 @@ void RealFrame::set_modifiers(bool shift, bool ctrl) {
 }
 
 std::string write_grey_bmp(const std::string& folder, const std::string& name, int width, int height, int grey) {
-  const int stride = (width * 3 + 3) / 4 * 4;
-  const int size = 54 + stride * height;
-  std::vector<unsigned char> bytes(static_cast<size_t>(size), 0);
-  auto put32 = [&](int at, unsigned v) {
-    for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(at + i)] = static_cast<unsigned char>(v >> (8 * i));
-  };
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  put32(2, static_cast<unsigned>(size));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<unsigned>(width));
-  put32(22, static_cast<unsigned>(height));
-  bytes[26] = 1;
-  bytes[28] = 24;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width * 3; ++x) bytes[static_cast<size_t>(54 + y * stride + x)] = static_cast<unsigned char>(grey);
+  BmpFile picture;
+  picture.width = width;
+  picture.height = height;
+  const std::vector<uint32_t> row(static_cast<size_t>(width), 0x010101u * static_cast<uint32_t>(grey));
+  picture.pixels = pack_rows(24, width, std::vector<std::vector<uint32_t>>(static_cast<size_t>(height), row));
   const std::string path = folder + name;
-  write_file(path, bytes);
+  const std::vector<uint8_t> bytes = build_bmp(picture);
+  write_file(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
   return path;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "../common/temp_folder.h"
 #include "../common/window_search.h"
 
 #include "app/control_bar.h"
@@ -125,15 +126,4 @@ bool write_file(const std::string& path, const std::vector<unsigned char>& bytes
   return std::fclose(file) == 0 && ok;
 }
 
-std::string temp_directory() {
-  char base[MAX_PATH];
-  GetTempPathA(MAX_PATH, base);
-  static int counter = 0;
-  char path[MAX_PATH];
-  // Wine reuses process ids between runs, so a folder left by an earlier run is
-  // skipped rather than shared: every test gets an empty one.
-  do {
-    std::snprintf(path, sizeof path, "%sqvx-test-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
-  } while (!CreateDirectoryA(path, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS && counter < 100000);
-  return path;
-}
+std::string temp_directory() { return new_temp_folder("qvx-test"); }
