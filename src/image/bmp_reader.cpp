@@ -78,8 +78,7 @@ int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store
 
   const uint16_t bit_count = get_u16(store + kBitCountField);
   const uint32_t compression = get_u32(store + kCompressionField);
-  uint64_t colour_count = get_u32(store + kColoursUsedField);
-  if (colour_count == 0 && bit_count < 16) colour_count = uint64_t{1} << bit_count;
+  const uint64_t colour_count = colour_count_of(get_u32(store + kColoursUsedField), bit_count);
   if (get_u32(store + kColoursUsedField) == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
 
   const uint64_t rows_bytes = ((static_cast<uint64_t>(width) * bit_count + 31) & ~uint64_t{31}) / 8 * absolute_height(height);

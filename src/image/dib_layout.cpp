@@ -30,14 +30,8 @@ uint64_t pixel_bytes_needed(const uint8_t* header) {
 
 }  // namespace
 
-uint32_t colour_count_of(uint32_t colours_used, uint16_t bit_count) {
-  if (colours_used != 0) return colours_used;
-  return bit_count < 16 ? uint32_t{1} << bit_count : 0;
-}
-
 bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes) {
-  const uint64_t stride = ((absolute(width) * bit_count + 31) & ~uint64_t{31}) / 8;
-  const uint64_t total = stride * absolute(height);
+  const uint64_t total = row_stride(static_cast<uint32_t>(absolute(width)), bit_count) * absolute(height);
   if (total > UINT32_MAX) return false;
   bytes = static_cast<uint32_t>(total);
   return true;

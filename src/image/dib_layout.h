@@ -7,8 +7,6 @@
 
 #include "image/picture.h"
 
-// Returns the colour-table length: colours used when not 0, else 2^bits below 16 bits, else 0.
-uint32_t colour_count_of(uint32_t colours_used, uint16_t bit_count);
 
 // Returns stride x |height| for the header's dimensions, or false when it exceeds 32 bits.
 bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes);

@@ -48,4 +48,7 @@ struct PictureDescription {
 // counting as none, and 0xFFFF for an uncompressed picture without a bit count.
 uint32_t read_back_flag(const uint8_t* store);
 
+// Returns the colour-table length: colours used when not 0, else 2^bits below 16 bits, else 0.
+uint32_t colour_count_of(uint32_t colours_used, uint16_t bit_count);
+
 #endif
