@@ -31,7 +31,9 @@ uint64_t pixel_bytes_needed(const uint8_t* header) {
 }  // namespace
 
 bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes) {
-  const uint64_t total = row_stride(static_cast<uint32_t>(absolute(width)), bit_count) * absolute(height);
+  // Any bit count, not only the ones the pixel fetch knows: the size is what the rows occupy.
+  const uint64_t stride = ((absolute(width) * bit_count + 31) & ~uint64_t{31}) / 8;
+  const uint64_t total = stride * absolute(height);
   if (total > UINT32_MAX) return false;
   bytes = static_cast<uint32_t>(total);
   return true;
