@@ -42,13 +42,14 @@ if(QVX_E2E_TESTS)
   target_link_libraries(qvx_e2e_tests PRIVATE qvx_core gtest gtest_main user32 gdi32)
   target_link_options(qvx_e2e_tests PRIVATE ${QVX_STATIC_LINK})
   target_compile_definitions(qvx_e2e_tests PRIVATE
-    QVX_EXE="Z:$<TARGET_FILE:quillvex>" QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata")
+    QVX_EXE="Z:$<TARGET_FILE:quillvex>" QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata"
+    QVX_WINE_LOADER="${QVX_WINE_LOADER}")
   add_dependencies(qvx_e2e_tests quillvex)
   add_test(NAME e2e COMMAND qvx_e2e_tests)
   set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 endif()
 
-# Timing of the panes' paint under Wine (run by hand: wine build/win32/qvx_paint_bench.exe).
+# Timing of the panes' paint under Wine (run by hand: cmake/wine-run win32 build/win32/qvx_paint_bench.exe).
 add_executable(qvx_paint_bench ${CMAKE_SOURCE_DIR}/bench/win32/paint_bench_win32.cpp)
 target_link_libraries(qvx_paint_bench PRIVATE qvx_glue)
 target_link_options(qvx_paint_bench PRIVATE ${QVX_STATIC_LINK})
@@ -58,16 +59,23 @@ target_link_options(qvx_paint_bench PRIVATE ${QVX_STATIC_LINK})
 add_custom_command(TARGET qvx_win32_tests POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:qvx_win32_tests> ${CMAKE_BINARY_DIR}/qvx_nt351_tests.exe)
 add_test(NAME win32_panes_nt351
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh nt351 ${CMAKE_BINARY_DIR}/qvx_nt351_tests.exe)
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh ${QVX_WINE_FLAVOUR} nt351 ${CMAKE_BINARY_DIR}/qvx_nt351_tests.exe)
 add_test(NAME win32_panes_depth8
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh depth8 $<TARGET_FILE:qvx_win32_tests>)
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/pane_platforms.sh ${QVX_WINE_FLAVOUR} depth8 $<TARGET_FILE:qvx_win32_tests>)
 set_tests_properties(win32_panes_nt351 win32_panes_depth8 PROPERTIES TIMEOUT 300)
 
 # Image-reader plug-ins: the shipped one beside the program, the test ones apart.
 add_subdirectory(${CMAKE_SOURCE_DIR}/plugins ${CMAKE_BINARY_DIR}/plugins)
 add_dependencies(quillvex qvx_wic_plugin)
 add_dependencies(qvx_win32_tests ${QVX_TEST_PLUGIN_TARGETS})
-target_compile_definitions(qvx_win32_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}")
+# The other build's test plug-ins, built beside this one by ./test.
+if(QVX_WINE_FLAVOUR STREQUAL "win64")
+  set(QVX_OTHER_FLAVOUR win32)
+else()
+  set(QVX_OTHER_FLAVOUR win64)
+endif()
+target_compile_definitions(qvx_win32_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}"
+  QVX_OTHER_WORD_SIZE_PLUGINS="Z:${CMAKE_BINARY_DIR}/../${QVX_OTHER_FLAVOUR}/test-plugins")
 if(TARGET qvx_e2e_tests)
   add_dependencies(qvx_e2e_tests ${QVX_TEST_PLUGIN_TARGETS} qvx_wic_plugin)
   target_compile_definitions(qvx_e2e_tests PRIVATE QVX_TEST_PLUGINS="Z:${QVX_TEST_PLUGIN_DIR}"
@@ -89,3 +97,11 @@ if(TARGET qvx_e2e_tests)
   target_link_libraries(qvx_e2e_tests PRIVATE advapi32)
 endif()
 target_link_libraries(qvx_win32_tests PRIVATE psapi)
+
+# The 64-bit build converts exactly as the 32-bit one (skipped where both can't run).
+if(QVX_WINE_FLAVOUR STREQUAL "win64")
+  add_test(NAME both_builds_convert_alike
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/both_builds.sh ${CMAKE_BINARY_DIR}/../win32/quillvex.exe
+      $<TARGET_FILE:quillvex>)
+  set_tests_properties(both_builds_convert_alike PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+endif()

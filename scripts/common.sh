@@ -3,12 +3,9 @@
 
 QVX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QVX_BUILD=$QVX_ROOT/build
-export WINEPREFIX=$QVX_BUILD/wineprefix
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$QVX_ROOT/scripts/wine.sh"
 
-QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 \
+QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 \
 xvfb xauth xdotool x11-utils imagemagick googletest libgtest-dev libbenchmark-dev \
 clang libclang-rt-14-dev locales fonts-vlgothic"
 
@@ -58,11 +55,14 @@ qvx_build_release() {
   cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target qvx_bench
 }
 
-# The win32 flavour: the program, its plug-ins and the Wine-run tests.
-qvx_build_win32() {
-  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/win32" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$QVX_ROOT/cmake/mingw-i686.cmake" >/dev/null
-  cmake --build "$QVX_BUILD/win32" -j "$(qvx_jobs)"
+# A Windows flavour (win32 or win64): the program, its plug-ins and the Wine-run
+# tests, in build/FLAVOUR.
+qvx_build_windows() {
+  local toolchain=mingw-i686
+  [ "$1" = win64 ] && toolchain=mingw-x86_64
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/$1" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$QVX_ROOT/cmake/$toolchain.cmake" >/dev/null
+  cmake --build "$QVX_BUILD/$1" -j "$(qvx_jobs)"
 }
 
 QVX_OWN_XVFB=""
@@ -85,21 +85,24 @@ qvx_ensure_display() {
   return 1
 }
 
+# Makes the current flavour's prefix once (see qvx_use_flavour) and keeps its
+# server alive for the run, so that every test program starts fast.
+QVX_STARTED_PREFIXES=""
 qvx_ensure_wine() {
   if [ ! -f "$WINEPREFIX/.qvx-ready" ]; then
-    qvx_log "creating the Wine prefix"
+    qvx_log "creating the $QVX_FLAVOUR Wine prefix"
     rm -rf "$WINEPREFIX"
     mkdir -p "$QVX_BUILD"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
+    qvx_wine wineboot -i >/dev/null 2>&1 </dev/null || true
+    qvx_wineserver -w
     # A crashing test program must end, not wait in a crash dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wineserver -w
+    qvx_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+    qvx_wineserver -w
     touch "$WINEPREFIX/.qvx-ready"
   fi
   qvx_match_window_manager
-  # Keep the wineserver alive for the run so that every test program starts fast.
-  wineserver -p >/dev/null 2>&1 || true
+  qvx_wineserver -p >/dev/null 2>&1 </dev/null || true
+  QVX_STARTED_PREFIXES="$QVX_STARTED_PREFIXES $WINEPREFIX"
 }
 
 # Without a window manager nobody answers Wine's wait for a hidden window to be
@@ -109,14 +112,17 @@ qvx_match_window_manager() {
   local want=Y
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || want=N
   [ -f "$WINEPREFIX/.qvx-managed-$want" ] && return
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$want" /f >/dev/null 2>&1
+  qvx_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$want" /f >/dev/null 2>&1 </dev/null
   rm -f "$WINEPREFIX"/.qvx-managed-*
   touch "$WINEPREFIX/.qvx-managed-$want"
 }
 
 qvx_cleanup() {
   if [ -n "$QVX_OWN_XVFB" ]; then
-    wineserver -k >/dev/null 2>&1 || true
+    local prefix
+    for prefix in $QVX_STARTED_PREFIXES; do
+      WINEPREFIX=$prefix "$(qvx_server_path)" -k >/dev/null 2>&1 || true
+    done
     kill "$QVX_OWN_XVFB" >/dev/null 2>&1 || true
   fi
 }

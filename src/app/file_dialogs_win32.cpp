@@ -2,18 +2,25 @@
 
 #include <commdlg.h>
 
+#include <cstddef>
+
 #include "app/file_dialogs.h"
 #include "app/frame_win32.h"
 #include "app/settings_win32.h"
 
 namespace {
 
+// The record as the oldest platforms know it: 76 bytes in the 32-bit build, wider
+// where pointers are 8 bytes.
+constexpr DWORD kOldDialogRecordSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+static_assert(sizeof(void*) != 4 || kOldDialogRecordSize == 76, "the 32-bit record is 76 bytes");
+
 // One description serves both dialogs, cleared and filled anew for each use.
 OPENFILENAMEA g_dialog;
 
 void fill_dialog(HWND frame, DWORD flags) {
   ZeroMemory(&g_dialog, sizeof g_dialog);
-  g_dialog.lStructSize = 76;  // the record as the oldest platforms know it
+  g_dialog.lStructSize = kOldDialogRecordSize;
   g_dialog.hwndOwner = frame;
   g_dialog.lpstrFilter = dialog_filter(g_frame.japanese);
   g_dialog.nFilterIndex = 1;

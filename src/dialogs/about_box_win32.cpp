@@ -30,7 +30,11 @@ void on_init_dialog(HWND dialog) {
   const bool japanese = g_frame.japanese;
   SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, kVersionLine);
   SetDlgItemTextA(dialog, IDC_ABOUT_BUILD_TOOL, japanese ? kJaBuildToolLine : kEnBuildToolLine);
-  SetDlgItemTextA(dialog, IDC_ABOUT_WORD_SIZE, japanese ? kJaWordSizeLine : kEnWordSizeLine);
+  // The same sources build for 32 and 64 bits; the line names the build that runs.
+  const bool wide = sizeof(void*) == 8;
+  const char* word_size = japanese ? (wide ? kJaWordSizeLine64 : kJaWordSizeLine)
+                                   : (wide ? kEnWordSizeLine64 : kEnWordSizeLine);
+  SetDlgItemTextA(dialog, IDC_ABOUT_WORD_SIZE, word_size);
   if (japanese) {
     SetDlgItemTextA(dialog, IDC_ABOUT_CREDIT, kJaCreditLine);
     SetDlgItemTextA(dialog, IDC_ABOUT_DISTRIBUTION, kJaDistributionLine);

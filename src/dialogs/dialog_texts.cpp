@@ -7,6 +7,8 @@ const char kAboutCaption[] = "About QUILLVEX";
 const char kVersionLine[] = "QUILLVEX  Version 0.09";
 const char kJaWordSizeLine[] = "32 bit \x94\xC5";
 const char kEnWordSizeLine[] = "32 bits";
+const char kJaWordSizeLine64[] = "64 bit \x94\xC5";
+const char kEnWordSizeLine64[] = "64 bits";
 const char kJaBuildToolLine[] = "GCC \xBA\xDD\xCA\xDF\xB2\xD9";
 const char kEnBuildToolLine[] = "GCC build";
 // The English credit and distribution lines are the template's own.

@@ -9,8 +9,11 @@ extern const char kEn3dLookItem[];
 
 extern const char kAboutCaption[];
 extern const char kVersionLine[];
+// The word-size line of the 32-bit build and of the 64-bit build.
 extern const char kJaWordSizeLine[];
 extern const char kEnWordSizeLine[];
+extern const char kJaWordSizeLine64[];
+extern const char kEnWordSizeLine64[];
 extern const char kJaBuildToolLine[];
 extern const char kEnBuildToolLine[];
 extern const char kJaCreditLine[];

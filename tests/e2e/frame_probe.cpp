@@ -58,7 +58,7 @@ bool run_unix_shell(const std::string& shell_command) {
 }  // namespace
 
 bool start_from_unix(const std::string& assignments, const std::string& unix_exe) {
-  return spawn_unix("Z:\\bin\\sh -c \"" + assignments + " exec /usr/bin/wine '" + unix_exe + "'\"");
+  return spawn_unix("Z:\\bin\\sh -c \"" + assignments + " exec " QVX_WINE_LOADER " '" + unix_exe + "'\"");
 }
 
 bool xdotool_on(HWND window, const std::string& arguments) {

@@ -96,7 +96,7 @@ std::vector<Control> about_template(const std::string& display_line) {
   return {{-1, kIcon, "", 5, 6, 16, 14},
           {101, kLeft, "QUILLVEX  Version 0.09", 30, 7, 118, 9},
           {105, kLeft, "Quillvex team", 65, 17, 40, 9},
-          {103, kLeft, "32 bits", 30, 27, 34, 9},
+          {103, kLeft, sizeof(void*) == 8 ? "64 bits" : "32 bits", 30, 27, 34, 9},
           {102, kLeft, "GCC build", 93, 27, 51, 9},
           {106, kLeft, "", 30, 41, 95, 9},
           {104, kLeft, display_line, 6, 56, 105, 9},
@@ -292,7 +292,7 @@ TEST_F(DialogGlue, AboutShowsItsJapaneseLinesAsShiftJisBytes) {
     inspected = true;
     EXPECT_EQ(text_of(dialog), "About QUILLVEX");
     EXPECT_EQ(text_of(GetDlgItem(dialog, 101)), "QUILLVEX  Version 0.09");
-    EXPECT_EQ(text_of(GetDlgItem(dialog, 103)), "32 bit \x94\xC5");
+    EXPECT_EQ(text_of(GetDlgItem(dialog, 103)), sizeof(void*) == 8 ? "64 bit \x94\xC5" : "32 bit \x94\xC5");
     EXPECT_EQ(text_of(GetDlgItem(dialog, 102)), "GCC \xBA\xDD\xCA\xDF\xB2\xD9");
     EXPECT_EQ(text_of(GetDlgItem(dialog, 105)), "Quillvex \xC1\xB0\xD1");
     EXPECT_EQ(text_of(GetDlgItem(dialog, 106)), "");

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Runs the pane tests that need what the usual run's screen and platform are not:
-#   nt351 EXE   the copy of the test program that Wine reports as platform 3.51
-#   depth8 EXE  the test program on a 256-colour display of its own
+#   FLAVOUR nt351 EXE   the copy of the test program that Wine reports as platform 3.51
+#   FLAVOUR depth8 EXE  the test program on a 256-colour display of its own
+# FLAVOUR (win32 or win64) chooses the Wine the program runs under.
 set -u
-mode=$1
-exe=$2
+source "$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine.sh"
+qvx_use_flavour "$1" || exit 2
+mode=$2
+exe=$3
 case "$mode" in
   nt351)
-    wine reg add 'HKCU\Software\Wine\AppDefaults\qvx_nt351_tests.exe' /v Version /t REG_SZ /d nt351 /f \
+    qvx_wine reg add 'HKCU\Software\Wine\AppDefaults\qvx_nt351_tests.exe' /v Version /t REG_SZ /d nt351 /f \
       >/dev/null 2>&1 </dev/null
-    exec wine "$exe" --gtest_filter='PaneView.OldPlatform*:PaneOldPlatform.*'
+    exec "$QVX_WINE" "$exe" --gtest_filter='PaneView.OldPlatform*:PaneOldPlatform.*'
     ;;
   depth8)
     for n in 86 87 88 89 90; do
@@ -22,7 +25,7 @@ case "$mode" in
         DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break
         sleep 0.1
       done
-      DISPLAY=":$n" timeout 300 wine "$exe" --gtest_filter='PaneDepth8.*'
+      DISPLAY=":$n" timeout 300 "$QVX_WINE" "$exe" --gtest_filter='PaneDepth8.*'
       exit $?
     done
     echo "no display free for the 256-colour run" >&2

@@ -111,6 +111,20 @@ TEST_F(PluginReader, AClaimThatFailsLetsTheNextPluginDeliver) {
   EXPECT_EQ(only_message(), "(0 messages)");
 }
 
+TEST_F(PluginReader, APluginOfTheOtherWordSizeFailsToLoadAndTheSearchGoesOn) {
+  const std::string other = std::string(QVX_OTHER_WORD_SIZE_PLUGINS) + "/pic24.spi";
+  if (GetFileAttributesA(other.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "not built: " << other;
+  // The other build's plug-in goes under the name the platform reports first.
+  const std::string folder = plugin_folder({{"refuse", "one.spi"}, {"refuse", "two.spi"}});
+  const std::vector<std::string> order = search_order(folder);
+  ASSERT_EQ(order.size(), 2u);
+  ASSERT_TRUE(CopyFileA(other.c_str(), (folder + order[0]).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((std::string(QVX_TEST_PLUGINS) + "/pic8.spi").c_str(), (folder + order[1]).c_str(), FALSE));
+  EXPECT_EQ(open_with(folder, test_picture_file()), 1) << only_message();
+  EXPECT_EQ(g_picture.description.colour_count, 256u);  // the 8-bit picture, not the 24-bit one
+  EXPECT_EQ(only_message(), "(0 messages)");
+}
+
 TEST_F(PluginReader, DeliveredPicturesBecomeTheStore) {
   const struct {
     const char* kind;
