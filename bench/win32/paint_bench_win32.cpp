@@ -10,7 +10,7 @@
 
 #include "app/control_bar.h"
 #include "app/frame_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "image/open_picture_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
@@ -91,6 +91,7 @@ int main() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   const HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
   register_class("qvx_bench_frame", plain, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  set_pane_conditions_source(frame_conditions);
   register_class("qvx_childWClass", CHILDWNDPROC, grey);
   register_class("qvx_monoWClass", MONOWNDPROC, grey);
   g_frame.instance = instance;

@@ -5,7 +5,7 @@
 #include "app/app_texts.h"
 #include "app/frame_win32.h"
 #include "app/scroll_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "res/resource_ids.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
+#include "view/view_texts.h"
 
 FrameState g_frame;
 
@@ -46,6 +47,21 @@ bool set_file_name(const char* text) {
 }
 
 int current_density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
+
+PaneConditions frame_conditions() {
+  PaneConditions c;
+  c.screen_depth = g_frame.screen_depth;
+  c.version = g_frame.version;
+  c.palette_display = g_frame.palette_display;
+  c.density = current_density();
+  // A buffer of its own: a paint may come while the shared string buffer is in use.
+  static char too_large_text[kScratchSize];
+  too_large_text[0] = 0;
+  if (!g_frame.japanese) LoadStringA(g_frame.instance, IDS_TOO_LARGE_TO_SHOW, too_large_text, kScratchSize);
+  c.too_large_text = g_frame.japanese ? kJaTooLargeNotice : too_large_text;
+  c.covered_source = g_frame.arrangement == IDM_CASCADE ? g_frame.source_pane : nullptr;
+  return c;
+}
 
 // Returns the Option menu item of a conversion mode.
 static int mode_item(int mode) {
@@ -129,13 +145,27 @@ static void open_help(HWND window) {
   WinHelpA(window, g_frame.scratch, HELP_CONTENTS, 0);
 }
 
+DialogInputs frame_dialog_inputs(HWND window) {
+  DialogInputs inputs;
+  inputs.japanese = g_frame.japanese;
+  inputs.newer_platform = newer_platform();
+  inputs.dialog3d = &g_frame.settings.dialog3d;
+  inputs.frame = window;
+  return inputs;
+}
+
+static void show_dialog(HWND window, const char* name, DLGPROC procedure) {
+  DialogInputs inputs = frame_dialog_inputs(window);
+  DialogBoxParamA(g_frame.instance, name, window, procedure, reinterpret_cast<LPARAM>(&inputs));
+}
+
 static void on_command(HWND window, int id) {
   switch (id) {
     case IDM_ZOOM_IN: zoom_in(window); break;
     case IDM_ZOOM_OUT: zoom_out(window); break;
     case IDM_INVERT: invert_result(window); break;
-    case IDM_ABOUT: DialogBoxParamA(g_frame.instance, "ABOUT", window, ABOUTBOX, 0); break;
-    case IDM_INFO: DialogBoxParamA(g_frame.instance, "InfoBox", window, BMPINFO, 0); break;
+    case IDM_ABOUT: show_dialog(window, "ABOUT", ABOUTBOX); break;
+    case IDM_INFO: show_dialog(window, "InfoBox", BMPINFO); break;
     case IDM_OPEN:
       if (ask_open_file(window)) open_picture(window, false);
       break;

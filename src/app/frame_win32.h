@@ -9,6 +9,8 @@
 
 #include "app/control_bar.h"
 #include "app/settings.h"
+#include "dialogs/dialogs_win32.h"
+#include "view/panes_win32.h"
 
 constexpr int kFileNameSize = 260;
 constexpr int kFileTitleSize = 256;
@@ -59,6 +61,12 @@ bool set_file_name(const char* text);
 
 // Returns the density scroll bar's position: the threshold base.
 int current_density();
+
+// Returns what the panes take from the frame for one paint.
+PaneConditions frame_conditions();
+
+// Returns what the Info and About dialogs show and change, for a dialog owned by window.
+DialogInputs frame_dialog_inputs(HWND window);
 
 LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

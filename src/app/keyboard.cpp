@@ -1,6 +1,6 @@
 #include "app/keyboard.h"
 
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "res/resource_ids.h"
 
 namespace {

@@ -38,6 +38,7 @@ bool register_class(HINSTANCE instance, const char* name, WNDPROC procedure, HIC
 }
 
 bool register_classes(HINSTANCE instance) {
+  set_pane_conditions_source(frame_conditions);
   const HBRUSH pane_brush = pane_background_brush();
   const HICON application_icon = LoadIconA(nullptr, IDI_APPLICATION);
   return register_class(instance, "quillvexWClass", MAINWNDPROC, LoadIconA(instance, "quillvexIcon"),

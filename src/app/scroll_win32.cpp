@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/frame_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "app/zoom.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"

@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "app/frame_win32.h"
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "dialogs/dialog_texts.h"
 #include "dialogs/dialogs_win32.h"
 #include "dialogs/info_format.h"
@@ -18,16 +17,18 @@ void show_display_line(HWND dialog) {
     const WindowDc dc(dialog);
     if (!dc.get()) return;
     const int depth = GetDeviceCaps(dc.get(), PLANES) * GetDeviceCaps(dc.get(), BITSPIXEL);
-    line = format_display_line(g_frame.japanese, depth, GetDeviceCaps(dc.get(), SIZEPALETTE));
+    line = format_display_line(dialog_inputs(dialog).japanese, depth, GetDeviceCaps(dc.get(), SIZEPALETTE));
   }
-  lstrcpynA(g_frame.scratch, line.c_str(), kScratchSize);
-  SetDlgItemTextA(dialog, IDC_ABOUT_DISPLAY, g_frame.scratch);
+  char text[256];  // the program's scratch size
+  lstrcpynA(text, line.c_str(), sizeof text);
+  SetDlgItemTextA(dialog, IDC_ABOUT_DISPLAY, text);
 }
 
-void on_init_dialog(HWND dialog) {
+void on_init_dialog(HWND dialog, LPARAM inputs) {
+  keep_dialog_inputs(dialog, inputs);
   add_3d_look_item(dialog);
   SetWindowTextA(dialog, kAboutCaption);
-  const bool japanese = g_frame.japanese;
+  const bool japanese = dialog_inputs(dialog).japanese;
   SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, kVersionLine);
   SetDlgItemTextA(dialog, IDC_ABOUT_BUILD_TOOL, japanese ? kJaBuildToolLine : kEnBuildToolLine);
   // The same sources build for 32 and 64 bits; the line names the build that runs.
@@ -44,9 +45,9 @@ void on_init_dialog(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_INITDIALOG: on_init_dialog(dialog); return TRUE;
+    case WM_INITDIALOG: on_init_dialog(dialog, lparam); return TRUE;
     case WM_COMMAND:
       if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, 1);
       return TRUE;

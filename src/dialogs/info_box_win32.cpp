@@ -1,7 +1,6 @@
 #include <windows.h>
 
-#include "app/frame_win32.h"
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "dialogs/info_format.h"
 #include "image/store_win32.h"
@@ -21,7 +20,7 @@ void delete_heading_font() {
 void set_heading_font(HWND dialog) {
   TEXTMETRICA metrics = {};
   {
-    const WindowDc dc(g_frame.frame);
+    const WindowDc dc(dialog_inputs(dialog).frame);
     if (dc.get()) GetTextMetricsA(dc.get(), &metrics);
   }
   LOGFONTA description = {};
@@ -39,8 +38,9 @@ size_t store_size() {
 }
 
 void show_text(HWND control, const std::string& text) {
-  lstrcpynA(g_frame.scratch, text.c_str(), kScratchSize);
-  SetWindowTextA(control, g_frame.scratch);
+  char shown[256];  // the program's scratch size
+  lstrcpynA(shown, text.c_str(), sizeof shown);
+  SetWindowTextA(control, shown);
 }
 
 // Fills the value fields and colour cells from the store.
@@ -63,7 +63,8 @@ void show_picture(HWND dialog) {
   }
 }
 
-void on_init_dialog(HWND dialog) {
+void on_init_dialog(HWND dialog, LPARAM inputs) {
+  keep_dialog_inputs(dialog, inputs);
   add_3d_look_item(dialog);
   set_heading_font(dialog);
   if (g_picture.loaded) show_picture(dialog);
@@ -71,9 +72,9 @@ void on_init_dialog(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK BMPINFO(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK BMPINFO(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_INITDIALOG: on_init_dialog(dialog); return TRUE;
+    case WM_INITDIALOG: on_init_dialog(dialog, lparam); return TRUE;
     case WM_COMMAND:
       // The whole first parameter is compared: only a plain OK or Cancel ends the dialog.
       if (wparam != IDOK && wparam != IDCANCEL) return FALSE;

@@ -1,4 +1,3 @@
-#include "app/frame_win32.h"
 #include "dialogs/dialog_texts.h"
 #include "dialogs/dialogs_win32.h"
 #include "res/resource_ids.h"
@@ -14,22 +13,35 @@ void check_3d_item(HWND dialog, bool on) {
   CheckMenuItem(GetSystemMenu(dialog, FALSE), IDM_3D_LOOK, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
+// A dialog opened without inputs behaves as on an old platform with no setting.
+const DialogInputs kNoInputs;
+
 }  // namespace
 
+void keep_dialog_inputs(HWND dialog, LPARAM inputs) { SetWindowLongPtrA(dialog, DWLP_USER, inputs); }
+
+const DialogInputs& dialog_inputs(HWND dialog) {
+  const auto* inputs = reinterpret_cast<const DialogInputs*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  return inputs ? *inputs : kNoInputs;
+}
+
 void add_3d_look_item(HWND dialog) {
-  if (!newer_platform()) return;
-  const bool on = g_frame.settings.dialog3d != 0;
+  const DialogInputs& inputs = dialog_inputs(dialog);
+  if (!inputs.newer_platform || !inputs.dialog3d) return;
+  const bool on = *inputs.dialog3d != 0;
   apply_3d_style(dialog, on);
   // Each dialog gets its own copy of the system menu, so the item is added at every opening.
   HMENU menu = GetSystemMenu(dialog, FALSE);
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuA(menu, MF_STRING, IDM_3D_LOOK, g_frame.japanese ? kJa3dLookItem : kEn3dLookItem);
+  AppendMenuA(menu, MF_STRING, IDM_3D_LOOK, inputs.japanese ? kJa3dLookItem : kEn3dLookItem);
   check_3d_item(dialog, on);
 }
 
 void toggle_3d_look(HWND dialog) {
-  g_frame.settings.dialog3d = g_frame.settings.dialog3d != 0 ? 0 : 1;
-  const bool on = g_frame.settings.dialog3d != 0;
+  int* setting = dialog_inputs(dialog).dialog3d;
+  if (!setting) return;
+  *setting = *setting != 0 ? 0 : 1;
+  const bool on = *setting != 0;
   apply_3d_style(dialog, on);
   InvalidateRect(dialog, nullptr, TRUE);
   check_3d_item(dialog, on);

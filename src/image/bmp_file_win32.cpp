@@ -1,7 +1,7 @@
 #include "image/bmp_file_win32.h"
 
 #include "app/frame_win32.h"
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/bmp_reader.h"
 #include "image/plugin_reader_win32.h"
 #include "image/store_win32.h"

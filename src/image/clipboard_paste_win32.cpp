@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/dib_layout.h"
 #include "image/le_bytes.h"
 

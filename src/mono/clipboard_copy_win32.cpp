@@ -1,6 +1,6 @@
 #include "mono/clipboard_copy_win32.h"
 
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
 #include "image/store_win32.h"

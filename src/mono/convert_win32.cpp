@@ -2,7 +2,7 @@
 
 #include "app/control_bar.h"
 #include "app/frame_win32.h"
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"

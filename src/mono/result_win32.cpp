@@ -1,6 +1,6 @@
 #include "mono/result_win32.h"
 
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/store_win32.h"
 #include "mono/result_bitmap.h"
 

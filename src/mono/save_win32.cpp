@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "app/frame_win32.h"
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/image_texts.h"
 #include "mono/bmp_writer.h"
 #include "mono/conversion.h"

@@ -5,9 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/frame_win32.h"
-#include "app/guards_win32.h"
-#include "app/view_state.h"
+#include "base/guards_win32.h"
+#include "view/view_state.h"
 #include "image/le_bytes.h"
 #include "image/pixel.h"
 #include "image/store_win32.h"
@@ -116,10 +115,10 @@ bool transfer_one_to_one(HDC dc, const PackedBitmap& b) {
                                      static_cast<UINT>(t.src_height), b.bits, b.info, DIB_RGB_COLORS));
 }
 
-void draw_too_large_notice(HDC dc) {
-  const char* text = g_frame.japanese ? kJaTooLargeNotice : load_string(IDS_TOO_LARGE_TO_SHOW);
-  lstrcpynA(g_frame.scratch, text, kScratchSize);
-  TextOutA(dc, 5, 5, g_frame.scratch, lstrlenA(g_frame.scratch));
+void draw_too_large_notice(HDC dc, const PaneConditions& conditions) {
+  char text[256];  // the program's scratch size
+  lstrcpynA(text, conditions.too_large_text ? conditions.too_large_text : "", sizeof text);
+  TextOutA(dc, 5, 5, text, lstrlenA(text));
 }
 
 PaintRect paint_rect(const RECT& r) { return PaintRect{r.left, r.top, r.right, r.bottom}; }
@@ -263,11 +262,12 @@ void block_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid,
 }
 
 void own_redraw(HDC dc, const uint8_t* store_bytes, const PackedBitmap& store, const RECT& paint, const RECT& client,
-                int screen_depth) {
+                const PaneConditions& conditions) {
+  const int screen_depth = conditions.screen_depth;
   const ConversionSource source = sample_source(store_bytes);
   const PictureDescription& d = g_picture.description;
   if (too_large(d.width, d.height, g_view.zoom_factor)) {
-    draw_too_large_notice(dc);
+    draw_too_large_notice(dc, conditions);
     return;
   }
   const BlockGrid grid = make_block_grid(view_inputs(store, client), paint_rect(paint));
@@ -286,7 +286,7 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
   const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
   const int32_t w = store.width, hgt = store.height;
   if (too_large(w, hgt, z)) {
-    draw_too_large_notice(dc);
+    draw_too_large_notice(dc, conditions);
     return true;
   }
   const PaintRect p = paint_rect(paint);
@@ -316,18 +316,18 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
 
 // Result pane
 
-void live_rendering(HDC dc, const RECT& paint, const RECT& client) {
+void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   StoreLock lock;
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
   const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels);
   if (too_large(store.width, store.height, g_view.zoom_factor)) {
-    draw_too_large_notice(dc);
+    draw_too_large_notice(dc, conditions);
     return;
   }
   const BlockGrid grid = make_block_grid(view_inputs(store, client), paint_rect(paint));
   LiveRule rule;
-  rule.threshold_base = current_density();
+  rule.threshold_base = conditions.density;
   rule.mode = g_conversion.mode;
   rule.invert = g_conversion.invert;
   const SampleGrid samples = sample_blocks(sample_source(bytes), grid);
@@ -354,7 +354,7 @@ void live_rendering(HDC dc, const RECT& paint, const RECT& client) {
 }
 
 // Draws the converted result bitmap; returns true when it is on the pane.
-bool draw_result_bitmap(HDC dc, const RECT& client) {
+bool draw_result_bitmap(HDC dc, const RECT& client, const PaneConditions& conditions) {
   GlobalLockGuard lock(g_result);
   const uint8_t* bytes = lock.get();
   if (!bytes || GlobalSize(g_result) < kResultPixelOffset) return false;
@@ -364,7 +364,7 @@ bool draw_result_bitmap(HDC dc, const RECT& client) {
     case kOneToOne: return transfer_one_to_one(dc, result);
     default:
       if (too_large(result.width, result.height, g_view.zoom_factor)) {
-        draw_too_large_notice(dc);
+        draw_too_large_notice(dc, conditions);
         return true;
       }
       return stretch(dc,
@@ -376,37 +376,36 @@ bool draw_result_bitmap(HDC dc, const RECT& client) {
 
 // In the cascade the result pane covers the source pane from (29, 29) on: that part is
 // never repainted.
-void validate_covered_source() {
-  if (g_frame.arrangement != IDM_CASCADE || !g_frame.source_pane) return;
+void validate_covered_source(HWND source_pane) {
+  if (!source_pane) return;
   RECT covered;
-  GetClientRect(g_frame.source_pane, &covered);
+  GetClientRect(source_pane, &covered);
   covered.left = 29;
   covered.top = 29;
-  ValidateRect(g_frame.source_pane, &covered);
+  ValidateRect(source_pane, &covered);
 }
+
+PaneConditionsSource g_conditions_source = nullptr;
+
+PaneConditions current_conditions() { return g_conditions_source ? g_conditions_source() : PaneConditions(); }
 
 using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneConditions&);
 
 LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content) {
-  validate_covered_source();
+  const PaneConditions conditions = current_conditions();
+  validate_covered_source(conditions.covered_source);
   if (!g_picture.loaded) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
   WaitCursor wait;
   PaintDc dc(window);
   RECT client;
   GetClientRect(window, &client);
-  content(dc.get(), dc.rect(), client, frame_conditions());
+  content(dc.get(), dc.rect(), client, conditions);
   return 0;
 }
 
 }  // namespace
 
-PaneConditions frame_conditions() {
-  PaneConditions c;
-  c.screen_depth = g_frame.screen_depth;
-  c.version = g_frame.version;
-  c.palette_display = g_frame.palette_display;
-  return c;
-}
+void set_pane_conditions_source(PaneConditionsSource source) { g_conditions_source = source; }
 
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
@@ -434,15 +433,15 @@ void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const P
     }
     default: drawn = draw_scaled(dc, store, paint, client, conditions, deep); break;
   }
-  if (!drawn) own_redraw(dc, bytes, store, paint, client, depth);
+  if (!drawn) own_redraw(dc, bytes, store, paint, client, conditions);
 }
 
 void paint_result_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
-  const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, client);
+  const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, client, conditions);
   const int level = g_view.zoom_level;
   if (!drawn || (conditions.version < kExtraLiveBefore && level != kFitZoomLevel && level != 1)) {
-    live_rendering(dc, paint, client);
+    live_rendering(dc, paint, client, conditions);
   }
 }
 

@@ -7,15 +7,21 @@
 LRESULT CALLBACK CHILDWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK MONOWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// What decides how a pane draws, besides the picture and the view state.
+// What decides how a pane draws, besides the picture and the view state: all the
+// panes take from the frame.
 struct PaneConditions {
   int screen_depth = 32;
   unsigned short version = 1537;  // major * 256 + minor
   bool palette_display = false;
+  int density = 127;                       // the threshold base of the live rendering
+  const char* too_large_text = "";         // shown when a zoomed picture can't be drawn
+  HWND covered_source = nullptr;           // in the cascade: the source pane the result pane covers
 };
 
-// Returns the conditions of the running frame.
-PaneConditions frame_conditions();
+// The panes ask the frame for their conditions at each paint through this function;
+// until one is set they paint with the defaults above.
+using PaneConditionsSource = PaneConditions (*)();
+void set_pane_conditions_source(PaneConditionsSource source);
 
 // Draws the source pane's content for one paint rectangle on any device context.
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/view_state.h"
+#include "view/view_state.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "frame_sjis.h"
 
 namespace {

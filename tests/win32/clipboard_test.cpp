@@ -8,7 +8,7 @@
 
 #include "../unit/bmp_builder.h"
 #include "app/frame_win32.h"
-#include "app/guards_win32.h"
+#include "base/guards_win32.h"
 #include "image/clipboard_paste_win32.h"
 #include "image/le_bytes.h"
 #include "image/open_picture_win32.h"

@@ -33,11 +33,13 @@ HWND dialog_of_this_thread() {
   return found;
 }
 
-// Runs inside the dialog's own modal loop: inspect, then press OK.
+// Runs inside the dialog's own modal loop: inspect, then press OK. The dialog is shown
+// only once its loop first runs out of messages, so a busy machine may deliver the
+// first tick before that: the next tick tries again.
 VOID CALLBACK inspect_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
   HWND dialog = dialog_of_this_thread();
-  if (!dialog) return;
+  if (!dialog || !IsWindowVisible(dialog)) return;
+  KillTimer(nullptr, timer);
   g_inspect(dialog);
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
@@ -54,8 +56,12 @@ INT_PTR run_dialog(const char* name, DLGPROC procedure, std::function<void(HWND)
     EnumThreadWindows(thread, find_dialog, reinterpret_cast<LPARAM>(&found));
     if (found) PostMessageA(found, WM_COMMAND, IDCANCEL, 0);
   });
-  SetTimer(nullptr, 0, 50, inspect_and_close);
-  const INT_PTR result = DialogBoxParamA(g_frame.instance, name, g_frame.frame, procedure, 0);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, inspect_and_close);
+  // The frame hands its state over as its commands do.
+  DialogInputs inputs = frame_dialog_inputs(g_frame.frame);
+  const INT_PTR result =
+      DialogBoxParamA(g_frame.instance, name, g_frame.frame, procedure, reinterpret_cast<LPARAM>(&inputs));
+  KillTimer(nullptr, timer);
   SetEvent(done);
   watchdog.join();
   CloseHandle(done);

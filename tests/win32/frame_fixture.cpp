@@ -6,7 +6,7 @@
 #include "../unit/bmp_builder.h"
 #include "app/control_bar_win32.h"
 #include "app/frame_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "image/open_picture_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
@@ -18,6 +18,7 @@ namespace {
 void register_frame_classes(HINSTANCE instance) {
   static bool registered = false;
   if (registered) return;
+  set_pane_conditions_source(frame_conditions);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MAINWNDPROC;
   wc.hInstance = instance;

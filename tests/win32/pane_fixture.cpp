@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/frame_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "image/open_picture_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
@@ -26,6 +26,7 @@ void register_pane_classes() {
   static bool done = false;
   if (done) return;
   done = true;
+  set_pane_conditions_source(frame_conditions);
   WNDCLASSA wc = {};
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/frame_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "image/pixel.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/frame_win32.h"
-#include "app/view_state.h"
+#include "view/view_state.h"
 #include "mono/random_source.h"
 #include "pane_fixture.h"
 

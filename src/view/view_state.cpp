@@ -1,4 +1,4 @@
-#include "app/view_state.h"
+#include "view/view_state.h"
 
 ViewState g_view;
 
