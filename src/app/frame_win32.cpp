@@ -11,7 +11,9 @@
 #include "app/keyboard.h"
 #include "app/menus_win32.h"
 #include "app/scroll_win32.h"
+#include "base/guards_win32.h"
 #include "dialogs/dialogs_win32.h"
+#include "image/image_texts.h"
 #include "image/open_picture_win32.h"
 #include "image/store_win32.h"
 #include "mono/clipboard_copy_win32.h"
@@ -24,7 +26,7 @@ FrameState g_frame;
 
 // Creation and destruction.
 static void on_nc_create(HWND window);
-static void on_create(HWND window);
+static bool on_create(HWND window);
 static void on_destroy(HWND window);
 // Input.
 static void on_command(HWND window, int id);
@@ -70,16 +72,22 @@ static int mode_item(int mode) {
 
 static void on_nc_create(HWND window) { build_menu(window); }
 
-static void on_create(HWND window) {
-  HDC dc = GetDC(window);
-  g_frame.palette_display = GetDeviceCaps(dc, SIZEPALETTE) > 20;
-  ReleaseDC(window, dc);
+// Returns false when the frame can't get its picture and result blocks: the frame
+// is then not created and the program ends.
+static bool on_create(HWND window) {
+  {
+    const WindowDc dc(window);
+    g_frame.palette_display = dc.get() && GetDeviceCaps(dc.get(), SIZEPALETTE) > 20;
+  }
   HMENU menu = GetMenu(window);
   if (g_conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
   CheckMenuItem(menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_CHECKED);
-  create_store();
-  create_result_block();
+  if (!create_store() || !create_result_block()) {
+    MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
+    return false;
+  }
   DragAcceptFiles(window, TRUE);
+  return true;
 }
 
 static void on_destroy(HWND window) {
@@ -216,11 +224,14 @@ static void on_drop_files(HWND window, HDROP drop) {
 
 static LRESULT realize_display_palette(HWND window) {
   if (!g_frame.palette_display || !g_picture.loaded || !g_picture.display_palette) return 0;
-  HDC dc = GetDC(window);
-  HPALETTE previous = SelectPalette(dc, g_picture.display_palette, FALSE);
-  const UINT realized = RealizePalette(dc);
-  if (previous) SelectPalette(dc, previous, FALSE);
-  ReleaseDC(window, dc);
+  UINT realized = 0;
+  {
+    const WindowDc dc(window);
+    if (!dc.get()) return 0;
+    const HPALETTE previous = SelectPalette(dc.get(), g_picture.display_palette, FALSE);
+    realized = RealizePalette(dc.get());
+    if (previous) SelectPalette(dc.get(), previous, FALSE);
+  }
   if (realized > 0) repaint_source_pane();
   return static_cast<LRESULT>(realized);
 }
@@ -230,7 +241,7 @@ LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case WM_NCCREATE:
       on_nc_create(window);
       return DefWindowProcA(window, message, wparam, lparam);
-    case WM_CREATE: on_create(window); return 0;
+    case WM_CREATE: return on_create(window) ? 0 : -1;
     case WM_DESTROY: on_destroy(window); return 0;
     case WM_SIZE:
       if (g_frame.windows_created) place_panes();

@@ -9,6 +9,7 @@
 #include "app/file_dialogs_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings_win32.h"
+#include "base/guards_win32.h"
 #include "image/open_picture_win32.h"
 #include "image/pixel.h"
 #include "mono/conversion.h"
@@ -54,7 +55,8 @@ unsigned short platform_version_number() {
 
 // The screen's font decides the language and the control-bar metrics.
 void measure_screen() {
-  HDC screen = GetDC(nullptr);
+  const WindowDc dc(nullptr);
+  const HDC screen = dc.get();
   g_frame.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
   TEXTMETRICA metrics = {};
   GetTextMetricsA(screen, &metrics);
@@ -63,7 +65,6 @@ void measure_screen() {
   g_frame.average_char_width = metrics.tmAveCharWidth;
   g_frame.metrics = compute_bar_metrics(newer_platform(), g_frame.text_height, g_frame.average_char_width,
                                         newer_platform() ? GetSystemMetrics(SM_CXHSCROLL) : 0);
-  ReleaseDC(nullptr, screen);
 }
 
 HWND create_pane(const char* window_class, DWORD style, int x, int y, int width, int height, int id) {

@@ -1,5 +1,4 @@
-// The frame's menu in both languages, as data: the English resource menu and the
-// Japanese texts that replace it at frame creation.
+// The Japanese texts that replace the English resource menu at frame creation.
 #ifndef QVX_MENUS_H
 #define QVX_MENUS_H
 
@@ -9,14 +8,7 @@ struct MenuItemData {
   bool grayed;
 };
 
-struct MenuPopupData {
-  const char* title;
-  const MenuItemData* items;
-  int count;
-};
-
 constexpr int kMenuPopupCount = 4;
-extern const MenuPopupData kEnglishMenu[kMenuPopupCount];
 
 // The Japanese titles, by position.
 extern const char* const kJapaneseMenuTitles[kMenuPopupCount];

@@ -8,6 +8,8 @@
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
+#include "res/resource_ids.h"
+#include "view/view_mapping.h"
 
 namespace {
 
@@ -110,15 +112,15 @@ void apply_zoom(HWND frame) {
 }
 
 void repaint_source_pane() {
-  if (g_frame.arrangement != 200) {
+  if (g_frame.arrangement != IDM_CASCADE) {
     InvalidateRect(g_frame.source_pane, nullptr, TRUE);
     return;
   }
-  // The cascaded result pane covers all but a 29-pixel strip on the left and the top.
+  // The cascaded result pane covers all but the strips on the left and the top.
   RECT client;
   GetClientRect(g_frame.source_pane, &client);
-  RECT left = {0, 0, 29, client.bottom};
-  RECT top = {0, 0, client.right, 29};
+  RECT left = {0, 0, kCascadeVisibleStrip, client.bottom};
+  RECT top = {0, 0, client.right, kCascadeVisibleStrip};
   InvalidateRect(g_frame.source_pane, &left, TRUE);
   InvalidateRect(g_frame.source_pane, &top, TRUE);
 }

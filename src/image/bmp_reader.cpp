@@ -4,6 +4,7 @@
 
 #include "image/le_bytes.h"
 #include "image/pixel.h"
+#include "image/row_size.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store
   const uint64_t colour_count = colour_count_of(get_u32(store + kColoursUsedField), bit_count);
   if (get_u32(store + kColoursUsedField) == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
 
-  const uint64_t rows_bytes = ((static_cast<uint64_t>(width) * bit_count + 31) & ~uint64_t{31}) / 8 * absolute_height(height);
+  const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * absolute_height(height);
   if (get_u32(store + kImageSizeField) == 0) {
     if (rows_bytes > UINT32_MAX) return kReadTooLarge;
     put_u32(store + kImageSizeField, static_cast<uint32_t>(rows_bytes));

@@ -4,6 +4,7 @@
 
 #include "image/le_bytes.h"
 #include "image/pixel.h"
+#include "image/row_size.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ uint64_t pixel_bytes_needed(const uint8_t* header) {
 
 bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes) {
   // Any bit count, not only the ones the pixel fetch knows: the size is what the rows occupy.
-  const uint64_t stride = ((absolute(width) * bit_count + 31) & ~uint64_t{31}) / 8;
+  const uint64_t stride = padded_row_bytes(absolute(width), bit_count);
   const uint64_t total = stride * absolute(height);
   if (total > UINT32_MAX) return false;
   bytes = static_cast<uint32_t>(total);

@@ -1,6 +1,7 @@
 #include "image/pixel.h"
 
 #include "image/le_bytes.h"
+#include "image/row_size.h"
 
 namespace {
 
@@ -70,15 +71,14 @@ int top_bit(uint32_t mask) {
 }
 
 uint64_t row_stride(uint32_t width, uint16_t bit_count) {
-  const uint64_t w = width;
   switch (bit_count) {
-    case 1: return ((w + 31) >> 5) * 4;
-    case 2: return ((w + 15) >> 4) * 4;
-    case 4: return ((w + 7) >> 3) * 4;
-    case 8: return (w + 3) & ~uint64_t{3};
-    case 16: return ((w + 1) >> 1) * 4;
-    case 24: return (3 * w + 3) & ~uint64_t{3};
-    case 32: return 4 * w;
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: return padded_row_bytes(width, bit_count);
     default: return 0;
   }
 }

@@ -4,8 +4,9 @@
 
 #include "image/le_bytes.h"
 #include "image/picture.h"
+#include "image/row_size.h"
 
-uint32_t result_stride(uint32_t width) { return static_cast<uint32_t>(((uint64_t{width} + 31) >> 5) * 4); }
+uint32_t result_stride(uint32_t width) { return static_cast<uint32_t>(padded_row_bytes(width, 1)); }
 
 uint32_t result_block_size(uint32_t width, uint32_t height) {
   const uint64_t size = kResultPixelOffset + uint64_t{height} * result_stride(width);

@@ -374,14 +374,13 @@ bool draw_result_bitmap(HDC dc, const RECT& client, const PaneConditions& condit
   }
 }
 
-// In the cascade the result pane covers the source pane from (29, 29) on: that part is
-// never repainted.
+// The part of the source pane the cascaded result pane covers is never repainted.
 void validate_covered_source(HWND source_pane) {
   if (!source_pane) return;
   RECT covered;
   GetClientRect(source_pane, &covered);
-  covered.left = 29;
-  covered.top = 29;
+  covered.left = kCascadeVisibleStrip;
+  covered.top = kCascadeVisibleStrip;
   ValidateRect(source_pane, &covered);
 }
 

@@ -10,6 +10,10 @@ enum DrawMethod { kFitStretch, kOneToOne, kScaledStretch };
 
 constexpr int kFitZoomLevel = -7;
 
+// In the cascade the result pane covers the source pane from (29, 29) on: only the
+// strips of this width on the left and the top of the source pane show.
+constexpr int kCascadeVisibleStrip = 29;
+
 // Returns the transfer for a zoom level: -7 fits, 1 is one-to-one, the rest stretch.
 DrawMethod draw_method(int zoom_level);
 

@@ -15,37 +15,6 @@ struct Item {
   bool grayed;
 };
 
-TEST(Menu, EnglishMenuAsTheResourceHoldsIt) {
-  const std::vector<std::string> titles = {"&File", "&Option", "&Window", "&Help"};
-  const std::vector<std::vector<Item>> items = {
-      {{"&Open...\tCtrl+O", 101, false},
-       {"Save &As...\tCtrl+S", 102, true},
-       {"&Paste\tCtrl+V", 108, false},
-       {"&Copy\t\tCtrl+C", 107, true},
-       {"", 0, false},
-       {"&Info...", 103, true},
-       {"", 0, false},
-       {"e&xit\tAlt+F4", 104, false}},
-      {{"&Letter", 301, false}, {"photo(&Hard)", 302, false}, {"photo(&Soft)", 303, false}, {"", 0, false},
-       {"&Accelarator", 304, false}},
-      {{"&Cascade\tShift+F5", 200, false},
-       {"&Horizont\tShift+F4", 201, false},
-       {"&Tile", 202, false},
-       {"&Viewer mode\tCtrl+F4", 203, false}},
-      {{"&Help...\tF1", 105, false}, {"&About...", 100, false}},
-  };
-  for (int p = 0; p < kMenuPopupCount; ++p) {
-    EXPECT_EQ(std::string(kEnglishMenu[p].title), titles[p]);
-    ASSERT_EQ(kEnglishMenu[p].count, static_cast<int>(items[p].size())) << titles[p];
-    for (int i = 0; i < kEnglishMenu[p].count; ++i) {
-      const MenuItemData& actual = kEnglishMenu[p].items[i];
-      EXPECT_EQ(std::string(actual.text ? actual.text : ""), items[p][i].text);
-      EXPECT_EQ(actual.id, items[p][i].id) << items[p][i].text;
-      EXPECT_EQ(actual.grayed, items[p][i].grayed) << items[p][i].text;
-    }
-  }
-}
-
 // Builds a Japanese text with its two mnemonics: 0x1E and the Latin letter, 0x1F and the katakana.
 std::string marked(const char* before, char latin, const char* katakana, const char* after) {
   return sjis(before) + "\x1E" + latin + "\x1F" + sjis(katakana) + after;

@@ -363,22 +363,56 @@ std::string menu_text(HMENU menu, UINT item, UINT flags) {
   return buffer;
 }
 
+// The English menu as the resource compiler built it. "Accelarator", "Horizont" and
+// the two tabs of Copy are the menu's own texts; an empty text is a separator.
+struct EnglishItem {
+  const char* text;
+  int id;
+  bool grayed;
+};
+const struct {
+  const char* title;
+  std::vector<EnglishItem> items;
+} kEnglishMenu[kMenuPopupCount] = {
+    {"&File",
+     {{"&Open...\tCtrl+O", 101, false},
+      {"Save &As...\tCtrl+S", 102, true},
+      {"&Paste\tCtrl+V", 108, false},
+      {"&Copy\t\tCtrl+C", 107, true},
+      {"", 0, false},
+      {"&Info...", 103, true},
+      {"", 0, false},
+      {"e&xit\tAlt+F4", 104, false}}},
+    {"&Option",
+     {{"&Letter", 301, false},
+      {"photo(&Hard)", 302, false},
+      {"photo(&Soft)", 303, false},
+      {"", 0, false},
+      {"&Accelarator", 304, false}}},
+    {"&Window",
+     {{"&Cascade\tShift+F5", 200, false},
+      {"&Horizont\tShift+F4", 201, false},
+      {"&Tile", 202, false},
+      {"&Viewer mode\tCtrl+F4", 203, false}}},
+    {"&Help", {{"&Help...\tF1", 105, false}, {"&About...", 100, false}}},
+};
+
 TEST(FrameWin32, EnglishMenuFromTheResource) {
   RealFrame f;
   ASSERT_EQ(GetMenuItemCount(g_frame.menu), kMenuPopupCount);
   for (int p = 0; p < kMenuPopupCount; ++p) {
     EXPECT_EQ(menu_text(g_frame.menu, static_cast<UINT>(p), MF_BYPOSITION), kEnglishMenu[p].title);
     HMENU popup = GetSubMenu(g_frame.menu, p);
-    ASSERT_EQ(GetMenuItemCount(popup), kEnglishMenu[p].count);
-    for (int i = 0; i < kEnglishMenu[p].count; ++i) {
-      const MenuItemData& item = kEnglishMenu[p].items[i];
+    ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(kEnglishMenu[p].items.size()));
+    for (size_t i = 0; i < kEnglishMenu[p].items.size(); ++i) {
+      const EnglishItem& item = kEnglishMenu[p].items[i];
       const UINT state = GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION);
-      if (!item.text) {
+      if (!*item.text) {
         EXPECT_TRUE(state & MF_SEPARATOR) << p << "/" << i;
         continue;
       }
       EXPECT_EQ(menu_text(popup, static_cast<UINT>(i), MF_BYPOSITION), item.text);
-      EXPECT_EQ(static_cast<int>(GetMenuItemID(popup, i)), item.id);
+      EXPECT_EQ(static_cast<int>(GetMenuItemID(popup, static_cast<int>(i))), item.id);
       EXPECT_EQ((state & MF_GRAYED) != 0, item.grayed) << item.text;
     }
   }
@@ -388,7 +422,7 @@ TEST(FrameWin32, JapaneseMenuAndLabels) {
   RealFrame f(true);
   for (int p = 0; p < kMenuPopupCount; ++p) {
     EXPECT_EQ(menu_text(g_frame.menu, static_cast<UINT>(p), MF_BYPOSITION), kJapaneseMenuTitles[p]);
-    EXPECT_EQ(GetMenuItemCount(GetSubMenu(g_frame.menu, p)), kEnglishMenu[p].count);
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(g_frame.menu, p)), static_cast<int>(kEnglishMenu[p].items.size()));
   }
   for (const MenuItemData& item : kJapaneseMenuItems) {
     EXPECT_EQ(menu_text(g_frame.menu, static_cast<UINT>(item.id), MF_BYCOMMAND), item.text) << item.id;
