@@ -1,14 +1,5 @@
-# Cross-compiles the win32 flavour with the i686 mingw-w64 compilers (posix thread
-# model, which GoogleTest needs for std::mutex) and runs its test programs under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# The win32 flavour: the program as shipped, run under 32-bit Wine.
+set(QVX_MINGW_PROCESSOR i686)
 set(QVX_WINE_FLAVOUR win32)
 set(QVX_WINE_LOADER /usr/lib/wine/wine)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run;win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

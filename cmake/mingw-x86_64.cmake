@@ -1,15 +1,5 @@
-# Cross-compiles the win64 flavour with the x86_64 mingw-w64 compilers (posix thread
-# model, which GoogleTest needs for std::mutex) and runs its test programs under
-# 64-bit Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# The win64 flavour: the same sources for x86_64, run under 64-bit Wine.
+set(QVX_MINGW_PROCESSOR x86_64)
 set(QVX_WINE_FLAVOUR win64)
 set(QVX_WINE_LOADER /usr/lib/wine/wine64)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run;win64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

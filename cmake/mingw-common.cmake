@@ -1,0 +1,14 @@
+# Cross-compiles a Windows flavour with the mingw-w64 compilers of
+# QVX_MINGW_PROCESSOR (posix thread model, which GoogleTest needs for std::mutex)
+# and runs its test programs under the Wine of QVX_WINE_FLAVOUR.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${QVX_MINGW_PROCESSOR})
+set(QVX_MINGW_PREFIX ${QVX_MINGW_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${QVX_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QVX_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${QVX_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QVX_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run;${QVX_WINE_FLAVOUR})
