@@ -1,6 +1,7 @@
 #include "image/pixel.h"
 
 #include "image/le_bytes.h"
+#include "image/row_decoder.h"
 
 namespace {
 
@@ -108,91 +109,14 @@ uint32_t fetch_pixel(const uint8_t* store, const PictureDescription& picture, in
   }
 }
 
-namespace {
-
-// Per-channel luminance weights, so a pixel costs three loads and one division.
-struct LumaTables {
-  uint32_t r[256], g[256], b[256];
-  LumaTables() {
-    for (uint32_t i = 0; i < 256; ++i) {
-      r[i] = 299 * i;
-      g[i] = 587 * i;
-      b[i] = 114 * i;
-    }
-  }
-};
-const LumaTables kLuma;
-
-inline uint8_t luma_rgb(uint32_t r, uint32_t g, uint32_t b) {
-  return static_cast<uint8_t>((kLuma.r[r] + kLuma.g[g] + kLuma.b[b]) / 1000);
-}
-
-void index_row(const uint8_t* store, const PictureDescription& picture, const uint8_t* line, uint16_t bit_count,
-               int32_t width, uint8_t* out) {
-  uint8_t table[16];
-  const uint32_t entries = 1u << bit_count;
-  for (uint32_t i = 0; i < entries; ++i) table[i] = static_cast<uint8_t>(luminance(table_colour(store, picture, i)));
-  const int shift_per_pixel = bit_count;
-  const int per_byte = 8 / bit_count;
-  const uint32_t mask = entries - 1;
-  for (int32_t x = 0; x < width; ++x) {
-    const uint8_t byte = line[x / per_byte];
-    const int shift = 8 - shift_per_pixel * (x % per_byte + 1);
-    out[x] = table[(byte >> shift) & mask];
-  }
-}
-
-void one_bit_row(const uint8_t* store, const PictureDescription& picture, const uint8_t* line, int32_t width,
-                 uint8_t* out) {
-  const uint8_t set = set_bit_is_white(store, picture) ? 255 : 0;
-  const uint8_t clear = static_cast<uint8_t>(255 - set);
-  for (int32_t x = 0; x < width; ++x) out[x] = ((line[x >> 3] >> (7 - (x & 7))) & 1) ? set : clear;
-}
-
-}  // namespace
-
+// Bulk readers go through the row decoder; these two stay for the callers that
+// take a whole row at once.
 void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out) {
-  for (int32_t x = 0; x < count; ++x) {
-    const uint32_t c = colours[x];
-    out[x] = luma_rgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-  }
+  // 0xRRGGBB values lie in memory as blue, green, red and a spare byte.
+  active_luma_kernels().bgrx32(reinterpret_cast<const uint8_t*>(colours), count, out);
 }
 
 void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out) {
-  const uint16_t bit_count = get_u16(store + kBitCountField);
-  const int32_t width = picture.width;
-  const uint8_t* line = row_address(store, picture, bit_count, row);
-  switch (bit_count) {
-    case 1: one_bit_row(store, picture, line, width, out); return;
-    case 2:
-    case 4: index_row(store, picture, line, bit_count, width, out); return;
-    case 8: {
-      uint8_t table[256];
-      for (uint32_t i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(luminance(table_colour(store, picture, i)));
-      for (int32_t x = 0; x < width; ++x) out[x] = table[line[x]];
-      return;
-    }
-    case 16:
-      if (picture.mask_byte_count == kMaskBytes) {
-        const Masks m = read_masks(store);
-        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(luminance(masked16(get_u16(line + 2 * x), m)));
-      } else {
-        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(luminance(plain16(get_u16(line + 2 * x))));
-      }
-      return;
-    case 24:
-      for (int32_t x = 0; x < width; ++x, line += 3) out[x] = luma_rgb(line[2], line[1], line[0]);
-      return;
-    case 32:
-      if (picture.mask_byte_count == kMaskBytes) {
-        const Masks m = read_masks(store);
-        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(luminance(masked32(get_u32(line + 4 * x), m)));
-      } else {
-        for (int32_t x = 0; x < width; ++x, line += 4) out[x] = luma_rgb(line[2], line[1], line[0]);
-      }
-      return;
-    default:
-      for (int32_t x = 0; x < width; ++x) out[x] = 0;
-      return;
-  }
+  const RowDecoder decoder = make_row_decoder(store, picture);
+  decode_luminance_row(decoder, row, out);
 }
