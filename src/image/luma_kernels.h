@@ -25,7 +25,7 @@ struct LumaKernels {
   // 16-bit and 32-bit little-endian words through their fields.
   void (*fields16)(const uint8_t* line, int32_t count, const FieldShifts& fields, uint8_t* out);
   void (*fields32)(const uint8_t* line, int32_t count, const FieldShifts& fields, uint8_t* out);
-  // One index byte per pixel into a 256-entry luminance table.
+  // One index byte per pixel into a 256-entry luminance table with 3 readable bytes after it.
   void (*indexed8)(const uint8_t* line, int32_t count, const uint8_t* table, uint8_t* out);
 };
 
