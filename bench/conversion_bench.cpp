@@ -2,7 +2,7 @@
 // bits in every mode, in pixels per second: the median and the best of timed whole
 // conversions on one core. Plain C++ with no benchmark library, so that the same program builds
 // natively and in both Windows builds (run those under Wine).
-//   qvx_bench [--level=scalar|sse2|avx2|all] [--runs=N]
+//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N]
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -11,6 +11,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <time.h>
+#endif
 
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
@@ -83,16 +86,31 @@ Picture make_picture(uint16_t bit_count) {
 
 struct Speed {
   double median, best;  // pixels per second
+  double cpu;           // pixels per second of this thread's own processor time (0: not measured)
 };
 
+// Returns this thread's processor time in seconds, where the platform tells it finely.
+double thread_seconds() {
+#ifdef _WIN32
+  return 0;
+#else
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec / 1e9;
+#endif
+}
+
 // Returns the median and the best pixels per second of `runs` whole conversions (the
-// best one shows the code's speed on a machine that other work shares).
+// best one, and the one by processor time, show the code's speed on a machine that
+// other work shares).
 Speed measure(const Picture& p, int mode, int runs) {
   std::vector<uint8_t> result(result_block_size(kWidth, kHeight));
   prepare_result(p.store.data(), kWidth, kHeight, result.data(), static_cast<uint32_t>(result.size()));
   RandomSource random;
   std::vector<double> seconds;
+  double cpu = 0;
   for (int i = 0; i < runs + 1; ++i) {
+    if (i == 1) cpu = thread_seconds();
     const auto start = std::chrono::steady_clock::now();
     convert_picture(ConversionSource{p.store.data(), &p.description, nullptr}, result.data(), 128, mode, false, random,
                     nullptr, nullptr);
@@ -100,8 +118,9 @@ Speed measure(const Picture& p, int mode, int runs) {
     if (i > 0) seconds.push_back(elapsed.count());  // the first run warms the caches
   }
   std::sort(seconds.begin(), seconds.end());
+  cpu = thread_seconds() - cpu;
   const double pixels = double{kWidth} * kHeight;
-  return Speed{pixels / seconds[seconds.size() / 2], pixels / seconds.front()};
+  return Speed{pixels / seconds[seconds.size() / 2], pixels / seconds.front(), cpu > 0 ? pixels * runs / cpu : 0};
 }
 
 const char* level_name(SimdLevel level) {
@@ -118,6 +137,7 @@ const char* level_name(SimdLevel level) {
 int main(int argc, char** argv) {
   std::vector<SimdLevel> levels{best_simd_level()};
   int runs = 9;
+  std::vector<uint16_t> depths{8, 16, 24, 32};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--level=all") {
@@ -127,17 +147,19 @@ int main(int argc, char** argv) {
       levels.clear();
       for (SimdLevel l : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2})
         if (arg.substr(8) == level_name(l)) levels.push_back(l);
+    } else if (arg.rfind("--bits=", 0) == 0) {
+      depths = {static_cast<uint16_t>(std::atoi(arg.c_str() + 7))};
     } else if (arg.rfind("--runs=", 0) == 0) {
       runs = std::max(1, std::atoi(arg.c_str() + 7));
     } else {
-      std::fprintf(stderr, "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--runs=N]\n");
+      std::fprintf(stderr, "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N]\n");
       return 2;
     }
   }
   const char* modes[] = {"Letter", "photo(Hard)", "photo(Soft)"};
   std::printf("%d x %d, median (and best) of %d runs, G pixels/s (best level here: %s)\n", kWidth, kHeight, runs,
               level_name(best_simd_level()));
-  for (uint16_t bits : {8, 16, 24, 32}) {
+  for (uint16_t bits : depths) {
     const Picture p = make_picture(bits);
     for (SimdLevel level : levels) {
       if (!force_simd_level(level)) {
@@ -147,7 +169,9 @@ int main(int argc, char** argv) {
       std::printf("%2u-bit%s %-6s", bits, bits == 16 ? " 5-6-5" : "      ", level_name(level));
       for (int mode = 0; mode < 3; ++mode) {
         const Speed speed = measure(p, mode, runs);
-        std::printf("  %s %6.3f (best %6.3f)", modes[mode], speed.median / 1e9, speed.best / 1e9);
+        std::printf("  %s %6.3f (best %6.3f", modes[mode], speed.median / 1e9, speed.best / 1e9);
+        if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
+        std::printf(")");
       }
       std::printf("\n");
       std::fflush(stdout);

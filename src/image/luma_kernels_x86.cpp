@@ -234,24 +234,25 @@ QVX_AVX2 void fields32_avx2(const uint8_t* line, int32_t count, const FieldShift
   fields32_sse2(line, count - x, fields, out + x);
 }
 
-// Eight table entries gathered as 32-bit loads at byte offsets (the table has 3
-// readable bytes past its end), cut to their low byte.
-QVX_AVX2 inline __m256i gather8_avx2(const uint8_t* line, const uint8_t* table) {
-  const __m256i index = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line)));
-  return _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 1),
-                          _mm256_set1_epi32(0xFF));
-}
-
+// A 256-entry table as sixteen 16-entry shuffles: for the sixteen entries from 16h,
+// index - 16h + 0x70 (saturating) keeps bit 7 clear and the low nibble only for the
+// indices of that sixteen, and the shuffle gives 0 for every other index.
 QVX_AVX2 void indexed8_avx2(const uint8_t* line, int32_t count, const uint8_t* table, uint8_t* out) {
+  __m256i parts[16];
+  for (int h = 0; h < 16; ++h)
+    parts[h] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
+  const __m256i sixteen = _mm256_set1_epi8(16), lift = _mm256_set1_epi8(0x70);
   int32_t x = 0;
-  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-  for (; count - x >= 32; x += 32, line += 32) {
-    const __m256i a = _mm256_packus_epi32(gather8_avx2(line, table), gather8_avx2(line + 8, table));
-    const __m256i b = _mm256_packus_epi32(gather8_avx2(line + 16, table), gather8_avx2(line + 24, table));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
-                        _mm256_permutevar8x32_epi32(_mm256_packus_epi16(a, b), order));
+  for (; count - x >= 32; x += 32) {
+    __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x));
+    __m256i luma = _mm256_setzero_si256();
+    for (int h = 0; h < 16; ++h) {
+      luma = _mm256_or_si256(luma, _mm256_shuffle_epi8(parts[h], _mm256_adds_epu8(index, lift)));
+      index = _mm256_sub_epi8(index, sixteen);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), luma);
   }
-  indexed8_loads(line, count - x, table, out + x);
+  indexed8_loads(line + x, count - x, table, out + x);
 }
 
 const LumaKernels kAvx2 = {bgr24_avx2, bgrx32_avx2, fields16_avx2, fields32_avx2, indexed8_avx2};
