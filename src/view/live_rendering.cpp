@@ -65,7 +65,7 @@ void render_live(const SampleGrid& samples, const BlockGrid& grid, const PaintRe
   if (out.width == 0 || out.height == 0) return;
 
   std::vector<uint8_t> luminances(samples.colours.size());
-  for (size_t k = 0; k < luminances.size(); ++k) luminances[k] = static_cast<uint8_t>(luminance(samples.colours[k]));
+  luminance_of_colours(samples.colours.data(), static_cast<int32_t>(luminances.size()), luminances.data());
 
   for (int32_t i = 0; i < samples.columns; ++i) {
     const int32_t left = i * bw;
