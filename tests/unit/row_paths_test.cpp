@@ -3,6 +3,7 @@
 // Built into the native tests and into the Wine-run test program.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -109,6 +110,9 @@ std::vector<int32_t> widths() {
 }
 
 TEST(RowPaths, LuminanceAndSamplesMatchThePixelFetch) {
+  // Says which paths this CPU let the tests compare.
+  std::printf("vector levels compared with the scalar one: %d (1 SSE2, 2 SSE2 and AVX2)\n",
+              static_cast<int>(best_simd_level()));
   for (SimdLevel level : levels()) {
     ForcedLevel forced(level);
     std::mt19937 random(77);
