@@ -1,7 +1,6 @@
 #include "image/pixel.h"
 
 #include "image/le_bytes.h"
-#include "image/row_decoder.h"
 
 namespace {
 
@@ -107,16 +106,4 @@ uint32_t fetch_pixel(const uint8_t* store, const PictureDescription& picture, in
     }
     default: return 0;
   }
-}
-
-// Bulk readers go through the row decoder; these two stay for the callers that
-// take a whole row at once.
-void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out) {
-  // 0xRRGGBB values lie in memory as blue, green, red and a spare byte.
-  active_luma_kernels().bgrx32(reinterpret_cast<const uint8_t*>(colours), count, out);
-}
-
-void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out) {
-  const RowDecoder decoder = make_row_decoder(store, picture);
-  decode_luminance_row(decoder, row, out);
 }

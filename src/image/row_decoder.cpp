@@ -164,3 +164,14 @@ void decode_colours(const RowDecoder& d, int32_t row, const int32_t* columns, in
       return;
   }
 }
+
+// The whole-row readers declared with the pixel fetch.
+void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out) {
+  // 0xRRGGBB values lie in memory as blue, green, red and a spare byte.
+  active_luma_kernels().bgrx32(reinterpret_cast<const uint8_t*>(colours), count, out);
+}
+
+void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out) {
+  const RowDecoder decoder = make_row_decoder(store, picture);
+  decode_luminance_row(decoder, row, out);
+}
