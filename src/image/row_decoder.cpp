@@ -39,16 +39,20 @@ FieldShifts plain16_fields() {
   return f;
 }
 
-void fill_table(RowDecoder& d, const uint8_t* store, const PictureDescription& picture, uint32_t entries) {
+// Reads the colour-table entries the depth can index (past the table: black) and,
+// for luminance rows, weighs all 256.
+void fill_table(RowDecoder& d, const uint8_t* store, const PictureDescription& picture, uint32_t entries,
+                bool luminances) {
   for (uint32_t i = 0; i < entries && i < picture.colour_count; ++i)
     d.table_colour[i] = get_u32(store + kStoreHeaderSize + 4 * i) & 0xFFFFFF;
-  for (uint32_t i = 0; i < 256; ++i) d.table_luma[i] = static_cast<uint8_t>(luminance(d.table_colour[i]));
+  if (luminances)
+    for (uint32_t i = 0; i < entries; ++i) d.table_luma[i] = static_cast<uint8_t>(luminance(d.table_colour[i]));
 }
 
 // Only the order of the two entries' luminances matters: the darker reads black.
 void fill_one_bit_table(RowDecoder& d, const uint8_t* store, const PictureDescription& picture) {
-  fill_table(d, store, picture, 2);
-  const bool set_is_white = d.table_luma[0] < d.table_luma[1];
+  fill_table(d, store, picture, 2, false);
+  const bool set_is_white = luminance(d.table_colour[0]) < luminance(d.table_colour[1]);
   d.table_colour[0] = set_is_white ? 0 : 0xFFFFFF;
   d.table_colour[1] = set_is_white ? 0xFFFFFF : 0;
   d.table_luma[0] = set_is_white ? 0 : 255;
@@ -78,7 +82,8 @@ const uint8_t* line_of(const RowDecoder& d, int32_t row) { return d.pixels + d.s
 
 }  // namespace
 
-RowDecoder make_row_decoder(const uint8_t* store, const PictureDescription& picture) {
+RowDecoder make_row_decoder(const uint8_t* store, const PictureDescription& picture, RowUse use) {
+  const bool luminances = use == RowUse::kLuminance;
   RowDecoder d;
   const uint16_t bit_count = get_u16(store + kBitCountField);
   const bool masked = picture.mask_byte_count == kMaskBytes;
@@ -87,9 +92,9 @@ RowDecoder make_row_decoder(const uint8_t* store, const PictureDescription& pict
   d.pixels = store + picture.offset_to_pixels;
   switch (bit_count) {
     case 1: d.kind = RowKind::kIndexed1; fill_one_bit_table(d, store, picture); break;
-    case 2: d.kind = RowKind::kIndexed2; fill_table(d, store, picture, 4); break;
-    case 4: d.kind = RowKind::kIndexed4; fill_table(d, store, picture, 16); break;
-    case 8: d.kind = RowKind::kIndexed8; fill_table(d, store, picture, 256); break;
+    case 2: d.kind = RowKind::kIndexed2; fill_table(d, store, picture, 4, luminances); break;
+    case 4: d.kind = RowKind::kIndexed4; fill_table(d, store, picture, 16, luminances); break;
+    case 8: d.kind = RowKind::kIndexed8; fill_table(d, store, picture, 256, luminances); break;
     case 16:
       d.kind = RowKind::kFields16;
       d.fields = masked ? masked_fields(store, false) : plain16_fields();
@@ -172,6 +177,6 @@ void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out) 
 }
 
 void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out) {
-  const RowDecoder decoder = make_row_decoder(store, picture);
+  const RowDecoder decoder = make_row_decoder(store, picture, RowUse::kLuminance);
   decode_luminance_row(decoder, row, out);
 }

@@ -22,13 +22,18 @@ struct RowDecoder {
   uint32_t table_colour[256] = {};  // index to 0xRRGGBB, indices past the table black
 };
 
-// Returns the decoder of the picture in a locked store (not for read-back pictures).
-RowDecoder make_row_decoder(const uint8_t* store, const PictureDescription& picture);
+// What a decoder is made for: colours need no luminance table, so a decoder made for a
+// few samples costs little more than the pixel fetch.
+enum class RowUse { kLuminance, kColours };
 
-// Fills out[0 .. width-1] with the luminance of every pixel of a storage row.
+// Returns the decoder of the picture in a locked store (not for read-back pictures).
+RowDecoder make_row_decoder(const uint8_t* store, const PictureDescription& picture, RowUse use);
+
+// Fills out[0 .. width-1] with the luminance of every pixel of a storage row (a
+// decoder made for luminance).
 void decode_luminance_row(const RowDecoder& decoder, int32_t row, uint8_t* out);
 
-// Fills out[i] with the 0xRRGGBB colour of pixel columns[i] of a storage row.
+// Fills out[i] with the 0xRRGGBB colour of pixel columns[i] of a storage row (either use).
 void decode_colours(const RowDecoder& decoder, int32_t row, const int32_t* columns, int32_t count, uint32_t* out);
 
 #endif

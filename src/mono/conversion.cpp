@@ -57,7 +57,7 @@ void convert_picture(const ConversionSource& source, uint8_t* result, int thresh
   const ThresholdKernels& kernels = active_threshold_kernels();
   const bool read_back = picture.read_back != 0;
   RowDecoder decoder;
-  if (!read_back) decoder = make_row_decoder(source.store, picture);
+  if (!read_back) decoder = make_row_decoder(source.store, picture, RowUse::kLuminance);
   std::vector<uint8_t> luma(static_cast<size_t>(width));
   std::vector<int16_t> thresholds(photo ? static_cast<size_t>(width) : 0);
   for (int32_t row = 0; row < height; ++row) {

@@ -29,7 +29,7 @@ void sample_row(const ConversionSource& source, int32_t row, const int32_t* colu
     sample_row_with(nullptr, source, row, columns, count, out);
     return;
   }
-  const RowDecoder decoder = make_row_decoder(source.store, *source.picture);
+  const RowDecoder decoder = make_row_decoder(source.store, *source.picture, RowUse::kColours);
   sample_row_with(&decoder, source, row, columns, count, out);
 }
 
@@ -46,7 +46,7 @@ SampleGrid sample_blocks(const ConversionSource& source, const BlockGrid& grid) 
   samples.colours.resize(static_cast<size_t>(samples.columns) * samples.rows);
   RowDecoder decoder;
   const bool decoded = source.picture->read_back == 0;
-  if (decoded) decoder = make_row_decoder(source.store, *source.picture);
+  if (decoded) decoder = make_row_decoder(source.store, *source.picture, RowUse::kColours);
   for (int32_t j = 0; j < samples.rows; ++j) {
     const int32_t row = grid_row(grid, grid.y_begin + j * grid.block_height);
     sample_row_with(decoded ? &decoder : nullptr, source, row, columns.data(), samples.columns,

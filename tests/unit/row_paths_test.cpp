@@ -119,7 +119,8 @@ TEST(RowPaths, LuminanceAndSamplesMatchThePixelFetch) {
     for (const Layout& l : layouts()) {
       for (int32_t width : widths()) {
         const Store s = make_store(l, width, 2, width % 2 == 0, random);
-        const RowDecoder decoder = make_row_decoder(s.bytes.data(), s.picture);
+        const RowDecoder decoder = make_row_decoder(s.bytes.data(), s.picture, RowUse::kLuminance);
+        const RowDecoder sampler = make_row_decoder(s.bytes.data(), s.picture, RowUse::kColours);
         std::vector<uint8_t> luma(static_cast<size_t>(width)), once(static_cast<size_t>(width));
         std::vector<int32_t> columns(static_cast<size_t>(width));
         for (int32_t x = 0; x < width; ++x) columns[static_cast<size_t>(x)] = (x * 7) % width;
@@ -127,7 +128,7 @@ TEST(RowPaths, LuminanceAndSamplesMatchThePixelFetch) {
         for (int32_t row = 0; row < 2; ++row) {
           decode_luminance_row(decoder, row, luma.data());
           luminance_row(s.bytes.data(), s.picture, row, once.data());
-          decode_colours(decoder, row, columns.data(), width, colours.data());
+          decode_colours(sampler, row, columns.data(), width, colours.data());
           for (int32_t x = 0; x < width; ++x) {
             const uint32_t expected = fetch_pixel(s.bytes.data(), s.picture, x, row);
             ASSERT_EQ(luma[static_cast<size_t>(x)], luminance(expected))
