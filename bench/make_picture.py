@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes a test picture for the whole-run timings: make_picture.py KIND WIDTH HEIGHT PATH.
 
-KIND is rgb24 (uncompressed 24 bits) or rle8 (8 bits, run-length encoded, grey
-palette). The content is a smooth gradient with a little noise, so that runs
+KIND is rgb24 (uncompressed 24 bits), pal8 (uncompressed 8 bits, a palette of
+colours) or rle8 (8 bits, run-length encoded, grey palette). The content is a smooth gradient with a little noise, so that runs
 are a few pixels long as in a scanned page.
 """
 import random
@@ -23,6 +23,15 @@ def rgb24_rows():
         base = (y * 255 // max(1, HEIGHT - 1)) // 2
         ramp = bytes(((x // 3) * 255 // max(1, WIDTH - 1) // 2 + base) & 0xFF for x in range(WIDTH * 3))
         yield bytes(a ^ b for a, b in zip(ramp, row_noise)) + pad
+
+
+def pal8_rows():
+    stride = (WIDTH + 3) & ~3
+    pad = bytes(stride - WIDTH)
+    rnd = random.Random(2)
+    row_noise = bytes(rnd.randrange(4) for _ in range(WIDTH))
+    for y in range(HEIGHT):
+        yield bytes(pixel_value(x, y, row_noise[x]) & 0xFF for x in range(WIDTH)) + pad
 
 
 def rle8_data():
@@ -53,6 +62,9 @@ def write(path, bit_count, compression, palette, pixels):
 KIND, WIDTH, HEIGHT, PATH = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
 if KIND == "rgb24":
     write(PATH, 24, 0, b"", b"".join(rgb24_rows()))
+elif KIND == "pal8":
+    palette = b"".join(bytes((i, (i * 3) & 0xFF, 255 - i, 0)) for i in range(256))  # blue, green, red, 0
+    write(PATH, 8, 0, palette, b"".join(pal8_rows()))
 elif KIND == "rle8":
     write(PATH, 8, 1, b"".join(bytes((g, g, g, 0)) for g in range(256)), rle8_data())
 else:

@@ -3,6 +3,9 @@ enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 932")
 set(QVX_WIN_FLAGS -Wall -Wextra)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+# The stack here is not kept 32-byte aligned, so the AVX2 kernels' spills must not use
+# aligned vector moves: the assembler encodes every one as unaligned.
+add_compile_options(-Wa,-muse-unaligned-vector-move)
 
 add_library(qvx_core STATIC ${QVX_CORE_SOURCES})
 target_include_directories(qvx_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
@@ -27,6 +30,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # The glue against the real platform: one test program, one CTest test.
 file(GLOB QVX_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+# The vector paths against the scalar reference, run here too (Windows ABI and stack).
+list(APPEND QVX_WIN32_TESTS ${CMAKE_SOURCE_DIR}/tests/unit/row_paths_test.cpp)
 add_executable(qvx_win32_tests ${QVX_WIN32_TESTS} ${QVX_RESOURCES})
 target_link_libraries(qvx_win32_tests PRIVATE qvx_glue gtest gtest_main)
 target_link_options(qvx_win32_tests PRIVATE ${QVX_STATIC_LINK})
@@ -48,6 +53,11 @@ if(QVX_E2E_TESTS)
   add_test(NAME e2e COMMAND qvx_e2e_tests)
   set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 endif()
+
+# The conversion benchmark, as natively (run by hand: cmake/wine-run win64 build/win64/qvx_bench.exe).
+add_executable(qvx_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/conversion_bench.cpp)
+target_link_libraries(qvx_bench PRIVATE qvx_core)
+target_link_options(qvx_bench PRIVATE ${QVX_STATIC_LINK})
 
 # Timing of the panes' paint under Wine (run by hand: cmake/wine-run win32 build/win32/qvx_paint_bench.exe).
 add_executable(qvx_paint_bench ${CMAKE_SOURCE_DIR}/bench/win32/paint_bench_win32.cpp)

@@ -21,8 +21,8 @@ uint64_t row_stride(uint32_t width, uint16_t bit_count);
 // x and row inside the picture.
 uint32_t fetch_pixel(const uint8_t* store, const PictureDescription& picture, int32_t x, int32_t row);
 
-// Fills luminance[0 .. width-1] for one storage row, the depth decided once per row.
-// Gives exactly luminance(fetch_pixel(...)) for every pixel.
+// Fills luminance[0 .. width-1] for one storage row through a row decoder made for
+// this call (bulk readers keep one decoder); exactly luminance(fetch_pixel(...)).
 void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out);
 
 // Fills out[0 .. count-1] with the luminance of 0xRRGGBB colours (read-back rows).

@@ -5,37 +5,29 @@
 #include <vector>
 
 #include "image/pixel.h"
+#include "image/row_decoder.h"
+#include "mono/threshold_kernels.h"
 #include "mono/result_bitmap.h"
 
 ConversionSettings g_conversion;
 
 namespace {
 
-// Thresholds one row of luminances into result bytes. Whole bytes are gathered
-// locally and stored at once; the rest of a row is set bit by bit, leaving the
-// padding bits as they are.
-void threshold_row(const uint8_t* luma, int32_t width, uint8_t* row_bytes, int base, int mode, bool invert,
-                   RandomSource& random) {
-  int32_t x0 = 0;
+// Thresholds one row of luminances into result bytes. Whole bytes are gathered by
+// the kernels and stored at once; the rest of a row is set bit by bit, leaving the
+// padding bits as they are. `thresholds` holds the row's drawn thresholds in the
+// photo modes and is null in Letter.
+void threshold_row(const ThresholdKernels& kernels, const uint8_t* luma, const int16_t* thresholds, int32_t width,
+                   uint8_t* row_bytes, int base, bool invert) {
   const uint8_t flip = invert ? 0xFF : 0x00;
-  if (mode == kModeLetter) {
-    for (; x0 + 7 < width; x0 += 8) {
-      unsigned b = 0;
-      for (int k = 0; k < 8; ++k) b |= static_cast<unsigned>(luma[x0 + k] > base) << (7 - k);
-      row_bytes[x0 >> 3] = static_cast<uint8_t>(b ^ flip);
-    }
+  const int32_t whole = width / 8;
+  if (thresholds) {
+    kernels.varying(luma, thresholds, whole, flip, row_bytes);
   } else {
-    for (; x0 + 7 < width; x0 += 8) {
-      unsigned b = 0;
-      for (int k = 0; k < 8; ++k) {
-        const int t = draw_threshold(mode, base, random);
-        b |= static_cast<unsigned>(luma[x0 + k] > t) << (7 - k);
-      }
-      row_bytes[x0 >> 3] = static_cast<uint8_t>(b ^ flip);
-    }
+    kernels.fixed(luma, whole, base, flip, row_bytes);
   }
-  for (int32_t x = x0; x < width; ++x) {
-    const int t = draw_threshold(mode, base, random);
+  for (int32_t x = whole * 8; x < width; ++x) {
+    const int t = thresholds ? thresholds[x] : base;
     const uint8_t m = static_cast<uint8_t>(0x80 >> (x & 7));
     if ((luma[x] > t) != invert) {
       row_bytes[x >> 3] |= m;
@@ -58,21 +50,29 @@ void convert_picture(const ConversionSource& source, uint8_t* result, int thresh
   const int32_t width = picture.width, height = picture.height;
   if (width <= 0 || height <= 0) return;
   const uint32_t stride = result_stride(static_cast<uint32_t>(width));
+  // Beyond these bounds every threshold already lies below 0 or above 255, so the
+  // results and the draws stay the same while the kernels keep to 16-bit thresholds.
+  const int base = std::min(std::max(threshold_base, -200), 600);
+  const bool photo = mode == kModePhotoHard || mode == kModePhotoSoft;
+  const ThresholdKernels& kernels = active_threshold_kernels();
+  const bool read_back = picture.read_back != 0;
+  RowDecoder decoder;
+  if (!read_back) decoder = make_row_decoder(source.store, picture, RowUse::kLuminance);
   std::vector<uint8_t> luma(static_cast<size_t>(width));
+  std::vector<int16_t> thresholds(photo ? static_cast<size_t>(width) : 0);
   for (int32_t row = 0; row < height; ++row) {
     if (progress) progress(progress_context, row, height);
-    if (picture.read_back != 0) {
-      // Decoded pixels that the platform could not provide read as black.
-      if (source.read_back_pixels) {
-        luminance_of_colours(source.read_back_pixels + static_cast<size_t>(row) * static_cast<size_t>(width), width,
-                             luma.data());
-      } else {
-        std::fill(luma.begin(), luma.end(), 0);
-      }
+    if (!read_back) {
+      decode_luminance_row(decoder, row, luma.data());
+    } else if (source.read_back_pixels) {
+      luminance_of_colours(source.read_back_pixels + static_cast<size_t>(row) * static_cast<size_t>(width), width,
+                           luma.data());
     } else {
-      luminance_row(source.store, picture, row, luma.data());
+      // Decoded pixels that the platform could not provide read as black.
+      std::fill(luma.begin(), luma.end(), 0);
     }
-    threshold_row(luma.data(), width, result + kResultPixelOffset + static_cast<size_t>(row) * stride, threshold_base,
-                  mode, invert, random);
+    if (photo) kernels.draw(random, mode, base, width, thresholds.data());
+    threshold_row(kernels, luma.data(), photo ? thresholds.data() : nullptr, width,
+                  result + kResultPixelOffset + static_cast<size_t>(row) * stride, base, invert);
   }
 }

@@ -3,45 +3,34 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/le_bytes.h"
 #include "image/pixel.h"
+#include "image/row_decoder.h"
 
-void sample_row(const ConversionSource& source, int32_t row, const int32_t* columns, int32_t count, uint32_t* out) {
-  const PictureDescription& picture = *source.picture;
-  if (picture.read_back != 0) {
-    // A picture the platform could not decode reads black, as in the conversion.
-    const uint32_t* line =
-        source.read_back_pixels ? source.read_back_pixels + static_cast<size_t>(row) * picture.width : nullptr;
-    for (int32_t i = 0; i < count; ++i) out[i] = line ? line[columns[i]] : 0;
+namespace {
+
+// The decoder is null for a read-back picture.
+void sample_row_with(const RowDecoder* decoder, const ConversionSource& source, int32_t row, const int32_t* columns,
+                     int32_t count, uint32_t* out) {
+  if (decoder) {
+    decode_colours(*decoder, row, columns, count, out);
     return;
   }
-  const uint8_t* store = source.store;
-  const uint16_t bit_count = get_u16(store + kBitCountField);
-  const uint8_t* line =
-      store + picture.offset_to_pixels + row_stride(static_cast<uint32_t>(picture.width), bit_count) * row;
-  switch (bit_count) {
-    case 8: {
-      for (int32_t i = 0; i < count; ++i) {
-        const uint32_t index = line[columns[i]];
-        out[i] = index < picture.colour_count ? get_u32(store + kStoreHeaderSize + 4 * index) & 0xFFFFFF : 0;
-      }
-      return;
-    }
-    case 24:
-      for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* p = line + 3 * static_cast<size_t>(columns[i]);
-        out[i] = p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
-      }
-      return;
-    case 32:
-      if (picture.mask_byte_count == 0) {
-        for (int32_t i = 0; i < count; ++i) out[i] = get_u32(line + 4 * static_cast<size_t>(columns[i])) & 0xFFFFFF;
-        return;
-      }
-      break;
-    default: break;
+  // A picture the platform could not decode reads black, as in the conversion.
+  const uint32_t* line = source.read_back_pixels
+                             ? source.read_back_pixels + static_cast<size_t>(row) * source.picture->width
+                             : nullptr;
+  for (int32_t i = 0; i < count; ++i) out[i] = line ? line[columns[i]] : 0;
+}
+
+}  // namespace
+
+void sample_row(const ConversionSource& source, int32_t row, const int32_t* columns, int32_t count, uint32_t* out) {
+  if (source.picture->read_back != 0) {
+    sample_row_with(nullptr, source, row, columns, count, out);
+    return;
   }
-  for (int32_t i = 0; i < count; ++i) out[i] = fetch_pixel(store, picture, columns[i], row);
+  const RowDecoder decoder = make_row_decoder(source.store, *source.picture, RowUse::kColours);
+  sample_row_with(&decoder, source, row, columns, count, out);
 }
 
 SampleGrid sample_blocks(const ConversionSource& source, const BlockGrid& grid) {
@@ -55,9 +44,12 @@ SampleGrid sample_blocks(const ConversionSource& source, const BlockGrid& grid) 
   std::vector<int32_t> columns(static_cast<size_t>(samples.columns));
   for (int32_t i = 0; i < samples.columns; ++i) columns[i] = grid_column(grid, grid.x_begin + i * grid.block_width);
   samples.colours.resize(static_cast<size_t>(samples.columns) * samples.rows);
+  RowDecoder decoder;
+  const bool decoded = source.picture->read_back == 0;
+  if (decoded) decoder = make_row_decoder(source.store, *source.picture, RowUse::kColours);
   for (int32_t j = 0; j < samples.rows; ++j) {
     const int32_t row = grid_row(grid, grid.y_begin + j * grid.block_height);
-    sample_row(source, row, columns.data(), samples.columns,
+    sample_row_with(decoded ? &decoder : nullptr, source, row, columns.data(), samples.columns,
                samples.colours.data() + static_cast<size_t>(j) * samples.columns);
   }
   return samples;
@@ -73,7 +65,7 @@ void render_live(const SampleGrid& samples, const BlockGrid& grid, const PaintRe
   if (out.width == 0 || out.height == 0) return;
 
   std::vector<uint8_t> luminances(samples.colours.size());
-  for (size_t k = 0; k < luminances.size(); ++k) luminances[k] = static_cast<uint8_t>(luminance(samples.colours[k]));
+  luminance_of_colours(samples.colours.data(), static_cast<int32_t>(luminances.size()), luminances.data());
 
   for (int32_t i = 0; i < samples.columns; ++i) {
     const int32_t left = i * bw;
