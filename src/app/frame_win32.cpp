@@ -84,7 +84,7 @@ static void choose_mode(HWND window, int item) {
   CheckMenuItem(g_frame.menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
   g_conversion.mode = mode;
   CheckMenuItem(g_frame.menu, mode_item(mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!g_conversion.fast && g_picture.loaded) convert(window);
+  if (!g_conversion.fast && g_picture.loaded) convert_or_drop(window);
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
@@ -92,7 +92,7 @@ static void toggle_fast_mode(HWND window) {
   if (g_conversion.fast) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_UNCHECKED);
     g_conversion.fast = false;
-    if (g_picture.loaded) convert(window);
+    if (g_picture.loaded) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   } else {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
@@ -103,7 +103,7 @@ static void toggle_fast_mode(HWND window) {
 static void invert_result(HWND window) {
   if (g_picture.loaded) {
     g_conversion.invert = !g_conversion.invert;
-    if (!g_conversion.fast) convert(window);
+    if (!g_conversion.fast) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
   SetFocus(window);

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "image/pixel.h"
 #include "mono/result_bitmap.h"
@@ -52,27 +53,34 @@ void format_progress(int32_t row, int32_t height, char* out, unsigned out_size) 
   std::snprintf(out, out_size, "%3ld%% ", percent);
 }
 
-void convert_picture(const ConversionSource& source, uint8_t* result, int threshold_base, int mode, bool invert,
+bool convert_picture(const ConversionSource& source, uint8_t* result, int threshold_base, int mode, bool invert,
                      RandomSource& random, ConversionProgress progress, void* progress_context) {
   const PictureDescription& picture = *source.picture;
   const int32_t width = picture.width, height = picture.height;
-  if (width <= 0 || height <= 0) return;
+  if (width <= 0 || height <= 0) return true;
   const uint32_t stride = result_stride(static_cast<uint32_t>(width));
-  std::vector<uint8_t> luma(static_cast<size_t>(width));
+  // The width comes from the picture; a compressed one may declare far more than it stores.
+  std::unique_ptr<uint8_t[]> row_luma(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
+  if (!row_luma) return false;
+  uint8_t* luma = row_luma.get();
   for (int32_t row = 0; row < height; ++row) {
     if (progress) progress(progress_context, row, height);
     if (picture.read_back != 0) {
       // Decoded pixels that the platform could not provide read as black.
-      if (source.read_back_pixels) {
-        luminance_of_colours(source.read_back_pixels + static_cast<size_t>(row) * static_cast<size_t>(width), width,
-                             luma.data());
-      } else {
-        std::fill(luma.begin(), luma.end(), 0);
+      for (int32_t x = 0; x < width; x += kDecodedSpan) {
+        const int32_t count = std::min(kDecodedSpan, width - x);
+        const uint32_t* colours = decoded_span(source, row, x, count);
+        if (colours) {
+          luminance_of_colours(colours, count, luma + x);
+        } else {
+          std::fill(luma + x, luma + x + count, 0);
+        }
       }
     } else {
-      luminance_row(source.store, picture, row, luma.data());
+      luminance_row(source.store, picture, row, luma);
     }
-    threshold_row(luma.data(), width, result + kResultPixelOffset + static_cast<size_t>(row) * stride, threshold_base,
+    threshold_row(luma, width, result + kResultPixelOffset + static_cast<size_t>(row) * stride, threshold_base,
                   mode, invert, random);
   }
+  return true;
 }

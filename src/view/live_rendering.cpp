@@ -9,10 +9,18 @@
 void sample_row(const ConversionSource& source, int32_t row, const int32_t* columns, int32_t count, uint32_t* out) {
   const PictureDescription& picture = *source.picture;
   if (picture.read_back != 0) {
-    // A picture the platform could not decode reads black, as in the conversion.
-    const uint32_t* line =
-        source.read_back_pixels ? source.read_back_pixels + static_cast<size_t>(row) * picture.width : nullptr;
-    for (int32_t i = 0; i < count; ++i) out[i] = line ? line[columns[i]] : 0;
+    // Pixels the platform could not decode read black, as in the conversion. The
+    // decoded colours come a span at a time; neighbouring columns share one.
+    const uint32_t* span = nullptr;
+    int32_t span_start = -1;
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t start = columns[i] - columns[i] % kDecodedSpan;
+      if (start != span_start) {
+        span_start = start;
+        span = decoded_span(source, row, start, std::min(kDecodedSpan, picture.width - start));
+      }
+      out[i] = span ? span[columns[i] - start] : 0;
+    }
     return;
   }
   const uint8_t* store = source.store;
