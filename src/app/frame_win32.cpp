@@ -28,6 +28,7 @@ static void on_destroy(HWND window);
 // Input.
 static void on_command(HWND window, int id);
 static void on_key_down(HWND window, int virtual_key);
+static void press_density_key(HWND window, int virtual_key);
 static void on_drop_files(HWND window, HDROP drop);
 // Palette.
 static LRESULT realize_display_palette(HWND window);
@@ -169,14 +170,23 @@ static void on_key_down(HWND window, int virtual_key) {
   const KeyAction action = map_key(virtual_key, shift, ctrl, g_frame.settings.keymode);
   switch (action.kind) {
     case kKeyCommand: SendMessageA(window, WM_COMMAND, static_cast<WPARAM>(action.value), 0); break;
-    case kKeyDensity:
-      SendMessageA(g_frame.controls[kDensityBar], WM_KEYDOWN, static_cast<WPARAM>(action.value), 0);
-      SendMessageA(g_frame.controls[kDensityBar], WM_KEYUP, static_cast<WPARAM>(action.value), 0);
-      break;
+    case kKeyDensity: press_density_key(window, action.value); break;
     case kKeyScrollVert: SendMessageA(window, WM_VSCROLL, static_cast<WPARAM>(action.value), 0); break;
     case kKeyScrollHorz: SendMessageA(window, WM_HSCROLL, static_cast<WPARAM>(action.value), 0); break;
     default: break;
   }
+}
+
+// The density bar takes the key itself. Some scroll bars answer the release with an
+// end-of-scroll, which converts; others send none, so the frame sends it then: the
+// release converts exactly once either way.
+static void press_density_key(HWND window, int virtual_key) {
+  HWND bar = g_frame.controls[kDensityBar];
+  SendMessageA(bar, WM_KEYDOWN, static_cast<WPARAM>(virtual_key), 0);
+  const unsigned end_scrolls = g_frame.density_end_scrolls;
+  SendMessageA(bar, WM_KEYUP, static_cast<WPARAM>(virtual_key), 0);
+  if (g_frame.density_end_scrolls == end_scrolls)
+    SendMessageA(window, WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), reinterpret_cast<LPARAM>(bar));
 }
 
 static void on_drop_files(HWND window, HDROP drop) {
