@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-#include <string>
 #include <vector>
 
 #include "bmp_builder.h"
@@ -72,27 +70,6 @@ TEST(Writer, WholeFile) {
       0x80, 0,    0,    0,    0x60, 0,    0,    0,                     // rows; grey 128 at density 128 is black
   };
   EXPECT_EQ(file, expected);
-}
-
-// The temporary file beside the target: a fresh name for every attempt, always
-// short enough for the room the folder leaves, none once a small room runs out.
-TEST(BmpWriter, TemporarySiblingNamesFitTheRoomLeft) {
-  EXPECT_EQ(temporary_sibling_name(0, 200), "~qvx0000.tmp");
-  EXPECT_EQ(temporary_sibling_name(37, 12), "~qvx0011.tmp");
-  EXPECT_EQ(temporary_sibling_name(37, 11), "~0011");
-  EXPECT_EQ(temporary_sibling_name(35, 1), "z");
-  EXPECT_EQ(temporary_sibling_name(36, 1), "");
-  EXPECT_EQ(temporary_sibling_name(0, 0), "");
-  for (size_t room : {1u, 2u, 3u, 4u, 5u, 11u, 12u}) {
-    std::set<std::string> names;
-    for (unsigned attempt = 0; attempt < 2000; ++attempt) {
-      const std::string name = temporary_sibling_name(attempt, room);
-      if (name.empty()) break;
-      EXPECT_LE(name.size(), room);
-      EXPECT_TRUE(names.insert(name).second) << name;
-    }
-    EXPECT_EQ(names.size(), room == 1 ? 36u : room == 2 ? 1296u : 2000u) << room;
-  }
 }
 
 }  // namespace
