@@ -12,6 +12,7 @@
 #define KIND_SIZE0 6
 #define KIND_BITFIELDS 7
 #define KIND_NO_GETPICTURE 8
+#define KIND_EMPTY 9
 
 static DWORD le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((DWORD)p[3] << 24); }
 
@@ -64,6 +65,10 @@ static struct Picture picture_of_kind(void) {
     case KIND_BITFIELDS:
       p.width = 2; p.height = 2; p.bit_count = 32; p.compression = 3; p.image_size = 16;
       p.rows = rows32; p.row_bytes = sizeof rows32;
+      break;
+    case KIND_EMPTY: /* 0 x 2: no pixels; one byte delivered all the same */
+      p.width = 0; p.height = 2; p.bit_count = 24; p.image_size = 0;
+      p.rows = rows24; p.row_bytes = 1;
       break;
   }
   return p;

@@ -7,6 +7,8 @@ bool is_shift_jis_lead_byte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+bool is_single_byte_lead_byte(unsigned char) { return false; }
+
 namespace {
 
 // The line with, for every byte, whether it is the second byte of a double-byte
@@ -17,9 +19,10 @@ struct ScannedLine {
   size_t length;
   std::vector<bool> trail;
 
-  explicit ScannedLine(const char* line) : text(line), length(std::strlen(line)), trail(length, false) {
+  ScannedLine(const char* line, LeadByteTest is_lead_byte)
+      : text(line), length(std::strlen(line)), trail(length, false) {
     for (size_t i = 0; i + 1 < length; ++i) {
-      if (is_shift_jis_lead_byte(static_cast<unsigned char>(text[i]))) {
+      if (is_lead_byte(static_cast<unsigned char>(text[i]))) {
         trail[i + 1] = true;
         ++i;
       }
@@ -73,10 +76,10 @@ int density_value(const std::string& word) {
 
 }  // namespace
 
-std::vector<std::string> split_command_line(const char* line) {
+std::vector<std::string> split_command_line(const char* line, LeadByteTest is_lead_byte) {
   std::vector<std::string> words;
   if (line == nullptr || *line == '\0') return words;
-  const ScannedLine scanned(line);
+  const ScannedLine scanned(line, is_lead_byte);
   try {
     bool quoted = false;
     size_t start = 0;

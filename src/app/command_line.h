@@ -8,12 +8,20 @@
 
 constexpr int kMaxCommandWords = 15;
 
-// Returns true for the first byte of a Shift-JIS double-byte character.
+// Tells whether a byte starts a double-byte character in the system's ANSI code page.
+using LeadByteTest = bool (*)(unsigned char c);
+
+// Returns true for the first byte of a Shift-JIS double-byte character (code page 932).
 bool is_shift_jis_lead_byte(unsigned char c);
+
+// Returns false: single-byte code pages such as 1252 have no lead bytes.
+bool is_single_byte_lead_byte(unsigned char c);
 
 // Returns the words of the whole command line (the program's path first), at most
 // kMaxCommandWords, with quoting removed. An empty or null line gives no words.
-std::vector<std::string> split_command_line(const char* line);
+// is_lead_byte follows the system's ANSI code page, so that the second byte of a
+// double-byte character is never taken for a backslash or a quote.
+std::vector<std::string> split_command_line(const char* line, LeadByteTest is_lead_byte);
 
 struct StartOptions {
   int arrangement = 202;      // 203 after /V

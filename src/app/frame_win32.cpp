@@ -31,6 +31,7 @@ static void on_destroy(HWND window);
 // Input.
 static void on_command(HWND window, int id);
 static void on_key_down(HWND window, int virtual_key);
+static void press_density_key(HWND window, int virtual_key);
 static void on_drop_files(HWND window, HDROP drop);
 // Palette.
 static LRESULT realize_display_palette(HWND window);
@@ -44,6 +45,11 @@ const char* load_string(int id) {
 bool set_file_name(const char* text) {
   const size_t length = std::strlen(text);
   g_frame.file_name_too_long = length >= kFileNameSize;
+  if (g_frame.file_name_too_long) {
+    g_frame.long_file_name = text;
+  } else {
+    g_frame.long_file_name.clear();
+  }
   lstrcpynA(g_frame.file_name, text, kFileNameSize);
   return !g_frame.file_name_too_long;
 }
@@ -108,7 +114,7 @@ static void choose_mode(HWND window, int item) {
   CheckMenuItem(g_frame.menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
   g_conversion.mode = mode;
   CheckMenuItem(g_frame.menu, mode_item(mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!g_conversion.fast && g_picture.loaded) convert(window);
+  if (!g_conversion.fast && g_picture.loaded) convert_or_drop(window);
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
@@ -116,7 +122,7 @@ static void toggle_fast_mode(HWND window) {
   if (g_conversion.fast) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_UNCHECKED);
     g_conversion.fast = false;
-    if (g_picture.loaded) convert(window);
+    if (g_picture.loaded) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   } else {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
@@ -127,7 +133,7 @@ static void toggle_fast_mode(HWND window) {
 static void invert_result(HWND window) {
   if (g_picture.loaded) {
     g_conversion.invert = !g_conversion.invert;
-    if (!g_conversion.fast) convert(window);
+    if (!g_conversion.fast) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
   SetFocus(window);
@@ -202,14 +208,23 @@ static void on_key_down(HWND window, int virtual_key) {
   const KeyAction action = map_key(virtual_key, shift, ctrl, g_frame.settings.keymode);
   switch (action.kind) {
     case kKeyCommand: SendMessageA(window, WM_COMMAND, static_cast<WPARAM>(action.value), 0); break;
-    case kKeyDensity:
-      SendMessageA(g_frame.controls[kDensityBar], WM_KEYDOWN, static_cast<WPARAM>(action.value), 0);
-      SendMessageA(g_frame.controls[kDensityBar], WM_KEYUP, static_cast<WPARAM>(action.value), 0);
-      break;
+    case kKeyDensity: press_density_key(window, action.value); break;
     case kKeyScrollVert: SendMessageA(window, WM_VSCROLL, static_cast<WPARAM>(action.value), 0); break;
     case kKeyScrollHorz: SendMessageA(window, WM_HSCROLL, static_cast<WPARAM>(action.value), 0); break;
     default: break;
   }
+}
+
+// The density bar takes the key itself. Some scroll bars answer the release with an
+// end-of-scroll, which converts; others send none, so the frame sends it then: the
+// release converts exactly once either way.
+static void press_density_key(HWND window, int virtual_key) {
+  HWND bar = g_frame.controls[kDensityBar];
+  SendMessageA(bar, WM_KEYDOWN, static_cast<WPARAM>(virtual_key), 0);
+  const unsigned end_scrolls = g_frame.density_end_scrolls;
+  SendMessageA(bar, WM_KEYUP, static_cast<WPARAM>(virtual_key), 0);
+  if (g_frame.density_end_scrolls == end_scrolls)
+    SendMessageA(window, WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), reinterpret_cast<LPARAM>(bar));
 }
 
 static void on_drop_files(HWND window, HDROP drop) {

@@ -38,10 +38,12 @@ struct FrameState {
   bool palette_display = false;
   std::vector<std::string> words;
   char file_name[kFileNameSize] = {};
-  bool file_name_too_long = false;  // a command-line file that doesn't fit: opened as unreadable
+  bool file_name_too_long = false;  // a command-line name that doesn't fit: neither opened nor written
+  std::string long_file_name;       // that name as given, for the messages that name it
   char file_title[kFileTitleSize] = {};
   char scratch[kScratchSize] = {};
   char string_buffer[kScratchSize] = {};
+  unsigned density_end_scrolls = 0;  // end-of-scroll notifications of the density bar so far
 };
 
 extern FrameState g_frame;
@@ -56,7 +58,8 @@ inline bool platform_before_3_10() { return g_frame.version < 778; }
 // Returns the English string-table text of id in the shared 256-byte buffer.
 const char* load_string(int id);
 
-// Copies text into the current file name; false (and flags the name unreadable) when it doesn't fit.
+// Copies text into the current file name; false when it doesn't fit: the name is then
+// flagged, so that it is neither read nor written, and kept whole for the messages.
 bool set_file_name(const char* text);
 
 // Returns the density scroll bar's position: the threshold base.

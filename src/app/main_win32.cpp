@@ -48,6 +48,9 @@ bool register_classes(HINSTANCE instance) {
          register_class(instance, "qvx_monoWClass", MONOWNDPROC, application_icon, pane_brush, nullptr);
 }
 
+// The lead bytes of the system's ANSI code page: Shift-JIS on 932, none on 1252.
+bool system_lead_byte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
+
 unsigned short platform_version_number() {
   const DWORD version = GetVersion();
   return static_cast<unsigned short>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
@@ -98,7 +101,7 @@ void run_batch(size_t index, StartOptions& options) {
 int initialise(HINSTANCE instance, int show_command) {
   g_frame.instance = instance;
   g_frame.version = platform_version_number();
-  g_frame.words = split_command_line(GetCommandLineA());
+  g_frame.words = split_command_line(GetCommandLineA(), system_lead_byte);
   StartOptions options;
   const size_t next = scan_options(g_frame.words, options);
   g_frame.arrangement = options.arrangement;

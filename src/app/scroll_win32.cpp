@@ -5,6 +5,7 @@
 #include "app/frame_win32.h"
 #include "view/view_state.h"
 #include "app/zoom.h"
+#include "image/open_picture_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
@@ -24,7 +25,8 @@ void on_density_scroll(HWND frame, HWND bar, int code, int thumb) {
     InvalidateRect(label, nullptr, TRUE);
   }
   if (code == kEndScroll) {
-    if (!g_conversion.fast && g_picture.loaded) convert(frame);
+    ++g_frame.density_end_scrolls;
+    if (!g_conversion.fast && g_picture.loaded) convert_or_drop(frame);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
 }

@@ -55,6 +55,9 @@ uint32_t lay_out_pasted_dib(uint8_t* block, uint32_t size, PictureDescription& p
     const uint32_t kept = kStoreHeaderSize + mask_bytes;
     if (header_size > kept) {
       std::memmove(block + kept, block + header_size, size - header_size);
+      // The bytes freed at the end would otherwise show the header's tail in rows
+      // the clipboard did not supply; missing rows are black.
+      std::memset(block + size - (header_size - kept), 0, header_size - kept);
       size -= header_size - kept;
     }
   }
@@ -108,27 +111,28 @@ void fill_grey_ramp(uint8_t* block, PictureDescription& picture) {
     for (uint32_t x = 0; x < 256; ++x) rows[y * 256 + x] = static_cast<uint8_t>(x);
 }
 
-uint32_t lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture) {
-  if (info_size < kStoreHeaderSize) return 0;
+bool lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture, uint32_t& pixel_bytes) {
+  if (info_size < kStoreHeaderSize) return false;
   const int32_t width = get_i32(info + kWidthField);
   const int32_t height = get_i32(info + kHeightField);
-  if (!plausible_dimensions(width, height)) return 0;
+  if (!plausible_dimensions(width, height)) return false;
   const uint16_t bit_count = get_u16(info + kBitCountField);
   const uint32_t colours_used = get_u32(info + kColoursUsedField);
   const uint32_t colour_count = colour_count_of(colours_used, bit_count);
   const uint64_t offset = kStoreHeaderSize + uint64_t{4} * colour_count;
-  if (offset > info_size) return 0;
+  if (offset > info_size) return false;
   if (get_u32(info + kImageSizeField) == 0) {
     uint32_t image_size = 0;
-    if (!rows_byte_count(width, bit_count, height, image_size)) return 0;
+    if (!rows_byte_count(width, bit_count, height, image_size)) return false;
     put_u32(info + kImageSizeField, image_size);
   }
-  const uint64_t pixel_bytes = pixel_bytes_needed(info);
-  if (pixel_bytes == 0 || offset + pixel_bytes > UINT32_MAX) return 0;
+  const uint64_t bytes = pixel_bytes_needed(info);
+  if (offset + bytes > UINT32_MAX) return false;
   if (colours_used == 0) put_u32(info + kColoursUsedField, colour_count);
   picture.source_header_size = get_u32(info + kHeaderSizeField);
   picture.colour_count = colour_count;
   picture.mask_byte_count = 0;
   picture.offset_to_pixels = static_cast<uint32_t>(offset);
-  return static_cast<uint32_t>(pixel_bytes);
+  pixel_bytes = static_cast<uint32_t>(bytes);
+  return true;
 }

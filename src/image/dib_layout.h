@@ -32,8 +32,9 @@ void fill_grey_ramp(uint8_t* block, PictureDescription& picture);
 
 // Completes a plug-in's header in place (colours used, image size) and fills the
 // description. `info_size` is the size of the information block, header and table.
-// Returns the number of pixel bytes the store needs behind the table, or 0 when the
-// header describes no picture or its table lies beyond the block.
-uint32_t lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture);
+// Sets pixel_bytes to the number of pixel bytes the store needs behind the table (0
+// for a picture of zero width or height, which is taken like such a BMP file).
+// Returns false when the header describes no picture or its table lies beyond the block.
+bool lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture, uint32_t& pixel_bytes);
 
 #endif

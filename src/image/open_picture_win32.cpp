@@ -95,8 +95,11 @@ int open_picture(HWND frame, bool paste) {
     return 0;
   }
   update_scroll_ranges(g_frame.source_pane);
-  set_up_read_back(frame);
-  if (!g_conversion.fast) convert(frame);
+  // The platform must hold the decoded picture, or it would convert black.
+  if (!set_up_read_back(frame) || (!g_conversion.fast && !convert(frame))) {
+    show_no_memory(frame);
+    return 0;
+  }
   set_picture_commands(MF_ENABLED);
   repaint_source_pane();
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
@@ -105,4 +108,10 @@ int open_picture(HWND frame, bool paste) {
     if (lock.get()) g_picture.display_palette = create_display_palette(lock.get());
   }
   return 1;
+}
+
+bool convert_or_drop(HWND frame) {
+  if (convert(frame)) return true;
+  show_no_memory(frame);
+  return false;
 }

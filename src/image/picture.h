@@ -33,6 +33,10 @@ enum Compression : uint32_t {
   kCompressionPng = 5,
 };
 
+// Pixels the platform decoded are handed out in spans of at most this many columns,
+// each within one multiple of it, so that reading them back needs bounded memory.
+constexpr int32_t kDecodedSpan = 1 << 20;
+
 // What the program knows about the picture in the store besides the store itself.
 struct PictureDescription {
   int32_t width = 0;   // the header's width

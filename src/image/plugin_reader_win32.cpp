@@ -99,9 +99,11 @@ TakeOver take_over_picture(StoreLock& lock) {
   PictureDescription layout = g_picture.description;
   uint8_t* info = static_cast<uint8_t*>(LocalLock(g_plugins.info));
   if (!info) return kBadPicture;
-  const uint32_t pixel_bytes = lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(g_plugins.info)), layout);
+  uint32_t pixel_bytes = 0;
+  const bool described =
+      lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(g_plugins.info)), layout, pixel_bytes);
   const uint32_t delivered = static_cast<uint32_t>(LocalSize(g_plugins.pixels));
-  if (pixel_bytes == 0) {
+  if (!described) {
     LocalUnlock(g_plugins.info);
     return kBadPicture;
   }

@@ -1,5 +1,10 @@
 #include "image/store_win32.h"
 
+#include <algorithm>
+#include <new>
+
+#include "base/guards_win32.h"
+#include "image/le_bytes.h"
 #include "image/palette.h"
 
 PictureState g_picture;
@@ -43,17 +48,105 @@ bool renew_store_as_global() {
   return true;
 }
 
+namespace {
+
+void free_band() {
+  DecodedBand& band = g_picture.band;
+  if (band.band_dc) {
+    SelectObject(band.band_dc, band.previous_band_bitmap);
+    DeleteDC(band.band_dc);
+  }
+  if (band.band_bitmap) DeleteObject(band.band_bitmap);
+  std::vector<uint32_t>().swap(band.pixels);
+  band = DecodedBand();
+}
+
+void free_decoded_bitmap() {
+  if (!g_picture.decoded_bitmap) return;
+  SelectObject(g_picture.memory_dc, g_picture.previous_bitmap);
+  DeleteDC(g_picture.memory_dc);
+  DeleteObject(g_picture.decoded_bitmap);
+  g_picture.decoded_bitmap = nullptr;
+  g_picture.memory_dc = nullptr;
+  g_picture.previous_bitmap = nullptr;
+}
+
+// Sizes the band for the picture and takes its memory: whole rows when a row fits
+// one decoded span, else one span of two rows, copied through a bitmap of that size.
+bool prepare_band(HDC dc, int32_t width, int32_t height) {
+  DecodedBand& band = g_picture.band;
+  const size_t band_pixels = kBandBytes / sizeof(uint32_t);
+  const bool wide = width > kDecodedSpan;
+  band.capacity_columns = wide ? kDecodedSpan : width;
+  // A wide picture's band bitmap takes at most as much again as its pixels.
+  const size_t rows = wide ? band_pixels / 2 / kDecodedSpan : band_pixels / static_cast<size_t>(width);
+  band.capacity_rows = static_cast<int32_t>(rows < static_cast<size_t>(height) ? rows : height);
+  try {
+    band.pixels.assign(static_cast<size_t>(band.capacity_columns) * band.capacity_rows, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!wide) return true;
+  band.band_dc = CreateCompatibleDC(dc);
+  band.band_bitmap = CreateCompatibleBitmap(dc, band.capacity_columns, band.capacity_rows);
+  if (!band.band_dc || !band.band_bitmap) return false;
+  band.previous_band_bitmap = SelectObject(band.band_dc, band.band_bitmap);
+  return true;
+}
+
+// Reads the band holding storage row `row` and column x: whole rows straight from the
+// decoded bitmap, or one span copied through the band bitmap first. Rows are read
+// bottom row first, so storage row r is band row r - first_row.
+bool read_band(int32_t row, int32_t x) {
+  DecodedBand& band = g_picture.band;
+  const int32_t width = g_picture.description.width, height = g_picture.description.height;
+  const int32_t first_row = row - row % band.capacity_rows;
+  const int32_t rows = std::min(band.capacity_rows, height - first_row);
+  const int32_t first_column = x - x % band.capacity_columns;
+  const int32_t columns = std::min(band.capacity_columns, width - first_column);
+  band.rows = 0;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  int lines = 0;
+  if (!band.band_dc) {
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    // The bitmap must not be selected while GetDIBits reads it.
+    SelectObject(g_picture.memory_dc, g_picture.previous_bitmap);
+    lines = GetDIBits(screen, g_picture.decoded_bitmap, static_cast<UINT>(first_row), static_cast<UINT>(rows),
+                      band.pixels.data(), &info, DIB_RGB_COLORS);
+    SelectObject(g_picture.memory_dc, g_picture.decoded_bitmap);
+  } else {
+    // The band's rows go to the bottom of the band bitmap, where GetDIBits starts.
+    const int32_t top = band.capacity_rows - rows;
+    BitBlt(band.band_dc, 0, top, columns, rows, g_picture.memory_dc, first_column, height - first_row - rows, SRCCOPY);
+    info.bmiHeader.biWidth = band.capacity_columns;
+    info.bmiHeader.biHeight = band.capacity_rows;
+    SelectObject(band.band_dc, band.previous_band_bitmap);
+    lines = GetDIBits(screen, band.band_bitmap, 0, static_cast<UINT>(rows), band.pixels.data(), &info,
+                      DIB_RGB_COLORS);
+    SelectObject(band.band_dc, band.band_bitmap);
+  }
+  ReleaseDC(nullptr, screen);
+  if (lines != rows) return false;
+  for (uint32_t& c : band.pixels) c &= 0xFFFFFF;
+  band.first_row = first_row;
+  band.rows = rows;
+  band.first_column = first_column;
+  band.columns = band.band_dc ? band.capacity_columns : width;
+  return true;
+}
+
+}  // namespace
+
 void clean_up_picture() {
   if (!g_picture.loaded) return;
-  if (g_picture.decoded_bitmap) {
-    SelectObject(g_picture.memory_dc, g_picture.previous_bitmap);
-    DeleteDC(g_picture.memory_dc);
-    DeleteObject(g_picture.decoded_bitmap);
-    g_picture.decoded_bitmap = nullptr;
-    g_picture.memory_dc = nullptr;
-    g_picture.previous_bitmap = nullptr;
-  }
-  std::vector<uint32_t>().swap(g_picture.read_back_pixels);
+  free_band();
+  free_decoded_bitmap();
   g_picture.loaded = false;
   if (g_picture.display_palette) {
     DeleteObject(g_picture.display_palette);
@@ -61,67 +154,45 @@ void clean_up_picture() {
   }
 }
 
-namespace {
-
-// Reads the whole decoded bitmap at once, bottom row first, so storage row r is buffer row r.
-void read_decoded_pixels(HDC dc, int32_t width, int32_t height) {
-  g_picture.read_back_pixels.clear();
-  if (width <= 0 || height <= 0) return;
-  const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  if (count > (SIZE_MAX / 4) / 2) return;
-  try {
-    g_picture.read_back_pixels.assign(static_cast<size_t>(count), 0);
-  } catch (...) {
-    g_picture.read_back_pixels.clear();
-    return;
-  }
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  // The bitmap must not be selected while GetDIBits reads it.
-  SelectObject(g_picture.memory_dc, g_picture.previous_bitmap);
-  GetDIBits(dc, g_picture.decoded_bitmap, 0, static_cast<UINT>(height), g_picture.read_back_pixels.data(), &info,
-            DIB_RGB_COLORS);
-  SelectObject(g_picture.memory_dc, g_picture.decoded_bitmap);
-  for (uint32_t& c : g_picture.read_back_pixels) c &= 0xFFFFFF;
-}
-
-}  // namespace
-
-void set_up_read_back(HWND frame) {
-  if (g_picture.description.read_back == 0 || g_picture.decoded_bitmap) return;
-  HDC frame_dc = GetDC(frame);
+bool set_up_read_back(HWND frame) {
+  const PictureDescription& d = g_picture.description;
+  if (d.read_back == 0 || g_picture.decoded_bitmap) return true;
   StoreLock lock;
   const uint8_t* store = lock.get();
-  if (store) {
-    const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(store);
-    const int32_t width = header->biWidth, height = header->biHeight;
-    g_picture.memory_dc = CreateCompatibleDC(frame_dc);
-    g_picture.decoded_bitmap = CreateCompatibleBitmap(frame_dc, width, height);
-    if (g_picture.memory_dc && g_picture.decoded_bitmap) {
-      SetDIBits(frame_dc, g_picture.decoded_bitmap, 0, static_cast<UINT>(height),
-                store + g_picture.description.offset_to_pixels, reinterpret_cast<const BITMAPINFO*>(store),
-                DIB_RGB_COLORS);
-      g_picture.previous_bitmap = SelectObject(g_picture.memory_dc, g_picture.decoded_bitmap);
-      read_decoded_pixels(frame_dc, g_picture.description.width, g_picture.description.height);
-    } else {
-      if (g_picture.decoded_bitmap) DeleteObject(g_picture.decoded_bitmap);
-      if (g_picture.memory_dc) DeleteDC(g_picture.memory_dc);
-      g_picture.decoded_bitmap = nullptr;
-      g_picture.memory_dc = nullptr;
-    }
+  if (!store || d.width <= 0 || d.height <= 0) return true;
+  // Compressed rows are stored bottom-up; a top-down header is no picture the
+  // platform decodes, and its pixels read black.
+  if (get_i32(store + kHeightField) < 0) return true;
+  WindowDc frame_dc(frame);
+  g_picture.memory_dc = CreateCompatibleDC(frame_dc.get());
+  g_picture.decoded_bitmap = CreateCompatibleBitmap(frame_dc.get(), d.width, d.height);
+  if (!g_picture.memory_dc || !g_picture.decoded_bitmap) {
+    if (g_picture.decoded_bitmap) DeleteObject(g_picture.decoded_bitmap);
+    if (g_picture.memory_dc) DeleteDC(g_picture.memory_dc);
+    g_picture.decoded_bitmap = nullptr;
+    g_picture.memory_dc = nullptr;
+    return false;
   }
-  ReleaseDC(frame, frame_dc);
+  SetDIBits(frame_dc.get(), g_picture.decoded_bitmap, 0, static_cast<UINT>(d.height), store + d.offset_to_pixels,
+            reinterpret_cast<const BITMAPINFO*>(store), DIB_RGB_COLORS);
+  g_picture.previous_bitmap = SelectObject(g_picture.memory_dc, g_picture.decoded_bitmap);
+  if (!prepare_band(frame_dc.get(), d.width, d.height)) {
+    free_band();
+    free_decoded_bitmap();
+    return false;
+  }
+  return true;
 }
 
-uint32_t read_back_pixel(int32_t x, int32_t row) {
-  const PictureDescription& d = g_picture.description;
-  const size_t index = static_cast<size_t>(row) * static_cast<size_t>(d.width) + static_cast<size_t>(x);
-  return index < g_picture.read_back_pixels.size() ? g_picture.read_back_pixels[index] : 0;
+const uint32_t* decoded_pixels(void*, int32_t row, int32_t x, int32_t count) {
+  DecodedBand& band = g_picture.band;
+  if (!g_picture.decoded_bitmap || band.pixels.empty() || row < 0 || row >= g_picture.description.height) {
+    return nullptr;
+  }
+  const bool held = band.rows > 0 && row >= band.first_row && row < band.first_row + band.rows &&
+                    x >= band.first_column && x + count <= band.first_column + band.columns;
+  if (!held && !read_band(row, x)) return nullptr;
+  return band.pixels.data() + static_cast<size_t>(row - band.first_row) * band.columns + (x - band.first_column);
 }
 
 HPALETTE create_display_palette(const uint8_t* store) {

@@ -5,12 +5,31 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "image/picture.h"
 
 enum StoreKind { kStoreGlobal = 0, kStoreLocal = 1 };
+
+// At most this many bytes hold decoded pixels read back from the device bitmap,
+// whatever the picture's size.
+constexpr size_t kBandBytes = size_t{16} << 20;
+
+// Rows of the decoded device bitmap read back as 0xRRGGBB values, a band at a time:
+// storage rows [first_row, first_row + rows), columns [first_column, first_column +
+// columns). A picture wider than one decoded span is copied a span at a time through
+// a bitmap of its own (band_bitmap), which the band's bytes budget includes.
+struct DecodedBand {
+  std::vector<uint32_t> pixels;  // allocated once per picture
+  int32_t capacity_rows = 0, capacity_columns = 0;
+  int32_t first_row = 0, rows = 0;
+  int32_t first_column = 0, columns = 0;
+  HBITMAP band_bitmap = nullptr;
+  HDC band_dc = nullptr;
+  HGDIOBJ previous_band_bitmap = nullptr;
+};
 
 struct PictureState {
   HANDLE store = nullptr;  // a movable block of the family that store_kind names
@@ -20,7 +39,7 @@ struct PictureState {
   HBITMAP decoded_bitmap = nullptr;
   HDC memory_dc = nullptr;
   HGDIOBJ previous_bitmap = nullptr;
-  std::vector<uint32_t> read_back_pixels;  // 0xRRGGBB, storage row r at r * width
+  DecodedBand band;  // the decoded pixels read back so far
   HPALETTE display_palette = nullptr;
 };
 
@@ -54,11 +73,16 @@ bool renew_store_as_global();
 // Releases the picture's display resources and clears the loaded flag.
 void clean_up_picture();
 
-// Decodes a compressed picture through the platform and reads its pixels back in bulk.
-void set_up_read_back(HWND frame);
+// Decodes a compressed picture through the platform and prepares its read-back in
+// bands; false when the platform can't hold the decoded picture or the band.
+bool set_up_read_back(HWND frame);
 
-// Returns the decoded colour of pixel x of storage row `row` as 0xRRGGBB.
-uint32_t read_back_pixel(int32_t x, int32_t row);
+// Returns colours [x, x + count) of a decoded storage row, reading a new band when
+// they lie outside the current one, or null when the platform can't provide them.
+// The context is unused: the current picture's band is read. count is at most
+// kDecodedSpan and the span lies within one multiple of it.
+const uint32_t* decoded_pixels(void* context, int32_t row, int32_t x, int32_t count);
+
 
 // Returns a palette for the locked store, or null when it can't be made.
 HPALETTE create_display_palette(const uint8_t* store);

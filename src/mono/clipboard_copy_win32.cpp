@@ -2,6 +2,7 @@
 
 #include "base/guards_win32.h"
 #include "image/le_bytes.h"
+#include "image/open_picture_win32.h"
 #include "image/picture.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
@@ -12,7 +13,10 @@ BOOL copy_result(HWND frame) {
   const PictureDescription& d = g_picture.description;
   HBITMAP bitmap = CreateBitmap(d.width, d.height, 1, 1, nullptr);
   if (!bitmap) return FALSE;
-  if (g_conversion.fast) convert(frame);
+  if (g_conversion.fast && !convert_or_drop(frame)) {
+    DeleteObject(bitmap);
+    return FALSE;
+  }
   {
     GlobalLockGuard result(g_result);
     WindowDc dc(frame);

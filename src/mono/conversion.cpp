@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "image/pixel.h"
 #include "image/row_decoder.h"
@@ -44,11 +45,11 @@ void format_progress(int32_t row, int32_t height, char* out, unsigned out_size) 
   std::snprintf(out, out_size, "%3ld%% ", percent);
 }
 
-void convert_picture(const ConversionSource& source, uint8_t* result, int threshold_base, int mode, bool invert,
+bool convert_picture(const ConversionSource& source, uint8_t* result, int threshold_base, int mode, bool invert,
                      RandomSource& random, ConversionProgress progress, void* progress_context) {
   const PictureDescription& picture = *source.picture;
   const int32_t width = picture.width, height = picture.height;
-  if (width <= 0 || height <= 0) return;
+  if (width <= 0 || height <= 0) return true;
   const uint32_t stride = result_stride(static_cast<uint32_t>(width));
   // Beyond these bounds every threshold already lies below 0 or above 255, so the
   // results and the draws stay the same while the kernels keep to 16-bit thresholds.
@@ -58,21 +59,31 @@ void convert_picture(const ConversionSource& source, uint8_t* result, int thresh
   const bool read_back = picture.read_back != 0;
   RowDecoder decoder;
   if (!read_back) decoder = make_row_decoder(source.store, picture, RowUse::kLuminance);
-  std::vector<uint8_t> luma(static_cast<size_t>(width));
-  std::vector<int16_t> thresholds(photo ? static_cast<size_t>(width) : 0);
+  // The width comes from the picture; a compressed one may declare far more than it stores.
+  std::unique_ptr<uint8_t[]> row_luma(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
+  std::unique_ptr<int16_t[]> row_thresholds(photo ? new (std::nothrow) int16_t[static_cast<size_t>(width)] : nullptr);
+  if (!row_luma || (photo && !row_thresholds)) return false;
+  uint8_t* luma = row_luma.get();
+  int16_t* thresholds = row_thresholds.get();
   for (int32_t row = 0; row < height; ++row) {
     if (progress) progress(progress_context, row, height);
     if (!read_back) {
-      decode_luminance_row(decoder, row, luma.data());
-    } else if (source.read_back_pixels) {
-      luminance_of_colours(source.read_back_pixels + static_cast<size_t>(row) * static_cast<size_t>(width), width,
-                           luma.data());
+      decode_luminance_row(decoder, row, luma);
     } else {
       // Decoded pixels that the platform could not provide read as black.
-      std::fill(luma.begin(), luma.end(), 0);
+      for (int32_t x = 0; x < width; x += kDecodedSpan) {
+        const int32_t count = std::min(kDecodedSpan, width - x);
+        const uint32_t* colours = decoded_span(source, row, x, count);
+        if (colours) {
+          luminance_of_colours(colours, count, luma + x);
+        } else {
+          std::fill(luma + x, luma + x + count, 0);
+        }
+      }
     }
-    if (photo) kernels.draw(random, mode, base, width, thresholds.data());
-    threshold_row(kernels, luma.data(), photo ? thresholds.data() : nullptr, width,
-                  result + kResultPixelOffset + static_cast<size_t>(row) * stride, base, invert);
+    if (photo) kernels.draw(random, mode, base, width, thresholds);
+    threshold_row(kernels, luma, thresholds, width, result + kResultPixelOffset + static_cast<size_t>(row) * stride,
+                  base, invert);
   }
+  return true;
 }

@@ -28,19 +28,16 @@ void draw_progress(void* context, int32_t row, int32_t height) {
 
 }  // namespace
 
-void convert(HWND frame) {
+bool convert(HWND frame) {
   WaitCursor wait;
   WindowDc dc(frame);
   const int base = current_density();
   StoreLock store;
   GlobalLockGuard result(g_result);
-  if (!store.get() || !result.get()) return;
+  if (!store.get() || !result.get()) return true;
   ProgressText progress{dc.get(), 0, 0, {}};
   progress_text_position(g_frame.metrics, g_frame.text_height, progress.x, progress.y);
-  const uint64_t pixel_count = static_cast<uint64_t>(g_picture.description.width) * g_picture.description.height;
-  const bool decoded_whole = !g_picture.read_back_pixels.empty() && g_picture.read_back_pixels.size() >= pixel_count;
-  const uint32_t* decoded = decoded_whole ? g_picture.read_back_pixels.data() : nullptr;
-  ConversionSource source{store.get(), &g_picture.description, decoded};
-  convert_picture(source, result.get(), base, g_conversion.mode, g_conversion.invert, g_random, draw_progress,
-                  &progress);
+  ConversionSource source{store.get(), &g_picture.description, nullptr, decoded_pixels, nullptr};
+  return convert_picture(source, result.get(), base, g_conversion.mode, g_conversion.invert, g_random, draw_progress,
+                         &progress);
 }

@@ -15,8 +15,9 @@ void free_result_block();
 // Resizes the result block for the current picture and fills in its header; false when it can't.
 bool prepare_result_block();
 
-// Converts the current picture into the result bitmap, drawing the progress on the frame.
-void convert(HWND frame);
+// Converts the current picture into the result bitmap, drawing the progress on the
+// frame; false when the conversion can't get its memory (nothing converted).
+bool convert(HWND frame);
 
 // Saves the result as a 1-bit BMP file under the current file name; returns 1 when complete.
 int save_result(HWND frame);

@@ -1,8 +1,11 @@
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/frame_win32.h"
 #include "base/guards_win32.h"
 #include "image/image_texts.h"
+#include "image/open_picture_win32.h"
 #include "mono/bmp_writer.h"
 #include "mono/conversion.h"
 #include "mono/mono_texts.h"
@@ -10,20 +13,43 @@
 
 namespace {
 
+// The writer's message names the file as it was given, also when that name was
+// too long for the file-name buffer.
 void show_save_failure(HWND frame) {
-  format_save_failure(g_frame.japanese, g_frame.file_name, g_frame.scratch, sizeof g_frame.scratch);
-  MessageBoxA(frame, g_frame.scratch, g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
+  const char* name = g_frame.file_name_too_long ? g_frame.long_file_name.c_str() : g_frame.file_name;
+  std::vector<char> text(std::strlen(name) + kScratchSize);
+  format_save_failure(g_frame.japanese, name, text.data(), text.size());
+  MessageBoxA(frame, text.data(), g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
 }
 
-// Makes a new empty file in the target's directory; the target itself is replaced
-// only once every byte is written, so a failed save leaves it as it was.
-bool create_sibling_file(const char* target, char* sibling) {
+// Candidates tried for the temporary file before the save gives up.
+constexpr unsigned kSiblingAttempts = 2000;
+
+// Claims a new empty file in the target's folder, under a name that no file there
+// has and that fits beside the folder in the file-name buffer; the target itself is
+// replaced only once every byte is written, so a failed save leaves it as it was.
+bool create_sibling_file(const char* target, std::string& sibling) {
   char full[MAX_PATH];
   char* name_part = nullptr;
   const DWORD length = GetFullPathNameA(target, MAX_PATH, full, &name_part);
-  if (length == 0 || length >= MAX_PATH || !name_part) return false;
+  if (length == 0 || length >= MAX_PATH || !name_part || *name_part == 0) return false;
+  const std::string target_name = name_part;
   *name_part = 0;
-  return GetTempFileNameA(full, "qvx", 0, sibling) != 0;
+  const size_t room = MAX_PATH - 1 - static_cast<size_t>(name_part - full);
+  for (unsigned attempt = 0; attempt < kSiblingAttempts; ++attempt) {
+    const std::string name = temporary_sibling_name(attempt, room);
+    if (name.empty()) return false;
+    if (lstrcmpiA(name.c_str(), target_name.c_str()) == 0) continue;
+    sibling = full + name;
+    HANDLE file = CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return false;
+  }
+  return false;
 }
 
 bool write_all(HFILE file, const uint8_t* bytes, uint32_t count) {
@@ -33,20 +59,25 @@ bool write_all(HFILE file, const uint8_t* bytes, uint32_t count) {
 }  // namespace
 
 int save_result(HWND frame) {
-  if (g_conversion.fast) convert(frame);
+  // A name that didn't fit is refused whole, never written under a shortened name.
+  if (g_frame.file_name_too_long || g_frame.file_name[0] == 0) {
+    show_save_failure(frame);
+    return 0;
+  }
+  if (g_conversion.fast && !convert_or_drop(frame)) return 0;
   GlobalLockGuard result(g_result);
   if (!result.get()) return 0;
   uint8_t file_header[kFileHeaderBytes];
   build_file_header(result.get(), file_header);
 
-  char sibling[MAX_PATH];
-  if (g_frame.file_name[0] == 0 || !create_sibling_file(g_frame.file_name, sibling)) {
+  std::string sibling;
+  if (!create_sibling_file(g_frame.file_name, sibling)) {
     show_save_failure(frame);
     return 0;
   }
-  SimpleFile file(_lcreat(sibling, 0));
+  SimpleFile file(_lcreat(sibling.c_str(), 0));
   if (!file.ok()) {
-    DeleteFileA(sibling);
+    DeleteFileA(sibling.c_str());
     show_save_failure(frame);
     return 0;
   }
@@ -54,8 +85,9 @@ int save_result(HWND frame) {
   const bool complete = write_all(file.get(), file_header, kFileHeaderBytes) &&
                         write_all(file.get(), result.get(), result_bytes_to_write(result.get()));
   file.close();
-  if (!complete || !MoveFileExA(sibling, g_frame.file_name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-    DeleteFileA(sibling);
+  if (!complete || !MoveFileExA(sibling.c_str(), g_frame.file_name,
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(sibling.c_str());
     show_save_failure(frame);
     return 0;
   }

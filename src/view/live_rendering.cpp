@@ -15,11 +15,19 @@ void sample_row_with(const RowDecoder* decoder, const ConversionSource& source, 
     decode_colours(*decoder, row, columns, count, out);
     return;
   }
-  // A picture the platform could not decode reads black, as in the conversion.
-  const uint32_t* line = source.read_back_pixels
-                             ? source.read_back_pixels + static_cast<size_t>(row) * source.picture->width
-                             : nullptr;
-  for (int32_t i = 0; i < count; ++i) out[i] = line ? line[columns[i]] : 0;
+  // Pixels the platform could not decode read black, as in the conversion. The
+  // decoded colours come a span at a time; neighbouring columns share one.
+  const int32_t width = source.picture->width;
+  const uint32_t* span = nullptr;
+  int32_t span_start = -1;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t start = columns[i] - columns[i] % kDecodedSpan;
+    if (start != span_start) {
+      span_start = start;
+      span = decoded_span(source, row, start, std::min(kDecodedSpan, width - start));
+    }
+    out[i] = span ? span[columns[i] - start] : 0;
+  }
 }
 
 }  // namespace
@@ -50,7 +58,7 @@ SampleGrid sample_blocks(const ConversionSource& source, const BlockGrid& grid) 
   for (int32_t j = 0; j < samples.rows; ++j) {
     const int32_t row = grid_row(grid, grid.y_begin + j * grid.block_height);
     sample_row_with(decoded ? &decoder : nullptr, source, row, columns.data(), samples.columns,
-               samples.colours.data() + static_cast<size_t>(j) * samples.columns);
+                    samples.colours.data() + static_cast<size_t>(j) * samples.columns);
   }
   return samples;
 }

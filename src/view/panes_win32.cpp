@@ -137,10 +137,7 @@ ViewInputs view_inputs(const PackedBitmap& store, const RECT& client) {
 }
 
 ConversionSource sample_source(const uint8_t* store) {
-  const PictureDescription& d = g_picture.description;
-  const uint64_t pixel_count = static_cast<uint64_t>(d.width) * static_cast<uint64_t>(d.height);
-  const bool decoded_whole = !g_picture.read_back_pixels.empty() && g_picture.read_back_pixels.size() >= pixel_count;
-  return ConversionSource{store, &d, decoded_whole ? g_picture.read_back_pixels.data() : nullptr};
+  return ConversionSource{store, &g_picture.description, nullptr, decoded_pixels, nullptr};
 }
 
 uint32_t sample_colour(const ConversionSource& source, int32_t column, int32_t row) {

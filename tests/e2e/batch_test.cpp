@@ -206,4 +206,69 @@ TEST(Batch, UnreadableInputEndsWithoutOutputOnceTheMessageIsAnswered) {
   EXPECT_FALSE(file_exists(folder + "out.bmp"));
 }
 
+// Waits for the run's error box, returns its text and answers it; empty when none came.
+std::string answer_error_box() {
+  HWND box = nullptr;
+  for (int i = 0; i < 500 && !box; ++i) {
+    box = FindWindowA("#32770", "error");
+    if (!box) Sleep(20);
+  }
+  if (!box) return std::string();
+  char text[2048] = {};
+  SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  return text;
+}
+
+// Counts the files of a folder whose names match a pattern.
+size_t files_matching(const std::string& folder, const char* pattern) {
+  size_t count = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
+}
+
+// Words longer than the 260-byte file name: an input word gives the reader's "can't
+// open" message; an output word gives the writer's with the whole name, and the run
+// ends as after a failed save, with nothing written under a shortened name.
+TEST(Batch, OverlongNamesEndWithOneMessageAndNoFile) {
+  // Its first 259 characters name "out…" in the run's folder.
+  std::string long_name;
+  for (int i = 0; i < 120; ++i) long_name += ".\\";
+  long_name += "out" + std::string(80, 'x') + ".bmp";
+  const struct {
+    const char* name;
+    std::string arguments;
+    std::string text_start;
+    bool ends_by_itself;
+  } cases[] = {
+      {"output", "in.bmp /O " + long_name + " /H", "cant open " + long_name, true},
+      {"input", long_name + " /O out.bmp", "bitmap read failed.\nCan't open file ", false},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = fresh_folder();
+    BmpFile f;
+    f.width = 3;
+    f.pixels = {0, 0, 0, 255, 255, 255, 9, 9, 9, 0, 0, 0};
+    ASSERT_TRUE(write_bytes(folder + "in.bmp", build_bmp(f)));
+    ProgramRun run = start_program(c.arguments, folder);
+    HWND frame = wait_for_frame(run, 20000);
+    ASSERT_NE(frame, nullptr) << c.name;
+    const std::string text = answer_error_box();
+    EXPECT_EQ(text.substr(0, c.text_start.size()), c.text_start) << c.name;
+    if (c.ends_by_itself) EXPECT_EQ(text, c.text_start) << c.name;
+    if (!c.ends_by_itself) {
+      Sleep(200);
+      PostMessageA(frame, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(wait_for_exit(run, 20000), 0) << c.name;
+    EXPECT_EQ(files_matching(folder, "out*"), 0u) << c.name;
+    EXPECT_EQ(files_matching(folder, "*.bmp"), 1u) << c.name;  // in.bmp alone
+  }
+}
+
 }  // namespace

@@ -13,12 +13,14 @@ struct SplitCase {
   const char* name;
   const char* line;
   Words words;
+  unsigned code_page = 932;  // the system's ANSI code page: 932 Shift-JIS, 1252 single-byte
 };
 
 class CommandLineSplit : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(CommandLineSplit, Words) {
-  EXPECT_EQ(split_command_line(GetParam().line), GetParam().words);
+  const LeadByteTest test = GetParam().code_page == 932 ? is_shift_jis_lead_byte : is_single_byte_lead_byte;
+  EXPECT_EQ(split_command_line(GetParam().line, test), GetParam().words);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,13 +43,19 @@ INSTANTIATE_TEST_SUITE_P(
         // although 0x81 looks like a lead byte on its own.
         SplitCase{"BackslashAfterTrailThatLooksLikeLead", "prog a\x82\x81\\\"b", {"prog", "a\x82\x81\"b"}},
         SplitCase{"LeadByteAtEnd", "prog a\x95", {"prog", "a\x95"}},
+        // On a single-byte code page 0xE9 is one character (e acute): the escaped quote
+        // and the option after it stay what they are.
+        SplitCase{"SingleByteAccentBeforeEscapedQuote", "prog caf\xE9\\\"x /R", {"prog", "caf\xE9\"x", "/R"}, 1252},
+        SplitCase{"SingleByteAccentBeforeOption", "prog \"caf\xE9\" /O r\xE9s.bmp /R",
+                  {"prog", "caf\xE9", "/O", "r\xE9s.bmp", "/R"}, 1252},
+        SplitCase{"SingleByteTrailBackslashIsReal", "prog \"\x95\\\" /R", {"prog", "\x95\" /R"}, 1252},
         SplitCase{"Empty", "", {}}),
     [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
 
 TEST(CommandLine, KeepsOnlyFifteenWords) {
   std::string line = "prog";
   for (int i = 1; i < 20; ++i) line += " /" + std::to_string(i);
-  const Words words = split_command_line(line.c_str());
+  const Words words = split_command_line(line.c_str(), is_shift_jis_lead_byte);
   ASSERT_EQ(words.size(), static_cast<size_t>(kMaxCommandWords));
   EXPECT_EQ(words.back(), "/14");
 }
@@ -95,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
 
 TEST(CommandLine, BatchOutputThenModeAndInvert) {
-  const Words words = split_command_line("prog \"C:\\a b\\x.bmp\" /O out.bmp /H /r");
+  const Words words = split_command_line("prog \"C:\\a b\\x.bmp\" /O out.bmp /H /r", is_shift_jis_lead_byte);
   StartOptions options;
   std::string output;
   const size_t next = scan_batch_output(words, scan_options(words, options), options, output);

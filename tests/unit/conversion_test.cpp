@@ -9,6 +9,7 @@
 #include "bmp_builder.h"
 #include "image/pixel.h"
 #include "mono/result_bitmap.h"
+#include "view/live_rendering.h"
 
 namespace {
 
@@ -241,4 +242,69 @@ TEST(Conversion, ReadBackPixelsMatchModel) {
   }
 }
 
+// Decoded pixels read back a span at a time: one colour per column, a pattern that
+// tells the columns apart on both sides of a span's end.
+struct SpanProvider {
+  int32_t width;
+  std::vector<uint32_t> span;
+  bool crossed = false;
+  int32_t black_row = -1;  // a row the platform can't provide
+};
+
+uint32_t span_colour(int32_t row, int32_t x) { return ((x + row) % 3 == 0) ? 0xFFFFFF : 0x000000; }
+
+const uint32_t* provide_span(void* context, int32_t row, int32_t x, int32_t count) {
+  auto* p = static_cast<SpanProvider*>(context);
+  if (count > kDecodedSpan || x / kDecodedSpan != (x + count - 1) / kDecodedSpan || x + count > p->width)
+    p->crossed = true;
+  if (row == p->black_row) return nullptr;
+  p->span.resize(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) p->span[i] = span_colour(row, x + i);
+  return p->span.data();
+}
+
+TEST(Conversion, DecodedSpansConvertAcrossTheirEndsAndMissingOnesReadBlack) {
+  PictureDescription picture;
+  picture.width = kDecodedSpan + 21;
+  picture.height = 3;
+  picture.read_back = 1;
+  SpanProvider provider{picture.width, {}, false, 2};
+  const uint32_t stride = result_stride(static_cast<uint32_t>(picture.width));
+  std::vector<uint8_t> result(kResultPixelOffset + stride * 3, 0x55);
+  RandomSource random;
+  ASSERT_TRUE(convert_picture(ConversionSource{nullptr, &picture, nullptr, provide_span, &provider}, result.data(),
+                              127, kModeLetter, false, random, nullptr, nullptr));
+  EXPECT_FALSE(provider.crossed);
+  for (int32_t row = 0; row < 3; ++row) {
+    for (int32_t x : {0, 1, 2, kDecodedSpan - 2, kDecodedSpan - 1, kDecodedSpan, kDecodedSpan + 1, picture.width - 1}) {
+      const bool white = (result[kResultPixelOffset + row * stride + x / 8] >> (7 - x % 8)) & 1;
+      EXPECT_EQ(white, row != 2 && span_colour(row, x) != 0) << row << "/" << x;
+    }
+  }
+  // The live rendering samples the same colours, any columns in any order.
+  const int32_t columns[] = {kDecodedSpan + 20, 3, kDecodedSpan, kDecodedSpan - 1, 0};
+  uint32_t sampled[5];
+  sample_row(ConversionSource{nullptr, &picture, nullptr, provide_span, &provider}, 1, columns, 5, sampled);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(sampled[i], span_colour(1, columns[i])) << columns[i];
+  EXPECT_FALSE(provider.crossed);
+}
+
+// A width whose row buffer can't be had (allocations here stop at 1 GiB) ends the
+// conversion with false and leaves the result as it was, instead of ending the program.
+TEST(Conversion, RowBufferThatCantBeHadFailsCleanly) {
+  PictureDescription picture;
+  picture.width = 0x7FFFFFF0;
+  picture.height = 2;
+  picture.read_back = 1;
+  std::vector<uint8_t> result(64, 0xAA);
+  RandomSource random;
+  EXPECT_FALSE(convert_picture(ConversionSource{nullptr, &picture, nullptr}, result.data(), 128, kModeLetter, false,
+                               random, nullptr, nullptr));
+  EXPECT_EQ(result, std::vector<uint8_t>(64, 0xAA));
+}
+
 }  // namespace
+
+// Allocations beyond 1 GiB return null instead of ending the run, so that a picture
+// whose buffers can't be had can be tested; no test here needs that much.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=1024"; }

@@ -212,6 +212,53 @@ TEST(FrameWin32, DensityByKeysAndScrollCodes) {
   EXPECT_EQ(density_label(), "254");
 }
 
+// A density bar that answers a key's release with an end-of-scroll, as some
+// platforms' scroll bars do.
+WNDPROC g_bar_procedure = nullptr;
+LRESULT CALLBACK bar_ending_on_key_up(HWND bar, UINT message, WPARAM wparam, LPARAM lparam) {
+  const LRESULT result = CallWindowProcA(g_bar_procedure, bar, message, wparam, lparam);
+  if (message == WM_KEYUP)
+    SendMessageA(GetParent(bar), WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), reinterpret_cast<LPARAM>(bar));
+  return result;
+}
+
+TEST(FrameWin32, DensityKeyConvertsOnceWhetherOrNotTheBarEndsTheScroll) {
+  for (bool bar_ends_scroll : {false, true}) {
+    RealFrame f;
+    const std::string folder = temp_directory();
+    ASSERT_TRUE(f.open(write_grey_bmp(folder, "keys.bmp", 16, 8, 120)));
+    HWND bar = g_frame.controls[kDensityBar];
+    if (bar_ends_scroll) {
+      g_bar_procedure = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(bar_ending_on_key_up)));
+    }
+    f.command(IDM_PHOTO_HARD);
+    f.command(IDM_FAST);  // off: every end of scroll converts
+    uint32_t snapshot = g_random.state;
+    RealFrame::set_modifiers(true, false);
+    SendMessageA(f.frame, WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_EQ(density(), 126) << bar_ends_scroll;
+    EXPECT_EQ(conversions_since(snapshot, 16 * 8), 1) << bar_ends_scroll;
+    snapshot = g_random.state;
+    RealFrame::set_modifiers(true, true);
+    SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(density(), 142) << bar_ends_scroll;
+    EXPECT_EQ(conversions_since(snapshot, 16 * 8), 1) << bar_ends_scroll;
+
+    // In fast mode the release repaints the result pane instead.
+    f.command(IDM_FAST);  // on
+    settle(g_frame.result_pane);
+    snapshot = g_random.state;
+    RealFrame::set_modifiers(true, false);
+    SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(density(), 143) << bar_ends_scroll;
+    EXPECT_EQ(conversions_since(snapshot, 16 * 8), 0) << bar_ends_scroll;
+    EXPECT_TRUE(needs_repaint(g_frame.result_pane)) << bar_ends_scroll;
+    RealFrame::set_modifiers(false, false);
+    if (bar_ends_scroll) SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_bar_procedure));
+  }
+}
+
 TEST(FrameWin32, DraggingTheDensityThumbConvertsOnlyAtRelease) {
   RealFrame f;
   const std::string folder = temp_directory();

@@ -111,6 +111,17 @@ TEST_F(PluginReader, AClaimThatFailsLetsTheNextPluginDeliver) {
   EXPECT_EQ(only_message(), "(0 messages)");
 }
 
+// A picture of zero width opens as the same BMP file does, with nothing to show.
+TEST_F(PluginReader, APictureOfZeroWidthIsTaken) {
+  const std::string folder = plugin_folder({{"empty", "a.spi"}});
+  EXPECT_EQ(open_with(folder, test_picture_file()), 1);
+  EXPECT_EQ(only_message(), "(0 messages)");
+  EXPECT_TRUE(g_picture.loaded);
+  EXPECT_EQ(g_picture.store_kind, kStoreLocal);
+  EXPECT_EQ(g_picture.description.width, 0);
+  EXPECT_EQ(g_picture.description.height, 2);
+}
+
 TEST_F(PluginReader, APluginOfTheOtherWordSizeFailsToLoadAndTheSearchGoesOn) {
   const std::string other = std::string(QVX_OTHER_WORD_SIZE_PLUGINS) + "/pic24.spi";
   if (GetFileAttributesA(other.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "not built: " << other;

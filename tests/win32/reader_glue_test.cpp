@@ -1,6 +1,7 @@
 // The file reader, read-back, conversion and save through the real platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/frame_win32.h"
@@ -10,6 +11,7 @@
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
+#include "res/resource_ids.h"
 #include "test_frame.h"
 #include "../unit/bmp_builder.h"
 
@@ -175,6 +177,161 @@ TEST_F(ReaderGlue, FailedSaveLeavesTheTargetAndReportsIt) {
   const std::vector<std::string> seen = boxes.texts();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], "error|cant open " + missing_directory);
+}
+
+// A new folder below `base` (which ends in a backslash) whose path, backslash
+// included, is exactly `length` characters long.
+std::string folder_of_length(const std::string& base, size_t length, char letter) {
+  std::string folder = base;
+  while (folder.size() < length) {
+    const size_t left = length - folder.size();
+    // Each part is at least two characters (a letter and the backslash).
+    const size_t part = left > 120 ? 100 : left;
+    folder += std::string(part - 1, letter) + "\\";
+    EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder.size();
+  }
+  return folder;
+}
+
+// Every name the platform can create is saved, also in folders too long for the
+// usual temporary-file call; nothing is left beside the target, saved or not.
+TEST_F(ReaderGlue, SavesIntoLongFoldersLeaveOnlyTheTarget) {
+  set_file_name(testdata("bmpsuite/g/rgb24.bmp").c_str());
+  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  const std::string base = temp_directory();
+  char letter = 'a';
+  for (size_t folder_length : {base.size(), size_t{200}, size_t{240}, size_t{246}, size_t{247}, size_t{248}}) {
+    const std::string folder = folder_of_length(base, folder_length, letter++);
+    for (size_t name_length : {size_t{5}, size_t{11}, MAX_PATH - 1 - folder_length}) {
+      const std::string target = folder + std::string(name_length - 4, 'n') + ".bmp";
+      if (target.size() > MAX_PATH - 1) continue;
+      boxes.clear();
+      set_file_name(target.c_str());
+      EXPECT_EQ(save_result(g_frame.frame), 1) << target.size();
+      const std::vector<uint8_t> result = result_bytes();
+      const std::vector<unsigned char> saved = file_bytes(target);
+      ASSERT_EQ(saved.size(), 14 + result.size()) << target.size();
+      EXPECT_TRUE(std::equal(result.begin(), result.end(), saved.begin() + 14)) << target.size();
+      EXPECT_TRUE(boxes.texts().empty()) << target.size();
+      DeleteFileA(target.c_str());
+    }
+    // A target that is a folder can't be replaced: reported, and nothing is left.
+    const std::string blocked = folder + "x";
+    ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr)) << folder_length;
+    boxes.clear();
+    set_file_name(blocked.c_str());
+    EXPECT_EQ(save_result(g_frame.frame), 0) << folder_length;
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"error|cant open " + blocked}) << folder_length;
+    RemoveDirectoryA(blocked.c_str());
+    EXPECT_TRUE(files_in(folder).empty()) << folder_length;
+  }
+}
+
+// A name longer than the file-name buffer is refused whole with the writer's
+// message naming it as given; nothing is written under a shortened name.
+TEST_F(ReaderGlue, OverlongOutputNameIsRefusedWhole) {
+  set_file_name(testdata("bmpsuite/g/rgb24.bmp").c_str());
+  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  const std::string folder = temp_directory();
+  for (bool japanese : {false, true}) {
+    // Its first 259 characters name a file in the folder.
+    const std::string name = folder + std::string(400 - folder.size(), 'o');
+    boxes.clear();
+    g_frame.japanese = japanese;
+    EXPECT_FALSE(set_file_name(name.c_str()));
+    EXPECT_EQ(save_result(g_frame.frame), 0);
+    const std::vector<std::string> seen = boxes.texts();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], japanese ? "\x83G\x83\x89\x81[|\x83t\x83@\x83" "C\x83\x8B '" + name +
+                                      "' \x82\xF0\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81" "B"
+                                : "error|cant open " + name);
+    EXPECT_TRUE(files_in(folder).empty());
+  }
+  g_frame.japanese = false;
+}
+
+// Rows of the RLE8 picture: runs of 100 columns alternating black (0) and white (1),
+// shifted by one run on every other row.
+std::vector<uint8_t> striped_rle8(int32_t width, int32_t height) {
+  std::vector<uint8_t> out;
+  for (int32_t row = 0; row < height; ++row) {
+    for (int32_t x = 0; x < width; x += 100) {
+      out.push_back(static_cast<uint8_t>(std::min(100, width - x)));
+      out.push_back(static_cast<uint8_t>((x / 100 + row) % 2));
+    }
+    out.push_back(0);
+    out.push_back(0);
+  }
+  out.push_back(0);
+  out.push_back(1);
+  return out;
+}
+
+bool striped_white(int32_t x, int32_t row) { return (x / 100 + row) % 2 == 1; }
+
+std::string write_rle8(const std::string& path, int32_t width, int32_t height, bool with_rows) {
+  BmpFile f;
+  f.bit_count = 8;
+  f.compression = 1;
+  f.width = width;
+  f.height = height;
+  f.colours = {0x000000, 0xFFFFFF};
+  f.colours_used = 2;
+  f.pixels = with_rows ? striped_rle8(width, height) : std::vector<uint8_t>{0, 1};
+  f.image_size = static_cast<uint32_t>(f.pixels.size());
+  const std::vector<uint8_t> bytes = build_bmp(f);
+  EXPECT_TRUE(write_file(path, std::vector<unsigned char>(bytes.begin(), bytes.end())));
+  return path;
+}
+
+// Compressed pictures whose decoded copy would take more than 16 MiB, by height and
+// by width, convert with their real pixels while the read-back holds at most 16 MiB.
+TEST_F(ReaderGlue, CompressedPicturesReadBackInBoundedBands) {
+  const std::string folder = temp_directory();
+  const struct {
+    int32_t width, height;
+  } pictures[] = {{2000, 2200}, {kDecodedSpan + 300, 3}};
+  for (const auto& p : pictures) {
+    const std::vector<uint8_t> result =
+        load_and_convert(write_rle8(folder + "striped.bmp", p.width, p.height, true), kModeLetter);
+    ASSERT_EQ(g_picture.description.width, p.width);
+    size_t band_bytes = g_picture.band.pixels.capacity() * sizeof(uint32_t);
+    if (g_picture.band.band_bitmap) {
+      BITMAP record = {};
+      GetObjectA(g_picture.band.band_bitmap, sizeof record, &record);
+      band_bytes += static_cast<size_t>(record.bmWidthBytes) * record.bmHeight;
+    }
+    EXPECT_LE(band_bytes, kBandBytes) << p.width;
+    const uint32_t stride = ((static_cast<uint32_t>(p.width) + 31) >> 5) * 4;
+    ASSERT_GE(result.size(), 48 + size_t{stride} * p.height) << p.width;
+    int wrong = 0;
+    for (int32_t row = 0; row < p.height; ++row) {
+      for (int32_t x = 0; x < p.width; ++x) {
+        const bool white = (result[48 + size_t{stride} * row + x / 8] >> (7 - x % 8)) & 1;
+        if (white != striped_white(x, row) && ++wrong < 5) ADD_FAILURE() << p.width << ": " << x << "," << row;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << p.width;
+  }
+  for (const std::string& text : boxes.texts()) ADD_FAILURE() << text;
+}
+
+// A picture whose decoded form the platform can't hold fails to open with the memory
+// message, instead of converting black; the program goes on without a picture.
+TEST_F(ReaderGlue, DecodedPictureThePlatformCantHoldFailsWithTheMemoryMessage) {
+  const std::string file = write_rle8(temp_directory() + "wide.bmp", 0x8000000, 1, false);
+  set_file_name(file.c_str());
+  g_conversion.fast = false;
+  EXPECT_EQ(open_picture(g_frame.frame, false), 0);
+  g_conversion = ConversionSettings();
+  EXPECT_FALSE(g_picture.loaded);
+  const std::vector<std::string> seen = boxes.texts();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].substr(seen[0].find('|') + 1), load_string(IDS_NO_MEMORY));
+  boxes.clear();
+  EXPECT_GE(load_and_convert(testdata("bmpsuite/g/pal8rle.bmp"), kModeLetter).size(), 48u + 16 * 64);
+  EXPECT_TRUE(g_picture.loaded);
+  EXPECT_TRUE(boxes.texts().empty());
 }
 
 }  // namespace
