@@ -43,3 +43,6 @@ endif()
 # The conversion benchmark needs no library, so the Windows builds carry it too.
 add_executable(qvx_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/conversion_bench.cpp)
 target_link_libraries(qvx_bench PRIVATE qvx_core)
+
+# The platform glue depends only downward and each resource has one owner.
+add_test(NAME layering COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering ${CMAKE_SOURCE_DIR}/src)

@@ -11,7 +11,7 @@
 #include "app/control_bar.h"
 #include "app/frame_win32.h"
 #include "view/view_state.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"

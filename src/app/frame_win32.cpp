@@ -14,7 +14,7 @@
 #include "base/guards_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "image/image_texts.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "mono/clipboard_copy_win32.h"
 #include "mono/conversion.h"

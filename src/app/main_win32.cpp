@@ -10,7 +10,7 @@
 #include "app/frame_win32.h"
 #include "app/settings_win32.h"
 #include "base/guards_win32.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/pixel.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"

@@ -5,7 +5,7 @@
 #include "app/frame_win32.h"
 #include "view/view_state.h"
 #include "app/zoom.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"

@@ -1,6 +1,5 @@
 #include "image/bmp_file_win32.h"
 
-#include "app/frame_win32.h"
 #include "base/guards_win32.h"
 #include "image/bmp_reader.h"
 #include "image/plugin_reader_win32.h"
@@ -36,29 +35,13 @@ void file_seek(void* context, uint32_t offset) {
   _llseek(file, static_cast<LONG>(offset - kLongMax), FILE_CURRENT);
 }
 
-struct StoreResize {
-  StoreLock* lock;
-};
-
-// Unlocks, resizes the movable block and locks it again. On failure the previous
-// block stays and is left unlocked.
-uint8_t* store_resize(void* context, uint32_t size) {
-  StoreLock* lock = static_cast<StoreResize*>(context)->lock;
-  GlobalUnlock(g_picture.store);
-  lock->adopt(nullptr);
-  HGLOBAL resized = GlobalReAlloc(g_picture.store, size, GMEM_MOVEABLE);
-  if (!resized) return nullptr;
-  g_picture.store = resized;
-  uint8_t* bytes = static_cast<uint8_t*>(GlobalLock(resized));
-  lock->adopt(bytes);
-  return bytes;
-}
+// On failure the previous block stays and is left unlocked.
+uint8_t* store_resize(void* context, uint32_t size) { return resize_store(*static_cast<StoreLock*>(context), size); }
 
 }  // namespace
 
-int read_file() {
-  if (g_frame.file_name_too_long) return kReadCantOpen;
-  SimpleFile file(_lopen(g_frame.file_name, OF_READ));
+int read_file(const char* file_name, unsigned short platform_version) {
+  SimpleFile file(_lopen(file_name, OF_READ));
   if (!file.ok()) return kReadCantOpen;
   WaitCursor wait;
   if (g_picture.store_kind == kStoreLocal && !renew_store_as_global()) return kReadTooLarge;
@@ -66,9 +49,8 @@ int read_file() {
   uint8_t* store = lock.get();
   if (!store) return kReadTooLarge;
   HFILE handle = file.get();
-  StoreResize resize{&lock};
-  const int code = read_bmp(FileInput{&handle, file_read, file_seek}, StoreResizer{&resize, store_resize}, store,
+  const int code = read_bmp(FileInput{&handle, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
                             g_picture.description);
-  if (code == kReadNoSignature) return read_with_plugins(file.get(), lock);
+  if (code == kReadNoSignature) return read_with_plugins(file.get(), lock, platform_version);
   return code;
 }

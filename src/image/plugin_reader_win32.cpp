@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/frame_win32.h"
 #include "image/bmp_reader.h"
 #include "image/dib_layout.h"
 
@@ -84,9 +83,9 @@ void free_result_handles() {
 
 // Skips directories and, before platform 4.0, the one plug-in of that name known
 // not to work there.
-bool passed_over(const WIN32_FIND_DATAA& entry) {
+bool passed_over(const WIN32_FIND_DATAA& entry, unsigned short platform_version) {
   if (entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) return true;
-  return !platform_4_or_later() && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
+  return platform_version < 1024 && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
 }
 
 enum TakeOver { kTaken, kBadPicture, kNoRoom };
@@ -128,14 +127,9 @@ TakeOver take_over_picture(StoreLock& lock) {
   LocalFree(g_plugins.info);
   g_plugins.info = nullptr;
 
-  GlobalUnlock(g_picture.store);
-  lock.adopt(nullptr);
-  GlobalFree(g_picture.store);
-  g_picture.store = grown;
-  g_picture.store_kind = kStoreLocal;
+  adopt_local_store(lock, grown, store);
   g_plugins.pixels = nullptr;
   g_picture.description = layout;
-  lock.adopt(store);
   return kTaken;
 }
 
@@ -153,7 +147,7 @@ void program_directory(char* out, int out_size) {
   lstrcpynA(out, path, out_size);
 }
 
-int read_with_plugins(HFILE file, StoreLock& lock) {
+int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version) {
   FileImage image;
   if (!image.read(file)) return image.allocated() ? kReadShortData : kReadTooLarge;
 
@@ -173,7 +167,7 @@ int read_with_plugins(HFILE file, StoreLock& lock) {
 
   do {
     const WIN32_FIND_DATAA& entry = search.entry();
-    if (passed_over(entry)) continue;
+    if (passed_over(entry, platform_version)) continue;
     const size_t name_length = std::strlen(entry.cFileName);
     if (directory_length + name_length >= MAX_PATH) continue;
     std::memcpy(path + directory_length, entry.cFileName, name_length + 1);

@@ -20,7 +20,8 @@ extern PluginSearch g_plugins;
 // makes the first picture delivered the store (a local block, store kind 1), locked
 // through `lock`. Returns 0, 3 when no plug-in file exists, 5 when none delivered,
 // 6 or 7 when the file or the picture can't be held or read.
-int read_with_plugins(HFILE file, StoreLock& lock);
+// The platform version (major * 256 + minor) decides which plug-ins are passed over.
+int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version);
 
 // Writes the program's directory, with a trailing backslash, into out (260 bytes).
 void program_directory(char* out, int out_size);

@@ -48,6 +48,32 @@ bool renew_store_as_global() {
   return true;
 }
 
+uint8_t* resize_store(StoreLock& lock, uint32_t size) {
+  GlobalUnlock(g_picture.store);
+  lock.adopt(nullptr);
+  HGLOBAL resized = GlobalReAlloc(g_picture.store, size, GMEM_MOVEABLE);
+  if (!resized) return nullptr;
+  g_picture.store = resized;
+  uint8_t* bytes = static_cast<uint8_t*>(GlobalLock(resized));
+  lock.adopt(bytes);
+  return bytes;
+}
+
+void adopt_local_store(StoreLock& lock, HLOCAL block, uint8_t* bytes) {
+  GlobalUnlock(g_picture.store);
+  lock.adopt(nullptr);
+  GlobalFree(g_picture.store);
+  g_picture.store = block;
+  g_picture.store_kind = kStoreLocal;
+  lock.adopt(bytes);
+}
+
+void adopt_global_store(HGLOBAL block) {
+  free_store();
+  g_picture.store = block;
+  g_picture.store_kind = kStoreGlobal;
+}
+
 namespace {
 
 void free_band() {

@@ -70,6 +70,18 @@ void free_store();
 // Replaces a plug-in's store with a fresh global block of 1064 bytes; false when it can't.
 bool renew_store_as_global();
 
+// Resizes the global store that `lock` holds: unlocks it, resizes it and locks it
+// again. Returns the new bytes, or null when it can't (the store stays as it was,
+// unlocked).
+uint8_t* resize_store(StoreLock& lock, uint32_t size);
+
+// Makes a plug-in's local block, locked by the caller as `bytes`, the store in place
+// of the global one that `lock` holds, which is freed.
+void adopt_local_store(StoreLock& lock, HLOCAL block, uint8_t* bytes);
+
+// Makes a pasted global block the store in place of the current one, which is freed.
+void adopt_global_store(HGLOBAL block);
+
 // Releases the picture's display resources and clears the loaded flag.
 void clean_up_picture();
 

@@ -2,18 +2,17 @@
 
 #include "base/guards_win32.h"
 #include "image/le_bytes.h"
-#include "image/open_picture_win32.h"
 #include "image/picture.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
 #include "mono/result_win32.h"
 
-BOOL copy_result(HWND frame) {
+BOOL put_result_on_clipboard(HWND frame, ResultRefresh refresh) {
   const PictureDescription& d = g_picture.description;
   HBITMAP bitmap = CreateBitmap(d.width, d.height, 1, 1, nullptr);
   if (!bitmap) return FALSE;
-  if (g_conversion.fast && !convert_or_drop(frame)) {
+  if (refresh && !refresh(frame)) {
     DeleteObject(bitmap);
     return FALSE;
   }

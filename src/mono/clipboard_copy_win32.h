@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
-// Returns the outcome of closing the clipboard (0 when nothing was placed).
-BOOL copy_result(HWND frame);
+// Brings the result up to date before it is copied; false when it can't be.
+using ResultRefresh = bool (*)(HWND frame);
+
+// Puts the result on the clipboard, after `refresh` (which may be null) has brought
+// it up to date. Returns the outcome of closing the clipboard (0 when nothing was
+// placed).
+BOOL put_result_on_clipboard(HWND frame, ResultRefresh refresh);
 
 #endif

@@ -1,7 +1,5 @@
 #include <cstring>
 
-#include "app/control_bar.h"
-#include "app/frame_win32.h"
 #include "base/guards_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
@@ -28,16 +26,14 @@ void draw_progress(void* context, int32_t row, int32_t height) {
 
 }  // namespace
 
-bool convert(HWND frame) {
+bool convert_into_result(HWND window, int density, int progress_x, int progress_y) {
   WaitCursor wait;
-  WindowDc dc(frame);
-  const int base = current_density();
+  WindowDc dc(window);
   StoreLock store;
   GlobalLockGuard result(g_result);
   if (!store.get() || !result.get()) return true;
-  ProgressText progress{dc.get(), 0, 0, {}};
-  progress_text_position(g_frame.metrics, g_frame.text_height, progress.x, progress.y);
+  ProgressText progress{dc.get(), progress_x, progress_y, {}};
   ConversionSource source{store.get(), &g_picture.description, nullptr, decoded_pixels, nullptr};
-  return convert_picture(source, result.get(), base, g_conversion.mode, g_conversion.invert, g_random, draw_progress,
-                         &progress);
+  return convert_picture(source, result.get(), density, g_conversion.mode, g_conversion.invert, g_random,
+                         draw_progress, &progress);
 }

@@ -1,26 +1,11 @@
-#include <cstring>
 #include <string>
-#include <vector>
 
-#include "app/frame_win32.h"
 #include "base/guards_win32.h"
-#include "image/image_texts.h"
-#include "image/open_picture_win32.h"
 #include "mono/bmp_writer.h"
-#include "mono/conversion.h"
 #include "mono/mono_texts.h"
 #include "mono/result_win32.h"
 
 namespace {
-
-// The writer's message names the file as it was given, also when that name was
-// too long for the file-name buffer.
-void show_save_failure(HWND frame) {
-  const char* name = g_frame.file_name_too_long ? g_frame.long_file_name.c_str() : g_frame.file_name;
-  std::vector<char> text(std::strlen(name) + kScratchSize);
-  format_save_failure(g_frame.japanese, name, text.data(), text.size());
-  MessageBoxA(frame, text.data(), g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
-}
 
 // Candidates tried for the temporary file before the save gives up.
 constexpr unsigned kSiblingAttempts = 2000;
@@ -58,38 +43,27 @@ bool write_all(HFILE file, const uint8_t* bytes, uint32_t count) {
 
 }  // namespace
 
-int save_result(HWND frame) {
-  // A name that didn't fit is refused whole, never written under a shortened name.
-  if (g_frame.file_name_too_long || g_frame.file_name[0] == 0) {
-    show_save_failure(frame);
-    return 0;
-  }
-  if (g_conversion.fast && !convert_or_drop(frame)) return 0;
+bool write_result_file(const char* target) {
   GlobalLockGuard result(g_result);
-  if (!result.get()) return 0;
+  if (!result.get()) return false;
   uint8_t file_header[kFileHeaderBytes];
   build_file_header(result.get(), file_header);
 
   std::string sibling;
-  if (!create_sibling_file(g_frame.file_name, sibling)) {
-    show_save_failure(frame);
-    return 0;
-  }
+  if (!create_sibling_file(target, sibling)) return false;
   SimpleFile file(_lcreat(sibling.c_str(), 0));
   if (!file.ok()) {
     DeleteFileA(sibling.c_str());
-    show_save_failure(frame);
-    return 0;
+    return false;
   }
   WaitCursor wait;
   const bool complete = write_all(file.get(), file_header, kFileHeaderBytes) &&
                         write_all(file.get(), result.get(), result_bytes_to_write(result.get()));
   file.close();
-  if (!complete || !MoveFileExA(sibling.c_str(), g_frame.file_name,
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+  if (!complete ||
+      !MoveFileExA(sibling.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileA(sibling.c_str());
-    show_save_failure(frame);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }

@@ -11,7 +11,7 @@
 #include "base/guards_win32.h"
 #include "image/clipboard_paste_win32.h"
 #include "image/le_bytes.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/pixel.h"
 #include "image/store_win32.h"
 #include "mono/clipboard_copy_win32.h"

@@ -11,7 +11,7 @@
 #include "../unit/bmp_builder.h"
 #include "app/frame_win32.h"
 #include "dialogs/dialogs_win32.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "test_frame.h"
 

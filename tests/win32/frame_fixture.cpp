@@ -7,7 +7,7 @@
 #include "app/control_bar_win32.h"
 #include "app/frame_win32.h"
 #include "view/view_state.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "test_frame.h"

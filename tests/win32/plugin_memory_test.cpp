@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/frame_win32.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/plugin_reader_win32.h"
 #include "test_frame.h"
 

@@ -7,7 +7,7 @@
 
 #include "app/frame_win32.h"
 #include "image/le_bytes.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/pixel.h"
 #include "image/plugin_reader_win32.h"
 #include "image/store_win32.h"

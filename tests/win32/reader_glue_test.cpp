@@ -7,7 +7,7 @@
 #include "app/frame_win32.h"
 #include "image/bmp_file_win32.h"
 #include "image/bmp_reader.h"
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
@@ -19,9 +19,8 @@ namespace {
 
 // Reads a file with the program's own reader; returns its result code.
 int open_file(const std::string& path) {
-  set_file_name(path.c_str());
   clean_up_picture();
-  return read_file();
+  return read_file(path.c_str(), g_frame.version);
 }
 
 std::vector<uint8_t> result_bytes() {

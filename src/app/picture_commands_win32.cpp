@@ -1,5 +1,9 @@
-#include "image/open_picture_win32.h"
+#include "app/picture_commands_win32.h"
 
+#include <cstring>
+#include <vector>
+
+#include "app/control_bar.h"
 #include "app/frame_win32.h"
 #include "app/scroll_win32.h"
 #include "image/bmp_file_win32.h"
@@ -8,7 +12,9 @@
 #include "image/image_texts.h"
 #include "image/le_bytes.h"
 #include "image/store_win32.h"
+#include "mono/clipboard_copy_win32.h"
 #include "mono/conversion.h"
+#include "mono/mono_texts.h"
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
 
@@ -59,6 +65,15 @@ void show_no_memory(HWND frame) {
   show_no_picture(frame);
 }
 
+// The writer's message names the file as it was given, also when that name was
+// too long for the file-name buffer.
+void show_save_failure(HWND frame) {
+  const char* name = g_frame.file_name_too_long ? g_frame.long_file_name.c_str() : g_frame.file_name;
+  std::vector<char> text(std::strlen(name) + kScratchSize);
+  format_save_failure(g_frame.japanese, name, text.data(), text.size());
+  MessageBoxA(frame, text.data(), g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
+}
+
 }  // namespace
 
 int open_picture(HWND frame, bool paste) {
@@ -66,13 +81,12 @@ int open_picture(HWND frame, bool paste) {
     PastedPicture pasted;
     if (!paste_from_clipboard(frame, pasted)) return 0;
     clean_up_picture();
-    free_store();
-    g_picture.store = pasted.block;
-    g_picture.store_kind = kStoreGlobal;
+    adopt_global_store(pasted.block);
     g_picture.description = pasted.description;
   } else {
     clean_up_picture();
-    const int code = read_file();
+    // A name that didn't fit the file-name buffer is never opened shortened.
+    const int code = g_frame.file_name_too_long ? kReadCantOpen : read_file(g_frame.file_name, g_frame.version);
     if (code != kReadOk) {
       show_failed_open(frame, code);
       return 0;
@@ -108,6 +122,31 @@ int open_picture(HWND frame, bool paste) {
     if (lock.get()) g_picture.display_palette = create_display_palette(lock.get());
   }
   return 1;
+}
+
+bool convert(HWND frame) {
+  int x = 0, y = 0;
+  progress_text_position(g_frame.metrics, g_frame.text_height, x, y);
+  return convert_into_result(frame, current_density(), x, y);
+}
+
+int save_result(HWND frame) {
+  // A name that didn't fit is refused whole, never written under a shortened name.
+  if (g_frame.file_name_too_long || g_frame.file_name[0] == 0) {
+    show_save_failure(frame);
+    return 0;
+  }
+  if (g_conversion.fast && !convert_or_drop(frame)) return 0;
+  if (!write_result_file(g_frame.file_name)) {
+    show_save_failure(frame);
+    return 0;
+  }
+  return 1;
+}
+
+BOOL copy_result(HWND frame) {
+  // In fast mode the result is converted only when it is needed.
+  return put_result_on_clipboard(frame, g_conversion.fast ? convert_or_drop : nullptr);
 }
 
 bool convert_or_drop(HWND frame) {

@@ -1,0 +1,26 @@
+// The frame's picture commands: making a picture current (from the file named by the
+// current file name, or pasted), converting it and saving the result.
+#ifndef QVX_PICTURE_COMMANDS_WIN32_H
+#define QVX_PICTURE_COMMANDS_WIN32_H
+
+#include <windows.h>
+
+// Returns 1 when the picture is loaded and shown, 0 when nothing was loaded.
+int open_picture(HWND frame, bool paste);
+
+// Converts the current picture; when the conversion can't get its memory, shows the
+// memory message and leaves the frame with no picture. Returns true when converted.
+bool convert_or_drop(HWND frame);
+
+// Converts the current picture at the density bar's position, with the progress drawn
+// on the frame; false when the conversion can't get its memory.
+bool convert(HWND frame);
+
+// Saves the result as a 1-bit BMP file under the current file name, with the
+// writer's message when it can't; returns 1 when complete.
+int save_result(HWND frame);
+
+// Copies the result to the clipboard; returns the outcome of closing the clipboard.
+BOOL copy_result(HWND frame);
+
+#endif
