@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "mono/bmp_writer.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "frame_probe.h"
 #include "program.h"
 

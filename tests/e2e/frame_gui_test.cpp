@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "app/control_bar.h"
 #include "frame_probe.h"
 #include "program.h"

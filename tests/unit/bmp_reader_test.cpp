@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "image/pixel.h"
 
 namespace {
@@ -29,6 +31,9 @@ struct CodeCase {
   int code;
   uint32_t max_store = 64u << 20;
 };
+
+// Cases print as their names in test listings and failures.
+void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadCodes : public ::testing::TestWithParam<CodeCase> {};
 

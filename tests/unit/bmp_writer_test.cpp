@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
 

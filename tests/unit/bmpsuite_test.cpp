@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "image/bmp_reader.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@ struct SplitCase {
   Words words;
   unsigned code_page = 932;  // the system's ANSI code page: 932 Shift-JIS, 1252 single-byte
 };
+
+// Cases print as their names in test listings and failures.
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 
 class CommandLineSplit : public ::testing::TestWithParam<SplitCase> {};
 
@@ -70,6 +75,9 @@ struct ScanCase {
   int mode;
   bool invert;
 };
+
+// Cases print as their names in test listings and failures.
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 
 class CommandLineScan : public ::testing::TestWithParam<ScanCase> {};
 

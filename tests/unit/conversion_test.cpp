@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <random>
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "image/pixel.h"
 #include "mono/result_bitmap.h"
 #include "view/live_rendering.h"
@@ -162,6 +164,9 @@ struct ModelConfig {
   std::vector<uint32_t> masks;
   uint32_t colours;
 };
+
+// Cases print as their names in test listings and failures.
+void PrintTo(const ModelConfig& c, std::ostream* os) { *os << c.name; }
 
 class ConversionMatchesModel : public ::testing::TestWithParam<ModelConfig> {};
 

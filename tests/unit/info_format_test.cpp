@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "dialogs/info_format.h"
 
 namespace {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <random>
 #include <vector>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 
 namespace {
 
@@ -32,6 +34,9 @@ struct FetchCase {
   std::vector<uint32_t> values;
   std::vector<uint32_t> expected;
 };
+
+// Cases print as their names in test listings and failures.
+void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
 
 class PixelFetch : public ::testing::TestWithParam<FetchCase> {};
 
@@ -132,6 +137,9 @@ struct RowConfig {
   std::vector<uint32_t> masks;
   uint32_t colours;  // table entries, fewer than the depth allows to hit out-of-table indices
 };
+
+// Cases print as their names in test listings and failures.
+void PrintTo(const RowConfig& c, std::ostream* os) { *os << c.name; }
 
 class LuminanceRowMatchesFetch : public ::testing::TestWithParam<RowConfig> {};
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "image/pixel.h"
 #include "view/live_rendering.h"
 

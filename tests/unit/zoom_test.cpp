@@ -5,7 +5,7 @@
 #include <string>
 
 #include "view/view_state.h"
-#include "frame_sjis.h"
+#include "sjis.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "app/frame_win32.h"
 #include "base/guards_win32.h"
 #include "image/clipboard_paste_win32.h"

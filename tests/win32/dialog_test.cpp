@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "app/frame_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "app/picture_commands_win32.h"

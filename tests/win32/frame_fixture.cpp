@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 #include "app/control_bar_win32.h"
 #include "app/frame_win32.h"
 #include "view/view_state.h"

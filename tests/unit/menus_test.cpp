@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame_sjis.h"
+#include "sjis.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
 #include "test_frame.h"
-#include "../unit/bmp_builder.h"
+#include "../common/bmp_builder.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Shift-JIS bytes of a UTF-8 text, so tests can state Japanese texts readably and
 // check the stored bytes against an independent encoder.
-#ifndef QVX_FRAME_SJIS_H
-#define QVX_FRAME_SJIS_H
+#ifndef QVX_TEST_SJIS_H
+#define QVX_TEST_SJIS_H
 
 #include <iconv.h>
 

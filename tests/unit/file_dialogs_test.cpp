@@ -6,7 +6,7 @@
 
 #include "app/app_texts.h"
 #include "app/file_dialogs.h"
-#include "frame_sjis.h"
+#include "sjis.h"
 
 namespace {
 
