@@ -1,0 +1,71 @@
+// The core's RLE decoder against the platform's own decoding of the same store
+// (SetDIBits into a fresh device bitmap, read back whole).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../common/rle_pictures.h"
+#include "app/frame_win32.h"
+#include "image/bmp_file_win32.h"
+#include "image/bmp_reader.h"
+#include "image/rle_decoder.h"
+#include "image/store_win32.h"
+#include "test_frame.h"
+
+namespace {
+
+class RleDecoding : public ::testing::Test {
+ protected:
+  TestFrame frame;
+  MessageBoxWatcher boxes;
+
+  // Reads a file with the program's reader and compares both decodings pixel by pixel.
+  void compare(const std::string& path, const std::string& name) {
+    set_file_name(path.c_str());
+    clean_up_picture();
+    if (read_file() != kReadOk) return;  // the command refuses it alike
+    g_picture.loaded = true;
+    StoreLock lock;
+    const uint8_t* store = static_cast<const uint8_t*>(lock.get());
+    describe_picture(store, g_picture.description);
+    const PictureDescription& d = g_picture.description;
+    if (d.read_back == 0 || d.width <= 0 || d.height <= 0) return;
+    set_up_read_back(g_frame.frame);
+    const uint32_t image_size = get_u32(store + kImageSizeField);
+    const std::vector<uint32_t> ours = decode_rle_picture(store, d, store + d.offset_to_pixels, image_size);
+    std::vector<uint32_t> platform = g_picture.read_back_pixels;
+    if (platform.empty()) platform.assign(ours.size(), 0);  // nothing decoded reads as black
+    ASSERT_EQ(ours.size(), platform.size()) << name;
+    int reported = 0;
+    for (size_t i = 0; i < ours.size() && reported < 5; ++i) {
+      if (ours[i] != platform[i]) {
+        ++reported;
+        ADD_FAILURE() << name << ": pixel " << i % d.width << ", storage row " << i / d.width << ": " << std::hex
+                      << ours[i] << " instead of " << platform[i];
+      }
+    }
+    ++compared;
+  }
+  int compared = 0;
+};
+
+TEST_F(RleDecoding, GeneratedPicturesDecodeAsThePlatformDecodesThem) {
+  const std::string directory = temp_directory();
+  for (const auto& file : rle_pictures::rle_test_files()) {
+    const std::string path = directory + file.name + ".bmp";
+    ASSERT_TRUE(write_file(path, std::vector<unsigned char>(file.bytes.begin(), file.bytes.end())));
+    compare(path, file.name);
+  }
+  EXPECT_GE(compared, 20);
+}
+
+TEST_F(RleDecoding, SuitePicturesDecodeAsThePlatformDecodesThem) {
+  for (const char* folder : {"g", "q", "b", "x"}) {
+    const std::string directory = testdata(std::string("bmpsuite/") + folder);
+    for (const std::string& name : files_in(directory)) compare(directory + "/" + name, name);
+  }
+  EXPECT_GE(compared, 5);
+  for (const std::string& text : boxes.texts()) ADD_FAILURE() << text;
+}
+
+}  // namespace
