@@ -92,5 +92,13 @@ if(QVX_CLI_TESTS)
     QVX_TESTDATA="${CMAKE_SOURCE_DIR}/../shared/testdata"
     QVX_CLI="$<TARGET_FILE:quillvex-cli>")
   add_dependencies(qvx_cli_tests quillvex-cli)
+  if(VIPS_FOUND)
+    target_compile_definitions(qvx_cli_tests PRIVATE QVX_CLI_VIPS)
+    target_link_libraries(qvx_cli_tests PRIVATE PkgConfig::VIPS)
+  endif()
   gtest_discover_tests(qvx_cli_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# The pictures the command is compared on with the Windows program (tests/cli/versus_windows.sh).
+add_executable(qvx_cli_pictures ${CMAKE_SOURCE_DIR}/tests/cli/tools/make_pictures.cpp)
+target_link_libraries(qvx_cli_pictures PRIVATE qvx_core)

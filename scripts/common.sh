@@ -48,6 +48,13 @@ qvx_build_native() {
   cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)"
 }
 
+# The native command alone (./run's set-up), in the same tree as the native build.
+qvx_build_cli() {
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/native" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=ON >/dev/null
+  cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)" --target quillvex-cli
+}
+
 # Benchmarks are measured on a release build without sanitizers.
 qvx_build_release() {
   cmake -S "$QVX_ROOT" -B "$QVX_BUILD/release" -DCMAKE_BUILD_TYPE=Release \

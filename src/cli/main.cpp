@@ -363,12 +363,6 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-#ifdef QVX_CLI_VIPS
-  if (!start_vips(argv[0])) {
-    std::fprintf(stderr, "%s: libvips can't start\n", kProgram);
-    return 1;
-  }
-#endif
   const bool output_is_terminal = false;
   int status = 0;
   for (const std::string& input : options.inputs) {

@@ -91,10 +91,18 @@ void colours_of_row(const uint8_t* p, int32_t width, int bands, uint32_t* out) {
   }
 }
 
+void drop_message(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 }  // namespace
 
 bool start_vips(const char* program) {
-  if (VIPS_INIT(program) != 0) return false;
+  static int started = -1;
+  if (started >= 0) return started == 1;
+  started = VIPS_INIT(program) == 0 ? 1 : 0;
+  if (started == 0) return false;
+  // A damaged file is reported once, by the command, not tile by tile by the library.
+  g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), drop_message,
+                    nullptr);
   // One picture at a time: no operation cache, one worker per core is plenty.
   vips_cache_set_max(0);
   return true;
@@ -102,6 +110,7 @@ bool start_vips(const char* program) {
 
 int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, VipsPicture*& out) {
   out = nullptr;
+  if (!start_vips("quillvex-cli")) return kReadUnsupported;
   const char* loader = vips_foreign_find_load(path.c_str());
   if (loader == nullptr) {
     vips_error_clear();

@@ -11,7 +11,7 @@
 
 struct VipsPicture;
 
-// Starts libvips once per process; returns false when it can't start.
+// Starts libvips (once per process, when the first picture needs it); false when it can't start.
 bool start_vips(const char* program);
 
 // Opens a file for sequential reading; returns a reader code (kReadUnsupported when
