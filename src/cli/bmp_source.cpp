@@ -19,7 +19,12 @@ void file_seek(void* context, uint32_t offset) {
   if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) fseeko(file, 0, SEEK_END);
 }
 
+// The store holds only the header, masks and colour table here; a colour table of
+// millions of entries (a damaged colours-used field) is refused rather than read.
+constexpr uint32_t kMaxHeadBytes = 64u << 20;
+
 uint8_t* vector_resize(void* context, uint32_t size) {
+  if (size > kMaxHeadBytes) return nullptr;
   auto* store = static_cast<std::vector<uint8_t>*>(context);
   store->resize(size);
   return store->data();

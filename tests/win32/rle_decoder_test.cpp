@@ -30,6 +30,9 @@ class RleDecoding : public ::testing::Test {
     describe_picture(store, g_picture.description);
     const PictureDescription& d = g_picture.description;
     if (d.read_back == 0 || d.width <= 0 || d.height <= 0) return;
+    // Pictures of absurd size (the suite has some) are refused by the platform and
+    // would only cost time here.
+    if (static_cast<uint64_t>(d.width) * static_cast<uint64_t>(d.height) > (4u << 20)) return;
     set_up_read_back(g_frame.frame);
     const uint32_t image_size = get_u32(store + kImageSizeField);
     const std::vector<uint32_t> ours = decode_rle_picture(store, d, store + d.offset_to_pixels, image_size);
@@ -62,7 +65,13 @@ TEST_F(RleDecoding, GeneratedPicturesDecodeAsThePlatformDecodesThem) {
 TEST_F(RleDecoding, SuitePicturesDecodeAsThePlatformDecodesThem) {
   for (const char* folder : {"g", "q", "b", "x"}) {
     const std::string directory = testdata(std::string("bmpsuite/") + folder);
-    for (const std::string& name : files_in(directory)) compare(directory + "/" + name, name);
+    for (const std::string& name : files_in(directory)) {
+      // Only compressed pictures (and those without a bit count) are decoded by the platform.
+      const std::vector<unsigned char> head = file_bytes(directory + "/" + name);
+      const bool plain = head.size() >= 34 && head[14] != 12 && (head[30] == 0 || head[30] == 3) &&
+                         head[31] == 0 && head[32] == 0 && head[33] == 0 && (head[28] | head[29]) != 0;
+      if (!plain) compare(directory + "/" + name, name);
+    }
   }
   EXPECT_GE(compared, 5);
   for (const std::string& text : boxes.texts()) ADD_FAILURE() << text;
