@@ -3,16 +3,19 @@
 # the batch test, the compressed test pictures and the conformance suite's RLE files,
 # in every mode with and without invert, byte for byte; and the plug-in's pictures
 # (PNG, JPEG, GIF, TIFF) against the program with its imaging plug-in.
-#   tests/cli/versus_windows.sh [NATIVE_BUILD [WINDOWS_BUILD]]
+#   tests/cli/versus_windows.sh [NATIVE_BUILD [WINDOWS_BUILD [FLAVOUR]]]
+# Ends with 77 (skipped) when the native command has not been built.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 native=${1:-$root/build/native}
 windows=${2:-$root/build/win64}
+flavour=${3:-win64}
 cli=$native/quillvex-cli
+[ -x "$cli" ] || { echo "versus_windows: $cli not built; skipped"; exit 77; }
 # shellcheck source=/dev/null
 source "$root/scripts/common.sh"
 qvx_ensure_display
-qvx_use_flavour win64
+qvx_use_flavour "$flavour"
 qvx_ensure_wine
 qvx_wineserver -p >/dev/null 2>&1 </dev/null
 
@@ -24,6 +27,14 @@ cp "$windows/quillvex.exe" "$windows/QVXWIC.SPI" "$work/run/" || exit 1
 for f in "$root"/../shared/testdata/bmpsuite/*/*rle*.bmp; do cp "$f" "$work/pictures/suite-$(basename "$f")"; done
 (sh "$root/tests/e2e/plugin_pictures.sh" "$work/plugin" >/dev/null 2>&1; rm -f "$work/plugin/big.png")
 for f in palette.png rgb.png alpha.png photo.jpg picture.gif picture.tif; do cp "$work/plugin/$f" "$work/pictures/plugin-$f"; done
+# Greys with and without alpha, 16 bits a channel, a palette with a transparent entry.
+(cd "$work/pictures" &&
+  convert -size 41x29 gradient:white-black -swirl 90 -depth 8 -type Grayscale png8:grey.png &&
+  convert -size 41x29 gradient:white-black \( -size 41x29 gradient:black-white -rotate 180 \) \
+    -alpha off -compose copy_opacity -composite -type GrayscaleAlpha png:greyalpha.png &&
+  convert -size 41x29 gradient:yellow-navy -swirl 120 -depth 16 png48:deep.png &&
+  convert -size 41x29 gradient:red-blue -colors 8 -transparent "$(convert -size 41x29 gradient:red-blue -colors 8 \
+    -format '%[pixel:p{0,0}]' info:)" png8:transparent-palette.png) >/dev/null 2>&1
 
 modes=(letter hard soft)
 switches=(/M /H /S)
