@@ -248,7 +248,7 @@ bool same_file(const std::string& a, const std::string& b) {
 }
 
 // Converts one input; returns true on success, after one message on failure.
-bool convert_one(const std::string& name, const CliOptions& options, bool output_is_terminal) {
+bool convert_one(const std::string& name, const CliOptions& options) {
   Input in;
   in.shown = name;
   TempFile stdin_copy;
@@ -297,7 +297,7 @@ bool convert_one(const std::string& name, const CliOptions& options, bool output
     return false;
   }
   Progress progress;
-  progress.shown = !options.quiet && isatty(2) && !output_is_terminal;
+  progress.shown = !options.quiet && isatty(2);
   progress.name = name;
   ResultOutput out;
   out.file = temp.file;
@@ -356,6 +356,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: this build can't write %s files\n", kProgram, format_extension(options.format) + 1);
     return 2;
   }
+  if (options.output == "-" && isatty(1)) {
+    std::fprintf(stderr, "%s: standard output is a terminal; name an output file or redirect it\n", kProgram);
+    return 2;
+  }
   if (!options.folder.empty()) {
     struct stat st;
     if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
@@ -363,10 +367,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const bool output_is_terminal = false;
   int status = 0;
   for (const std::string& input : options.inputs) {
-    if (!convert_one(input, options, output_is_terminal)) status = 1;
+    if (!convert_one(input, options)) status = 1;
   }
   return status;
 }

@@ -25,43 +25,40 @@ struct VipsPicture {
 
 namespace {
 
-// Brings any picture to 8-bit grey or sRGB with at most one alpha band.
+// Replaces `current` by the result of an operation, or gives null when it failed.
+template <class Operation>
+VipsImage* then(VipsImage* current, Operation operation) {
+  VipsImage* next = nullptr;
+  const bool ok = operation(current, &next) == 0;
+  g_object_unref(current);
+  return ok ? next : nullptr;
+}
+
+// Brings any picture to 8-bit grey or sRGB with at most one alpha band. 16-bit
+// samples keep their high byte, alpha included, as the platform's imaging
+// component converts them for the plug-in.
 VipsImage* to_eight_bits(VipsImage* in) {
   VipsImage* current = in;
   g_object_ref(current);
+  if (vips_image_get_format(current) == VIPS_FORMAT_USHORT) {
+    current = then(current, [](VipsImage* a, VipsImage** b) { return vips_rshift_const1(a, b, 8, nullptr); });
+    if (current) current = then(current, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
+    if (!current) return nullptr;
+  }
   const VipsInterpretation kind = vips_image_guess_interpretation(current);
-  VipsImage* next = nullptr;
   if (kind == VIPS_INTERPRETATION_CMYK || kind == VIPS_INTERPRETATION_LAB || kind == VIPS_INTERPRETATION_XYZ ||
-      kind == VIPS_INTERPRETATION_LABS || kind == VIPS_INTERPRETATION_scRGB || kind == VIPS_INTERPRETATION_RGB16) {
-    if (vips_colourspace(current, &next, VIPS_INTERPRETATION_sRGB, nullptr) != 0) {
-      g_object_unref(current);
-      return nullptr;
-    }
-    g_object_unref(current);
-    current = next;
-  } else if (kind == VIPS_INTERPRETATION_GREY16) {
-    if (vips_colourspace(current, &next, VIPS_INTERPRETATION_B_W, nullptr) != 0) {
-      g_object_unref(current);
-      return nullptr;
-    }
-    g_object_unref(current);
-    current = next;
+      kind == VIPS_INTERPRETATION_LABS || kind == VIPS_INTERPRETATION_scRGB) {
+    current = then(current, [](VipsImage* a, VipsImage** b) {
+      return vips_colourspace(a, b, VIPS_INTERPRETATION_sRGB, nullptr);
+    });
+    if (!current) return nullptr;
   }
   if (vips_image_get_format(current) != VIPS_FORMAT_UCHAR) {
-    if (vips_cast(current, &next, VIPS_FORMAT_UCHAR, nullptr) != 0) {
-      g_object_unref(current);
-      return nullptr;
-    }
-    g_object_unref(current);
-    current = next;
+    current = then(current, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
+    if (!current) return nullptr;
   }
   if (vips_image_get_bands(current) > 4) {
-    if (vips_extract_band(current, &next, 0, "n", 4, nullptr) != 0) {
-      g_object_unref(current);
-      return nullptr;
-    }
-    g_object_unref(current);
-    current = next;
+    current = then(current, [](VipsImage* a, VipsImage** b) { return vips_extract_band(a, b, 0, "n", 4, nullptr); });
   }
   return current;
 }
