@@ -46,3 +46,56 @@ target_link_libraries(qvx_bench PRIVATE qvx_core)
 
 # The platform glue depends only downward and each resource has one owner.
 add_test(NAME layering COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering ${CMAKE_SOURCE_DIR}/src)
+
+# quillvex-cli: the conversion as a native command. libvips brings the other input
+# formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program
+# reads and writes BMP (and writes PBM).
+file(GLOB QVX_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*.cpp)
+list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_source)\\.cpp$")
+add_library(qvx_cli_lib STATIC ${QVX_CLI_SOURCES})
+target_link_libraries(qvx_cli_lib PUBLIC qvx_core)
+target_compile_options(qvx_cli_lib PRIVATE -Wall -Wextra)
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(VIPS IMPORTED_TARGET vips)
+endif()
+find_package(PNG QUIET)
+find_package(TIFF QUIET)
+if(PNG_FOUND)
+  target_compile_definitions(qvx_cli_lib PUBLIC QVX_CLI_PNG)
+  target_link_libraries(qvx_cli_lib PUBLIC PNG::PNG)
+endif()
+if(TIFF_FOUND)
+  target_compile_definitions(qvx_cli_lib PUBLIC QVX_CLI_TIFF)
+  target_link_libraries(qvx_cli_lib PUBLIC TIFF::TIFF)
+endif()
+add_executable(quillvex-cli ${CMAKE_SOURCE_DIR}/src/cli/main.cpp)
+target_compile_options(quillvex-cli PRIVATE -Wall -Wextra)
+target_link_libraries(quillvex-cli PRIVATE qvx_cli_lib)
+if(VIPS_FOUND)
+  target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp)
+  target_compile_definitions(quillvex-cli PRIVATE QVX_CLI_VIPS)
+  target_link_libraries(quillvex-cli PRIVATE PkgConfig::VIPS)
+else()
+  message(STATUS "libvips not found: quillvex-cli reads BMP files only")
+endif()
+
+file(GLOB QVX_CLI_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cli/*.cpp)
+if(QVX_CLI_TESTS)
+  add_executable(qvx_cli_tests ${QVX_CLI_TESTS})
+  target_link_libraries(qvx_cli_tests PRIVATE qvx_cli_lib GTest::gtest GTest::gtest_main)
+  target_include_directories(qvx_cli_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(qvx_cli_tests PRIVATE
+    QVX_TESTDATA="${CMAKE_SOURCE_DIR}/../shared/testdata"
+    QVX_CLI="$<TARGET_FILE:quillvex-cli>")
+  add_dependencies(qvx_cli_tests quillvex-cli)
+  if(VIPS_FOUND)
+    target_compile_definitions(qvx_cli_tests PRIVATE QVX_CLI_VIPS)
+    target_link_libraries(qvx_cli_tests PRIVATE PkgConfig::VIPS)
+  endif()
+  gtest_discover_tests(qvx_cli_tests DISCOVERY_TIMEOUT 60)
+endif()
+
+# The pictures the command is compared on with the Windows program (tests/cli/versus_windows.sh).
+add_executable(qvx_cli_pictures ${CMAKE_SOURCE_DIR}/tests/cli/tools/make_pictures.cpp)
+target_link_libraries(qvx_cli_pictures PRIVATE qvx_core)

@@ -59,6 +59,11 @@ add_executable(qvx_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/conversion_b
 target_link_libraries(qvx_bench PRIVATE qvx_core)
 target_link_options(qvx_bench PRIVATE ${QVX_STATIC_LINK})
 
+# quillvex-cli of the native build against this build's program, byte for byte.
+add_test(NAME cli_versus_program COMMAND ${CMAKE_SOURCE_DIR}/tests/cli/versus_windows.sh
+  ${CMAKE_SOURCE_DIR}/build/native ${CMAKE_BINARY_DIR} ${QVX_WINE_FLAVOUR})
+set_tests_properties(cli_versus_program PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
+
 # Timing of the panes' paint under Wine (run by hand: cmake/wine-run win32 build/win32/qvx_paint_bench.exe).
 add_executable(qvx_paint_bench ${CMAKE_SOURCE_DIR}/bench/win32/paint_bench_win32.cpp)
 target_link_libraries(qvx_paint_bench PRIVATE qvx_glue)

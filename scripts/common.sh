@@ -7,7 +7,7 @@ source "$QVX_ROOT/scripts/wine.sh"
 
 QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 \
 xvfb xauth xdotool x11-utils imagemagick googletest libgtest-dev libbenchmark-dev \
-clang libclang-rt-14-dev locales fonts-vlgothic"
+clang libclang-rt-14-dev locales fonts-vlgothic libvips-dev"
 
 qvx_log() { printf '== %s\n' "$*" >&2; }
 
@@ -46,6 +46,13 @@ qvx_build_native() {
   cmake -S "$QVX_ROOT" -B "$QVX_BUILD/native" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=ON >/dev/null
   cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)"
+}
+
+# The native command alone (./run's set-up), in the same tree as the native build.
+qvx_build_cli() {
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/native" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=ON >/dev/null
+  cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)" --target quillvex-cli
 }
 
 # Benchmarks are measured on a release build without sanitizers.

@@ -54,7 +54,13 @@ void describe_picture(const uint8_t* store, PictureDescription& picture) {
   picture.read_back = read_back_flag(store);
 }
 
-int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture) {
+namespace {
+
+// Reads everything before the pixel data and leaves the file at the pixel data.
+// The store is resized to the offset to pixels, and with room for the pixel data
+// when `room_for_pixels`; `pixel_byte_count` is how many pixel bytes the file must hold.
+int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+                      bool room_for_pixels, uint32_t& pixel_byte_count) {
   uint8_t file_header[kFileHeaderSize];
   if (file.read(file.context, file_header, kFileHeaderSize) < kFileHeaderSize) return kReadNoFileHeader;
   if (file_header[0] != 'B' || (file_header[1] != 'M' && file_header[1] != 'A')) return kReadNoSignature;
@@ -101,7 +107,8 @@ int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store
   const uint64_t store_size = offset_to_pixels + pixel_bytes;
   if (store_size > UINT32_MAX) return kReadTooLarge;
 
-  uint8_t* resized = resizer.resize(resizer.context, static_cast<uint32_t>(store_size));
+  const uint64_t wanted_size = room_for_pixels ? store_size : offset_to_pixels;
+  uint8_t* resized = resizer.resize(resizer.context, static_cast<uint32_t>(wanted_size));
   if (resized == nullptr) return kReadTooLarge;
   store = resized;
   picture.mask_byte_count = mask_bytes;
@@ -125,8 +132,25 @@ int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store
 
   const uint32_t pixel_offset = get_u32(file_header + 10);
   if (pixel_offset != 0) file.seek(file.context, pixel_offset);
-  const uint32_t wanted = static_cast<uint32_t>(pixel_bytes);
-  if (read_zero_filled(file, store + offset_to_pixels, wanted) < wanted) return kReadShortData;
+  pixel_byte_count = static_cast<uint32_t>(pixel_bytes);
+  return kReadOk;
+}
+
+}  // namespace
+
+int read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+                  uint32_t& pixel_bytes) {
+  pixel_bytes = 0;
+  const int code = read_until_pixels(file, resizer, store, picture, false, pixel_bytes);
+  if (code == kReadOk) describe_picture(store, picture);
+  return code;
+}
+
+int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture) {
+  uint32_t wanted = 0;
+  const int code = read_until_pixels(file, resizer, store, picture, true, wanted);
+  if (code != kReadOk) return code;
+  if (read_zero_filled(file, store + picture.offset_to_pixels, wanted) < wanted) return kReadShortData;
   return kReadOk;
 }
 

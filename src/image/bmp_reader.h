@@ -41,6 +41,14 @@ struct StoreResizer {
 // colour count and source header size. Returns a ReadCode.
 int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture);
 
+// Reads a BMP file up to its pixel data: the store (resized to the offset to pixels)
+// holds the header, masks and colour table, the description is complete, and the
+// file stands at the first pixel byte. `pixel_bytes` is how many pixel bytes
+// read_bmp would require (the image size, or every uncompressed row when more).
+// Returns a ReadCode; short pixel data is for the caller to find.
+int read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+                  uint32_t& pixel_bytes);
+
 // Sets width, height and read-back flag from a filled store header.
 void describe_picture(const uint8_t* store, PictureDescription& picture);
 

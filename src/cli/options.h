@@ -1,0 +1,40 @@
+// The command line of quillvex-cli: a plain options struct filled by a pure parser.
+#ifndef QVX_CLI_OPTIONS_H
+#define QVX_CLI_OPTIONS_H
+
+#include <string>
+#include <vector>
+
+enum OutputFormat : int { kFormatUnset = -1, kFormatBmp = 0, kFormatPng = 1, kFormatTiff = 2, kFormatPbm = 3 };
+
+struct CliOptions {
+  int density = 127;  // 0..254
+  int mode = 0;       // 0 letter, 1 hard, 2 soft
+  bool invert = false;
+  bool automatic = false;  // density from Otsu's threshold of each picture
+  int format = kFormatUnset;
+  bool quiet = false;
+  std::vector<std::string> inputs;  // "-" is standard input
+  std::string output;               // -o; "-" is standard output
+  std::string folder;               // -d
+};
+
+enum ParseOutcome : int { kParseRun = 0, kParseHelp = 1, kParseVersion = 2, kParseUsage = 3 };
+
+// Fills options from argv[1..]; on kParseUsage, error says what is wrong.
+int parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+
+// Returns the format an output name's extension names (.bmp .png .tif .tiff .pbm,
+// any case), or kFormatUnset.
+int format_of_name(const std::string& name);
+
+// Returns the extension written for a format, with its dot.
+const char* format_extension(int format);
+
+// Returns the output path for one input: -o as given, or the folder joined with the
+// input's base name whose extension is replaced by the format's.
+std::string output_path_for(const CliOptions& options, const std::string& input, int format);
+
+extern const char kCliUsage[];
+
+#endif

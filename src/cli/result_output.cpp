@@ -1,0 +1,250 @@
+#include "cli/result_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/options.h"
+#include "image/le_bytes.h"
+#include "image/picture.h"
+#include "mono/bmp_writer.h"
+#include "mono/result_bitmap.h"
+
+#ifdef QVX_CLI_PNG
+#include <png.h>
+
+#include <csetjmp>
+#endif
+#ifdef QVX_CLI_TIFF
+#include <tiffio.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef QVX_CLI_PNG
+struct PngCodec {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+};
+
+// libpng reports errors by a long jump; every call is made from a frame without destructors.
+bool png_begin(ResultOutput& out) {
+  auto* c = new PngCodec;
+  out.codec = c;
+  c->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (!c->png) return false;
+  c->info = png_create_info_struct(c->png);
+  if (!c->info) return false;
+  if (setjmp(png_jmpbuf(c->png))) return false;
+  png_init_io(c->png, out.file);
+  png_set_IHDR(c->png, c->info, static_cast<png_uint_32>(out.width), static_cast<png_uint_32>(out.height), 1,
+               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (out.x_resolution > 0 && out.y_resolution > 0) {
+    png_set_pHYs(c->png, c->info, static_cast<png_uint_32>(out.x_resolution),
+                 static_cast<png_uint_32>(out.y_resolution), PNG_RESOLUTION_METER);
+  }
+  png_write_info(c->png, c->info);
+  return true;
+}
+
+bool png_row(ResultOutput& out, const uint8_t* row) {
+  auto* c = static_cast<PngCodec*>(out.codec);
+  if (setjmp(png_jmpbuf(c->png))) return false;
+  png_write_row(c->png, row);
+  return true;
+}
+
+bool png_end(ResultOutput& out) {
+  auto* c = static_cast<PngCodec*>(out.codec);
+  if (setjmp(png_jmpbuf(c->png))) return false;
+  png_write_end(c->png, c->info);
+  return true;
+}
+
+void png_free_codec(ResultOutput& out) {
+  auto* c = static_cast<PngCodec*>(out.codec);
+  if (!c) return;
+  png_destroy_write_struct(&c->png, &c->info);
+  delete c;
+  out.codec = nullptr;
+}
+#endif
+
+#ifdef QVX_CLI_TIFF
+bool tiff_begin(ResultOutput& out) {
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
+  std::fflush(out.file);
+  // libtiff closes the descriptor it is given: hand it a copy.
+  TIFF* t = TIFFFdOpen(dup(fileno(out.file)), "output", "w");
+  if (!t) return false;
+  out.codec = t;
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(out.width));
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(out.height));
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);  // a set bit is white, as in the result
+  TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(out.height));
+  if (out.x_resolution > 0 && out.y_resolution > 0) {
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(out.x_resolution / 100.0));
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<float>(out.y_resolution / 100.0));
+  }
+  return true;
+}
+#endif
+
+// PBM: a set bit is black, so the result's bits are complemented; bits past the
+// width are cleared.
+bool write_pbm_row(ResultOutput& out, const uint8_t* row) {
+  const size_t bytes = (static_cast<size_t>(out.width) + 7) / 8;
+  uint8_t line[4096];
+  for (size_t at = 0; at < bytes; at += sizeof line) {
+    const size_t n = std::min(sizeof line, bytes - at);
+    for (size_t i = 0; i < n; ++i) line[i] = static_cast<uint8_t>(~row[at + i]);
+    if (at + n == bytes && (out.width & 7) != 0) line[n - 1] &= static_cast<uint8_t>(0xFF00 >> (out.width & 7));
+    if (std::fwrite(line, 1, n, out.file) != n) return false;
+  }
+  return true;
+}
+
+// Writes one row of a top-down format (row number `top` from the top).
+bool write_top_row(ResultOutput& out, int32_t top, const uint8_t* row) {
+  switch (out.format) {
+    case kFormatPbm: return write_pbm_row(out, row);
+#ifdef QVX_CLI_PNG
+    case kFormatPng: return png_row(out, row);
+#endif
+#ifdef QVX_CLI_TIFF
+    case kFormatTiff:
+      return TIFFWriteScanline(static_cast<TIFF*>(out.codec), const_cast<uint8_t*>(row), static_cast<uint32_t>(top), 0) ==
+             1;
+#endif
+    default: (void)top; return false;
+  }
+}
+
+int32_t top_of(const ResultOutput& out, int32_t storage_row) {
+  return out.bottom_up ? out.height - 1 - storage_row : storage_row;
+}
+
+}  // namespace
+
+bool can_write_format(int format) {
+  switch (format) {
+    case kFormatBmp:
+    case kFormatPbm: return true;
+#ifdef QVX_CLI_PNG
+    case kFormatPng: return true;
+#endif
+#ifdef QVX_CLI_TIFF
+    case kFormatTiff: return true;
+#endif
+    default: return false;
+  }
+}
+
+bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width, int32_t height) {
+  out.format = format;
+  out.file = file;
+  out.width = width;
+  out.height = height;
+  out.bottom_up = get_i32(header40 + kHeightField) >= 0;
+  out.x_resolution = get_i32(header40 + kXResolutionField);
+  out.y_resolution = get_i32(header40 + kYResolutionField);
+  out.stride = result_stride(static_cast<uint32_t>(width));
+  if (format == kFormatBmp) {
+    if (result_block_size(static_cast<uint32_t>(width), static_cast<uint32_t>(height)) == 0) {
+      out.error = "File is too large.";
+      return false;
+    }
+    prepare_result(header40, static_cast<uint32_t>(width), static_cast<uint32_t>(height), out.result_header,
+                   sizeof out.result_header);
+    uint8_t file_header[kFileHeaderBytes];
+    build_file_header(out.result_header, file_header);
+    return std::fwrite(file_header, 1, sizeof file_header, file) == sizeof file_header &&
+           std::fwrite(out.result_header, 1, sizeof out.result_header, file) == sizeof out.result_header;
+  }
+  if (width <= 0 || height <= 0) {
+    out.error = "an empty picture can't be written in this format";
+    return false;
+  }
+  switch (format) {
+    case kFormatPbm: return std::fprintf(file, "P4\n%d %d\n", width, height) > 0;
+#ifdef QVX_CLI_PNG
+    case kFormatPng: return png_begin(out);
+#endif
+#ifdef QVX_CLI_TIFF
+    case kFormatTiff: return tiff_begin(out);
+#endif
+    default: out.error = "this build can't write the format"; return false;
+  }
+}
+
+bool put_result_rows(ResultOutput& out, int32_t first_row, int32_t rows, const uint8_t* bits) {
+  if (rows <= 0) return true;
+  if (out.format == kFormatBmp) {
+    // Rows stand in the file in storage order; a strip lands where its rows belong.
+    const off_t at = static_cast<off_t>(kFileHeaderBytes + kResultPixelOffset) +
+                     static_cast<off_t>(first_row) * static_cast<off_t>(out.stride);
+    const size_t bytes = static_cast<size_t>(rows) * out.stride;
+    return fseeko(out.file, at, SEEK_SET) == 0 && std::fwrite(bits, 1, bytes, out.file) == bytes;
+  }
+  // Top-down formats take the rows top first: straight through when the strip holds
+  // the next rows from the top, else every row is held until the end.
+  const int32_t strip_top = std::min(top_of(out, first_row), top_of(out, first_row + rows - 1));
+  if (out.held.empty() && strip_top == out.next_top) {
+    for (int32_t k = 0; k < rows; ++k) {
+      const int32_t top = strip_top + k;
+      const int32_t i = out.bottom_up ? (out.height - 1 - top) - first_row : top - first_row;
+      if (!write_top_row(out, top, bits + static_cast<size_t>(i) * out.stride)) return false;
+    }
+    out.next_top += rows;
+    return true;
+  }
+  if (out.held.empty()) out.held.assign(static_cast<size_t>(out.height) * out.stride, 0);
+  std::memcpy(out.held.data() + static_cast<size_t>(first_row) * out.stride, bits, static_cast<size_t>(rows) * out.stride);
+  return true;
+}
+
+bool finish_output(ResultOutput& out) {
+  bool ok = true;
+  if (out.format != kFormatBmp) {
+    for (int32_t top = out.next_top; ok && !out.held.empty() && top < out.height; ++top) {
+      const int32_t storage = out.bottom_up ? out.height - 1 - top : top;
+      ok = write_top_row(out, top, out.held.data() + static_cast<size_t>(storage) * out.stride);
+    }
+    std::vector<uint8_t>().swap(out.held);
+  }
+#ifdef QVX_CLI_PNG
+  if (out.format == kFormatPng) {
+    ok = ok && png_end(out);
+    png_free_codec(out);
+  }
+#endif
+#ifdef QVX_CLI_TIFF
+  if (out.format == kFormatTiff && out.codec) {
+    TIFF* t = static_cast<TIFF*>(out.codec);
+    ok = ok && TIFFFlush(t) == 1;
+    TIFFClose(t);
+    out.codec = nullptr;
+  }
+#endif
+  return ok && std::fflush(out.file) == 0;
+}
+
+void abandon_output(ResultOutput& out) {
+#ifdef QVX_CLI_PNG
+  if (out.format == kFormatPng) png_free_codec(out);
+#endif
+#ifdef QVX_CLI_TIFF
+  if (out.format == kFormatTiff && out.codec) {
+    TIFFClose(static_cast<TIFF*>(out.codec));
+    out.codec = nullptr;
+  }
+#endif
+  std::vector<uint8_t>().swap(out.held);
+}

@@ -1,0 +1,44 @@
+// Writing the 1-bit result as it is converted, strip by strip: a BMP by the core's
+// writer, PBM, and where the libraries are present 1-bit PNG and CCITT G4 TIFF.
+#ifndef QVX_CLI_RESULT_OUTPUT_H
+#define QVX_CLI_RESULT_OUTPUT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct PngState;
+
+struct ResultOutput {
+  int format = 0;
+  FILE* file = nullptr;  // the temporary file, seekable; not owned
+  int32_t width = 0, height = 0;
+  bool bottom_up = true;  // storage row 0 is the bottom row
+  int32_t x_resolution = 0, y_resolution = 0;  // pixels per metre
+  uint8_t result_header[48] = {};  // the result block's header and colours (BMP)
+  uint32_t stride = 0;             // result stride
+  int32_t next_top = 0;            // the next row from the top a top-down format takes
+  std::vector<uint8_t> held;       // every row, when they come in the other order
+  void* codec = nullptr;           // the PNG or TIFF writer
+  bool failed = false;
+  std::string error;
+};
+
+// Returns true when this build writes the format.
+bool can_write_format(int format);
+
+// Starts the output for a picture; header40 is the source header the BMP result
+// copies (width, height with its sign, planes, resolution).
+bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width, int32_t height);
+
+// Takes converted storage rows first_row .. first_row + rows - 1 (result-stride rows).
+bool put_result_rows(ResultOutput& out, int32_t first_row, int32_t rows, const uint8_t* bits);
+
+// Completes the file; false when anything could not be written.
+bool finish_output(ResultOutput& out);
+
+// Releases what a failed output still holds.
+void abandon_output(ResultOutput& out);
+
+#endif

@@ -1,0 +1,27 @@
+// A strip of a picture: a few consecutive storage rows that the core conversion
+// takes as a picture of their own.
+#ifndef QVX_CLI_STRIP_H
+#define QVX_CLI_STRIP_H
+
+#include <cstdint>
+
+#include "image/picture.h"
+#include "mono/conversion.h"
+
+struct Strip {
+  ConversionSource source{nullptr, nullptr, nullptr};
+  PictureDescription picture;  // the strip's own description: height = rows
+  int32_t first_row = 0;       // storage row of the strip's row 0
+  int32_t rows = 0;
+};
+
+// Rows per strip so that one strip of `row_bytes`-byte rows takes about a mebibyte.
+inline int32_t rows_per_strip(uint64_t row_bytes, int32_t height) {
+  const uint64_t budget = uint64_t{1} << 20;
+  uint64_t rows = row_bytes == 0 ? 64 : budget / row_bytes;
+  if (rows < 1) rows = 1;
+  if (rows > static_cast<uint64_t>(height)) rows = static_cast<uint64_t>(height);
+  return static_cast<int32_t>(rows);
+}
+
+#endif

@@ -1,0 +1,195 @@
+#include "cli/vips_source.h"
+
+#include <vips/vips.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "cli/resolution.h"
+#include "image/bmp_reader.h"
+#include "image/le_bytes.h"
+
+struct VipsPicture {
+  VipsImage* image = nullptr;  // 8-bit, 1 to 4 bands
+  VipsRegion* region = nullptr;
+  int32_t width = 0, height = 0;
+  int bands = 0;
+  int32_t strip_rows = 0;
+  int32_t next_top = 0;
+  int32_t x_resolution = 0, y_resolution = 0;
+  std::vector<uint32_t> colours;
+  uint8_t header[40] = {};
+  PictureDescription picture;
+};
+
+namespace {
+
+// Replaces `current` by the result of an operation, or gives null when it failed.
+template <class Operation>
+VipsImage* then(VipsImage* current, Operation operation) {
+  VipsImage* next = nullptr;
+  const bool ok = operation(current, &next) == 0;
+  g_object_unref(current);
+  return ok ? next : nullptr;
+}
+
+// Brings any picture to 8-bit grey or sRGB with at most one alpha band. 16-bit
+// samples keep their high byte, alpha included, as the platform's imaging
+// component converts them for the plug-in.
+VipsImage* to_eight_bits(VipsImage* in) {
+  VipsImage* current = in;
+  g_object_ref(current);
+  if (vips_image_get_format(current) == VIPS_FORMAT_USHORT) {
+    current = then(current, [](VipsImage* a, VipsImage** b) { return vips_rshift_const1(a, b, 8, nullptr); });
+    if (current) current = then(current, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
+    if (!current) return nullptr;
+  }
+  const VipsInterpretation kind = vips_image_guess_interpretation(current);
+  if (kind == VIPS_INTERPRETATION_CMYK || kind == VIPS_INTERPRETATION_LAB || kind == VIPS_INTERPRETATION_XYZ ||
+      kind == VIPS_INTERPRETATION_LABS || kind == VIPS_INTERPRETATION_scRGB) {
+    current = then(current, [](VipsImage* a, VipsImage** b) {
+      return vips_colourspace(a, b, VIPS_INTERPRETATION_sRGB, nullptr);
+    });
+    if (!current) return nullptr;
+  }
+  if (vips_image_get_format(current) != VIPS_FORMAT_UCHAR) {
+    current = then(current, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
+    if (!current) return nullptr;
+  }
+  if (vips_image_get_bands(current) > 4) {
+    current = then(current, [](VipsImage* a, VipsImage** b) { return vips_extract_band(a, b, 0, "n", 4, nullptr); });
+  }
+  return current;
+}
+
+// A straight-alpha component laid over white, rounded as the plug-in rounds it.
+inline uint32_t over_white(uint32_t c, uint32_t a) { return (c * a + 255 * (255 - a) + 127) / 255; }
+
+void colours_of_row(const uint8_t* p, int32_t width, int bands, uint32_t* out) {
+  for (int32_t x = 0; x < width; ++x, p += bands) {
+    uint32_t r, g, b;
+    if (bands <= 2) {
+      r = g = b = p[0];
+    } else {
+      r = p[0];
+      g = p[1];
+      b = p[2];
+    }
+    if (bands == 2 || bands == 4) {
+      const uint32_t a = p[bands - 1];
+      if (a != 255) {
+        r = over_white(r, a);
+        g = over_white(g, a);
+        b = over_white(b, a);
+      }
+    }
+    out[x] = (r << 16) | (g << 8) | b;
+  }
+}
+
+void drop_message(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+}  // namespace
+
+bool start_vips(const char* program) {
+  static int started = -1;
+  if (started >= 0) return started == 1;
+  started = VIPS_INIT(program) == 0 ? 1 : 0;
+  if (started == 0) return false;
+  // A damaged file is reported once, by the command, not tile by tile by the library.
+  g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), drop_message,
+                    nullptr);
+  // One picture at a time: no operation cache, one worker per core is plenty.
+  vips_cache_set_max(0);
+  return true;
+}
+
+int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, VipsPicture*& out) {
+  out = nullptr;
+  if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  const char* loader = vips_foreign_find_load(path.c_str());
+  if (loader == nullptr) {
+    vips_error_clear();
+    return kReadUnsupported;
+  }
+  VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                            VIPS_FAIL_ON_ERROR, nullptr);
+  if (raw == nullptr) {
+    vips_error_clear();
+    return kReadShortData;
+  }
+  VipsImage* image = to_eight_bits(raw);
+  g_object_unref(raw);
+  if (image == nullptr) {
+    vips_error_clear();
+    return kReadShortData;
+  }
+  auto* s = new VipsPicture;
+  s->image = image;
+  s->width = vips_image_get_width(image);
+  s->height = vips_image_get_height(image);
+  s->bands = vips_image_get_bands(image);
+  s->region = vips_region_new(image);
+  s->strip_rows = rows_per_strip(4ull * static_cast<uint64_t>(s->width), s->height);
+  s->strip_rows = std::max<int32_t>(1, std::min<int32_t>(s->strip_rows, 256));
+  s->colours.resize(static_cast<size_t>(s->width) * static_cast<size_t>(s->strip_rows));
+  const FileResolution recorded = file_resolution(head.data(), head.size());
+  if (recorded.exact) {
+    s->x_resolution = recorded.x;
+    s->y_resolution = recorded.y;
+  } else if (recorded.recorded) {
+    // pixels per millimetre to pixels per metre, truncated like the plug-in's inch figures
+    s->x_resolution = pixels_per_metre(vips_image_get_xres(image) * 25.4);
+    s->y_resolution = pixels_per_metre(vips_image_get_yres(image) * 25.4);
+  }
+  put_u32(s->header + kHeaderSizeField, 40);
+  put_u32(s->header + kWidthField, static_cast<uint32_t>(s->width));
+  put_u32(s->header + kHeightField, static_cast<uint32_t>(s->height));
+  put_u16(s->header + kPlanesField, 1);
+  put_u16(s->header + kBitCountField, 24);
+  put_u32(s->header + kXResolutionField, static_cast<uint32_t>(s->x_resolution));
+  put_u32(s->header + kYResolutionField, static_cast<uint32_t>(s->y_resolution));
+  s->picture.width = s->width;
+  s->picture.offset_to_pixels = 40;
+  s->picture.read_back = 1;  // rows come as 0xRRGGBB colours
+  out = s;
+  return kReadOk;
+}
+
+void close_vips_source(VipsPicture* s) {
+  if (s == nullptr) return;
+  if (s->region) g_object_unref(s->region);
+  if (s->image) g_object_unref(s->image);
+  delete s;
+}
+
+int32_t vips_source_width(const VipsPicture* s) { return s->width; }
+int32_t vips_source_height(const VipsPicture* s) { return s->height; }
+void vips_source_header(const VipsPicture* s, uint8_t* header) { std::memcpy(header, s->header, 40); }
+
+bool next_vips_strip(VipsPicture* s, Strip& strip, int& code) {
+  code = kReadOk;
+  if (s->next_top >= s->height) return false;
+  const int32_t rows = std::min(s->strip_rows, s->height - s->next_top);
+  VipsRect rect{0, s->next_top, s->width, rows};
+  if (vips_region_prepare(s->region, &rect) != 0) {
+    vips_error_clear();
+    code = kReadShortData;
+    return false;
+  }
+  // Strip row i is storage row first_row + i: the lowest row of the band comes first.
+  const size_t width = static_cast<size_t>(s->width);
+  for (int32_t i = 0; i < rows; ++i) {
+    const int32_t top = s->next_top + rows - 1 - i;
+    const auto* p = reinterpret_cast<const uint8_t*>(VIPS_REGION_ADDR(s->region, 0, top));
+    colours_of_row(p, s->width, s->bands, s->colours.data() + static_cast<size_t>(i) * width);
+  }
+  strip.picture = s->picture;
+  strip.picture.height = rows;
+  strip.first_row = s->height - s->next_top - rows;
+  strip.rows = rows;
+  strip.source = ConversionSource{s->header, &strip.picture, s->colours.data()};
+  s->next_top += rows;
+  return true;
+}

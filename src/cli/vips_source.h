@@ -1,0 +1,34 @@
+// Pictures in the formats libvips reads (PNG, JPEG, GIF, TIFF, WebP, ...), read top
+// to bottom in strips and laid over white as the shipped imaging plug-in lays them.
+#ifndef QVX_CLI_VIPS_SOURCE_H
+#define QVX_CLI_VIPS_SOURCE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/strip.h"
+
+struct VipsPicture;
+
+// Starts libvips (once per process, when the first picture needs it); false when it can't start.
+bool start_vips(const char* program);
+
+// Opens a file for sequential reading; returns a reader code (kReadUnsupported when
+// libvips does not take the file). `head` is the file's first bytes, for its resolution.
+int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, VipsPicture*& source);
+
+void close_vips_source(VipsPicture* source);
+
+int32_t vips_source_width(const VipsPicture* source);
+int32_t vips_source_height(const VipsPicture* source);
+
+// Fills a 40-byte header as the plug-in makes it: 24 bits, bottom-up, the file's resolution.
+void vips_source_header(const VipsPicture* source, uint8_t* header);
+
+// Fills the next strip: the next rows from the top, given as storage rows of the
+// bottom-up picture (so its first_row falls from strip to strip). Returns false at
+// the end; code becomes kReadShortData when the file can't be decoded to its end.
+bool next_vips_strip(VipsPicture* source, Strip& strip, int& code);
+
+#endif

@@ -1,0 +1,384 @@
+// quillvex-cli run as a user runs it: outputs compared with the program's own
+// conversion rules, the other formats read back, failures reported once.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/batch_pictures.h"
+#include "mono/bmp_writer.h"
+#include "mono/conversion.h"
+#include "mono/result_bitmap.h"
+#include "common/bmp_builder.h"
+#ifdef QVX_CLI_VIPS
+#include <vips/vips.h>
+#endif
+
+namespace {
+
+struct Outcome {
+  int status = -1;  // exit status; 128 + signal when killed
+  std::string errors;
+};
+
+std::string shell_word(const std::string& s) { return "'" + s + "'"; }
+
+std::vector<uint8_t> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+class CliRun : public ::testing::Test {
+ protected:
+  std::string dir;
+
+  void SetUp() override {
+    char pattern[] = "/tmp/qvx-cli-test-XXXXXX";
+    dir = mkdtemp(pattern);
+    dir += "/";
+    // A sanitizer finding must not pass for an input failure (status 1).
+    setenv("ASAN_OPTIONS", "detect_leaks=0:exitcode=98", 1);
+    setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=97", 1);
+  }
+  void TearDown() override { std::system(("rm -rf " + shell_word(dir)).c_str()); }
+
+  // Runs the command with a shell-quoted argument string (stdin from `input` when given).
+  Outcome run(const std::string& arguments, const std::string& input = "/dev/null", const std::string& out = "") {
+    const std::string command = std::string(QVX_CLI) + " " + arguments + " <" + shell_word(input) +
+                                (out.empty() ? "" : " >" + shell_word(out)) + " 2>" + shell_word(dir + "errors.txt");
+    const int raw = std::system(command.c_str());
+    Outcome o;
+    if (WIFEXITED(raw)) o.status = WEXITSTATUS(raw);
+    if (WIFSIGNALED(raw)) o.status = 128 + WTERMSIG(raw);
+    const std::vector<uint8_t> e = read_file(dir + "errors.txt");
+    o.errors.assign(e.begin(), e.end());
+    return o;
+  }
+
+  std::vector<std::string> files_left() {
+    std::vector<std::string> names;
+    FILE* p = popen(("ls -A " + shell_word(dir)).c_str(), "r");
+    char line[512];
+    while (p && std::fgets(line, sizeof line, p)) {
+      std::string n(line);
+      n.pop_back();
+      if (n != "errors.txt") names.push_back(n);
+    }
+    if (p) pclose(p);
+    return names;
+  }
+};
+
+// The file the Windows program writes for a BMP file, by the core's rules.
+std::vector<uint8_t> expected_bmp(const std::vector<uint8_t>& file, int density, int mode, bool invert) {
+  Loaded loaded = load_bmp(file, 1u << 30);
+  EXPECT_EQ(loaded.code, 0);
+  const uint32_t w = static_cast<uint32_t>(loaded.picture.width), h = static_cast<uint32_t>(loaded.picture.height);
+  std::vector<uint8_t> result(result_block_size(w, h));
+  prepare_result(loaded.data(), w, h, result.data(), static_cast<uint32_t>(result.size()));
+  RandomSource fresh;
+  convert_picture(ConversionSource{loaded.data(), &loaded.picture, nullptr}, result.data(), density, mode, invert,
+                  fresh, nullptr, nullptr);
+  std::vector<uint8_t> out(kFileHeaderBytes);
+  build_file_header(result.data(), out.data());
+  out.insert(out.end(), result.begin(), result.begin() + result_bytes_to_write(result.data()));
+  return out;
+}
+
+const char* const kModes[] = {"letter", "hard", "soft"};
+
+TEST_F(CliRun, BmpOutputIsTheProgramsOutput) {
+  using namespace batch_pictures;
+  int run_number = 0;
+  for (const Picture& p : kPictures) {
+    const auto rows = random_rows(p, 1000u + p.bit_count + p.header_size);
+    const std::vector<uint8_t> plain = build_bmp(make_file(p, rows, false));
+    write_file(dir + "in.bmp", p.compression ? build_bmp(make_file(p, rows, true)) : plain);
+    for (int mode = 0; mode < 3; ++mode) {
+      for (bool invert : {false, true}) {
+        const int density = 60 + 37 * (run_number++ % 5);
+        const std::string args = "-q -t " + std::to_string(density) + " -m " + kModes[mode] + (invert ? " -i" : "") +
+                                 " " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "out.bmp");
+        ASSERT_EQ(run(args).status, 0) << p.name << " " << args;
+        // A compressed picture converts like its uncompressed twin.
+        EXPECT_EQ(read_file(dir + "out.bmp"), expected_bmp(plain, density, mode, invert)) << p.name << " " << args;
+      }
+    }
+  }
+}
+
+// Pictures of many strips, bottom-up and top-down, compressed and not: every
+// pixel gets its own random draw across the strip boundaries.
+TEST_F(CliRun, LargePicturesConvertStripByStrip) {
+  using namespace batch_pictures;
+  uint32_t seed = 3;
+  for (int32_t height : {1100, -700}) {
+    BmpFile f;
+    f.width = 1001;
+    f.height = height;
+    f.bit_count = 24;
+    f.x_resolution = 3937;
+    std::vector<std::vector<uint32_t>> rows(static_cast<size_t>(std::abs(height)), std::vector<uint32_t>(1001));
+    for (auto& row : rows)
+      for (auto& v : row) v = next_value(seed) & 0xFFFFFF;
+    f.pixels = pack_rows(24, f.width, rows);
+    const std::vector<uint8_t> file = build_bmp(f);
+    write_file(dir + "big.bmp", file);
+    ASSERT_EQ(run("-q -m soft " + shell_word(dir + "big.bmp") + " -o " + shell_word(dir + "out.bmp")).status, 0);
+    EXPECT_EQ(read_file(dir + "out.bmp"), expected_bmp(file, 127, kModePhotoSoft, false)) << height;
+  }
+  // An RLE8 picture taller than one strip of decoded rows.
+  BmpFile f;
+  f.width = 600;
+  f.height = 600;
+  f.bit_count = 8;
+  for (uint32_t i = 0; i < 256; ++i) f.colours.push_back(next_value(seed) & 0xFFFFFF);
+  std::vector<std::vector<uint32_t>> rows(600, std::vector<uint32_t>(600));
+  for (auto& row : rows)
+    for (auto& v : row) v = next_value(seed) & 0xFF;
+  f.compression = 1;
+  f.pixels = encode_rle(rows, false);
+  f.image_size = static_cast<uint32_t>(f.pixels.size());
+  write_file(dir + "rle.bmp", build_bmp(f));
+  ASSERT_EQ(run("-q -m hard " + shell_word(dir + "rle.bmp") + " -o " + shell_word(dir + "out.bmp")).status, 0);
+  BmpFile twin = f;
+  twin.compression = 0;
+  twin.image_size = 0;
+  twin.pixels = pack_rows(8, 600, rows);
+  const std::vector<uint8_t> expected = expected_bmp(build_bmp(twin), 127, kModePhotoHard, false);
+  const std::vector<uint8_t> got = read_file(dir + "out.bmp");
+  ASSERT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(std::equal(got.begin() + 62, got.end(), expected.begin() + 62));
+}
+
+TEST_F(CliRun, StandardInputAndOutputGiveTheSameBytes) {
+  using namespace batch_pictures;
+  const Picture p = {"8-bit", 8, 40, false, false, 0};
+  const std::vector<uint8_t> file = build_bmp(make_file(p, random_rows(p, 9), false));
+  write_file(dir + "in.bmp", file);
+  ASSERT_EQ(run("-q -m hard - -o -", dir + "in.bmp", dir + "piped.bmp").status, 0);
+  EXPECT_EQ(read_file(dir + "piped.bmp"), expected_bmp(file, 127, kModePhotoHard, false));
+}
+
+// The reasons are the reader's messages; the output is never left half written.
+TEST_F(CliRun, EveryFailureIsOneMessageAndNoOutput) {
+  using namespace batch_pictures;
+  const Picture p = {"24-bit", 24, 40, false, false, 0};
+  std::vector<uint8_t> good = build_bmp(make_file(p, random_rows(p, 4), false));
+  write_file(dir + "good.bmp", good);
+  write_file(dir + "short.bmp", std::vector<uint8_t>(good.begin(), good.end() - 10));
+  write_file(dir + "empty.bmp", {});
+  write_file(dir + "tiny.bmp", {'B', 'M', 0, 0});
+  std::vector<uint8_t> v5 = good;
+  put_u32(v5.data() + 14, 124);
+  write_file(dir + "v5.bmp", v5);
+  mkdir((dir + "folder.bmp").c_str(), 0755);
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"short.bmp", "Read error."},
+      {"empty.bmp", "Can't read bitmap file header."},
+      {"tiny.bmp", "Can't read bitmap file header."},
+      {"v5.bmp", "This file format is not supported."},
+      {"folder.bmp", "Can't open file DIR/folder.bmp."},
+      {"missing.bmp", "Can't open file DIR/missing.bmp."},
+  };
+  for (const auto& c : cases) {
+    write_file(dir + "out.bmp", {'o', 'l', 'd'});
+    const Outcome o = run("-q " + shell_word(dir + c.name) + " -o " + shell_word(dir + "out.bmp"));
+    EXPECT_EQ(o.status, 1) << c.name;
+    std::string reason = c.reason;
+    const size_t at = reason.find("DIR/");
+    if (at != std::string::npos) reason.replace(at, 4, dir);
+    EXPECT_EQ(o.errors, "quillvex-cli: " + dir + c.name + ": " + reason + "\n");
+    EXPECT_EQ(read_file(dir + "out.bmp"), (std::vector<uint8_t>{'o', 'l', 'd'})) << c.name << " replaced the output";
+  }
+  // Several inputs: the good ones are still converted, the status tells of the bad one.
+  mkdir((dir + "outs").c_str(), 0755);
+  const Outcome o = run("-q " + shell_word(dir + "short.bmp") + " " + shell_word(dir + "good.bmp") + " -d " + shell_word(dir + "outs"));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(read_file(dir + "outs/good.bmp"), expected_bmp(good, 127, 0, false));
+  EXPECT_FALSE(exists(dir + "outs/short.bmp"));
+  for (const std::string& name : files_left()) EXPECT_EQ(name.find(".quillvex-cli-"), std::string::npos) << name;
+  // An output that would replace its input is refused.
+  EXPECT_EQ(run("-q " + shell_word(dir + "good.bmp") + " -d " + shell_word(dir)).status, 1);
+  EXPECT_EQ(read_file(dir + "good.bmp"), good);
+}
+
+TEST_F(CliRun, UsageErrorsEndWithStatusTwo) {
+  for (const char* args : {"", "-t 300 a.bmp -o b.bmp", "a.bmp", "-m x a.bmp -o b.bmp", "a.bmp b.bmp -o c.bmp",
+                           "a.bmp -d /nonexistent/folder"}) {
+    const Outcome o = run(args);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_EQ(o.errors.compare(0, 14, "quillvex-cli: "), 0) << args;
+  }
+  EXPECT_EQ(run("--help").status, 0);
+  EXPECT_EQ(run("--version").status, 0);
+}
+
+TEST_F(CliRun, EverySuiteFileConvertsOrFailsWithOneMessage) {
+  int converted = 0;
+  for (const char* folder : {"g", "q", "b", "x"}) {
+    const std::string directory = std::string(QVX_TESTDATA) + "/bmpsuite/" + folder;
+    FILE* list = popen(("ls " + shell_word(directory)).c_str(), "r");
+    char line[512];
+    while (list && std::fgets(line, sizeof line, list)) {
+      std::string name(line);
+      name.pop_back();
+      const std::string path = directory + "/" + name;
+      std::remove((dir + "out.bmp").c_str());
+      const Outcome o = run("-q -m soft " + shell_word(path) + " -o " + shell_word(dir + "out.bmp"));
+      ASSERT_TRUE(o.status == 0 || o.status == 1) << path << " status " << o.status << "\n" << o.errors;
+      if (o.status == 0) {
+        ++converted;
+        EXPECT_TRUE(o.errors.empty()) << path;
+        EXPECT_TRUE(exists(dir + "out.bmp")) << path;
+      } else {
+        EXPECT_EQ(o.errors.compare(0, 16 + path.size(), "quillvex-cli: " + path + ": "), 0) << o.errors;
+        EXPECT_EQ(std::count(o.errors.begin(), o.errors.end(), '\n'), 1) << o.errors;
+        EXPECT_FALSE(exists(dir + "out.bmp")) << path;
+      }
+    }
+    if (list) pclose(list);
+  }
+  EXPECT_GT(converted, 30);
+}
+
+// Grey pixels (luminance = grey level): one of every level 0..250 and 200 each of
+// 60 and 190, symmetric about 125, so Otsu's split lies at 124.5.
+TEST_F(CliRun, AutoPicksOtsusThreshold) {
+  std::vector<uint32_t> row;
+  for (uint32_t v = 0; v <= 250; ++v) row.push_back(v * 0x010101);
+  for (int i = 0; i < 200; ++i) {
+    row.push_back(60 * 0x010101);
+    row.push_back(190 * 0x010101);
+  }
+  BmpFile f;
+  f.width = static_cast<int32_t>(row.size());
+  f.height = 1;
+  f.pixels = pack_rows(24, f.width, {row});
+  write_file(dir + "bimodal.bmp", build_bmp(f));
+  const Outcome o = run("-a " + shell_word(dir + "bimodal.bmp") + " -o " + shell_word(dir + "out.bmp"), "/dev/null",
+                        dir + "printed.txt");
+  ASSERT_EQ(o.status, 0) << o.errors;
+  const std::vector<uint8_t> printed = read_file(dir + "printed.txt");
+  const std::string text(printed.begin(), printed.end());
+  const size_t at = text.find("density ");
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_NEAR(std::atoi(text.c_str() + at + 8), 124.5, 1);
+}
+
+#ifdef QVX_CLI_VIPS
+// Reads a picture back with libvips as one 0/1 value per pixel (1 white), top row first.
+std::vector<int> vips_pixels(const std::string& path, double& xres) {
+  std::vector<int> out;
+  VipsImage* image = vips_image_new_from_file(path.c_str(), nullptr);
+  if (!image) return out;
+  xres = vips_image_get_xres(image);
+  VipsImage* memory = nullptr;
+  if (vips_cast(image, &memory, VIPS_FORMAT_UCHAR, nullptr) == 0) {
+    size_t size = 0;
+    auto* p = static_cast<const uint8_t*>(vips_image_write_to_memory(memory, &size));
+    const int bands = vips_image_get_bands(memory);
+    for (size_t i = 0; i < size; i += static_cast<size_t>(bands)) out.push_back(p[i] != 0);
+    g_free(const_cast<uint8_t*>(p));
+    g_object_unref(memory);
+  }
+  g_object_unref(image);
+  return out;
+}
+
+// The BMP result as one 0/1 value per pixel, top row first.
+std::vector<int> bmp_pixels(const std::vector<uint8_t>& file) {
+  const int32_t w = get_i32(file.data() + 18), h = get_i32(file.data() + 22);
+  const int32_t rows = h < 0 ? -h : h;
+  const size_t stride = result_stride(static_cast<uint32_t>(w));
+  std::vector<int> out;
+  for (int32_t top = 0; top < rows; ++top) {
+    const int32_t s = h < 0 ? top : rows - 1 - top;
+    const uint8_t* line = file.data() + 62 + static_cast<size_t>(s) * stride;
+    for (int32_t x = 0; x < w; ++x) out.push_back((line[x >> 3] >> (7 - (x & 7))) & 1);
+  }
+  return out;
+}
+
+std::vector<int> pbm_pixels(const std::vector<uint8_t>& file) {
+  std::string head(file.begin(), file.begin() + std::min<size_t>(file.size(), 40));
+  int w = 0, h = 0, used = 0;
+  if (std::sscanf(head.c_str(), "P4\n%d %d\n%n", &w, &h, &used) != 2) return {};
+  std::vector<int> out;
+  const size_t stride = (static_cast<size_t>(w) + 7) / 8;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) out.push_back(!((file[used + y * stride + (x >> 3)] >> (7 - (x & 7))) & 1));
+  return out;
+}
+
+TEST_F(CliRun, PngTiffAndPbmHoldTheBmpPixels) {
+  ASSERT_EQ(VIPS_INIT("qvx_cli_tests"), 0);
+  vips_cache_set_max(0);  // the same names are read again after they changed
+  using namespace batch_pictures;
+  uint32_t seed = 11;
+  // A bottom-up BMP with a resolution (held whole for the top-down formats) and a
+  // PNG (streamed), in a photo mode.
+  BmpFile f;
+  f.width = 203;
+  f.height = 77;
+  f.x_resolution = f.y_resolution = 11811;  // 300 dots per inch
+  std::vector<std::vector<uint32_t>> rows(77, std::vector<uint32_t>(203));
+  for (auto& row : rows)
+    for (auto& v : row) v = next_value(seed) & 0xFFFFFF;
+  f.pixels = pack_rows(24, f.width, rows);
+  write_file(dir + "in.bmp", build_bmp(f));
+  ASSERT_EQ(run("-q -m hard " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "in.png")).status, 0);
+  for (const char* input : {"in.bmp", "in.png"}) {
+    const std::string base = std::string("-q -m hard -t 90 ") + shell_word(dir + input) + " -o " + shell_word(dir + "r");
+    ASSERT_EQ(run(base + ".bmp").status, 0) << input;
+    const std::vector<int> reference = bmp_pixels(read_file(dir + "r.bmp"));
+    ASSERT_EQ(reference.size(), 203u * 77u);
+    for (const char* format : {".png", ".tif"}) {
+      ASSERT_EQ(run(base + format).status, 0) << input << format;
+      double xres = 0;
+      EXPECT_EQ(vips_pixels(dir + "r" + format, xres), reference) << input << format;
+      EXPECT_NEAR(xres, 11.811, 0.001) << input << format;  // pixels per millimetre
+    }
+    ASSERT_EQ(run(base + ".pbm").status, 0) << input;
+    EXPECT_EQ(pbm_pixels(read_file(dir + "r.pbm")), reference) << input;
+  }
+}
+
+TEST_F(CliRun, BrokenPicturesOfOtherFormatsFailCleanly) {
+  using namespace batch_pictures;
+  const Picture p = {"24-bit", 24, 40, false, false, 0};
+  write_file(dir + "in.bmp", build_bmp(make_file(p, random_rows(p, 4), false)));
+  ASSERT_EQ(run("-q " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "whole.png")).status, 0);
+  const std::vector<uint8_t> png = read_file(dir + "whole.png");
+  write_file(dir + "half.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
+  write_file(dir + "text.txt", std::vector<uint8_t>(100, 'x'));
+  for (const char* name : {"half.png", "text.txt"}) {
+    const Outcome o = run("-q " + shell_word(dir + name) + " -o " + shell_word(dir + "out.bmp"));
+    EXPECT_EQ(o.status, 1) << name;
+    EXPECT_EQ(std::count(o.errors.begin(), o.errors.end(), '\n'), 1) << o.errors;
+    EXPECT_FALSE(exists(dir + "out.bmp")) << name;
+  }
+}
+#endif
+
+}  // namespace
