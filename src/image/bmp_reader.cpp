@@ -125,7 +125,9 @@ int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store
   const uint32_t pixel_offset = get_u32(file_header + 10);
   if (pixel_offset != 0) file.seek(file.context, pixel_offset);
   const uint32_t wanted = static_cast<uint32_t>(pixel_bytes);
-  if (read_zero_filled(file, store + offset_to_pixels, wanted) < wanted) return kReadShortData;
+  // A short read fails the open, so the rows it did not reach are left as they are:
+  // filling the gigabytes that a small file may claim would cost as much as reading them.
+  if (file.read(file.context, store + offset_to_pixels, wanted) < wanted) return kReadShortData;
   return kReadOk;
 }
 
