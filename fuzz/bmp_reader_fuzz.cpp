@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr uint32_t kMaxStore = 16u << 20;
+constexpr uint32_t kMaxStore = 4u << 20;
 
 }  // namespace
 
