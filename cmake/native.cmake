@@ -20,7 +20,9 @@ target_compile_definitions(qvx_unit_tests PRIVATE
 include(GoogleTest)
 gtest_discover_tests(qvx_unit_tests DISCOVERY_TIMEOUT 60)
 
-# Fuzz targets need clang's libFuzzer; each runs for 30 s from its seed corpus.
+# Fuzz targets need clang's libFuzzer; CTest runs each for QVX_FUZZ_SECONDS from its
+# seed corpus (fuzz/fuzz-all runs them all for longer).
+set(QVX_FUZZ_SECONDS 15 CACHE STRING "Seconds CTest fuzzes each target")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND QVX_SANITIZE)
   # The core is built again with coverage instrumentation so the fuzzer sees its branches.
   add_library(qvx_core_fuzz STATIC ${QVX_CORE_SOURCES})
@@ -35,7 +37,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND QVX_SANITIZE)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     add_test(NAME ${name}
-      COMMAND ${CMAKE_SOURCE_DIR}/fuzz/run-fuzz $<TARGET_FILE:${name}> ${CMAKE_BINARY_DIR}/fuzz-${name})
+      COMMAND ${CMAKE_SOURCE_DIR}/fuzz/run-fuzz $<TARGET_FILE:${name}> ${CMAKE_BINARY_DIR}/fuzz-${name}
+        ${QVX_FUZZ_SECONDS})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   endforeach()
 endif()

@@ -7,8 +7,27 @@
 
 namespace {
 
+// Bytes between the file position and the end of the file (all it asks for when
+// the platform can't tell).
+uint64_t bytes_left(HFILE file, uint32_t wanted) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(file));
+  DWORD size_high = 0, position_high = 0;
+  const DWORD size_low = GetFileSize(handle, &size_high);
+  if (size_low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return wanted;
+  const DWORD position_low = SetFilePointer(handle, 0, reinterpret_cast<LONG*>(&position_high), FILE_CURRENT);
+  if (position_low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return wanted;
+  const uint64_t size = (uint64_t{size_high} << 32) | size_low;
+  const uint64_t position = (uint64_t{position_high} << 32) | position_low;
+  return size > position ? size - position : 0;
+}
+
 uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
   const HFILE file = *static_cast<HFILE*>(context);
+  // The platform makes every page of the destination ready before it reads, so a
+  // header that claims gigabytes in a small file would cost as much as reading
+  // them: ask only for what the file still holds.
+  const uint64_t left = bytes_left(file, count);
+  if (left < count) count = static_cast<uint32_t>(left);
   uint32_t total = 0;
   // _hread takes a signed count; large pixel blocks are read in pieces.
   while (total < count) {

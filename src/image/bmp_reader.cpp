@@ -11,6 +11,7 @@ namespace {
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kV4HeaderSize = 108;
+constexpr uint32_t kReadableColours = 65536;
 
 // Reads count bytes; whatever the file could not supply is zeroed so that a short
 // colour table reads as black rather than as stale memory.
@@ -126,7 +127,12 @@ int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_
       read_zero_filled(file, table, 3 * count);
       widen_core_colours(table, count);
     } else {
-      read_zero_filled(file, table, 4 * count);
+      // Only the entries something reads are zeroed when the file runs short: the
+      // pixel fetch indexes at most 256, palette creation takes the low 16 bits of
+      // colours used. A header claiming a billion colours so costs no gigabyte of zeros.
+      const uint32_t got = file.read(file.context, table, 4 * count);
+      const uint32_t readable = 4 * (count < kReadableColours ? count : kReadableColours);
+      if (got < readable) std::memset(table + got, 0, readable - got);
     }
   }
 
@@ -150,7 +156,9 @@ int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store
   uint32_t wanted = 0;
   const int code = read_until_pixels(file, resizer, store, picture, true, wanted);
   if (code != kReadOk) return code;
-  if (read_zero_filled(file, store + picture.offset_to_pixels, wanted) < wanted) return kReadShortData;
+  // A short read fails the open, so the rows it did not reach are left as they are:
+  // filling the gigabytes that a small file may claim would cost as much as reading them.
+  if (file.read(file.context, store + picture.offset_to_pixels, wanted) < wanted) return kReadShortData;
   return kReadOk;
 }
 

@@ -1,5 +1,8 @@
 // The file reader, read-back, conversion and save through the real platform.
 #include <gtest/gtest.h>
+#include <windows.h>
+// after windows.h, which it needs
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -138,6 +141,43 @@ TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
     const std::string file = directory + "far.bmp";
     ASSERT_TRUE(write_file(file, std::vector<unsigned char>(bytes.begin(), bytes.end())));
     EXPECT_EQ(open_file(file), kReadShortData) << std::hex << offset;
+  }
+}
+
+// A small file whose header claims 512 MiB of rows or of colour table is read
+// without touching what it does not hold (the platform commits every page a read
+// is given, and zeroing a table that long would too).
+TEST_F(ReaderGlue, AShortFileClaimingHugeRowsOrTableIsReadWithoutTouchingThem) {
+  BmpFile rows;
+  rows.width = 0x8000;
+  rows.height = 0x4000;
+  rows.bit_count = 8;
+  rows.colours.assign(256, 0x808080);
+  rows.pixels.assign(64, 0x11);
+  BmpFile table;
+  table.width = 8;
+  table.height = 8;
+  table.bit_count = 8;
+  table.colours_used = 0x8000000;
+  table.colours.assign(256, 0x808080);
+  table.pixels.assign(64, 0x11);
+  const struct {
+    const char* name;
+    BmpFile file;
+    int code;  // when the store could grow
+  } cases[] = {{"rows", rows, kReadShortData}, {"table", table, kReadOk}};
+  for (const auto& c : cases) {
+    const std::string file = temp_directory() + "claims.bmp";
+    ASSERT_TRUE(write_file(file, build_bmp(c.file)));
+    PROCESS_MEMORY_COUNTERS before = {}, after = {};
+    before.cb = after.cb = sizeof before;
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
+    const int code = open_file(file);
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));
+    // A 32-bit process may not find 512 MiB in one piece: then the store can't grow.
+    EXPECT_TRUE(code == c.code || code == kReadTooLarge) << c.name << " " << code;
+    EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + (64u << 20))
+        << c.name << ": working set grew by " << (after.WorkingSetSize - before.WorkingSetSize) / 1048576 << " MiB";
   }
 }
 
