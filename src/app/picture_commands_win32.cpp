@@ -58,10 +58,14 @@ void show_failed_open(HWND frame, int code) {
 }
 
 // A result bitmap that can't be sized leaves the picture unusable: it is treated
-// like a failed open, so nothing reads the result beyond its real size.
+// like a failed open, so nothing reads the result beyond its real size. It is let go
+// before the message, whose modal loop repaints the panes: a picture too large to
+// convert is no picture the platform can be asked to draw either.
 void show_no_memory(HWND frame) {
-  MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
   clean_up_picture();
+  g_picture.description.width = 0;
+  g_picture.description.height = 0;
+  MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
   show_no_picture(frame);
 }
 

@@ -9,6 +9,7 @@
 #include "mono/bmp_writer.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
+#include "frame_probe.h"
 #include "program.h"
 
 namespace {
@@ -126,6 +127,33 @@ TEST(Batch, UnreadableInputEndsWithoutOutputOnceTheMessageIsAnswered) {
   ASSERT_NE(box, nullptr);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   Sleep(200);
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(wait_for_exit(run, 20000), 0);
+  EXPECT_FALSE(file_exists(folder + "out.bmp"));
+}
+
+// A compressed picture too tall for its result: one memory message, and the program,
+// which must not draw the picture meanwhile, ends normally once it is answered.
+TEST(Batch, PictureTooLargeToConvertEndsWithOneMemoryMessage) {
+  BmpFile f;
+  f.bit_count = 4;
+  f.compression = 2;
+  f.width = 127;
+  f.height = 0x10000000;
+  f.colours = {0x000000, 0xFFFFFF};
+  f.colours_used = 2;
+  f.pixels = {0, 1};
+  f.image_size = 2;
+  const std::string folder = fresh_folder();
+  ASSERT_TRUE(write_bytes(folder + "in.bmp", build_bmp(f)));
+  ProgramRun run = start_program("in.bmp /O out.bmp", folder);
+  HWND frame = wait_for_frame(run, 20000);
+  ASSERT_NE(frame, nullptr);
+  HWND box = wait_for_dialog(run.process.dwProcessId, 10000);
+  ASSERT_NE(box, nullptr);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  Sleep(500);
+  EXPECT_EQ(wait_for_dialog(run.process.dwProcessId, 200), nullptr);  // one message only
   PostMessageA(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(wait_for_exit(run, 20000), 0);
   EXPECT_FALSE(file_exists(folder + "out.bmp"));
