@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "image/file_resolution.h"
+
 namespace {
 
 enum Failure { kOk = 0, kNotMemory = 1, kNoDecoder = 2, kDecodeFailed = 3, kNoMemory = 4, kTooLarge = 5 };
@@ -14,13 +16,6 @@ enum Failure { kOk = 0, kNotMemory = 1, kNoDecoder = 2, kDecodeFailed = 3, kNoMe
 // Pictures beyond this many bytes of rows are refused rather than half-allocated.
 constexpr unsigned long long kMaxPixelBytes = 0x7FFFFFFFull;
 constexpr UINT kRowsPerStrip = 64;
-
-uint32_t le32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint32_t be32(const unsigned char* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
 
 // True when the first bytes are those of a format the imaging component reads.
 bool known_signature(const unsigned char* b, size_t n) {
@@ -33,66 +28,6 @@ bool known_signature(const unsigned char* b, size_t n) {
   if (n >= 4 && std::memcmp(b, "DDS ", 4) == 0) return true;
   if (n >= 4 && b[0] == 'I' && b[1] == 'I' && b[2] == 0xBC) return true;  // HD Photo
   return false;
-}
-
-// The resolution the file itself records, in pixels per metre: decoders report a
-// default for files without one, and a PNG's own figures are exact where the
-// decoder's inch values would round.
-struct Resolution {
-  bool recorded = false;
-  bool exact = false;
-  LONG x = 0, y = 0;
-};
-
-Resolution png_resolution(const unsigned char* b, size_t n) {
-  Resolution r;
-  size_t at = 8;
-  while (at + 8 <= n) {
-    const uint32_t length = be32(b + at);
-    if (std::memcmp(b + at + 4, "pHYs", 4) == 0) {
-      if (length >= 9 && at + 17 <= n && b[at + 16] == 1) {  // unit: metre
-        r.recorded = r.exact = true;
-        r.x = static_cast<LONG>(be32(b + at + 8));
-        r.y = static_cast<LONG>(be32(b + at + 12));
-      }
-      return r;
-    }
-    if (std::memcmp(b + at + 4, "IDAT", 4) == 0 || length > n - at - 8) return r;
-    at += 12 + static_cast<size_t>(length);
-  }
-  return r;
-}
-
-bool jpeg_has_resolution(const unsigned char* b, size_t n) {
-  // The JFIF segment, when present, comes first; its unit 1 is inches, 2 centimetres.
-  return n >= 14 + 4 && b[2] == 0xFF && b[3] == 0xE0 && std::memcmp(b + 6, "JFIF\0", 5) == 0 &&
-         (b[13] == 1 || b[13] == 2);
-}
-
-bool tiff_has_resolution(const unsigned char* b, size_t n) {
-  const bool little = b[0] == 'I';
-  auto u16 = [&](size_t at) { return little ? b[at] | (b[at + 1] << 8) : (b[at] << 8) | b[at + 1]; };
-  const uint32_t first = little ? le32(b + 4) : be32(b + 4);
-  if (first > n || n - first < 2) return false;
-  const size_t count = u16(first);
-  for (size_t i = 0; i < count && first + 2 + 12 * (i + 1) <= n; ++i) {
-    if (u16(first + 2 + 12 * i) == 282) return true;  // XResolution
-  }
-  return false;
-}
-
-Resolution file_resolution(const unsigned char* b, size_t n) {
-  Resolution r;
-  if (n >= 8 && b[0] == 0x89 && b[1] == 'P') return png_resolution(b, n);
-  if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8) r.recorded = jpeg_has_resolution(b, n);
-  if (n >= 8 && (b[0] == 'I' || b[0] == 'M') && b[1] == b[0] && b[2] != 0xBC) r.recorded = tiff_has_resolution(b, n);
-  return r;
-}
-
-// Inch values become pixels per metre truncated, like every other figure of the program.
-LONG pixels_per_metre(double dpi) {
-  if (!(dpi > 0.0) || dpi > 1e6) return 0;
-  return static_cast<LONG>(100.0 * dpi / 2.54 + 1e-6);
 }
 
 template <class T>
@@ -168,7 +103,9 @@ int decode(const unsigned char* file, UINT length, Decoded& out) {
                                    WICBitmapPaletteTypeCustom)))
     return kDecodeFailed;
 
-  Resolution resolution = file_resolution(file, length);
+  // Decoders report a default for files without a resolution, and a PNG's own
+  // figures are exact where the decoder's inch values would round.
+  FileResolution resolution = file_resolution(file, length);
   double dpi_x = 0, dpi_y = 0;
   if (resolution.recorded && !resolution.exact && SUCCEEDED(frame->GetResolution(&dpi_x, &dpi_y))) {
     resolution.x = pixels_per_metre(dpi_x);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "cli/resolution.h"
+#include "image/file_resolution.h"
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
 

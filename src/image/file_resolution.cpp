@@ -1,4 +1,4 @@
-#include "cli/resolution.h"
+#include "image/file_resolution.h"
 
 #include <cstring>
 

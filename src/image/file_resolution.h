@@ -1,8 +1,8 @@
 // The resolution a picture file records itself, found the way the shipped imaging
 // plug-in finds it: a PNG's pHYs figures exactly, and for JPEG and TIFF only whether
 // the file records one (the decoder's inch figures are then used).
-#ifndef QVX_CLI_RESOLUTION_H
-#define QVX_CLI_RESOLUTION_H
+#ifndef QVX_FILE_RESOLUTION_H
+#define QVX_FILE_RESOLUTION_H
 
 #include <cstddef>
 #include <cstdint>
