@@ -87,20 +87,6 @@ class CliRun : public ::testing::Test {
 };
 
 // The file the Windows program writes for a BMP file, by the core's rules.
-std::vector<uint8_t> expected_bmp(const std::vector<uint8_t>& file, int density, int mode, bool invert) {
-  Loaded loaded = load_bmp(file, 1u << 30);
-  EXPECT_EQ(loaded.code, 0);
-  const uint32_t w = static_cast<uint32_t>(loaded.picture.width), h = static_cast<uint32_t>(loaded.picture.height);
-  std::vector<uint8_t> result(result_block_size(w, h));
-  prepare_result(loaded.data(), w, h, result.data(), static_cast<uint32_t>(result.size()));
-  RandomSource fresh;
-  convert_picture(ConversionSource{loaded.data(), &loaded.picture, nullptr}, result.data(), density, mode, invert,
-                  fresh, nullptr, nullptr);
-  std::vector<uint8_t> out(kFileHeaderBytes);
-  build_file_header(result.data(), out.data());
-  out.insert(out.end(), result.begin(), result.begin() + result_bytes_to_write(result.data()));
-  return out;
-}
 
 const char* const kModes[] = {"letter", "hard", "soft"};
 
@@ -118,7 +104,7 @@ TEST_F(CliRun, BmpOutputIsTheProgramsOutput) {
                                  " " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "out.bmp");
         ASSERT_EQ(run(args).status, 0) << p.name << " " << args;
         // A compressed picture converts like its uncompressed twin.
-        EXPECT_EQ(read_file(dir + "out.bmp"), expected_bmp(plain, density, mode, invert)) << p.name << " " << args;
+        EXPECT_EQ(read_file(dir + "out.bmp"), expected_output(plain, density, mode, invert)) << p.name << " " << args;
       }
     }
   }
@@ -142,7 +128,7 @@ TEST_F(CliRun, LargePicturesConvertStripByStrip) {
     const std::vector<uint8_t> file = build_bmp(f);
     write_file(dir + "big.bmp", file);
     ASSERT_EQ(run("-q -m soft " + shell_word(dir + "big.bmp") + " -o " + shell_word(dir + "out.bmp")).status, 0);
-    EXPECT_EQ(read_file(dir + "out.bmp"), expected_bmp(file, 127, kModePhotoSoft, false)) << height;
+    EXPECT_EQ(read_file(dir + "out.bmp"), batch_pictures::expected_output(file, 127, kModePhotoSoft, false)) << height;
   }
   // An RLE8 picture taller than one strip of decoded rows.
   BmpFile f;
@@ -162,7 +148,7 @@ TEST_F(CliRun, LargePicturesConvertStripByStrip) {
   twin.compression = 0;
   twin.image_size = 0;
   twin.pixels = pack_rows(8, 600, rows);
-  const std::vector<uint8_t> expected = expected_bmp(build_bmp(twin), 127, kModePhotoHard, false);
+  const std::vector<uint8_t> expected = batch_pictures::expected_output(build_bmp(twin), 127, kModePhotoHard, false);
   const std::vector<uint8_t> got = read_file(dir + "out.bmp");
   ASSERT_EQ(got.size(), expected.size());
   EXPECT_TRUE(std::equal(got.begin() + 62, got.end(), expected.begin() + 62));
@@ -174,7 +160,7 @@ TEST_F(CliRun, StandardInputAndOutputGiveTheSameBytes) {
   const std::vector<uint8_t> file = build_bmp(make_file(p, random_rows(p, 9), false));
   write_file(dir + "in.bmp", file);
   ASSERT_EQ(run("-q -m hard - -o -", dir + "in.bmp", dir + "piped.bmp").status, 0);
-  EXPECT_EQ(read_file(dir + "piped.bmp"), expected_bmp(file, 127, kModePhotoHard, false));
+  EXPECT_EQ(read_file(dir + "piped.bmp"), batch_pictures::expected_output(file, 127, kModePhotoHard, false));
 }
 
 // The reasons are the reader's messages; the output is never left half written.
@@ -215,7 +201,7 @@ TEST_F(CliRun, EveryFailureIsOneMessageAndNoOutput) {
   mkdir((dir + "outs").c_str(), 0755);
   const Outcome o = run("-q " + shell_word(dir + "short.bmp") + " " + shell_word(dir + "good.bmp") + " -d " + shell_word(dir + "outs"));
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(read_file(dir + "outs/good.bmp"), expected_bmp(good, 127, 0, false));
+  EXPECT_EQ(read_file(dir + "outs/good.bmp"), batch_pictures::expected_output(good, 127, 0, false));
   EXPECT_FALSE(exists(dir + "outs/short.bmp"));
   for (const std::string& name : files_left()) EXPECT_EQ(name.find(".quillvex-cli-"), std::string::npos) << name;
   // An output that would replace its input is refused.

@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "bmp_builder.h"
+#include "mono/bmp_writer.h"
+#include "mono/conversion.h"
+#include "mono/random_source.h"
+#include "mono/result_bitmap.h"
 
 namespace batch_pictures {
 
@@ -89,6 +93,23 @@ inline const Picture kPictures[] = {
     {"16-bit v4 masks", 16, 108, true, false, 0}, {"24-bit top-down", 24, 40, false, true, 0},
     {"8-bit RLE8", 8, 40, false, false, 1}, {"4-bit RLE4", 4, 40, false, false, 2},
 };
+
+// The 1-bit BMP file a batch run writes for a picture file: the conversion rules
+// applied here with a fresh generator, as every new process starts it at 1.
+inline std::vector<uint8_t> expected_output(const std::vector<uint8_t>& file, int density, int mode, bool invert) {
+  Loaded loaded = load_bmp(file, 1u << 30);
+  if (loaded.code != 0) return {};
+  const uint32_t w = static_cast<uint32_t>(loaded.picture.width), h = static_cast<uint32_t>(loaded.picture.height);
+  std::vector<uint8_t> result(result_block_size(w, h));
+  prepare_result(loaded.data(), w, h, result.data(), static_cast<uint32_t>(result.size()));
+  RandomSource fresh;
+  convert_picture(ConversionSource{loaded.data(), &loaded.picture, nullptr}, result.data(), density, mode, invert,
+                  fresh, nullptr, nullptr);
+  std::vector<uint8_t> out(kFileHeaderBytes);
+  build_file_header(result.data(), out.data());
+  out.insert(out.end(), result.begin(), result.begin() + result_bytes_to_write(result.data()));
+  return out;
+}
 
 }  // namespace batch_pictures
 

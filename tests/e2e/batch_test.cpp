@@ -17,20 +17,6 @@ namespace {
 using namespace batch_pictures;
 
 // The file the program must write for a picture read from `file`.
-std::vector<uint8_t> expected_output(const std::vector<uint8_t>& file, int density, int mode, bool invert) {
-  Loaded loaded = load_bmp(file);
-  EXPECT_EQ(loaded.code, 0);
-  const uint32_t w = static_cast<uint32_t>(loaded.picture.width), h = static_cast<uint32_t>(loaded.picture.height);
-  std::vector<uint8_t> result(result_block_size(w, h));
-  prepare_result(loaded.data(), w, h, result.data(), static_cast<uint32_t>(result.size()));
-  RandomSource fresh;  // every process starts the generator at 1
-  convert_picture(ConversionSource{loaded.data(), &loaded.picture, nullptr}, result.data(), density, mode, invert,
-                  fresh, nullptr, nullptr);
-  std::vector<uint8_t> out(kFileHeaderBytes);
-  build_file_header(result.data(), out.data());
-  out.insert(out.end(), result.begin(), result.begin() + result_bytes_to_write(result.data()));
-  return out;
-}
 
 
 const char* const kModeOptions[] = {"/M", "/H", "/S"};
