@@ -1,5 +1,7 @@
 #include "image/bmp_file_win32.h"
 
+#include <cstring>
+
 #include "base/guards_win32.h"
 #include "image/bmp_reader.h"
 #include "image/plugin_reader_win32.h"
@@ -28,12 +30,18 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
   // them: ask only for what the file still holds.
   const uint64_t left = bytes_left(file, count);
   if (left < count) count = static_cast<uint32_t>(left);
+  // Large blocks go through a small buffer that stays mapped: the platform is slow to
+  // read straight into pages the process has not touched yet.
+  constexpr uint32_t kPiece = 1u << 20;
+  static uint8_t* bounce = nullptr;
+  if (count > kPiece && !bounce) bounce = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPiece));
   uint32_t total = 0;
-  // _hread takes a signed count; large pixel blocks are read in pieces.
   while (total < count) {
-    const uint32_t piece = count - total > 0x40000000u ? 0x40000000u : count - total;
-    const long got = _hread(file, destination + total, static_cast<long>(piece));
+    const uint32_t piece = count - total > kPiece ? kPiece : count - total;
+    uint8_t* target = bounce && count > kPiece ? bounce : destination + total;
+    const long got = _hread(file, target, static_cast<long>(piece));
     if (got <= 0) break;
+    if (target != destination + total) std::memcpy(destination + total, target, static_cast<size_t>(got));
     total += static_cast<uint32_t>(got);
     if (static_cast<uint32_t>(got) < piece) break;
   }
