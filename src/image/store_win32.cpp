@@ -136,7 +136,8 @@ bool read_band(int32_t row, int32_t x) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
+  const WindowDc screen_dc(nullptr);
+  const HDC screen = screen_dc.get();
   int lines = 0;
   if (!band.band_dc) {
     info.bmiHeader.biWidth = width;
@@ -157,7 +158,6 @@ bool read_band(int32_t row, int32_t x) {
                       DIB_RGB_COLORS);
     SelectObject(band.band_dc, band.band_bitmap);
   }
-  ReleaseDC(nullptr, screen);
   if (lines != rows) return false;
   for (uint32_t& c : band.pixels) c &= 0xFFFFFF;
   band.first_row = first_row;
