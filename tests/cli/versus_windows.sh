@@ -36,6 +36,12 @@ for f in palette.png rgb.png alpha.png photo.jpg picture.gif picture.tif; do cp 
   convert -size 41x29 gradient:red-blue -colors 8 -transparent "$(convert -size 41x29 gradient:red-blue -colors 8 \
     -format '%[pixel:p{0,0}]' info:)" png8:transparent-palette.png) >/dev/null 2>&1
 
+# One batch run of the program in the run folder (ARGS...).
+run_program() {
+  # shellcheck disable=SC2086
+  (cd "$work/run" && WINEDEBUG=-all timeout 15 "$QVX_WINE" quillvex.exe "$@" >/dev/null 2>&1 </dev/null)
+}
+
 modes=(letter hard soft)
 switches=(/M /H /S)
 compared=0 failed=0 run=0 refused=0
@@ -50,13 +56,20 @@ for picture in "$work"/pictures/*; do
       cp "$picture" "$work/run/in.$extension"
       flag=""; [ $invert = 1 ] && flag=" /R"
       # shellcheck disable=SC2086
-      (cd "$work/run" && WINEDEBUG=-all timeout 15 "$QVX_WINE" quillvex.exe /$density in.$extension /O out.bmp ${switches[$m]}$flag >/dev/null 2>&1 </dev/null)
+      run_program /$density in.$extension /O out.bmp ${switches[$m]}$flag
       cli_flag=""; [ $invert = 1 ] && cli_flag="-i"
       "$cli" -q -t $density -m ${modes[$m]} $cli_flag "$picture" -o "$work/cli.bmp" 2>"$work/cli.err"
       status=$?
+      if [ ! -f "$work/run/out.bmp" ] && [ $status = 0 ]; then
+        # A start that failed while the previous run's server was being replaced is
+        # tried once more; a picture the program really refuses is refused again.
+        qvx_wineserver -k >/dev/null 2>&1; qvx_wineserver -w >/dev/null 2>&1; qvx_wineserver -p >/dev/null 2>&1 </dev/null
+        # shellcheck disable=SC2086
+        run_program /$density in.$extension /O out.bmp ${switches[$m]}$flag
+      fi
       if [ ! -f "$work/run/out.bmp" ]; then
         # The program refused the picture (a message box): the command must refuse it too.
-        qvx_wineserver -k >/dev/null 2>&1; qvx_wineserver -p >/dev/null 2>&1 </dev/null
+        qvx_wineserver -k >/dev/null 2>&1; qvx_wineserver -w >/dev/null 2>&1; qvx_wineserver -p >/dev/null 2>&1 </dev/null
         if [ $status = 1 ] && [ ! -f "$work/cli.bmp" ]; then refused=$((refused + 1)); continue; fi
         echo "FAIL $name ${modes[$m]} invert=$invert: the program wrote nothing, the command exited $status"
         failed=$((failed + 1))
