@@ -159,6 +159,7 @@ struct Finished {
   Verdict verdict;
   std::string detail;
   DWORD milliseconds;
+  bool started = true;
 };
 
 Finished finish(Run& run) {
@@ -173,7 +174,7 @@ Finished finish(Run& run) {
   char code_text[32];
   std::snprintf(code_text, sizeof code_text, "exit %#x", static_cast<unsigned>(code));
   if (!started) {
-    f = {kCrash, "the program did not start", 0};
+    f = {kCrash, "the program did not start (error " + std::to_string(run.program.start_error) + ")", 0, false};
   } else if (!ended) {
     f = {kTimeout, run.messages, 0};
   } else if (code != 0) {
@@ -242,9 +243,10 @@ TEST(BadFileSweep, EveryRunEndsInAResultOrOneMessage) {
   }
 
   std::vector<Finished> verdicts = sweep(files);
-  // A timeout may be the machine's load: it counts only when a run on its own repeats it.
+  // A timeout, or a program that did not start, may be the machine's load: it counts
+  // only when a run on its own repeats it.
   for (size_t i = 0; i < files.size(); ++i) {
-    if (verdicts[i].verdict != kTimeout) continue;
+    if (verdicts[i].verdict != kTimeout && verdicts[i].started) continue;
     verdicts[i] = sweep({files[i]})[0];
   }
 

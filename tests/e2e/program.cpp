@@ -17,8 +17,15 @@ ProgramRun start_program(const std::string& arguments, const std::string& folder
   SetEnvironmentVariableA("USERPROFILE", profile.c_str());
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  run.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                               &run.process) != 0;
+  // Under Wine on a loaded machine a start now and then fails for a moment; a few
+  // tries keep that from reading as a fault of the program.
+  for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {
+    if (attempt > 0) Sleep(250);
+    std::vector<char> copy = line;  // CreateProcessA may write into the command line
+    run.started = CreateProcessA(nullptr, copy.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                                 &run.process) != 0;
+    if (!run.started) run.start_error = GetLastError();
+  }
   return run;
 }
 

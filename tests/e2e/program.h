@@ -14,6 +14,7 @@ std::string fresh_folder();
 struct ProgramRun {
   PROCESS_INFORMATION process = {};
   bool started = false;
+  DWORD start_error = 0;  // the system's error code when the program did not start
 };
 
 // Starts the program with a command line (after its path) in a folder, USERPROFILE
