@@ -72,6 +72,14 @@ add_executable(qvx_paint_bench ${CMAKE_SOURCE_DIR}/bench/win32/paint_bench_win32
 target_link_libraries(qvx_paint_bench PRIVATE qvx_glue)
 target_link_options(qvx_paint_bench PRIVATE ${QVX_STATIC_LINK})
 
+# What a user waits for under Wine: open and density release at zoom fit
+# (run by hand: bench/interactive-timing).
+add_executable(qvx_interactive_bench ${CMAKE_SOURCE_DIR}/bench/win32/interactive_bench_win32.cpp
+  ${CMAKE_SOURCE_DIR}/tests/win32/frame_fixture.cpp ${CMAKE_SOURCE_DIR}/tests/win32/test_frame.cpp ${QVX_RESOURCES})
+target_link_libraries(qvx_interactive_bench PRIVATE qvx_glue)
+target_link_options(qvx_interactive_bench PRIVATE ${QVX_STATIC_LINK})
+target_compile_definitions(qvx_interactive_bench PRIVATE QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata")
+
 # The panes on a 256-colour display and on a platform before 3.95 (Wine's "nt351",
 # set per program name, hence the copy).
 add_custom_command(TARGET qvx_win32_tests POST_BUILD
