@@ -33,10 +33,6 @@ void set_heading_font(HWND dialog) {
   SendDlgItemMessageA(dialog, IDC_INFO_COLOUR_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(g_heading_font), TRUE);
 }
 
-size_t store_size() {
-  return g_picture.store_kind == kStoreLocal ? LocalSize(g_picture.store) : GlobalSize(g_picture.store);
-}
-
 void show_text(HWND control, const std::string& text) {
   char shown[256];  // the program's scratch size
   lstrcpynA(shown, text.c_str(), sizeof shown);

@@ -9,6 +9,10 @@
 
 PictureState g_picture;
 
+size_t store_size() {
+  return g_picture.store_kind == kStoreLocal ? LocalSize(g_picture.store) : GlobalSize(g_picture.store);
+}
+
 StoreLock::StoreLock() {
   bytes_ = static_cast<uint8_t*>(g_picture.store_kind == kStoreLocal ? LocalLock(g_picture.store)
                                                                       : GlobalLock(g_picture.store));

@@ -61,6 +61,9 @@ class StoreLock {
   uint8_t* bytes_;
 };
 
+// Returns the size of the store block in bytes.
+size_t store_size();
+
 // Allocates the initial 1064-byte store (frame creation); returns false when it can't.
 bool create_store();
 

@@ -14,7 +14,9 @@
 #include "mono/result_bitmap.h"
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
+#include "image/row_size.h"
 #include "view/live_rendering.h"
+#include "view/sampled_transfer.h"
 #include "view/view_mapping.h"
 #include "view/view_texts.h"
 
@@ -86,9 +88,11 @@ struct PackedBitmap {
   bool top_down;
   uint16_t bit_count;
   uint32_t image_size;
+  uint32_t compression;
+  uint64_t pixel_bytes_held;  // what the block holds from the pixels on
 };
 
-PackedBitmap packed_bitmap(const uint8_t* block, uint32_t offset_to_pixels) {
+PackedBitmap packed_bitmap(const uint8_t* block, uint32_t offset_to_pixels, size_t block_size) {
   PackedBitmap b;
   b.info = reinterpret_cast<const BITMAPINFO*>(block);
   b.bits = block + offset_to_pixels;
@@ -98,18 +102,54 @@ PackedBitmap packed_bitmap(const uint8_t* block, uint32_t offset_to_pixels) {
   b.height = height == INT32_MIN ? INT32_MAX : std::abs(height);
   b.bit_count = get_u16(block + kBitCountField);
   b.image_size = get_u32(block + kImageSizeField);
+  b.compression = get_u32(block + kCompressionField);
+  b.pixel_bytes_held = block_size > offset_to_pixels ? block_size - offset_to_pixels : 0;
   return b;
 }
 
 bool succeeded(int lines) { return lines != 0 && lines != static_cast<int>(GDI_ERROR); }
 
-bool stretch(HDC dc, const Transfer& t, const PackedBitmap& b) {
+PaintRect paint_rect(const RECT& r) { return PaintRect{r.left, r.top, r.right, r.bottom}; }
+
+// Works out the part of a transfer inside clip ahead (sampled_transfer.h) and copies it
+// one to one, in the bitmap's own format, so the platform never walks the whole
+// picture. Returns the platform's answer, or -1 when the transfer is left to it: a
+// compressed or unusual bitmap, a store shorter than its rows, nothing in the clip,
+// or no memory for the block.
+int transfer_ahead(HDC dc, const Transfer& t, const PackedBitmap& b, const RECT& clip) {
+  if (b.compression != kCompressionNone && b.compression != kCompressionBitFields) return -1;
+  const PackedPixels pixels{b.bits, b.width, b.height, b.top_down, b.bit_count};
+  if (!can_sample_transfer(t, pixels)) return -1;
+  if (padded_row_bytes(static_cast<uint64_t>(b.width), b.bit_count) * static_cast<uint64_t>(b.height) >
+      b.pixel_bytes_held)
+    return -1;
+  const SampledBlock block = sampled_block(t, pixels, paint_rect(clip));
+  const uint64_t head = static_cast<uint64_t>(b.bits - reinterpret_cast<const uint8_t*>(b.info));
+  if (block.width == 0 || block.height == 0 || head + block.bytes() > 0x7FFFFFFF) return -1;
+  LockedBlock copy(static_cast<SIZE_T>(head + block.bytes()));
+  uint8_t* bytes = copy.get();
+  if (!bytes) return -1;
+  std::memcpy(bytes, reinterpret_cast<const uint8_t*>(b.info), static_cast<size_t>(head));
+  put_u32(bytes + kWidthField, static_cast<uint32_t>(block.width));
+  put_u32(bytes + kHeightField, static_cast<uint32_t>(block.height));
+  put_u32(bytes + kImageSizeField, static_cast<uint32_t>(block.bytes()));
+  fill_sampled_block(t, pixels, block, bytes + head);
+  return SetDIBitsToDevice(dc, block.x, block.y, static_cast<DWORD>(block.width), static_cast<DWORD>(block.height), 0,
+                           0, 0, static_cast<UINT>(block.height), bytes + head,
+                           reinterpret_cast<const BITMAPINFO*>(bytes), DIB_RGB_COLORS);
+}
+
+bool stretch(HDC dc, const Transfer& t, const PackedBitmap& b, const RECT& clip) {
+  const int ahead = transfer_ahead(dc, t, b, clip);
+  if (ahead >= 0) return succeeded(ahead);
   return succeeded(StretchDIBits(dc, t.dest_x, t.dest_y, t.dest_width, t.dest_height, t.src_x, t.src_y,
                                  t.src_width, t.src_height, b.bits, b.info, DIB_RGB_COLORS, SRCCOPY));
 }
 
-bool transfer_one_to_one(HDC dc, const PackedBitmap& b) {
+bool transfer_one_to_one(HDC dc, const PackedBitmap& b, const RECT& clip) {
   const Transfer t = one_to_one(g_view.scroll_x, g_view.scroll_y, b.width, b.height);
+  const int ahead = transfer_ahead(dc, t, b, clip);
+  if (ahead >= 0) return succeeded(ahead);
   return succeeded(SetDIBitsToDevice(dc, t.dest_x, t.dest_y, static_cast<DWORD>(t.dest_width),
                                      static_cast<DWORD>(t.dest_height), t.src_x, t.src_y, 0,
                                      static_cast<UINT>(t.src_height), b.bits, b.info, DIB_RGB_COLORS));
@@ -120,8 +160,6 @@ void draw_too_large_notice(HDC dc, const PaneConditions& conditions) {
   lstrcpynA(text, conditions.too_large_text ? conditions.too_large_text : "", sizeof text);
   TextOutA(dc, 5, 5, text, lstrlenA(text));
 }
-
-PaintRect paint_rect(const RECT& r) { return PaintRect{r.left, r.top, r.right, r.bottom}; }
 
 ViewInputs view_inputs(const PackedBitmap& store, const RECT& client) {
   ViewInputs v;
@@ -304,7 +342,7 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
   if (take_band && band_copy(dc, store, p, x0, x1, h)) {
     drawn = !deep;
   } else {
-    drawn = stretch(dc, scaled_stretch(w, hgt, z, sx, sy, client.right, client.bottom), store);
+    drawn = stretch(dc, scaled_stretch(w, hgt, z, sx, sy, client.right, client.bottom), store, paint);
   }
   const int depth = conditions.screen_depth;
   if (z > 1.0 && depth <= 8 && depth < store.bit_count) drawn = false;
@@ -317,7 +355,7 @@ void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneCon
   StoreLock lock;
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
-  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels);
+  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels, store_size());
   if (too_large(store.width, store.height, g_view.zoom_factor)) {
     draw_too_large_notice(dc, conditions);
     return;
@@ -351,14 +389,16 @@ void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneCon
 }
 
 // Draws the converted result bitmap; returns true when it is on the pane.
-bool draw_result_bitmap(HDC dc, const RECT& client, const PaneConditions& conditions) {
+bool draw_result_bitmap(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   GlobalLockGuard lock(g_result);
   const uint8_t* bytes = lock.get();
-  if (!bytes || GlobalSize(g_result) < kResultPixelOffset) return false;
-  const PackedBitmap result = packed_bitmap(bytes, kResultPixelOffset);
+  const SIZE_T size = GlobalSize(g_result);
+  if (!bytes || size < kResultPixelOffset) return false;
+  const PackedBitmap result = packed_bitmap(bytes, kResultPixelOffset, size);
   switch (draw_method(g_view.zoom_level)) {
-    case kFitStretch: return stretch(dc, fit_stretch(client.right, client.bottom, result.width, result.height), result);
-    case kOneToOne: return transfer_one_to_one(dc, result);
+    case kFitStretch:
+      return stretch(dc, fit_stretch(client.right, client.bottom, result.width, result.height), result, paint);
+    case kOneToOne: return transfer_one_to_one(dc, result, paint);
     default:
       if (too_large(result.width, result.height, g_view.zoom_factor)) {
         draw_too_large_notice(dc, conditions);
@@ -367,7 +407,7 @@ bool draw_result_bitmap(HDC dc, const RECT& client, const PaneConditions& condit
       return stretch(dc,
                      scaled_stretch(result.width, result.height, g_view.zoom_factor, g_view.scroll_x,
                                     g_view.scroll_y, client.right, client.bottom),
-                     result);
+                     result, paint);
   }
 }
 
@@ -409,16 +449,16 @@ void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const P
   StoreLock lock;
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
-  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels);
+  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels, store_size());
   const int depth = conditions.screen_depth;
   const bool deep = (depth == 4 && store.bit_count > 4) || (depth == 8 && store.bit_count > 8);
   bool drawn = false;
   switch (draw_method(g_view.zoom_level)) {
     case kFitStretch:
-      drawn = stretch(dc, fit_stretch(client.right, client.bottom, store.width, store.height), store);
+      drawn = stretch(dc, fit_stretch(client.right, client.bottom, store.width, store.height), store, paint);
       break;
     case kOneToOne: {
-      const bool ok = transfer_one_to_one(dc, store);
+      const bool ok = transfer_one_to_one(dc, store, paint);
       if (!ok && store.top_down && conditions.version < kBandCopyBefore && store.image_size < 0x100000) {
         drawn = draw_scaled(dc, store, paint, client, conditions, deep);
         break;
@@ -434,7 +474,7 @@ void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const P
 
 void paint_result_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
-  const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, client, conditions);
+  const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, paint, client, conditions);
   const int level = g_view.zoom_level;
   if (!drawn || (conditions.version < kExtraLiveBefore && level != kFitZoomLevel && level != 1)) {
     live_rendering(dc, paint, client, conditions);
