@@ -73,7 +73,7 @@ target_link_libraries(qvx_paint_bench PRIVATE qvx_glue)
 target_link_options(qvx_paint_bench PRIVATE ${QVX_STATIC_LINK})
 
 # What a user waits for under Wine: open and density release at zoom fit
-# (run by hand: bench/interactive-timing).
+# (bench/interactive-timing runs it).
 add_executable(qvx_interactive_bench ${CMAKE_SOURCE_DIR}/bench/win32/interactive_bench_win32.cpp
   ${CMAKE_SOURCE_DIR}/tests/win32/frame_fixture.cpp ${CMAKE_SOURCE_DIR}/tests/win32/test_frame.cpp ${QVX_RESOURCES})
 target_link_libraries(qvx_interactive_bench PRIVATE qvx_glue)
