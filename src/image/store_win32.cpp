@@ -6,6 +6,7 @@
 #include "base/guards_win32.h"
 #include "image/le_bytes.h"
 #include "image/palette.h"
+#include "image/rle_decoder.h"
 
 PictureState g_picture;
 
@@ -177,6 +178,8 @@ void clean_up_picture() {
   if (!g_picture.loaded) return;
   free_band();
   free_decoded_bitmap();
+  g_picture.rle_decoded = false;
+  g_picture.rle_rows = RleRows();
   g_picture.loaded = false;
   if (g_picture.display_palette) {
     DeleteObject(g_picture.display_palette);
@@ -184,9 +187,9 @@ void clean_up_picture() {
   }
 }
 
-bool set_up_read_back(HWND frame) {
+bool set_up_read_back(HWND frame, Decoder decoder) {
   const PictureDescription& d = g_picture.description;
-  if (d.read_back == 0 || g_picture.decoded_bitmap) return true;
+  if (d.read_back == 0 || g_picture.decoded_bitmap || g_picture.rle_decoded) return true;
   StoreLock lock;
   const uint8_t* store = lock.get();
   if (!store || d.width <= 0 || d.height <= 0) return true;
@@ -194,6 +197,17 @@ bool set_up_read_back(HWND frame) {
   // platform decodes, and its pixels read black.
   if (get_i32(store + kHeightField) < 0) return true;
   WindowDc frame_dc(frame);
+  // A device bitmap on a screen of fewer than 24 bits would change the colours: only
+  // where it keeps them is the program's own decoding the same. Rows wider than one
+  // decoded span stay with the platform's band path.
+  const int screen_bits = GetDeviceCaps(frame_dc.get(), BITSPIXEL) * GetDeviceCaps(frame_dc.get(), PLANES);
+  if (decoder == Decoder::kBest && is_rle_picture(store) && screen_bits >= 24 && d.width <= kDecodedSpan) {
+    const size_t held = store_size() > d.offset_to_pixels ? store_size() - d.offset_to_pixels : 0;
+    const uint32_t size = static_cast<uint32_t>(std::min<size_t>(get_u32(store + kImageSizeField), held));
+    g_picture.rle_decoded = g_picture.rle_rows.start(store, d, store + d.offset_to_pixels, size, kRleGroupBytes);
+    if (!g_picture.rle_decoded) g_picture.rle_rows = RleRows();
+    return g_picture.rle_decoded;
+  }
   g_picture.memory_dc = CreateCompatibleDC(frame_dc.get());
   g_picture.decoded_bitmap = CreateCompatibleBitmap(frame_dc.get(), d.width, d.height);
   if (!g_picture.memory_dc || !g_picture.decoded_bitmap) {
@@ -215,6 +229,13 @@ bool set_up_read_back(HWND frame) {
 }
 
 const uint32_t* decoded_pixels(void*, int32_t row, int32_t x, int32_t count) {
+  if (g_picture.rle_decoded) {
+    const StoreLock lock;  // the callers hold it already: the same bytes
+    if (!lock.get()) return nullptr;
+    g_picture.rle_rows.rebind(lock.get() + g_picture.description.offset_to_pixels);
+    const uint32_t* colours = g_picture.rle_rows.row(row);
+    return colours ? colours + x : nullptr;
+  }
   DecodedBand& band = g_picture.band;
   if (!g_picture.decoded_bitmap || band.pixels.empty() || row < 0 || row >= g_picture.description.height) {
     return nullptr;

@@ -10,12 +10,15 @@
 #include <vector>
 
 #include "image/picture.h"
+#include "image/rle_rows.h"
 
 enum StoreKind { kStoreGlobal = 0, kStoreLocal = 1 };
 
 // At most this many bytes hold decoded pixels read back from the device bitmap,
 // whatever the picture's size.
 constexpr size_t kBandBytes = size_t{16} << 20;
+// At most this many bytes hold the decoded rows of an RLE picture.
+constexpr size_t kRleGroupBytes = size_t{4} << 20;
 
 // Rows of the decoded device bitmap read back as 0xRRGGBB values, a band at a time:
 // storage rows [first_row, first_row + rows), columns [first_column, first_column +
@@ -40,6 +43,10 @@ struct PictureState {
   HDC memory_dc = nullptr;
   HGDIOBJ previous_bitmap = nullptr;
   DecodedBand band;  // the decoded pixels read back so far
+  // RLE pictures are decoded by the program itself, as the platform decodes them,
+  // a group of rows at a time instead of into a whole-picture device bitmap.
+  bool rle_decoded = false;
+  RleRows rle_rows;
   HPALETTE display_palette = nullptr;
 };
 
@@ -88,9 +95,14 @@ void adopt_global_store(HGLOBAL block);
 // Releases the picture's display resources and clears the loaded flag.
 void clean_up_picture();
 
-// Decodes a compressed picture through the platform and prepares its read-back in
-// bands; false when the platform can't hold the decoded picture or the band.
-bool set_up_read_back(HWND frame);
+// Who decodes a compressed picture: the program where its decoding equals the
+// platform's (RLE on a screen of 24 bits or more), or always the platform.
+enum class Decoder { kBest, kPlatform };
+
+// Decodes a compressed picture and prepares its read-back: RLE pictures a group of
+// rows at a time by the program, the rest through a device bitmap read back in
+// bands. False when the memory for it can't be had.
+bool set_up_read_back(HWND frame, Decoder decoder = Decoder::kBest);
 
 // Returns colours [x, x + count) of a decoded storage row, reading a new band when
 // they lie outside the current one, or null when the platform can't provide them.
