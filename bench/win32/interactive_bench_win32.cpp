@@ -88,14 +88,18 @@ int main(int argc, char** argv) {
   const std::string path = write_picture(folder);
   MessageBoxWatcher watcher;  // a failure message must not block the run
   RealFrame frame(false, 1024, 768);
-  if (path.empty() || !frame.open(path)) {
-    std::printf("the bench picture could not be opened\n");
-    return 1;
-  }
   g_view.zoom_level = kZoomLowest;
   apply_zoom(frame.frame);
   frame.command(IDM_FAST);  // fast mode off: every change converts the whole picture
   paint_now(frame.frame);
+  // The first open fills memory the process never touched; later ones reuse it.
+  const double first_start = now_ms();
+  if (path.empty() || !frame.open(path)) {
+    std::printf("the bench picture could not be opened\n");
+    return 1;
+  }
+  paint_now(frame.frame);
+  const double first_open = now_ms() - first_start;
   HWND bar = g_frame.controls[kDensityBar];
 
   // The thumb let go at a new density: the bar sends its position, then the end.
@@ -107,6 +111,7 @@ int main(int argc, char** argv) {
     paint_now(frame.frame);
   };
   std::printf("%d x %d 24-bit picture, zoom fit, frame 1024 x 768, %d runs\n", kWidth, kHeight, runs);
+  std::printf("  %-52s        %7.1f ms\n", "first open to both panes painted (fast mode off)", first_open);
   report("open to both panes painted (fast mode off)", runs, [&](int) {
     frame.open(path);
     paint_now(frame.frame);
