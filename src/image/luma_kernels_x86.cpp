@@ -234,21 +234,27 @@ QVX_AVX2 void fields32_avx2(const uint8_t* line, int32_t count, const FieldShift
   fields32_sse2(line, count - x, fields, out + x);
 }
 
-// A 256-entry table as sixteen 16-entry shuffles: for the sixteen entries from 16h,
-// index - 16h + 0x70 (saturating) keeps bit 7 clear and the low nibble only for the
-// indices of that sixteen, and the shuffle gives 0 for every other index.
+// A 256-entry table as sixteen 16-entry shuffles. Bits 4 to 6 of an index pick one
+// of eight groups; in group g the shuffle of table part g gives the entry for indices
+// with bit 7 clear, and that of part g + 8 (index with bit 7 flipped) for those with
+// it set, the other shuffle giving 0 by bit 7. The parts are broadcast from the table
+// as they are needed rather than spilled: the Windows builds' stack slots are not
+// 32-byte aligned, and spills there straddle cache lines.
 QVX_AVX2 void indexed8_avx2(const uint8_t* line, int32_t count, const uint8_t* table, uint8_t* out) {
-  __m256i parts[16];
-  for (int h = 0; h < 16; ++h)
-    parts[h] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
-  const __m256i sixteen = _mm256_set1_epi8(16), lift = _mm256_set1_epi8(0x70);
+  const __m256i group_bits = _mm256_set1_epi8(0x70), top_bit = _mm256_set1_epi8(static_cast<char>(0x80));
   int32_t x = 0;
   for (; count - x >= 32; x += 32) {
-    __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x));
+    const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x));
+    const __m256i flipped = _mm256_xor_si256(index, top_bit);
+    const __m256i group = _mm256_and_si256(index, group_bits);
     __m256i luma = _mm256_setzero_si256();
-    for (int h = 0; h < 16; ++h) {
-      luma = _mm256_or_si256(luma, _mm256_shuffle_epi8(parts[h], _mm256_adds_epu8(index, lift)));
-      index = _mm256_sub_epi8(index, sixteen);
+    for (int g = 0; g < 8; ++g) {
+      const __m256i low = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * g)));
+      const __m256i high =
+          _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 128 + 16 * g)));
+      const __m256i entry = _mm256_or_si256(_mm256_shuffle_epi8(low, index), _mm256_shuffle_epi8(high, flipped));
+      const __m256i in_group = _mm256_cmpeq_epi8(group, _mm256_set1_epi8(static_cast<char>(16 * g)));
+      luma = _mm256_or_si256(luma, _mm256_and_si256(entry, in_group));
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), luma);
   }

@@ -18,7 +18,7 @@ struct RowDecoder {
   uint64_t stride = 0;
   const uint8_t* pixels = nullptr;
   FieldShifts fields{};
-  uint8_t table_luma[256 + 4] = {};  // index to luminance (1-bit: bit value to 0 or 255); 4 spare bytes for gathers
+  alignas(16) uint8_t table_luma[256 + 4] = {};  // index to luminance (1-bit: bit value to 0 or 255); 4 spare bytes for gathers
   uint32_t table_colour[256] = {};  // index to 0xRRGGBB, indices past the table black
 };
 
