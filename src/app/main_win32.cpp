@@ -9,6 +9,7 @@
 #include "app/file_dialogs_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings_win32.h"
+#include "image/bmp_file_win32.h"
 #include "base/guards_win32.h"
 #include "app/picture_commands_win32.h"
 #include "image/pixel.h"
@@ -108,7 +109,7 @@ int initialise(HINSTANCE instance, int show_command) {
   g_frame.initial_density = options.initial_density;
   g_conversion.mode = options.mode;
   g_conversion.invert = options.invert;
-  if (!options.file.empty()) set_file_name(options.file.c_str());
+  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.file_name);
 
   char profile[kFileNameSize] = {};
   const DWORD length = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);

@@ -90,7 +90,9 @@ int open_picture(HWND frame, bool paste) {
   } else {
     clean_up_picture();
     // A name that didn't fit the file-name buffer is never opened shortened.
-    const int code = g_frame.file_name_too_long ? kReadCantOpen : read_file(g_frame.file_name, g_frame.version);
+    const int code = g_frame.file_name_too_long           ? kReadCantOpen
+                     : take_read_ahead(g_frame.file_name) ? kReadOk
+                                                          : read_file(g_frame.file_name, g_frame.version);
     if (code != kReadOk) {
       show_failed_open(frame, code);
       return 0;

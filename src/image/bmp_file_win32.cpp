@@ -1,6 +1,7 @@
 #include "image/bmp_file_win32.h"
 
 #include <cstring>
+#include <string>
 
 #include "base/guards_win32.h"
 #include "image/bmp_reader.h"
@@ -23,8 +24,18 @@ uint64_t bytes_left(HFILE file, uint32_t wanted) {
   return size > position ? size - position : 0;
 }
 
+// An open file and the buffer large reads go through.
+struct ReadingFile {
+  HFILE file;
+  uint8_t* bounce = nullptr;
+  ~ReadingFile() {
+    if (bounce) HeapFree(GetProcessHeap(), 0, bounce);
+  }
+};
+
 uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
-  const HFILE file = *static_cast<HFILE*>(context);
+  ReadingFile& reading = *static_cast<ReadingFile*>(context);
+  const HFILE file = reading.file;
   // The platform makes every page of the destination ready before it reads, so a
   // header that claims gigabytes in a small file would cost as much as reading
   // them: ask only for what the file still holds.
@@ -33,8 +44,8 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
   // Large blocks go through a small buffer that stays mapped: the platform is slow to
   // read straight into pages the process has not touched yet.
   constexpr uint32_t kPiece = 1u << 20;
-  static uint8_t* bounce = nullptr;
-  if (count > kPiece && !bounce) bounce = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPiece));
+  if (count > kPiece && !reading.bounce) reading.bounce = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPiece));
+  uint8_t* bounce = reading.bounce;
   uint32_t total = 0;
   while (total < count) {
     const uint32_t piece = count - total > kPiece ? kPiece : count - total;
@@ -52,7 +63,7 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
 // a pixel offset past the end of the file is a short read rather than a seek that
 // fails and leaves the reader where it was.
 void file_seek(void* context, uint32_t offset) {
-  const HFILE file = *static_cast<HFILE*>(context);
+  const HFILE file = static_cast<ReadingFile*>(context)->file;
   constexpr uint32_t kLongMax = 0x7FFFFFFF;
   if (offset <= kLongMax) {
     _llseek(file, static_cast<LONG>(offset), FILE_BEGIN);
@@ -65,7 +76,73 @@ void file_seek(void* context, uint32_t offset) {
 // On failure the previous block stays and is left unlocked.
 uint8_t* store_resize(void* context, uint32_t size) { return resize_store(*static_cast<StoreLock*>(context), size); }
 
+// A BMP file read on a thread of its own into a block of its own, while the windows
+// are made; the open then takes the block as the store instead of reading.
+struct ReadAhead {
+  HANDLE thread = nullptr;
+  std::string file_name;
+  HGLOBAL block = nullptr;
+  uint8_t* locked = nullptr;  // the block's bytes while it is locked
+  int code = kReadCantOpen;
+  PictureDescription description;
+};
+
+ReadAhead g_read_ahead;
+
+uint8_t* read_ahead_resize(void* context, uint32_t size) {
+  auto* ahead = static_cast<ReadAhead*>(context);
+  ahead->locked = resize_global_block(ahead->block, size);
+  return ahead->locked;
+}
+
+DWORD WINAPI read_ahead(void* context) {
+  auto* ahead = static_cast<ReadAhead*>(context);
+  SimpleFile file(_lopen(ahead->file_name.c_str(), OF_READ));
+  if (!file.ok()) return 0;
+  ahead->block = GlobalAlloc(GMEM_MOVEABLE, kInitialStoreSize);
+  if (!ahead->block) return 0;
+  ahead->locked = static_cast<uint8_t*>(GlobalLock(ahead->block));
+  if (!ahead->locked) return 0;
+  ReadingFile reading{file.get()};
+  uint8_t* store = ahead->locked;
+  ahead->code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{ahead, read_ahead_resize}, store,
+                         ahead->description);
+  return 0;
+}
+
+void forget_read_ahead() {
+  ReadAhead& ahead = g_read_ahead;
+  if (ahead.locked) GlobalUnlock(ahead.block);
+  if (ahead.block) GlobalFree(ahead.block);
+  ahead = ReadAhead();
+}
+
 }  // namespace
+
+void start_read_ahead(const char* file_name) {
+  forget_read_ahead();
+  g_read_ahead.file_name = file_name;
+  g_read_ahead.thread = CreateThread(nullptr, 0, read_ahead, &g_read_ahead, 0, nullptr);
+}
+
+bool take_read_ahead(const char* file_name) {
+  ReadAhead& ahead = g_read_ahead;
+  if (!ahead.thread) return false;
+  WaitForSingleObject(ahead.thread, INFINITE);
+  CloseHandle(ahead.thread);
+  ahead.thread = nullptr;
+  // Only a whole BMP of the same name is taken; anything else is read again the usual
+  // way, so that every failure and the plug-ins behave as they always do.
+  if (ahead.code != kReadOk || ahead.file_name != file_name) {
+    forget_read_ahead();
+    return false;
+  }
+  GlobalUnlock(ahead.block);
+  adopt_global_store(ahead.block);
+  g_picture.description = ahead.description;
+  ahead = ReadAhead();
+  return true;
+}
 
 int read_file(const char* file_name, unsigned short platform_version) {
   SimpleFile file(_lopen(file_name, OF_READ));
@@ -75,8 +152,8 @@ int read_file(const char* file_name, unsigned short platform_version) {
   StoreLock lock;
   uint8_t* store = lock.get();
   if (!store) return kReadTooLarge;
-  HFILE handle = file.get();
-  const int code = read_bmp(FileInput{&handle, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
+  ReadingFile reading{file.get()};
+  const int code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
                             g_picture.description);
   if (code == kReadNoSignature) return read_with_plugins(file.get(), lock, platform_version);
   return code;

@@ -6,4 +6,13 @@
 // plug-ins, which depend on the platform version (major * 256 + minor).
 int read_file(const char* file_name, unsigned short platform_version);
 
+// Starts reading a BMP file on a thread of its own, so that a file named at start-up
+// is read while the windows are made.
+void start_read_ahead(const char* file_name);
+
+// Makes the file read ahead the store, with its description, and returns true when a
+// read-ahead of this file name read a whole BMP; otherwise drops it and returns false
+// (the caller reads the file as usual). Waits for the read to end.
+bool take_read_ahead(const char* file_name);
+
 #endif

@@ -53,13 +53,19 @@ bool renew_store_as_global() {
   return true;
 }
 
-uint8_t* resize_store(StoreLock& lock, uint32_t size) {
-  GlobalUnlock(g_picture.store);
-  lock.adopt(nullptr);
-  HGLOBAL resized = GlobalReAlloc(g_picture.store, size, GMEM_MOVEABLE);
+uint8_t* resize_global_block(HGLOBAL& block, uint32_t size) {
+  GlobalUnlock(block);
+  HGLOBAL resized = GlobalReAlloc(block, size, GMEM_MOVEABLE);
   if (!resized) return nullptr;
-  g_picture.store = resized;
-  uint8_t* bytes = static_cast<uint8_t*>(GlobalLock(resized));
+  block = resized;
+  return static_cast<uint8_t*>(GlobalLock(resized));
+}
+
+uint8_t* resize_store(StoreLock& lock, uint32_t size) {
+  lock.adopt(nullptr);
+  HGLOBAL block = g_picture.store;
+  uint8_t* bytes = resize_global_block(block, size);
+  g_picture.store = block;
   lock.adopt(bytes);
   return bytes;
 }

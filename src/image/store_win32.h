@@ -80,6 +80,10 @@ void free_store();
 // Replaces a plug-in's store with a fresh global block of 1064 bytes; false when it can't.
 bool renew_store_as_global();
 
+// Resizes a locked movable global block: unlocks it, resizes it and locks it again.
+// Returns the new bytes, or null when it can't (the block stays as it was, unlocked).
+uint8_t* resize_global_block(HGLOBAL& block, uint32_t size);
+
 // Resizes the global store that `lock` holds: unlocks it, resizes it and locks it
 // again. Returns the new bytes, or null when it can't (the store stays as it was,
 // unlocked).
