@@ -73,6 +73,42 @@ TEST_F(ReaderGlue, EverySuiteFileOpensOrFailsWithAReaderCode) {
   g_conversion = ConversionSettings();
 }
 
+// A file read ahead at start-up becomes the store only when it is the file opened and
+// a whole BMP; anything else is read again the usual way, with the usual outcome.
+TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
+  const std::string picture = testdata("bmpsuite/g/rgb24.bmp");
+  ASSERT_EQ(open_file(picture), kReadOk);
+  const size_t size = GlobalSize(g_picture.store);
+  const std::vector<uint8_t> read_as_usual(static_cast<const uint8_t*>(StoreLock().get()),
+                                           static_cast<const uint8_t*>(StoreLock().get()) + size);
+  const PictureDescription usual = g_picture.description;
+  clean_up_picture();
+
+  start_read_ahead(picture.c_str());
+  ASSERT_TRUE(take_read_ahead(picture.c_str()));
+  ASSERT_EQ(GlobalSize(g_picture.store), size);
+  const uint8_t* store = static_cast<const uint8_t*>(StoreLock().get());
+  EXPECT_TRUE(std::equal(read_as_usual.begin(), read_as_usual.end(), store));
+  EXPECT_EQ(g_picture.description.offset_to_pixels, usual.offset_to_pixels);
+  EXPECT_EQ(g_picture.description.colour_count, usual.colour_count);
+  EXPECT_FALSE(take_read_ahead(picture.c_str())) << "taken once";
+
+  const std::string other = testdata("bmpsuite/g/pal8.bmp");
+  const std::string folder = temp_directory();
+  const std::string not_bmp = folder + "note.txt";  // for the plug-ins
+  ASSERT_TRUE(write_file(not_bmp, {'n', 'o', 't', ' ', 'a', ' ', 'B', 'M', 'P'}));
+  const std::string missing = folder + "missing.bmp";
+  for (const std::string& ahead : {other, not_bmp, missing}) {
+    start_read_ahead(ahead.c_str());
+    EXPECT_FALSE(take_read_ahead(ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
+  }
+  // Through the open: the picture read ahead converts as one read the usual way.
+  const std::vector<uint8_t> usual_result = load_and_convert(picture, kModeLetter);
+  start_read_ahead(picture.c_str());
+  EXPECT_EQ(load_and_convert(picture, kModeLetter), usual_result);
+  EXPECT_TRUE(boxes.texts().empty());
+}
+
 TEST_F(ReaderGlue, CompressedPicturesConvertLikeTheirUncompressedTwins) {
   const struct {
     const char* compressed;
