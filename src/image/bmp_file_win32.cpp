@@ -112,6 +112,10 @@ DWORD WINAPI read_ahead(void* context) {
 
 void forget_read_ahead() {
   ReadAhead& ahead = g_read_ahead;
+  if (ahead.thread) {
+    WaitForSingleObject(ahead.thread, INFINITE);
+    CloseHandle(ahead.thread);
+  }
   if (ahead.locked) GlobalUnlock(ahead.block);
   if (ahead.block) GlobalFree(ahead.block);
   ahead = ReadAhead();
