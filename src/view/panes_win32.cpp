@@ -111,6 +111,16 @@ bool succeeded(int lines) { return lines != 0 && lines != static_cast<int>(GDI_E
 
 PaintRect paint_rect(const RECT& r) { return PaintRect{r.left, r.top, r.right, r.bottom}; }
 
+// Starts a bottom-up bitmap of its own at `to`: the first `head` bytes of `from`
+// (header, masks, colour table) with a new size; its pixels follow the head.
+void copy_head(uint8_t* to, const PackedBitmap& from, uint64_t head, int32_t width, int32_t rows,
+               uint64_t pixel_bytes) {
+  std::memcpy(to, reinterpret_cast<const uint8_t*>(from.info), static_cast<size_t>(head));
+  put_u32(to + kWidthField, static_cast<uint32_t>(width));
+  put_u32(to + kHeightField, static_cast<uint32_t>(rows));
+  put_u32(to + kImageSizeField, static_cast<uint32_t>(pixel_bytes));
+}
+
 // Works out the part of a transfer inside clip ahead (sampled_transfer.h) and copies it
 // one to one, in the bitmap's own format, so the platform never walks the whole
 // picture. Returns the platform's answer, or -1 when the transfer is left to it: a
@@ -129,10 +139,7 @@ int transfer_ahead(HDC dc, const Transfer& t, const PackedBitmap& b, const RECT&
   LockedBlock copy(static_cast<SIZE_T>(head + block.bytes()));
   uint8_t* bytes = copy.get();
   if (!bytes) return -1;
-  std::memcpy(bytes, reinterpret_cast<const uint8_t*>(b.info), static_cast<size_t>(head));
-  put_u32(bytes + kWidthField, static_cast<uint32_t>(block.width));
-  put_u32(bytes + kHeightField, static_cast<uint32_t>(block.height));
-  put_u32(bytes + kImageSizeField, static_cast<uint32_t>(block.bytes()));
+  copy_head(bytes, b, head, block.width, block.height, block.bytes());
   fill_sampled_block(t, pixels, block, bytes + head);
   return SetDIBitsToDevice(dc, block.x, block.y, static_cast<DWORD>(block.width), static_cast<DWORD>(block.height), 0,
                            0, 0, static_cast<UINT>(block.height), bytes + head,
@@ -225,10 +232,7 @@ bool band_copy(HDC dc, const PackedBitmap& store, const PaintRect& p, int32_t x0
   uint8_t* b = band.get();
   if (!b) return false;
   std::memset(b, 0, static_cast<size_t>(size));
-  std::memcpy(b, reinterpret_cast<const uint8_t*>(store.info), static_cast<size_t>(head));
-  put_u32(b + kWidthField, static_cast<uint32_t>(band_width));
-  put_u32(b + kHeightField, static_cast<uint32_t>(rows));
-  put_u32(b + kImageSizeField, static_cast<uint32_t>(band_stride * rows));
+  copy_head(b, store, head, band_width, rows, band_stride * rows);
 
   int32_t first_row;
   if (!store.top_down) {
