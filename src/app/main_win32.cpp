@@ -109,7 +109,7 @@ int initialise(HINSTANCE instance, int show_command) {
   g_frame.initial_density = options.initial_density;
   g_conversion.mode = options.mode;
   g_conversion.invert = options.invert;
-  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.file_name);
+  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.file_name, options.batch);
 
   char profile[kFileNameSize] = {};
   const DWORD length = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);

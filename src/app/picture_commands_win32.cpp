@@ -143,6 +143,11 @@ int save_result(HWND frame) {
     return 0;
   }
   if (g_conversion.fast && !convert_or_drop(frame)) return 0;
+  // A picture mapped from the very file being replaced lets the file go first.
+  if (!release_store_file(g_frame.file_name)) {
+    show_no_memory(frame);
+    return 0;
+  }
   if (!write_result_file(g_frame.file_name)) {
     show_save_failure(frame);
     return 0;

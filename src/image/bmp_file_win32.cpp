@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/guards_win32.h"
 #include "image/bmp_reader.h"
@@ -9,6 +10,8 @@
 #include "image/store_win32.h"
 
 namespace {
+
+constexpr uint64_t kFileHeaderBytes = 14;
 
 // Bytes between the file position and the end of the file (all it asks for when
 // the platform can't tell).
@@ -76,11 +79,76 @@ void file_seek(void* context, uint32_t offset) {
 // On failure the previous block stays and is left unlocked.
 uint8_t* store_resize(void* context, uint32_t size) { return resize_store(*static_cast<StoreLock*>(context), size); }
 
-// A BMP file read on a thread of its own into a block of its own, while the windows
-// are made; the open then takes the block as the store instead of reading.
+// The head of a file to be mapped, read into memory of its own; never larger than
+// the file, which must hold it.
+struct HeadBuffer {
+  std::vector<uint8_t> bytes;
+  uint64_t file_size;
+};
+
+uint8_t* head_resize(void* context, uint32_t size) {
+  auto* head = static_cast<HeadBuffer*>(context);
+  if (size > head->file_size) return nullptr;
+  head->bytes.resize(size);
+  return head->bytes.data();
+}
+
+// Maps a BMP file whose header, masks, colour table and rows lie back to back after
+// the file header, as they do in the store, and puts the header as the reader makes
+// it over the copy-on-write view. False (nothing kept) for any other file, for a
+// file that holds fewer rows than the picture needs, or when the platform can't map.
+bool map_bmp_file(const char* file_name, FileView& view, PictureDescription& description) {
+  FileView mapped;
+  mapped.file = CreateFileA(file_name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (mapped.file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(mapped.file, &size) || size.QuadPart > UINT32_MAX) {
+    close_file_view(mapped);
+    return false;
+  }
+  HeadBuffer head{std::vector<uint8_t>(kInitialStoreSize), static_cast<uint64_t>(size.QuadPart)};
+  uint8_t* store = head.bytes.data();
+  ReadingFile reading{static_cast<HFILE>(reinterpret_cast<intptr_t>(mapped.file))};
+  uint32_t pixel_bytes = 0;
+  const int code =
+      read_bmp_head(FileInput{&reading, file_read, file_seek}, StoreResizer{&head, head_resize}, store, description,
+                    pixel_bytes);
+  LARGE_INTEGER position = {};
+  const bool laid_out_as_store =
+      code == kReadOk && SetFilePointerEx(mapped.file, LARGE_INTEGER{}, &position, FILE_CURRENT) &&
+      static_cast<uint64_t>(position.QuadPart) == kFileHeaderBytes + description.offset_to_pixels &&
+      static_cast<uint64_t>(position.QuadPart) + pixel_bytes <= head.file_size;
+  if (laid_out_as_store) mapped.mapping = CreateFileMappingA(mapped.file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
+  if (mapped.mapping) mapped.base = static_cast<uint8_t*>(MapViewOfFile(mapped.mapping, FILE_MAP_COPY, 0, 0, 0));
+  if (!mapped.base) {
+    close_file_view(mapped);
+    return false;
+  }
+  uint8_t* view_store = mapped.base + kFileHeaderBytes;
+  if (std::memcmp(view_store, store, description.offset_to_pixels) != 0) {
+    std::memcpy(view_store, store, description.offset_to_pixels);
+  }
+  mapped.store_size = description.offset_to_pixels + size_t{pixel_bytes};
+  view = mapped;
+  return true;
+}
+
+// Reads a byte of every page of the view, so that the file's pages are in place
+// before the conversion needs them.
+void touch_pages(const FileView& view) {
+  volatile uint8_t sink = 0;
+  const size_t end = kFileHeaderBytes + view.store_size;
+  for (size_t offset = 0; offset < end; offset += 4096) sink = sink + view.base[offset];
+}
+
+// A BMP file read (or mapped) on a thread of its own while the windows are made; the
+// open then takes the block or the view as the store instead of reading.
 struct ReadAhead {
   HANDLE thread = nullptr;
   std::string file_name;
+  bool map = false;
+  FileView view;
   HGLOBAL block = nullptr;
   uint8_t* locked = nullptr;  // the block's bytes while it is locked
   int code = kReadCantOpen;
@@ -97,6 +165,11 @@ uint8_t* read_ahead_resize(void* context, uint32_t size) {
 
 DWORD WINAPI read_ahead(void* context) {
   auto* ahead = static_cast<ReadAhead*>(context);
+  if (ahead->map && map_bmp_file(ahead->file_name.c_str(), ahead->view, ahead->description)) {
+    ahead->code = kReadOk;
+    touch_pages(ahead->view);
+    return 0;
+  }
   SimpleFile file(_lopen(ahead->file_name.c_str(), OF_READ));
   if (!file.ok()) return 0;
   ahead->block = GlobalAlloc(GMEM_MOVEABLE, kInitialStoreSize);
@@ -118,14 +191,16 @@ void forget_read_ahead() {
   }
   if (ahead.locked) GlobalUnlock(ahead.block);
   if (ahead.block) GlobalFree(ahead.block);
+  close_file_view(ahead.view);
   ahead = ReadAhead();
 }
 
 }  // namespace
 
-void start_read_ahead(const char* file_name) {
+void start_read_ahead(const char* file_name, bool map) {
   forget_read_ahead();
   g_read_ahead.file_name = file_name;
+  g_read_ahead.map = map;
   g_read_ahead.thread = CreateThread(nullptr, 0, read_ahead, &g_read_ahead, 0, nullptr);
 }
 
@@ -141,8 +216,12 @@ bool take_read_ahead(const char* file_name) {
     forget_read_ahead();
     return false;
   }
-  GlobalUnlock(ahead.block);
-  adopt_global_store(ahead.block);
+  if (ahead.view.base) {
+    adopt_file_view_store(ahead.view);
+  } else {
+    GlobalUnlock(ahead.block);
+    adopt_global_store(ahead.block);
+  }
   g_picture.description = ahead.description;
   ahead = ReadAhead();
   return true;
@@ -152,7 +231,7 @@ int read_file(const char* file_name, unsigned short platform_version) {
   SimpleFile file(_lopen(file_name, OF_READ));
   if (!file.ok()) return kReadCantOpen;
   WaitCursor wait;
-  if (g_picture.store_kind == kStoreLocal && !renew_store_as_global()) return kReadTooLarge;
+  if (g_picture.store_kind != kStoreGlobal && !renew_store_as_global()) return kReadTooLarge;
   StoreLock lock;
   uint8_t* store = lock.get();
   if (!store) return kReadTooLarge;

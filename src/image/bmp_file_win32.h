@@ -7,10 +7,12 @@
 int read_file(const char* file_name, unsigned short platform_version);
 
 // Starts reading a BMP file on a thread of its own, so that a file named at start-up
-// is read while the windows are made.
-void start_read_ahead(const char* file_name);
+// is read while the windows are made. With `map` the file is mapped as the store
+// where its layout allows; the file then stays open, shared for reading only, for
+// as long as it is the store (meant for a batch run, which ends soon after).
+void start_read_ahead(const char* file_name, bool map);
 
-// Makes the file read ahead the store, with its description, and returns true when a
+// Makes the file read (or mapped) ahead the store, with its description, and returns true when a
 // read-ahead of this file name read a whole BMP; otherwise drops it and returns false
 // (the caller reads the file as usual). Waits for the read to end.
 bool take_read_ahead(const char* file_name);

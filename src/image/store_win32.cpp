@@ -1,6 +1,7 @@
 #include "image/store_win32.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "base/guards_win32.h"
@@ -11,19 +12,47 @@
 PictureState g_picture;
 
 size_t store_size() {
-  return g_picture.store_kind == kStoreLocal ? LocalSize(g_picture.store) : GlobalSize(g_picture.store);
+  switch (g_picture.store_kind) {
+    case kStoreLocal:
+      return LocalSize(g_picture.store);
+    case kStoreFileView:
+      return g_picture.view.store_size;
+    default:
+      return GlobalSize(g_picture.store);
+  }
+}
+
+namespace {
+
+constexpr size_t kFileHeaderBytes = 14;
+
+}  // namespace
+
+void close_file_view(FileView& view) {
+  if (view.base) UnmapViewOfFile(view.base);
+  if (view.mapping) CloseHandle(view.mapping);
+  if (view.file != INVALID_HANDLE_VALUE) CloseHandle(view.file);
+  view = FileView();
 }
 
 StoreLock::StoreLock() {
-  bytes_ = static_cast<uint8_t*>(g_picture.store_kind == kStoreLocal ? LocalLock(g_picture.store)
-                                                                      : GlobalLock(g_picture.store));
+  switch (g_picture.store_kind) {
+    case kStoreLocal:
+      bytes_ = static_cast<uint8_t*>(LocalLock(g_picture.store));
+      break;
+    case kStoreFileView:
+      bytes_ = g_picture.view.base + kFileHeaderBytes;
+      break;
+    default:
+      bytes_ = static_cast<uint8_t*>(GlobalLock(g_picture.store));
+  }
 }
 
 StoreLock::~StoreLock() {
   if (!bytes_) return;
   if (g_picture.store_kind == kStoreLocal) {
     LocalUnlock(g_picture.store);
-  } else {
+  } else if (g_picture.store_kind == kStoreGlobal) {
     GlobalUnlock(g_picture.store);
   }
 }
@@ -35,21 +64,23 @@ bool create_store() {
 }
 
 void free_store() {
-  if (!g_picture.store) return;
-  if (g_picture.store_kind == kStoreLocal) {
+  if (g_picture.store_kind == kStoreFileView) {
+    close_file_view(g_picture.view);
+  } else if (!g_picture.store) {
+    return;
+  } else if (g_picture.store_kind == kStoreLocal) {
     LocalFree(g_picture.store);
   } else {
     GlobalFree(g_picture.store);
   }
   g_picture.store = nullptr;
+  g_picture.store_kind = kStoreGlobal;
 }
 
 bool renew_store_as_global() {
   HGLOBAL fresh = GlobalAlloc(GMEM_MOVEABLE, kInitialStoreSize);
   if (!fresh) return false;
-  LocalFree(g_picture.store);
-  g_picture.store = fresh;
-  g_picture.store_kind = kStoreGlobal;
+  adopt_global_store(fresh);
   return true;
 }
 
@@ -83,6 +114,44 @@ void adopt_global_store(HGLOBAL block) {
   free_store();
   g_picture.store = block;
   g_picture.store_kind = kStoreGlobal;
+}
+
+void adopt_file_view_store(const FileView& view) {
+  free_store();
+  g_picture.view = view;
+  g_picture.store_kind = kStoreFileView;
+}
+
+namespace {
+
+bool same_file(HANDLE file, const char* file_name) {
+  BY_HANDLE_FILE_INFORMATION ours = {}, theirs = {};
+  const HANDLE other = CreateFileA(file_name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(file, &ours) && GetFileInformationByHandle(other, &theirs);
+  CloseHandle(other);
+  return known && ours.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+         ours.nFileIndexHigh == theirs.nFileIndexHigh && ours.nFileIndexLow == theirs.nFileIndexLow;
+}
+
+}  // namespace
+
+bool release_store_file(const char* file_name) {
+  if (g_picture.store_kind != kStoreFileView || !same_file(g_picture.view.file, file_name)) return true;
+  const size_t size = g_picture.view.store_size;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!block) return false;
+  {
+    const GlobalLockGuard copy(block);
+    if (!copy.get()) {
+      GlobalFree(block);
+      return false;
+    }
+    std::memcpy(copy.get(), g_picture.view.base + kFileHeaderBytes, size);
+  }
+  adopt_global_store(block);
+  return true;
 }
 
 namespace {

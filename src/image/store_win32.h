@@ -12,7 +12,20 @@
 #include "image/picture.h"
 #include "image/rle_rows.h"
 
-enum StoreKind { kStoreGlobal = 0, kStoreLocal = 1 };
+enum StoreKind { kStoreGlobal = 0, kStoreLocal = 1, kStoreFileView = 2 };
+
+// A BMP file mapped copy-on-write, whose bytes after the 14-byte file header are the
+// store: its pages come from the system's file cache instead of fresh memory that
+// must be filled. The file stays open, shared for reading only, while it is mapped.
+struct FileView {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  HANDLE mapping = nullptr;
+  uint8_t* base = nullptr;  // the whole file
+  size_t store_size = 0;    // header, masks, colour table and every row
+};
+
+// Unmaps the view and closes its handles.
+void close_file_view(FileView& view);
 
 // At most this many bytes hold decoded pixels read back from the device bitmap,
 // whatever the picture's size.
@@ -37,6 +50,7 @@ struct DecodedBand {
 struct PictureState {
   HANDLE store = nullptr;  // a movable block of the family that store_kind names
   int store_kind = kStoreGlobal;
+  FileView view;  // the store when store_kind is kStoreFileView
   bool loaded = false;
   PictureDescription description;
   HBITMAP decoded_bitmap = nullptr;
@@ -77,7 +91,8 @@ bool create_store();
 // Frees the store with the family of its kind (frame destruction).
 void free_store();
 
-// Replaces a plug-in's store with a fresh global block of 1064 bytes; false when it can't.
+// Replaces a plug-in's store or a file view with a fresh global block of 1064 bytes;
+// false when it can't.
 bool renew_store_as_global();
 
 // Resizes a locked movable global block: unlocks it, resizes it and locks it again.
@@ -95,6 +110,14 @@ void adopt_local_store(StoreLock& lock, HLOCAL block, uint8_t* bytes);
 
 // Makes a pasted global block the store in place of the current one, which is freed.
 void adopt_global_store(HGLOBAL block);
+
+// Makes a mapped file the store in place of the current one, which is freed.
+void adopt_file_view_store(const FileView& view);
+
+// Copies a store that is a view of the named file into a global block and lets the
+// file go, so that the file can be replaced. True when there is nothing to do or
+// the copy is made; false when the memory can't be had (the view stays).
+bool release_store_file(const char* file_name);
 
 // Releases the picture's display resources and clears the loaded flag.
 void clean_up_picture();

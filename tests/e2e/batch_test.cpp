@@ -98,6 +98,26 @@ TEST(Batch, TinyPictureGivesKnownBytes) {
   EXPECT_EQ(read_bytes(folder + "out.bmp"), expected);
 }
 
+// The input is never changed by a run (its header, as read, differs from the file's:
+// image size and colours used are filled in), and it may itself be the output, under
+// its own name or another one of the same file.
+TEST(Batch, TheInputStaysAsItWasUnlessItIsTheOutput) {
+  const Picture p = {"8-bit", 8, 40, false, false, 0};
+  BmpFile f = make_file(p, random_rows(p, 9), false);
+  f.image_size = 0;
+  f.colours_used = 0;
+  const std::vector<uint8_t> input = build_bmp(f);
+  const std::vector<uint8_t> expected = expected_output(input, 127, 1, false);
+  for (const char* output : {"out.bmp", "in.bmp", ".\\IN.BMP"}) {
+    const std::string folder = fresh_folder();
+    ASSERT_TRUE(write_bytes(folder + "in.bmp", input));
+    ASSERT_EQ(run_program(std::string("in.bmp /O ") + output + " /H", folder), 0) << output;
+    const bool in_place = std::string(output) != "out.bmp";
+    EXPECT_EQ(read_bytes(folder + "in.bmp"), in_place ? expected : input) << output;
+    if (!in_place) EXPECT_EQ(read_bytes(folder + "out.bmp"), expected);
+  }
+}
+
 TEST(Batch, UnreadableInputEndsWithoutOutputOnceTheMessageIsAnswered) {
   const std::string folder = fresh_folder();
   ASSERT_TRUE(write_bytes(folder + "in.bmp", std::vector<uint8_t>(13, 'B')));
