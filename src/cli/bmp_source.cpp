@@ -31,22 +31,19 @@ uint8_t* vector_resize(void* context, uint32_t size) {
 }
 
 // Compressed bytes for the decoder, read through a small buffer.
-int next_input_byte(void* context) {
+bool refill_input(void* context, RleInput& input) {
   auto* s = static_cast<BmpSource*>(context);
-  if (s->input_at == s->input_fill) {
-    s->input_fill = static_cast<uint32_t>(std::fread(s->input_buffer, 1, sizeof s->input_buffer, s->file));
-    s->input_at = 0;
-    if (s->input_fill == 0) return -1;
-  }
-  ++s->consumed;
-  return s->input_buffer[s->input_at++];
+  const size_t got = std::fread(s->input_buffer, 1, sizeof s->input_buffer, s->file);
+  s->consumed += got;
+  input.at = s->input_buffer;
+  input.end = s->input_buffer + got;
+  return got > 0;
 }
 
 // Takes the pixel bytes nobody needs, so that a file shorter than its header says
 // fails as the reader would fail it.
 bool drain_pixel_bytes(BmpSource& s) {
-  s.consumed += s.input_fill - s.input_at;  // buffered ahead, already in the file
-  s.input_at = s.input_fill;
+  s.input.at = s.input.end;  // bytes read ahead are counted already
   uint8_t scratch[65536];
   while (s.consumed < s.pixel_bytes) {
     const uint64_t want = std::min<uint64_t>(sizeof scratch, s.pixel_bytes - s.consumed);
@@ -85,7 +82,6 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
   if (s.picture.width <= 0 || s.next_row >= s.picture.height) {
     if (s.picture.read_back == 0) {
       s.consumed = static_cast<uint64_t>(s.next_row) * s.stride;
-      s.input_at = s.input_fill = 0;
     }
     if (!drain_pixel_bytes(s)) code = kReadShortData;
     return false;
@@ -105,9 +101,10 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
     }
     strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};
   } else {
-    const RleInput input{&s, next_input_byte};
+    s.input.context = &s;
+    s.input.refill = refill_input;
     const size_t width = static_cast<size_t>(s.picture.width);
-    for (int32_t i = 0; i < rows; ++i) decode_rle_row(s.rle, input, s.next_row + i, s.colours.data() + i * width);
+    for (int32_t i = 0; i < rows; ++i) decode_rle_row(s.rle, s.input, s.next_row + i, s.colours.data() + i * width);
     strip.source = ConversionSource{s.store.data(), &strip.picture, s.colours.data()};
   }
   s.next_row += rows;

@@ -15,14 +15,14 @@ struct BmpSource {
   std::vector<uint8_t> store;  // header, masks, colour table, then one strip of rows
   PictureDescription picture;
   uint32_t pixel_bytes = 0;  // pixel bytes the file must hold
-  uint64_t consumed = 0;     // pixel bytes taken so far
+  uint64_t consumed = 0;     // pixel bytes read from the file so far
   uint64_t stride = 0;
   int32_t strip_rows = 0;
   int32_t next_row = 0;
   RleDecoder rle;
   std::vector<uint32_t> colours;  // decoded rows of a read-back picture
   uint8_t input_buffer[4096];
-  uint32_t input_fill = 0, input_at = 0;
+  RleInput input;  // the compressed bytes read ahead into input_buffer
 };
 
 // Reads the file's head; returns a reader code (kReadNoSignature for a file that

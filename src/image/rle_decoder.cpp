@@ -7,18 +7,21 @@
 
 namespace {
 
-int next_byte(RleDecoder& d, const RleInput& input) {
+// A byte past the end of the data reads as 0, and still counts against `left`.
+inline int next_byte(RleDecoder& d, RleInput& input) {
   --d.left;
-  const int b = input.next(input.context);
-  return b < 0 ? 0 : b;
+  if (input.at == input.end && !(input.refill && input.refill(input.context, input))) return 0;
+  return *input.at++;
 }
 
 // Pixels become visible only when an escape code (end of line, end of bitmap,
-// delta) closes the run of pixels written since the pen last moved.
+// delta) closes the run of pixels written since the pen last moved; what lies
+// between the last closed pixels and this span was never reached and is black.
+// Spans on a row only move right.
 void close_span(RleDecoder& d) {
-  if (d.span_right > d.span_left) {
-    std::fill(d.reached.begin() + d.span_left, d.reached.begin() + d.span_right, uint8_t{1});
-  }
+  if (d.span_right <= d.span_left) return;
+  std::fill(d.out + d.closed_until, d.out + d.span_left, 0u);
+  d.closed_until = d.span_right;
 }
 
 void move_pen(RleDecoder& d, int32_t x, uint32_t rows_up) {
@@ -31,13 +34,49 @@ void move_pen(RleDecoder& d, int32_t x, uint32_t rows_up) {
   }
 }
 
-uint8_t run_index(const RleDecoder& d, uint8_t data, int32_t k) {
-  if (!d.four_bit) return data;
-  return static_cast<uint8_t>((k & 1) ? data & 0x0F : data >> 4);
+// n pixels of a run from the pen: one colour, or two alternating for 4 bits.
+void write_run(RleDecoder& d, int data, int32_t n) {
+  uint32_t* out = d.out + d.x;
+  if (!d.four_bit) {
+    std::fill(out, out + n, d.colours[data]);
+    return;
+  }
+  const uint32_t first = d.colours[data >> 4], second = d.colours[data & 0x0F];
+  for (int32_t k = 0; k + 1 < n; k += 2) {
+    out[k] = first;
+    out[k + 1] = second;
+  }
+  if (n & 1) out[n - 1] = first;
+}
+
+// An absolute run's `bytes` bytes, of whose pixels the first n are written.
+void write_absolute(RleDecoder& d, RleInput& input, uint32_t bytes, int32_t n) {
+  uint32_t* out = d.out + d.x;
+  if (!d.four_bit) {
+    int32_t k = 0;
+    if (static_cast<size_t>(input.end - input.at) >= bytes) {
+      // All in the window: no byte reads past the data.
+      for (; k < n; ++k) out[k] = d.colours[input.at[k]];
+      input.at += bytes;
+      d.left -= bytes;
+      return;
+    }
+    for (uint32_t i = 0; i < bytes; ++i) {
+      const int b = next_byte(d, input);
+      if (k < n) out[k++] = d.colours[b];
+    }
+    return;
+  }
+  for (uint32_t i = 0; i < bytes; ++i) {
+    const int b = next_byte(d, input);
+    const int32_t k = static_cast<int32_t>(2 * i);
+    if (k < n) out[k] = d.colours[b >> 4];
+    if (k + 1 < n) out[k + 1] = d.colours[b & 0x0F];
+  }
 }
 
 // Takes one code (a run, an escape, or an absolute run with its data).
-void step(RleDecoder& d, const RleInput& input) {
+void step(RleDecoder& d, RleInput& input) {
   if (d.left < 2) {
     d.done = true;
     return;
@@ -46,7 +85,7 @@ void step(RleDecoder& d, const RleInput& input) {
   const int data = next_byte(d, input);
   if (count != 0) {
     const int32_t n = std::min<int32_t>(count, d.width - d.x);
-    for (int32_t k = 0; k < n; ++k) d.indices[static_cast<size_t>(d.x + k)] = run_index(d, static_cast<uint8_t>(data), k);
+    write_run(d, data, n);
     d.x += n;
     d.span_right = d.x;
     return;
@@ -73,12 +112,7 @@ void step(RleDecoder& d, const RleInput& input) {
     return;
   }
   const int32_t n = std::min<int32_t>(data, d.width - d.x);
-  uint8_t packed[256];
-  for (uint32_t i = 0; i < bytes; ++i) packed[i] = static_cast<uint8_t>(next_byte(d, input));
-  for (int32_t k = 0; k < n; ++k) {
-    const uint8_t b = packed[d.four_bit ? k / 2 : k];
-    d.indices[static_cast<size_t>(d.x + k)] = d.four_bit ? run_index(d, b, k) : b;
-  }
+  write_absolute(d, input, bytes, n);
   d.x += n;
   d.span_right = d.x;
   if ((bytes & 1) != 0 && d.left > 0) next_byte(d, input);
@@ -104,40 +138,23 @@ void start_rle(RleDecoder& d, const uint8_t* store, const PictureDescription& pi
   const uint32_t entries = std::min<uint32_t>(picture.colour_count, 256);
   for (uint32_t i = 0; i < entries; ++i) d.colours[i] = get_u32(store + kStoreHeaderSize + 4 * i) & 0xFFFFFF;
   d.buffer_row = d.decodable ? 0 : -1;
-  if (d.decodable) {
-    d.indices.assign(static_cast<size_t>(d.width), 0);
-    d.reached.assign(static_cast<size_t>(d.width), 0);
-  }
 }
 
-void decode_rle_row(RleDecoder& d, const RleInput& input, int32_t row, uint32_t* out) {
-  const size_t width = d.width > 0 ? static_cast<size_t>(d.width) : 0;
-  while (!d.done && d.row == row) step(d, input);
-  // The pen has left the row, or the data is over: what the row holds is final.
+void decode_rle_row(RleDecoder& d, RleInput& input, int32_t row, uint32_t* out) {
+  const int32_t width = d.width > 0 ? d.width : 0;
+  // Only the row the pen is on can still be written; every other row is black.
   if (!d.decodable || d.buffer_row != row) {
     std::fill(out, out + width, 0u);
     return;
   }
-  for (size_t x = 0; x < width; ++x) out[x] = d.reached[x] ? d.colours[d.indices[x]] : 0u;
-  std::fill(d.indices.begin(), d.indices.end(), uint8_t{0});
-  std::fill(d.reached.begin(), d.reached.end(), uint8_t{0});
+  d.out = out;
+  d.closed_until = 0;
+  while (!d.done && d.row == row) step(d, input);
+  // The pen has left the row, or the data is over: what was not closed stays black.
+  std::fill(out + d.closed_until, out + width, 0u);
+  d.out = nullptr;
   d.buffer_row = d.done ? -1 : d.row;
 }
-
-namespace {
-
-struct MemoryBytes {
-  const uint8_t* data;
-  uint32_t size;
-  uint32_t position;
-};
-
-int memory_next(void* context) {
-  auto* m = static_cast<MemoryBytes*>(context);
-  return m->position < m->size ? m->data[m->position++] : -1;
-}
-
-}  // namespace
 
 std::vector<uint32_t> decode_rle_picture(const uint8_t* store, const PictureDescription& picture,
                                          const uint8_t* data, uint32_t size) {
@@ -146,8 +163,7 @@ std::vector<uint32_t> decode_rle_picture(const uint8_t* store, const PictureDesc
   colours.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height));
   RleDecoder decoder;
   start_rle(decoder, store, picture);
-  MemoryBytes bytes{data, size, 0};
-  const RleInput input{&bytes, memory_next};
+  RleInput input{data, data + size};
   for (int32_t row = 0; row < picture.height; ++row) {
     decode_rle_row(decoder, input, row, colours.data() + static_cast<size_t>(row) * static_cast<size_t>(picture.width));
   }

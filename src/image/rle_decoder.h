@@ -11,10 +11,14 @@
 
 #include "image/picture.h"
 
-// Where the compressed bytes come from: returns the next byte, or -1 when none is left.
+// Where the compressed bytes come from: a window [at, end) of them, which `refill`
+// (when given) moves on to the next bytes, returning false when none are left. The
+// decoder advances `at` past every byte it takes.
 struct RleInput {
-  void* context;
-  int (*next)(void* context);
+  const uint8_t* at = nullptr;
+  const uint8_t* end = nullptr;
+  void* context = nullptr;
+  bool (*refill)(void* context, RleInput& input) = nullptr;
 };
 
 struct RleDecoder {
@@ -28,11 +32,13 @@ struct RleDecoder {
   int32_t x = 0;
   int32_t row = 0;
   bool done = false;
-  // The pen's row: colour indices, and which pixels a finished run has reached.
-  std::vector<uint8_t> indices;
-  std::vector<uint8_t> reached;
+  // The pixels written since the pen last moved; they become visible when an escape
+  // code closes them.
   int32_t span_left = 0, span_right = 0;
-  int32_t buffer_row = 0;  // the storage row the two buffers hold, -1 when none
+  int32_t buffer_row = 0;  // the storage row the pen may still write, -1 when none
+  // While a row is decoded: where its colours go, and how far they are final.
+  uint32_t* out = nullptr;
+  int32_t closed_until = 0;
 };
 
 // Returns true when the store holds RLE8 (8 bits) or RLE4 (4 bits) data the decoder reads.
@@ -43,8 +49,9 @@ bool is_rle_picture(const uint8_t* store);
 void start_rle(RleDecoder& decoder, const uint8_t* store, const PictureDescription& picture);
 
 // Writes storage row `row` (rows must be asked for in order, 0 first) as picture-width
-// 0xRRGGBB colours, decoding as far as that row needs.
-void decode_rle_row(RleDecoder& decoder, const RleInput& input, int32_t row, uint32_t* out);
+// 0xRRGGBB colours, decoding as far as that row needs. Between rows the decoder's
+// scalars and the input position are its whole state.
+void decode_rle_row(RleDecoder& decoder, RleInput& input, int32_t row, uint32_t* out);
 
 // Decodes a whole picture from memory: width x height colours, storage row 0 first.
 std::vector<uint32_t> decode_rle_picture(const uint8_t* store, const PictureDescription& picture,

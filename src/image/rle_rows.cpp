@@ -3,21 +3,6 @@
 #include <algorithm>
 #include <new>
 
-namespace {
-
-struct Cursor {
-  const uint8_t* data;
-  uint32_t size;
-  uint32_t* position;
-};
-
-int cursor_next(void* context) {
-  auto* c = static_cast<Cursor*>(context);
-  return *c->position < c->size ? c->data[(*c->position)++] : -1;
-}
-
-}  // namespace
-
 bool RleRows::start(const uint8_t* store, const PictureDescription& picture, const uint8_t* data, uint32_t size,
                     size_t group_bytes) {
   data_ = data;
@@ -55,8 +40,7 @@ void RleRows::keep_state(int32_t row) {
   c = Checkpoint{true, position_, d.left, d.x, d.row, d.span_left, d.span_right, d.buffer_row, d.done};
 }
 
-// Between rows the decoder's row buffers are empty, so its scalars and the input
-// position are the whole state.
+// Between rows the decoder's scalars and the input position are its whole state.
 void RleRows::restore(const Checkpoint& c, int32_t row) {
   RleDecoder& d = decoder_;
   position_ = c.position;
@@ -67,8 +51,6 @@ void RleRows::restore(const Checkpoint& c, int32_t row) {
   d.span_right = c.span_right;
   d.buffer_row = c.buffer_row;
   d.done = c.done;
-  std::fill(d.indices.begin(), d.indices.end(), uint8_t{0});
-  std::fill(d.reached.begin(), d.reached.end(), uint8_t{0});
   next_row_ = row;
 }
 
@@ -85,14 +67,14 @@ void RleRows::decode_group(int32_t group) {
     if (checkpoints_[k].kept && static_cast<int32_t>(k) * checkpoint_rows_ > next_row_)
       restore(checkpoints_[k], static_cast<int32_t>(k) * checkpoint_rows_);
   }
-  Cursor cursor{data_, size_, &position_};
-  const RleInput input{&cursor, cursor_next};
+  RleInput input{data_ + position_, data_ + size_};
   const int32_t last = std::min(first + group_rows_, height_);
   // Rows before the group are decoded into its first row and overwritten.
   for (; next_row_ < last; ++next_row_) {
     keep_state(next_row_);
     const int32_t slot = next_row_ < first ? 0 : next_row_ - first;
     decode_rle_row(decoder_, input, next_row_, colours_.data() + static_cast<size_t>(slot) * width_);
+    position_ = static_cast<uint32_t>(input.at - data_);
   }
   keep_state(next_row_);
   group_ = group;

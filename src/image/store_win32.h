@@ -31,7 +31,7 @@ void close_file_view(FileView& view);
 // whatever the picture's size.
 constexpr size_t kBandBytes = size_t{16} << 20;
 // At most this many bytes hold the decoded rows of an RLE picture.
-constexpr size_t kRleGroupBytes = size_t{4} << 20;
+constexpr size_t kRleGroupBytes = size_t{1} << 20;  // about a core's second-level cache
 
 // Rows of the decoded device bitmap read back as 0xRRGGBB values, a band at a time:
 // storage rows [first_row, first_row + rows), columns [first_column, first_column +

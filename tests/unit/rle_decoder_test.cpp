@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "../common/bmp_builder.h"
+#include "../common/rle_pictures.h"
 #include "image/rle_decoder.h"
 #include "mono/random_jump.h"
 
@@ -65,6 +66,46 @@ TEST(RleDecoder, PicturesThePlatformRefusesAreBlack) {
   for (const BmpFile& f : {top_down, mismatch}) {
     for (const auto& row : decode(f))
       for (int v : row) EXPECT_EQ(v, 0);
+  }
+}
+
+// Compressed bytes handed out a few at a time through a buffer of their own, as a
+// reader with a small buffer does; the buffer holds junk past each piece.
+struct Pieces {
+  const uint8_t* data;
+  uint32_t size, position, piece;
+  uint8_t buffer[16];
+};
+
+bool next_piece(void* context, RleInput& input) {
+  auto* p = static_cast<Pieces*>(context);
+  const uint32_t n = std::min(p->piece, p->size - p->position);
+  std::fill(std::begin(p->buffer), std::end(p->buffer), uint8_t{0xEE});
+  std::copy(p->data + p->position, p->data + p->position + n, p->buffer);
+  input.at = p->buffer;
+  input.end = p->buffer + n;
+  p->position += n;
+  return n > 0;
+}
+
+// Runs, absolute runs and escapes split across the input's windows decode as from one.
+TEST(RleDecoder, InputInPiecesDecodesAsInOneWindow) {
+  for (const auto& file : rle_pictures::rle_test_files()) {
+    Loaded l = load_bmp(file.bytes);
+    ASSERT_EQ(l.code, kReadOk) << file.name;
+    const uint8_t* data = l.data() + l.picture.offset_to_pixels;
+    const uint32_t size = static_cast<uint32_t>(l.store.size() - l.picture.offset_to_pixels);
+    const std::vector<uint32_t> whole = decode_rle_picture(l.data(), l.picture, data, size);
+    for (uint32_t piece : {1u, 2u, 3u, 7u}) {
+      RleDecoder decoder;
+      start_rle(decoder, l.data(), l.picture);
+      Pieces pieces{data, size, 0, piece, {}};
+      RleInput input{nullptr, nullptr, &pieces, next_piece};
+      std::vector<uint32_t> rows(whole.size(), 0xDEADBEEF);
+      for (int32_t row = 0; row < l.picture.height; ++row)
+        decode_rle_row(decoder, input, row, rows.data() + static_cast<size_t>(row) * l.picture.width);
+      EXPECT_EQ(rows, whole) << file.name << ", pieces of " << piece;
+    }
   }
 }
 
