@@ -239,6 +239,31 @@ TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
 // A small file whose header claims 512 MiB of rows or of colour table is read
 // without touching what it does not hold (the platform commits every page a read
 // is given, and zeroing a table that long would too).
+// Rows of more than a few MiB are read in two halves at once; every byte lands where
+// it belongs, and a file that ends in either half is a short read.
+TEST_F(ReaderGlue, LargePixelDataIsReadWholeOrFoundShort) {
+  BmpFile f;
+  f.width = 2048;
+  f.height = 1600;  // 9.4 MiB of rows
+  f.bit_count = 24;
+  uint32_t seed = 7;
+  f.pixels.resize(size_t{2048} * 3 * 1600);
+  for (uint8_t& b : f.pixels) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+  const std::vector<uint8_t> whole = build_bmp(f);
+  const std::string file = temp_directory() + "large.bmp";
+  for (const size_t kept : {whole.size(), whole.size() * 3 / 10, whole.size() * 7 / 10, whole.size() - 1}) {
+    ASSERT_TRUE(write_file(file, std::vector<uint8_t>(whole.begin(), whole.begin() + kept)));
+    const int code = open_file(file);
+    if (kept < whole.size()) {
+      EXPECT_EQ(code, kReadShortData) << kept;
+      continue;
+    }
+    ASSERT_EQ(code, kReadOk);
+    const uint8_t* rows = static_cast<const uint8_t*>(StoreLock().get()) + g_picture.description.offset_to_pixels;
+    EXPECT_TRUE(std::equal(f.pixels.begin(), f.pixels.end(), rows));
+  }
+}
+
 TEST_F(ReaderGlue, AShortFileClaimingHugeRowsOrTableIsReadWithoutTouchingThem) {
   BmpFile rows;
   rows.width = 0x8000;
