@@ -15,14 +15,13 @@ constexpr uint64_t kFileHeaderBytes = 14;
 
 HANDLE handle_of(HFILE file) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)); }
 
-// The file position and the bytes between it and the end of the file; false when
-// the platform can't tell (not a disk file).
-bool place_in_file(HFILE file, uint64_t& position, uint64_t& left) {
+// The bytes between the file position and the end of the file; false when the
+// platform can't tell (not a disk file).
+bool bytes_left(HFILE file, uint64_t& left) {
   LARGE_INTEGER size = {}, at = {};
   if (!SetFilePointerEx(handle_of(file), LARGE_INTEGER{}, &at, FILE_CURRENT)) return false;
   if (!GetFileSizeEx(handle_of(file), &size)) return false;
-  position = static_cast<uint64_t>(at.QuadPart);
-  left = static_cast<uint64_t>(size.QuadPart) > position ? static_cast<uint64_t>(size.QuadPart) - position : 0;
+  left = size.QuadPart > at.QuadPart ? static_cast<uint64_t>(size.QuadPart - at.QuadPart) : 0;
   return true;
 }
 
@@ -41,41 +40,18 @@ struct ReadingFile {
   }
 };
 
-// Reads count bytes at a file offset through the bounce buffer; returns how many
-// it got (fewer only at the end of the file or on an error).
-uint32_t read_at(HFILE file, uint64_t offset, uint8_t* destination, uint32_t count, uint8_t* bounce) {
-  uint32_t total = 0;
-  while (total < count) {
-    const uint32_t piece = count - total > kPiece ? kPiece : count - total;
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset + total);
-    at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
-    DWORD got = 0;
-    if (!ReadFile(handle_of(file), bounce, piece, &got, &at) || got == 0) break;
-    std::memcpy(destination + total, bounce, got);
-    total += got;
-    if (got < piece) break;
-  }
-  return total;
-}
-
-// The second half of a large read, on a thread of its own: the first writes into
-// fresh pages cost more than the reading, and two cores take them twice as fast.
-struct HalfRead {
-  HFILE file;
-  uint64_t offset;
-  uint8_t* destination;
-  uint32_t count;
-  uint32_t got = 0;
+// The first write into each fresh page of a large destination costs more than the
+// reading itself; a thread of its own makes those of the second half while the
+// first half is read, and the reading waits for it before going on there.
+struct PageToucher {
+  uint8_t* begin;
+  size_t bytes;
 };
 
-DWORD WINAPI read_half(void* context) {
-  auto* half = static_cast<HalfRead*>(context);
-  uint8_t* bounce = new_bounce();
-  if (bounce) {
-    half->got = read_at(half->file, half->offset, half->destination, half->count, bounce);
-    HeapFree(GetProcessHeap(), 0, bounce);
-  }
+DWORD WINAPI touch_second_half(void* context) {
+  const auto* toucher = static_cast<PageToucher*>(context);
+  volatile uint8_t* bytes = toucher->begin;
+  for (size_t offset = 0; offset < toucher->bytes; offset += 4096) bytes[offset] = 0;
   return 0;
 }
 
@@ -85,42 +61,34 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
   // The platform makes every page of the destination ready before it reads, so a
   // header that claims gigabytes in a small file would cost as much as reading
   // them: ask only for what the file still holds.
-  uint64_t position = 0, left = 0;
-  const bool placed = place_in_file(file, position, left);
-  if (placed && left < count) count = static_cast<uint32_t>(left);
-  if (count <= kPiece || !placed) {
-    uint32_t total = 0;
-    while (total < count) {
-      const uint32_t piece = count - total > kPiece ? kPiece : count - total;
-      const long got = _hread(file, destination + total, static_cast<long>(piece));
-      if (got <= 0) break;
-      total += static_cast<uint32_t>(got);
-      if (static_cast<uint32_t>(got) < piece) break;
+  uint64_t left = 0;
+  if (bytes_left(file, left) && left < count) count = static_cast<uint32_t>(left);
+  if (count > kPiece && !reading.bounce) reading.bounce = new_bounce();
+  uint8_t* bounce = count > kPiece ? reading.bounce : nullptr;
+  constexpr uint32_t kTouchAbove = 8u << 20;
+  const uint32_t half = count > kTouchAbove ? count / 2 : count;
+  PageToucher toucher{destination + half, count - half};
+  HANDLE helper = half < count ? CreateThread(nullptr, 0, touch_second_half, &toucher, 0, nullptr) : nullptr;
+  uint32_t total = 0;
+  while (total < count) {
+    if (helper && total >= half) {
+      WaitForSingleObject(helper, INFINITE);
+      CloseHandle(helper);
+      helper = nullptr;
     }
-    return total;
+    uint32_t piece = count - total > kPiece ? kPiece : count - total;
+    if (helper && total + piece > half) piece = half - total;
+    uint8_t* target = bounce ? bounce : destination + total;
+    const long got = _hread(file, target, static_cast<long>(piece));
+    if (got <= 0) break;
+    if (target != destination + total) std::memcpy(destination + total, target, static_cast<size_t>(got));
+    total += static_cast<uint32_t>(got);
+    if (static_cast<uint32_t>(got) < piece) break;
   }
-  if (!reading.bounce) reading.bounce = new_bounce();
-  if (!reading.bounce) return 0;
-  constexpr uint32_t kSplitAbove = 8u << 20;
-  HalfRead half{file, 0, nullptr, 0};
-  HANDLE helper = nullptr;
-  uint32_t first = count;
-  if (count > kSplitAbove) {
-    first = count / 2 / kPiece * kPiece;
-    half = HalfRead{file, position + first, destination + first, count - first};
-    helper = CreateThread(nullptr, 0, read_half, &half, 0, nullptr);
-    if (!helper) first = count;
-  }
-  uint32_t total = read_at(file, position, destination, first, reading.bounce);
   if (helper) {
     WaitForSingleObject(helper, INFINITE);
     CloseHandle(helper);
-    if (total == first) total += half.got;
   }
-  // Reads at an offset leave the file position anywhere: put it after what was read.
-  LARGE_INTEGER after = {};
-  after.QuadPart = static_cast<LONGLONG>(position + total);
-  SetFilePointerEx(handle_of(file), after, nullptr, FILE_BEGIN);
   return total;
 }
 

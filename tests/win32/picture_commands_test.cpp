@@ -239,8 +239,9 @@ TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
 // A small file whose header claims 512 MiB of rows or of colour table is read
 // without touching what it does not hold (the platform commits every page a read
 // is given, and zeroing a table that long would too).
-// Rows of more than a few MiB are read in two halves at once; every byte lands where
-// it belongs, and a file that ends in either half is a short read.
+// Rows of more than a few MiB are read while a thread readies the second half's
+// pages; every byte lands where it belongs, and a file that ends in either half is a
+// short read.
 TEST_F(ReaderGlue, LargePixelDataIsReadWholeOrFoundShort) {
   BmpFile f;
   f.width = 2048;
