@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr uint64_t kFileHeaderBytes = 14;
-
 HANDLE handle_of(HFILE file) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)); }
 
 // The bytes between the file position and the end of the file; false when the
@@ -28,6 +26,13 @@ bool bytes_left(HFILE file, uint64_t& left) {
 // Large blocks go through a small buffer that stays mapped: the platform is slow to
 // read straight into pages the process has not touched yet.
 constexpr uint32_t kPiece = 1u << 20;
+
+// Waits for a thread to end and lets its handle go.
+void join(HANDLE& thread) {
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  thread = nullptr;
+}
 
 uint8_t* new_bounce() { return static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPiece)); }
 
@@ -71,11 +76,7 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
   HANDLE helper = half < count ? CreateThread(nullptr, 0, touch_second_half, &toucher, 0, nullptr) : nullptr;
   uint32_t total = 0;
   while (total < count) {
-    if (helper && total >= half) {
-      WaitForSingleObject(helper, INFINITE);
-      CloseHandle(helper);
-      helper = nullptr;
-    }
+    if (helper && total >= half) join(helper);
     uint32_t piece = count - total > kPiece ? kPiece : count - total;
     if (helper && total + piece > half) piece = half - total;
     uint8_t* target = bounce ? bounce : destination + total;
@@ -85,10 +86,7 @@ uint32_t file_read(void* context, uint8_t* destination, uint32_t count) {
     total += static_cast<uint32_t>(got);
     if (static_cast<uint32_t>(got) < piece) break;
   }
-  if (helper) {
-    WaitForSingleObject(helper, INFINITE);
-    CloseHandle(helper);
-  }
+  if (helper) join(helper);
   return total;
 }
 
@@ -215,10 +213,7 @@ DWORD WINAPI read_ahead(void* context) {
 
 void forget_read_ahead() {
   ReadAhead& ahead = g_read_ahead;
-  if (ahead.thread) {
-    WaitForSingleObject(ahead.thread, INFINITE);
-    CloseHandle(ahead.thread);
-  }
+  if (ahead.thread) join(ahead.thread);
   if (ahead.locked) GlobalUnlock(ahead.block);
   if (ahead.block) GlobalFree(ahead.block);
   close_file_view(ahead.view);
@@ -237,9 +232,7 @@ void start_read_ahead(const char* file_name, bool map) {
 bool take_read_ahead(const char* file_name) {
   ReadAhead& ahead = g_read_ahead;
   if (!ahead.thread) return false;
-  WaitForSingleObject(ahead.thread, INFINITE);
-  CloseHandle(ahead.thread);
-  ahead.thread = nullptr;
+  join(ahead.thread);
   // Only a whole BMP of the same name is taken; anything else is read again the usual
   // way, so that every failure and the plug-ins behave as they always do.
   if (ahead.code != kReadOk || ahead.file_name != file_name) {

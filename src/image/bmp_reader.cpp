@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kV4HeaderSize = 108;
 constexpr uint32_t kReadableColours = 65536;
@@ -62,8 +61,8 @@ namespace {
 // when `room_for_pixels`; `pixel_byte_count` is how many pixel bytes the file must hold.
 int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
                       bool room_for_pixels, uint32_t& pixel_byte_count) {
-  uint8_t file_header[kFileHeaderSize];
-  if (file.read(file.context, file_header, kFileHeaderSize) < kFileHeaderSize) return kReadNoFileHeader;
+  uint8_t file_header[kFileHeaderBytes];
+  if (file.read(file.context, file_header, kFileHeaderBytes) < kFileHeaderBytes) return kReadNoFileHeader;
   if (file_header[0] != 'B' || (file_header[1] != 'M' && file_header[1] != 'A')) return kReadNoSignature;
 
   if (file.read(file.context, store, 4) < 4) return kReadNoInfoHeader;
@@ -119,7 +118,7 @@ int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_
   if (mask_bytes != 0) read_zero_filled(file, store + kStoreHeaderSize, kMaskBytes);
   // The file format puts the colour table (and otherwise the pixels) after the whole
   // header, also a 108-byte one whose masks were just read from inside it.
-  if (header_size == kV4HeaderSize) file.seek(file.context, kFileHeaderSize + kV4HeaderSize);
+  if (header_size == kV4HeaderSize) file.seek(file.context, kFileHeaderBytes + kV4HeaderSize);
   if (colour_count != 0) {
     uint8_t* table = store + kStoreHeaderSize + mask_bytes;
     const uint32_t count = static_cast<uint32_t>(colour_count);

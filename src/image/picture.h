@@ -20,6 +20,8 @@ enum StoreField : uint32_t {
   kColoursImportantField = 36,
 };
 
+// A BMP file is the 14-byte file header followed by the bytes a store holds.
+constexpr uint32_t kFileHeaderBytes = 14;
 constexpr uint32_t kStoreHeaderSize = 40;
 constexpr uint32_t kMaskBytes = 12;
 constexpr uint32_t kInitialStoreSize = 1064;  // header and 256 colour entries

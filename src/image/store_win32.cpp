@@ -22,12 +22,6 @@ size_t store_size() {
   }
 }
 
-namespace {
-
-constexpr size_t kFileHeaderBytes = 14;
-
-}  // namespace
-
 void close_file_view(FileView& view) {
   if (view.base) UnmapViewOfFile(view.base);
   if (view.mapping) CloseHandle(view.mapping);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr uint32_t kFileHeaderBytes = 14;
+#include "image/picture.h"
 
 // Fills the 14-byte file header for a result block.
 void build_file_header(const uint8_t* result, uint8_t* out);
