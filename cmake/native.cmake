@@ -16,7 +16,7 @@ file(GLOB QVX_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(qvx_unit_tests ${QVX_UNIT_TESTS})
 target_link_libraries(qvx_unit_tests PRIVATE qvx_core GTest::gtest GTest::gtest_main)
 target_compile_definitions(qvx_unit_tests PRIVATE
-  QVX_TESTDATA="${CMAKE_SOURCE_DIR}/../shared/testdata")
+  QVX_TESTDATA="${CMAKE_SOURCE_DIR}/tests/data")
 include(GoogleTest)
 gtest_discover_tests(qvx_unit_tests DISCOVERY_TIMEOUT 60)
 
@@ -89,7 +89,7 @@ if(QVX_CLI_TESTS)
   target_link_libraries(qvx_cli_tests PRIVATE qvx_cli_lib GTest::gtest GTest::gtest_main)
   target_include_directories(qvx_cli_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(qvx_cli_tests PRIVATE
-    QVX_TESTDATA="${CMAKE_SOURCE_DIR}/../shared/testdata"
+    QVX_TESTDATA="${CMAKE_SOURCE_DIR}/tests/data"
     QVX_CLI="$<TARGET_FILE:quillvex-cli>")
   add_dependencies(qvx_cli_tests quillvex-cli)
   if(VIPS_FOUND)

@@ -36,7 +36,7 @@ add_executable(qvx_win32_tests ${QVX_WIN32_TESTS} ${QVX_RESOURCES})
 target_link_libraries(qvx_win32_tests PRIVATE qvx_glue gtest gtest_main)
 target_link_options(qvx_win32_tests PRIVATE ${QVX_STATIC_LINK})
 target_compile_definitions(qvx_win32_tests PRIVATE
-  QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata")
+  QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 add_test(NAME win32_glue COMMAND qvx_win32_tests)
 set_tests_properties(win32_glue PROPERTIES TIMEOUT 600)
 
@@ -47,7 +47,7 @@ if(QVX_E2E_TESTS)
   target_link_libraries(qvx_e2e_tests PRIVATE qvx_core gtest gtest_main user32 gdi32)
   target_link_options(qvx_e2e_tests PRIVATE ${QVX_STATIC_LINK})
   target_compile_definitions(qvx_e2e_tests PRIVATE
-    QVX_EXE="Z:$<TARGET_FILE:quillvex>" QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata"
+    QVX_EXE="Z:$<TARGET_FILE:quillvex>" QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/tests/data"
     QVX_WINE_LOADER="${QVX_WINE_LOADER}")
   add_dependencies(qvx_e2e_tests quillvex)
   add_test(NAME e2e COMMAND qvx_e2e_tests --gtest_filter=-BadFileSweep.*)
@@ -78,7 +78,7 @@ add_executable(qvx_interactive_bench ${CMAKE_SOURCE_DIR}/bench/win32/interactive
   ${CMAKE_SOURCE_DIR}/tests/win32/frame_fixture.cpp ${CMAKE_SOURCE_DIR}/tests/win32/test_frame.cpp ${QVX_RESOURCES})
 target_link_libraries(qvx_interactive_bench PRIVATE qvx_glue)
 target_link_options(qvx_interactive_bench PRIVATE ${QVX_STATIC_LINK})
-target_compile_definitions(qvx_interactive_bench PRIVATE QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/../shared/testdata")
+target_compile_definitions(qvx_interactive_bench PRIVATE QVX_TESTDATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 
 # The panes on a 256-colour display and on a platform before 3.95 (Wine's "nt351",
 # set per program name, hence the copy).

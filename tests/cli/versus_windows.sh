@@ -24,7 +24,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/run" "$work/pictures" "$work/plugin"
 cp "$windows/quillvex.exe" "$windows/QVXWIC.SPI" "$work/run/" || exit 1
 "$native/qvx_cli_pictures" "$work/pictures" || exit 1
-for f in "$root"/../shared/testdata/bmpsuite/*/*rle*.bmp; do cp "$f" "$work/pictures/suite-$(basename "$f")"; done
+for f in "$root"/tests/data/bmpsuite/*/*rle*.bmp; do cp "$f" "$work/pictures/suite-$(basename "$f")"; done
 (sh "$root/tests/e2e/plugin_pictures.sh" "$work/plugin" >/dev/null 2>&1; rm -f "$work/plugin/big.png")
 for f in palette.png rgb.png alpha.png photo.jpg picture.gif picture.tif; do cp "$work/plugin/$f" "$work/pictures/plugin-$f"; done
 # Greys with and without alpha, 16 bits a channel, a palette with a transparent entry.

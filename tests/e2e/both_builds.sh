@@ -7,7 +7,7 @@ set -u
 source "$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine.sh"
 exe32=$1
 exe64=$2
-suite=${QVX_TESTDATA:-$QVX_ROOT/../shared/testdata}/bmpsuite
+suite=${QVX_TESTDATA:-$QVX_ROOT/tests/data}/bmpsuite
 
 qvx_probe_flavours || exit 2
 if [ "$QVX_FLAVOURS" != "win32 win64" ]; then
