@@ -48,18 +48,22 @@ qvx_build_native() {
   cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)"
 }
 
-# The native command alone (./run's set-up), in the same tree as the native build.
+# The command users run (./run's set-up): a release build without sanitizers,
+# build/release/quillvex-cli. The tests use the sanitizer build in build/native.
 qvx_build_cli() {
-  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/native" -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=ON >/dev/null
-  cmake --build "$QVX_BUILD/native" -j "$(qvx_jobs)" --target quillvex-cli
+  qvx_configure_release
+  cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target quillvex-cli
 }
 
-# Benchmarks are measured on a release build without sanitizers.
-qvx_build_release() {
+qvx_configure_release() {
   cmake -S "$QVX_ROOT" -B "$QVX_BUILD/release" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQVX_SANITIZE=OFF >/dev/null
-  cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target qvx_bench
+}
+
+# Benchmarks are measured on the same release build.
+qvx_build_release() {
+  qvx_configure_release
+  cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target qvx_bench quillvex-cli
 }
 
 # A Windows flavour (win32 or win64): the program, its plug-ins and the Wine-run

@@ -1,30 +1,47 @@
 #!/bin/bash
-# quillvex-cli against quillvex.exe (the 64-bit build under Wine): every picture of
-# the batch test, the compressed test pictures and the conformance suite's RLE files,
-# in every mode with and without invert, byte for byte; and the plug-in's pictures
-# (PNG, JPEG, GIF, TIFF) against the program with its imaging plug-in.
-#   tests/cli/versus_windows.sh [NATIVE_BUILD [WINDOWS_BUILD [FLAVOUR]]]
-# Ends with 77 (skipped) when the native command has not been built.
+# quillvex-cli against quillvex.exe of every Windows build this machine runs, byte for
+# byte, so that where both run the two builds are compared too: every picture of the
+# batch test, the compressed test pictures, the conformance suite's good and RLE
+# files, and the plug-in's pictures (PNG, JPEG, GIF, TIFF) through the imaging plug-in.
+# Each build's runs go through one Wine process (qvx_batch_runner), two at a time.
+#   tests/cli/versus_windows.sh [COMMAND [TREE_FLAVOUR]]
+# COMMAND is the quillvex-cli to compare (default: the release build users run); the
+# pictures come from the native build's qvx_cli_pictures.
+# With TREE_FLAVOUR (the CTest of a Windows build) it runs only in the tree of the
+# first build this machine runs, and is skipped (77) in the other. Also skipped
+# when the native command has not been built.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-native=${1:-$root/build/native}
-windows=${2:-$root/build/win64}
-flavour=${3:-win64}
-cli=$native/quillvex-cli
-[ -x "$cli" ] || { echo "versus_windows: $cli not built; skipped"; exit 77; }
+cli=${1:-$root/build/release/quillvex-cli}
+tree_flavour=${2:-}
+pictures=$root/build/native/qvx_cli_pictures
+for tool in "$cli" "$pictures"; do
+  [ -x "$tool" ] || { echo "versus_windows: $tool not built; skipped"; exit 77; }
+done
 # shellcheck source=/dev/null
 source "$root/scripts/common.sh"
+qvx_probe_flavours || exit 2
+[ -n "$QVX_FLAVOURS" ] || { printf 'versus_windows: no Windows build runs here:\n%s' "$QVX_SKIPPED"; exit 77; }
+first=${QVX_FLAVOURS%% *}
+if [ -n "$tree_flavour" ] && [ "$tree_flavour" != "$first" ]; then
+  echo "versus_windows: compared in the $first tree's run"
+  exit 77
+fi
+for f in $QVX_FLAVOURS; do
+  [ -x "$QVX_BUILD/$f/qvx_batch_runner.exe" ] || { echo "versus_windows: build/$f is not built"; exit 1; }
+done
 qvx_ensure_display
-qvx_use_flavour "$flavour"
-qvx_ensure_wine
-qvx_wineserver -p >/dev/null 2>&1 </dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/run" "$work/pictures" "$work/plugin"
-cp "$windows/quillvex.exe" "$windows/QVXWIC.SPI" "$work/run/" || exit 1
-"$native/qvx_cli_pictures" "$work/pictures" || exit 1
+mkdir -p "$work/pictures" "$work/plugin" "$work/cli"
+"$pictures" "$work/pictures" || exit 1
 for f in "$root"/tests/data/bmpsuite/*/*rle*.bmp; do cp "$f" "$work/pictures/suite-$(basename "$f")"; done
+# The suite's good pictures but pal8v5.bmp, whose 124-byte header both refuse.
+for f in "$root"/tests/data/bmpsuite/g/*.bmp; do
+  case $f in *rle*|*pal8v5*) continue ;; esac
+  cp "$f" "$work/pictures/good-$(basename "$f")"
+done
 (sh "$root/tests/e2e/plugin_pictures.sh" "$work/plugin" >/dev/null 2>&1; rm -f "$work/plugin/big.png")
 for f in palette.png rgb.png alpha.png photo.jpg picture.gif picture.tif; do cp "$work/plugin/$f" "$work/pictures/plugin-$f"; done
 # Greys with and without alpha, 16 bits a channel, a palette with a transparent entry.
@@ -36,53 +53,83 @@ for f in palette.png rgb.png alpha.png photo.jpg picture.gif picture.tif; do cp 
   convert -size 41x29 gradient:red-blue -colors 8 -transparent "$(convert -size 41x29 gradient:red-blue -colors 8 \
     -format '%[pixel:p{0,0}]' info:)" png8:transparent-palette.png) >/dev/null 2>&1
 
-# One batch run of the program in the run folder (ARGS...).
-run_program() {
-  # shellcheck disable=SC2086
-  (cd "$work/run" && WINEDEBUG=-all timeout 15 "$QVX_WINE" quillvex.exe "$@" >/dev/null 2>&1 </dev/null)
-}
-
+# The runs: every picture in every mode with and without invert (the good suite
+# pictures in three of these), densities spread over the range. Job k runs in
+# folder FLAVOUR/k with the picture as in.EXT; its command twin writes cli/k.bmp.
 modes=(letter hard soft)
 switches=(/M /H /S)
-compared=0 failed=0 run=0 refused=0
+jobs=()   # "PICTURE|DENSITY|MODE|INVERT"
+run=0
 for picture in "$work"/pictures/*; do
-  name=$(basename "$picture")
-  extension=${name##*.}
-  for m in 0 1 2; do
-    for invert in 0 1; do
-      density=$((60 + 37 * (run % 5)))
-      run=$((run + 1))
-      rm -f "$work/run/out.bmp" "$work/cli.bmp"
-      cp "$picture" "$work/run/in.$extension"
-      flag=""; [ $invert = 1 ] && flag=" /R"
-      # shellcheck disable=SC2086
-      run_program /$density in.$extension /O out.bmp ${switches[$m]}$flag
-      cli_flag=""; [ $invert = 1 ] && cli_flag="-i"
-      "$cli" -q -t $density -m ${modes[$m]} $cli_flag "$picture" -o "$work/cli.bmp" 2>"$work/cli.err"
-      status=$?
-      if [ ! -f "$work/run/out.bmp" ] && [ $status = 0 ]; then
-        # A start that failed while the previous run's server was being replaced is
-        # tried once more; a picture the program really refuses is refused again.
-        qvx_wineserver -k >/dev/null 2>&1; qvx_wineserver -w >/dev/null 2>&1; qvx_wineserver -p >/dev/null 2>&1 </dev/null
-        # shellcheck disable=SC2086
-        run_program /$density in.$extension /O out.bmp ${switches[$m]}$flag
-      fi
-      if [ ! -f "$work/run/out.bmp" ]; then
-        # The program refused the picture (a message box): the command must refuse it too.
-        qvx_wineserver -k >/dev/null 2>&1; qvx_wineserver -w >/dev/null 2>&1; qvx_wineserver -p >/dev/null 2>&1 </dev/null
-        if [ $status = 1 ] && [ ! -f "$work/cli.bmp" ]; then refused=$((refused + 1)); continue; fi
-        echo "FAIL $name ${modes[$m]} invert=$invert: the program wrote nothing, the command exited $status"
-        failed=$((failed + 1))
-        continue
-      fi
-      if cmp -s "$work/run/out.bmp" "$work/cli.bmp"; then
-        compared=$((compared + 1))
-      else
-        echo "FAIL $name ${modes[$m]} invert=$invert density=$density: outputs differ ($(cat "$work/cli.err"))"
-        failed=$((failed + 1))
-      fi
-    done
+  combos="0:0 0:1 1:0 1:1 2:0 2:1"
+  case $(basename "$picture") in good-*) combos="0:0 1:0 2:1" ;; esac
+  for combo in $combos; do
+    jobs+=("$picture|$((60 + 37 * (run % 5)))|${combo%:*}|${combo#*:}")
+    run=$((run + 1))
   done
 done
-echo "versus_windows: $compared runs equal, $refused refused by both, $failed differ"
+
+# One flavour's runs, from one Wine process: the folders and the job list, then the runner.
+run_programs() {
+  local flavour=$1 k picture density m invert extension folder list
+  list=$work/$flavour.jobs
+  : >"$list"
+  for k in "${!jobs[@]}"; do
+    IFS='|' read -r picture density m invert <<<"${jobs[$k]}"
+    extension=${picture##*.}
+    folder=$work/$flavour/$k
+    mkdir -p "$folder"
+    cp "$picture" "$folder/in.$extension"
+    flag=""; [ "$invert" = 1 ] && flag=" /R"
+    printf 'Z:%s\\\t/%s in.%s /O out.bmp %s%s\n' "${folder//\//\\}" "$density" "$extension" "${switches[$m]}" "$flag" >>"$list"
+  done
+  (
+    qvx_use_flavour "$flavour"
+    qvx_ensure_wine
+    "$QVX_ROOT/cmake/wine-run" "$flavour" "$QVX_BUILD/$flavour/qvx_batch_runner.exe" \
+      "Z:${list//\//\\}" "Z:${work//\//\\}\\$flavour.results"
+  )
+}
+
+# The command's twin of job k; its exit status goes to cli/k.status.
+run_command() {
+  local k=$1 picture density m invert
+  IFS='|' read -r picture density m invert <<<"${jobs[$k]}"
+  flag=""; [ "$invert" = 1 ] && flag="-i"
+  # shellcheck disable=SC2086
+  "$cli" -q -t "$density" -m "${modes[$m]}" $flag "$picture" -o "$work/cli/$k.bmp" 2>"$work/cli/$k.err"
+  echo $? >"$work/cli/$k.status"
+}
+
+# The programs run while the commands run beside them.
+(for f in $QVX_FLAVOURS; do run_programs "$f" || echo "the $f runner failed" >"$work/runner-failed"; done) &
+programs=$!
+for k in "${!jobs[@]}"; do run_command "$k"; done
+wait $programs
+[ -f "$work/runner-failed" ] && { cat "$work/runner-failed"; exit 1; }
+
+failed=0 compared=0 refused=0
+for f in $QVX_FLAVOURS; do
+  mapfile -t verdicts <"$work/$f.results"
+  for k in "${!jobs[@]}"; do
+    IFS='|' read -r picture density m invert <<<"${jobs[$k]}"
+    what="$f: $(basename "$picture") ${modes[$m]} invert=$invert density=$density"
+    status=$(cat "$work/cli/$k.status")
+    verdict=${verdicts[$k]:-none}
+    if [ -f "$work/$f/$k/out.bmp" ]; then
+      if cmp -s "$work/$f/$k/out.bmp" "$work/cli/$k.bmp"; then
+        compared=$((compared + 1))
+      else
+        echo "FAIL $what: outputs differ (command exited $status: $(head -c 200 "$work/cli/$k.err"))"
+        failed=$((failed + 1))
+      fi
+    elif [ "${verdict%% *}" = message ] && [ "$status" = 1 ] && [ ! -f "$work/cli/$k.bmp" ]; then
+      refused=$((refused + 1))   # the program refused the picture, and so did the command
+    else
+      echo "FAIL $what: the program wrote nothing ($verdict), the command exited $status"
+      failed=$((failed + 1))
+    fi
+  done
+done
+echo "versus_windows ($QVX_FLAVOURS): ${#jobs[@]} pictures and settings, $compared runs equal, $refused refused by both, $failed differ"
 [ $failed = 0 ] && [ $compared -gt 0 ]

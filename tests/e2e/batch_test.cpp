@@ -125,11 +125,7 @@ TEST(Batch, UnreadableInputEndsWithoutOutputOnceTheMessageIsAnswered) {
   // The reader's message box comes first; the program then waits with an empty window.
   HWND frame = wait_for_frame(run, 20000);
   ASSERT_NE(frame, nullptr);
-  HWND box = nullptr;
-  for (int i = 0; i < 500 && !box; ++i) {
-    box = FindWindowA("#32770", "error");
-    if (!box) Sleep(20);
-  }
+  HWND box = wait_for_dialog(run.process.dwProcessId, 10000);
   ASSERT_NE(box, nullptr);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   Sleep(200);
@@ -166,12 +162,8 @@ TEST(Batch, PictureTooLargeToConvertEndsWithOneMemoryMessage) {
 }
 
 // Waits for the run's error box, returns its text and answers it; empty when none came.
-std::string answer_error_box() {
-  HWND box = nullptr;
-  for (int i = 0; i < 500 && !box; ++i) {
-    box = FindWindowA("#32770", "error");
-    if (!box) Sleep(20);
-  }
+std::string answer_error_box(const ProgramRun& run) {
+  HWND box = wait_for_dialog(run.process.dwProcessId, 10000);
   if (!box) return std::string();
   char text[2048] = {};
   SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
@@ -217,7 +209,7 @@ TEST(Batch, OverlongNamesEndWithOneMessageAndNoFile) {
     ProgramRun run = start_program(c.arguments, folder);
     HWND frame = wait_for_frame(run, 20000);
     ASSERT_NE(frame, nullptr) << c.name;
-    const std::string text = answer_error_box();
+    const std::string text = answer_error_box(run);
     EXPECT_EQ(text.substr(0, c.text_start.size()), c.text_start) << c.name;
     if (c.ends_by_itself) EXPECT_EQ(text, c.text_start) << c.name;
     if (!c.ends_by_itself) {

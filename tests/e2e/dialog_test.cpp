@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../common/bmp_builder.h"
+#include "../common/window_search.h"
 #include "frame_probe.h"
 #include "program.h"
 
@@ -42,11 +43,13 @@ int close_all(ProgramRun& run, HWND dialog, HWND frame) {
 
 // Starts the program through the Unix side with Unix variables of its own (the
 // locale and the display are read from those, not from the Windows environment),
-// and takes the process behind the frame that appears. The settings go to the
-// prefix's own profile folder.
+// and takes the process of the frame that appears: a frame of a process that had one
+// before the start (a program of an earlier test still closing) is never taken. The
+// settings go to the prefix's own profile folder.
 ProgramRun start_program_with(const std::string& variables, const std::string& arguments,
                               const std::string& folder) {
   ProgramRun run;
+  const std::vector<DWORD> before = processes_with_window("quillvexWClass");
   std::string line = "/usr/bin/env " + variables + " " QVX_WINE_LOADER " \"" + QVX_EXE + "\" " + arguments;
   std::vector<char> command(line.begin(), line.end());
   command.push_back(0);
@@ -60,11 +63,9 @@ ProgramRun start_program_with(const std::string& variables, const std::string& a
   CloseHandle(launcher.hProcess);
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < 20000) {
-    HWND frame = FindWindowA("quillvexWClass", nullptr);
-    if (frame && IsWindowVisible(frame)) {
-      GetWindowThreadProcessId(frame, &run.process.dwProcessId);
-      run.process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                         run.process.dwProcessId);
+    if (DWORD process = newer_process_with_window("quillvexWClass", before)) {
+      run.process.dwProcessId = process;
+      run.process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, process);
       run.started = run.process.hProcess != nullptr;
       return run;
     }

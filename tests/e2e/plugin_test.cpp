@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "../common/window_search.h"
+#include "frame_probe.h"
 #include "program.h"
 
 namespace {
@@ -44,7 +46,7 @@ std::vector<uint8_t> batch_convert(const std::string& folder, const std::string&
   ProgramRun run = start_copy(folder, arguments);
   if (WaitForSingleObject(run.process.hProcess, 30000) != WAIT_OBJECT_0) {
     char text[512] = {};
-    if (HWND box = FindWindowA("#32770", nullptr))
+    if (HWND box = find_visible_window(run.process.dwProcessId, "#32770"))
       SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     ADD_FAILURE() << arguments << " in " << folder << " shows: " << text;
   }
@@ -77,11 +79,7 @@ std::string message_for(const std::string& folder, const std::string& file,
   ProgramRun run = start_copy(folder, file, program);
   HWND frame = wait_for_frame(run, 20000);
   EXPECT_NE(frame, nullptr) << file;
-  HWND box = nullptr;
-  for (int i = 0; i < 500 && !box; ++i) {
-    box = FindWindowA("#32770", "error");
-    if (!box) Sleep(20);
-  }
+  HWND box = wait_for_dialog(run.process.dwProcessId, 10000);
   char text[512] = {};
   if (box) {
     SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
@@ -137,7 +135,7 @@ TEST(ImagingPlugin, TheOldJpegPluginNameIsSkippedOnPlatform351) {
       char caption[300] = {};
       GetWindowTextA(frame, caption, sizeof caption);
       if (std::string(caption).rfind("QUILLVEX- ", 0) == 0) break;
-      if (HWND box = FindWindowA("#32770", "error")) {
+      if (HWND box = find_visible_window(run.process.dwProcessId, "#32770")) {
         char text[512] = {};
         SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
         seen = text;
