@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "cli/cli_texts.h"
 #include "image/file_resolution.h"
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
@@ -105,9 +106,27 @@ bool start_vips(const char* program) {
   return true;
 }
 
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, VipsPicture*& out) {
+bool vips_reads_head(const std::vector<uint8_t>& head) {
+  if (head.empty() || !start_vips("quillvex-cli")) return false;
+  const bool known = vips_foreign_find_load_buffer(head.data(), head.size()) != nullptr;
+  vips_error_clear();
+  return known;
+}
+
+std::string vips_failure_reason(const std::string& path, const std::string& shown) {
+  std::string text = first_line(vips_error_buffer());
+  vips_error_clear();
+  for (size_t at = text.find(path); !path.empty() && at != std::string::npos; at = text.find(path, at + shown.size())) {
+    text.replace(at, path.size(), shown);
+  }
+  return text;
+}
+
+int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+                     VipsPicture*& out) {
   out = nullptr;
   if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  vips_error_clear();
   const char* loader = vips_foreign_find_load(path.c_str());
   if (loader == nullptr) {
     vips_error_clear();
@@ -115,16 +134,15 @@ int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, 
   }
   VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
                                             VIPS_FAIL_ON_ERROR, nullptr);
-  if (raw == nullptr) {
-    vips_error_clear();
-    return kReadShortData;
+  if (raw == nullptr) return kReadShortData;
+  const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
+  if (pixels > max_pixels) {
+    g_object_unref(raw);
+    return kReadTooLarge;
   }
   VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
-  if (image == nullptr) {
-    vips_error_clear();
-    return kReadShortData;
-  }
+  if (image == nullptr) return kReadShortData;
   auto* s = new VipsPicture;
   s->image = image;
   s->width = vips_image_get_width(image);
@@ -174,7 +192,6 @@ bool next_vips_strip(VipsPicture* s, Strip& strip, int& code) {
   const int32_t rows = std::min(s->strip_rows, s->height - s->next_top);
   VipsRect rect{0, s->next_top, s->width, rows};
   if (vips_region_prepare(s->region, &rect) != 0) {
-    vips_error_clear();
     code = kReadShortData;
     return false;
   }
