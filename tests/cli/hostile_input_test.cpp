@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/batch_pictures.h"
+#include "common/claimed_sizes.h"
 #include "common/cli_runner.h"
 #ifdef QVX_CLI_VIPS
 #include <vips/vips.h>
@@ -17,36 +18,6 @@
 namespace {
 
 using namespace batch_pictures;
-
-// An RLE8 BMP of any declared size holding only its end-of-bitmap code.
-std::vector<uint8_t> rle8_claiming(int32_t width, int32_t height) {
-  BmpFile f;
-  f.width = width;
-  f.height = height;
-  f.bit_count = 8;
-  f.compression = 1;
-  for (uint32_t i = 0; i < 256; ++i) f.colours.push_back(i * 0x010101);
-  f.pixels = {0, 1};
-  f.image_size = 2;
-  return build_bmp(f);
-}
-
-// A GIF whose screen and only frame claim 65535 x 65535 pixels, a few LZW bytes long.
-std::vector<uint8_t> huge_gif() {
-  std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0xF0, 0, 0, 0, 0, 0, 255, 255, 255};
-  const uint8_t frame[] = {',', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0, ';'};
-  g.insert(g.end(), std::begin(frame), std::end(frame));
-  return g;
-}
-
-// A lossless WebP header claiming 16000 x 16000 pixels, and no picture data.
-std::vector<uint8_t> huge_webp() {
-  const uint32_t bits = (16000 - 1) | ((16000 - 1) << 14);
-  std::vector<uint8_t> w = {'R', 'I', 'F', 'F', 30, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 18, 0, 0, 0, 0x2F};
-  for (int i = 0; i < 4; ++i) w.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-  w.resize(38, 0);
-  return w;
-}
 
 #ifdef QVX_CLI_VIPS
 // A 16 x 16 progressive JPEG whose frame header is made to claim 60000 x 60000.
@@ -110,7 +81,7 @@ TEST_F(HostileInput, PicturesBeyondTheLimitAreRefusedBeforeDecoding) {
     const Timed t = timed_run(std::string("-q ") + c.options + " " + shell_word(dir + c.name) + " -o " + shell_word(dir + "out.png"));
     EXPECT_EQ(t.outcome.status, 1) << c.name;
     EXPECT_EQ(t.outcome.errors, "quillvex-cli: " + dir + c.name + ": " + c.reason + "\n");
-    EXPECT_LT(t.seconds, 5) << c.name;
+    EXPECT_LT(t.seconds, 20) << c.name;  // the whole picture would take minutes
     EXPECT_FALSE(exists(dir + "out.png")) << c.name;
   }
   // The limit is inclusive: a picture of exactly that many pixels converts.
