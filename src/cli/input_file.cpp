@@ -26,19 +26,6 @@ ssize_t read_fully(int fd, uint8_t* buffer, size_t count) {
   return static_cast<ssize_t>(done);
 }
 
-bool write_fully(int fd, const uint8_t* buffer, size_t count) {
-  while (count > 0) {
-    const ssize_t n = write(fd, buffer, count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    buffer += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 std::string with_errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 // Copies the rest of `from` after the head into the copy; the head is written first.

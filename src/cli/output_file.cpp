@@ -42,19 +42,10 @@ void keep_owner_and_mode(int fd, const struct stat* old) {
 
 bool copy_into(FILE* from, int to) {
   if (std::fflush(from) != 0 || std::fseek(from, 0, SEEK_SET) != 0) return false;
-  std::vector<char> buffer(1 << 16);
+  std::vector<uint8_t> buffer(1 << 16);
   size_t n;
   while ((n = std::fread(buffer.data(), 1, buffer.size(), from)) > 0) {
-    const char* at = buffer.data();
-    while (n > 0) {
-      const ssize_t w = write(to, at, n);
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      at += w;
-      n -= static_cast<size_t>(w);
-    }
+    if (!write_fully(to, buffer.data(), n)) return false;
   }
   return !std::ferror(from);
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -141,6 +142,19 @@ bool name_anonymous_file(int fd, const std::string& target) {
     return false;
   }
   return rename_named_temp(path, target);
+}
+
+bool write_fully(int fd, const uint8_t* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t n = write(fd, bytes, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 int open_named_temp(const std::string& target, std::string& path) { return make_named(target, path); }

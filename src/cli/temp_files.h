@@ -3,6 +3,8 @@
 #ifndef QVX_CLI_TEMP_FILES_H
 #define QVX_CLI_TEMP_FILES_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Returns a descriptor of a new read-write file in `folder` that has no name (so
@@ -23,6 +25,9 @@ bool rename_named_temp(std::string& path, const std::string& target);
 
 // Removes a named temporary file (when path is not empty) and forgets it.
 void remove_named_temp(std::string& path);
+
+// Writes every byte, retrying after signals; false with errno set.
+bool write_fully(int fd, const uint8_t* bytes, size_t count);
 
 // The folder of a path ("." for a bare name).
 std::string folder_of(const std::string& path);

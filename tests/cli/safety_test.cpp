@@ -35,6 +35,10 @@ TEST_F(CliRun, NoOutputReplacesAnInputOrAnotherOutput) {
   const auto same = [](const std::string& path, const std::vector<uint8_t>& bytes) {
     EXPECT_EQ(read_file(path), bytes) << path;
   };
+  const auto is_link = [](const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  };
   const Case cases[] = {
       {"an input's output names the other input",
        [&](const std::string& d) {
@@ -65,9 +69,7 @@ TEST_F(CliRun, NoOutputReplacesAnInputOrAnotherOutput) {
        },
        "DIR/in.bmp -o DIR/link.bmp", 0, 0,
        [&](const std::string& d) {
-         struct stat st;
-         ASSERT_EQ(lstat((d + "link.bmp").c_str(), &st), 0);
-         EXPECT_TRUE(S_ISLNK(st.st_mode));
+         EXPECT_TRUE(is_link(d + "link.bmp"));
          same(d + "target.bmp", a_result);
        }},
       {"a link to a device is written into",
@@ -77,9 +79,8 @@ TEST_F(CliRun, NoOutputReplacesAnInputOrAnotherOutput) {
        },
        "DIR/in.bmp -o DIR/null", 0, 0,
        [&](const std::string& d) {
+         EXPECT_TRUE(is_link(d + "null"));
          struct stat st;
-         ASSERT_EQ(lstat((d + "null").c_str(), &st), 0);
-         EXPECT_TRUE(S_ISLNK(st.st_mode));
          ASSERT_EQ(stat("/dev/null", &st), 0);
          EXPECT_TRUE(S_ISCHR(st.st_mode));
        }},
@@ -92,7 +93,7 @@ TEST_F(CliRun, NoOutputReplacesAnInputOrAnotherOutput) {
        "DIR/in.bmp -o DIR/fifo", 0, 0,
        [&](const std::string& d) {
          struct stat st;
-         ASSERT_EQ(lstat((d + "fifo").c_str(), &st), 0);
+         ASSERT_EQ(stat((d + "fifo").c_str(), &st), 0);
          EXPECT_TRUE(S_ISFIFO(st.st_mode));
          for (int i = 0; i < 200 && read_file(d + "got").size() < a_result.size(); ++i) usleep(10000);
          same(d + "got", a_result);
