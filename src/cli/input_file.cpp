@@ -75,8 +75,8 @@ std::string open_input_file(const std::string& name, uint64_t cap, HeadCheck che
   close_input_file(in);
   int fd = 0;
   if (name != "-") {
-    // Non-blocking, so that a FIFO with no writer can't hang the open itself.
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // A FIFO's open waits for its writer, as any reader's does.
+    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return open_failure_reason(errno);
   }
   struct stat st;
@@ -85,8 +85,6 @@ std::string open_input_file(const std::string& name, uint64_t cap, HeadCheck che
     if (fd != 0) close(fd);
     return open_failure_reason(error);
   }
-  const int flags = fcntl(fd, F_GETFL);
-  if (fd != 0 && flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   in.head.assign(kHeadBytes, 0);
   const ssize_t got = read_fully(fd, in.head.data(), in.head.size());
   std::string reason;
