@@ -7,7 +7,7 @@ source "$QVX_ROOT/scripts/wine.sh"
 
 QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 \
 xvfb xauth xdotool x11-utils imagemagick googletest libgtest-dev libbenchmark-dev \
-clang libclang-rt-14-dev locales fonts-vlgothic libvips-dev"
+clang libclang-rt-14-dev locales fonts-vlgothic libvips-dev time"
 
 qvx_log() { printf '== %s\n' "$*" >&2; }
 

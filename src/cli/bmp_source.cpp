@@ -56,13 +56,16 @@ bool drain_pixel_bytes(BmpSource& s) {
 
 }  // namespace
 
-int open_bmp_source(FILE* file, BmpSource& s) {
+int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
   s.file = file;
   s.store.assign(kInitialStoreSize, 0);
   uint8_t* locked = s.store.data();
   const int code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
                                  s.picture, s.pixel_bytes);
   if (code != kReadOk) return code;
+  if (static_cast<uint64_t>(std::max(s.picture.width, 0)) * static_cast<uint64_t>(s.picture.height) > max_pixels) {
+    return kReadTooLarge;
+  }
   const uint16_t bit_count = get_u16(s.store.data() + kBitCountField);
   const uint64_t width = static_cast<uint64_t>(std::max(s.picture.width, 0));
   if (s.picture.read_back == 0) {

@@ -26,8 +26,9 @@ struct BmpSource {
 };
 
 // Reads the file's head; returns a reader code (kReadNoSignature for a file that
-// is not a BMP file: the file then stands after its first 14 bytes).
-int open_bmp_source(FILE* file, BmpSource& source);
+// is not a BMP file: the file then stands after its first 14 bytes; kReadTooLarge
+// for a picture of more than max_pixels pixels, before anything is allocated).
+int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 
 // Fills the next strip (storage order); returns false when every row has been
 // given. code becomes kReadShortData when the pixel data proves short at the end.

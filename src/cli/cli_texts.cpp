@@ -1,5 +1,7 @@
 #include "cli/cli_texts.h"
 
+#include <cstdio>
+
 std::string read_failure_reason(int code, const std::string& file) {
   switch (code) {
     case 1: return "Can't open file " + file + ".";
@@ -11,4 +13,37 @@ std::string read_failure_reason(int code, const std::string& file) {
     case 7: return "Read error.";
     default: return "bitmap read failed.";
   }
+}
+
+std::string quoted_name(const std::string& name) {
+  bool plain = true;
+  for (unsigned char c : name) plain = plain && c >= 0x20 && c != 0x7F;
+  if (plain) return name;
+  std::string out = "\"";
+  for (unsigned char c : name) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string first_line(const std::string& text) {
+  std::string line = text.substr(0, text.find('\n'));
+  while (!line.empty() && (line.back() == '.' || line.back() == ' ' || line.back() == '\r')) line.pop_back();
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return line;
 }

@@ -1,4 +1,5 @@
-// The English reasons quillvex-cli gives, the same texts as the program's reader messages.
+// The English texts quillvex-cli gives: the program's reader messages, and names
+// and library reasons made fit for a one-line message.
 #ifndef QVX_CLI_TEXTS_H
 #define QVX_CLI_TEXTS_H
 
@@ -6,5 +7,12 @@
 
 // Returns the reason for a reader result code 1..7; code 1 names the file.
 std::string read_failure_reason(int code, const std::string& file);
+
+// Returns the name as given, or, when it holds control characters, in double
+// quotes with those characters (and quotes and backslashes) escaped.
+std::string quoted_name(const std::string& name);
+
+// Returns the first line of a library's message, without its trailing stop or spaces.
+std::string first_line(const std::string& text);
 
 #endif

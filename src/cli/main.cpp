@@ -1,6 +1,5 @@
 // quillvex-cli: converts pictures to 1-bit black and white from the command line,
 // with the program's own reader, conversion and writer.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,12 +8,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "cli/batch_plan.h"
 #include "cli/bmp_source.h"
 #include "cli/cli_texts.h"
+#include "cli/input_file.h"
 #include "cli/options.h"
+#include "cli/output_file.h"
 #include "cli/otsu.h"
 #include "cli/result_output.h"
 #include "image/bmp_reader.h"
@@ -42,52 +45,7 @@ namespace {
 const char kProgram[] = "quillvex-cli";
 
 void report(const std::string& file, const std::string& reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), reason.c_str());
-}
-
-// A temporary file that becomes the output only when it is complete.
-struct TempFile {
-  std::string path;
-  FILE* file = nullptr;
-  ~TempFile() {
-    if (file) std::fclose(file);
-    if (!path.empty()) unlink(path.c_str());
-  }
-};
-
-std::string folder_of(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string temp_folder() {
-  const char* t = std::getenv("TMPDIR");
-  return t && *t ? t : "/tmp";
-}
-
-bool make_temp(const std::string& folder, TempFile& temp) {
-  std::string pattern = folder + "/.quillvex-cli-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return false;
-  temp.path = name.data();
-  temp.file = fdopen(fd, "w+b");
-  if (!temp.file) {
-    close(fd);
-    return false;
-  }
-  return true;
-}
-
-bool copy_stream(FILE* from, FILE* to) {
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, from)) > 0) {
-    if (std::fwrite(buffer, 1, n, to) != n) return false;
-  }
-  return !std::ferror(from) && std::fflush(to) == 0;
+  std::fprintf(stderr, "%s: %s: %s\n", kProgram, quoted_name(file).c_str(), reason.c_str());
 }
 
 // The progress bar, on standard error when it is a terminal.
@@ -117,42 +75,64 @@ void end_progress(Progress& p) {
 
 // Where the rows of one input come from: the BMP reader, or libvips.
 struct Input {
-  std::string path;   // the file read (a copy of standard input for "-")
   std::string shown;  // the name in messages
-  FILE* file = nullptr;
+  InputFile file;
   BmpSource bmp;
   bool is_bmp = false;
 #ifdef QVX_CLI_VIPS
   VipsPicture* vips = nullptr;
 #endif
-  std::vector<uint8_t> head;
-  ~Input() { close(); }
-  void close() {
+  ~Input() { close_reader(); }
+  void close_reader() {
 #ifdef QVX_CLI_VIPS
     close_vips_source(vips);
     vips = nullptr;
 #endif
-    if (file) std::fclose(file);
-    file = nullptr;
   }
 };
 
-int open_input(Input& in) {
-  struct stat st;
-  if (stat(in.path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return kReadCantOpen;
-  in.file = std::fopen(in.path.c_str(), "rb");
-  if (!in.file) return kReadCantOpen;
-  in.bmp = BmpSource();
-  int code = open_bmp_source(in.file, in.bmp);
-  in.is_bmp = code == kReadOk;
-  if (code != kReadNoSignature) return code;
+bool is_bmp_head(const std::vector<uint8_t>& head) {
+  return head.size() >= 2 && head[0] == 'B' && (head[1] == 'M' || head[1] == 'A');
+}
+
+bool is_picture_head(const std::vector<uint8_t>& head) {
 #ifdef QVX_CLI_VIPS
-  in.head.assign(65536, 0);
-  std::rewind(in.file);
-  in.head.resize(std::fread(in.head.data(), 1, in.head.size(), in.file));
-  return open_vips_source(in.path, in.head, in.vips);
+  if (!is_bmp_head(head)) return vips_reads_head(head);
+#endif
+  return is_bmp_head(head);
+}
+
+const char kNotAPicture[] = "not a picture in a format this build reads";
+
+// The reason a reader failed: the BMP reader's message, or libvips' own reason.
+std::string reader_failure(Input& in, int code = kReadShortData) {
+#ifdef QVX_CLI_VIPS
+  if (!in.is_bmp) {
+    const std::string reason = vips_failure_reason(in.file.path, in.shown);
+    return reason.empty() ? read_failure_reason(code, in.shown) : "can't decode: " + reason;
+  }
+#endif
+  return read_failure_reason(code, in.shown);
+}
+
+// Starts the reader of an opened input at its first row; returns the reason it can't.
+std::string open_reader(Input& in, uint64_t max_pixels) {
+  if (!rewind_input_file(in.file)) return std::string("can't read: ") + std::strerror(errno);
+  in.is_bmp = is_bmp_head(in.file.head);
+  if (in.is_bmp) {
+    in.bmp = BmpSource();
+    const int code = open_bmp_source(in.file.file, max_pixels, in.bmp);
+    return code == kReadOk ? "" : read_failure_reason(code, in.shown);
+  }
+#ifdef QVX_CLI_VIPS
+  switch (open_vips_source(in.file.path, in.file.head, max_pixels, in.vips)) {
+    case kReadOk: return "";
+    case kReadTooLarge: return read_failure_reason(kReadTooLarge, in.shown);
+    case kReadUnsupported: return kNotAPicture;
+    default: return reader_failure(in);
+  }
 #else
-  return kReadNotBitmap;
+  return kNotAPicture;
 #endif
 }
 
@@ -216,13 +196,20 @@ void on_row(void* context, int32_t row, int32_t) {
   show_progress(*c->progress, static_cast<uint64_t>(c->done_rows) + row + 1, static_cast<uint64_t>(c->height));
 }
 
-// Converts every strip of the input into the output. Returns a reader code, or -2
-// when the output could not be written.
-int convert_input(Input& in, int density, const CliOptions& options, ResultOutput& out, Progress& progress) {
+const char kNoMemory[] = "not enough memory";
+
+// Converts every strip of the input into the output's temporary file. Returns an
+// empty string, or the reason in a whole message (the output's name included).
+std::string convert_input(Input& in, int density, const CliOptions& options, ResultOutput& out, Progress& progress,
+                          const std::string& target) {
   const int32_t width = input_width(in), height = input_height(in);
   uint8_t header[kStoreHeaderSize];
   input_header(in, header);
-  if (!begin_output(out, options.format, out.file, header, width, height)) return -2;
+  const auto write_failure = [&]() {
+    return "can't write " + quoted_name(target) + ": " + (out.error.empty() ? std::strerror(errno) : out.error);
+  };
+  errno = 0;
+  if (!begin_output(out, options.format, out.file, header, width, height)) return write_failure();
   const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
   std::vector<uint8_t> result;
   Strip strip;
@@ -234,108 +221,69 @@ int convert_input(Input& in, int density, const CliOptions& options, ResultOutpu
     // picture in storage order, whatever order the strips come in.
     RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(strip.first_row) * static_cast<uint64_t>(width));
     ProgressContext context{&progress, strip.first_row, done_rows, height};
-    convert_picture(strip.source, result.data(), density, options.mode, options.invert, random, on_row, &context);
+    if (!convert_picture(strip.source, result.data(), density, options.mode, options.invert, random, on_row, &context)) {
+      return kNoMemory;
+    }
     done_rows += strip.rows;
-    if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return -2;
+    if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return write_failure();
   }
-  if (code != kReadOk) return code;
-  return finish_output(out) ? kReadOk : -2;
+  if (code != kReadOk) return reader_failure(in, code);
+  return finish_output(out) ? "" : write_failure();
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+// A standard-input copy may hold an uncompressed picture of the largest size allowed.
+uint64_t copy_cap(const CliOptions& options) {
+  const uint64_t most = (UINT64_MAX - (64u << 20)) / 4;
+  return 4 * std::min(options.max_pixels, most) + (64u << 20);
 }
 
-// Converts one input; returns true on success, after one message on failure.
-bool convert_one(const std::string& name, const CliOptions& options) {
+// Converts one input into its target; returns an empty string or the reason.
+std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options) {
   Input in;
   in.shown = name;
-  TempFile stdin_copy;
-  if (name == "-") {
-    // Standard input is kept on disk, so that reading it twice or seeking in it works.
-    if (!make_temp(temp_folder(), stdin_copy) || !copy_stream(stdin, stdin_copy.file)) {
-      report(name, "can't keep standard input: " + std::string(std::strerror(errno)));
-      return false;
-    }
-    std::fclose(stdin_copy.file);
-    stdin_copy.file = nullptr;
-    in.path = stdin_copy.path;
-  } else {
-    in.path = name;
-  }
-  const std::string target = output_path_for(options, name, options.format);
+  std::string reason = open_input_file(name, copy_cap(options), is_picture_head, in.file);
+  if (reason.empty()) reason = open_reader(in, options.max_pixels);
+  if (!reason.empty()) return reason;
   const bool to_stdout = target == "-";
-  if (!to_stdout && same_file(in.path, target)) {
-    report(name, "the output " + target + " would replace the input");
-    return false;
-  }
-  int code = open_input(in);
-  if (code != kReadOk) {
-    report(name, read_failure_reason(code, name));
-    return false;
-  }
   int density = options.density;
   if (options.automatic) {
+    int code = kReadOk;
     density = automatic_density(in, code);
-    if (code != kReadOk) {
-      report(name, read_failure_reason(code, name));
-      return false;
-    }
-    in.close();
-    code = open_input(in);
-    if (code != kReadOk) {
-      report(name, read_failure_reason(code, name));
-      return false;
-    }
-    std::fprintf(to_stdout ? stderr : stdout, "%s: density %d\n", name.c_str(), density);
+    if (code != kReadOk) return reader_failure(in, code);
+    in.close_reader();
+    reason = open_reader(in, options.max_pixels);
+    if (!reason.empty()) return reason;
+    std::fprintf(to_stdout ? stderr : stdout, "%s: density %d\n", quoted_name(name).c_str(), density);
     std::fflush(to_stdout ? stderr : stdout);
   }
-  TempFile temp;
-  if (!make_temp(to_stdout ? temp_folder() : folder_of(target), temp)) {
-    report(name, "can't write " + target + ": " + std::strerror(errno));
-    return false;
-  }
+  OutputFile output;
+  reason = open_output_file(target, output);
+  if (!reason.empty()) return "can't write " + quoted_name(target) + ": " + reason;
   Progress progress;
   progress.shown = !options.quiet && isatty(2);
-  progress.name = name;
+  progress.name = quoted_name(name);
   ResultOutput out;
-  out.file = temp.file;
-  code = convert_input(in, density, options, out, progress);
+  out.file = output.file;
+  reason = convert_input(in, density, options, out, progress, target);
   end_progress(progress);
-  if (code != kReadOk) {
+  if (!reason.empty()) {
     abandon_output(out);
-    if (code == -2) {
-      report(name, "can't write " + target + ": " + (out.error.empty() ? std::strerror(errno) : out.error));
-    } else {
-      report(name, read_failure_reason(code, name));
-    }
-    return false;
+    return reason;
   }
-  if (to_stdout) {
-    std::rewind(temp.file);
-    if (!copy_stream(temp.file, stdout)) {
-      report(name, "can't write to standard output");
-      return false;
-    }
-    return true;
+  reason = commit_output_file(output);
+  return reason.empty() ? "" : "can't write " + quoted_name(target) + ": " + reason;
+}
+
+// Converts one input, reporting its failure; true on success.
+bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options) {
+  std::string reason;
+  try {
+    reason = convert_one(name, target, options);
+  } catch (const std::bad_alloc&) {
+    reason = kNoMemory;
   }
-  // The new file gets the usual permissions rather than mkstemp's private ones.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fileno(temp.file), 0666 & ~mask);
-  if (std::fclose(temp.file) != 0) {
-    temp.file = nullptr;
-    report(name, "can't write " + target + ": " + std::strerror(errno));
-    return false;
-  }
-  temp.file = nullptr;
-  if (std::rename(temp.path.c_str(), target.c_str()) != 0) {
-    report(name, "can't write " + target + ": " + std::strerror(errno));
-    return false;
-  }
-  temp.path.clear();
-  return true;
+  if (!reason.empty()) report(name, reason);
+  return reason.empty();
 }
 
 }  // namespace
@@ -348,7 +296,7 @@ int main(int argc, char** argv) {
     case kParseHelp: std::fputs(kCliUsage, stdout); return 0;
     case kParseVersion: std::printf("%s %s\n", kProgram, QVX_VERSION); return 0;
     case kParseUsage:
-      std::fprintf(stderr, "%s: %s\n%s", kProgram, error.c_str(), kCliUsage);
+      std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), kCliUsage);
       return 2;
     default: break;
   }
@@ -363,13 +311,22 @@ int main(int argc, char** argv) {
   if (!options.folder.empty()) {
     struct stat st;
     if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      std::fprintf(stderr, "%s: %s: not a folder\n", kProgram, options.folder.c_str());
+      std::fprintf(stderr, "%s: %s: not a folder\n", kProgram, quoted_name(options.folder).c_str());
       return 2;
     }
   }
+  std::vector<std::string> targets;
+  for (const std::string& input : options.inputs) targets.push_back(output_path_for(options, input, options.format));
+  // Nothing is written before every output is known to replace no input and no other output.
+  const std::vector<std::string> refused = check_batch(options.inputs, targets);
   int status = 0;
-  for (const std::string& input : options.inputs) {
-    if (!convert_one(input, options)) status = 1;
+  for (size_t i = 0; i < options.inputs.size(); ++i) {
+    if (!refused[i].empty()) {
+      report(options.inputs[i], refused[i]);
+      status = 1;
+    } else if (!convert_and_report(options.inputs[i], targets[i], options)) {
+      status = 1;
+    }
   }
   return status;
 }

@@ -14,8 +14,10 @@ const char kCliUsage[] =
     "  -o OUTPUT         the output file for one input ('-' for standard output)\n"
     "  -d FOLDER         a folder for the outputs, named after the inputs\n"
     "  -q, --quiet       no progress bar\n"
+    "      --max-pixels N  refuse pictures of more than N pixels (default 1000000000)\n"
     "      --version, --help\n"
-    "An INPUT of '-' is standard input.\n";
+    "An INPUT of '-' is standard input. After '--' every word is an input, however it\n"
+    "begins, except -o and -d with their values.\n";
 
 namespace {
 
@@ -27,6 +29,17 @@ bool parse_density(const std::string& text, int& density) {
   const int value = std::atoi(text.c_str());
   if (value > 254) return false;
   density = value;
+  return true;
+}
+
+bool parse_max_pixels(const std::string& text, uint64_t& pixels) {
+  if (text.empty() || text.size() > 18) return false;
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  const uint64_t value = std::strtoull(text.c_str(), nullptr, 10);
+  if (value == 0) return false;
+  pixels = value;
   return true;
 }
 
@@ -61,13 +74,21 @@ std::string lower(std::string s) {
   return s;
 }
 
+// The part of a name after its last dot, when the dot is in the file's own name.
+std::string extension_of(const std::string& name) {
+  const size_t slash = name.find_last_of('/');
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  if (dot == (slash == std::string::npos ? 0 : slash + 1)) return "";  // a hidden file's name
+  return name.substr(dot + 1);
+}
+
+bool has_extension(const std::string& name) { return !extension_of(name).empty(); }
+
 }  // namespace
 
 int format_of_name(const std::string& name) {
-  const size_t slash = name.find_last_of('/');
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return kFormatUnset;
-  const std::string ext = lower(name.substr(dot + 1));
+  const std::string ext = lower(extension_of(name));
   int format = kFormatUnset;
   return parse_format(ext, format) ? format : kFormatUnset;
 }
@@ -98,7 +119,9 @@ int parse_cli_options(const std::vector<std::string>& args, CliOptions& options,
   bool only_inputs = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (only_inputs || a == "-" || a.empty() || a[0] != '-') {
+    // The output may follow the inputs, after '--' too.
+    const bool output_option = a == "-o" || a == "-d";
+    if ((only_inputs && !output_option) || a == "-" || a.empty() || a[0] != '-') {
       options.inputs.push_back(a);
       continue;
     }
@@ -122,7 +145,8 @@ int parse_cli_options(const std::vector<std::string>& args, CliOptions& options,
       has_value = true;
     }
     const bool takes_value = name == "-t" || name == "--density" || name == "-m" || name == "--mode" ||
-                             name == "-f" || name == "--format" || name == "-o" || name == "-d";
+                             name == "-f" || name == "--format" || name == "-o" || name == "-d" ||
+                             name == "--max-pixels";
     if (takes_value && !has_value) {
       if (i + 1 >= args.size()) {
         error = "option " + name + " needs a value";
@@ -165,8 +189,13 @@ int parse_cli_options(const std::vector<std::string>& args, CliOptions& options,
         return kParseUsage;
       }
     } else if (name == "-f" || name == "--format") {
-      if (!parse_format(value, options.format)) {
+      if (!parse_format(lower(value), options.format)) {
         error = "format must be bmp, png, tiff or pbm: " + value;
+        return kParseUsage;
+      }
+    } else if (name == "--max-pixels") {
+      if (!parse_max_pixels(value, options.max_pixels)) {
+        error = "--max-pixels must be a number from 1: " + value;
         return kParseUsage;
       }
     } else if (name == "-o") {
@@ -208,6 +237,10 @@ int parse_cli_options(const std::vector<std::string>& args, CliOptions& options,
   }
   if (options.format == kFormatUnset) {
     const int named = options.output.empty() ? kFormatUnset : format_of_name(options.output);
+    if (named == kFormatUnset && has_extension(options.output)) {
+      error = "can't tell the format from the name " + options.output + "; use .bmp, .png, .tif or .pbm, or -f";
+      return kParseUsage;
+    }
     options.format = named == kFormatUnset ? kFormatBmp : named;
   }
   return kParseRun;

@@ -2,8 +2,12 @@
 #ifndef QVX_CLI_OPTIONS_H
 #define QVX_CLI_OPTIONS_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// One gigapixel: more than an A0 drawing scanned at 600 dots per inch (0.56).
+constexpr uint64_t kDefaultMaxPixels = 1000000000;
 
 enum OutputFormat : int { kFormatUnset = -1, kFormatBmp = 0, kFormatPng = 1, kFormatTiff = 2, kFormatPbm = 3 };
 
@@ -14,6 +18,7 @@ struct CliOptions {
   bool automatic = false;  // density from Otsu's threshold of each picture
   int format = kFormatUnset;
   bool quiet = false;
+  uint64_t max_pixels = kDefaultMaxPixels;  // width x height of the largest picture read
   std::vector<std::string> inputs;  // "-" is standard input
   std::string output;               // -o; "-" is standard output
   std::string folder;               // -d

@@ -27,12 +27,23 @@ struct PngCodec {
   png_infop info = nullptr;
 };
 
+// libpng's reason becomes the output's error; the long jump follows.
+void keep_png_error(png_structp png, png_const_charp message) {
+  auto* error = static_cast<std::string*>(png_get_error_ptr(png));
+  if (error->empty()) *error = std::string("libpng: ") + message;
+  png_longjmp(png, 1);
+}
+
+void ignore_png_warning(png_structp, png_const_charp) {}
+
 // libpng reports errors by a long jump; every call is made from a frame without destructors.
 bool png_begin(ResultOutput& out) {
   auto* c = new PngCodec;
   out.codec = c;
-  c->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  c->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out.error, keep_png_error, ignore_png_warning);
   if (!c->png) return false;
+  // The format allows rows and columns up to 2^31 - 1; libpng's own default stops at a million.
+  png_set_user_limits(c->png, 0x7FFFFFFF, 0x7FFFFFFF);
   c->info = png_create_info_struct(c->png);
   if (!c->info) return false;
   if (setjmp(png_jmpbuf(c->png))) return false;
@@ -87,7 +98,8 @@ bool tiff_begin(ResultOutput& out) {
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);  // a set bit is white, as in the result
   TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(out.height));
+  // Strips of about 8 KiB of rows, so the encoder holds only a few rows at a time.
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
   if (out.x_resolution > 0 && out.y_resolution > 0) {
     TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
     TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(out.x_resolution / 100.0));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "cli/cli_texts.h"
 #include "image/file_resolution.h"
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
@@ -88,7 +89,14 @@ void colours_of_row(const uint8_t* p, int32_t width, int bands, uint32_t* out) {
   }
 }
 
-void drop_message(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+// The library's last warning (some readers give their reason only as a warning),
+// and the reader of the file being read, named in the reason.
+std::string g_last_warning;
+std::string g_reader;
+
+void keep_message(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+  if (message) g_last_warning = message;
+}
 
 }  // namespace
 
@@ -98,33 +106,73 @@ bool start_vips(const char* program) {
   started = VIPS_INIT(program) == 0 ? 1 : 0;
   if (started == 0) return false;
   // A damaged file is reported once, by the command, not tile by tile by the library.
-  g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), drop_message,
+  g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), keep_message,
                     nullptr);
   // One picture at a time: no operation cache, one worker per core is plenty.
   vips_cache_set_max(0);
+  vips_block_untrusted_set(TRUE);
   return true;
 }
 
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, VipsPicture*& out) {
+namespace {
+
+// Only the readers fit for untrusted files: the ImageMagick bridge, among others,
+// takes almost anything (a run of zero bytes included) and decodes it whole. The
+// search for a reader does not skip them by itself.
+const char* trusted(const char* loader) {
+  if (loader == nullptr) return nullptr;
+  const GType type = g_type_from_name(loader);
+  if (type == 0) return nullptr;
+  auto* c = static_cast<VipsOperationClass*>(g_type_class_ref(type));
+  const bool untrusted = (c->flags & (VIPS_OPERATION_UNTRUSTED | VIPS_OPERATION_BLOCKED)) != 0;
+  g_type_class_unref(c);
+  return untrusted ? nullptr : loader;
+}
+
+}  // namespace
+
+bool vips_reads_head(const std::vector<uint8_t>& head) {
+  if (head.empty() || !start_vips("quillvex-cli")) return false;
+  const bool known = trusted(vips_foreign_find_load_buffer(head.data(), head.size())) != nullptr;
+  vips_error_clear();
+  return known;
+}
+
+std::string vips_failure_reason(const std::string& path, const std::string& shown) {
+  std::string text = first_line(vips_error_buffer());
+  if (text.empty()) text = first_line(g_last_warning);
+  vips_error_clear();
+  g_last_warning.clear();
+  if (!text.empty() && !g_reader.empty()) text = g_reader + ": " + text;
+  for (size_t at = text.find(path); !path.empty() && at != std::string::npos; at = text.find(path, at + shown.size())) {
+    text.replace(at, path.size(), shown);
+  }
+  return text;
+}
+
+int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+                     VipsPicture*& out) {
   out = nullptr;
   if (!start_vips("quillvex-cli")) return kReadUnsupported;
-  const char* loader = vips_foreign_find_load(path.c_str());
+  vips_error_clear();
+  g_last_warning.clear();
+  const char* loader = trusted(vips_foreign_find_load(path.c_str()));
   if (loader == nullptr) {
     vips_error_clear();
     return kReadUnsupported;
   }
+  g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
   VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
                                             VIPS_FAIL_ON_ERROR, nullptr);
-  if (raw == nullptr) {
-    vips_error_clear();
-    return kReadShortData;
+  if (raw == nullptr) return kReadShortData;
+  const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
+  if (pixels > max_pixels) {
+    g_object_unref(raw);
+    return kReadTooLarge;
   }
   VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
-  if (image == nullptr) {
-    vips_error_clear();
-    return kReadShortData;
-  }
+  if (image == nullptr) return kReadShortData;
   auto* s = new VipsPicture;
   s->image = image;
   s->width = vips_image_get_width(image);
@@ -174,7 +222,6 @@ bool next_vips_strip(VipsPicture* s, Strip& strip, int& code) {
   const int32_t rows = std::min(s->strip_rows, s->height - s->next_top);
   VipsRect rect{0, s->next_top, s->width, rows};
   if (vips_region_prepare(s->region, &rect) != 0) {
-    vips_error_clear();
     code = kReadShortData;
     return false;
   }

@@ -14,9 +14,20 @@ struct VipsPicture;
 // Starts libvips (once per process, when the first picture needs it); false when it can't start.
 bool start_vips(const char* program);
 
-// Opens a file for sequential reading; returns a reader code (kReadUnsupported when
-// libvips does not take the file). `head` is the file's first bytes, for its resolution.
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, VipsPicture*& source);
+// Says whether libvips has a reader for a file that starts with these bytes.
+bool vips_reads_head(const std::vector<uint8_t>& head);
+
+// Opens a file for sequential reading; returns a reader code: kReadUnsupported when
+// libvips does not take the file, kReadTooLarge for more than max_pixels pixels
+// (known from the header, before any decoding), kReadShortData when the reader
+// fails (its reason from vips_failure_reason). `head` is the file's first bytes,
+// for its resolution.
+int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+                     VipsPicture*& source);
+
+// Returns libvips' reason for the last failure, one line, with `path` shown as
+// `shown`; empty when it gave none.
+std::string vips_failure_reason(const std::string& path, const std::string& shown);
 
 void close_vips_source(VipsPicture* source);
 

@@ -71,8 +71,10 @@ bool convert_picture(const ConversionSource& source, uint8_t* result, int thresh
       decode_luminance_row(decoder, row, luma);
     } else {
       // Decoded pixels that the platform could not provide read as black.
-      for (int32_t x = 0; x < width; x += kDecodedSpan) {
-        const int32_t count = std::min(kDecodedSpan, width - x);
+      // Stepping by the span just taken: x + count never passes the width, so it can't overflow.
+      int32_t count = 0;
+      for (int32_t x = 0; x < width; x += count) {
+        count = std::min(kDecodedSpan, width - x);
         const uint32_t* colours = decoded_span(source, row, x, count);
         if (colours) {
           luminance_of_colours(colours, count, luma + x);

@@ -7,12 +7,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/batch_pictures.h"
+#include "common/claimed_sizes.h"
+#include "common/cli_runner.h"
 #include "mono/bmp_writer.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
@@ -20,71 +23,11 @@
 #ifdef QVX_CLI_VIPS
 #include <vips/vips.h>
 #endif
+#ifdef QVX_CLI_TIFF
+#include <tiffio.h>
+#endif
 
 namespace {
-
-struct Outcome {
-  int status = -1;  // exit status; 128 + signal when killed
-  std::string errors;
-};
-
-std::string shell_word(const std::string& s) { return "'" + s + "'"; }
-
-std::vector<uint8_t> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-class CliRun : public ::testing::Test {
- protected:
-  std::string dir;
-
-  void SetUp() override {
-    char pattern[] = "/tmp/qvx-cli-test-XXXXXX";
-    dir = mkdtemp(pattern);
-    dir += "/";
-    // A sanitizer finding must not pass for an input failure (status 1).
-    setenv("ASAN_OPTIONS", "detect_leaks=0:exitcode=98", 1);
-    setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=97", 1);
-  }
-  void TearDown() override { std::system(("rm -rf " + shell_word(dir)).c_str()); }
-
-  // Runs the command with a shell-quoted argument string (stdin from `input` when given).
-  Outcome run(const std::string& arguments, const std::string& input = "/dev/null", const std::string& out = "") {
-    const std::string command = std::string(QVX_CLI) + " " + arguments + " <" + shell_word(input) +
-                                (out.empty() ? "" : " >" + shell_word(out)) + " 2>" + shell_word(dir + "errors.txt");
-    const int raw = std::system(command.c_str());
-    Outcome o;
-    if (WIFEXITED(raw)) o.status = WEXITSTATUS(raw);
-    if (WIFSIGNALED(raw)) o.status = 128 + WTERMSIG(raw);
-    const std::vector<uint8_t> e = read_file(dir + "errors.txt");
-    o.errors.assign(e.begin(), e.end());
-    return o;
-  }
-
-  std::vector<std::string> files_left() {
-    std::vector<std::string> names;
-    FILE* p = popen(("ls -A " + shell_word(dir)).c_str(), "r");
-    char line[512];
-    while (p && std::fgets(line, sizeof line, p)) {
-      std::string n(line);
-      n.pop_back();
-      if (n != "errors.txt") names.push_back(n);
-    }
-    if (p) pclose(p);
-    return names;
-  }
-};
 
 // The file the Windows program writes for a BMP file, by the core's rules.
 
@@ -181,20 +124,28 @@ TEST_F(CliRun, EveryFailureIsOneMessageAndNoOutput) {
     const char* reason;
   } cases[] = {
       {"short.bmp", "Read error."},
-      {"empty.bmp", "Can't read bitmap file header."},
+      {"empty.bmp", "not a picture in a format this build reads"},
       {"tiny.bmp", "Can't read bitmap file header."},
       {"v5.bmp", "This file format is not supported."},
-      {"folder.bmp", "Can't open file DIR/folder.bmp."},
-      {"missing.bmp", "Can't open file DIR/missing.bmp."},
+      {"folder.bmp", "is a folder"},
+      {"missing.bmp", "not found"},
+      {"hello.bmp", "not a picture in a format this build reads"},
+      {"new\nline.bmp", "not found"},
+      {"locked.bmp", "permission denied"},
   };
+  write_file(dir + "hello.bmp", {'h', 'e', 'l', 'l', 'o'});
+  write_file(dir + "locked.bmp", good);
+  chmod((dir + "locked.bmp").c_str(), 0);
   for (const auto& c : cases) {
+    if (std::string(c.name) == "locked.bmp" && geteuid() == 0) continue;  // root reads it all the same
     write_file(dir + "out.bmp", {'o', 'l', 'd'});
     const Outcome o = run("-q " + shell_word(dir + c.name) + " -o " + shell_word(dir + "out.bmp"));
     EXPECT_EQ(o.status, 1) << c.name;
     std::string reason = c.reason;
     const size_t at = reason.find("DIR/");
     if (at != std::string::npos) reason.replace(at, 4, dir);
-    EXPECT_EQ(o.errors, "quillvex-cli: " + dir + c.name + ": " + reason + "\n");
+    const std::string shown = std::strchr(c.name, '\n') ? "\"" + dir + "new\\nline.bmp\"" : dir + c.name;
+    EXPECT_EQ(o.errors, "quillvex-cli: " + shown + ": " + reason + "\n");
     EXPECT_EQ(read_file(dir + "out.bmp"), (std::vector<uint8_t>{'o', 'l', 'd'})) << c.name << " replaced the output";
   }
   // Several inputs: the good ones are still converted, the status tells of the bad one.
@@ -350,6 +301,28 @@ TEST_F(CliRun, PngTiffAndPbmHoldTheBmpPixels) {
   }
 }
 
+#if defined(QVX_CLI_PNG) && defined(QVX_CLI_TIFF)
+// Sizes the formats allow beyond the libraries' defaults: a PNG over a million
+// pixels wide, and a TIFF in strips of a few rows, not one strip of every row.
+TEST_F(CliRun, WideAndTallPicturesKeepWithinTheFormats) {
+  ASSERT_EQ(VIPS_INIT("qvx_cli_tests"), 0);
+  vips_cache_set_max(0);
+  write_file(dir + "wide.bmp", rle8_claiming(1000001, 1));
+  ASSERT_EQ(run("-q " + shell_word(dir + "wide.bmp") + " -o " + shell_word(dir + "wide.png")).status, 0);
+  double xres = 0;
+  EXPECT_EQ(vips_pixels(dir + "wide.png", xres), std::vector<int>(1000001, 0));
+  write_file(dir + "tall.bmp", rle8_claiming(64, 3000));
+  ASSERT_EQ(run("-q " + shell_word(dir + "tall.bmp") + " -o " + shell_word(dir + "tall.tif")).status, 0);
+  TIFF* t = TIFFOpen((dir + "tall.tif").c_str(), "r");
+  ASSERT_NE(t, nullptr);
+  uint32_t rows_per_strip = 0;
+  TIFFGetField(t, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
+  EXPECT_LE(rows_per_strip, 1024u);
+  EXPECT_GE(TIFFNumberOfStrips(t), 3u);
+  TIFFClose(t);
+}
+#endif
+
 TEST_F(CliRun, BrokenPicturesOfOtherFormatsFailCleanly) {
   using namespace batch_pictures;
   const Picture p = {"24-bit", 24, 40, false, false, 0};
@@ -358,9 +331,14 @@ TEST_F(CliRun, BrokenPicturesOfOtherFormatsFailCleanly) {
   const std::vector<uint8_t> png = read_file(dir + "whole.png");
   write_file(dir + "half.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
   write_file(dir + "text.txt", std::vector<uint8_t>(100, 'x'));
-  for (const char* name : {"half.png", "text.txt"}) {
+  const struct {
+    const char* name;
+    const char* reason;  // the start of it: the rest is the library's
+  } cases[] = {{"half.png", "can't decode: pngload: "}, {"text.txt", "not a picture in a format this build reads"}};
+  for (const auto& [name, reason] : cases) {
     const Outcome o = run("-q " + shell_word(dir + name) + " -o " + shell_word(dir + "out.bmp"));
     EXPECT_EQ(o.status, 1) << name;
+    EXPECT_EQ(o.errors.rfind("quillvex-cli: " + dir + name + ": " + reason, 0), 0u) << o.errors;
     EXPECT_EQ(std::count(o.errors.begin(), o.errors.end(), '\n'), 1) << o.errors;
     EXPECT_FALSE(exists(dir + "out.bmp")) << name;
   }
