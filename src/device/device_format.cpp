@@ -1,5 +1,7 @@
 #include "device/device_format.h"
 
+#include "device/word_table.h"
+
 namespace {
 
 const DeviceFormatInfo kFormats[] = {
@@ -13,7 +15,19 @@ const DeviceFormatInfo kFormats[] = {
     {DeviceFormat::Zpl, "zpl", "zpl", "ZPL label with one ^GFA graphic field", 0, DeviceOn::Black},
 };
 
-const char* const kLayoutNames[] = {"rows-msb", "rows-lsb", "pages", "columns-msb"};
+const Word<DeviceLayout> kLayouts[] = {{"rows-msb", DeviceLayout::RowsMsb},
+                                       {"rows-lsb", DeviceLayout::RowsLsb},
+                                       {"pages", DeviceLayout::Pages},
+                                       {"columns-msb", DeviceLayout::ColumnsMsb}};
+const Word<DeviceOn> kOns[] = {{"black", DeviceOn::Black}, {"white", DeviceOn::White}};
+
+// Words a C or C++ compiler would not take as the array's name.
+const char* const kKeywords[] = {
+    "auto",  "bool",    "break",  "case",     "catch",   "char",    "class",    "const",    "continue", "default",
+    "delete", "do",     "double", "else",     "enum",    "extern",  "false",    "float",    "for",      "goto",
+    "if",    "inline",  "int",    "long",     "new",     "operator", "private", "public",   "register", "return",
+    "short", "signed",  "sizeof", "static",   "struct",  "switch",  "template", "this",     "throw",    "true",
+    "try",   "typedef", "union",  "unsigned", "using",   "virtual", "void",     "volatile", "while"};
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -68,28 +82,11 @@ const DeviceFormatInfo& device_format_info(DeviceFormat format) {
   return kFormats[0];  // not reached: every format has its row
 }
 
-bool parse_device_layout(std::string_view text, DeviceLayout& out) {
-  for (size_t i = 0; i < sizeof kLayoutNames / sizeof kLayoutNames[0]; ++i) {
-    if (text == kLayoutNames[i]) {
-      out = static_cast<DeviceLayout>(i);
-      return true;
-    }
-  }
-  return false;
-}
+bool parse_device_layout(std::string_view text, DeviceLayout& out) { return find_word(kLayouts, text, out); }
 
-const char* device_layout_name(DeviceLayout layout) { return kLayoutNames[static_cast<size_t>(layout)]; }
+const char* device_layout_name(DeviceLayout layout) { return kLayouts[static_cast<size_t>(layout)].text; }
 
-bool parse_device_on(std::string_view text, DeviceOn& out) {
-  if (text == "black") {
-    out = DeviceOn::Black;
-  } else if (text == "white") {
-    out = DeviceOn::White;
-  } else {
-    return false;
-  }
-  return true;
-}
+bool parse_device_on(std::string_view text, DeviceOn& out) { return find_word(kOns, text, out); }
 
 bool parse_band_rows(std::string_view text, unsigned& out) {
   if (text.empty() || text.size() > 5) return false;
@@ -110,6 +107,9 @@ std::string c_identifier(std::string_view text) {
   for (char c : text) {
     const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     id += keep ? c : '_';
+  }
+  for (const char* keyword : kKeywords) {
+    if (id == keyword) return id + '_';
   }
   return id;
 }

@@ -62,7 +62,7 @@ const char* device_layout_name(DeviceLayout layout);
 
 // Returns `text` made into a C identifier: every character other than an ASCII
 // letter, digit or underscore becomes '_', a leading digit gets a '_' before it,
-// and an empty text gives "image".
+// a C or C++ keyword one after it, and an empty text gives "image".
 std::string c_identifier(std::string_view text);
 
 // Returns the identifier for a picture written to `path`: its file name without

@@ -1,7 +1,8 @@
 #include "device/fit.h"
 
 #include <cstdint>
-#include <string>
+
+#include "device/word_table.h"
 
 namespace {
 
@@ -21,6 +22,11 @@ PreparationError parse_side(std::string_view text, uint32_t& out) {
 
 // Returns round(a * b / c), halves up, for sides of at most 2^32 (no overflow in 64 bits).
 uint64_t scale_side(uint64_t a, uint64_t b, uint64_t c) { return (2 * a * b + c) / (2 * c); }
+
+const Word<FitMode> kFits[] = {{"contain", FitMode::Contain}, {"cover", FitMode::Cover}, {"stretch", FitMode::Stretch}};
+const Word<unsigned> kRotations[] = {{"0", 0}, {"90", 90}, {"180", 180}, {"270", 270}};
+const Word<Flip> kFlips[] = {{"h", Flip::Horizontal}, {"v", Flip::Vertical}};
+const Word<bool> kBackgrounds[] = {{"white", true}, {"black", false}};
 
 uint32_t clamp_side(uint64_t side, uint32_t most) {
   if (side < 1) return 1;
@@ -64,43 +70,19 @@ PreparationError parse_target_size(std::string_view text, TargetSize& out) {
 }
 
 PreparationError parse_fit(std::string_view text, FitMode& out) {
-  if (text == "contain") {
-    out = FitMode::Contain;
-  } else if (text == "cover") {
-    out = FitMode::Cover;
-  } else if (text == "stretch") {
-    out = FitMode::Stretch;
-  } else {
-    return PreparationError::BadFit;
-  }
-  return PreparationError::None;
+  return find_word(kFits, text, out) ? PreparationError::None : PreparationError::BadFit;
 }
 
 PreparationError parse_rotation(std::string_view text, unsigned& degrees) {
-  for (unsigned d : {0u, 90u, 180u, 270u}) {
-    if (text == std::to_string(d)) {
-      degrees = d;
-      return PreparationError::None;
-    }
-  }
-  return PreparationError::BadRotation;
+  return find_word(kRotations, text, degrees) ? PreparationError::None : PreparationError::BadRotation;
 }
 
 PreparationError parse_flip(std::string_view text, Flip& out) {
-  if (text == "h") {
-    out = Flip::Horizontal;
-  } else if (text == "v") {
-    out = Flip::Vertical;
-  } else {
-    return PreparationError::BadFlip;
-  }
-  return PreparationError::None;
+  return find_word(kFlips, text, out) ? PreparationError::None : PreparationError::BadFlip;
 }
 
 PreparationError parse_background(std::string_view text, bool& white) {
-  if (text != "white" && text != "black") return PreparationError::BadBackground;
-  white = text == "white";
-  return PreparationError::None;
+  return find_word(kBackgrounds, text, white) ? PreparationError::None : PreparationError::BadBackground;
 }
 
 TargetSize rotated_size(uint32_t width, uint32_t height, unsigned degrees) {

@@ -331,6 +331,7 @@ TEST(DeviceWriter, RequestsAndErrors) {
        "_128x64_logo"},
       {{DeviceFormat::Xbm, {}, {}, std::string("my icon")}, "-", DeviceError::None, DeviceLayout::RowsMsb,
        DeviceOn::Black, "my_icon"},
+      {{DeviceFormat::C}, "default.h", DeviceError::None, DeviceLayout::RowsMsb, DeviceOn::White, "default_"},
       {{DeviceFormat::Bin, DeviceLayout::Pages, DeviceOn::Black}, "-", DeviceError::None, DeviceLayout::Pages,
        DeviceOn::Black, "image"},
       {{DeviceFormat::EscPos, DeviceLayout::Pages}, "r.pos", DeviceError::LayoutNotForFormat},
