@@ -7,8 +7,8 @@ namespace {
 const DeviceFormatInfo kFormats[] = {
     {DeviceFormat::Xbm, "xbm", "xbm", "X bitmap (C text, least significant bit first, set = black)", kTakesName,
      DeviceOn::Black},
-    {DeviceFormat::C, "c", "h c", "C header: const uint8_t array with width and height defines", kTakesLayout | kTakesName,
-     DeviceOn::White},
+    {DeviceFormat::C, "c", "h c", "C header: const uint8_t array with width and height defines",
+     kTakesLayout | kTakesName, DeviceOn::White},
     {DeviceFormat::Bin, "bin", "bin", "the bytes of the C array, raw", kTakesLayout, DeviceOn::White},
     {DeviceFormat::EscPos, "escpos", "escpos pos", "ESC/POS raster bit image (GS v 0), in bands", kTakesBand,
      DeviceOn::Black},
