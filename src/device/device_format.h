@@ -1,0 +1,110 @@
+// The device outputs as data: what each format is called, the extensions it is
+// known by, which layouts and options it takes, and the checks that turn what a
+// user asked for into settings the device writer can use.
+#ifndef QVX_DEVICE_FORMAT_H
+#define QVX_DEVICE_FORMAT_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class DeviceFormat { Xbm, C, Bin, EscPos, Zpl };
+
+// How the bits of a picture are laid out in the bytes of `c` and `bin`.
+enum class DeviceLayout {
+  RowsMsb,     // row by row, each row padded to whole bytes, leftmost pixel in bit 7
+  RowsLsb,     // the same with the leftmost pixel in bit 0
+  Pages,       // bands of 8 rows from the top, a byte per column, the band's top row in bit 0
+  ColumnsMsb,  // column by column from the left, each padded to whole bytes, top pixel in bit 7
+};
+
+// Which pixels are the set bits.
+enum class DeviceOn { Black, White };
+
+// The options a format takes (bits of DeviceFormatInfo::options).
+constexpr unsigned kTakesLayout = 1;  // --layout
+constexpr unsigned kTakesName = 2;    // --name: the identifier in the text
+constexpr unsigned kTakesBand = 4;    // --band: rows per printer command
+
+struct DeviceFormatInfo {
+  DeviceFormat format;
+  const char* name;         // as given to -f
+  const char* extensions;   // the file extensions that choose it, space-separated, the first the usual one
+  const char* description;  // one line for the usage text
+  unsigned options;         // kTakes* bits
+  DeviceOn default_on;      // printers and XBM print black; panels light the set bits
+};
+
+constexpr unsigned kDefaultBandRows = 256;
+// ESC/POS carries the band height and the row bytes in 16-bit fields.
+constexpr unsigned kMaxBandRows = 65535;
+
+// Returns the table of device formats and its length.
+const DeviceFormatInfo* device_formats(size_t* count);
+
+// Returns the format called `name` (exactly, as listed), or null.
+const DeviceFormatInfo* find_device_format(std::string_view name);
+
+// Returns the format chosen by the extension of `path` (case-insensitive), or null.
+const DeviceFormatInfo* device_format_for_path(std::string_view path);
+
+// Returns the table entry of `format`.
+const DeviceFormatInfo& device_format_info(DeviceFormat format);
+
+// Return true and set `out` when `text` names a layout, a polarity, a band height.
+bool parse_device_layout(std::string_view text, DeviceLayout& out);
+bool parse_device_on(std::string_view text, DeviceOn& out);
+bool parse_band_rows(std::string_view text, unsigned& out);
+
+// Returns the name of a layout as the command spells it.
+const char* device_layout_name(DeviceLayout layout);
+
+// Returns `text` made into a C identifier: every character other than an ASCII
+// letter, digit or underscore becomes '_', a leading digit gets a '_' before it,
+// a C or C++ keyword one after it, and an empty text gives "image".
+std::string c_identifier(std::string_view text);
+
+// Returns the identifier for a picture written to `path`: its file name without
+// the folder and the last extension, made into a C identifier.
+std::string c_identifier_from_path(std::string_view path);
+
+// What a user asked for; an option left empty takes the format's default.
+struct DeviceRequest {
+  DeviceFormat format = DeviceFormat::C;
+  std::optional<DeviceLayout> layout;
+  std::optional<DeviceOn> on;
+  std::optional<std::string> name;
+  std::optional<unsigned> band_rows;
+};
+
+// What the writer uses: every option decided.
+struct DeviceSettings {
+  DeviceFormat format = DeviceFormat::C;
+  DeviceLayout layout = DeviceLayout::RowsMsb;
+  DeviceOn on = DeviceOn::White;
+  std::string name = "image";  // a C identifier
+  unsigned band_rows = kDefaultBandRows;
+};
+
+enum class DeviceError {
+  None,
+  LayoutNotForFormat,  // --layout with a format other than c or bin
+  NameNotForFormat,    // --name with a format that has no identifier
+  BandNotForFormat,    // --band with a format other than escpos
+  BandOutOfRange,      // a band of 0 rows or more than kMaxBandRows
+  EmptyPicture,        // a width or height of 0
+  PictureTooLarge,     // more than the format can describe or the writer can hold
+  TooManyRows,         // rows given past the picture's height
+  MissingRows,         // finished before every row was given
+  WriteFailed,         // the byte sink refused bytes
+};
+
+// Returns the one-line text of an error (no trailing full stop), for messages.
+const char* device_error_text(DeviceError error);
+
+// Checks the request and fills `settings`; `output_path` gives the default name.
+DeviceError resolve_device_request(const DeviceRequest& request, std::string_view output_path,
+                                   DeviceSettings& settings);
+
+#endif

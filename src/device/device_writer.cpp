@@ -1,0 +1,247 @@
+#include "device/device_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// columns-msb keeps the whole packed picture; beyond this it is refused rather
+// than risk an allocation a 32-bit process cannot make.
+constexpr uint64_t kMaxHeldBytes = uint64_t{1} << 30;
+constexpr size_t kFlushBytes = 64 * 1024;
+
+const char kHexLower[] = "0123456789abcdef";
+const char kHexUpper[] = "0123456789ABCDEF";
+
+// The layout applies to the C array and its raw bytes; the other formats have their own.
+DeviceLayout layout_of(const DeviceSettings& s) {
+  return s.format == DeviceFormat::C || s.format == DeviceFormat::Bin ? s.layout : DeviceLayout::RowsMsb;
+}
+
+uint8_t reverse_bits(uint8_t b) {
+  b = static_cast<uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+  b = static_cast<uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+  return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// The pixel at column x of a prepared row: 1 when it is on.
+unsigned bit_at(const uint8_t* row, uint32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1u; }
+
+void flush(DeviceWriter& w) {
+  if (w.pending.empty() || w.error != DeviceError::None) return;
+  if (!w.sink(reinterpret_cast<const uint8_t*>(w.pending.data()), w.pending.size())) w.error = DeviceError::WriteFailed;
+  w.pending.clear();
+}
+
+void emit_text(DeviceWriter& w, const std::string& text) {
+  w.pending += text;
+  if (w.pending.size() >= kFlushBytes) flush(w);
+}
+
+void emit_raw(DeviceWriter& w, const uint8_t* bytes, size_t n) {
+  w.pending.append(reinterpret_cast<const char*>(bytes), n);
+  if (w.pending.size() >= kFlushBytes) flush(w);
+}
+
+// Bytes of the array: raw for bin and escpos, "0x.." items for C (16 a line) and
+// XBM (12 a line, as X writes them), ASCII hex for ZPL.
+void emit_array(DeviceWriter& w, const uint8_t* bytes, size_t n) {
+  switch (w.settings.format) {
+    case DeviceFormat::Bin:
+    case DeviceFormat::EscPos: emit_raw(w, bytes, n); return;
+    case DeviceFormat::Zpl:
+      for (size_t i = 0; i < n; ++i) {
+        w.pending += kHexUpper[bytes[i] >> 4];
+        w.pending += kHexUpper[bytes[i] & 15];
+      }
+      break;
+    case DeviceFormat::C:
+    case DeviceFormat::Xbm: {
+      const unsigned per_line = w.settings.format == DeviceFormat::C ? 16 : 12;
+      const char* indent = w.settings.format == DeviceFormat::C ? "  " : "   ";
+      for (size_t i = 0; i < n; ++i, ++w.array_bytes) {
+        if (w.array_bytes % per_line == 0) {
+          if (w.array_bytes != 0) w.pending += ",\n";
+          w.pending += indent;
+        } else {
+          w.pending += ", ";
+        }
+        const char item[4] = {'0', 'x', kHexLower[bytes[i] >> 4], kHexLower[bytes[i] & 15]};
+        w.pending.append(item, 4);
+      }
+      break;
+    }
+  }
+  if (w.pending.size() >= kFlushBytes) flush(w);
+}
+
+// The command that starts the band at row `top`: GS v 0, mode 0 (normal size),
+// the row bytes and the band's rows, both low byte first.
+void emit_escpos_band_header(DeviceWriter& w, uint32_t top) {
+  const uint32_t rows = std::min<uint32_t>(w.settings.band_rows, w.height - top);
+  const uint8_t header[8] = {0x1D, 0x76, 0x30, 0x00, static_cast<uint8_t>(w.row_bytes & 0xFF),
+                             static_cast<uint8_t>(w.row_bytes >> 8), static_cast<uint8_t>(rows & 0xFF),
+                             static_cast<uint8_t>(rows >> 8)};
+  emit_raw(w, header, sizeof header);
+}
+
+// The band of up to 8 rows held for `pages`: a byte per column, the top row in bit 0.
+void emit_page(DeviceWriter& w, uint32_t band_rows) {
+  std::vector<uint8_t> out(w.width);
+  for (uint32_t k = 0; k < band_rows; ++k) {
+    const uint8_t* row = w.held.data() + k * w.row_bytes;
+    for (uint32_t x = 0; x < w.width; ++x) out[x] = static_cast<uint8_t>(out[x] | bit_at(row, x) << k);
+  }
+  emit_array(w, out.data(), out.size());
+}
+
+// Every column of the picture held for `columns-msb`, the top pixel in bit 7.
+void emit_columns(DeviceWriter& w) {
+  const size_t column_bytes = (w.height + 7) / 8;
+  std::vector<uint8_t> out(column_bytes);
+  for (uint32_t x = 0; x < w.width; ++x) {
+    std::fill(out.begin(), out.end(), 0);
+    for (uint32_t y = 0; y < w.height; ++y) {
+      out[y >> 3] = static_cast<uint8_t>(out[y >> 3] | bit_at(w.held.data() + y * w.row_bytes, x) << (7 - (y & 7)));
+    }
+    emit_array(w, out.data(), out.size());
+  }
+}
+
+void emit_opening(DeviceWriter& w) {
+  const std::string& name = w.settings.name;
+  const std::string size = std::to_string(w.width) + " x " + std::to_string(w.height);
+  switch (w.settings.format) {
+    case DeviceFormat::Xbm:
+      emit_text(w, "#define " + name + "_width " + std::to_string(w.width) + "\n#define " + name + "_height " +
+                       std::to_string(w.height) + "\nstatic unsigned char " + name + "_bits[] = {\n");
+      break;
+    case DeviceFormat::C: {
+      std::string upper = name;
+      for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+      const char* on = w.settings.on == DeviceOn::White ? "white" : "black";
+      emit_text(w, "/* " + name + ": " + size + " pixels, layout " + device_layout_name(w.settings.layout) +
+                       ", a set bit is a " + on + " pixel */\n#include <stdint.h>\n\n#define " + upper + "_WIDTH " +
+                       std::to_string(w.width) + "\n#define " + upper + "_HEIGHT " + std::to_string(w.height) +
+                       "\n\nconst uint8_t " + name + "[] = {\n");
+      break;
+    }
+    case DeviceFormat::Zpl: {
+      const std::string total = std::to_string(uint64_t{w.row_bytes} * w.height);
+      emit_text(w, "^XA\n^FO0,0^GFA," + total + "," + total + "," + std::to_string(w.row_bytes) + ",");
+      break;
+    }
+    case DeviceFormat::Bin:
+    case DeviceFormat::EscPos: break;
+  }
+}
+
+void emit_closing(DeviceWriter& w) {
+  switch (w.settings.format) {
+    case DeviceFormat::Xbm: emit_text(w, "};\n"); break;
+    case DeviceFormat::C: emit_text(w, "\n};\n"); break;
+    case DeviceFormat::Zpl: emit_text(w, "^FS\n^XZ\n"); break;
+    case DeviceFormat::Bin:
+    case DeviceFormat::EscPos: break;
+  }
+}
+
+// Prepares one input row (set bit white) as the device's row: on pixels set, the
+// bits past the width clear.
+void prepare_row(DeviceWriter& w, const uint8_t* input) {
+  const uint8_t flip = w.settings.on == DeviceOn::Black ? 0xFF : 0x00;
+  for (size_t i = 0; i < w.row_bytes; ++i) w.row[i] = static_cast<uint8_t>(input[i] ^ flip);
+  if (w.width & 7) w.row[w.row_bytes - 1] &= static_cast<uint8_t>(0xFF00 >> (w.width & 7));
+}
+
+void take_row(DeviceWriter& w, const uint8_t* input) {
+  prepare_row(w, input);
+  const uint32_t y = w.rows_taken;
+  const DeviceLayout layout = layout_of(w.settings);
+  ++w.rows_taken;
+  if (layout == DeviceLayout::Pages) {
+    std::memcpy(w.held.data() + (y & 7) * w.row_bytes, w.row.data(), w.row_bytes);
+    if ((y & 7) == 7 || y + 1 == w.height) emit_page(w, (y & 7) + 1);
+    return;
+  }
+  if (layout == DeviceLayout::ColumnsMsb) {
+    std::memcpy(w.held.data() + size_t{y} * w.row_bytes, w.row.data(), w.row_bytes);
+    return;
+  }
+  if (w.settings.format == DeviceFormat::EscPos && y % w.settings.band_rows == 0) emit_escpos_band_header(w, y);
+  if (w.settings.format == DeviceFormat::Xbm || layout == DeviceLayout::RowsLsb) {
+    for (uint8_t& b : w.row) b = reverse_bits(b);
+  }
+  emit_array(w, w.row.data(), w.row_bytes);
+  if (w.settings.format == DeviceFormat::Zpl) w.pending += '\n';
+}
+
+}  // namespace
+
+ByteSink append_to(std::vector<uint8_t>& out) {
+  return [&out](const uint8_t* bytes, size_t size) {
+    out.insert(out.end(), bytes, bytes + size);
+    return true;
+  };
+}
+
+uint32_t device_rows_held(const DeviceSettings& settings, uint32_t height) {
+  switch (layout_of(settings)) {
+    case DeviceLayout::Pages: return 8;
+    case DeviceLayout::ColumnsMsb: return height;
+    default: return 1;
+  }
+}
+
+DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& settings, uint32_t width,
+                                uint32_t height, ByteSink sink) {
+  writer = DeviceWriter();
+  writer.settings = settings;
+  writer.width = width;
+  writer.height = height;
+  writer.sink = std::move(sink);
+  if (width == 0 || height == 0) return writer.error = DeviceError::EmptyPicture;
+  if (settings.format == DeviceFormat::EscPos && (settings.band_rows == 0 || settings.band_rows > kMaxBandRows)) {
+    return writer.error = DeviceError::BandOutOfRange;
+  }
+  writer.row_bytes = (size_t{width} + 7) / 8;
+  if (settings.format == DeviceFormat::EscPos && writer.row_bytes > 0xFFFF) {
+    return writer.error = DeviceError::PictureTooLarge;
+  }
+  const DeviceLayout layout = layout_of(settings);
+  if (layout == DeviceLayout::Pages || layout == DeviceLayout::ColumnsMsb) {
+    const uint64_t held_rows = device_rows_held(settings, height);
+    if (uint64_t{writer.row_bytes} * held_rows > kMaxHeldBytes) return writer.error = DeviceError::PictureTooLarge;
+    writer.held.assign(static_cast<size_t>(writer.row_bytes * held_rows), 0);
+  }
+  writer.row.resize(writer.row_bytes);
+  emit_opening(writer);
+  flush(writer);
+  return writer.error;
+}
+
+DeviceError put_device_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdiff_t stride, uint32_t rows) {
+  if (writer.error != DeviceError::None) return writer.error;
+  if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::TooManyRows;
+  for (uint32_t i = 0; i < rows && writer.error == DeviceError::None; ++i) {
+    take_row(writer, top_row + static_cast<ptrdiff_t>(i) * stride);
+  }
+  return writer.error;
+}
+
+DeviceError finish_device_output(DeviceWriter& writer) {
+  if (writer.error != DeviceError::None) return writer.error;
+  if (writer.rows_taken != writer.height) return writer.error = DeviceError::MissingRows;
+  if (layout_of(writer.settings) == DeviceLayout::ColumnsMsb) emit_columns(writer);
+  emit_closing(writer);
+  flush(writer);
+  return writer.error;
+}
+
+DeviceError encode_device_picture(const DeviceSettings& settings, const uint8_t* top_row, ptrdiff_t stride,
+                                  uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
+  DeviceWriter writer;
+  if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::None) return writer.error;
+  if (put_device_rows(writer, top_row, stride, height) != DeviceError::None) return writer.error;
+  return finish_device_output(writer);
+}
