@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "halftone/halftone_rows.h"
+#include "image/luma_kernels_x86.h"
 
 namespace {
 
@@ -93,8 +94,7 @@ int32_t* error_row(HalftoneConverter& c, int32_t row) {
   return c.errors.data() + static_cast<size_t>(row % kErrorRows) * (static_cast<size_t>(c.width) + 4) + 2;
 }
 
-void diffuse(HalftoneConverter& c, const uint8_t* luma) {
-  const int32_t y = c.rows_in;
+void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
   for (int32_t x = 0; x < c.width; ++x) c.values[x] = c.tone[luma[x]];
   int32_t* rows[kErrorRows] = {error_row(c, y), error_row(c, y + 1), error_row(c, y + 2)};
   const int direction = c.params.serpentine && (y & 1) ? -1 : 1;
@@ -106,6 +106,37 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma) {
 
 // The band is a ring of up to 2 radius + 1 rows, each made when first needed, so a
 // short picture with a wide window holds only its own rows.
+// Diffuses the waiting rows and gives them to the sink: eight at once on the vector
+// path, fewer (at the end) one by one.
+void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
+  const size_t w = static_cast<size_t>(c.width), bytes = (w + 7) / 8 + 32;
+#if QVX_X86
+  if (c.waiting == kDiffusionBandRows) {
+    const uint8_t* luma[kDiffusionBandRows];
+    uint8_t* bits[kDiffusionBandRows];
+    for (int j = 0; j < kDiffusionBandRows; ++j) {
+      luma[j] = &c.waiting_rows[j * w];
+      bits[j] = &c.band_bits[j * bytes];
+    }
+    const int32_t y = c.rows_out;
+    int32_t* above = error_row(c, y);
+    diffuse_band_fs_sse2(luma, c.tone, above, error_row(c, y + kDiffusionBandRows), c.width, c.params.invert, bits);
+    std::fill(above - 2, above + c.width + 2, 0);
+    for (int j = 0; j < kDiffusionBandRows; ++j) {
+      sink(context, c.rows_out, bits[j]);
+      ++c.rows_out;
+    }
+    c.waiting = 0;
+    return;
+  }
+#endif
+  for (int32_t j = 0; j < c.waiting; ++j) {
+    diffuse(c, &c.waiting_rows[j * w], c.rows_out);
+    emit(c, sink, context);
+  }
+  c.waiting = 0;
+}
+
 uint16_t* band_row(HalftoneConverter& c, int32_t row) {
   std::vector<uint16_t>& r = c.band[static_cast<size_t>(row % c.band_rows)];
   if (r.empty()) r.assign(static_cast<size_t>(c.width), 0);
@@ -210,6 +241,14 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
     case HalftoneFamily::kErrorDiffusion:
       c.errors.assign(kErrorRows * (w + 4), 0);
       c.values.assign(w, 0);
+#if QVX_X86
+      c.banded = method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
+                 c.width <= kMaxBandWidth && active_simd_level() != SimdLevel::kScalar;
+#endif
+      if (c.banded) {
+        c.waiting_rows.assign(kDiffusionBandRows * w, 0);
+        c.band_bits.assign(kDiffusionBandRows * ((w + 7) / 8 + 32), 0);
+      }
       break;
     case HalftoneFamily::kOrdered:
       prepare_ordered(c, tone_of_value);
@@ -235,8 +274,13 @@ void halftone_rows(HalftoneConverter& c, const uint8_t* luma, size_t stride, int
   for (int32_t i = 0; i < rows; ++i, luma += stride) {
     switch (family) {
       case HalftoneFamily::kErrorDiffusion:
-        diffuse(c, luma);
-        emit(c, sink, context);
+        if (c.banded) {
+          std::memcpy(&c.waiting_rows[static_cast<size_t>(c.waiting++) * c.width], luma, static_cast<size_t>(c.width));
+          if (c.waiting == kDiffusionBandRows) diffuse_waiting(c, sink, context);
+        } else {
+          diffuse(c, luma, c.rows_in);
+          emit(c, sink, context);
+        }
         break;
       case HalftoneFamily::kOrdered:
         ordered.row(luma, c.width, tone_offset(c), &c.ordered[static_cast<size_t>(c.rows_in % c.period) * 128], flip,
@@ -260,6 +304,7 @@ void halftone_rows(HalftoneConverter& c, const uint8_t* luma, size_t stride, int
 }
 
 void finish_halftone(HalftoneConverter& c, HalftoneSink sink, void* context) {
+  diffuse_waiting(c, sink, context);
   while (c.rows_out < c.rows_in) {
     local_threshold_next(c, c.rows_in - 1);
     emit(c, sink, context);

@@ -106,6 +106,11 @@ struct HalftoneConverter {
   // columns on either side where shares leaving the picture fall.
   std::vector<int32_t> errors;  // kErrorRows rows of width + 4
   std::vector<int32_t> values;  // one row of s
+  // Floyd-Steinberg on a vector level: rows wait here to be diffused eight at a time.
+  bool banded = false;
+  int32_t waiting = 0;
+  std::vector<uint8_t> waiting_rows;
+  std::vector<uint8_t> band_bits;
   // Local thresholds: the band of rows of s, and sums down each column over the band.
   std::vector<std::vector<uint16_t>> band;  // a ring of band_rows rows
   int32_t band_rows = 0;

@@ -42,6 +42,16 @@ void local_threshold_row(HalftoneMethod method, const uint16_t* s, const int64_t
                          const int64_t* column_squares, int32_t rows, int32_t width, int32_t radius, int percent,
                          double k, int32_t white, bool invert, int64_t* row_sums, int64_t* row_squares, uint8_t* bits);
 
+// Floyd-Steinberg (8-bit levels, left to right) on kDiffusionBandRows rows at once:
+// the errors carried into the first row in above[x], the shares for the row after the
+// last added to below (two spare columns either side); widths up to kMaxBandWidth.
+constexpr int kDiffusionBandRows = 8;
+constexpr int32_t kMaxBandWidth = 32000;
+#if defined(__x86_64__) || defined(__i386__)
+void diffuse_band_fs_sse2(const uint8_t* const* luma, const uint16_t* tone, int32_t* above, int32_t* below,
+                          int32_t width, bool invert, uint8_t* const* bits);
+#endif
+
 // Ordered dither of one row: white when clamp(L + offset, 0, 255) > thresholds[x % 64]
 // (the thresholds repeat every 64 pixels and hold 64 + 64 entries).
 struct OrderedKernels {

@@ -179,7 +179,9 @@ TEST(Halftone, StripsEqualWholePicture) {
   const int32_t width = 37, height = 29;
   const std::vector<uint8_t> luma = random_picture(width, height, random);
   for (const HalftoneMethodInfo& m : halftone_methods()) {
-    HalftoneParams p = with(140, true, m.family == HalftoneFamily::kErrorDiffusion, m.method == HalftoneMethod::kJarvis);
+   for (bool serpentine : {false, true}) {
+    if (serpentine && m.family != HalftoneFamily::kErrorDiffusion) continue;
+    HalftoneParams p = with(140, true, serpentine, m.method == HalftoneMethod::kJarvis);
     p.radius = 3;
     const Output whole = convert(m.method, p, width, luma, height);
     ASSERT_EQ(whole.rows.size(), size_t{height}) << m.name;
@@ -191,6 +193,7 @@ TEST(Halftone, StripsEqualWholePicture) {
       const Output parts = convert(m.method, p, width, luma, strip);
       EXPECT_EQ(parts.rows, whole.rows) << m.name << " strips of " << strip;
     }
+   }
   }
 }
 
