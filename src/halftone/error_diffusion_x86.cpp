@@ -1,7 +1,9 @@
-// Floyd-Steinberg on a band of eight rows at once, one row per 16-bit lane, each row
-// two pixels behind the one above it: when a lane reaches pixel x, the row above has
-// passed x + 1, so every share the pixel takes is final. Exactly the scalar
-// arithmetic (trunc toward zero, the rest of e to the last neighbour).
+// Floyd-Steinberg on a band of 8 (SSE2) or 16 (AVX2) rows at once, one row per 16-bit
+// lane, each row two pixels behind the one above it: when a lane reaches pixel x, the
+// row above has passed x + 1, so every share the pixel takes is final. Exactly the
+// scalar arithmetic (trunc toward zero, the rest of e to the last neighbour). Eight
+// steps at a time, the rows' values come in and the whites go out through 8 x 8
+// transposes (in each 128-bit half for AVX2: rows 0-7 and 8-15).
 #include "halftone/halftone_rows.h"
 #include "image/luma_kernels_x86.h"
 
@@ -9,64 +11,255 @@
 #include <immintrin.h>
 
 #include <cstring>
-#include <vector>
 
 #define QVX_SSE2 __attribute__((target("sse2")))
+#define QVX_AVX2 __attribute__((target("avx2")))
 
 namespace {
 
-constexpr int kLanes = kDiffusionBandRows;
+constexpr int kLanes = 8;
 
-// trunc(e * weight / 16) in every lane.
-QVX_SSE2 inline __m128i sixteenths(__m128i e, short weight) {
-  const __m128i p = _mm_mullo_epi16(e, _mm_set1_epi16(weight));
-  return _mm_srai_epi16(_mm_add_epi16(p, _mm_and_si128(_mm_srai_epi16(p, 15), _mm_set1_epi16(15))), 4);
+QVX_SSE2 inline void transpose8(__m128i* v) {
+  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]), a5 = _mm_unpackhi_epi16(v[4], v[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]), a7 = _mm_unpackhi_epi16(v[6], v[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+  v[0] = _mm_unpacklo_epi64(b0, b4);
+  v[1] = _mm_unpackhi_epi64(b0, b4);
+  v[2] = _mm_unpacklo_epi64(b1, b5);
+  v[3] = _mm_unpackhi_epi64(b1, b5);
+  v[4] = _mm_unpacklo_epi64(b2, b6);
+  v[5] = _mm_unpackhi_epi64(b2, b6);
+  v[6] = _mm_unpacklo_epi64(b3, b7);
+  v[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// The state carried from step to step: the 7/16 share for each lane's next pixel, the
+// shares from the lane above for the next three steps, and the shares from the last
+// lane for the row below the band.
+struct BandState {
+  __m128i carry, pending1, pending2, pending3;
+  __m128i last5, last1, before_last1, below;
+};
+
+// One step: every lane takes one pixel. Lanes outside their rows (masked) pass no error on.
+template <bool kMasked>
+QVX_SSE2 inline __m128i step(BandState& b, __m128i s, int32_t t, int32_t width) {
+  const __m128i w = _mm_add_epi16(_mm_add_epi16(s, b.pending1), b.carry);
+  const __m128i is_white = _mm_cmpgt_epi16(w, _mm_set1_epi16(127));
+  __m128i e = _mm_sub_epi16(w, _mm_and_si128(is_white, _mm_set1_epi16(255)));
+  if (kMasked) {
+    const __m128i x = _mm_sub_epi16(_mm_set1_epi16(static_cast<short>(t)), _mm_setr_epi16(0, 2, 4, 6, 8, 10, 12, 14));
+    e = _mm_and_si128(e, _mm_and_si128(_mm_cmpgt_epi16(x, _mm_set1_epi16(-1)),
+                                       _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(width)), x)));
+  }
+  // trunc(e * k / 16): 15 added to negative products before the arithmetic shift.
+  const __m128i round = _mm_and_si128(_mm_srai_epi16(e, 15), _mm_set1_epi16(15));
+  const __m128i s7 = _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(e, _mm_set1_epi16(7)), round), 4);
+  const __m128i s3 = _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(e, _mm_set1_epi16(3)), round), 4);
+  const __m128i s5 = _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(e, _mm_set1_epi16(5)), round), 4);
+  const __m128i s1 = _mm_sub_epi16(_mm_sub_epi16(_mm_sub_epi16(e, s7), s3), s5);
+  b.carry = s7;
+  b.pending1 = _mm_add_epi16(b.pending2, _mm_slli_si128(s3, 2));
+  b.pending2 = _mm_add_epi16(b.pending3, _mm_slli_si128(s5, 2));
+  b.pending3 = _mm_slli_si128(s1, 2);
+  // The row below takes, at pixel t - 15, the last lane's 3/16 of now, 5/16 of the
+  // step before and the rest of the one before that; each step's total enters lane 7.
+  const __m128i total = _mm_add_epi16(_mm_add_epi16(s3, b.last5), b.before_last1);
+  b.before_last1 = b.last1;
+  b.last1 = s1;
+  b.last5 = s5;
+  b.below = _mm_or_si128(_mm_srli_si128(b.below, 2), _mm_slli_si128(_mm_srli_si128(total, 14), 14));
+  return is_white;
+}
+
+template <bool kMasked>
+QVX_SSE2 inline void eight_steps(BandState& b, int16_t* const* values, uint8_t* const* whites, int16_t* below,
+                                 int32_t t0, int32_t width) {
+  __m128i v[kLanes];
+  for (int j = 0; j < kLanes; ++j) v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j] + t0 - 2 * j));
+  transpose8(v);
+  for (int k = 0; k < kLanes; ++k) v[k] = step<kMasked>(b, v[k], t0 + k, width);
+  transpose8(v);
+  for (int j = 0; j < kLanes; ++j)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j] + t0 - 2 * j), _mm_packs_epi16(v[j], v[j]));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(below + t0 - 15), b.below);
+}
+
+// The rows' s as 16-bit values with kBandPad zeros either side; the errors from the
+// row above the band join the first row's values.
+QVX_SSE2 void fill_band_values(const uint8_t* const* luma, int rows, int offset, const int32_t* above, int32_t width,
+                               DiffusionBandScratch& scratch, int16_t** values, uint8_t** whites) {
+  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
+  const __m128i add = _mm_set1_epi8(static_cast<char>(offset > 0 ? offset : 0));
+  const __m128i sub = _mm_set1_epi8(static_cast<char>(offset < 0 ? -offset : 0));
+  for (int j = 0; j < rows; ++j) {
+    values[j] = scratch.values.data() + j * row + kBandPad;
+    whites[j] = scratch.whites.data() + j * row + kBandPad;
+    int32_t x = 0;
+    for (; width - x >= 16; x += 16) {
+      const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma[j] + x));
+      const __m128i v = _mm_subs_epu8(_mm_adds_epu8(l, add), sub);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values[j] + x), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values[j] + x + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+    }
+    for (; x < width; ++x) {
+      const int v = luma[j][x] + offset;
+      values[j][x] = static_cast<int16_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+  }
+  for (int32_t x = 0; x < width; ++x) values[0][x] = static_cast<int16_t>(values[0][x] + above[x]);
+}
+
+// Hands the row below its errors and packs each row's white flags into bits.
+QVX_SSE2 void finish_band(int rows, const int16_t* below16, int32_t* below, int32_t width, bool invert,
+                          uint8_t* const* whites, uint8_t* const* bits) {
+  for (int32_t x = 0; x < width; ++x) below[x] += below16[x];
+  const int flip = invert ? 0xFF : 0;
+  for (int j = 0; j < rows; ++j) {
+    int32_t x = 0;
+    for (; width - x >= 16; x += 16) {
+      const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(whites[j] + x));
+      // Reverses each group of eight so that the group's first pixel lands on bit 7.
+      const __m128i w = _mm_shufflelo_epi16(_mm_shufflehi_epi16(m, 0x1B), 0x1B);
+      const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_slli_epi16(w, 8), _mm_srli_epi16(w, 8)));
+      bits[j][x >> 3] = static_cast<uint8_t>(mask ^ flip);
+      bits[j][(x >> 3) + 1] = static_cast<uint8_t>((mask >> 8) ^ flip);
+    }
+    if (x < width) std::memset(bits[j] + (x >> 3), 0, (static_cast<size_t>(width - x) + 7) / 8);
+    for (; x < width; ++x)
+      bits[j][x >> 3] |= static_cast<uint8_t>(((whites[j][x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
+  }
+}
+
+// ---- AVX2: sixteen lanes ----
+
+struct BandState16 {
+  __m256i carry, pending1, pending2, pending3;
+  __m256i last5, last1, before_last1, below;
+};
+
+// Lane j takes lane j - 1's value, lane 0 a zero.
+QVX_AVX2 inline __m256i lanes_up(__m256i v) {
+  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 14);
+}
+
+QVX_AVX2 inline void transpose8x2(__m256i* v) {
+  const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]), a1 = _mm256_unpackhi_epi16(v[0], v[1]);
+  const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]), a3 = _mm256_unpackhi_epi16(v[2], v[3]);
+  const __m256i a4 = _mm256_unpacklo_epi16(v[4], v[5]), a5 = _mm256_unpackhi_epi16(v[4], v[5]);
+  const __m256i a6 = _mm256_unpacklo_epi16(v[6], v[7]), a7 = _mm256_unpackhi_epi16(v[6], v[7]);
+  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+  v[0] = _mm256_unpacklo_epi64(b0, b4);
+  v[1] = _mm256_unpackhi_epi64(b0, b4);
+  v[2] = _mm256_unpacklo_epi64(b1, b5);
+  v[3] = _mm256_unpackhi_epi64(b1, b5);
+  v[4] = _mm256_unpacklo_epi64(b2, b6);
+  v[5] = _mm256_unpackhi_epi64(b2, b6);
+  v[6] = _mm256_unpacklo_epi64(b3, b7);
+  v[7] = _mm256_unpackhi_epi64(b3, b7);
+}
+
+template <bool kMasked>
+QVX_AVX2 inline __m256i step16(BandState16& b, __m256i s, int32_t t, int32_t width) {
+  const __m256i w = _mm256_add_epi16(_mm256_add_epi16(s, b.pending1), b.carry);
+  const __m256i is_white = _mm256_cmpgt_epi16(w, _mm256_set1_epi16(127));
+  __m256i e = _mm256_sub_epi16(w, _mm256_and_si256(is_white, _mm256_set1_epi16(255)));
+  if (kMasked) {
+    const __m256i x = _mm256_sub_epi16(_mm256_set1_epi16(static_cast<short>(t)),
+                                       _mm256_setr_epi16(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30));
+    e = _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpgt_epi16(x, _mm256_set1_epi16(-1)),
+                                             _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(width)), x)));
+  }
+  // trunc(e * k / 16) as the sign of e on |e| * k / 16.
+  const __m256i a = _mm256_abs_epi16(e);
+  const __m256i s7 = _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(7)), 4), e);
+  const __m256i s3 = _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(3)), 4), e);
+  const __m256i s5 = _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(5)), 4), e);
+  const __m256i s1 = _mm256_sub_epi16(_mm256_sub_epi16(_mm256_sub_epi16(e, s7), s3), s5);
+  b.carry = s7;
+  b.pending1 = _mm256_add_epi16(b.pending2, lanes_up(s3));
+  b.pending2 = _mm256_add_epi16(b.pending3, lanes_up(s5));
+  b.pending3 = lanes_up(s1);
+  // As with eight lanes; the totals gather in lanes 8-15.
+  const __m256i total = _mm256_add_epi16(_mm256_add_epi16(s3, b.last5), b.before_last1);
+  b.before_last1 = b.last1;
+  b.last1 = s1;
+  b.last5 = s5;
+  b.below = _mm256_or_si256(_mm256_srli_si256(b.below, 2), _mm256_slli_si256(_mm256_srli_si256(total, 14), 14));
+  return is_white;
+}
+
+template <bool kMasked>
+QVX_AVX2 inline void eight_steps16(BandState16& b, int16_t* const* values, uint8_t* const* whites, int16_t* below,
+                                   int32_t t0, int32_t width) {
+  __m256i v[8];
+  for (int j = 0; j < 8; ++j) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j] + t0 - 2 * j));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j + 8] + t0 - 2 * (j + 8)));
+    v[j] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  }
+  transpose8x2(v);
+  for (int k = 0; k < 8; ++k) v[k] = step16<kMasked>(b, v[k], t0 + k, width);
+  transpose8x2(v);
+  for (int j = 0; j < 8; ++j) {
+    const __m256i packed = _mm256_packs_epi16(v[j], v[j]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j] + t0 - 2 * j), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j + 8] + t0 - 2 * (j + 8)), _mm256_extracti128_si256(packed, 1));
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(below + t0 - 31), _mm256_extracti128_si256(b.below, 1));
 }
 
 }  // namespace
 
-QVX_SSE2 void diffuse_band_fs_sse2(const uint8_t* const* luma, const uint16_t* tone, int32_t* above, int32_t* below,
-                                   int32_t width, bool invert, uint8_t* const* bits) {
-  // Step t takes pixel t - 2j of lane j; the skewed inputs hold s there (0 outside
-  // the row) and, in lane 0, the errors carried from the row above the band.
-  const int32_t steps = width + 2 * (kLanes - 1);
-  std::vector<int16_t> in(static_cast<size_t>(steps) * kLanes, 0);
-  std::vector<uint8_t> whites(static_cast<size_t>(steps), 0);
-  for (int j = 0; j < kLanes; ++j)
-    for (int32_t x = 0; x < width; ++x)
-      in[static_cast<size_t>(x + 2 * j) * kLanes + j] = static_cast<int16_t>(tone[luma[j][x]] + (j == 0 ? above[x] : 0));
-  const __m128i lane_offsets = _mm_setr_epi16(0, 2, 4, 6, 8, 10, 12, 14);
-  const __m128i half = _mm_set1_epi16(127), white = _mm_set1_epi16(255), minus_one = _mm_set1_epi16(-1);
-  const __m128i limit = _mm_set1_epi16(static_cast<short>(width));
-  __m128i carry = _mm_setzero_si128(), pending1 = carry, pending2 = carry, pending3 = carry;
-  for (int32_t t = 0; t < steps; ++t) {
-    const __m128i x = _mm_sub_epi16(_mm_set1_epi16(static_cast<short>(t)), lane_offsets);
-    const __m128i valid = _mm_and_si128(_mm_cmpgt_epi16(x, minus_one), _mm_cmpgt_epi16(limit, x));
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&in[static_cast<size_t>(t) * kLanes]));
-    const __m128i w = _mm_add_epi16(_mm_add_epi16(s, pending1), carry);
-    const __m128i is_white = _mm_cmpgt_epi16(w, half);
-    const __m128i e = _mm_and_si128(_mm_sub_epi16(w, _mm_and_si128(is_white, white)), valid);
-    whites[t] = static_cast<uint8_t>(_mm_movemask_epi8(_mm_packs_epi16(is_white, is_white)));
-    const __m128i s7 = sixteenths(e, 7), s3 = sixteenths(e, 3), s5 = sixteenths(e, 5);
-    const __m128i s1 = _mm_sub_epi16(_mm_sub_epi16(_mm_sub_epi16(e, s7), s3), s5);
-    // The last lane's shares leave the band for the row below it.
-    const int32_t last_x = t - 2 * (kLanes - 1);
-    if (last_x >= 0 && last_x < width) {
-      below[last_x - 1] += static_cast<int16_t>(_mm_extract_epi16(s3, kLanes - 1));
-      below[last_x] += static_cast<int16_t>(_mm_extract_epi16(s5, kLanes - 1));
-      below[last_x + 1] += static_cast<int16_t>(_mm_extract_epi16(s1, kLanes - 1));
+QVX_SSE2 void diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below,
+                                   int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
+  int16_t* values[kLanes];
+  uint8_t* whites[kLanes];
+  fill_band_values(luma, kLanes, offset, above, width, scratch, values, whites);
+  int16_t* below16 = scratch.below.data() + kBandPad;
+  BandState b;
+  b.carry = b.pending1 = b.pending2 = b.pending3 = _mm_setzero_si128();
+  b.last5 = b.last1 = b.before_last1 = b.below = _mm_setzero_si128();
+  // Every lane is inside its row from step 14 to step width - 1; the steps run until
+  // the row below has its last pixel's total (step width + 14).
+  const int32_t steps = (width + 15 + 7) / 8 * 8;
+  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
+    if (t0 >= 16 && t0 + 8 <= width) {
+      eight_steps<false>(b, values, whites, below16, t0, width);
+    } else {
+      eight_steps<true>(b, values, whites, below16, t0, width);
     }
-    carry = s7;
-    pending1 = _mm_add_epi16(pending2, _mm_slli_si128(s3, 2));
-    pending2 = _mm_add_epi16(pending3, _mm_slli_si128(s5, 2));
-    pending3 = _mm_slli_si128(s1, 2);
   }
-  const uint8_t flip = invert ? 1 : 0;
-  for (int j = 0; j < kLanes; ++j) {
-    std::memset(bits[j], 0, (static_cast<size_t>(width) + 7) / 8);
-    for (int32_t x = 0; x < width; ++x)
-      bits[j][x >> 3] |= static_cast<uint8_t>((((whites[x + 2 * j] >> j) & 1) ^ flip) << (7 - (x & 7)));
+  finish_band(kLanes, below16, below, width, invert, whites, bits);
+}
+
+QVX_AVX2 void diffuse_band_fs_avx2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below,
+                                   int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
+  int16_t* values[16];
+  uint8_t* whites[16];
+  fill_band_values(luma, 16, offset, above, width, scratch, values, whites);
+  int16_t* below16 = scratch.below.data() + kBandPad;
+  BandState16 b;
+  b.carry = b.pending1 = b.pending2 = b.pending3 = _mm256_setzero_si256();
+  b.last5 = b.last1 = b.before_last1 = b.below = _mm256_setzero_si256();
+  // Lanes inside their rows from step 30 to width - 1; the row below's last total at width + 30.
+  const int32_t steps = (width + 31 + 7) / 8 * 8;
+  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
+    if (t0 >= 32 && t0 + 8 <= width) {
+      eight_steps16<false>(b, values, whites, below16, t0, width);
+    } else {
+      eight_steps16<true>(b, values, whites, below16, t0, width);
+    }
   }
+  finish_band(16, below16, below, width, invert, whites, bits);
 }
 
 #endif

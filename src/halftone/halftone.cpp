@@ -111,18 +111,19 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
 void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
   const size_t w = static_cast<size_t>(c.width), bytes = (w + 7) / 8 + 32;
 #if QVX_X86
-  if (c.waiting == kDiffusionBandRows) {
+  if (c.banded && c.waiting == c.banded) {
     const uint8_t* luma[kDiffusionBandRows];
     uint8_t* bits[kDiffusionBandRows];
-    for (int j = 0; j < kDiffusionBandRows; ++j) {
+    for (int j = 0; j < c.banded; ++j) {
       luma[j] = &c.waiting_rows[j * w];
       bits[j] = &c.band_bits[j * bytes];
     }
     const int32_t y = c.rows_out;
     int32_t* above = error_row(c, y);
-    diffuse_band_fs_sse2(luma, c.tone, above, error_row(c, y + kDiffusionBandRows), c.width, c.params.invert, bits);
+    const auto band = c.banded == 16 ? diffuse_band_fs_avx2 : diffuse_band_fs_sse2;
+    band(luma, tone_offset(c), above, error_row(c, y + c.banded), c.width, c.params.invert, c.band_scratch, bits);
     std::fill(above - 2, above + c.width + 2, 0);
-    for (int j = 0; j < kDiffusionBandRows; ++j) {
+    for (int j = 0; j < c.banded; ++j) {
       sink(context, c.rows_out, bits[j]);
       ++c.rows_out;
     }
@@ -242,12 +243,14 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       c.errors.assign(kErrorRows * (w + 4), 0);
       c.values.assign(w, 0);
 #if QVX_X86
-      c.banded = method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
-                 c.width <= kMaxBandWidth && active_simd_level() != SimdLevel::kScalar;
+      if (method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
+          c.width <= kMaxBandWidth && active_simd_level() != SimdLevel::kScalar)
+        c.banded = active_simd_level() == SimdLevel::kAvx2 ? 16 : 8;
 #endif
       if (c.banded) {
         c.waiting_rows.assign(kDiffusionBandRows * w, 0);
         c.band_bits.assign(kDiffusionBandRows * ((w + 7) / 8 + 32), 0);
+        size_band_scratch(c.band_scratch, c.width);
       }
       break;
     case HalftoneFamily::kOrdered:
@@ -276,7 +279,7 @@ void halftone_rows(HalftoneConverter& c, const uint8_t* luma, size_t stride, int
       case HalftoneFamily::kErrorDiffusion:
         if (c.banded) {
           std::memcpy(&c.waiting_rows[static_cast<size_t>(c.waiting++) * c.width], luma, static_cast<size_t>(c.width));
-          if (c.waiting == kDiffusionBandRows) diffuse_waiting(c, sink, context);
+          if (c.waiting == c.banded) diffuse_waiting(c, sink, context);
         } else {
           diffuse(c, luma, c.rows_in);
           emit(c, sink, context);

@@ -89,6 +89,12 @@ HalftoneError parse_halftone_k(const char* text, double* k);
 using HalftoneSink = void (*)(void* context, int32_t row, const uint8_t* bits);
 
 // A conversion in progress: rows go in with halftone_rows, come out through the sink.
+// Scratch of the vector Floyd-Steinberg (halftone_rows.h).
+struct DiffusionBandScratch {
+  std::vector<int16_t> values, below;
+  std::vector<uint8_t> whites;
+};
+
 struct HalftoneConverter {
   HalftoneMethod method = HalftoneMethod::kFloydSteinberg;
   HalftoneParams params;
@@ -106,11 +112,12 @@ struct HalftoneConverter {
   // columns on either side where shares leaving the picture fall.
   std::vector<int32_t> errors;  // kErrorRows rows of width + 4
   std::vector<int32_t> values;  // one row of s
-  // Floyd-Steinberg on a vector level: rows wait here to be diffused eight at a time.
-  bool banded = false;
+  // Floyd-Steinberg on a vector level: rows wait here to be diffused a band at a time.
+  int banded = 0;  // rows per band, 0: one row at a time
   int32_t waiting = 0;
   std::vector<uint8_t> waiting_rows;
   std::vector<uint8_t> band_bits;
+  DiffusionBandScratch band_scratch;
   // Local thresholds: the band of rows of s, and sums down each column over the band.
   std::vector<std::vector<uint16_t>> band;  // a ring of band_rows rows
   int32_t band_rows = 0;

@@ -4,6 +4,7 @@
 #define QVX_HALFTONE_ROWS_H
 
 #include <cstdint>
+#include <vector>
 
 #include "halftone/halftone.h"
 #include "image/simd_level.h"
@@ -42,14 +43,25 @@ void local_threshold_row(HalftoneMethod method, const uint16_t* s, const int64_t
                          const int64_t* column_squares, int32_t rows, int32_t width, int32_t radius, int percent,
                          double k, int32_t white, bool invert, int64_t* row_sums, int64_t* row_squares, uint8_t* bits);
 
-// Floyd-Steinberg (8-bit levels, left to right) on kDiffusionBandRows rows at once:
-// the errors carried into the first row in above[x], the shares for the row after the
-// last added to below (two spare columns either side); widths up to kMaxBandWidth.
-constexpr int kDiffusionBandRows = 8;
+// Floyd-Steinberg (8-bit levels, left to right) on a band of rows at once (8 for
+// SSE2, 16 for AVX2), s = clamp(L + offset, 0, 255): the errors carried into the
+// first row in above[x], the shares for the row after the last added to below (whose
+// spare columns get nothing); widths up to kMaxBandWidth. The scratch is sized by
+// size_band_scratch.
+constexpr int kDiffusionBandRows = 16;
 constexpr int32_t kMaxBandWidth = 32000;
+constexpr int32_t kBandPad = 48;
+inline void size_band_scratch(DiffusionBandScratch& s, int32_t width) {
+  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
+  s.values.assign(kDiffusionBandRows * row, 0);
+  s.whites.assign(kDiffusionBandRows * row, 0);
+  s.below.assign(row, 0);
+}
 #if defined(__x86_64__) || defined(__i386__)
-void diffuse_band_fs_sse2(const uint8_t* const* luma, const uint16_t* tone, int32_t* above, int32_t* below,
-                          int32_t width, bool invert, uint8_t* const* bits);
+void diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below, int32_t width,
+                          bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
+void diffuse_band_fs_avx2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below, int32_t width,
+                          bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
 #endif
 
 // Ordered dither of one row: white when clamp(L + offset, 0, 255) > thresholds[x % 64]
