@@ -44,6 +44,7 @@ QVX_SSE2 inline void transpose8(__m128i* v) {
 struct BandState {
   __m128i carry, pending1, pending2, pending3;
   __m128i last5, last1, before_last1, below;
+  __m128i largest;  // the largest |e| so far
 };
 
 // One step: every lane takes one pixel. Lanes outside their rows (masked) pass no error on.
@@ -57,6 +58,7 @@ QVX_SSE2 inline __m128i step(BandState& b, __m128i s, int32_t t, int32_t width) 
     e = _mm_and_si128(e, _mm_and_si128(_mm_cmpgt_epi16(x, _mm_set1_epi16(-1)),
                                        _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(width)), x)));
   }
+  b.largest = _mm_max_epi16(b.largest, _mm_max_epi16(e, _mm_sub_epi16(_mm_setzero_si128(), e)));
   // trunc(e * k / 16): 15 added to negative products before the arithmetic shift.
   const __m128i round = _mm_and_si128(_mm_srai_epi16(e, 15), _mm_set1_epi16(15));
   const __m128i s7 = _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(e, _mm_set1_epi16(7)), round), 4);
@@ -115,10 +117,8 @@ QVX_SSE2 void fill_band_values(const uint8_t* const* luma, int rows, int offset,
   for (int32_t x = 0; x < width; ++x) values[0][x] = static_cast<int16_t>(values[0][x] + above[x]);
 }
 
-// Hands the row below its errors and packs each row's white flags into bits.
-QVX_SSE2 void finish_band(int rows, const int16_t* below16, int32_t* below, int32_t width, bool invert,
-                          uint8_t* const* whites, uint8_t* const* bits) {
-  for (int32_t x = 0; x < width; ++x) below[x] += below16[x];
+// Packs each row's white flags into bits.
+QVX_SSE2 void pack_band_whites(int rows, int32_t width, bool invert, uint8_t* const* whites, uint8_t* const* bits) {
   const int flip = invert ? 0xFF : 0;
   for (int j = 0; j < rows; ++j) {
     int32_t x = 0;
@@ -136,16 +136,20 @@ QVX_SSE2 void finish_band(int rows, const int16_t* below16, int32_t* below, int3
   }
 }
 
-// ---- AVX2: sixteen lanes ----
+QVX_SSE2 int largest_lane(__m128i v) {
+  alignas(16) int16_t lanes[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), v);
+  int largest = 0;
+  for (int16_t l : lanes) largest = l > largest ? l : largest;
+  return largest;
+}
 
-struct BandState16 {
-  __m256i carry, pending1, pending2, pending3;
-  __m256i last5, last1, before_last1, below;
-};
+// ---- AVX2: sixteen lanes, any kernel ----
 
-// Lane j takes lane j - 1's value, lane 0 a zero.
+// Lane j takes lane j - n's value, the first n lanes zeros (n = 1, 2).
+template <int n>
 QVX_AVX2 inline __m256i lanes_up(__m256i v) {
-  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 14);
+  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - 2 * n);
 }
 
 QVX_AVX2 inline void transpose8x2(__m256i* v) {
@@ -167,67 +171,166 @@ QVX_AVX2 inline void transpose8x2(__m256i* v) {
   v[7] = _mm256_unpackhi_epi64(b3, b7);
 }
 
-template <bool kMasked>
-QVX_AVX2 inline __m256i step16(BandState16& b, __m256i s, int32_t t, int32_t width) {
-  const __m256i w = _mm256_add_epi16(_mm256_add_epi16(s, b.pending1), b.carry);
+// How a kernel runs as a wavefront: each row `skew` pixels behind the one above, so
+// that a share reaching (x + dx, row + dy) is taken dx + dy * skew steps after it is
+// made, which must be later: skew > -dx for the next row, 2 skew > -dx for the one after.
+struct Wave {
+  int skew, delays;
+};
+
+constexpr Wave wave_of(const DiffusionKernel& k) {
+  int skew = 1;
+  for (int i = 0; i < k.count; ++i)
+    while (k.shares[i].dy > 0 && k.shares[i].dy * skew <= -k.shares[i].dx) ++skew;
+  int delays = 0;
+  for (int i = 0; i < k.count; ++i) {
+    const int d = k.shares[i].dx + k.shares[i].dy * skew;
+    if (d > delays) delays = d;
+  }
+  return Wave{skew, delays};
+}
+
+// trunc(a * weight / divisor) for a = |e| up to kBandErrorLimit: a shift for powers of
+// two, else the high half of a product with ceil(2^16 / divisor), exact for products below 2048.
+template <int weight, int divisor>
+QVX_AVX2 inline __m256i share_of(__m256i a) {
+  const __m256i p = weight == 1 ? a : _mm256_mullo_epi16(a, _mm256_set1_epi16(weight));
+  if ((divisor & (divisor - 1)) == 0) {
+    int shift = 0;
+    while ((1 << shift) < divisor) ++shift;
+    return _mm256_srli_epi16(p, shift);
+  }
+  return _mm256_mulhi_epu16(p, _mm256_set1_epi16(static_cast<short>((65536 + divisor - 1) / divisor)));
+}
+
+template <const DiffusionKernel& K>
+struct WaveState {
+  static constexpr Wave kWave = wave_of(K);
+  __m256i pending[kWave.delays + 1];  // [d]: taken d steps on; lanes 8, 9 of `out` for the two rows below
+  __m256i out[kWave.delays + 1];
+  __m256i below0, below1, largest;
+};
+
+template <const DiffusionKernel& K, int i>
+QVX_AVX2 inline void give_shares(WaveState<K>& b, __m256i e, __m256i a, __m256i given, __m256i* fresh,
+                                 __m256i* fresh_out) {
+  if constexpr (i < K.count) {
+    constexpr auto share = K.shares[i];
+    constexpr bool last = K.remainder_to_last && i == K.count - 1;
+    const __m256i v = last ? _mm256_sub_epi16(e, given) : _mm256_sign_epi16(share_of<share.weight, K.divisor>(a), e);
+    constexpr int d = share.dx + share.dy * WaveState<K>::kWave.skew;
+    if (share.dy == 0) {
+      fresh[d] = _mm256_add_epi16(fresh[d], v);
+    } else if (share.dy == 1) {
+      fresh[d] = _mm256_add_epi16(fresh[d], lanes_up<1>(v));
+      fresh_out[d] = _mm256_add_epi16(fresh_out[d], _mm256_srli_si256(v, 14));  // lane 15 to lane 8
+    } else {
+      fresh[d] = _mm256_add_epi16(fresh[d], lanes_up<2>(v));
+      fresh_out[d] = _mm256_add_epi16(fresh_out[d], _mm256_srli_si256(v, 12));  // lanes 14, 15 to 8, 9
+    }
+    give_shares<K, i + 1>(b, e, a, _mm256_add_epi16(given, v), fresh, fresh_out);
+  }
+}
+
+template <const DiffusionKernel& K, bool kMasked>
+QVX_AVX2 inline __m256i wave_step(WaveState<K>& b, __m256i s, int32_t t, int32_t width) {
+  constexpr Wave wave = WaveState<K>::kWave;
+  const __m256i w = _mm256_add_epi16(s, b.pending[1]);
   const __m256i is_white = _mm256_cmpgt_epi16(w, _mm256_set1_epi16(127));
   __m256i e = _mm256_sub_epi16(w, _mm256_and_si256(is_white, _mm256_set1_epi16(255)));
   if (kMasked) {
+    const __m256i lane = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m256i x = _mm256_sub_epi16(_mm256_set1_epi16(static_cast<short>(t)),
-                                       _mm256_setr_epi16(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30));
+                                       _mm256_mullo_epi16(lane, _mm256_set1_epi16(wave.skew)));
     e = _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpgt_epi16(x, _mm256_set1_epi16(-1)),
                                              _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(width)), x)));
   }
-  // trunc(e * k / 16) as the sign of e on |e| * k / 16.
   const __m256i a = _mm256_abs_epi16(e);
-  const __m256i s7 = _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(7)), 4), e);
-  const __m256i s3 = _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(3)), 4), e);
-  const __m256i s5 = _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(5)), 4), e);
-  const __m256i s1 = _mm256_sub_epi16(_mm256_sub_epi16(_mm256_sub_epi16(e, s7), s3), s5);
-  b.carry = s7;
-  b.pending1 = _mm256_add_epi16(b.pending2, lanes_up(s3));
-  b.pending2 = _mm256_add_epi16(b.pending3, lanes_up(s5));
-  b.pending3 = lanes_up(s1);
-  // As with eight lanes; the totals gather in lanes 8-15.
-  const __m256i total = _mm256_add_epi16(_mm256_add_epi16(s3, b.last5), b.before_last1);
-  b.before_last1 = b.last1;
-  b.last1 = s1;
-  b.last5 = s5;
-  b.below = _mm256_or_si256(_mm256_srli_si256(b.below, 2), _mm256_slli_si256(_mm256_srli_si256(total, 14), 14));
+  b.largest = _mm256_max_epi16(b.largest, a);
+  __m256i fresh[wave.delays + 1], fresh_out[wave.delays + 1];
+  // fresh[d] (d >= 1): what is taken d steps on; built from the pipeline moved on by one.
+  for (int d = wave.delays; d >= 1; --d) {
+    fresh[d] = d + 1 <= wave.delays ? b.pending[d + 1] : _mm256_setzero_si256();
+    fresh_out[d] = d + 1 <= wave.delays ? b.out[d + 1] : _mm256_setzero_si256();
+  }
+  give_shares<K, 0>(b, e, a, _mm256_setzero_si256(), fresh, fresh_out);
+  for (int d = 1; d <= wave.delays; ++d) {
+    b.pending[d] = fresh[d];
+    b.out[d] = fresh_out[d];
+  }
+  // out[1] lanes 8 and 9: the totals of the two rows below the band for the next step;
+  // each step's enters lane 15 of below0 and below1.
+  b.below0 = _mm256_or_si256(_mm256_srli_si256(b.below0, 2), _mm256_slli_si256(b.out[1], 14));
+  b.below1 = _mm256_or_si256(_mm256_srli_si256(b.below1, 2), _mm256_slli_si256(_mm256_srli_si256(b.out[1], 2), 14));
   return is_white;
 }
 
-template <bool kMasked>
-QVX_AVX2 inline void eight_steps16(BandState16& b, int16_t* const* values, uint8_t* const* whites, int16_t* below,
-                                   int32_t t0, int32_t width) {
+template <const DiffusionKernel& K, bool kMasked>
+QVX_AVX2 inline void wave_eight_steps(WaveState<K>& b, int16_t* const* values, uint8_t* const* whites,
+                                      int16_t* below0, int16_t* below1, int32_t t0, int32_t width) {
+  constexpr int skew = WaveState<K>::kWave.skew;
   __m256i v[8];
   for (int j = 0; j < 8; ++j) {
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j] + t0 - 2 * j));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j + 8] + t0 - 2 * (j + 8)));
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j] + t0 - skew * j));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j + 8] + t0 - skew * (j + 8)));
     v[j] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
   }
   transpose8x2(v);
-  for (int k = 0; k < 8; ++k) v[k] = step16<kMasked>(b, v[k], t0 + k, width);
+  for (int k = 0; k < 8; ++k) v[k] = wave_step<K, kMasked>(b, v[k], t0 + k, width);
   transpose8x2(v);
   for (int j = 0; j < 8; ++j) {
     const __m256i packed = _mm256_packs_epi16(v[j], v[j]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j] + t0 - 2 * j), _mm256_castsi256_si128(packed));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j + 8] + t0 - 2 * (j + 8)), _mm256_extracti128_si256(packed, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j] + t0 - skew * j), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j + 8] + t0 - skew * (j + 8)),
+                     _mm256_extracti128_si256(packed, 1));
   }
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(below + t0 - 31), _mm256_extracti128_si256(b.below, 1));
+  // Step t's totals are those of pixel t + 1 - 16 skew (and - 17 skew) of the rows below.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(below0 + t0 + 1 - 16 * skew), _mm256_extracti128_si256(b.below0, 1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(below1 + t0 + 1 - 17 * skew), _mm256_extracti128_si256(b.below1, 1));
+}
+
+template <const DiffusionKernel& K>
+QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
+                        int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
+  constexpr int skew = WaveState<K>::kWave.skew;
+  int16_t* values[16];
+  uint8_t* whites[16];
+  fill_band_values(luma, 16, offset, above0, width, scratch, values, whites);
+  for (int32_t x = 0; x < width; ++x) values[1][x] = static_cast<int16_t>(values[1][x] + above1[x]);
+  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
+  int16_t* below0 = scratch.below.data() + kBandPad;
+  int16_t* below1 = below0 + row;
+  WaveState<K> b;
+  for (__m256i& v : b.pending) v = _mm256_setzero_si256();
+  for (__m256i& v : b.out) v = _mm256_setzero_si256();
+  b.below0 = b.below1 = b.largest = _mm256_setzero_si256();
+  // Every lane is inside its row from step 15 skew to width - 1; the steps run until
+  // the second row below has its last pixel's total.
+  const int32_t steps = (width + 17 * skew + 7) / 8 * 8;
+  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
+    if (t0 >= 15 * skew && t0 + 8 <= width) {
+      wave_eight_steps<K, false>(b, values, whites, below0, below1, t0, width);
+    } else {
+      wave_eight_steps<K, true>(b, values, whites, below0, below1, t0, width);
+    }
+  }
+  const __m128i m = _mm_max_epi16(_mm256_castsi256_si128(b.largest), _mm256_extracti128_si256(b.largest, 1));
+  if (largest_lane(m) > scratch.error_limit) return false;
+  pack_band_whites(16, width, invert, whites, bits);
+  return true;
 }
 
 }  // namespace
 
-QVX_SSE2 void diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below,
+QVX_SSE2 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t*,
                                    int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
   int16_t* values[kLanes];
   uint8_t* whites[kLanes];
-  fill_band_values(luma, kLanes, offset, above, width, scratch, values, whites);
+  fill_band_values(luma, kLanes, offset, above0, width, scratch, values, whites);
   int16_t* below16 = scratch.below.data() + kBandPad;
   BandState b;
   b.carry = b.pending1 = b.pending2 = b.pending3 = _mm_setzero_si128();
-  b.last5 = b.last1 = b.before_last1 = b.below = _mm_setzero_si128();
+  b.last5 = b.last1 = b.before_last1 = b.below = b.largest = _mm_setzero_si128();
   // Every lane is inside its row from step 14 to step width - 1; the steps run until
   // the row below has its last pixel's total (step width + 14).
   const int32_t steps = (width + 15 + 7) / 8 * 8;
@@ -238,28 +341,36 @@ QVX_SSE2 void diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, int32
       eight_steps<true>(b, values, whites, below16, t0, width);
     }
   }
-  finish_band(kLanes, below16, below, width, invert, whites, bits);
+  if (largest_lane(b.largest) > scratch.error_limit) return false;
+  // Floyd-Steinberg reaches one row below the band only.
+  std::fill(scratch.below.begin() + static_cast<ptrdiff_t>(width + 2 * kBandPad), scratch.below.end(), 0);
+  pack_band_whites(kLanes, width, invert, whites, bits);
+  return true;
 }
 
-QVX_AVX2 void diffuse_band_fs_avx2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below,
-                                   int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
-  int16_t* values[16];
-  uint8_t* whites[16];
-  fill_band_values(luma, 16, offset, above, width, scratch, values, whites);
-  int16_t* below16 = scratch.below.data() + kBandPad;
-  BandState16 b;
-  b.carry = b.pending1 = b.pending2 = b.pending3 = _mm256_setzero_si256();
-  b.last5 = b.last1 = b.before_last1 = b.below = _mm256_setzero_si256();
-  // Lanes inside their rows from step 30 to width - 1; the row below's last total at width + 30.
-  const int32_t steps = (width + 31 + 7) / 8 * 8;
-  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
-    if (t0 >= 32 && t0 + 8 <= width) {
-      eight_steps16<false>(b, values, whites, below16, t0, width);
-    } else {
-      eight_steps16<true>(b, values, whites, below16, t0, width);
-    }
+QVX_AVX2 bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int offset,
+                                const int32_t* above0, const int32_t* above1, int32_t width, bool invert,
+                                DiffusionBandScratch& scratch, uint8_t* const* bits) {
+  switch (method) {
+    case HalftoneMethod::kFloydSteinberg:
+      return wave_band<kFloydSteinbergKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kJarvis:
+      return wave_band<kJarvisKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kStucki:
+      return wave_band<kStuckiKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kBurkes:
+      return wave_band<kBurkesKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kSierra:
+      return wave_band<kSierraKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kSierra2:
+      return wave_band<kSierra2Kernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kSierraLite:
+      return wave_band<kSierraLiteKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kAtkinson:
+      return wave_band<kAtkinsonKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+    default:
+      return false;
   }
-  finish_band(16, below16, below, width, invert, whites, bits);
 }
 
 #endif

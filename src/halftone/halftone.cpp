@@ -119,16 +119,28 @@ void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
       bits[j] = &c.band_bits[j * bytes];
     }
     const int32_t y = c.rows_out;
-    int32_t* above = error_row(c, y);
-    const auto band = c.banded == 16 ? diffuse_band_fs_avx2 : diffuse_band_fs_sse2;
-    band(luma, tone_offset(c), above, error_row(c, y + c.banded), c.width, c.params.invert, c.band_scratch, bits);
-    std::fill(above - 2, above + c.width + 2, 0);
-    for (int j = 0; j < c.banded; ++j) {
-      sink(context, c.rows_out, bits[j]);
-      ++c.rows_out;
+    int32_t* above0 = error_row(c, y);
+    int32_t* above1 = error_row(c, y + 1);
+    const bool done = c.banded == 16 ? diffuse_band_avx2(c.method, luma, tone_offset(c), above0, above1, c.width,
+                                                         c.params.invert, c.band_scratch, bits)
+                                     : diffuse_band_fs_sse2(luma, tone_offset(c), above0, above1, c.width,
+                                                            c.params.invert, c.band_scratch, bits);
+    if (done) {
+      // The two rows after the band take its errors into slots the band's first rows held.
+      std::fill(above0 - 2, above0 + c.width + 2, 0);
+      std::fill(above1 - 2, above1 + c.width + 2, 0);
+      const int16_t* below = c.band_scratch.below.data() + kBandPad;
+      for (int r = 0; r < 2; ++r, below += w + 2 * kBandPad) {
+        int32_t* errors = error_row(c, y + c.banded + r);
+        for (int32_t x = 0; x < c.width; ++x) errors[x] += below[x];
+      }
+      for (int j = 0; j < c.banded; ++j) {
+        sink(context, c.rows_out, bits[j]);
+        ++c.rows_out;
+      }
+      c.waiting = 0;
+      return;
     }
-    c.waiting = 0;
-    return;
   }
 #endif
   for (int32_t j = 0; j < c.waiting; ++j) {
@@ -243,9 +255,11 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       c.errors.assign(kErrorRows * (w + 4), 0);
       c.values.assign(w, 0);
 #if QVX_X86
-      if (method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
-          c.width <= kMaxBandWidth && active_simd_level() != SimdLevel::kScalar)
-        c.banded = active_simd_level() == SimdLevel::kAvx2 ? 16 : 8;
+      // The wavefront runs left to right on 8-bit levels; SSE2 has Floyd-Steinberg only.
+      if (!params.serpentine && !params.linear && c.width > 0 && c.width <= kMaxBandWidth) {
+        if (active_simd_level() == SimdLevel::kAvx2) c.banded = 16;
+        if (active_simd_level() == SimdLevel::kSse2 && method == HalftoneMethod::kFloydSteinberg) c.banded = 8;
+      }
 #endif
       if (c.banded) {
         c.waiting_rows.assign(kDiffusionBandRows * w, 0);

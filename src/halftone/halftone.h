@@ -93,6 +93,7 @@ using HalftoneSink = void (*)(void* context, int32_t row, const uint8_t* bits);
 struct DiffusionBandScratch {
   std::vector<int16_t> values, below;
   std::vector<uint8_t> whites;
+  int error_limit = 255;  // the largest |e| the band may meet (lowered by a test)
 };
 
 struct HalftoneConverter {

@@ -21,6 +21,33 @@ struct DiffusionKernel {
   } shares[12];
 };
 
+// The published kernels; shares listed row by row, left to right.
+inline constexpr DiffusionKernel kFloydSteinbergKernel = {4, 16, true, {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}}};
+inline constexpr DiffusionKernel kJarvisKernel = {
+    12,
+    48,
+    true,
+    {{1, 0, 7}, {2, 0, 5}, {-2, 1, 3}, {-1, 1, 5}, {0, 1, 7}, {1, 1, 5}, {2, 1, 3}, {-2, 2, 1}, {-1, 2, 3}, {0, 2, 5},
+     {1, 2, 3}, {2, 2, 1}}};
+inline constexpr DiffusionKernel kStuckiKernel = {
+    12,
+    42,
+    true,
+    {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2}, {-2, 2, 1}, {-1, 2, 2}, {0, 2, 4},
+     {1, 2, 2}, {2, 2, 1}}};
+inline constexpr DiffusionKernel kBurkesKernel = {
+    7, 32, true, {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2}}};
+inline constexpr DiffusionKernel kSierraKernel = {
+    10,
+    32,
+    true,
+    {{1, 0, 5}, {2, 0, 3}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 5}, {1, 1, 4}, {2, 1, 2}, {-1, 2, 2}, {0, 2, 3}, {1, 2, 2}}};
+inline constexpr DiffusionKernel kSierra2Kernel = {
+    7, 16, true, {{1, 0, 4}, {2, 0, 3}, {-2, 1, 1}, {-1, 1, 2}, {0, 1, 3}, {1, 1, 2}, {2, 1, 1}}};
+inline constexpr DiffusionKernel kSierraLiteKernel = {3, 4, true, {{1, 0, 2}, {-1, 1, 1}, {0, 1, 1}}};
+inline constexpr DiffusionKernel kAtkinsonKernel = {
+    6, 8, false, {{1, 0, 1}, {2, 0, 1}, {-1, 1, 1}, {0, 1, 1}, {1, 1, 1}, {0, 2, 1}}};
+
 // Returns the kernel of an error-diffusion method.
 const DiffusionKernel& diffusion_kernel(HalftoneMethod method);
 
@@ -43,25 +70,28 @@ void local_threshold_row(HalftoneMethod method, const uint16_t* s, const int64_t
                          const int64_t* column_squares, int32_t rows, int32_t width, int32_t radius, int percent,
                          double k, int32_t white, bool invert, int64_t* row_sums, int64_t* row_squares, uint8_t* bits);
 
-// Floyd-Steinberg (8-bit levels, left to right) on a band of rows at once (8 for
-// SSE2, 16 for AVX2), s = clamp(L + offset, 0, 255): the errors carried into the
-// first row in above[x], the shares for the row after the last added to below (whose
-// spare columns get nothing); widths up to kMaxBandWidth. The scratch is sized by
-// size_band_scratch.
+// Error diffusion (8-bit levels, left to right) on a band of rows at once: 8 rows and
+// Floyd-Steinberg only with SSE2, 16 rows and every kernel with AVX2;
+// s = clamp(L + offset, 0, 255). The errors carried into the band's first two rows
+// come in above0 and above1; the errors for the two rows after the band are left in
+// scratch.below (two rows of width, index 0 at kBandPad). False, with nothing given
+// out, when an error grew past scratch.error_limit (the 16-bit arithmetic is exact
+// within it): the scalar path then does the rows. Widths up to kMaxBandWidth.
 constexpr int kDiffusionBandRows = 16;
 constexpr int32_t kMaxBandWidth = 32000;
-constexpr int32_t kBandPad = 48;
+constexpr int32_t kBandPad = 80;
 inline void size_band_scratch(DiffusionBandScratch& s, int32_t width) {
   const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
   s.values.assign(kDiffusionBandRows * row, 0);
   s.whites.assign(kDiffusionBandRows * row, 0);
-  s.below.assign(row, 0);
+  s.below.assign(2 * row, 0);
 }
 #if defined(__x86_64__) || defined(__i386__)
-void diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below, int32_t width,
-                          bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
-void diffuse_band_fs_avx2(const uint8_t* const* luma, int offset, int32_t* above, int32_t* below, int32_t width,
-                          bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
+bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
+                          int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
+bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int offset, const int32_t* above0,
+                       const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
+                       uint8_t* const* bits);
 #endif
 
 // Ordered dither of one row: white when clamp(L + offset, 0, 255) > thresholds[x % 64]

@@ -27,11 +27,14 @@ void collect(void* context, int32_t row, const uint8_t* bits) {
   out.rows.emplace_back(bits, bits + (out.width + 7) / 8);
 }
 
-// Converts a picture (rows of luminance, top first) fed in strips of `strip` rows.
+// Converts a picture (rows of luminance, top first) fed in strips of `strip` rows;
+// error_limit, when given, sends the vector error diffusion's bands with larger
+// errors back to the scalar path.
 Output convert(HalftoneMethod method, const HalftoneParams& params, int32_t width,
-               const std::vector<uint8_t>& luma, int32_t strip) {
+               const std::vector<uint8_t>& luma, int32_t strip, int error_limit = -1) {
   HalftoneConverter c;
   EXPECT_EQ(start_halftone(method, params, width, c), HalftoneError::kNone);
+  if (error_limit >= 0) c.band_scratch.error_limit = error_limit;
   Output out;
   out.width = width;
   const int32_t height = static_cast<int32_t>(luma.size() / width);
@@ -213,11 +216,12 @@ TEST(Halftone, LocalThresholdWaitsForTheRowsBelow) {
   EXPECT_EQ(out.rows.size(), 6u);
 }
 
-// The vector paths give the scalar rows on random pictures of odd widths.
+// The vector paths give the scalar rows on random pictures of odd widths, over several
+// bands of rows and a few rows more.
 TEST(Halftone, VectorPathsEqualScalar) {
   std::mt19937 random(11);
   for (int32_t width : {1, 7, 15, 17, 31, 33, 63, 65, 97, 129, 301}) {
-    const std::vector<uint8_t> luma = random_picture(width, 19, random);
+    const std::vector<uint8_t> luma = random_picture(width, 37, random);
     for (const HalftoneMethodInfo& m : halftone_methods()) {
       for (int density : {127, 30, 250}) {
         const HalftoneParams p = with(density, density == 30, false, density == 250);
@@ -231,6 +235,20 @@ TEST(Halftone, VectorPathsEqualScalar) {
         force_simd_level(best_simd_level());
       }
     }
+  }
+}
+
+// A band whose errors outgrow the vector arithmetic's range goes the scalar way: with
+// the limit at 0 every band does, at 100 some.
+TEST(Halftone, LargeErrorsFallBackToScalar) {
+  std::mt19937 random(5);
+  const int32_t width = 77;
+  const std::vector<uint8_t> luma = random_picture(width, 50, random);
+  for (HalftoneMethod method : {HalftoneMethod::kFloydSteinberg, HalftoneMethod::kStucki}) {
+    force_simd_level(SimdLevel::kScalar);
+    const Output reference = convert(method, kPlain, width, luma, 9);
+    force_simd_level(best_simd_level());
+    for (int limit : {0, 100}) EXPECT_EQ(convert(method, kPlain, width, luma, 9, limit).rows, reference.rows) << limit;
   }
 }
 
