@@ -159,6 +159,10 @@ uint16_t* band_row(HalftoneConverter& c, int32_t row) {
 // Adds (sign 1) or takes away (sign -1) a band row from the column sums.
 void add_to_columns(HalftoneConverter& c, int32_t row, int sign) {
   const uint16_t* s = band_row(c, row);
+#if QVX_X86
+  if (c.narrow)
+    return add_to_narrow_columns_avx2(s, sign > 0, c.width, c.narrow_sums.data(), c.narrow_squares.data());
+#endif
   for (int32_t x = 0; x < c.width; ++x) {
     c.column_sums[x] += sign * int64_t{s[x]};
     c.column_squares[x] += sign * int64_t{s[x]} * s[x];
@@ -171,9 +175,18 @@ void add_to_columns(HalftoneConverter& c, int32_t row, int sign) {
 void local_threshold_next(HalftoneConverter& c, int32_t last_row) {
   const int32_t y = c.rows_out, r = c.params.radius;
   const int32_t top = std::max(0, y - r);
-  local_threshold_row(c.method, band_row(c, y), c.column_sums.data(), c.column_squares.data(), last_row - top + 1,
-                      c.width, r, c.params.percent, c.k, c.white, c.params.invert, c.row_sums.data(),
-                      c.row_squares.data(), c.bits.data());
+#if QVX_X86
+  if (c.narrow) {
+    narrow_local_threshold_row_avx2(c.method, band_row(c, y), c.narrow_sums.data(), c.narrow_squares.data(),
+                                    last_row - top + 1, c.width, r, c.params.percent, c.k, c.params.invert,
+                                    c.pre_sums.data(), c.pre_squares.data(), c.bits.data());
+  } else
+#endif
+  {
+    local_threshold_row(c.method, band_row(c, y), c.column_sums.data(), c.column_squares.data(), last_row - top + 1,
+                        c.width, r, c.params.percent, c.k, c.white, c.params.invert, c.row_sums.data(),
+                        c.row_squares.data(), c.bits.data());
+  }
   if (y - r >= 0) add_to_columns(c, y - r, -1);
 }
 
@@ -274,10 +287,18 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       c.k = params.k ? *params.k : (method == HalftoneMethod::kNiblack ? -0.2 : 0.2);
       c.band_rows = 2 * params.radius + 1;
       c.band.resize(static_cast<size_t>(c.band_rows));
-      c.column_sums.assign(w, 0);
-      c.column_squares.assign(w, 0);
-      c.row_sums.assign(w + 1, 0);
-      c.row_squares.assign(w + 1, 0);
+      c.narrow = !params.linear && params.radius <= kNarrowRadius && active_simd_level() == SimdLevel::kAvx2;
+      if (c.narrow) {
+        c.narrow_sums.assign(w, 0);
+        c.narrow_squares.assign(w, 0);
+        c.pre_sums.assign(w + 2 * static_cast<size_t>(params.radius) + 2, 0);
+        c.pre_squares.assign(w + 2 * static_cast<size_t>(params.radius) + 2, 0);
+      } else {
+        c.column_sums.assign(w, 0);
+        c.column_squares.assign(w, 0);
+        c.row_sums.assign(w + 1, 0);
+        c.row_squares.assign(w + 1, 0);
+      }
       break;
   }
   return HalftoneError::kNone;

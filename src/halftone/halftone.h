@@ -123,6 +123,8 @@ struct HalftoneConverter {
   std::vector<std::vector<uint16_t>> band;  // a ring of band_rows rows
   int32_t band_rows = 0;
   std::vector<int64_t> column_sums, column_squares, row_sums, row_squares;
+  bool narrow = false;  // 32-bit sums on the AVX2 path
+  std::vector<uint32_t> narrow_sums, narrow_squares, pre_sums, pre_squares;
   double k = 0;
 };
 

@@ -61,11 +61,19 @@ void diffuse_row_scalar(const DiffusionKernel& kernel, const int32_t* values, in
 // Thresholds one row of s against its window: rows of the window in the column sums
 // (`rows` of them), columns x - radius .. x + radius clipped to the row. row_sums and
 // row_squares are scratch of width + 1. The rules, with n pixels in the window, S
-// their sum and Q the sum of their squares:
+// their sum, Q the sum of their squares, m = S / n and sd = sqrt(Q / n - m^2):
 //   bradley: white when s * n * 100 > S * (100 - percent), in exact integers;
-//   sauvola: white when s > m * (1 + k * (sd / R - 1)), niblack: white when s > m + k * sd,
-//   with m = S / n, sd = sqrt(max(0, Q / n - m * m)) and R = 128 (128 * 257 in linear
-//   light), each step one IEEE double operation rounded to nearest in that order.
+//   niblack: s > m + k sd, taken as n s - S > k sqrt(V) with V = n Q - S^2;
+//   sauvola: s > m (1 + k (sd / R - 1)), R = 128 (128 * 257 in linear light), taken
+//   as n R (n s - S) > -(k S) (n R - sqrt(V)).
+// n s - S is an exact integer; the rest is IEEE double arithmetic rounded to nearest,
+// one operation at a time in the order local_white gives (V from n, Q and S as
+// doubles, exact while n Q stays below 2^53; a V below 0 taken as 0).
+bool local_white(HalftoneMethod method, int64_t s, int64_t n, int64_t sum, int64_t squares, int percent, double k,
+                 double range);
+
+inline double local_range(int32_t white) { return white == 255 ? 128.0 : 128.0 * 257.0; }
+
 void local_threshold_row(HalftoneMethod method, const uint16_t* s, const int64_t* column_sums,
                          const int64_t* column_squares, int32_t rows, int32_t width, int32_t radius, int percent,
                          double k, int32_t white, bool invert, int64_t* row_sums, int64_t* row_squares, uint8_t* bits);
@@ -92,6 +100,18 @@ bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const int32_t*
 bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int offset, const int32_t* above0,
                        const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
                        uint8_t* const* bits);
+#endif
+
+// The same with AVX2 on 8-bit levels and windows up to kNarrowRadius, whose sums fit
+// 32 bits: column sums as 32-bit values (squares wrapping around), pre_sums and
+// pre_squares scratch of width + 2 radius + 2. The last partial byte's spare bits are zero.
+constexpr int32_t kNarrowRadius = 90;
+#if defined(__x86_64__) || defined(__i386__)
+void add_to_narrow_columns_avx2(const uint16_t* s, bool add, int32_t width, uint32_t* sums, uint32_t* squares);
+void narrow_local_threshold_row_avx2(HalftoneMethod method, const uint16_t* s, const uint32_t* column_sums,
+                                     const uint32_t* column_squares, int32_t rows, int32_t width, int32_t radius,
+                                     int percent, double k, bool invert, uint32_t* pre_sums, uint32_t* pre_squares,
+                                     uint8_t* bits);
 #endif
 
 // Ordered dither of one row: white when clamp(L + offset, 0, 255) > thresholds[x % 64]

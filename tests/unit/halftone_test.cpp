@@ -224,7 +224,10 @@ TEST(Halftone, VectorPathsEqualScalar) {
     const std::vector<uint8_t> luma = random_picture(width, 37, random);
     for (const HalftoneMethodInfo& m : halftone_methods()) {
       for (int density : {127, 30, 250}) {
-        const HalftoneParams p = with(density, density == 30, false, density == 250);
+        HalftoneParams p = with(density, density == 30, false, density == 250);
+        p.radius = density == 127 ? 7 : density == 30 ? 1 : 40;
+        if (density == 30) p.k = m.method == HalftoneMethod::kNiblack ? -0.7 : 0.5;
+        if (density == 250) p.percent = 4;
         force_simd_level(SimdLevel::kScalar);
         const Output reference = convert(m.method, p, width, luma, 5);
         for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
