@@ -99,6 +99,18 @@ const std::vector<Golden>& goldens() {
       // In linear light 188 is 32957: white, then -14252 carried makes the next black.
       {"floyd-steinberg", with(127, false, false, true), 3, {188, 188, 188}, "101"},
       {"floyd-steinberg", kPlain, 3, {188, 188, 188}, "111"},
+      // The three-row and wide kernels on flat 100, five by three (row 0 of Burkes: 100
+      // hands 25 and 12 on, 125 stays black and hands 31 and 15 on, 143 turns white ...),
+      // and serpentine, the second row mirrored.
+      {"stucki", kPlain, 5, std::vector<uint8_t>(15, 100), "00100/01010/10010"},
+      {"stucki", with(127, false, true, false), 5, std::vector<uint8_t>(15, 100), "00100/01010/00101"},
+      {"burkes", kPlain, 5, std::vector<uint8_t>(15, 100), "00100/10010/01010"},
+      {"burkes", with(127, false, true, false), 5, std::vector<uint8_t>(15, 100), "00100/11001/00100"},
+      {"sierra", kPlain, 5, std::vector<uint8_t>(15, 100), "00010/10100/01010"},
+      {"sierra", with(127, false, true, false), 5, std::vector<uint8_t>(15, 100), "00010/11010/00100"},
+      {"sierra2", kPlain, 5, std::vector<uint8_t>(15, 100), "00100/01010/01001"},
+      {"jarvis", with(127, false, true, false), 5,
+       {90, 140, 200, 60, 128, 90, 140, 200, 60, 128, 90, 140, 200, 60, 128}, "01101/01100/01100"},
       // Atkinson's trunc(e / 8) to six neighbours; a quarter of each error is dropped.
       {"atkinson", kPlain, 3, std::vector<uint8_t>(9, 128), "100/011/010"},
       // Sierra Lite on one row: e = -127 gives trunc(-254 / 4) = -63 to the right.
