@@ -53,6 +53,10 @@ const HalftoneMethodInfo& halftone_method_info(HalftoneMethod method);
 // Returns the method with this exact name, or nothing.
 std::optional<HalftoneMethod> parse_method_name(const char* name);
 
+// A method's parameters; radius, k and percent are ignored by methods without a
+// window, serpentine is refused by those without a scan direction. The exact rules of
+// every method (the shares' rounding, the Bayer test, the local thresholds' arithmetic)
+// are given beside the code: halftone_rows.h, and prepare_ordered in halftone.cpp.
 struct HalftoneParams {
   int density = 127;          // 0..254
   bool invert = false;
