@@ -44,12 +44,12 @@ QVX_SSE2 inline void transpose8(__m128i* v) {
 struct BandState {
   __m128i carry, pending1, pending2, pending3;
   __m128i last5, last1, before_last1, below;
-  __m128i largest;  // the largest |e| so far
+  __m128i outside;  // lanes where an e fell outside +-limit
 };
 
 // One step: every lane takes one pixel. Lanes outside their rows (masked) pass no error on.
 template <bool kMasked>
-QVX_SSE2 inline __m128i step(BandState& b, __m128i s, int32_t t, int32_t width) {
+QVX_SSE2 inline __m128i step(BandState& b, __m128i s, int32_t t, int32_t width, __m128i limit) {
   const __m128i w = _mm_add_epi16(_mm_add_epi16(s, b.pending1), b.carry);
   const __m128i is_white = _mm_cmpgt_epi16(w, _mm_set1_epi16(127));
   __m128i e = _mm_sub_epi16(w, _mm_and_si128(is_white, _mm_set1_epi16(255)));
@@ -58,7 +58,8 @@ QVX_SSE2 inline __m128i step(BandState& b, __m128i s, int32_t t, int32_t width) 
     e = _mm_and_si128(e, _mm_and_si128(_mm_cmpgt_epi16(x, _mm_set1_epi16(-1)),
                                        _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(width)), x)));
   }
-  b.largest = _mm_max_epi16(b.largest, _mm_max_epi16(e, _mm_sub_epi16(_mm_setzero_si128(), e)));
+  b.outside = _mm_or_si128(b.outside, _mm_or_si128(_mm_cmpgt_epi16(e, limit),
+                                                   _mm_cmpgt_epi16(_mm_sub_epi16(_mm_setzero_si128(), limit), e)));
   // trunc(e * k / 16): 15 added to negative products before the arithmetic shift.
   const __m128i round = _mm_and_si128(_mm_srai_epi16(e, 15), _mm_set1_epi16(15));
   const __m128i s7 = _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(e, _mm_set1_epi16(7)), round), 4);
@@ -81,11 +82,11 @@ QVX_SSE2 inline __m128i step(BandState& b, __m128i s, int32_t t, int32_t width) 
 
 template <bool kMasked>
 QVX_SSE2 inline void eight_steps(BandState& b, int16_t* const* values, uint8_t* const* whites, int16_t* below,
-                                 int32_t t0, int32_t width) {
+                                 int32_t t0, int32_t width, __m128i limit) {
   __m128i v[kLanes];
   for (int j = 0; j < kLanes; ++j) v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j] + t0 - 2 * j));
   transpose8(v);
-  for (int k = 0; k < kLanes; ++k) v[k] = step<kMasked>(b, v[k], t0 + k, width);
+  for (int k = 0; k < kLanes; ++k) v[k] = step<kMasked>(b, v[k], t0 + k, width, limit);
   transpose8(v);
   for (int j = 0; j < kLanes; ++j)
     _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j] + t0 - 2 * j), _mm_packs_epi16(v[j], v[j]));
@@ -134,14 +135,6 @@ QVX_SSE2 void pack_band_whites(int rows, int32_t width, bool invert, uint8_t* co
     for (; x < width; ++x)
       bits[j][x >> 3] |= static_cast<uint8_t>(((whites[j][x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
   }
-}
-
-QVX_SSE2 int largest_lane(__m128i v) {
-  alignas(16) int16_t lanes[8];
-  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), v);
-  int largest = 0;
-  for (int16_t l : lanes) largest = l > largest ? l : largest;
-  return largest;
 }
 
 // ---- AVX2: sixteen lanes, any kernel ----
@@ -208,7 +201,7 @@ struct WaveState {
   static constexpr Wave kWave = wave_of(K);
   __m256i pending[kWave.delays + 1];  // [d]: taken d steps on; lanes 8, 9 of `out` for the two rows below
   __m256i out[kWave.delays + 1];
-  __m256i below0, below1, largest;
+  __m256i below0, below1, outside;  // outside: lanes where an e fell outside +-limit
 };
 
 template <const DiffusionKernel& K, int i>
@@ -233,7 +226,7 @@ QVX_AVX2 inline void give_shares(WaveState<K>& b, __m256i e, __m256i a, __m256i 
 }
 
 template <const DiffusionKernel& K, bool kMasked>
-QVX_AVX2 inline __m256i wave_step(WaveState<K>& b, __m256i s, int32_t t, int32_t width) {
+QVX_AVX2 inline __m256i wave_step(WaveState<K>& b, __m256i s, int32_t t, int32_t width, __m256i limit) {
   constexpr Wave wave = WaveState<K>::kWave;
   const __m256i w = _mm256_add_epi16(s, b.pending[1]);
   const __m256i is_white = _mm256_cmpgt_epi16(w, _mm256_set1_epi16(127));
@@ -246,7 +239,8 @@ QVX_AVX2 inline __m256i wave_step(WaveState<K>& b, __m256i s, int32_t t, int32_t
                                              _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(width)), x)));
   }
   const __m256i a = _mm256_abs_epi16(e);
-  b.largest = _mm256_max_epi16(b.largest, a);
+  b.outside = _mm256_or_si256(b.outside, _mm256_or_si256(_mm256_cmpgt_epi16(e, limit),
+                                                         _mm256_cmpgt_epi16(_mm256_sub_epi16(_mm256_setzero_si256(), limit), e)));
   __m256i fresh[wave.delays + 1], fresh_out[wave.delays + 1];
   // fresh[d] (d >= 1): what is taken d steps on; built from the pipeline moved on by one.
   for (int d = wave.delays; d >= 1; --d) {
@@ -267,7 +261,7 @@ QVX_AVX2 inline __m256i wave_step(WaveState<K>& b, __m256i s, int32_t t, int32_t
 
 template <const DiffusionKernel& K, bool kMasked>
 QVX_AVX2 inline void wave_eight_steps(WaveState<K>& b, int16_t* const* values, uint8_t* const* whites,
-                                      int16_t* below0, int16_t* below1, int32_t t0, int32_t width) {
+                                      int16_t* below0, int16_t* below1, int32_t t0, int32_t width, __m256i limit) {
   constexpr int skew = WaveState<K>::kWave.skew;
   __m256i v[8];
   for (int j = 0; j < 8; ++j) {
@@ -276,7 +270,7 @@ QVX_AVX2 inline void wave_eight_steps(WaveState<K>& b, int16_t* const* values, u
     v[j] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
   }
   transpose8x2(v);
-  for (int k = 0; k < 8; ++k) v[k] = wave_step<K, kMasked>(b, v[k], t0 + k, width);
+  for (int k = 0; k < 8; ++k) v[k] = wave_step<K, kMasked>(b, v[k], t0 + k, width, limit);
   transpose8x2(v);
   for (int j = 0; j < 8; ++j) {
     const __m256i packed = _mm256_packs_epi16(v[j], v[j]);
@@ -303,19 +297,19 @@ QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* a
   WaveState<K> b;
   for (__m256i& v : b.pending) v = _mm256_setzero_si256();
   for (__m256i& v : b.out) v = _mm256_setzero_si256();
-  b.below0 = b.below1 = b.largest = _mm256_setzero_si256();
+  b.below0 = b.below1 = b.outside = _mm256_setzero_si256();
+  const __m256i limit = _mm256_set1_epi16(static_cast<short>(scratch.error_limit));
   // Every lane is inside its row from step 15 skew to width - 1; the steps run until
   // the second row below has its last pixel's total.
   const int32_t steps = (width + 17 * skew + 7) / 8 * 8;
   for (int32_t t0 = 0; t0 < steps; t0 += 8) {
     if (t0 >= 15 * skew && t0 + 8 <= width) {
-      wave_eight_steps<K, false>(b, values, whites, below0, below1, t0, width);
+      wave_eight_steps<K, false>(b, values, whites, below0, below1, t0, width, limit);
     } else {
-      wave_eight_steps<K, true>(b, values, whites, below0, below1, t0, width);
+      wave_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
     }
   }
-  const __m128i m = _mm_max_epi16(_mm256_castsi256_si128(b.largest), _mm256_extracti128_si256(b.largest, 1));
-  if (largest_lane(m) > scratch.error_limit) return false;
+  if (!_mm256_testz_si256(b.outside, b.outside)) return false;
   pack_band_whites(16, width, invert, whites, bits);
   return true;
 }
@@ -330,18 +324,19 @@ QVX_SSE2 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const
   int16_t* below16 = scratch.below.data() + kBandPad;
   BandState b;
   b.carry = b.pending1 = b.pending2 = b.pending3 = _mm_setzero_si128();
-  b.last5 = b.last1 = b.before_last1 = b.below = b.largest = _mm_setzero_si128();
+  b.last5 = b.last1 = b.before_last1 = b.below = b.outside = _mm_setzero_si128();
+  const __m128i limit = _mm_set1_epi16(static_cast<short>(scratch.error_limit));
   // Every lane is inside its row from step 14 to step width - 1; the steps run until
   // the row below has its last pixel's total (step width + 14).
   const int32_t steps = (width + 15 + 7) / 8 * 8;
   for (int32_t t0 = 0; t0 < steps; t0 += 8) {
     if (t0 >= 16 && t0 + 8 <= width) {
-      eight_steps<false>(b, values, whites, below16, t0, width);
+      eight_steps<false>(b, values, whites, below16, t0, width, limit);
     } else {
-      eight_steps<true>(b, values, whites, below16, t0, width);
+      eight_steps<true>(b, values, whites, below16, t0, width, limit);
     }
   }
-  if (largest_lane(b.largest) > scratch.error_limit) return false;
+  if (_mm_movemask_epi8(b.outside) != 0) return false;
   // Floyd-Steinberg reaches one row below the band only.
   std::fill(scratch.below.begin() + static_cast<ptrdiff_t>(width + 2 * kBandPad), scratch.below.end(), 0);
   pack_band_whites(kLanes, width, invert, whites, bits);
