@@ -104,10 +104,8 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
   std::fill(rows[0] - 2, rows[0] + c.width + 2, 0);
 }
 
-// The band is a ring of up to 2 radius + 1 rows, each made when first needed, so a
-// short picture with a wide window holds only its own rows.
-// Diffuses the waiting rows and gives them to the sink: eight at once on the vector
-// path, fewer (at the end) one by one.
+// Diffuses the waiting rows and gives them to the sink: a whole band at once on the
+// vector path, fewer (at the end, or after a band failed over) one by one.
 void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
   const size_t w = static_cast<size_t>(c.width), bytes = (w + 7) / 8 + 32;
 #if QVX_X86
@@ -150,6 +148,8 @@ void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
   c.waiting = 0;
 }
 
+// The band is a ring of up to 2 radius + 1 rows, each made when first needed, so a
+// short picture with a wide window holds only its own rows.
 uint16_t* band_row(HalftoneConverter& c, int32_t row) {
   std::vector<uint16_t>& r = c.band[static_cast<size_t>(row % c.band_rows)];
   if (r.empty()) r.assign(static_cast<size_t>(c.width), 0);
