@@ -1,8 +1,12 @@
 // Conversion speed of a 4000 x 3000 picture at 8, 16 (5-6-5 bit-fields), 24 and 32
 // bits in every mode, in pixels per second: the median and the best of timed whole
-// conversions on one core. Plain C++ with no benchmark library, so that the same program builds
+// conversions on one core; then every halftoning method on the luminance of the 24-bit
+// picture (the luminance decoded once beforehand, the 1-bit rows copied into a result
+// block). Plain C++ with no benchmark library, so that the same program builds
 // natively and in both Windows builds (run those under Wine).
-//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N]
+//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N] [--methods=none|all|NAME]
+//   qvx_bench --memory=NAME   (natively) one method over a 20000 x 20000 picture fed in
+//                             strips of 64 rows: the process' peak resident memory
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -14,11 +18,14 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <time.h>
 #endif
 
+#include "halftone/halftone.h"
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
+#include "image/row_decoder.h"
 #include "image/simd_level.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
@@ -129,6 +136,77 @@ Speed measure(const Picture& p, int mode, int runs) {
   return Speed{pixels / seconds[seconds.size() / 2], pixels / seconds.front(), cpu > 0 ? pixels * runs / cpu : 0};
 }
 
+struct ResultRows {
+  uint8_t* rows;
+  uint32_t stride;
+};
+
+void store_row(void* context, int32_t row, const uint8_t* bits) {
+  const ResultRows& r = *static_cast<const ResultRows*>(context);
+  std::memcpy(r.rows + static_cast<size_t>(row) * r.stride, bits, (kWidth + 7) / 8);
+}
+
+// The same timing for one halftoning method, from luminance rows to the result block.
+Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, int runs) {
+  std::vector<uint8_t> result(result_block_size(kWidth, kHeight));
+  ResultRows rows{result.data() + kResultPixelOffset, result_stride(kWidth)};
+  std::vector<double> seconds;
+  double cpu = 0;
+  for (int i = 0; i < runs + 1; ++i) {
+    if (i == 1) cpu = thread_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    HalftoneConverter converter;
+    start_halftone(method, HalftoneParams{}, kWidth, converter);
+    halftone_rows(converter, luma.data(), kWidth, kHeight, store_row, &rows);
+    finish_halftone(converter, store_row, &rows);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (i > 0) seconds.push_back(elapsed.count());
+  }
+  std::sort(seconds.begin(), seconds.end());
+  cpu = thread_seconds() - cpu;
+  const double pixels = double{kWidth} * kHeight;
+  return Speed{pixels / seconds[seconds.size() / 2], pixels / seconds.front(), cpu > 0 ? pixels * runs / cpu : 0};
+}
+
+// The luminance of the 24-bit picture, top row first.
+std::vector<uint8_t> photo_luminance() {
+  const Picture p = make_picture(24);
+  const RowDecoder decoder = make_row_decoder(p.store.data(), p.description, RowUse::kLuminance);
+  std::vector<uint8_t> luma(static_cast<size_t>(kWidth) * kHeight);
+  for (int32_t y = 0; y < kHeight; ++y) decode_luminance_row(decoder, kHeight - 1 - y, &luma[static_cast<size_t>(y) * kWidth]);
+  return luma;
+}
+
+#ifndef _WIN32
+void count_whites(void* context, int32_t, const uint8_t* bits) {
+  uint64_t& whites = *static_cast<uint64_t*>(context);
+  for (int32_t i = 0; i < 20000 / 8; ++i) whites += static_cast<uint64_t>(__builtin_popcount(bits[i]));
+}
+
+// Converts a 20000 x 20000 picture made strip by strip; prints the peak resident memory.
+int memory_run(HalftoneMethod method) {
+  constexpr int32_t kSide = 20000, kStrip = 64;
+  std::vector<uint8_t> strip(static_cast<size_t>(kStrip) * kSide);
+  HalftoneConverter converter;
+  start_halftone(method, HalftoneParams{}, kSide, converter);
+  uint64_t whites = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (int32_t y = 0; y < kSide; y += kStrip) {
+    for (int32_t r = 0; r < kStrip; ++r)
+      for (int32_t x = 0; x < kSide; ++x)
+        strip[static_cast<size_t>(r) * kSide + x] = static_cast<uint8_t>((x / 79 + (y + r) / 79 + (x ^ (y + r))) & 0xFF);
+    halftone_rows(converter, strip.data(), kSide, kStrip, count_whites, &whites);
+  }
+  finish_halftone(converter, count_whites, &whites);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%-16s 20000 x 20000: peak resident %.1f MiB, %.2f s, %.1f %% white\n", halftone_method_info(method).name,
+              usage.ru_maxrss / 1024.0, elapsed.count(), 100.0 * whites / (double{kSide} * kSide));
+  return 0;
+}
+#endif
+
 const char* level_name(SimdLevel level) {
   switch (level) {
     case SimdLevel::kScalar: return "scalar";
@@ -144,6 +222,8 @@ int main(int argc, char** argv) {
   std::vector<SimdLevel> levels{best_simd_level()};
   int runs = 9;
   std::vector<uint16_t> depths{8, 16, 24, 32};
+  std::vector<HalftoneMethod> methods;
+  for (const HalftoneMethodInfo& m : halftone_methods()) methods.push_back(m.method);
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--level=all") {
@@ -157,8 +237,28 @@ int main(int argc, char** argv) {
       depths = {static_cast<uint16_t>(std::atoi(arg.c_str() + 7))};
     } else if (arg.rfind("--runs=", 0) == 0) {
       runs = std::max(1, std::atoi(arg.c_str() + 7));
-    } else {
-      std::fprintf(stderr, "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N]\n");
+#ifndef _WIN32
+    } else if (arg.rfind("--memory=", 0) == 0) {
+      const std::optional<HalftoneMethod> method = parse_method_name(arg.c_str() + 9);
+      if (!method) {
+        std::fprintf(stderr, "qvx_bench: unknown method %s\n", arg.c_str() + 9);
+        return 2;
+      }
+      return memory_run(*method);
+#endif
+    } else if (arg == "--methods=none") {
+      methods.clear();
+    } else if (arg.rfind("--methods=", 0) == 0 && arg != "--methods=all") {
+      const std::optional<HalftoneMethod> method = parse_method_name(arg.c_str() + 10);
+      if (!method) {
+        std::fprintf(stderr, "qvx_bench: unknown method %s\n", arg.c_str() + 10);
+        return 2;
+      }
+      methods = {*method};
+    } else if (arg != "--methods=all") {
+      std::fprintf(stderr,
+                   "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N] "
+                   "[--methods=none|all|NAME]\n");
       return 2;
     }
   }
@@ -180,6 +280,20 @@ int main(int argc, char** argv) {
         std::printf(")");
       }
       std::printf("\n");
+      std::fflush(stdout);
+    }
+  }
+  if (methods.empty()) return 0;
+  std::printf("halftoning from luminance rows, G pixels/s\n");
+  const std::vector<uint8_t> luma = photo_luminance();
+  for (HalftoneMethod method : methods) {
+    for (SimdLevel level : levels) {
+      if (!force_simd_level(level)) continue;
+      const Speed speed = measure_halftone(luma, method, runs);
+      std::printf("  %-16s %-6s %6.3f (best %6.3f", halftone_method_info(method).name, level_name(level),
+                  speed.median / 1e9, speed.best / 1e9);
+      if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
+      std::printf(")\n");
       std::fflush(stdout);
     }
   }

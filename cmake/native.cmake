@@ -102,3 +102,6 @@ endif()
 # The pictures the command is compared on with the Windows program (tests/cli/versus_windows.sh).
 add_executable(qvx_cli_pictures ${CMAKE_SOURCE_DIR}/tests/cli/tools/make_pictures.cpp)
 target_link_libraries(qvx_cli_pictures PRIVATE qvx_core)
+
+# The generator of the blue-noise array kept in src/halftone/blue_noise_array.cpp.
+add_executable(qvx_make_blue_noise EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/src/halftone/tools/make_blue_noise.cpp)
