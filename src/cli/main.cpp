@@ -198,18 +198,20 @@ void on_row(void* context, int32_t row, int32_t) {
 
 const char kNoMemory[] = "not enough memory";
 
+std::string write_failure(const std::string& target, const std::string& reason) {
+  return "can't write " + quoted_name(target) + ": " + reason;
+}
+
 // Converts every strip of the input into the output's temporary file. Returns an
 // empty string, or the reason in a whole message (the output's name included).
-std::string convert_input(Input& in, int density, const CliOptions& options, ResultOutput& out, Progress& progress,
-                          const std::string& target) {
+std::string convert_strips(Input& in, int density, const CliOptions& options, ResultOutput& out, Progress& progress,
+                           const std::string& target) {
   const int32_t width = input_width(in), height = input_height(in);
   uint8_t header[kStoreHeaderSize];
   input_header(in, header);
-  const auto write_failure = [&]() {
-    return "can't write " + quoted_name(target) + ": " + (out.error.empty() ? std::strerror(errno) : out.error);
-  };
+  const auto output_failure = [&]() { return write_failure(target, out.error.empty() ? std::strerror(errno) : out.error); };
   errno = 0;
-  if (!begin_output(out, options.format, out.file, header, width, height)) return write_failure();
+  if (!begin_output(out, options.format, out.file, header, width, height)) return output_failure();
   const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
   std::vector<uint8_t> result;
   Strip strip;
@@ -225,10 +227,10 @@ std::string convert_input(Input& in, int density, const CliOptions& options, Res
       return kNoMemory;
     }
     done_rows += strip.rows;
-    if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return write_failure();
+    if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();
   }
   if (code != kReadOk) return reader_failure(in, code);
-  return finish_output(out) ? "" : write_failure();
+  return finish_output(out) ? "" : output_failure();
 }
 
 // A standard-input copy may hold an uncompressed picture of the largest size allowed.
@@ -237,41 +239,65 @@ uint64_t copy_cap(const CliOptions& options) {
   return 4 * std::min(options.max_pixels, most) + (64u << 20);
 }
 
-// Converts one input into its target; returns an empty string or the reason.
-std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options) {
-  Input in;
+// With -a, reads the input once for its density, prints it (on standard error when the
+// picture goes to standard output) and starts the reader again at the first row.
+std::string measure_density(Input& in, const CliOptions& options, bool to_stdout, int& density) {
+  int code = kReadOk;
+  density = automatic_density(in, code);
+  if (code != kReadOk) return reader_failure(in, code);
+  in.close_reader();
+  const std::string reason = open_reader(in, options.max_pixels);
+  if (!reason.empty()) return reason;
+  FILE* shown = to_stdout ? stderr : stdout;
+  std::fprintf(shown, "%s: density %d\n", quoted_name(in.shown).c_str(), density);
+  std::fflush(shown);
+  return "";
+}
+
+// Opens an input and its reader, and sets the density to convert it with; returns an
+// empty string or the reason.
+std::string open_step(const std::string& name, const std::string& target, const CliOptions& options, Input& in,
+                      int& density) {
   in.shown = name;
   std::string reason = open_input_file(name, copy_cap(options), is_picture_head, in.file);
   if (reason.empty()) reason = open_reader(in, options.max_pixels);
   if (!reason.empty()) return reason;
-  const bool to_stdout = target == "-";
-  int density = options.density;
-  if (options.automatic) {
-    int code = kReadOk;
-    density = automatic_density(in, code);
-    if (code != kReadOk) return reader_failure(in, code);
-    in.close_reader();
-    reason = open_reader(in, options.max_pixels);
-    if (!reason.empty()) return reason;
-    std::fprintf(to_stdout ? stderr : stdout, "%s: density %d\n", quoted_name(name).c_str(), density);
-    std::fflush(to_stdout ? stderr : stdout);
-  }
-  OutputFile output;
-  reason = open_output_file(target, output);
-  if (!reason.empty()) return "can't write " + quoted_name(target) + ": " + reason;
+  density = options.density;
+  return options.automatic ? measure_density(in, options, target == "-", density) : "";
+}
+
+// Converts the opened input into a temporary file of the target, showing progress;
+// on failure nothing of it is left.
+std::string convert_step(Input& in, int density, const std::string& target, const CliOptions& options,
+                         OutputFile& output) {
+  const std::string reason = open_output_file(target, output);
+  if (!reason.empty()) return write_failure(target, reason);
   Progress progress;
   progress.shown = !options.quiet && isatty(2);
-  progress.name = quoted_name(name);
+  progress.name = quoted_name(in.shown);
   ResultOutput out;
   out.file = output.file;
-  reason = convert_input(in, density, options, out, progress, target);
+  const std::string failure = convert_strips(in, density, options, out, progress, target);
   end_progress(progress);
-  if (!reason.empty()) {
-    abandon_output(out);
-    return reason;
-  }
-  reason = commit_output_file(output);
-  return reason.empty() ? "" : "can't write " + quoted_name(target) + ": " + reason;
+  if (!failure.empty()) abandon_output(out);
+  return failure;
+}
+
+// Gives the complete temporary file the target's name.
+std::string commit_step(OutputFile& output, const std::string& target) {
+  const std::string reason = commit_output_file(output);
+  return reason.empty() ? "" : write_failure(target, reason);
+}
+
+// Converts one input into its target; returns an empty string or the reason.
+std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options) {
+  Input in;
+  int density = 0;
+  std::string reason = open_step(name, target, options, in, density);
+  OutputFile output;
+  if (reason.empty()) reason = convert_step(in, density, target, options, output);
+  if (reason.empty()) reason = commit_step(output, target);
+  return reason;
 }
 
 // Converts one input, reporting its failure; true on success.
@@ -286,47 +312,61 @@ bool convert_and_report(const std::string& name, const std::string& target, cons
   return reason.empty();
 }
 
-}  // namespace
+// The exit status: every input converted, some failed, or the command line was wrong.
+enum class ExitStatus { Ok = 0, SomeFailed = 1, Usage = 2 };
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  CliOptions options;
-  std::string error;
-  switch (parse_cli_options(args, options, error)) {
-    case kParseHelp: std::fputs(kCliUsage, stdout); return 0;
-    case kParseVersion: std::printf("%s %s\n", kProgram, QVX_VERSION); return 0;
-    case kParseUsage:
-      std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), kCliUsage);
-      return 2;
-    default: break;
-  }
+// Reports what makes parsed options impossible to run here; true when none does.
+bool can_run(const CliOptions& options) {
   if (!can_write_format(options.format)) {
     std::fprintf(stderr, "%s: this build can't write %s files\n", kProgram, format_extension(options.format) + 1);
-    return 2;
+    return false;
   }
   if (options.output == "-" && isatty(1)) {
     std::fprintf(stderr, "%s: standard output is a terminal; name an output file or redirect it\n", kProgram);
-    return 2;
+    return false;
   }
   if (!options.folder.empty()) {
     struct stat st;
     if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       std::fprintf(stderr, "%s: %s: not a folder\n", kProgram, quoted_name(options.folder).c_str());
-      return 2;
+      return false;
     }
   }
+  return true;
+}
+
+ExitStatus convert_batch(const CliOptions& options) {
   std::vector<std::string> targets;
   for (const std::string& input : options.inputs) targets.push_back(output_path_for(options, input, options.format));
   // Nothing is written before every output is known to replace no input and no other output.
   const std::vector<std::string> refused = check_batch(options.inputs, targets);
-  int status = 0;
+  ExitStatus status = ExitStatus::Ok;
   for (size_t i = 0; i < options.inputs.size(); ++i) {
     if (!refused[i].empty()) {
       report(options.inputs[i], refused[i]);
-      status = 1;
+      status = ExitStatus::SomeFailed;
     } else if (!convert_and_report(options.inputs[i], targets[i], options)) {
-      status = 1;
+      status = ExitStatus::SomeFailed;
     }
   }
   return status;
 }
+
+ExitStatus run(const std::vector<std::string>& args) {
+  CliOptions options;
+  std::string error;
+  switch (parse_cli_options(args, options, error)) {
+    case ParseOutcome::Help: std::fputs(cli_help_text().c_str(), stdout); return ExitStatus::Ok;
+    case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
+    case ParseOutcome::Usage:
+      std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), cli_help_text().c_str());
+      return ExitStatus::Usage;
+    case ParseOutcome::Run: break;
+  }
+  if (!can_run(options)) return ExitStatus::Usage;
+  return convert_batch(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return static_cast<int>(run(std::vector<std::string>(argv + 1, argv + argc))); }

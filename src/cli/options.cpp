@@ -1,23 +1,11 @@
 #include "cli/options.h"
 
+#include "cli/option_table.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-
-const char kCliUsage[] =
-    "usage: quillvex-cli [options] INPUT... [-o OUTPUT | -d FOLDER]\n"
-    "  -t, --density N   threshold 0..254 (default 127)\n"
-    "  -m, --mode MODE   letter | hard | soft (default letter)\n"
-    "  -i, --invert      white for dark pixels, black for light ones\n"
-    "  -a, --auto        choose the density from the picture (Otsu's method) and print it\n"
-    "  -f, --format FMT  bmp | png | tiff | pbm (default: from the output name, else bmp)\n"
-    "  -o OUTPUT         the output file for one input ('-' for standard output)\n"
-    "  -d FOLDER         a folder for the outputs, named after the inputs\n"
-    "  -q, --quiet       no progress bar\n"
-    "      --max-pixels N  refuse pictures of more than N pixels (default 1000000000)\n"
-    "      --version, --help\n"
-    "An INPUT of '-' is standard input. After '--' every word is an input, however it\n"
-    "begins, except -o and -d with their values.\n";
 
 namespace {
 
@@ -85,7 +73,85 @@ std::string extension_of(const std::string& name) {
 
 bool has_extension(const std::string& name) { return !extension_of(name).empty(); }
 
+bool set_density(const std::string& value, CliOptions& o) { return parse_density(value, o.density); }
+bool set_mode(const std::string& value, CliOptions& o) { return parse_mode(value, o.mode); }
+bool set_format(const std::string& value, CliOptions& o) { return parse_format(lower(value), o.format); }
+bool set_max_pixels(const std::string& value, CliOptions& o) { return parse_max_pixels(value, o.max_pixels); }
+bool set_invert(const std::string&, CliOptions& o) {
+  o.invert = true;
+  return true;
+}
+
+bool set_automatic(const std::string&, CliOptions& o) {
+  o.automatic = true;
+  return true;
+}
+
+bool set_quiet(const std::string&, CliOptions& o) {
+  o.quiet = true;
+  return true;
+}
+
+
+bool set_output(const std::string& value, CliOptions& o) {
+  o.output = value;
+  return true;
+}
+
+bool set_folder(const std::string& value, CliOptions& o) {
+  o.folder = value;
+  return true;
+}
+
+// The inputs and the output name agree, and the format is known.
+std::string check_general(CliOptions& o) {
+  if (o.inputs.empty()) return "no input named";
+  if (!o.output.empty() && !o.folder.empty()) return "-o and -d exclude each other";
+  if (o.output.empty() && o.folder.empty()) return "no output named (-o OUTPUT or -d FOLDER)";
+  if (!o.output.empty() && o.inputs.size() > 1) return "-o takes one input; use -d FOLDER for several";
+  if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input can be read once";
+  if (o.format == kFormatUnset) {
+    const int named = o.output.empty() ? kFormatUnset : format_of_name(o.output);
+    if (named == kFormatUnset && has_extension(o.output)) {
+      return "can't tell the format from the name " + o.output + "; use .bmp, .png, .tif or .pbm, or -f";
+    }
+    o.format = named == kFormatUnset ? kFormatBmp : named;
+  }
+  return "";
+}
+
+// clang-format off
+constexpr CliOption kGeneralRows[] = {
+  // long        short  argument  help
+  {"density",    't', "N",      "threshold 0..254 (default 127)",
+   set_density, "density must be a number from 0 to 254"},
+  {"mode",       'm', "MODE",   "letter | hard | soft (default letter)",
+   set_mode, "mode must be letter, hard or soft"},
+  {"invert",     'i', nullptr,  "white for dark pixels, black for light ones", set_invert, nullptr},
+  {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr},
+  {"format",     'f', "FMT",    "bmp | png | tiff | pbm, any case\n(default: the output name's extension, else bmp)",
+   set_format, "format must be bmp, png, tiff or pbm"},
+  {nullptr,      'o', "OUTPUT", "the output file for one input ('-' for standard output)",
+   set_output, nullptr, ParseOutcome::Run, true},
+  {nullptr,      'd', "FOLDER", "a folder for the outputs, named after the inputs",
+   set_folder, nullptr, ParseOutcome::Run, true},
+  {"quiet",      'q', nullptr,  "no progress bar", set_quiet, nullptr},
+  {"max-pixels", 0,   "N",      "refuse pictures of more than N pixels (default 1000000000)",
+   set_max_pixels, "--max-pixels must be a number from 1"},
+  {"help",       'h', nullptr,  "print this help", nullptr, nullptr, ParseOutcome::Help},
+  {"version",    0,   nullptr,  "print the version", nullptr, nullptr, ParseOutcome::Version},
+};
+// clang-format on
+
 }  // namespace
+
+extern const CliOptionSection kGeneralOptions = option_section("General options", kGeneralRows, check_general);
+
+// The sections in --help order; a module's options come in as one more line here.
+CliOptionSections cli_option_sections() {
+  static const CliOptionSection* const sections[] = {&kGeneralOptions};
+  return {sections, sizeof sections / sizeof sections[0]};
+}
 
 int format_of_name(const std::string& name) {
   const std::string ext = lower(extension_of(name));
@@ -114,134 +180,3 @@ std::string output_path_for(const CliOptions& options, const std::string& input,
   return folder + base + format_extension(format);
 }
 
-int parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
-  options = CliOptions();
-  bool only_inputs = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    // The output may follow the inputs, after '--' too.
-    const bool output_option = a == "-o" || a == "-d";
-    if ((only_inputs && !output_option) || a == "-" || a.empty() || a[0] != '-') {
-      options.inputs.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      only_inputs = true;
-      continue;
-    }
-    // A value comes as the next word, glued to a short option (-t200) or after '=' (--density=200).
-    std::string name = a, value;
-    bool has_value = false;
-    if (a.compare(0, 2, "--") == 0) {
-      const size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        name = a.substr(0, eq);
-        value = a.substr(eq + 1);
-        has_value = true;
-      }
-    } else if (a.size() > 2) {
-      name = a.substr(0, 2);
-      value = a.substr(2);
-      has_value = true;
-    }
-    const bool takes_value = name == "-t" || name == "--density" || name == "-m" || name == "--mode" ||
-                             name == "-f" || name == "--format" || name == "-o" || name == "-d" ||
-                             name == "--max-pixels";
-    if (takes_value && !has_value) {
-      if (i + 1 >= args.size()) {
-        error = "option " + name + " needs a value";
-        return kParseUsage;
-      }
-      value = args[++i];
-      has_value = true;
-    }
-    if (!takes_value && has_value) {
-      // Short flags may be grouped: -iq.
-      if (a[1] != '-') {
-        std::vector<std::string> split;
-        for (size_t k = 1; k < a.size(); ++k) split.push_back(std::string("-") + a[k]);
-        bool all_flags = true;
-        for (const std::string& f : split) {
-          if (f != "-i" && f != "-a" && f != "-q") all_flags = false;
-        }
-        if (all_flags) {
-          for (const std::string& f : split) {
-            if (f == "-i") options.invert = true;
-            if (f == "-a") options.automatic = true;
-            if (f == "-q") options.quiet = true;
-          }
-          continue;
-        }
-      }
-      error = "unknown option " + a;
-      return kParseUsage;
-    }
-    if (name == "--help" || name == "-h") return kParseHelp;
-    if (name == "--version") return kParseVersion;
-    if (name == "-t" || name == "--density") {
-      if (!parse_density(value, options.density)) {
-        error = "density must be a number from 0 to 254: " + value;
-        return kParseUsage;
-      }
-    } else if (name == "-m" || name == "--mode") {
-      if (!parse_mode(value, options.mode)) {
-        error = "mode must be letter, hard or soft: " + value;
-        return kParseUsage;
-      }
-    } else if (name == "-f" || name == "--format") {
-      if (!parse_format(lower(value), options.format)) {
-        error = "format must be bmp, png, tiff or pbm: " + value;
-        return kParseUsage;
-      }
-    } else if (name == "--max-pixels") {
-      if (!parse_max_pixels(value, options.max_pixels)) {
-        error = "--max-pixels must be a number from 1: " + value;
-        return kParseUsage;
-      }
-    } else if (name == "-o") {
-      options.output = value;
-    } else if (name == "-d") {
-      options.folder = value;
-    } else if (name == "-i" || name == "--invert") {
-      options.invert = true;
-    } else if (name == "-a" || name == "--auto") {
-      options.automatic = true;
-    } else if (name == "-q" || name == "--quiet") {
-      options.quiet = true;
-    } else {
-      error = "unknown option " + a;
-      return kParseUsage;
-    }
-  }
-  if (options.inputs.empty()) {
-    error = "no input named";
-    return kParseUsage;
-  }
-  if (!options.output.empty() && !options.folder.empty()) {
-    error = "-o and -d exclude each other";
-    return kParseUsage;
-  }
-  if (options.output.empty() && options.folder.empty()) {
-    error = "no output named (-o OUTPUT or -d FOLDER)";
-    return kParseUsage;
-  }
-  if (!options.output.empty() && options.inputs.size() > 1) {
-    error = "-o takes one input; use -d FOLDER for several";
-    return kParseUsage;
-  }
-  size_t stdin_count = 0;
-  for (const std::string& in : options.inputs) stdin_count += in == "-";
-  if (stdin_count > 1) {
-    error = "standard input can be read once";
-    return kParseUsage;
-  }
-  if (options.format == kFormatUnset) {
-    const int named = options.output.empty() ? kFormatUnset : format_of_name(options.output);
-    if (named == kFormatUnset && has_extension(options.output)) {
-      error = "can't tell the format from the name " + options.output + "; use .bmp, .png, .tif or .pbm, or -f";
-      return kParseUsage;
-    }
-    options.format = named == kFormatUnset ? kFormatBmp : named;
-  }
-  return kParseRun;
-}

@@ -1,4 +1,5 @@
-// The command line of quillvex-cli: a plain options struct filled by a pure parser.
+// The command line of quillvex-cli: a plain options struct filled by a pure parser
+// that follows the option table (option_table.h).
 #ifndef QVX_CLI_OPTIONS_H
 #define QVX_CLI_OPTIONS_H
 
@@ -24,10 +25,14 @@ struct CliOptions {
   std::string folder;               // -d
 };
 
-enum ParseOutcome : int { kParseRun = 0, kParseHelp = 1, kParseVersion = 2, kParseUsage = 3 };
+enum class ParseOutcome { Run, Help, Version, Usage };
 
-// Fills options from argv[1..]; on kParseUsage, error says what is wrong.
-int parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+// Fills options from argv[1..]; on Usage, error says what is wrong.
+ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+
+// Returns the --help text: the usage line, each section's options under its heading,
+// and the notes on inputs.
+std::string cli_help_text();
 
 // Returns the format an output name's extension names (.bmp .png .tif .tiff .pbm,
 // any case), or kFormatUnset.
@@ -39,7 +44,5 @@ const char* format_extension(int format);
 // Returns the output path for one input: -o as given, or the folder joined with the
 // input's base name whose extension is replaced by the format's.
 std::string output_path_for(const CliOptions& options, const std::string& input, int format);
-
-extern const char kCliUsage[];
 
 #endif

@@ -1,10 +1,15 @@
 // The command line of quillvex-cli, parsed from literal argument lists.
 #include <gtest/gtest.h>
 
+#include "cli/option_table.h"
 #include "cli/options.h"
 #include "cli/otsu.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <set>
 
 namespace {
 
@@ -36,8 +41,8 @@ TEST(CliOptions, ValidLinesFillTheOptions) {
   for (const auto& c : cases) {
     CliOptions o;
     std::string error;
-    const int outcome = parse_cli_options(c.args, o, error);
-    ASSERT_EQ(outcome, kParseRun) << error;
+    const ParseOutcome outcome = parse_cli_options(c.args, o, error);
+    ASSERT_EQ(outcome, ParseOutcome::Run) << error;
     EXPECT_EQ(o.density, c.density);
     EXPECT_EQ(o.mode, c.mode);
     EXPECT_EQ(o.invert, c.invert);
@@ -72,16 +77,16 @@ TEST(CliOptions, BadLinesAreUsageErrors) {
   for (const auto& args : lines) {
     CliOptions o;
     std::string error;
-    EXPECT_EQ(parse_cli_options(args, o, error), kParseUsage) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::Usage) << (args.empty() ? "" : args[0]);
     EXPECT_FALSE(error.empty());
   }
   CliOptions o;
   std::string error;
-  EXPECT_EQ(parse_cli_options({"--help"}, o, error), kParseHelp);
-  EXPECT_EQ(parse_cli_options({"--version"}, o, error), kParseVersion);
-  ASSERT_EQ(parse_cli_options({"a.bmp", "-o", "b.bmp"}, o, error), kParseRun);
+  EXPECT_EQ(parse_cli_options({"--help"}, o, error), ParseOutcome::Help);
+  EXPECT_EQ(parse_cli_options({"--version"}, o, error), ParseOutcome::Version);
+  ASSERT_EQ(parse_cli_options({"a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::Run);
   EXPECT_EQ(o.max_pixels, 1000000000u);
-  ASSERT_EQ(parse_cli_options({"--max-pixels=123456789012", "a.bmp", "-o", "b.bmp"}, o, error), kParseRun);
+  ASSERT_EQ(parse_cli_options({"--max-pixels=123456789012", "a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::Run);
   EXPECT_EQ(o.max_pixels, 123456789012u);
 }
 
@@ -93,6 +98,51 @@ TEST(CliOptions, FolderOutputsAreNamedAfterTheInputs) {
   EXPECT_EQ(output_path_for(o, "-", kFormatPbm), "out/stdin.pbm");
   o.folder = "/";
   EXPECT_EQ(output_path_for(o, ".hidden", kFormatPng), "/.hidden.png");
+}
+
+// A module's rows come from its own file: two rows answering to one name would leave
+// the second unreachable, and a row of the run without a setter would crash the parser.
+TEST(CliOptionTable, EveryNameIsTakenOnceAndEveryRowActs) {
+  std::set<std::string> names;
+  const CliOptionSections sections = cli_option_sections();
+  for (size_t s = 0; s < sections.count; ++s) {
+    for (size_t r = 0; r < sections.list[s]->count; ++r) {
+      const CliOption& row = sections.list[s]->rows[r];
+      ASSERT_TRUE(row.long_name || row.short_name) << row.help;
+      if (row.long_name) EXPECT_TRUE(names.insert(std::string("--") + row.long_name).second) << row.long_name;
+      if (row.short_name) EXPECT_TRUE(names.insert(std::string("-") + row.short_name).second) << row.short_name;
+      EXPECT_EQ(row.set != nullptr, row.outcome == ParseOutcome::Run) << row.help;
+    }
+  }
+}
+
+// The README's option list is what --help prints, line for line, so the two can't drift.
+TEST(CliHelp, TheReadmeListsWhatHelpPrints) {
+  FILE* pipe = popen("'" QVX_CLI "' --help", "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string help;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) help += buffer;
+  ASSERT_EQ(pclose(pipe), 0);
+  std::string block;  // the help as an indented README block
+  for (size_t start = 0; start < help.size();) {
+    const size_t end = help.find('\n', start);
+    const std::string line = help.substr(start, end - start);
+    block += (line.empty() ? "" : "    " + line) + "\n";
+    start = end == std::string::npos ? help.size() : end + 1;
+  }
+  std::ifstream readme(std::string(QVX_TESTDATA) + "/../../README.md");
+  std::string line;
+  while (std::getline(readme, line) && line != "    $ quillvex-cli --help") {
+  }
+  ASSERT_TRUE(readme) << "README.md has no line '    $ quillvex-cli --help'";
+  std::string listed;
+  for (size_t n = std::count(block.begin(), block.end(), '\n'); n > 0 && std::getline(readme, line); --n) {
+    listed += line + "\n";
+  }
+  std::getline(readme, line);
+  if (readme) listed += line.empty() ? "" : line + "\n";  // the block ends with the help
+  EXPECT_EQ(listed, block) << "the README's block after '$ quillvex-cli --help' should read:\n" << block;
 }
 
 // Two humps (200 pixels at 60 and at 190) over one pixel of every level 0..250: the
