@@ -1,9 +1,9 @@
 #!/bin/bash
 # quillvex-cli against quillvex.exe of every Windows build this machine runs, byte for
-# byte, so that where both run the two builds are compared too: every picture of the
-# batch test, the compressed test pictures, the conformance suite's good and RLE
-# files, and the plug-in's pictures (PNG, JPEG, GIF, TIFF) through the imaging plug-in.
-# Each build's runs go through one Wine process (qvx_batch_runner), two at a time.
+# byte, so that where both run the two builds are compared too: the compressed test
+# pictures, the conformance suite's good and RLE files, and the plug-in's pictures
+# (PNG, JPEG, GIF, TIFF) through the imaging plug-in. Each build's runs go through one
+# Wine process (qvx_batch_runner), a few at a time.
 #   tests/cli/versus_windows.sh [COMMAND [TREE_FLAVOUR]]
 # COMMAND is the quillvex-cli to compare (default: the release build users run); the
 # pictures come from the native build's qvx_cli_pictures.
@@ -36,6 +36,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/pictures" "$work/plugin" "$work/cli"
 "$pictures" "$work/pictures" || exit 1
+# The batch test's pictures are compared with the conversion rules by the program's
+# own batch test and by the command's, with the same settings: not again here.
+rm -f "$work/pictures"/batch-*
 for f in "$root"/tests/data/bmpsuite/*/*rle*.bmp; do cp "$f" "$work/pictures/suite-$(basename "$f")"; done
 # The suite's good pictures but pal8v5.bmp, whose 124-byte header both refuse.
 for f in "$root"/tests/data/bmpsuite/g/*.bmp; do

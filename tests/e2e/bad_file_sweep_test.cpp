@@ -5,8 +5,9 @@
 //
 // By default a sample of the whole sweep runs; QVX_SWEEP_FULL=1 runs all of it
 // (tests/e2e/bad-file-sweep), QVX_SWEEP_ONLY=TEXT only the files whose names hold
-// TEXT; QVX_SWEEP_JOBS=N runs N at a time (2); QVX_SWEEP_LOG names a file for one
-// line per run.
+// TEXT; QVX_SWEEP_JOBS=N runs N at a time (4: most of a run is waiting for a window
+// or a message, so more runs than cores pay); QVX_SWEEP_LOG names a file for one line
+// per run.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -33,12 +34,6 @@ constexpr size_t kSampleFiles = 200;
 constexpr DWORD kRunLimit = 10000;      // ms from start to end of one run
 constexpr DWORD kAnswerSettle = 400;    // ms after answering a message before the window is closed
 
-// Runs at a time: QVX_SWEEP_JOBS, else 2.
-size_t runs_at_once() {
-  const char* jobs = std::getenv("QVX_SWEEP_JOBS");
-  const int n = jobs ? std::atoi(jobs) : 0;
-  return n > 0 && n <= 16 ? static_cast<size_t>(n) : 2;
-}
 
 std::vector<SampleFile> suite_files() {
   std::vector<SampleFile> files;
@@ -201,7 +196,7 @@ Finished finish(Run& run) {
 // Runs every file, a few at a time; returns one verdict per file.
 std::vector<Finished> sweep(const std::vector<const SampleFile*>& files) {
   std::vector<Finished> verdicts(files.size());
-  std::vector<Run> slots(runs_at_once());
+  std::vector<Run> slots(runs_at_once("QVX_SWEEP_JOBS", 4));
   std::vector<size_t> slot_file(slots.size(), SIZE_MAX);
   size_t next = 0, done = 0;
   while (done < files.size()) {

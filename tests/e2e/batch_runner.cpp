@@ -1,6 +1,6 @@
 // qvx_batch_runner JOBS RESULTS: runs many batch conversions of quillvex.exe from one
-// Wine process, two at a time, so that a comparison of hundreds of runs pays for one
-// Wine start instead of one per run.
+// Wine process, three at a time (QVX_RUNS_AT_ONCE sets another number), so that a
+// comparison of hundreds of runs pays for one Wine start instead of one per run.
 //
 // JOBS has one run a line: the run's folder (a Windows path ending in a backslash),
 // a tab, and the program's arguments. RESULTS gets one line a run, in the same order:
@@ -20,7 +20,6 @@
 namespace {
 
 constexpr DWORD kRunLimit = 30000;  // ms from start to end of one run
-constexpr size_t kRunsAtOnce = 2;
 
 struct Job {
   std::string folder;
@@ -95,7 +94,7 @@ int main(int argc, char** argv) {
   }
   const std::vector<Job> jobs = read_jobs(argv[1]);
   std::vector<std::string> verdicts(jobs.size());
-  std::vector<Slot> slots(kRunsAtOnce);
+  std::vector<Slot> slots(runs_at_once("QVX_RUNS_AT_ONCE", 3));
   size_t next = 0, done = 0;
   while (done < jobs.size()) {
     for (Slot& slot : slots) {

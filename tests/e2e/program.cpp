@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "../common/temp_folder.h"
 #include "../common/window_search.h"
@@ -51,6 +52,34 @@ int run_program(const std::string& arguments, const std::string& folder) {
   return wait_for_exit(run, 60000);
 }
 
+std::vector<int> run_programs(const std::vector<std::pair<std::string, std::string>>& runs, size_t at_once) {
+  std::vector<int> codes(runs.size(), -1);
+  std::vector<ProgramRun> going;
+  std::vector<size_t> going_index;
+  std::vector<DWORD> going_since;
+  size_t next = 0;
+  while (next < runs.size() || !going.empty()) {
+    while (next < runs.size() && going.size() < at_once) {
+      going.push_back(start_program(runs[next].first, runs[next].second));
+      going_index.push_back(next++);
+      going_since.push_back(GetTickCount());
+    }
+    for (size_t i = 0; i < going.size();) {
+      const bool ended = !going[i].started || WaitForSingleObject(going[i].process.hProcess, 0) == WAIT_OBJECT_0;
+      if (!ended && GetTickCount() - going_since[i] < 60000) {
+        ++i;
+        continue;
+      }
+      codes[going_index[i]] = wait_for_exit(going[i], 0);
+      going.erase(going.begin() + static_cast<ptrdiff_t>(i));
+      going_index.erase(going_index.begin() + static_cast<ptrdiff_t>(i));
+      going_since.erase(going_since.begin() + static_cast<ptrdiff_t>(i));
+    }
+    Sleep(5);
+  }
+  return codes;
+}
+
 HWND wait_for_frame(const ProgramRun& run, DWORD milliseconds) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < milliseconds) {
@@ -58,6 +87,12 @@ HWND wait_for_frame(const ProgramRun& run, DWORD milliseconds) {
     Sleep(20);
   }
   return nullptr;
+}
+
+size_t runs_at_once(const char* variable, size_t fallback) {
+  const char* text = std::getenv(variable);
+  const int n = text ? std::atoi(text) : 0;
+  return n > 0 && n <= 16 ? static_cast<size_t>(n) : fallback;
 }
 
 std::vector<uint8_t> read_bytes(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A fresh folder for one run, with a trailing backslash; also the run's USERPROFILE.
@@ -28,8 +29,17 @@ int wait_for_exit(ProgramRun& run, DWORD milliseconds);
 // Runs the program to its end and returns the exit code.
 int run_program(const std::string& arguments, const std::string& folder);
 
+// Runs the program once per (arguments, folder) pair, `at_once` at a time, each to
+// its end; returns the exit codes in the same order (-1 for a run that did not end
+// within a minute, -2 for one that did not start).
+std::vector<int> run_programs(const std::vector<std::pair<std::string, std::string>>& runs, size_t at_once);
+
 // Returns the frame window of a running program, or null when none appeared in time.
 HWND wait_for_frame(const ProgramRun& run, DWORD milliseconds);
+
+// Returns how many runs to keep going at once: the environment variable's number
+// (1..16), else `fallback`.
+size_t runs_at_once(const char* variable, size_t fallback);
 
 std::vector<uint8_t> read_bytes(const std::string& path);
 bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
