@@ -148,14 +148,9 @@ uint8_t white_by_hand(uint32_t colour) {
   return (299 * r + 587 * g + 114 * b) / 1000 > 127;
 }
 
-// The "0x.." items of a C array, in order.
+// The items of a C array, 16 a line.
 std::vector<uint8_t> c_array(const std::vector<uint8_t>& file) {
-  const std::string text(file.begin(), file.end());
-  std::vector<uint8_t> items;
-  for (size_t at = text.find("0x", text.find('{')); at != std::string::npos; at = text.find("0x", at + 4)) {
-    items.push_back(static_cast<uint8_t>(std::stoul(text.substr(at + 2, 2), nullptr, 16)));
-  }
-  return items;
+  return device_decode::array_items(std::string(file.begin(), file.end()), 16);
 }
 
 // One photo as a 128 x 64 OLED array (pages) and a 296 x 128 panel array (rows-msb):
