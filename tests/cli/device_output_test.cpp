@@ -234,7 +234,12 @@ TEST_F(CliRun, BadDeviceRequestsAndPicturesAreRefused) {
   write_file(dir + "cut.bmp", cut);
   write_file(dir + "text.bmp", std::vector<uint8_t>(50, 'x'));
   for (const char* input : {"cut.bmp", "text.bmp"}) {
-    for (const char* arguments : {"-o OUTo.pos", "--size 64x32 -o OUTo.h", "--rotate 90 -o OUTo.bin"}) {
+#ifdef QVX_CLI_VIPS
+    const char* const attempts[] = {"-o OUTo.pos", "--size 64x32 -o OUTo.h", "--rotate 90 -o OUTo.bin"};
+#else
+    const char* const attempts[] = {"-o OUTo.pos"};  // a build without libvips refuses to prepare
+#endif
+    for (const char* arguments : attempts) {
       std::string a = arguments;
       a.replace(a.find("OUT"), 3, dir);
       const Outcome o = run(shell_word(dir + input) + " " + a);
