@@ -54,7 +54,7 @@ add_test(NAME layering COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering
 # formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program
 # reads and writes BMP (and writes PBM).
 file(GLOB QVX_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*.cpp)
-list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_source)\\.cpp$")
+list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_[a-z]+)\\.cpp$")
 add_library(qvx_cli_lib STATIC ${QVX_CLI_SOURCES})
 target_link_libraries(qvx_cli_lib PUBLIC qvx_core)
 target_compile_options(qvx_cli_lib PRIVATE -Wall -Wextra)
@@ -76,7 +76,7 @@ add_executable(quillvex-cli ${CMAKE_SOURCE_DIR}/src/cli/main.cpp)
 target_compile_options(quillvex-cli PRIVATE -Wall -Wextra)
 target_link_libraries(quillvex-cli PRIVATE qvx_cli_lib)
 if(VIPS_FOUND)
-  target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp)
+  target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp ${CMAKE_SOURCE_DIR}/src/cli/vips_prepare.cpp)
   target_compile_definitions(quillvex-cli PRIVATE QVX_CLI_VIPS)
   target_link_libraries(quillvex-cli PRIVATE PkgConfig::VIPS)
 else()

@@ -113,3 +113,27 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
   s.next_row += rows;
   return true;
 }
+
+bool read_bmp_rgb(BmpSource& s, std::vector<uint8_t>& rgb, int& code) {
+  const size_t width = static_cast<size_t>(std::max(s.picture.width, 0));
+  const int32_t height = s.picture.height;
+  // A positive height in the header: storage row 0 is the bottom row.
+  const bool bottom_up = get_i32(s.store.data() + kHeightField) >= 0;
+  rgb.assign(width * static_cast<size_t>(height) * 3, 0);
+  Strip strip;
+  while (next_bmp_strip(s, strip, code)) {
+    for (int32_t r = 0; r < strip.rows; ++r) {
+      const int32_t storage = strip.first_row + r;
+      uint8_t* out = rgb.data() + static_cast<size_t>(bottom_up ? height - 1 - storage : storage) * width * 3;
+      for (size_t x = 0; x < width; ++x, out += 3) {
+        const uint32_t colour = strip.source.read_back_pixels
+                                    ? strip.source.read_back_pixels[static_cast<size_t>(r) * width + x]
+                                    : fetch_pixel(strip.source.store, strip.picture, static_cast<int32_t>(x), r);
+        out[0] = static_cast<uint8_t>(colour >> 16);
+        out[1] = static_cast<uint8_t>(colour >> 8);
+        out[2] = static_cast<uint8_t>(colour);
+      }
+    }
+  }
+  return code == kReadOk;
+}

@@ -34,4 +34,9 @@ int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 // given. code becomes kReadShortData when the pixel data proves short at the end.
 bool next_bmp_strip(BmpSource& source, Strip& strip, int& code);
 
+// Reads every remaining row into `rgb`, 3 bytes a pixel (red first), the top row
+// first, for a picture handed on to be prepared; false with code set when the file
+// proves short.
+bool read_bmp_rgb(BmpSource& source, std::vector<uint8_t>& rgb, int& code);
+
 #endif

@@ -115,17 +115,36 @@ std::string reader_failure(Input& in, int code = kReadShortData) {
   return read_failure_reason(code, in.shown);
 }
 
+#ifdef QVX_CLI_VIPS
+// A BMP picture to be prepared goes to libvips decoded by the program's own reader.
+std::string prepare_bmp(Input& in, const CliOptions& options) {
+  std::vector<uint8_t> rgb;
+  int code = kReadOk;
+  if (!read_bmp_rgb(in.bmp, rgb, code)) return read_failure_reason(code, in.shown);
+  switch (open_vips_memory(std::move(rgb), in.bmp.picture.width, in.bmp.picture.height, in.bmp.store.data(),
+                           options.max_pixels, options.prepare, in.vips)) {
+    case kReadOk: in.is_bmp = false; return "";
+    case kReadTooLarge: return read_failure_reason(kReadTooLarge, in.shown);
+    default: return "can't prepare: " + vips_failure_reason(in.file.path, in.shown);
+  }
+}
+#endif
+
 // Starts the reader of an opened input at its first row; returns the reason it can't.
-std::string open_reader(Input& in, uint64_t max_pixels) {
+std::string open_reader(Input& in, const CliOptions& options) {
   if (!rewind_input_file(in.file)) return std::string("can't read: ") + std::strerror(errno);
   in.is_bmp = is_bmp_head(in.file.head);
   if (in.is_bmp) {
     in.bmp = BmpSource();
-    const int code = open_bmp_source(in.file.file, max_pixels, in.bmp);
-    return code == kReadOk ? "" : read_failure_reason(code, in.shown);
+    const int code = open_bmp_source(in.file.file, options.max_pixels, in.bmp);
+    if (code != kReadOk) return read_failure_reason(code, in.shown);
+#ifdef QVX_CLI_VIPS
+    if (prepares(options.prepare)) return prepare_bmp(in, options);
+#endif
+    return "";
   }
 #ifdef QVX_CLI_VIPS
-  switch (open_vips_source(in.file.path, in.file.head, max_pixels, in.vips)) {
+  switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips)) {
     case kReadOk: return "";
     case kReadTooLarge: return read_failure_reason(kReadTooLarge, in.shown);
     case kReadUnsupported: return kNotAPicture;
@@ -246,7 +265,7 @@ std::string measure_density(Input& in, const CliOptions& options, bool to_stdout
   density = automatic_density(in, code);
   if (code != kReadOk) return reader_failure(in, code);
   in.close_reader();
-  const std::string reason = open_reader(in, options.max_pixels);
+  const std::string reason = open_reader(in, options);
   if (!reason.empty()) return reason;
   FILE* shown = to_stdout ? stderr : stdout;
   std::fprintf(shown, "%s: density %d\n", quoted_name(in.shown).c_str(), density);
@@ -260,7 +279,7 @@ std::string open_step(const std::string& name, const std::string& target, const 
                       int& density) {
   in.shown = name;
   std::string reason = open_input_file(name, copy_cap(options), is_picture_head, in.file);
-  if (reason.empty()) reason = open_reader(in, options.max_pixels);
+  if (reason.empty()) reason = open_reader(in, options);
   if (!reason.empty()) return reason;
   density = options.density;
   return options.automatic ? measure_density(in, options, target == "-", density) : "";
@@ -277,6 +296,7 @@ std::string convert_step(Input& in, int density, const std::string& target, cons
   progress.name = quoted_name(in.shown);
   ResultOutput out;
   out.file = output.file;
+  if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
   const std::string failure = convert_strips(in, density, options, out, progress, target);
   end_progress(progress);
   if (!failure.empty()) abandon_output(out);
@@ -318,9 +338,15 @@ enum class ExitStatus { Ok = 0, SomeFailed = 1, Usage = 2 };
 // Reports what makes parsed options impossible to run here; true when none does.
 bool can_run(const CliOptions& options) {
   if (!can_write_format(options.format)) {
-    std::fprintf(stderr, "%s: this build can't write %s files\n", kProgram, format_extension(options.format) + 1);
+    std::fprintf(stderr, "%s: this build can't write %s files\n", kProgram, format_extension(options.format).c_str() + 1);
     return false;
   }
+#ifndef QVX_CLI_VIPS
+  if (prepares(options.prepare)) {
+    std::fprintf(stderr, "%s: this build can't resize, rotate or flip pictures (it has no libvips)\n", kProgram);
+    return false;
+  }
+#endif
   if (options.output == "-" && isatty(1)) {
     std::fprintf(stderr, "%s: standard output is a terminal; name an output file or redirect it\n", kProgram);
     return false;

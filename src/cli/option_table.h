@@ -43,6 +43,8 @@ constexpr CliOptionSection option_section(const char* heading, const CliOption (
 
 // The sections in --help order.
 extern const CliOptionSection kGeneralOptions;
+extern const CliOptionSection kPreparationOptions;  // device_options.cpp
+extern const CliOptionSection kDeviceOptions;       // device_options.cpp
 
 struct CliOptionSections {
   const CliOptionSection* const* list;

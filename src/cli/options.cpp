@@ -42,19 +42,33 @@ bool parse_mode(const std::string& text, int& mode) {
   return false;
 }
 
-bool parse_format(const std::string& text, int& format) {
-  static const char* const names[] = {"bmp", "png", "tiff", "pbm"};
-  for (int i = 0; i < 4; ++i) {
-    if (text == names[i]) {
-      format = i;
-      return true;
-    }
-  }
-  if (text == "tif") {
-    format = kFormatTiff;
-    return true;
-  }
-  return false;
+// Every output format: -f takes its name or any of its extensions, an output name
+// chooses it by its extension, the first extension names the files -d writes. The
+// device formats take their words from the device format table.
+struct FormatRow {
+  int format;
+  const char* name;        // nullptr: the device format's own
+  const char* extensions;  // space-separated, the usual one first; nullptr: the device format's own
+};
+
+constexpr FormatRow kFormatRows[] = {
+    {kFormatBmp, "bmp", "bmp"},         {kFormatPng, "png", "png"},         {kFormatTiff, "tiff", "tif tiff"},
+    {kFormatPbm, "pbm", "pbm"},         {kFormatXbm, nullptr, nullptr},     {kFormatC, nullptr, nullptr},
+    {kFormatBin, nullptr, nullptr},     {kFormatEscPos, nullptr, nullptr},  {kFormatZpl, nullptr, nullptr},
+};
+
+const char* name_of(const FormatRow& row) {
+  return row.name ? row.name : device_format_info(device_format_of(row.format)).name;
+}
+
+const char* extensions_of(const FormatRow& row) {
+  return row.extensions ? row.extensions : device_format_info(device_format_of(row.format)).extensions;
+}
+
+// True when `word` is one of the space-separated words of `list`.
+bool listed(const std::string& word, const char* list) {
+  const std::string words = std::string(" ") + list + " ";
+  return !word.empty() && word.find(' ') == std::string::npos && words.find(" " + word + " ") != std::string::npos;
 }
 
 std::string lower(std::string s) {
@@ -75,7 +89,10 @@ bool has_extension(const std::string& name) { return !extension_of(name).empty()
 
 bool set_density(const std::string& value, CliOptions& o) { return parse_density(value, o.density); }
 bool set_mode(const std::string& value, CliOptions& o) { return parse_mode(value, o.mode); }
-bool set_format(const std::string& value, CliOptions& o) { return parse_format(lower(value), o.format); }
+bool set_format(const std::string& value, CliOptions& o) {
+  o.format = parse_format(value);
+  return o.format != kFormatUnset;
+}
 bool set_max_pixels(const std::string& value, CliOptions& o) { return parse_max_pixels(value, o.max_pixels); }
 bool set_invert(const std::string&, CliOptions& o) {
   o.invert = true;
@@ -113,7 +130,7 @@ std::string check_general(CliOptions& o) {
   if (o.format == kFormatUnset) {
     const int named = o.output.empty() ? kFormatUnset : format_of_name(o.output);
     if (named == kFormatUnset && has_extension(o.output)) {
-      return "can't tell the format from the name " + o.output + "; use .bmp, .png, .tif or .pbm, or -f";
+      return "can't tell the format from the name " + o.output + "; use a format's extension, or -f";
     }
     o.format = named == kFormatUnset ? kFormatBmp : named;
   }
@@ -129,8 +146,9 @@ constexpr CliOption kGeneralRows[] = {
    set_mode, "mode must be letter, hard or soft"},
   {"invert",     'i', nullptr,  "white for dark pixels, black for light ones", set_invert, nullptr},
   {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr},
-  {"format",     'f', "FMT",    "bmp | png | tiff | pbm, any case\n(default: the output name's extension, else bmp)",
-   set_format, "format must be bmp, png, tiff or pbm"},
+  {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"
+                                "(default: the output name's extension, else bmp)",
+   set_format, "format must be bmp, png, tiff, pbm, xbm, c, bin, escpos or zpl"},
   {nullptr,      'o', "OUTPUT", "the output file for one input ('-' for standard output)",
    set_output, nullptr, ParseOutcome::Run, true},
   {nullptr,      'd', "FOLDER", "a folder for the outputs, named after the inputs",
@@ -149,23 +167,39 @@ extern const CliOptionSection kGeneralOptions = option_section("General options"
 
 // The sections in --help order; a module's options come in as one more line here.
 CliOptionSections cli_option_sections() {
-  static const CliOptionSection* const sections[] = {&kGeneralOptions};
+  static const CliOptionSection* const sections[] = {&kGeneralOptions, &kPreparationOptions, &kDeviceOptions};
   return {sections, sizeof sections / sizeof sections[0]};
 }
 
-int format_of_name(const std::string& name) {
-  const std::string ext = lower(extension_of(name));
-  int format = kFormatUnset;
-  return parse_format(ext, format) ? format : kFormatUnset;
+int parse_format(const std::string& text) {
+  const std::string word = lower(text);
+  for (const FormatRow& row : kFormatRows) {
+    if (word == name_of(row) || listed(word, extensions_of(row))) return row.format;
+  }
+  return kFormatUnset;
 }
 
-const char* format_extension(int format) {
-  switch (format) {
-    case kFormatPng: return ".png";
-    case kFormatTiff: return ".tif";
-    case kFormatPbm: return ".pbm";
-    default: return ".bmp";
+int format_of_name(const std::string& name) {
+  const std::string ext = extension_of(name);
+  for (const FormatRow& row : kFormatRows) {
+    if (listed(lower(ext), extensions_of(row))) return row.format;
   }
+  return kFormatUnset;
+}
+
+static_assert(kFormatZpl - kFormatXbm == static_cast<int>(DeviceFormat::Zpl), "device formats in table order");
+
+bool is_device_format(int format) { return format >= kFormatXbm && format <= kFormatZpl; }
+
+DeviceFormat device_format_of(int format) { return static_cast<DeviceFormat>(format - kFormatXbm); }
+
+std::string format_extension(int format) {
+  for (const FormatRow& row : kFormatRows) {
+    if (row.format != format) continue;
+    const std::string list = extensions_of(row);
+    return "." + list.substr(0, list.find(' '));
+  }
+  return ".bmp";
 }
 
 std::string output_path_for(const CliOptions& options, const std::string& input, int format) {

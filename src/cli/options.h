@@ -10,7 +10,21 @@
 // One gigapixel: more than an A0 drawing scanned at 600 dots per inch (0.56).
 constexpr uint64_t kDefaultMaxPixels = 1000000000;
 
-enum OutputFormat : int { kFormatUnset = -1, kFormatBmp = 0, kFormatPng = 1, kFormatTiff = 2, kFormatPbm = 3 };
+#include "cli/device_options.h"
+
+// The device formats follow the pictures, in the order of the device format table.
+enum OutputFormat : int {
+  kFormatUnset = -1,
+  kFormatBmp = 0,
+  kFormatPng = 1,
+  kFormatTiff = 2,
+  kFormatPbm = 3,
+  kFormatXbm = 4,
+  kFormatC = 5,
+  kFormatBin = 6,
+  kFormatEscPos = 7,
+  kFormatZpl = 8,
+};
 
 struct CliOptions {
   int density = 127;  // 0..254
@@ -23,6 +37,8 @@ struct CliOptions {
   std::vector<std::string> inputs;  // "-" is standard input
   std::string output;               // -o; "-" is standard output
   std::string folder;               // -d
+  DeviceRequest device;             // --layout, --on, --name, --band (the format is set from -f)
+  Preparation prepare;              // --size, --fit, --background, --rotate, --flip
 };
 
 enum class ParseOutcome { Run, Help, Version, Usage };
@@ -34,12 +50,19 @@ ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions&
 // and the notes on inputs.
 std::string cli_help_text();
 
-// Returns the format an output name's extension names (.bmp .png .tif .tiff .pbm,
+// Returns the format a -f value names (a format's name or one of its extensions,
 // any case), or kFormatUnset.
+int parse_format(const std::string& text);
+
+// Returns the format an output name's extension names (any case), or kFormatUnset.
 int format_of_name(const std::string& name);
 
+// Returns true for the formats the device writer writes (xbm, c, bin, escpos, zpl).
+bool is_device_format(int format);
+DeviceFormat device_format_of(int format);
+
 // Returns the extension written for a format, with its dot.
-const char* format_extension(int format);
+std::string format_extension(int format);
 
 // Returns the output path for one input: -o as given, or the folder joined with the
 // input's base name whose extension is replaced by the format's.

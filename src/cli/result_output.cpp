@@ -123,8 +123,24 @@ bool write_pbm_row(ResultOutput& out, const uint8_t* row) {
   return true;
 }
 
+bool device_failed(ResultOutput& out, DeviceError error) {
+  if (error == DeviceError::None) return false;
+  if (error != DeviceError::WriteFailed) out.error = device_error_text(error);
+  return true;
+}
+
+bool device_begin(ResultOutput& out) {
+  FILE* file = out.file;
+  const DeviceError error =
+      begin_device_output(out.device, out.device_settings, static_cast<uint32_t>(out.width),
+                          static_cast<uint32_t>(out.height),
+                          [file](const uint8_t* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; });
+  return !device_failed(out, error);
+}
+
 // Writes one row of a top-down format (row number `top` from the top).
 bool write_top_row(ResultOutput& out, int32_t top, const uint8_t* row) {
+  if (is_device_format(out.format)) return !device_failed(out, put_device_rows(out.device, row, 0, 1));
   switch (out.format) {
     case kFormatPbm: return write_pbm_row(out, row);
 #ifdef QVX_CLI_PNG
@@ -146,6 +162,7 @@ int32_t top_of(const ResultOutput& out, int32_t storage_row) {
 }  // namespace
 
 bool can_write_format(int format) {
+  if (is_device_format(format)) return true;
   switch (format) {
     case kFormatBmp:
     case kFormatPbm: return true;
@@ -184,6 +201,7 @@ bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* head
     out.error = "an empty picture can't be written in this format";
     return false;
   }
+  if (is_device_format(format)) return device_begin(out);
   switch (format) {
     case kFormatPbm: return std::fprintf(file, "P4\n%d %d\n", width, height) > 0;
 #ifdef QVX_CLI_PNG
@@ -231,6 +249,7 @@ bool finish_output(ResultOutput& out) {
     }
     std::vector<uint8_t>().swap(out.held);
   }
+  if (is_device_format(out.format)) ok = ok && !device_failed(out, finish_device_output(out.device));
 #ifdef QVX_CLI_PNG
   if (out.format == kFormatPng) {
     ok = ok && png_end(out);
@@ -259,4 +278,5 @@ void abandon_output(ResultOutput& out) {
   }
 #endif
   std::vector<uint8_t>().swap(out.held);
+  out.device = DeviceWriter();
 }

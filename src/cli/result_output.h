@@ -1,5 +1,6 @@
 // Writing the 1-bit result as it is converted, strip by strip: a BMP by the core's
-// writer, PBM, and where the libraries are present 1-bit PNG and CCITT G4 TIFF.
+// writer, PBM, the device formats by the device writer, and where the libraries are
+// present 1-bit PNG and CCITT G4 TIFF.
 #ifndef QVX_CLI_RESULT_OUTPUT_H
 #define QVX_CLI_RESULT_OUTPUT_H
 
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "device/device_writer.h"
 
 struct PngState;
 
@@ -21,6 +24,8 @@ struct ResultOutput {
   int32_t next_top = 0;            // the next row from the top a top-down format takes
   std::vector<uint8_t> held;       // every row, when they come in the other order
   void* codec = nullptr;           // the PNG or TIFF writer
+  DeviceSettings device_settings;  // for the device formats, set before begin_output
+  DeviceWriter device;
   bool failed = false;
   std::string error;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "cli/cli_texts.h"
+#include "cli/vips_prepare.h"
 #include "image/file_resolution.h"
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
@@ -20,6 +21,7 @@ struct VipsPicture {
   int32_t next_top = 0;
   int32_t x_resolution = 0, y_resolution = 0;
   std::vector<uint32_t> colours;
+  std::vector<uint8_t> pixels;  // a picture handed over from memory
   uint8_t header[40] = {};
   PictureDescription picture;
 };
@@ -150,29 +152,23 @@ std::string vips_failure_reason(const std::string& path, const std::string& show
   return text;
 }
 
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                     VipsPicture*& out) {
-  out = nullptr;
-  if (!start_vips("quillvex-cli")) return kReadUnsupported;
-  vips_error_clear();
-  g_last_warning.clear();
-  const char* loader = trusted(vips_foreign_find_load(path.c_str()));
-  if (loader == nullptr) {
-    vips_error_clear();
-    return kReadUnsupported;
+namespace {
+
+// Prepares the picture when asked and checks its size; returns a reader code.
+int prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels) {
+  if (prepares(prepare)) {
+    VipsImage* ready = prepare_vips_image(image, prepare);
+    g_object_unref(image);
+    image = ready;
+    if (image == nullptr) return kReadShortData;
   }
-  g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
-  VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
-                                            VIPS_FAIL_ON_ERROR, nullptr);
-  if (raw == nullptr) return kReadShortData;
-  const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
-  if (pixels > max_pixels) {
-    g_object_unref(raw);
-    return kReadTooLarge;
-  }
-  VipsImage* image = to_eight_bits(raw);
-  g_object_unref(raw);
-  if (image == nullptr) return kReadShortData;
+  const uint64_t pixels =
+      static_cast<uint64_t>(vips_image_get_width(image)) * static_cast<uint64_t>(vips_image_get_height(image));
+  return pixels > max_pixels ? kReadTooLarge : kReadOk;
+}
+
+// The source of an 8-bit picture (its reference is taken over).
+VipsPicture* new_picture(VipsImage* image, int32_t x_resolution, int32_t y_resolution) {
   auto* s = new VipsPicture;
   s->image = image;
   s->width = vips_image_get_width(image);
@@ -182,15 +178,8 @@ int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, 
   s->strip_rows = rows_per_strip(4ull * static_cast<uint64_t>(s->width), s->height);
   s->strip_rows = std::max<int32_t>(1, std::min<int32_t>(s->strip_rows, 256));
   s->colours.resize(static_cast<size_t>(s->width) * static_cast<size_t>(s->strip_rows));
-  const FileResolution recorded = file_resolution(head.data(), head.size());
-  if (recorded.exact) {
-    s->x_resolution = recorded.x;
-    s->y_resolution = recorded.y;
-  } else if (recorded.recorded) {
-    // pixels per millimetre to pixels per metre, truncated like the plug-in's inch figures
-    s->x_resolution = pixels_per_metre(vips_image_get_xres(image) * 25.4);
-    s->y_resolution = pixels_per_metre(vips_image_get_yres(image) * 25.4);
-  }
+  s->x_resolution = x_resolution;
+  s->y_resolution = y_resolution;
   put_u32(s->header + kHeaderSizeField, 40);
   put_u32(s->header + kWidthField, static_cast<uint32_t>(s->width));
   put_u32(s->header + kHeightField, static_cast<uint32_t>(s->height));
@@ -201,7 +190,70 @@ int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, 
   s->picture.width = s->width;
   s->picture.offset_to_pixels = 40;
   s->picture.read_back = 1;  // rows come as 0xRRGGBB colours
-  out = s;
+  return s;
+}
+
+}  // namespace
+
+int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+                     const Preparation& prepare, VipsPicture*& out) {
+  out = nullptr;
+  if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  vips_error_clear();
+  g_last_warning.clear();
+  const char* loader = trusted(vips_foreign_find_load(path.c_str()));
+  if (loader == nullptr) {
+    vips_error_clear();
+    return kReadUnsupported;
+  }
+  g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
+  // A rotation reads the rows out of order: the reader then decodes the picture whole.
+  const VipsAccess access = prepare_reads_out_of_order(prepare) ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
+  VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", access, "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+  if (raw == nullptr) return kReadShortData;
+  const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
+  if (pixels > max_pixels) {
+    g_object_unref(raw);
+    return kReadTooLarge;
+  }
+  VipsImage* image = to_eight_bits(raw);
+  g_object_unref(raw);
+  if (image == nullptr) return kReadShortData;
+  const int code = prepared(image, prepare, max_pixels);
+  if (code != kReadOk) {
+    if (image) g_object_unref(image);
+    return code;
+  }
+  int32_t x_resolution = 0, y_resolution = 0;
+  const FileResolution recorded = file_resolution(head.data(), head.size());
+  if (recorded.exact) {
+    x_resolution = recorded.x;
+    y_resolution = recorded.y;
+  } else if (recorded.recorded) {
+    // pixels per millimetre to pixels per metre, truncated like the plug-in's inch figures
+    x_resolution = pixels_per_metre(vips_image_get_xres(image) * 25.4);
+    y_resolution = pixels_per_metre(vips_image_get_yres(image) * 25.4);
+  }
+  out = new_picture(image, x_resolution, y_resolution);
+  return kReadOk;
+}
+
+int open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
+                     uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out) {
+  out = nullptr;
+  if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  vips_error_clear();
+  g_last_warning.clear();
+  g_reader = "prepare";
+  VipsImage* image = vips_image_new_from_memory(rgb.data(), rgb.size(), width, height, 3, VIPS_FORMAT_UCHAR);
+  if (image == nullptr) return kReadShortData;
+  const int code = prepared(image, prepare, max_pixels);
+  if (code != kReadOk) {
+    if (image) g_object_unref(image);
+    return code;
+  }
+  out = new_picture(image, get_i32(header40 + kXResolutionField), get_i32(header40 + kYResolutionField));
+  out->pixels = std::move(rgb);  // the vector's buffer stays where the image reads it
   return kReadOk;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/device_options.h"
 #include "cli/strip.h"
 
 struct VipsPicture;
@@ -21,9 +22,16 @@ bool vips_reads_head(const std::vector<uint8_t>& head);
 // libvips does not take the file, kReadTooLarge for more than max_pixels pixels
 // (known from the header, before any decoding), kReadShortData when the reader
 // fails (its reason from vips_failure_reason). `head` is the file's first bytes,
-// for its resolution.
+// for its resolution. The picture is prepared as `prepare` asks, and the limit
+// applies to the prepared picture too.
 int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                     VipsPicture*& source);
+                     const Preparation& prepare, VipsPicture*& source);
+
+// Opens a picture decoded by the program's own reader (3 bytes a pixel, red first, the
+// top row first; kept by the source) and prepares it; `header40` gives its resolution.
+// Returns a reader code as open_vips_source does.
+int open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
+                     uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source);
 
 // Returns libvips' reason for the last failure, one line, with `path` shown as
 // `shown`; empty when it gave none.

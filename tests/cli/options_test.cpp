@@ -37,6 +37,10 @@ TEST(CliOptions, ValidLinesFillTheOptions) {
        "outs"},
       {{"-f", "TIFF", "x.bmp", "-o", "x.jpg"}, 127, 0, false, false, false, kFormatTiff, {"x.bmp"}, "x.jpg", ""},
       {{"x.bmp", "-o", "dir/.hidden"}, 127, 0, false, false, false, kFormatBmp, {"x.bmp"}, "dir/.hidden", ""},
+      // The device formats by extension (any of a format's) and by name or extension after -f.
+      {{"x.bmp", "-o", "receipt.POS"}, 127, 0, false, false, false, kFormatEscPos, {"x.bmp"}, "receipt.POS", ""},
+      {{"x.bmp", "-o", "logo.c"}, 127, 0, false, false, false, kFormatC, {"x.bmp"}, "logo.c", ""},
+      {{"-f", "H", "x.bmp", "-o", "x.tif"}, 127, 0, false, false, false, kFormatC, {"x.bmp"}, "x.tif", ""},
   };
   for (const auto& c : cases) {
     CliOptions o;
@@ -96,6 +100,8 @@ TEST(CliOptions, FolderOutputsAreNamedAfterTheInputs) {
   EXPECT_EQ(output_path_for(o, "pics/a.photo.png", kFormatBmp), "out/a.photo.bmp");
   EXPECT_EQ(output_path_for(o, "b", kFormatTiff), "out/b.tif");
   EXPECT_EQ(output_path_for(o, "-", kFormatPbm), "out/stdin.pbm");
+  EXPECT_EQ(output_path_for(o, "logo.png", kFormatC), "out/logo.h");
+  EXPECT_EQ(output_path_for(o, "r.png", kFormatEscPos), "out/r.escpos");
   o.folder = "/";
   EXPECT_EQ(output_path_for(o, ".hidden", kFormatPng), "/.hidden.png");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/device_decode.h"
+
 #include <bitset>
 #include <cstdio>
 #include <cstdlib>
@@ -30,125 +32,15 @@ Picture random_picture(uint32_t width, uint32_t height, uint32_t seed) {
   return p;
 }
 
-// Where a layout puts pixel (x, y): the byte and the bit (0 the least significant).
-struct BitPlace {
-  size_t byte;
-  unsigned bit;
-};
-
-BitPlace place_of(DeviceLayout layout, uint32_t w, uint32_t h, uint32_t x, uint32_t y) {
-  const size_t row_bytes = (w + 7) / 8, column_bytes = (h + 7) / 8;
-  switch (layout) {
-    case DeviceLayout::RowsMsb: return {y * row_bytes + x / 8, 7 - x % 8};
-    case DeviceLayout::RowsLsb: return {y * row_bytes + x / 8, x % 8};
-    case DeviceLayout::Pages: return {(y / 8) * w + x, y % 8};
-    case DeviceLayout::ColumnsMsb: return {x * column_bytes + y / 8, 7 - y % 8};
-  }
-  return {0, 0};
-}
-
-// The "0x.." items between '{' and '}', checking that every line but the last
-// holds `per_line` of them.
-std::vector<uint8_t> array_items(const std::string& s, unsigned per_line) {
-  std::vector<uint8_t> items;
-  const size_t close = s.find('}');
-  for (size_t line = s.find("{\n") + 2; line < close; line = s.find('\n', line) + 1) {
-    const size_t end = std::min(s.find('\n', line), close);
-    unsigned count = 0;
-    for (size_t at = s.find("0x", line); at < end; at = s.find("0x", at + 2), ++count) {
-      items.push_back(static_cast<uint8_t>(std::strtoul(s.substr(at + 2, 2).c_str(), nullptr, 16)));
-    }
-    if (end < close && s.find("0x", end) < close) EXPECT_EQ(count, per_line) << s.substr(line, end - line);
-  }
-  return items;
-}
-
-// ESC/POS: a GS v 0 command (mode 0, row bytes and rows low byte first) per band
-// of `band` rows, the last band the rest; returns the bands' rows joined.
-std::vector<uint8_t> escpos_rows(const std::vector<uint8_t>& data, uint32_t w, uint32_t h, unsigned band) {
-  std::vector<uint8_t> rows;
-  size_t at = 0;
-  for (uint32_t top = 0; top < h && at + 8 <= data.size(); top += band) {
-    const uint8_t* c = data.data() + at;
-    const size_t x = c[4] | c[5] << 8, y = c[6] | c[7] << 8;
-    EXPECT_TRUE(c[0] == 0x1D && c[1] == 0x76 && c[2] == 0x30 && c[3] == 0 && x == (w + 7) / 8);
-    EXPECT_EQ(y, std::min(band, h - top));
-    if (data.size() - at - 8 < x * y) break;
-    rows.insert(rows.end(), c + 8, c + 8 + x * y);
-    at += 8 + x * y;
-  }
-  EXPECT_EQ(at, data.size());
-  return rows;
-}
-
-// ZPL: ^XA, ^FO0,0, one ^GFA field (total bytes twice, row bytes, ASCII hex with
-// line breaks ignored), ^FS, ^XZ.
-std::vector<uint8_t> zpl_rows(const std::string& s, uint32_t w, uint32_t h) {
-  unsigned long total = 0, total_again = 0, row_bytes = 0;
-  int data_at = 0;
-  EXPECT_EQ(s.compare(0, 15, "^XA\n^FO0,0^GFA,"), 0);
-  EXPECT_EQ(std::sscanf(s.c_str() + 15, "%lu,%lu,%lu,%n", &total, &total_again, &row_bytes, &data_at), 3);
-  EXPECT_TRUE(total == total_again && row_bytes == (w + 7) / 8 && total == row_bytes * h);
-  const size_t end = s.find("^FS\n^XZ\n");
-  EXPECT_EQ(end + 8, s.size());
-  std::string hex;
-  for (size_t i = 15 + static_cast<size_t>(data_at); i < end; ++i) {
-    if (s[i] != '\n') hex += s[i];
-  }
-  EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-  std::vector<uint8_t> rows;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    rows.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  }
-  return rows;
-}
-
-std::vector<uint8_t> xbm_items(const std::string& s, uint32_t w, uint32_t h, const std::string& n) {
-  EXPECT_EQ(s.rfind("#define " + n + "_width " + std::to_string(w) + "\n#define " + n + "_height " +
-                        std::to_string(h) + "\nstatic unsigned char " + n + "_bits[] = {\n",
-                    0),
-            0u);
-  EXPECT_EQ(s.substr(s.size() - 3), "};\n");
-  return array_items(s, 12);
-}
-
-std::vector<uint8_t> c_items(const std::string& s, uint32_t w, uint32_t h, const std::string& name) {
-  std::string upper = name;
-  for (char& c : upper) c = static_cast<char>(std::toupper(c));
-  EXPECT_NE(s.find("#define " + upper + "_WIDTH " + std::to_string(w) + "\n"), std::string::npos);
-  EXPECT_NE(s.find("#define " + upper + "_HEIGHT " + std::to_string(h) + "\n"), std::string::npos);
-  EXPECT_NE(s.find("const uint8_t " + name + "[] = {\n"), std::string::npos);
-  EXPECT_EQ(s.substr(s.size() - 4), "\n};\n");
-  return array_items(s, 16);
-}
-
-// Decodes the output back and compares each pixel with the picture; the count of
-// set bits shows that nothing else (padding, rows past the last) is set.
+// Decodes the output back and compares each pixel with the picture.
 void expect_pixels(const DeviceSettings& s, const std::vector<uint8_t>& out, const Picture& p) {
-  const uint32_t w = p.width, h = p.height;
-  const std::string text(out.begin(), out.end());
-  std::vector<uint8_t> bytes = out;
-  DeviceLayout layout = s.layout;
-  switch (s.format) {
-    case DeviceFormat::Xbm: bytes = xbm_items(text, w, h, s.name), layout = DeviceLayout::RowsLsb; break;
-    case DeviceFormat::EscPos: bytes = escpos_rows(out, w, h, s.band_rows), layout = DeviceLayout::RowsMsb; break;
-    case DeviceFormat::Zpl: bytes = zpl_rows(text, w, h), layout = DeviceLayout::RowsMsb; break;
-    case DeviceFormat::C: bytes = c_items(text, w, h, s.name); break;
-    case DeviceFormat::Bin: break;
-  }
-  const bool rows = layout == DeviceLayout::RowsMsb || layout == DeviceLayout::RowsLsb;
-  ASSERT_EQ(bytes.size(), rows ? (w + 7) / 8 * h : w * ((h + 7) / 8));
-  size_t on = 0, set = 0;
-  for (uint32_t y = 0; y < h; ++y) {
-    for (uint32_t x = 0; x < w; ++x) {
-      const BitPlace at = place_of(layout, w, h, x, y);
+  const std::vector<uint8_t> on = device_decode::decode_device_output(s, out, p.width, p.height);
+  for (uint32_t y = 0; y < p.height; ++y) {
+    for (uint32_t x = 0; x < p.width; ++x) {
       const bool expected = p.white(x, y) == (s.on == DeviceOn::White);
-      ASSERT_EQ((bytes[at.byte] >> at.bit) & 1, expected ? 1 : 0) << "pixel " << x << "," << y;
-      on += expected;
+      ASSERT_EQ(on[static_cast<size_t>(y) * p.width + x], expected ? 1 : 0) << "pixel " << x << "," << y;
     }
   }
-  for (uint8_t b : bytes) set += static_cast<size_t>(std::bitset<8>(b).count());
-  EXPECT_EQ(set, on) << "bits set outside the picture";
 }
 
 // Every format and layout, both polarities, for widths and heights around a byte,

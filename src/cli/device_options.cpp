@@ -1,0 +1,120 @@
+// The command's options for devices: preparing the picture (size, fit, rotation,
+// flip) and laying out the device formats' bits (layout, polarity, name, band).
+#include "cli/device_options.h"
+
+#include "cli/option_table.h"
+#include "cli/options.h"
+
+namespace {
+
+bool set_size(const std::string& value, CliOptions& o) {
+  o.prepare.resize = parse_target_size(value, o.prepare.size) == PreparationError::None;
+  return o.prepare.resize;
+}
+
+bool set_fit(const std::string& value, CliOptions& o) {
+  o.prepare.fit_given = true;
+  return parse_fit(value, o.prepare.fit) == PreparationError::None;
+}
+
+bool set_background(const std::string& value, CliOptions& o) {
+  o.prepare.background_given = true;
+  return parse_background(value, o.prepare.white_background) == PreparationError::None;
+}
+
+bool set_rotation(const std::string& value, CliOptions& o) {
+  return parse_rotation(value, o.prepare.rotation) == PreparationError::None;
+}
+
+bool set_flip(const std::string& value, CliOptions& o) { return parse_flip(value, o.prepare.flip) == PreparationError::None; }
+
+bool set_layout(const std::string& value, CliOptions& o) {
+  DeviceLayout layout;
+  if (!parse_device_layout(value, layout)) return false;
+  o.device.layout = layout;
+  return true;
+}
+
+bool set_on(const std::string& value, CliOptions& o) {
+  DeviceOn on;
+  if (!parse_device_on(value, on)) return false;
+  o.device.on = on;
+  return true;
+}
+
+bool set_name(const std::string& value, CliOptions& o) {
+  o.device.name = value;
+  return !value.empty();
+}
+
+bool set_band(const std::string& value, CliOptions& o) {
+  unsigned rows = 0;
+  if (!parse_band_rows(value, rows)) return false;
+  o.device.band_rows = rows;
+  return true;
+}
+
+std::string check_preparation(CliOptions& o) {
+  if ((o.prepare.fit_given || o.prepare.background_given) && !o.prepare.resize) {
+    return "--fit and --background go with --size";
+  }
+  return "";
+}
+
+// Runs after the general check has settled the format.
+std::string check_device(CliOptions& o) {
+  DeviceRequest request = o.device;
+  if (!is_device_format(o.format)) {
+    if (o.device.on) return "--on applies to the xbm, c, bin, escpos and zpl formats only";
+    // A format that takes none of the other options gives their own messages.
+    request.format = DeviceFormat::Zpl;
+  } else {
+    request.format = device_format_of(o.format);
+  }
+  DeviceSettings settings;
+  const DeviceError error = resolve_device_request(request, o.output, settings);
+  if (error != DeviceError::None) return device_error_text(error);
+  o.device.format = request.format;
+  return "";
+}
+
+// clang-format off
+constexpr CliOption kPreparationRows[] = {
+  // long        short  argument  help
+  {"size",       0,   "WxH",    "fit the picture to W x H pixels first; Wx or xH keeps its aspect",
+   set_size, "--size is WxH, Wx or xH, each side 1 to 1000000"},
+  {"fit",        0,   "FIT",    "contain (default: all of it, centred on the background) |\n"
+                                "cover (fills, the centre kept) | stretch",
+   set_fit, "--fit must be contain, cover or stretch"},
+  {"background", 0,   "COLOUR", "white | black: the margin contain leaves (default white)",
+   set_background, "--background must be white or black"},
+  {"rotate",     0,   "DEG",    "90 | 180 | 270 degrees clockwise, before the fit",
+   set_rotation, "--rotate must be 90, 180 or 270"},
+  {"flip",       0,   "DIR",    "h (left to right) | v (upside down), after the rotation",
+   set_flip, "--flip must be h or v"},
+};
+
+constexpr CliOption kDeviceRows[] = {
+  {"layout",     0,   "LAYOUT", "c and bin: rows-msb (default) | rows-lsb | pages | columns-msb",
+   set_layout, "--layout must be rows-msb, rows-lsb, pages or columns-msb"},
+  {"on",         0,   "COLOUR", "black | white: the pixels a set bit stands for\n"
+                                "(default black for xbm, escpos and zpl, white for c and bin)",
+   set_on, "--on must be black or white"},
+  {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name)",
+   set_name, "--name must not be empty"},
+  {"band",       0,   "N",      "escpos: rows per raster command, 1..65535 (default 256)",
+   set_band, "--band must be a number from 1 to 65535"},
+};
+// clang-format on
+
+}  // namespace
+
+extern const CliOptionSection kPreparationOptions =
+    option_section("Preparation, before the conversion", kPreparationRows, check_preparation);
+extern const CliOptionSection kDeviceOptions = option_section("Device formats", kDeviceRows, check_device);
+
+DeviceSettings device_settings_for(const CliOptions& options, const std::string& target) {
+  DeviceSettings settings;
+  resolve_device_request(options.device, target, settings);
+  return settings;
+}

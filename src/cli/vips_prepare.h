@@ -1,0 +1,19 @@
+// Preparing a colour picture for a device with libvips: rotated, flipped, then
+// resampled and placed as plan_fit says, so the command and the core agree on sizes.
+#ifndef QVX_CLI_VIPS_PREPARE_H
+#define QVX_CLI_VIPS_PREPARE_H
+
+#include <vips/vips.h>
+
+#include "cli/device_options.h"
+
+// Returns true when the preparation reads the picture in another order than top to
+// bottom (a rotation, an upside-down flip), so the file can't be read sequentially.
+bool prepare_reads_out_of_order(const Preparation& p);
+
+// Returns the picture (8-bit, 1 to 4 bands) laid over white where it is transparent,
+// rotated, flipped and fitted: a new reference with 1 or 3 bands, or null when
+// libvips failed.
+VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p);
+
+#endif
