@@ -1,5 +1,7 @@
 #include "cli/bmp_source.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -54,6 +56,24 @@ bool drain_pixel_bytes(BmpSource& s) {
   return s.consumed >= s.pixel_bytes;
 }
 
+// Whether the file holds every pixel byte the header claims, for a reader that
+// does not read them in order.
+bool holds_pixel_bytes(const BmpSource& s) {
+  struct stat st;
+  const uint64_t rows = s.stride * static_cast<uint64_t>(s.picture.height);
+  return fstat(fileno(s.file), &st) == 0 &&
+         static_cast<uint64_t>(st.st_size) >= static_cast<uint64_t>(s.pixel_start) + std::max<uint64_t>(rows, s.pixel_bytes);
+}
+
+// Reads the strip of the next rows from the top of a bottom-up picture.
+bool read_strip_backwards(BmpSource& s, int32_t rows, int32_t first_row) {
+  if (s.next_row == 0 && !holds_pixel_bytes(s)) return false;
+  const size_t bytes = static_cast<size_t>(s.stride) * static_cast<size_t>(rows);
+  const off_t at = s.pixel_start + static_cast<off_t>(first_row) * static_cast<off_t>(s.stride);
+  return fseeko(s.file, at, SEEK_SET) == 0 &&
+         std::fread(s.store.data() + s.picture.offset_to_pixels, 1, bytes, s.file) == bytes;
+}
+
 }  // namespace
 
 int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
@@ -72,6 +92,9 @@ int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
     s.stride = row_stride(static_cast<uint32_t>(width), bit_count);
     s.strip_rows = rows_per_strip(std::max<uint64_t>(s.stride, width), s.picture.height);
     s.store.resize(s.picture.offset_to_pixels + static_cast<size_t>(s.stride) * static_cast<size_t>(s.strip_rows));
+    s.backwards = s.top_first && get_i32(s.store.data() + kHeightField) > 0 && width > 0 && s.picture.height > 0;
+    s.pixel_start = ftello(file);
+    if (s.pixel_start < 0) s.backwards = false;
   } else {
     s.strip_rows = rows_per_strip(4 * width, s.picture.height);
     s.colours.resize(static_cast<size_t>(width) * static_cast<size_t>(s.strip_rows));
@@ -83,6 +106,7 @@ int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
 bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
   code = kReadOk;
   if (s.picture.width <= 0 || s.next_row >= s.picture.height) {
+    if (s.backwards) return false;  // every byte was known to be there
     if (s.picture.read_back == 0) {
       s.consumed = static_cast<uint64_t>(s.next_row) * s.stride;
     }
@@ -92,9 +116,15 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
   const int32_t rows = std::min(s.strip_rows, s.picture.height - s.next_row);
   strip.picture = s.picture;
   strip.picture.height = rows;
-  strip.first_row = s.next_row;
+  strip.first_row = s.backwards ? s.picture.height - s.next_row - rows : s.next_row;
   strip.rows = rows;
-  if (s.picture.read_back == 0) {
+  if (s.backwards) {
+    if (!read_strip_backwards(s, rows, strip.first_row)) {
+      code = kReadShortData;
+      return false;
+    }
+    strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};
+  } else if (s.picture.read_back == 0) {
     const size_t bytes = static_cast<size_t>(s.stride) * static_cast<size_t>(rows);
     uint8_t* rows_at = s.store.data() + s.picture.offset_to_pixels;
     const size_t got = std::fread(rows_at, 1, bytes, s.file);

@@ -1,5 +1,6 @@
 // A BMP file read with the program's own reader, its rows taken in file order a
-// strip at a time; compressed rows decoded as the platform decodes them.
+// strip at a time, or top row first (uncompressed bottom-up rows read back to front);
+// compressed rows decoded as the platform decodes them, always in file order.
 #ifndef QVX_CLI_BMP_SOURCE_H
 #define QVX_CLI_BMP_SOURCE_H
 
@@ -12,6 +13,9 @@
 
 struct BmpSource {
   FILE* file = nullptr;  // not owned
+  bool top_first = false;  // set before opening: strips from the top row down where the rows allow
+  bool backwards = false;  // uncompressed bottom-up rows read from the file's end
+  off_t pixel_start = 0;   // the file offset of the first pixel byte
   std::vector<uint8_t> store;  // header, masks, colour table, then one strip of rows
   PictureDescription picture;
   uint32_t pixel_bytes = 0;  // pixel bytes the file must hold
@@ -30,7 +34,8 @@ struct BmpSource {
 // for a picture of more than max_pixels pixels, before anything is allocated).
 int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 
-// Fills the next strip (storage order); returns false when every row has been
+// Fills the next strip (storage order, or from the top when reading backwards: the
+// strip's first_row then falls from strip to strip); returns false when every row has been
 // given. code becomes kReadShortData when the pixel data proves short at the end.
 bool next_bmp_strip(BmpSource& source, Strip& strip, int& code);
 

@@ -15,6 +15,7 @@
 #include "cli/batch_plan.h"
 #include "cli/bmp_source.h"
 #include "cli/cli_texts.h"
+#include "cli/halftone_strips.h"
 #include "cli/input_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
@@ -79,6 +80,7 @@ struct Input {
   InputFile file;
   BmpSource bmp;
   bool is_bmp = false;
+  bool top_first = false;  // halftoning: strips from the top row down where the file allows
 #ifdef QVX_CLI_VIPS
   VipsPicture* vips = nullptr;
 #endif
@@ -136,6 +138,7 @@ std::string open_reader(Input& in, const CliOptions& options) {
   in.is_bmp = is_bmp_head(in.file.head);
   if (in.is_bmp) {
     in.bmp = BmpSource();
+    in.bmp.top_first = in.top_first;
     const int code = open_bmp_source(in.file.file, options.max_pixels, in.bmp);
     if (code != kReadOk) return read_failure_reason(code, in.shown);
 #ifdef QVX_CLI_VIPS
@@ -193,12 +196,7 @@ int automatic_density(Input& in, int& code) {
   Strip strip;
   while (next_strip(in, strip, code)) {
     for (int32_t r = 0; r < strip.rows; ++r) {
-      if (strip.picture.read_back != 0) {
-        luminance_of_colours(strip.source.read_back_pixels + static_cast<size_t>(r) * luma.size(),
-                             static_cast<int32_t>(luma.size()), luma.data());
-      } else {
-        luminance_row(strip.source.store, strip.picture, r, luma.data());
-      }
+      strip_luminance(strip, r, luma.data());
       for (uint8_t v : luma) ++histogram[v];
     }
   }
@@ -233,10 +231,24 @@ std::string convert_strips(Input& in, int density, const CliOptions& options, Re
   if (!begin_output(out, options.format, out.file, header, width, height)) return output_failure();
   const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
   std::vector<uint8_t> result;
+  HalftoneStrips halftone;
+  if (options.method) {
+    HalftoneParams params = options.halftone;
+    params.density = density;
+    params.invert = options.invert;
+    const HalftoneError error = start_halftone_strips(halftone, *options.method, params, out, width, height);
+    if (error != HalftoneError::kNone) return halftone_error_text(error);
+  }
   Strip strip;
   int code = kReadOk;
   int32_t done_rows = 0;
   while (next_strip(in, strip, code)) {
+    if (options.method) {
+      if (!halftone_strip(halftone, strip)) return output_failure();
+      done_rows += strip.rows;
+      show_progress(progress, static_cast<uint64_t>(done_rows), static_cast<uint64_t>(height));
+      continue;
+    }
     result.assign(kResultPixelOffset + static_cast<size_t>(strip.rows) * stride, 0);
     // Every pixel gets the draw it would get in a new process converting the whole
     // picture in storage order, whatever order the strips come in.
@@ -249,6 +261,7 @@ std::string convert_strips(Input& in, int density, const CliOptions& options, Re
     if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();
   }
   if (code != kReadOk) return reader_failure(in, code);
+  if (options.method && !finish_halftone_strips(halftone)) return output_failure();
   return finish_output(out) ? "" : output_failure();
 }
 
@@ -278,6 +291,7 @@ std::string measure_density(Input& in, const CliOptions& options, bool to_stdout
 std::string open_step(const std::string& name, const std::string& target, const CliOptions& options, Input& in,
                       int& density) {
   in.shown = name;
+  in.top_first = options.method.has_value();
   std::string reason = open_input_file(name, copy_cap(options), is_picture_head, in.file);
   if (reason.empty()) reason = open_reader(in, options);
   if (!reason.empty()) return reason;
@@ -384,6 +398,7 @@ ExitStatus run(const std::vector<std::string>& args) {
   switch (parse_cli_options(args, options, error)) {
     case ParseOutcome::Help: std::fputs(cli_help_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
+    case ParseOutcome::ListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Usage:
       std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), cli_help_text().c_str());
       return ExitStatus::Usage;

@@ -45,6 +45,7 @@ constexpr CliOptionSection option_section(const char* heading, const CliOption (
 extern const CliOptionSection kGeneralOptions;
 extern const CliOptionSection kPreparationOptions;  // device_options.cpp
 extern const CliOptionSection kDeviceOptions;       // device_options.cpp
+extern const CliOptionSection kHalftoneOptions;  // halftone_options.cpp
 
 struct CliOptionSections {
   const CliOptionSection* const* list;

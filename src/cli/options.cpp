@@ -88,7 +88,10 @@ std::string extension_of(const std::string& name) {
 bool has_extension(const std::string& name) { return !extension_of(name).empty(); }
 
 bool set_density(const std::string& value, CliOptions& o) { return parse_density(value, o.density); }
-bool set_mode(const std::string& value, CliOptions& o) { return parse_mode(value, o.mode); }
+bool set_mode(const std::string& value, CliOptions& o) {
+  o.method = parse_method_name(value.c_str());
+  return o.method || parse_mode(value, o.mode);
+}
 bool set_format(const std::string& value, CliOptions& o) {
   o.format = parse_format(value);
   return o.format != kFormatUnset;
@@ -142,8 +145,8 @@ constexpr CliOption kGeneralRows[] = {
   // long        short  argument  help
   {"density",    't', "N",      "threshold 0..254 (default 127)",
    set_density, "density must be a number from 0 to 254"},
-  {"mode",       'm', "MODE",   "letter | hard | soft (default letter)",
-   set_mode, "mode must be letter, hard or soft"},
+  {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter)",
+   set_mode, "mode must be letter, hard, soft or a method --list-methods prints"},
   {"invert",     'i', nullptr,  "white for dark pixels, black for light ones", set_invert, nullptr},
   {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr},
   {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"
@@ -167,7 +170,8 @@ extern const CliOptionSection kGeneralOptions = option_section("General options"
 
 // The sections in --help order; a module's options come in as one more line here.
 CliOptionSections cli_option_sections() {
-  static const CliOptionSection* const sections[] = {&kGeneralOptions, &kPreparationOptions, &kDeviceOptions};
+  static const CliOptionSection* const sections[] = {&kGeneralOptions, &kHalftoneOptions, &kPreparationOptions,
+                                                     &kDeviceOptions};
   return {sections, sizeof sections / sizeof sections[0]};
 }
 

@@ -4,8 +4,11 @@
 #define QVX_CLI_OPTIONS_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "halftone/halftone.h"
 
 // One gigapixel: more than an A0 drawing scanned at 600 dots per inch (0.56).
 constexpr uint64_t kDefaultMaxPixels = 1000000000;
@@ -29,6 +32,9 @@ enum OutputFormat : int {
 struct CliOptions {
   int density = 127;  // 0..254
   int mode = 0;       // 0 letter, 1 hard, 2 soft
+  std::optional<HalftoneMethod> method;  // -m naming a halftoning method instead of a mode
+  HalftoneParams halftone;               // its options; density and invert come from the above
+  unsigned halftone_given = 0;           // which halftoning options were given (halftone_options.cpp)
   bool invert = false;
   bool automatic = false;  // density from Otsu's threshold of each picture
   int format = kFormatUnset;
@@ -41,7 +47,7 @@ struct CliOptions {
   Preparation prepare;              // --size, --fit, --background, --rotate, --flip
 };
 
-enum class ParseOutcome { Run, Help, Version, Usage };
+enum class ParseOutcome { Run, Help, Version, ListMethods, Usage };
 
 // Fills options from argv[1..]; on Usage, error says what is wrong.
 ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);
@@ -49,6 +55,9 @@ ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions&
 // Returns the --help text: the usage line, each section's options under its heading,
 // and the notes on inputs.
 std::string cli_help_text();
+
+// Returns the --list-methods text: every name -m takes, with a line on each.
+std::string method_list_text();
 
 // Returns the format a -f value names (a format's name or one of its extensions,
 // any case), or kFormatUnset.

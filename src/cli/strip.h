@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "image/picture.h"
+#include "image/pixel.h"
 #include "mono/conversion.h"
 
 struct Strip {
@@ -14,6 +15,18 @@ struct Strip {
   int32_t first_row = 0;       // storage row of the strip's row 0
   int32_t rows = 0;
 };
+
+// Fills out[0 .. width-1] with the luminance of strip row `row`.
+inline void strip_luminance(const Strip& strip, int32_t row, uint8_t* out) {
+  const int32_t width = strip.picture.width;
+  if (width <= 0) return;
+  if (strip.picture.read_back != 0) {
+    luminance_of_colours(strip.source.read_back_pixels + static_cast<size_t>(row) * static_cast<size_t>(width), width,
+                         out);
+  } else {
+    luminance_row(strip.source.store, strip.picture, row, out);
+  }
+}
 
 // Rows per strip so that one strip of `row_bytes`-byte rows takes about a mebibyte.
 inline int32_t rows_per_strip(uint64_t row_bytes, int32_t height) {
