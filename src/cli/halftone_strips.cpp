@@ -41,7 +41,9 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
   h.out = &out;
   h.width = std::max(width, 0);
   h.height = std::max(height, 0);
-  h.batch_capacity = std::max(rows_per_strip(out.stride, h.height), 1);
+  // Batches of about 64 KiB: a BMP written from the top seeks once a batch.
+  const int64_t batch_rows = (int64_t{64} << 10) / std::max<int64_t>(out.stride, 1);
+  h.batch_capacity = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(batch_rows, h.height)));
   // The bytes past each row's bits stay zero: rows are copied in without them.
   h.batch.assign(static_cast<size_t>(h.batch_capacity) * out.stride, 0);
   return HalftoneError::kNone;

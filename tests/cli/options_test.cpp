@@ -94,6 +94,49 @@ TEST(CliOptions, BadLinesAreUsageErrors) {
   EXPECT_EQ(o.max_pixels, 123456789012u);
 }
 
+// Each halftoning option refused with one message when its value is bad or the
+// method chosen (the last -m) does not take it.
+TEST(CliOptions, HalftoningOptionsThatDontApplyAreUsageErrors) {
+  const char kNoScan[] = "--serpentine needs an error-diffusion method (--list-methods)";
+  const char kNoLinear[] = "--linear needs a halftoning method (--list-methods)";
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"-m", "dots"}, "mode must be letter, hard, soft or a method --list-methods prints: dots"},
+      {{"-m", "sauvola", "--radius", "0"}, "--radius must be a number from 1 to 10000: 0"},
+      {{"-m", "sauvola", "--radius", "10001"}, "--radius must be a number from 1 to 10000: 10001"},
+      {{"-m", "sauvola", "--k", "abc"}, "--k must be a number: abc"},
+      {{"-m", "bradley", "--percent", "101"}, "--percent must be a number from 0 to 100: 101"},
+      {{"-m", "bayer4", "--serpentine"}, kNoScan},
+      {{"--serpentine"}, kNoScan},
+      {{"-m", "hard", "--linear"}, kNoLinear},
+      {{"-m", "bayer4", "-m", "letter", "--linear"}, kNoLinear},
+      {{"-m", "floyd-steinberg", "--radius", "3"}, "--radius needs bradley, sauvola or niblack"},
+      {{"-m", "bradley", "--k", "0.1"}, "--k needs sauvola or niblack"},
+      {{"-m", "niblack", "--percent", "5"}, "--percent needs bradley"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"in.bmp", "-o", "out.bmp"});
+    CliOptions o;
+    std::string error;
+    EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::Usage) << c.error;
+    EXPECT_EQ(error, c.error);
+  }
+  CliOptions o;
+  std::string error;
+  ASSERT_EQ(parse_cli_options({"-m", "niblack", "--k=-0.5", "--radius=12", "a.bmp", "-o", "b.bmp"}, o, error),
+            ParseOutcome::Run);
+  EXPECT_EQ(o.method, HalftoneMethod::kNiblack);
+  EXPECT_EQ(o.halftone.k, -0.5);
+  EXPECT_EQ(o.halftone.radius, 12);
+  ASSERT_EQ(parse_cli_options({"-m", "bayer4", "-m", "hard", "a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::Run);
+  EXPECT_FALSE(o.method);
+  EXPECT_EQ(o.mode, 1);
+  EXPECT_EQ(parse_cli_options({"--list-methods"}, o, error), ParseOutcome::ListMethods);
+}
+
 TEST(CliOptions, FolderOutputsAreNamedAfterTheInputs) {
   CliOptions o;
   o.folder = "out";
