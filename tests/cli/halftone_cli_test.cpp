@@ -56,6 +56,12 @@ struct Colours {
   std::vector<uint8_t> luma;
 };
 
+std::vector<uint32_t> random_palette(int count, uint32_t seed) {
+  std::vector<uint32_t> palette;
+  for (int i = 0; i < count; ++i) palette.push_back(next_value(seed) & 0xFFFFFF);
+  return palette;
+}
+
 Colours random_colours(int32_t width, int32_t height, const std::vector<uint32_t>& palette, uint32_t seed) {
   Colours c{width, height, {}, {}};
   for (int32_t y = 0; y < height; ++y) {
@@ -105,9 +111,7 @@ HalftoneParams with(bool serpentine, int radius = 7, std::optional<double> k = s
 TEST_F(CliRun, EveryMethodIntoEveryFormatIsTheCoresResult) {
   ASSERT_EQ(VIPS_INIT("qvx_cli_tests"), 0);
   vips_cache_set_max(0);
-  std::vector<uint32_t> palette;
-  uint32_t seed = 5;
-  for (int i = 0; i < 200; ++i) palette.push_back(next_value(seed) & 0xFFFFFF);
+  const std::vector<uint32_t> palette = random_palette(200, 5);
   const Colours c = random_colours(67, 45, palette, 17);
   write_file(dir + "in.bmp", bmp_of(c, 24, false));
   std::vector<MethodCase> cases;
@@ -146,9 +150,7 @@ TEST_F(CliRun, EveryMethodIntoEveryFormatIsTheCoresResult) {
 TEST_F(CliRun, HalftoningDoesNotDependOnTheInputsRowOrderOrStrips) {
   ASSERT_EQ(VIPS_INIT("qvx_cli_tests"), 0);
   vips_cache_set_max(0);
-  std::vector<uint32_t> palette;
-  uint32_t seed = 9;
-  for (int i = 0; i < 256; ++i) palette.push_back(next_value(seed) & 0xFFFFFF);
+  const std::vector<uint32_t> palette = random_palette(256, 9);
   const Colours c = random_colours(512, 1100, palette, 23);
   write_file(dir + "down.bmp", bmp_of(c, 32, true));
   write_file(dir + "up.bmp", bmp_of(c, 32, false));
@@ -200,6 +202,25 @@ TEST_F(CliRun, HalftoningDoesNotDependOnTheInputsRowOrderOrStrips) {
 }
 
 #endif
+
+// A bottom-up BMP read back to front fails as one read in order fails: short rows,
+// or fewer bytes than its image size claims, though every row is there.
+TEST_F(CliRun, ShortBmpFilesFailAlsoWhenReadBackToFront) {
+  const Colours c = random_colours(40, 30, {0x102030, 0x808080, 0xF0E0D0}, 3);
+  const std::vector<uint8_t> whole = bmp_of(c, 24, false);
+  write_file(dir + "short.bmp", std::vector<uint8_t>(whole.begin(), whole.end() - 1));
+  std::vector<uint8_t> claims = whole;
+  put_u32(claims.data() + 34, get_u32(claims.data() + 34) + 1);
+  write_file(dir + "claims.bmp", claims);
+  for (const char* name : {"short.bmp", "claims.bmp"}) {
+    for (const char* method : {"letter", "floyd-steinberg"}) {
+      const Outcome o = run(std::string("-q -m ") + method + " " + shell_word(dir + name) + " -o " + shell_word(dir + "out.bmp"));
+      EXPECT_EQ(o.status, 1) << name << " " << method;
+      EXPECT_EQ(o.errors, "quillvex-cli: " + dir + name + ": Read error.\n") << method;
+      EXPECT_FALSE(exists(dir + "out.bmp"));
+    }
+  }
+}
 
 TEST_F(CliRun, ListMethodsNamesEveryMethodOnce) {
   ASSERT_EQ(run("--list-methods", "/dev/null", dir + "list.txt").status, 0);
