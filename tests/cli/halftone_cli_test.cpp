@@ -210,7 +210,7 @@ TEST_F(CliRun, ShortBmpFilesFailAlsoWhenReadBackToFront) {
   const std::vector<uint8_t> whole = bmp_of(c, 24, false);
   write_file(dir + "short.bmp", std::vector<uint8_t>(whole.begin(), whole.end() - 1));
   std::vector<uint8_t> claims = whole;
-  put_u32(claims.data() + 34, get_u32(claims.data() + 34) + 1);
+  put_u32(claims.data() + 34, static_cast<uint32_t>(whole.size() - 54 + 4));  // the image size
   write_file(dir + "claims.bmp", claims);
   for (const char* name : {"short.bmp", "claims.bmp"}) {
     for (const char* method : {"letter", "floyd-steinberg"}) {
