@@ -76,9 +76,27 @@ add_executable(quillvex-cli ${CMAKE_SOURCE_DIR}/src/cli/main.cpp)
 target_compile_options(quillvex-cli PRIVATE -Wall -Wextra)
 target_link_libraries(quillvex-cli PRIVATE qvx_cli_lib)
 if(VIPS_FOUND)
-  target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp ${CMAKE_SOURCE_DIR}/src/cli/vips_prepare.cpp)
+  # The libvips reader and preparation are a module beside the command, loaded for the
+  # first picture that needs them (not a BMP file, or prepared): libvips brings a
+  # hundred libraries whose loading would otherwise take most of a BMP conversion's time.
+  add_library(quillvex-cli-vips MODULE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp
+              ${CMAKE_SOURCE_DIR}/src/cli/vips_prepare.cpp ${CMAKE_SOURCE_DIR}/src/cli/cli_texts.cpp
+              ${CMAKE_SOURCE_DIR}/src/image/file_resolution.cpp ${CMAKE_SOURCE_DIR}/src/device/fit.cpp)
+  set_target_properties(quillvex-cli-vips PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
+  target_include_directories(quillvex-cli-vips PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(quillvex-cli-vips PRIVATE -Wall -Wextra)
+  target_link_libraries(quillvex-cli-vips PRIVATE PkgConfig::VIPS)
+  if(QVX_SANITIZE)
+    target_compile_options(quillvex-cli-vips PRIVATE ${QVX_SAN_FLAGS})
+    target_link_options(quillvex-cli-vips PRIVATE -fsanitize=address,undefined)
+  else()
+    # A source the module lacks fails the link, not the first dlopen.
+    target_link_options(quillvex-cli-vips PRIVATE -Wl,--no-undefined)
+  endif()
+  target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_loader.cpp)
   target_compile_definitions(quillvex-cli PRIVATE QVX_CLI_VIPS)
-  target_link_libraries(quillvex-cli PRIVATE PkgConfig::VIPS)
+  target_link_libraries(quillvex-cli PRIVATE ${CMAKE_DL_LIBS})
+  add_dependencies(quillvex-cli quillvex-cli-vips)
 else()
   message(STATUS "libvips not found: quillvex-cli reads BMP files only")
 endif()

@@ -292,3 +292,11 @@ bool next_vips_strip(VipsPicture* s, Strip& strip, int& code) {
   s->next_top += rows;
   return true;
 }
+
+extern "C" __attribute__((visibility("default"))) const VipsReaderFunctions* qvx_vips_reader_functions() {
+  static const VipsReaderFunctions functions = {start_vips,         vips_reads_head,     open_vips_source,
+                                                open_vips_memory,   vips_failure_reason, close_vips_source,
+                                                vips_source_width,  vips_source_height,  vips_source_header,
+                                                next_vips_strip};
+  return &functions;
+}

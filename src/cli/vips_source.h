@@ -50,4 +50,25 @@ void vips_source_header(const VipsPicture* source, uint8_t* header);
 // the end; code becomes kReadShortData when the file can't be decoded to its end.
 bool next_vips_strip(VipsPicture* source, Strip& strip, int& code);
 
+// The reader's functions as the module quillvex-cli-vips.so hands them over. The
+// command loads the module (and so libvips with the hundred libraries it needs)
+// only when a picture needs it (not a BMP file, or prepared): vips_loader.cpp
+// defines the functions above in the command by calling these.
+struct VipsReaderFunctions {
+  bool (*start_vips)(const char*);
+  bool (*vips_reads_head)(const std::vector<uint8_t>&);
+  int (*open_vips_source)(const std::string&, const std::vector<uint8_t>&, uint64_t, const Preparation&,
+                          VipsPicture*&);
+  int (*open_vips_memory)(std::vector<uint8_t>, int32_t, int32_t, const uint8_t*, uint64_t, const Preparation&,
+                          VipsPicture*&);
+  std::string (*vips_failure_reason)(const std::string&, const std::string&);
+  void (*close_vips_source)(VipsPicture*);
+  int32_t (*vips_source_width)(const VipsPicture*);
+  int32_t (*vips_source_height)(const VipsPicture*);
+  void (*vips_source_header)(const VipsPicture*, uint8_t*);
+  bool (*next_vips_strip)(VipsPicture*, Strip&, int&);
+};
+
+extern "C" const VipsReaderFunctions* qvx_vips_reader_functions();
+
 #endif
