@@ -222,17 +222,4 @@ TEST_F(CliRun, ShortBmpFilesFailAlsoWhenReadBackToFront) {
   }
 }
 
-TEST_F(CliRun, ListMethodsNamesEveryMethodOnce) {
-  ASSERT_EQ(run("--list-methods", "/dev/null", dir + "list.txt").status, 0);
-  const std::vector<uint8_t> bytes = read_file(dir + "list.txt");
-  const std::string text(bytes.begin(), bytes.end());
-  std::vector<std::string> names = {"letter", "hard", "soft"};
-  for (const HalftoneMethodInfo& m : halftone_methods()) names.push_back(m.name);
-  std::string first_words;
-  for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) first_words += text.substr(at, text.find(' ', at) - at) + ",";
-  std::string expected;
-  for (const std::string& n : names) expected += n + ",";
-  EXPECT_EQ(first_words, expected) << text;
-}
-
 }  // namespace
