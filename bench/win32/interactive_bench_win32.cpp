@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   const std::string path = write_picture(folder);
   MessageBoxWatcher watcher;  // a failure message must not block the run
   RealFrame frame(false, 1024, 768);
-  g_view.zoom_level = kZoomLowest;
+  g_view.zoom_level = kFitZoomLevel;
   apply_zoom(frame.frame);
   frame.command(IDM_FAST);  // fast mode off: every change converts the whole picture
   paint_now(frame.frame);

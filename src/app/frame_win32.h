@@ -10,6 +10,9 @@
 #include "app/control_bar.h"
 #include "app/settings.h"
 #include "dialogs/dialogs_win32.h"
+#include "image/platform_version.h"
+#include "mono/conversion.h"
+#include "res/resource_ids.h"
 #include "view/panes_win32.h"
 
 constexpr int kFileNameSize = 260;
@@ -32,8 +35,8 @@ struct FrameState {
   BarMetrics metrics;
   Settings settings;
   char settings_path[kFileNameSize] = {};
-  int arrangement = 202;
-  int initial_density = 127;
+  int arrangement = IDM_TILE;
+  int initial_density = kDensityDefault;
   bool windows_created = false;
   bool palette_display = false;
   std::vector<std::string> words;
@@ -48,12 +51,10 @@ struct FrameState {
 
 extern FrameState g_frame;
 
-// Returns true on platform 3.95 and later (version number above 862).
-inline bool newer_platform() { return g_frame.version > 862; }
-// Returns true on platform 4.0 and later.
-inline bool platform_4_or_later() { return g_frame.version >= 1024; }
-// Returns true before platform 3.10.
-inline bool platform_before_3_10() { return g_frame.version < 778; }
+// The running platform's version tests (image/platform_version.h).
+inline bool newer_platform() { return newer_platform(g_frame.version); }
+inline bool platform_4_or_later() { return platform_4_or_later(g_frame.version); }
+inline bool platform_before_3_10() { return platform_before_3_10(g_frame.version); }
 
 // Returns the English string-table text of id in the shared 256-byte buffer.
 const char* load_string(int id);

@@ -40,7 +40,7 @@ void scroll_panes(HWND frame, int bar, int code, int thumb) {
   if (next < 0) next = 0;
   if (next > maximum) next = maximum;
   if (next == current) return;
-  if (g_frame.arrangement == 200) {
+  if (g_frame.arrangement == IDM_CASCADE) {
     repaint_source_pane();
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   } else {

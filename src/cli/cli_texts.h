@@ -5,7 +5,7 @@
 
 #include <string>
 
-// Returns the reason for a reader result code 1..7; code 1 names the file.
+// Returns the program's English message for a reader result code 1..7; code 1 names the file.
 std::string read_failure_reason(int code, const std::string& file);
 
 // Returns the name as given, or, when it holds control characters, in double

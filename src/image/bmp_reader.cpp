@@ -42,15 +42,11 @@ void widen_core_colours(uint8_t* table, uint32_t count) {
   if (count > 0) table[3] = 0;
 }
 
-uint64_t absolute_height(int32_t height) {
-  return height < 0 ? uint64_t{0} - static_cast<int64_t>(height) : static_cast<uint64_t>(height);
-}
-
 }  // namespace
 
 void describe_picture(const uint8_t* store, PictureDescription& picture) {
   picture.width = get_i32(store + kWidthField);
-  picture.height = static_cast<int32_t>(absolute_height(get_i32(store + kHeightField)));
+  picture.height = static_cast<int32_t>(dimension_magnitude(get_i32(store + kHeightField)));
   picture.read_back = read_back_flag(store);
 }
 
@@ -88,7 +84,7 @@ int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_
   const uint64_t colour_count = colour_count_of(get_u32(store + kColoursUsedField), bit_count);
   if (get_u32(store + kColoursUsedField) == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
 
-  const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * absolute_height(height);
+  const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * dimension_magnitude(height);
   if (get_u32(store + kImageSizeField) == 0) {
     if (rows_bytes > UINT32_MAX) return kReadTooLarge;
     put_u32(store + kImageSizeField, static_cast<uint32_t>(rows_bytes));
@@ -96,13 +92,7 @@ int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_
   const uint32_t image_size = get_u32(store + kImageSizeField);
   const uint32_t mask_bytes = compression == kCompressionBitFields ? kMaskBytes : 0;
 
-  // Uncompressed rows are fetched directly, so the store always has room for all of
-  // them even when the header declares less.
-  uint64_t pixel_bytes = image_size;
-  if (compression == kCompressionNone || compression == kCompressionBitFields) {
-    const uint64_t needed = row_stride(static_cast<uint32_t>(width), bit_count) * absolute_height(height);
-    if (needed > pixel_bytes) pixel_bytes = needed;
-  }
+  const uint64_t pixel_bytes = stored_pixel_bytes(width, bit_count, height, compression, image_size);
   const uint64_t offset_to_pixels = kStoreHeaderSize + mask_bytes + 4 * colour_count;
   const uint64_t store_size = offset_to_pixels + pixel_bytes;
   if (store_size > UINT32_MAX) return kReadTooLarge;

@@ -8,33 +8,22 @@
 
 namespace {
 
-uint64_t absolute(int32_t value) {
-  return value < 0 ? uint64_t{0} - static_cast<int64_t>(value) : static_cast<uint64_t>(value);
-}
-
 // A negative width, or a height without a positive counterpart, describes no picture.
 bool plausible_dimensions(int32_t width, int32_t height) { return width >= 0 && height != INT32_MIN; }
 
-// Bytes of pixel data the store must hold: the declared image size, and for
-// uncompressed rows (which are fetched directly) never less than all of them.
+// Bytes of pixel data the store must hold for a 40-byte header.
 uint64_t pixel_bytes_needed(const uint8_t* header) {
-  const int32_t width = get_i32(header + kWidthField);
-  const uint16_t bit_count = get_u16(header + kBitCountField);
-  const uint32_t compression = get_u32(header + kCompressionField);
-  uint64_t bytes = get_u32(header + kImageSizeField);
-  if (compression == kCompressionNone || compression == kCompressionBitFields) {
-    const uint64_t rows = row_stride(static_cast<uint32_t>(width), bit_count) * absolute(get_i32(header + kHeightField));
-    if (rows > bytes) bytes = rows;
-  }
-  return bytes;
+  return stored_pixel_bytes(get_i32(header + kWidthField), get_u16(header + kBitCountField),
+                            get_i32(header + kHeightField), get_u32(header + kCompressionField),
+                            get_u32(header + kImageSizeField));
 }
 
 }  // namespace
 
 bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes) {
   // Any bit count, not only the ones the pixel fetch knows: the size is what the rows occupy.
-  const uint64_t stride = padded_row_bytes(absolute(width), bit_count);
-  const uint64_t total = stride * absolute(height);
+  const uint64_t stride = padded_row_bytes(dimension_magnitude(width), bit_count);
+  const uint64_t total = stride * dimension_magnitude(height);
   if (total > UINT32_MAX) return false;
   bytes = static_cast<uint32_t>(total);
   return true;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "image/bmp_reader.h"
+#include "image/english_read_texts.h"
 #include "res/resource_ids.h"
 
 const char kEnErrorTitle[] = "error";
@@ -49,6 +50,18 @@ int english_read_message_id(int code) {
     case kReadUnsupported: return IDS_UNSUPPORTED;
     case kReadTooLarge: return IDS_FILE_TOO_LARGE;
     default: return IDS_READ_ERROR;
+  }
+}
+
+const char* english_read_message(int code) {
+  switch (code) {
+    case kReadCantOpen: return QVX_EN_CANT_OPEN_FILE;
+    case kReadNoFileHeader: return QVX_EN_NO_FILE_HEADER;
+    case kReadNotBitmap: return QVX_EN_NOT_BITMAP;
+    case kReadNoInfoHeader: return QVX_EN_NO_INFO_HEADER;
+    case kReadUnsupported: return QVX_EN_UNSUPPORTED;
+    case kReadTooLarge: return QVX_EN_FILE_TOO_LARGE;
+    default: return QVX_EN_READ_ERROR;
   }
 }
 

@@ -17,6 +17,10 @@ const char* japanese_read_message(int code);
 // Returns the string-table id of the English message of a reader result code 1..7.
 int english_read_message_id(int code);
 
+// Returns the English message of a reader result code 1..7, the text the string
+// table holds under english_read_message_id(code) (a format with one %s for code 1).
+const char* english_read_message(int code);
+
 // Returns the compression word appended to the caption ("  Normal", "  RLE8", ...).
 const char* compression_word(uint32_t mask_byte_count, uint32_t compression);
 

@@ -4,6 +4,7 @@
 
 #include "image/bmp_reader.h"
 #include "image/dib_layout.h"
+#include "image/platform_version.h"
 
 PluginSearch g_plugins;
 
@@ -85,7 +86,7 @@ void free_result_handles() {
 // not to work there.
 bool passed_over(const WIN32_FIND_DATAA& entry, unsigned short platform_version) {
   if (entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) return true;
-  return platform_version < 1024 && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
+  return !platform_4_or_later(platform_version) && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
 }
 
 enum TakeOver { kTaken, kBadPicture, kNoRoom };

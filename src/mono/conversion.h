@@ -10,6 +10,12 @@
 
 enum ConversionMode : int { kModeLetter = 0, kModePhotoHard = 1, kModePhotoSoft = 2 };
 
+// The density (the Letter threshold and the photo modes' base): its range on the
+// slider and on the command lines, and its value when none is given.
+constexpr int kDensityMin = 0;
+constexpr int kDensityMax = 254;
+constexpr int kDensityDefault = 127;
+
 struct ConversionSettings {
   int mode = kModeLetter;
   bool invert = false;

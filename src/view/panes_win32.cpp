@@ -10,6 +10,7 @@
 #include "image/le_bytes.h"
 #include "image/pixel.h"
 #include "image/store_win32.h"
+#include "image/platform_version.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
 #include "mono/result_win32.h"
@@ -23,8 +24,6 @@
 namespace {
 
 constexpr COLORREF kPaletteRelative = 0x02000000;
-constexpr unsigned short kBandCopyBefore = 863;   // platforms before 3.95
-constexpr unsigned short kExtraLiveBefore = 778;  // platforms before 3.10
 
 // BeginPaint and EndPaint around one paint.
 class PaintDc {
@@ -338,7 +337,7 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
   h = std::max(h, 0);
 
   bool take_band = false;
-  if (conditions.version < kBandCopyBefore && g_picture.description.read_back == 0) {
+  if (!newer_platform(conditions.version) && g_picture.description.read_back == 0) {
     const int64_t visible = 2 * static_cast<int64_t>(h / z) * (x1 - x0);
     take_band = static_cast<int64_t>(hgt) * w > visible || (store.top_down && store.image_size < 0x100000);
   }
@@ -463,7 +462,7 @@ void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const P
       break;
     case kOneToOne: {
       const bool ok = transfer_one_to_one(dc, store, paint);
-      if (!ok && store.top_down && conditions.version < kBandCopyBefore && store.image_size < 0x100000) {
+      if (!ok && store.top_down && !newer_platform(conditions.version) && store.image_size < 0x100000) {
         drawn = draw_scaled(dc, store, paint, client, conditions, deep);
         break;
       }
@@ -480,7 +479,7 @@ void paint_result_content(HDC dc, const RECT& paint, const RECT& client, const P
   SetStretchBltMode(dc, COLORONCOLOR);
   const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, paint, client, conditions);
   const int level = g_view.zoom_level;
-  if (!drawn || (conditions.version < kExtraLiveBefore && level != kFitZoomLevel && level != 1)) {
+  if (!drawn || (platform_before_3_10(conditions.version) && level != kFitZoomLevel && level != 1)) {
     live_rendering(dc, paint, client, conditions);
   }
 }
