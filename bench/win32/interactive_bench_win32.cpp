@@ -18,6 +18,7 @@
 #include "app/scroll_win32.h"
 #include "app/zoom.h"
 #include "mono/conversion.h"
+#include "mono/convert_win32.h"
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
 #include "view/view_state.h"

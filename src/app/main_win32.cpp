@@ -15,6 +15,7 @@
 #include "image/pixel.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
+#include "res/resource_ids.h"
 #include "view/panes_win32.h"
 
 namespace {
@@ -99,7 +100,9 @@ void run_batch(size_t index, StartOptions& options) {
   DestroyWindow(g_frame.frame);
 }
 
-int initialise(HINSTANCE instance, int show_command) {
+// Makes the windows and opens a picture named on the command line; returns true
+// when the message loop should run (false on failure or after a batch run).
+bool initialise(HINSTANCE instance, int show_command) {
   g_frame.instance = instance;
   g_frame.version = platform_version_number();
   g_frame.words = split_command_line(GetCommandLineA(), system_lead_byte);
@@ -121,7 +124,7 @@ int initialise(HINSTANCE instance, int show_command) {
   g_frame.frame = CreateWindowExA(0, "quillvexWClass", "QUILLVEX", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                   instance, nullptr);
-  if (!g_frame.frame) return 0;
+  if (!g_frame.frame) return false;
   SetScrollRange(g_frame.frame, SB_VERT, 0, 0, TRUE);
   SetScrollRange(g_frame.frame, SB_HORZ, 0, 0, TRUE);
   ShowWindow(g_frame.frame, show_command);
@@ -131,11 +134,11 @@ int initialise(HINSTANCE instance, int show_command) {
   GetClientRect(g_frame.frame, &client);
   const int bar = g_frame.metrics.bar_height;
   g_frame.source_pane = create_pane("qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 0, bar,
-                                    client.right / 2, client.bottom, 1);
-  if (!g_frame.source_pane) return 0;
+                                    client.right / 2, client.bottom, ID_SOURCE_PANE);
+  if (!g_frame.source_pane) return false;
   g_frame.result_pane = create_pane("qvx_monoWClass", WS_CHILD | WS_BORDER, client.right / 2, bar,
-                                    client.right / 2, client.bottom, 2);
-  if (!g_frame.result_pane) return 0;
+                                    client.right / 2, client.bottom, ID_RESULT_PANE);
+  if (!g_frame.result_pane) return false;
   create_controls(g_frame.frame);
   if (newer_platform()) make_bar_font();
   g_frame.windows_created = true;
@@ -144,10 +147,10 @@ int initialise(HINSTANCE instance, int show_command) {
   if (g_frame.file_name[0] != 0 || g_frame.file_name_too_long) {
     if (open_picture(g_frame.frame, false) && options.batch) {
       run_batch(next, options);
-      return 0;
+      return false;
     }
   }
-  return 1;
+  return true;
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include "mono/clipboard_copy_win32.h"
 #include "mono/conversion.h"
 #include "mono/mono_texts.h"
+#include "mono/convert_win32.h"
 #include "mono/result_win32.h"
+#include "mono/save_win32.h"
 #include "res/resource_ids.h"
 
 namespace {
@@ -26,7 +28,7 @@ void set_picture_commands(UINT state) {
   EnableMenuItem(g_frame.menu, IDM_INFO, MF_BYCOMMAND | state);
 }
 
-void report_read_failure(HWND frame, int code) {
+void report_read_failure(HWND frame, ReadCode code) {
   // Both texts share the 256-byte string buffer in English, so the prefix is kept apart.
   char prefix[kScratchSize];
   const char* message;
@@ -52,7 +54,7 @@ void show_no_picture(HWND frame) {
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
-void show_failed_open(HWND frame, int code) {
+void show_failed_open(HWND frame, ReadCode code) {
   report_read_failure(frame, code);
   show_no_picture(frame);
 }
@@ -80,22 +82,22 @@ void show_save_failure(HWND frame) {
 
 }  // namespace
 
-int open_picture(HWND frame, bool paste) {
+bool open_picture(HWND frame, bool paste) {
   if (paste) {
     PastedPicture pasted;
-    if (!paste_from_clipboard(frame, pasted)) return 0;
+    if (!paste_from_clipboard(frame, pasted)) return false;
     clean_up_picture();
     adopt_global_store(pasted.block);
     g_picture.description = pasted.description;
   } else {
     clean_up_picture();
     // A name that didn't fit the file-name buffer is never opened shortened.
-    const int code = g_frame.file_name_too_long           ? kReadCantOpen
-                     : take_read_ahead(g_frame.file_name) ? kReadOk
+    const ReadCode code = g_frame.file_name_too_long           ? ReadCode::kCantOpen
+                     : take_read_ahead(g_frame.file_name) ? ReadCode::kOk
                                                           : read_file(g_frame.file_name, g_frame.version);
-    if (code != kReadOk) {
+    if (code != ReadCode::kOk) {
       show_failed_open(frame, code);
-      return 0;
+      return false;
     }
   }
 
@@ -103,7 +105,7 @@ int open_picture(HWND frame, bool paste) {
   {
     StoreLock lock;
     const uint8_t* store = lock.get();
-    if (!store) return 0;
+    if (!store) return false;
     describe_picture(store, g_picture.description);
     format_caption(g_frame.file_name, g_picture.description.width, g_picture.description.height,
                    get_u16(store + kBitCountField), g_picture.description.mask_byte_count,
@@ -112,13 +114,13 @@ int open_picture(HWND frame, bool paste) {
   }
   if (!prepare_result_block()) {
     show_no_memory(frame);
-    return 0;
+    return false;
   }
   update_scroll_ranges(g_frame.source_pane);
   // The platform must hold the decoded picture, or it would convert black.
   if (!set_up_read_back(frame) || (!g_conversion.fast && !convert(frame))) {
     show_no_memory(frame);
-    return 0;
+    return false;
   }
   set_picture_commands(MF_ENABLED);
   repaint_source_pane();
@@ -127,7 +129,7 @@ int open_picture(HWND frame, bool paste) {
     StoreLock lock;
     if (lock.get()) g_picture.display_palette = create_display_palette(lock.get());
   }
-  return 1;
+  return true;
 }
 
 bool convert(HWND frame) {
@@ -136,26 +138,26 @@ bool convert(HWND frame) {
   return convert_into_result(frame, current_density(), x, y);
 }
 
-int save_result(HWND frame) {
+bool save_result(HWND frame) {
   // A name that didn't fit is refused whole, never written under a shortened name.
   if (g_frame.file_name_too_long || g_frame.file_name[0] == 0) {
     show_save_failure(frame);
-    return 0;
+    return false;
   }
-  if (g_conversion.fast && !convert_or_drop(frame)) return 0;
+  if (g_conversion.fast && !convert_or_drop(frame)) return false;
   // A picture mapped from the very file being replaced lets the file go first.
   if (!release_store_file(g_frame.file_name)) {
     show_no_memory(frame);
-    return 0;
+    return false;
   }
   if (!write_result_file(g_frame.file_name)) {
     show_save_failure(frame);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-BOOL copy_result(HWND frame) {
+bool copy_result(HWND frame) {
   // In fast mode the result is converted only when it is needed.
   return put_result_on_clipboard(frame, g_conversion.fast ? convert_or_drop : nullptr);
 }

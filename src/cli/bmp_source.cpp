@@ -56,15 +56,15 @@ bool drain_pixel_bytes(BmpSource& s) {
 
 }  // namespace
 
-int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
+ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
   s.file = file;
   s.store.assign(kInitialStoreSize, 0);
   uint8_t* locked = s.store.data();
-  const int code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
+  const ReadCode code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
                                  s.picture, s.pixel_bytes);
-  if (code != kReadOk) return code;
+  if (code != ReadCode::kOk) return code;
   if (static_cast<uint64_t>(std::max(s.picture.width, 0)) * static_cast<uint64_t>(s.picture.height) > max_pixels) {
-    return kReadTooLarge;
+    return ReadCode::kTooLarge;
   }
   const uint16_t bit_count = get_u16(s.store.data() + kBitCountField);
   const uint64_t width = static_cast<uint64_t>(std::max(s.picture.width, 0));
@@ -77,16 +77,16 @@ int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
     s.colours.resize(static_cast<size_t>(width) * static_cast<size_t>(s.strip_rows));
     start_rle(s.rle, s.store.data(), s.picture);
   }
-  return kReadOk;
+  return ReadCode::kOk;
 }
 
-bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
-  code = kReadOk;
+bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
+  code = ReadCode::kOk;
   if (s.picture.width <= 0 || s.next_row >= s.picture.height) {
     if (s.picture.read_back == 0) {
       s.consumed = static_cast<uint64_t>(s.next_row) * s.stride;
     }
-    if (!drain_pixel_bytes(s)) code = kReadShortData;
+    if (!drain_pixel_bytes(s)) code = ReadCode::kShortData;
     return false;
   }
   const int32_t rows = std::min(s.strip_rows, s.picture.height - s.next_row);
@@ -99,7 +99,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
     uint8_t* rows_at = s.store.data() + s.picture.offset_to_pixels;
     const size_t got = std::fread(rows_at, 1, bytes, s.file);
     if (got < bytes) {
-      code = kReadShortData;
+      code = ReadCode::kShortData;
       return false;
     }
     strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};

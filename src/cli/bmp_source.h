@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/strip.h"
+#include "image/read_code.h"
 #include "image/rle_decoder.h"
 
 struct BmpSource {
@@ -25,13 +26,13 @@ struct BmpSource {
   RleInput input;  // the compressed bytes read ahead into input_buffer
 };
 
-// Reads the file's head; returns a reader code (kReadNoSignature for a file that
-// is not a BMP file: the file then stands after its first 14 bytes; kReadTooLarge
+// Reads the file's head; returns a reader code (ReadCode::kNoSignature for a file that
+// is not a BMP file: the file then stands after its first 14 bytes; ReadCode::kTooLarge
 // for a picture of more than max_pixels pixels, before anything is allocated).
-int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
+ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 
 // Fills the next strip (storage order); returns false when every row has been
-// given. code becomes kReadShortData when the pixel data proves short at the end.
-bool next_bmp_strip(BmpSource& source, Strip& strip, int& code);
+// given. code becomes ReadCode::kShortData when the pixel data proves short at the end.
+bool next_bmp_strip(BmpSource& source, Strip& strip, ReadCode& code);
 
 #endif

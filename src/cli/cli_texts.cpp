@@ -4,7 +4,7 @@
 
 #include "image/image_texts.h"
 
-std::string read_failure_reason(int code, const std::string& file) {
+std::string read_failure_reason(ReadCode code, const std::string& file) {
   // The program's own message; its one %s (can't open) names the file.
   std::string reason = english_read_message(code);
   const size_t name_at = reason.find("%s");

@@ -22,6 +22,7 @@
 #include "cli/result_output.h"
 #include "image/bmp_reader.h"
 #include "image/pixel.h"
+#include "image/row_decoder.h"
 #include "mono/conversion.h"
 #include "mono/random_jump.h"
 #include "mono/result_bitmap.h"
@@ -105,7 +106,7 @@ bool is_picture_head(const std::vector<uint8_t>& head) {
 const char kNotAPicture[] = "not a picture in a format this build reads";
 
 // The reason a reader failed: the BMP reader's message, or libvips' own reason.
-std::string reader_failure(Input& in, int code = kReadShortData) {
+std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 #ifdef QVX_CLI_VIPS
   if (!in.is_bmp) {
     const std::string reason = vips_failure_reason(in.file.path, in.shown);
@@ -121,14 +122,14 @@ std::string open_reader(Input& in, uint64_t max_pixels) {
   in.is_bmp = is_bmp_head(in.file.head);
   if (in.is_bmp) {
     in.bmp = BmpSource();
-    const int code = open_bmp_source(in.file.file, max_pixels, in.bmp);
-    return code == kReadOk ? "" : read_failure_reason(code, in.shown);
+    const ReadCode code = open_bmp_source(in.file.file, max_pixels, in.bmp);
+    return code == ReadCode::kOk ? "" : read_failure_reason(code, in.shown);
   }
 #ifdef QVX_CLI_VIPS
   switch (open_vips_source(in.file.path, in.file.head, max_pixels, in.vips)) {
-    case kReadOk: return "";
-    case kReadTooLarge: return read_failure_reason(kReadTooLarge, in.shown);
-    case kReadUnsupported: return kNotAPicture;
+    case ReadCode::kOk: return "";
+    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
+    case ReadCode::kUnsupported: return kNotAPicture;
     default: return reader_failure(in);
   }
 #else
@@ -136,7 +137,7 @@ std::string open_reader(Input& in, uint64_t max_pixels) {
 #endif
 }
 
-bool next_strip(Input& in, Strip& strip, int& code) {
+bool next_strip(Input& in, Strip& strip, ReadCode& code) {
 #ifdef QVX_CLI_VIPS
   if (!in.is_bmp) return next_vips_strip(in.vips, strip, code);
 #endif
@@ -168,7 +169,7 @@ void input_header(const Input& in, uint8_t* header) {
 }
 
 // Otsu's threshold over every pixel's luminance; a first pass over the input.
-int automatic_density(Input& in, int& code) {
+int automatic_density(Input& in, ReadCode& code) {
   uint64_t histogram[256] = {};
   std::vector<uint8_t> luma(static_cast<size_t>(std::max(input_width(in), 0)));
   Strip strip;
@@ -213,7 +214,7 @@ std::string convert_input(Input& in, int density, const CliOptions& options, Res
   const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
   std::vector<uint8_t> result;
   Strip strip;
-  int code = kReadOk;
+  ReadCode code = ReadCode::kOk;
   int32_t done_rows = 0;
   while (next_strip(in, strip, code)) {
     result.assign(kResultPixelOffset + static_cast<size_t>(strip.rows) * stride, 0);
@@ -227,7 +228,7 @@ std::string convert_input(Input& in, int density, const CliOptions& options, Res
     done_rows += strip.rows;
     if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return write_failure();
   }
-  if (code != kReadOk) return reader_failure(in, code);
+  if (code != ReadCode::kOk) return reader_failure(in, code);
   return finish_output(out) ? "" : write_failure();
 }
 
@@ -247,9 +248,9 @@ std::string convert_one(const std::string& name, const std::string& target, cons
   const bool to_stdout = target == "-";
   int density = options.density;
   if (options.automatic) {
-    int code = kReadOk;
+    ReadCode code = ReadCode::kOk;
     density = automatic_density(in, code);
-    if (code != kReadOk) return reader_failure(in, code);
+    if (code != ReadCode::kOk) return reader_failure(in, code);
     in.close_reader();
     reason = open_reader(in, options.max_pixels);
     if (!reason.empty()) return reason;

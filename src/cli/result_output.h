@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-struct PngState;
-
 struct ResultOutput {
   int format = 0;
   FILE* file = nullptr;  // the temporary file, seekable; not owned

@@ -150,29 +150,29 @@ std::string vips_failure_reason(const std::string& path, const std::string& show
   return text;
 }
 
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
                      VipsPicture*& out) {
   out = nullptr;
-  if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
   g_last_warning.clear();
   const char* loader = trusted(vips_foreign_find_load(path.c_str()));
   if (loader == nullptr) {
     vips_error_clear();
-    return kReadUnsupported;
+    return ReadCode::kUnsupported;
   }
   g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
   VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
                                             VIPS_FAIL_ON_ERROR, nullptr);
-  if (raw == nullptr) return kReadShortData;
+  if (raw == nullptr) return ReadCode::kShortData;
   const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
   if (pixels > max_pixels) {
     g_object_unref(raw);
-    return kReadTooLarge;
+    return ReadCode::kTooLarge;
   }
   VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
-  if (image == nullptr) return kReadShortData;
+  if (image == nullptr) return ReadCode::kShortData;
   auto* s = new VipsPicture;
   s->image = image;
   s->width = vips_image_get_width(image);
@@ -202,7 +202,7 @@ int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, 
   s->picture.offset_to_pixels = 40;
   s->picture.read_back = 1;  // rows come as 0xRRGGBB colours
   out = s;
-  return kReadOk;
+  return ReadCode::kOk;
 }
 
 void close_vips_source(VipsPicture* s) {
@@ -216,13 +216,13 @@ int32_t vips_source_width(const VipsPicture* s) { return s->width; }
 int32_t vips_source_height(const VipsPicture* s) { return s->height; }
 void vips_source_header(const VipsPicture* s, uint8_t* header) { std::memcpy(header, s->header, 40); }
 
-bool next_vips_strip(VipsPicture* s, Strip& strip, int& code) {
-  code = kReadOk;
+bool next_vips_strip(VipsPicture* s, Strip& strip, ReadCode& code) {
+  code = ReadCode::kOk;
   if (s->next_top >= s->height) return false;
   const int32_t rows = std::min(s->strip_rows, s->height - s->next_top);
   VipsRect rect{0, s->next_top, s->width, rows};
   if (vips_region_prepare(s->region, &rect) != 0) {
-    code = kReadShortData;
+    code = ReadCode::kShortData;
     return false;
   }
   // Strip row i is storage row first_row + i: the lowest row of the band comes first.

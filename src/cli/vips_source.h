@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/strip.h"
+#include "image/read_code.h"
 
 struct VipsPicture;
 
@@ -17,12 +18,12 @@ bool start_vips(const char* program);
 // Says whether libvips has a reader for a file that starts with these bytes.
 bool vips_reads_head(const std::vector<uint8_t>& head);
 
-// Opens a file for sequential reading; returns a reader code: kReadUnsupported when
-// libvips does not take the file, kReadTooLarge for more than max_pixels pixels
-// (known from the header, before any decoding), kReadShortData when the reader
+// Opens a file for sequential reading; returns a reader code: ReadCode::kUnsupported when
+// libvips does not take the file, ReadCode::kTooLarge for more than max_pixels pixels
+// (known from the header, before any decoding), ReadCode::kShortData when the reader
 // fails (its reason from vips_failure_reason). `head` is the file's first bytes,
 // for its resolution.
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
                      VipsPicture*& source);
 
 // Returns libvips' reason for the last failure, one line, with `path` shown as
@@ -39,7 +40,7 @@ void vips_source_header(const VipsPicture* source, uint8_t* header);
 
 // Fills the next strip: the next rows from the top, given as storage rows of the
 // bottom-up picture (so its first_row falls from strip to strip). Returns false at
-// the end; code becomes kReadShortData when the file can't be decoded to its end.
-bool next_vips_strip(VipsPicture* source, Strip& strip, int& code);
+// the end; code becomes ReadCode::kShortData when the file can't be decoded to its end.
+bool next_vips_strip(VipsPicture* source, Strip& strip, ReadCode& code);
 
 #endif

@@ -139,12 +139,12 @@ bool map_bmp_file(const char* file_name, FileView& view, PictureDescription& des
   uint8_t* store = head.bytes.data();
   ReadingFile reading{static_cast<HFILE>(reinterpret_cast<intptr_t>(mapped.file))};
   uint32_t pixel_bytes = 0;
-  const int code =
+  const ReadCode code =
       read_bmp_head(FileInput{&reading, file_read, file_seek}, StoreResizer{&head, head_resize}, store, description,
                     pixel_bytes);
   LARGE_INTEGER position = {};
   const bool laid_out_as_store =
-      code == kReadOk && SetFilePointerEx(mapped.file, LARGE_INTEGER{}, &position, FILE_CURRENT) &&
+      code == ReadCode::kOk && SetFilePointerEx(mapped.file, LARGE_INTEGER{}, &position, FILE_CURRENT) &&
       static_cast<uint64_t>(position.QuadPart) == kFileHeaderBytes + description.offset_to_pixels &&
       static_cast<uint64_t>(position.QuadPart) + pixel_bytes <= head.file_size;
   if (laid_out_as_store) mapped.mapping = CreateFileMappingA(mapped.file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
@@ -179,7 +179,7 @@ struct ReadAhead {
   FileView view;
   HGLOBAL block = nullptr;
   uint8_t* locked = nullptr;  // the block's bytes while it is locked
-  int code = kReadCantOpen;
+  ReadCode code = ReadCode::kCantOpen;
   PictureDescription description;
 };
 
@@ -194,7 +194,7 @@ uint8_t* read_ahead_resize(void* context, uint32_t size) {
 DWORD WINAPI read_ahead(void* context) {
   auto* ahead = static_cast<ReadAhead*>(context);
   if (ahead->map && map_bmp_file(ahead->file_name.c_str(), ahead->view, ahead->description)) {
-    ahead->code = kReadOk;
+    ahead->code = ReadCode::kOk;
     touch_pages(ahead->view);
     return 0;
   }
@@ -235,7 +235,7 @@ bool take_read_ahead(const char* file_name) {
   join(ahead.thread);
   // Only a whole BMP of the same name is taken; anything else is read again the usual
   // way, so that every failure and the plug-ins behave as they always do.
-  if (ahead.code != kReadOk || ahead.file_name != file_name) {
+  if (ahead.code != ReadCode::kOk || ahead.file_name != file_name) {
     forget_read_ahead();
     return false;
   }
@@ -250,17 +250,17 @@ bool take_read_ahead(const char* file_name) {
   return true;
 }
 
-int read_file(const char* file_name, unsigned short platform_version) {
+ReadCode read_file(const char* file_name, unsigned short platform_version) {
   SimpleFile file(_lopen(file_name, OF_READ));
-  if (!file.ok()) return kReadCantOpen;
+  if (!file.ok()) return ReadCode::kCantOpen;
   WaitCursor wait;
-  if (g_picture.store_kind != kStoreGlobal && !renew_store_as_global()) return kReadTooLarge;
+  if (g_picture.store_kind != kStoreGlobal && !renew_store_as_global()) return ReadCode::kTooLarge;
   StoreLock lock;
   uint8_t* store = lock.get();
-  if (!store) return kReadTooLarge;
+  if (!store) return ReadCode::kTooLarge;
   ReadingFile reading{file.get()};
-  const int code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
+  const ReadCode code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
                             g_picture.description);
-  if (code == kReadNoSignature) return read_with_plugins(file.get(), lock, platform_version);
+  if (code == ReadCode::kNoSignature) return read_with_plugins(file.get(), lock, platform_version);
   return code;
 }

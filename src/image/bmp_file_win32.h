@@ -2,9 +2,11 @@
 #ifndef QVX_BMP_FILE_WIN32_H
 #define QVX_BMP_FILE_WIN32_H
 
-// Returns a reader result code 0..7; files without a BMP signature go to the
-// plug-ins, which depend on the platform version (major * 256 + minor).
-int read_file(const char* file_name, unsigned short platform_version);
+#include "image/read_code.h"
+
+// Returns the reader's outcome; files without a BMP signature go to the plug-ins,
+// which depend on the platform version (major * 256 + minor).
+ReadCode read_file(const char* file_name, unsigned short platform_version);
 
 // Starts reading a BMP file on a thread of its own, so that a file named at start-up
 // is read while the windows are made. With `map` the file is mapped as the store

@@ -30,13 +30,18 @@ bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t
 }
 
 uint32_t lay_out_pasted_dib(uint8_t* block, uint32_t size, PictureDescription& picture) {
-  if (size < kStoreHeaderSize) return 0;
-  const uint32_t header_size = get_u32(block + kHeaderSizeField);
+  LeReader header(block, size);
+  if (!header.holds(0, kStoreHeaderSize)) return 0;
+  const uint32_t header_size = header.u32(kHeaderSizeField);
+  const int32_t width = header.i32(kWidthField);
+  const int32_t height = header.i32(kHeightField);
+  const uint16_t bit_count = header.u16(kBitCountField);
+  const uint32_t compression = header.u32(kCompressionField);
+  const uint32_t colours_used = header.u32(kColoursUsedField);
   if (header_size < kStoreHeaderSize || header_size > size) return 0;
-  if (!plausible_dimensions(get_i32(block + kWidthField), get_i32(block + kHeightField))) return 0;
-  const uint32_t colours_used = get_u32(block + kColoursUsedField);
-  const uint32_t colour_count = colour_count_of(colours_used, get_u16(block + kBitCountField));
-  const uint32_t mask_bytes = get_u32(block + kCompressionField) == kCompressionBitFields ? kMaskBytes : 0;
+  if (!plausible_dimensions(width, height)) return 0;
+  const uint32_t colour_count = colour_count_of(colours_used, bit_count);
+  const uint32_t mask_bytes = compression == kCompressionBitFields ? kMaskBytes : 0;
   // A larger header (108 or 124 bytes) keeps its masks in bytes 40 to 51, where the
   // store keeps them too; its colour table and rows follow the whole header and are
   // moved down behind the 40 bytes, as the file reader reads them.
@@ -101,16 +106,19 @@ void fill_grey_ramp(uint8_t* block, PictureDescription& picture) {
 }
 
 bool lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture, uint32_t& pixel_bytes) {
-  if (info_size < kStoreHeaderSize) return false;
-  const int32_t width = get_i32(info + kWidthField);
-  const int32_t height = get_i32(info + kHeightField);
+  LeReader header(info, info_size);
+  if (!header.holds(0, kStoreHeaderSize)) return false;
+  const uint32_t header_size = header.u32(kHeaderSizeField);
+  const int32_t width = header.i32(kWidthField);
+  const int32_t height = header.i32(kHeightField);
+  const uint16_t bit_count = header.u16(kBitCountField);
+  const uint32_t image_size = header.u32(kImageSizeField);
+  const uint32_t colours_used = header.u32(kColoursUsedField);
   if (!plausible_dimensions(width, height)) return false;
-  const uint16_t bit_count = get_u16(info + kBitCountField);
-  const uint32_t colours_used = get_u32(info + kColoursUsedField);
   const uint32_t colour_count = colour_count_of(colours_used, bit_count);
   const uint64_t offset = kStoreHeaderSize + uint64_t{4} * colour_count;
   if (offset > info_size) return false;
-  if (get_u32(info + kImageSizeField) == 0) {
+  if (image_size == 0) {
     uint32_t image_size = 0;
     if (!rows_byte_count(width, bit_count, height, image_size)) return false;
     put_u32(info + kImageSizeField, image_size);
@@ -118,7 +126,7 @@ bool lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription
   const uint64_t bytes = pixel_bytes_needed(info);
   if (offset + bytes > UINT32_MAX) return false;
   if (colours_used == 0) put_u32(info + kColoursUsedField, colour_count);
-  picture.source_header_size = get_u32(info + kHeaderSizeField);
+  picture.source_header_size = header_size;
   picture.colour_count = colour_count;
   picture.mask_byte_count = 0;
   picture.offset_to_pixels = static_cast<uint32_t>(offset);

@@ -22,13 +22,6 @@ uint64_t stored_pixel_bytes(int32_t width, uint16_t bit_count, int32_t height, u
 // x and row inside the picture.
 uint32_t fetch_pixel(const uint8_t* store, const PictureDescription& picture, int32_t x, int32_t row);
 
-// Fills luminance[0 .. width-1] for one storage row through a row decoder made for
-// this call (bulk readers keep one decoder); exactly luminance(fetch_pixel(...)).
-void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out);
-
-// Fills out[0 .. count-1] with the luminance of 0xRRGGBB colours (read-back rows).
-void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out);
-
 // Returns the position of the highest set bit (0 for 0).
 int top_bit(uint32_t mask);
 

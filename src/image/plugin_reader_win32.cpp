@@ -89,7 +89,7 @@ bool passed_over(const WIN32_FIND_DATAA& entry, unsigned short platform_version)
   return !platform_4_or_later(platform_version) && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
 }
 
-enum TakeOver { kTaken, kBadPicture, kNoRoom };
+enum class TakeOver { kTaken, kBadPicture, kNoRoom };
 
 // Builds the store from the two blocks a plug-in delivered: the pixel rows are moved
 // up in their own block and the header and table copied in front of them, so the
@@ -98,26 +98,26 @@ enum TakeOver { kTaken, kBadPicture, kNoRoom };
 TakeOver take_over_picture(StoreLock& lock) {
   PictureDescription layout = g_picture.description;
   uint8_t* info = static_cast<uint8_t*>(LocalLock(g_plugins.info));
-  if (!info) return kBadPicture;
+  if (!info) return TakeOver::kBadPicture;
   uint32_t pixel_bytes = 0;
   const bool described =
       lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(g_plugins.info)), layout, pixel_bytes);
   const uint32_t delivered = static_cast<uint32_t>(LocalSize(g_plugins.pixels));
   if (!described) {
     LocalUnlock(g_plugins.info);
-    return kBadPicture;
+    return TakeOver::kBadPicture;
   }
   const uint32_t offset = layout.offset_to_pixels;
   HLOCAL grown = LocalReAlloc(g_plugins.pixels, offset + pixel_bytes, LMEM_MOVEABLE);
   if (!grown) {
     LocalUnlock(g_plugins.info);
-    return kNoRoom;
+    return TakeOver::kNoRoom;
   }
   g_plugins.pixels = grown;
   uint8_t* store = static_cast<uint8_t*>(LocalLock(grown));
   if (!store) {
     LocalUnlock(g_plugins.info);
-    return kNoRoom;
+    return TakeOver::kNoRoom;
   }
   // Rows the plug-in did not deliver (a short block) read as black, not as stale memory.
   const uint32_t kept = delivered < pixel_bytes ? delivered : pixel_bytes;
@@ -131,7 +131,7 @@ TakeOver take_over_picture(StoreLock& lock) {
   adopt_local_store(lock, grown, store);
   g_plugins.pixels = nullptr;
   g_picture.description = layout;
-  return kTaken;
+  return TakeOver::kTaken;
 }
 
 }  // namespace
@@ -148,9 +148,9 @@ void program_directory(char* out, int out_size) {
   lstrcpynA(out, path, out_size);
 }
 
-int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version) {
+ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version) {
   FileImage image;
-  if (!image.read(file)) return image.allocated() ? kReadShortData : kReadTooLarge;
+  if (!image.read(file)) return image.allocated() ? ReadCode::kShortData : ReadCode::kTooLarge;
 
   char directory[MAX_PATH];
   if (g_plugins.directory[0]) {
@@ -160,11 +160,11 @@ int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_versi
   }
   const size_t directory_length = std::strlen(directory);
   char path[MAX_PATH];
-  if (directory_length + sizeof "*.SPI" > MAX_PATH) return kReadNotBitmap;
+  if (directory_length + sizeof "*.SPI" > MAX_PATH) return ReadCode::kNotBitmap;
   std::memcpy(path, directory, directory_length);
   std::memcpy(path + directory_length, "*.SPI", sizeof "*.SPI");
   DirectorySearch search(path);
-  if (!search.found()) return kReadNotBitmap;
+  if (!search.found()) return ReadCode::kNotBitmap;
 
   do {
     const WIN32_FIND_DATAA& entry = search.entry();
@@ -189,8 +189,8 @@ int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_versi
     }
     const TakeOver taken = take_over_picture(lock);
     free_result_handles();
-    if (taken == kTaken) return kReadOk;
-    if (taken == kNoRoom) return kReadTooLarge;
+    if (taken == TakeOver::kTaken) return ReadCode::kOk;
+    if (taken == TakeOver::kNoRoom) return ReadCode::kTooLarge;
   } while (search.next());
-  return kReadUnsupported;
+  return ReadCode::kUnsupported;
 }

@@ -8,8 +8,8 @@
 using ResultRefresh = bool (*)(HWND frame);
 
 // Puts the result on the clipboard, after `refresh` (which may be null) has brought
-// it up to date. Returns the outcome of closing the clipboard (0 when nothing was
-// placed).
-BOOL put_result_on_clipboard(HWND frame, ResultRefresh refresh);
+// it up to date. Returns false when nothing was placed or the clipboard could not
+// be closed again.
+bool put_result_on_clipboard(HWND frame, ResultRefresh refresh);
 
 #endif

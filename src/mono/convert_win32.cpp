@@ -1,3 +1,5 @@
+#include "mono/convert_win32.h"
+
 #include <cstring>
 
 #include "base/guards_win32.h"

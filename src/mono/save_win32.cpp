@@ -1,3 +1,5 @@
+#include "mono/save_win32.h"
+
 #include <string>
 
 #include "base/guards_win32.h"

@@ -98,7 +98,7 @@ inline const Picture kPictures[] = {
 // applied here with a fresh generator, as every new process starts it at 1.
 inline std::vector<uint8_t> expected_output(const std::vector<uint8_t>& file, int density, int mode, bool invert) {
   Loaded loaded = load_bmp(file, 1u << 30);
-  if (loaded.code != 0) return {};
+  if (loaded.code != ReadCode::kOk) return {};
   const uint32_t w = static_cast<uint32_t>(loaded.picture.width), h = static_cast<uint32_t>(loaded.picture.height);
   std::vector<uint8_t> result(result_block_size(w, h));
   prepare_result(loaded.data(), w, h, result.data(), static_cast<uint32_t>(result.size()));

@@ -91,7 +91,7 @@ Picture read_packed(const std::vector<uint8_t>& dib) {
   file.insert(file.end(), dib.begin(), dib.end());
   Picture p;
   p.loaded = load_bmp(file);
-  if (p.loaded.code == 0) p.top_down = get_i32(p.loaded.data() + 8) < 0;
+  if (p.loaded.code == ReadCode::kOk) p.top_down = get_i32(p.loaded.data() + 8) < 0;
   return p;
 }
 
@@ -151,7 +151,7 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
       g_conversion.fast = true;  // the copy converts first
       copy_result(g_frame.frame);
       const Picture copied = read_packed(clipboard_dib_from_another_process());
-      ASSERT_EQ(copied.loaded.code, 0) << "no CF_DIB read back";
+      ASSERT_EQ(copied.loaded.code, ReadCode::kOk) << "no CF_DIB read back";
       ASSERT_EQ(copied.loaded.picture.width, 13);
       ASSERT_EQ(copied.loaded.picture.height, 5);
       for (int y = 0; y < 5; ++y)
@@ -173,7 +173,7 @@ TEST_F(Clipboard, CopyInAPhotoModeMatchesTheResultBitmap) {
   GlobalUnlock(g_result);
   const Picture copied = read_packed(clipboard_dib_from_another_process());
   const Picture converted = read_packed(result);
-  ASSERT_EQ(copied.loaded.code, 0);
+  ASSERT_EQ(copied.loaded.code, ReadCode::kOk);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 13; ++x) EXPECT_EQ(copied.at(x, y), converted.at(x, y)) << x << "," << y;
 }

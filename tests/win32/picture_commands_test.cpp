@@ -20,8 +20,8 @@
 
 namespace {
 
-// Reads a file with the program's own reader; returns its result code.
-int open_file(const std::string& path) {
+// Reads a file with the program's own reader; returns its outcome.
+ReadCode open_file(const std::string& path) {
   clean_up_picture();
   return read_file(path.c_str(), g_frame.version);
 }
@@ -55,11 +55,11 @@ TEST_F(ReaderGlue, EverySuiteFileOpensOrFailsWithAReaderCode) {
     const std::vector<std::string> names = files_in(directory);
     ASSERT_FALSE(names.empty()) << directory;
     for (const std::string& name : names) {
-      const int code = open_file(directory + "/" + name);
-      EXPECT_GE(code, 0) << name;
-      EXPECT_LE(code, 7) << name;
-      if (std::strcmp(folder, "g") == 0) EXPECT_EQ(code, name == "pal8v5.bmp" ? kReadUnsupported : kReadOk) << name;
-      if (code != kReadOk) continue;
+      const ReadCode code = open_file(directory + "/" + name);
+      EXPECT_GE(static_cast<int>(code), 0) << name;
+      EXPECT_LE(static_cast<int>(code), static_cast<int>(ReadCode::kShortData)) << name;
+      if (std::strcmp(folder, "g") == 0) EXPECT_EQ(code, name == "pal8v5.bmp" ? ReadCode::kUnsupported : ReadCode::kOk) << name;
+      if (code != ReadCode::kOk) continue;
       g_picture.loaded = true;
       describe_picture(static_cast<const uint8_t*>(StoreLock().get()), g_picture.description);
       ASSERT_TRUE(prepare_result_block()) << name;
@@ -77,7 +77,7 @@ TEST_F(ReaderGlue, EverySuiteFileOpensOrFailsWithAReaderCode) {
 // a whole BMP; anything else is read again the usual way, with the usual outcome.
 TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   const std::string picture = testdata("bmpsuite/g/rgb24.bmp");
-  ASSERT_EQ(open_file(picture), kReadOk);
+  ASSERT_EQ(open_file(picture), ReadCode::kOk);
   const size_t size = GlobalSize(g_picture.store);
   const std::vector<uint8_t> read_as_usual(static_cast<const uint8_t*>(StoreLock().get()),
                                            static_cast<const uint8_t*>(StoreLock().get()) + size);
@@ -118,7 +118,7 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
     const std::string directory = testdata(std::string("bmpsuite/") + folder);
     for (const std::string& name : files_in(directory)) {
       const std::string path = directory + "/" + name;
-      if (open_file(path) != kReadOk) {
+      if (open_file(path) != ReadCode::kOk) {
         start_read_ahead(path.c_str(), true);
         EXPECT_FALSE(take_read_ahead(path.c_str())) << name;
         continue;
@@ -160,7 +160,7 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
   // The next picture is read into a global block again.
   start_read_ahead(picture.c_str(), true);
   ASSERT_TRUE(take_read_ahead(picture.c_str()));
-  EXPECT_EQ(open_file(testdata("bmpsuite/g/rgb24.bmp")), kReadOk);
+  EXPECT_EQ(open_file(testdata("bmpsuite/g/rgb24.bmp")), ReadCode::kOk);
   EXPECT_EQ(g_picture.store_kind, kStoreGlobal);
   EXPECT_TRUE(boxes.texts().empty());
 }
@@ -186,7 +186,7 @@ TEST_F(ReaderGlue, APluginStoreIsReplacedByAGlobalBlockOnTheNextRead) {
   GlobalFree(g_picture.store);
   g_picture.store = LocalAlloc(LMEM_MOVEABLE, 64);
   g_picture.store_kind = kStoreLocal;
-  EXPECT_EQ(open_file(testdata("bmpsuite/g/pal8.bmp")), kReadOk);
+  EXPECT_EQ(open_file(testdata("bmpsuite/g/pal8.bmp")), ReadCode::kOk);
   EXPECT_EQ(g_picture.store_kind, kStoreGlobal);
   EXPECT_NE(GlobalSize(g_picture.store), 0u);
 }
@@ -232,7 +232,7 @@ TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
     put_u32(bytes.data() + 10, offset);
     const std::string file = directory + "far.bmp";
     ASSERT_TRUE(write_file(file, std::vector<unsigned char>(bytes.begin(), bytes.end())));
-    EXPECT_EQ(open_file(file), kReadShortData) << std::hex << offset;
+    EXPECT_EQ(open_file(file), ReadCode::kShortData) << std::hex << offset;
   }
 }
 
@@ -254,12 +254,12 @@ TEST_F(ReaderGlue, LargePixelDataIsReadWholeOrFoundShort) {
   const std::string file = temp_directory() + "large.bmp";
   for (const size_t kept : {whole.size(), whole.size() * 3 / 10, whole.size() * 7 / 10, whole.size() - 1}) {
     ASSERT_TRUE(write_file(file, std::vector<uint8_t>(whole.begin(), whole.begin() + kept)));
-    const int code = open_file(file);
+    const ReadCode code = open_file(file);
     if (kept < whole.size()) {
-      EXPECT_EQ(code, kReadShortData) << kept;
+      EXPECT_EQ(code, ReadCode::kShortData) << kept;
       continue;
     }
-    ASSERT_EQ(code, kReadOk);
+    ASSERT_EQ(code, ReadCode::kOk);
     const uint8_t* rows = static_cast<const uint8_t*>(StoreLock().get()) + g_picture.description.offset_to_pixels;
     EXPECT_TRUE(std::equal(f.pixels.begin(), f.pixels.end(), rows));
   }
@@ -282,18 +282,18 @@ TEST_F(ReaderGlue, AShortFileClaimingHugeRowsOrTableIsReadWithoutTouchingThem) {
   const struct {
     const char* name;
     BmpFile file;
-    int code;  // when the store could grow
-  } cases[] = {{"rows", rows, kReadShortData}, {"table", table, kReadOk}};
+    ReadCode code;  // when the store could grow
+  } cases[] = {{"rows", rows, ReadCode::kShortData}, {"table", table, ReadCode::kOk}};
   for (const auto& c : cases) {
     const std::string file = temp_directory() + "claims.bmp";
     ASSERT_TRUE(write_file(file, build_bmp(c.file)));
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     before.cb = after.cb = sizeof before;
     ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
-    const int code = open_file(file);
+    const ReadCode code = open_file(file);
     ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));
     // A 32-bit process may not find 512 MiB in one piece: then the store can't grow.
-    EXPECT_TRUE(code == c.code || code == kReadTooLarge) << c.name << " " << code;
+    EXPECT_TRUE(code == c.code || code == ReadCode::kTooLarge) << c.name << " " << static_cast<int>(code);
     EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + (64u << 20))
         << c.name << ": working set grew by " << (after.WorkingSetSize - before.WorkingSetSize) / 1048576 << " MiB";
   }

@@ -1,0 +1,13 @@
+// Converting the current picture into the result block, with the progress drawn on
+// a window.
+#ifndef QVX_CONVERT_WIN32_H
+#define QVX_CONVERT_WIN32_H
+
+#include <windows.h>
+
+// Converts the current picture into the result block at a density, drawing the
+// progress at (progress_x, progress_y) on the window; false when the conversion
+// can't get its memory (nothing converted).
+bool convert_into_result(HWND window, int density, int progress_x, int progress_y);
+
+#endif
