@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   const std::string path = write_picture(folder);
   MessageBoxWatcher watcher;  // a failure message must not block the run
   RealFrame frame(false, 1024, 768);
-  g_view.zoom_level = kFitZoomLevel;
+  g_frame.view.zoom_level = kFitZoomLevel;
   apply_zoom(frame.frame);
   frame.command(IDM_FAST);  // fast mode off: every change converts the whole picture
   paint_now(frame.frame);
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   });
   report("density released to result pane painted (fast mode off)", runs, release_density);
   // Its parts.
-  report("  the conversion alone", runs, [&](int run) { convert_into_result(frame.frame, run % 2 ? 100 : 150, 0, 0); });
+  report("  the conversion alone", runs, [&](int run) { convert_into_result(frame.frame, run % 2 ? 100 : 150, g_frame.conversion, g_frame.random, 0, 0); });
   report("  the result pane's repaint alone", runs, [&](int) {
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
     paint_now(frame.frame);

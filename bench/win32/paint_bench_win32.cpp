@@ -118,8 +118,8 @@ int main() {
     std::printf("the bench picture could not be opened\n");
     return 1;
   }
-  g_view.zoom_level = 1;
-  g_view.zoom_factor = 1.0;
+  g_frame.view.zoom_level = 1;
+  g_frame.view.zoom_factor = 1.0;
   double low, high;
   struct Case {
     const char* name;
@@ -131,7 +131,7 @@ int main() {
   std::printf("full repaint of a %d x %d pane at zoom 1, %d runs (screen depth %d)\n", kWidth, kHeight, kRuns,
               g_frame.screen_depth);
   for (const Case& c : cases) {
-    g_conversion.mode = c.mode;
+    g_frame.conversion.mode = c.mode;
     // The timed pane alone is shown, whole on the screen.
     ShowWindow(c.pane == g_frame.source_pane ? g_frame.result_pane : g_frame.source_pane, SW_HIDE);
     ShowWindow(c.pane, SW_SHOW);

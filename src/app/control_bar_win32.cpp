@@ -98,11 +98,11 @@ void place_panes() {
   MoveWindow(g_frame.source_pane, source.x, source.y, source.width, source.height, TRUE);
   MoveWindow(g_frame.result_pane, result.x, result.y, result.width, result.height, TRUE);
   update_scroll_ranges(g_frame.source_pane);
-  if (g_view.zoom_factor == 0) {
+  if (g_frame.view.zoom_factor == 0) {
     repaint_source_pane();
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
-  if (platform_before_3_10() && g_frame.arrangement != IDM_VIEWER && g_view.zoom_factor != 0) {
+  if (platform_before_3_10() && g_frame.arrangement != IDM_VIEWER && g_frame.view.zoom_factor != 0) {
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
 }

@@ -68,6 +68,9 @@ PaneConditions frame_conditions() {
   if (!g_frame.japanese) LoadStringA(g_frame.instance, IDS_TOO_LARGE_TO_SHOW, too_large_text, kScratchSize);
   c.too_large_text = g_frame.japanese ? kJaTooLargeNotice : too_large_text;
   c.covered_source = g_frame.arrangement == IDM_CASCADE ? g_frame.source_pane : nullptr;
+  c.view = g_frame.view;
+  c.conversion = g_frame.conversion;
+  c.random = &g_frame.random;
   return c;
 }
 
@@ -86,8 +89,8 @@ static bool on_create(HWND window) {
     g_frame.palette_display = dc.get() && GetDeviceCaps(dc.get(), SIZEPALETTE) > 20;
   }
   HMENU menu = GetMenu(window);
-  if (g_conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-  CheckMenuItem(menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_CHECKED);
+  if (g_frame.conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
+  CheckMenuItem(menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_CHECKED);
   if (!create_store() || !create_result_block()) {
     MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
     return false;
@@ -110,30 +113,30 @@ static void on_destroy(HWND window) {
 
 static void choose_mode(HWND window, int item) {
   const int mode = item == IDM_PHOTO_HARD ? kModePhotoHard : item == IDM_PHOTO_SOFT ? kModePhotoSoft : kModeLetter;
-  if (mode == g_conversion.mode) return;
-  CheckMenuItem(g_frame.menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
-  g_conversion.mode = mode;
+  if (mode == g_frame.conversion.mode) return;
+  CheckMenuItem(g_frame.menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
+  g_frame.conversion.mode = mode;
   CheckMenuItem(g_frame.menu, mode_item(mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!g_conversion.fast && g_picture.loaded) convert_or_drop(window);
+  if (!g_frame.conversion.fast && g_picture.loaded) convert_or_drop(window);
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
 static void toggle_fast_mode(HWND window) {
-  if (g_conversion.fast) {
+  if (g_frame.conversion.fast) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_UNCHECKED);
-    g_conversion.fast = false;
+    g_frame.conversion.fast = false;
     if (g_picture.loaded) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   } else {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-    g_conversion.fast = true;
+    g_frame.conversion.fast = true;
   }
 }
 
 static void invert_result(HWND window) {
   if (g_picture.loaded) {
-    g_conversion.invert = !g_conversion.invert;
-    if (!g_conversion.fast) convert_or_drop(window);
+    g_frame.conversion.invert = !g_frame.conversion.invert;
+    if (!g_frame.conversion.fast) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
   SetFocus(window);
@@ -143,7 +146,7 @@ static void arrange_windows(int arrangement) {
   g_frame.arrangement = arrangement;
   if (arrangement == IDM_VIEWER) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-    g_conversion.fast = true;
+    g_frame.conversion.fast = true;
   }
   place_panes();
 }

@@ -12,6 +12,8 @@
 #include "dialogs/dialogs_win32.h"
 #include "image/platform_version.h"
 #include "mono/conversion.h"
+#include "mono/random_source.h"
+#include "view/view_state.h"
 #include "res/resource_ids.h"
 #include "view/panes_win32.h"
 
@@ -47,6 +49,9 @@ struct FrameState {
   char scratch[kScratchSize] = {};
   char string_buffer[kScratchSize] = {};
   unsigned density_end_scrolls = 0;  // end-of-scroll notifications of the density bar so far
+  ViewState view;                 // zoom and scrolling, shared by both panes
+  ConversionSettings conversion;  // mode, invert and fast
+  RandomSource random;            // the one random source, started at 1 in every process
 };
 
 extern FrameState g_frame;

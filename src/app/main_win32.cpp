@@ -86,8 +86,8 @@ HWND create_pane(const char* window_class, DWORD style, int x, int y, int width,
 void run_batch(size_t index, StartOptions& options) {
   std::string output;
   scan_batch_output(g_frame.words, index, options, output);
-  g_conversion.mode = options.mode;
-  g_conversion.invert = options.invert;
+  g_frame.conversion.mode = options.mode;
+  g_frame.conversion.invert = options.invert;
   bool have_target = true;
   if (!output.empty()) {
     set_file_name(output.c_str());
@@ -110,8 +110,8 @@ bool initialise(HINSTANCE instance, int show_command) {
   const size_t next = scan_options(g_frame.words, options);
   g_frame.arrangement = options.arrangement;
   g_frame.initial_density = options.initial_density;
-  g_conversion.mode = options.mode;
-  g_conversion.invert = options.invert;
+  g_frame.conversion.mode = options.mode;
+  g_frame.conversion.invert = options.invert;
   if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.file_name, options.batch);
 
   char profile[kFileNameSize] = {};

@@ -118,7 +118,7 @@ bool open_picture(HWND frame, bool paste) {
   }
   update_scroll_ranges(g_frame.source_pane);
   // The platform must hold the decoded picture, or it would convert black.
-  if (!set_up_read_back(frame) || (!g_conversion.fast && !convert(frame))) {
+  if (!set_up_read_back(frame) || (!g_frame.conversion.fast && !convert(frame))) {
     show_no_memory(frame);
     return false;
   }
@@ -135,7 +135,7 @@ bool open_picture(HWND frame, bool paste) {
 bool convert(HWND frame) {
   int x = 0, y = 0;
   progress_text_position(g_frame.metrics, g_frame.text_height, x, y);
-  return convert_into_result(frame, current_density(), x, y);
+  return convert_into_result(frame, current_density(), g_frame.conversion, g_frame.random, x, y);
 }
 
 bool save_result(HWND frame) {
@@ -144,7 +144,7 @@ bool save_result(HWND frame) {
     show_save_failure(frame);
     return false;
   }
-  if (g_conversion.fast && !convert_or_drop(frame)) return false;
+  if (g_frame.conversion.fast && !convert_or_drop(frame)) return false;
   // A picture mapped from the very file being replaced lets the file go first.
   if (!release_store_file(g_frame.file_name)) {
     show_no_memory(frame);
@@ -159,7 +159,7 @@ bool save_result(HWND frame) {
 
 bool copy_result(HWND frame) {
   // In fast mode the result is converted only when it is needed.
-  return put_result_on_clipboard(frame, g_conversion.fast ? convert_or_drop : nullptr);
+  return put_result_on_clipboard(frame, g_frame.conversion.fast ? convert_or_drop : nullptr);
 }
 
 bool convert_or_drop(HWND frame) {

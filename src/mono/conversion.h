@@ -22,8 +22,6 @@ struct ConversionSettings {
   bool fast = true;  // conversion deferred to painting, saving and copying
 };
 
-extern ConversionSettings g_conversion;
-
 // Returns the threshold for one pixel: fixed in Letter, drawn around the base in the photo modes.
 inline int draw_threshold(int mode, int base, RandomSource& random) {
   if (mode == kModePhotoHard) return base + draw_random(random) % 128 - 64;

@@ -5,9 +5,14 @@
 
 #include <windows.h>
 
-// Converts the current picture into the result block at a density, drawing the
-// progress at (progress_x, progress_y) on the window; false when the conversion
-// can't get its memory (nothing converted).
-bool convert_into_result(HWND window, int density, int progress_x, int progress_y);
+#include "mono/conversion.h"
+#include "mono/random_source.h"
+
+// Converts the current picture into the result block at a density with the
+// settings' mode and invert, drawing from `random` and the progress at (progress_x,
+// progress_y) on the window; false when the conversion can't get its memory
+// (nothing converted).
+bool convert_into_result(HWND window, int density, const ConversionSettings& settings, RandomSource& random,
+                         int progress_x, int progress_y);
 
 #endif

@@ -19,6 +19,4 @@ inline int draw_random(RandomSource& random) {
   return static_cast<int>((random.state >> 16) & 0x7FFF);
 }
 
-extern RandomSource g_random;
-
 #endif

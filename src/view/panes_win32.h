@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include "mono/conversion.h"
+#include "mono/random_source.h"
+#include "view/view_state.h"
+
 LRESULT CALLBACK CHILDWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK MONOWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -16,10 +20,13 @@ struct PaneConditions {
   int density = 127;                       // the threshold base of the live rendering
   const char* too_large_text = "";         // shown when a zoomed picture can't be drawn
   HWND covered_source = nullptr;           // in the cascade: the source pane the result pane covers
+  ViewState view;                          // zoom and scrolling
+  ConversionSettings conversion;           // the live rendering's mode and invert; fast
+  RandomSource* random = nullptr;          // the frame's random source; the result pane and dithered redraws draw from it
 };
 
 // The panes ask the frame for their conditions at each paint through this function;
-// until one is set they paint with the defaults above.
+// until one is set they paint nothing.
 using PaneConditionsSource = PaneConditions (*)();
 void set_pane_conditions_source(PaneConditionsSource source);
 

@@ -1,7 +1,5 @@
 #include "view/view_state.h"
 
-ViewState g_view;
-
 int scroll_maximum(int picture_extent, double zoom_factor, int pane_extent) {
   const double maximum = picture_extent * zoom_factor - pane_extent;
   if (maximum <= 0) return 0;

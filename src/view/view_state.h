@@ -11,8 +11,6 @@ struct ViewState {
   int spin_direction = 0;
 };
 
-extern ViewState g_view;
-
 // Returns the scroll maximum for a picture extent at a zoom factor in a pane extent.
 int scroll_maximum(int picture_extent, double zoom_factor, int pane_extent);
 

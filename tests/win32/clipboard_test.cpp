@@ -114,7 +114,7 @@ TEST(ClipboardPeer, WritesTheClipboardDibWhenAsked) {
 class Clipboard : public ::testing::Test {
  protected:
   ~Clipboard() override {
-    g_conversion = ConversionSettings();
+    g_frame.conversion = ConversionSettings();
     if (OpenClipboard(nullptr)) {
       EmptyClipboard();
       CloseClipboard();
@@ -148,7 +148,7 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
     open_grey_picture(top_down);
     for (int density : {60, 200}) {
       frame.set_density(density);
-      g_conversion.fast = true;  // the copy converts first
+      g_frame.conversion.fast = true;  // the copy converts first
       copy_result(g_frame.frame);
       const Picture copied = read_packed(clipboard_dib_from_another_process());
       ASSERT_EQ(copied.loaded.code, ReadCode::kOk) << "no CF_DIB read back";
@@ -165,8 +165,8 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
 
 TEST_F(Clipboard, CopyInAPhotoModeMatchesTheResultBitmap) {
   open_grey_picture(false);
-  g_conversion.mode = kModePhotoSoft;
-  g_conversion.fast = true;
+  g_frame.conversion.mode = kModePhotoSoft;
+  g_frame.conversion.fast = true;
   copy_result(g_frame.frame);
   std::vector<uint8_t> result(GlobalSize(g_result));
   std::memcpy(result.data(), GlobalLock(g_result), result.size());

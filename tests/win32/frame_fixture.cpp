@@ -47,8 +47,8 @@ HWND create_pane(const char* window_class, DWORD style, int id) {
 
 RealFrame::RealFrame(bool japanese, int width, int height, unsigned short version) {
   g_frame = FrameState();
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
   g_frame.instance = GetModuleHandleA(nullptr);
   g_frame.version = version;
   g_frame.japanese = japanese;
@@ -80,8 +80,8 @@ RealFrame::~RealFrame() {
   }
   g_picture = PictureState();
   g_frame = FrameState();
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
 }
 
 bool RealFrame::open(const std::string& path) {

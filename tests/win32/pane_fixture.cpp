@@ -137,9 +137,9 @@ Capture capture_dc(HDC dc, int32_t width, int32_t height) {
 
 PaneFixture::PaneFixture() {
   register_pane_classes();
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
-  g_random = RandomSource();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
+  g_frame.random = RandomSource();
   HDC screen = GetDC(nullptr);
   g_frame.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
   g_frame.palette_display = GetDeviceCaps(screen, SIZEPALETTE) > 20;
@@ -161,8 +161,8 @@ PaneFixture::PaneFixture() {
 }
 
 PaneFixture::~PaneFixture() {
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
 }
 
 void PaneFixture::open(const TestPicture& p) {
@@ -181,13 +181,13 @@ RECT PaneFixture::client(HWND pane) const {
 }
 
 void PaneFixture::set_view(int level, int32_t sx, int32_t sy) {
-  g_view.zoom_level = level;
-  g_view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
+  g_frame.view.zoom_level = level;
+  g_frame.view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
   const RECT r = client(source_);
-  const int32_t max_x = scroll_maximum(g_picture.description.width, g_view.zoom_factor, r.right);
-  const int32_t max_y = scroll_maximum(g_picture.description.height, g_view.zoom_factor, r.bottom);
-  g_view.scroll_x = g_view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
-  g_view.scroll_y = g_view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
+  const int32_t max_x = scroll_maximum(g_picture.description.width, g_frame.view.zoom_factor, r.right);
+  const int32_t max_y = scroll_maximum(g_picture.description.height, g_frame.view.zoom_factor, r.bottom);
+  g_frame.view.scroll_x = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
+  g_frame.view.scroll_y = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
 }
 
 Capture PaneFixture::repaint(HWND pane, const RECT* area) {

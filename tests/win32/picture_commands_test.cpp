@@ -38,7 +38,7 @@ std::vector<uint8_t> result_bytes() {
 std::vector<uint8_t> load_and_convert(const std::string& path, int mode) {
   set_file_name(path.c_str());
   EXPECT_EQ(open_picture(g_frame.frame, false), 1) << path;
-  g_conversion.mode = mode;
+  g_frame.conversion.mode = mode;
   convert(g_frame.frame);
   return result_bytes();
 }
@@ -65,12 +65,12 @@ TEST_F(ReaderGlue, EverySuiteFileOpensOrFailsWithAReaderCode) {
       ASSERT_TRUE(prepare_result_block()) << name;
       set_up_read_back(g_frame.frame);
       for (int mode : {kModeLetter, kModePhotoHard, kModePhotoSoft}) {
-        g_conversion.mode = mode;
+        g_frame.conversion.mode = mode;
         convert(g_frame.frame);
       }
     }
   }
-  g_conversion = ConversionSettings();
+  g_frame.conversion = ConversionSettings();
 }
 
 // A file read ahead at start-up becomes the store only when it is the file opened and
@@ -484,9 +484,9 @@ TEST_F(ReaderGlue, DecodedPictureThePlatformCantHoldFailsWithTheMemoryMessage) {
   for (const auto& c : cases) {
     const std::string file = write_rle8(temp_directory() + c.name + ".bmp", c.width, c.height, false);
     set_file_name(file.c_str());
-    g_conversion.fast = false;
+    g_frame.conversion.fast = false;
     EXPECT_EQ(open_picture(g_frame.frame, false), 0) << c.name;
-    g_conversion = ConversionSettings();
+    g_frame.conversion = ConversionSettings();
     EXPECT_FALSE(g_picture.loaded) << c.name;
     const std::vector<std::string> seen = boxes.texts();
     ASSERT_EQ(seen.size(), 1u) << c.name;
