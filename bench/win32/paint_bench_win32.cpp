@@ -91,7 +91,6 @@ int main() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   const HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
   register_class("qvx_bench_frame", plain, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  set_pane_conditions_source(frame_conditions);
   register_class("qvx_childWClass", CHILDWNDPROC, grey);
   register_class("qvx_monoWClass", MONOWNDPROC, grey);
   g_frame.instance = instance;
@@ -109,6 +108,8 @@ int main() {
                                         g_frame.frame, nullptr, instance, nullptr);
   g_frame.result_pane = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD, 0, 20, kWidth, kHeight, g_frame.frame,
                                         nullptr, instance, nullptr);
+  set_pane_conditions_source(g_frame.source_pane, frame_conditions);
+  set_pane_conditions_source(g_frame.result_pane, frame_conditions);
   g_frame.menu = CreateMenu();
   create_store();
   create_result_block();

@@ -10,6 +10,8 @@
 #include "app/control_bar.h"
 #include "app/settings.h"
 #include "dialogs/dialogs_win32.h"
+#include "image/bmp_file_win32.h"
+#include "image/plugin_reader_win32.h"
 #include "image/platform_version.h"
 #include "mono/conversion.h"
 #include "mono/random_source.h"
@@ -52,6 +54,8 @@ struct FrameState {
   ViewState view;                 // zoom and scrolling, shared by both panes
   ConversionSettings conversion;  // mode, invert and fast
   RandomSource random;            // the one random source, started at 1 in every process
+  PluginSearch plugins;           // where the image-reader plug-ins are looked for
+  ReadAhead read_ahead;           // a file named at start-up, read while the windows are made
 };
 
 extern FrameState g_frame;

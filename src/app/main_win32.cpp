@@ -41,7 +41,6 @@ bool register_class(HINSTANCE instance, const char* name, WNDPROC procedure, HIC
 }
 
 bool register_classes(HINSTANCE instance) {
-  set_pane_conditions_source(frame_conditions);
   const HBRUSH pane_brush = pane_background_brush();
   const HICON application_icon = LoadIconA(nullptr, IDI_APPLICATION);
   return register_class(instance, "quillvexWClass", MAINWNDPROC, LoadIconA(instance, "quillvexIcon"),
@@ -76,6 +75,7 @@ HWND create_pane(const char* window_class, DWORD style, int x, int y, int width,
   HWND pane = CreateWindowExA(0, window_class, "", style, x, y, width, height, g_frame.frame,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
   if (pane) {
+    set_pane_conditions_source(pane, frame_conditions);
     ShowWindow(pane, SW_SHOW);
     UpdateWindow(pane);
   }
@@ -112,7 +112,7 @@ bool initialise(HINSTANCE instance, int show_command) {
   g_frame.initial_density = options.initial_density;
   g_frame.conversion.mode = options.mode;
   g_frame.conversion.invert = options.invert;
-  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.file_name, options.batch);
+  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.read_ahead, g_frame.file_name, options.batch);
 
   char profile[kFileNameSize] = {};
   const DWORD length = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);

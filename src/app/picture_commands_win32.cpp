@@ -93,8 +93,8 @@ bool open_picture(HWND frame, bool paste) {
     clean_up_picture();
     // A name that didn't fit the file-name buffer is never opened shortened.
     const ReadCode code = g_frame.file_name_too_long           ? ReadCode::kCantOpen
-                     : take_read_ahead(g_frame.file_name) ? ReadCode::kOk
-                                                          : read_file(g_frame.file_name, g_frame.version);
+                     : take_read_ahead(g_frame.read_ahead, g_frame.file_name) ? ReadCode::kOk
+                                                          : read_file(g_frame.file_name, g_frame.version, g_frame.plugins);
     if (code != ReadCode::kOk) {
       show_failed_open(frame, code);
       return false;

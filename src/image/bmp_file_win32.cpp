@@ -170,21 +170,6 @@ void touch_pages(const FileView& view) {
   for (size_t offset = 0; offset < end; offset += 4096) sink = sink + view.base[offset];
 }
 
-// A BMP file read (or mapped) on a thread of its own while the windows are made; the
-// open then takes the block or the view as the store instead of reading.
-struct ReadAhead {
-  HANDLE thread = nullptr;
-  std::string file_name;
-  bool map = false;
-  FileView view;
-  HGLOBAL block = nullptr;
-  uint8_t* locked = nullptr;  // the block's bytes while it is locked
-  ReadCode code = ReadCode::kCantOpen;
-  PictureDescription description;
-};
-
-ReadAhead g_read_ahead;
-
 uint8_t* read_ahead_resize(void* context, uint32_t size) {
   auto* ahead = static_cast<ReadAhead*>(context);
   ahead->locked = resize_global_block(ahead->block, size);
@@ -211,8 +196,7 @@ DWORD WINAPI read_ahead(void* context) {
   return 0;
 }
 
-void forget_read_ahead() {
-  ReadAhead& ahead = g_read_ahead;
+void forget_read_ahead(ReadAhead& ahead) {
   if (ahead.thread) join(ahead.thread);
   if (ahead.locked) GlobalUnlock(ahead.block);
   if (ahead.block) GlobalFree(ahead.block);
@@ -222,21 +206,20 @@ void forget_read_ahead() {
 
 }  // namespace
 
-void start_read_ahead(const char* file_name, bool map) {
-  forget_read_ahead();
-  g_read_ahead.file_name = file_name;
-  g_read_ahead.map = map;
-  g_read_ahead.thread = CreateThread(nullptr, 0, read_ahead, &g_read_ahead, 0, nullptr);
+void start_read_ahead(ReadAhead& ahead, const char* file_name, bool map) {
+  forget_read_ahead(ahead);
+  ahead.file_name = file_name;
+  ahead.map = map;
+  ahead.thread = CreateThread(nullptr, 0, read_ahead, &ahead, 0, nullptr);
 }
 
-bool take_read_ahead(const char* file_name) {
-  ReadAhead& ahead = g_read_ahead;
+bool take_read_ahead(ReadAhead& ahead, const char* file_name) {
   if (!ahead.thread) return false;
   join(ahead.thread);
   // Only a whole BMP of the same name is taken; anything else is read again the usual
   // way, so that every failure and the plug-ins behave as they always do.
   if (ahead.code != ReadCode::kOk || ahead.file_name != file_name) {
-    forget_read_ahead();
+    forget_read_ahead(ahead);
     return false;
   }
   if (ahead.view.base) {
@@ -250,7 +233,7 @@ bool take_read_ahead(const char* file_name) {
   return true;
 }
 
-ReadCode read_file(const char* file_name, unsigned short platform_version) {
+ReadCode read_file(const char* file_name, unsigned short platform_version, const PluginSearch& plugins) {
   SimpleFile file(_lopen(file_name, OF_READ));
   if (!file.ok()) return ReadCode::kCantOpen;
   WaitCursor wait;
@@ -261,6 +244,6 @@ ReadCode read_file(const char* file_name, unsigned short platform_version) {
   ReadingFile reading{file.get()};
   const ReadCode code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
                             g_picture.description);
-  if (code == ReadCode::kNoSignature) return read_with_plugins(file.get(), lock, platform_version);
+  if (code == ReadCode::kNoSignature) return read_with_plugins(file.get(), lock, platform_version, plugins);
   return code;
 }

@@ -77,18 +77,18 @@ ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, u
   }
 
   // A negative width (and a height with no positive counterpart) describes no picture.
-  LeReader info(store, kStoreHeaderSize);
-  const int32_t width = info.i32(kWidthField);
-  const int32_t height = info.i32(kHeightField);
+  InfoFields info;
+  read_info_fields(store, kStoreHeaderSize, info);
+  const int32_t width = info.width;
+  const int32_t height = info.height;
   if (width < 0 || height == INT32_MIN) return ReadCode::kUnsupported;
 
-  const uint16_t bit_count = info.u16(kBitCountField);
-  const uint32_t compression = info.u32(kCompressionField);
-  const uint32_t colours_used = info.u32(kColoursUsedField);
-  const uint64_t colour_count = colour_count_of(colours_used, bit_count);
-  if (colours_used == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
+  const uint16_t bit_count = info.bit_count;
+  const uint32_t compression = info.compression;
+  const uint64_t colour_count = colour_count_of(info.colours_used, bit_count);
+  if (info.colours_used == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
 
-  uint32_t image_size = info.u32(kImageSizeField);
+  uint32_t image_size = info.image_size;
   if (image_size == 0) {
     const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * dimension_magnitude(height);
     if (rows_bytes > UINT32_MAX) return ReadCode::kTooLarge;

@@ -30,18 +30,14 @@ bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t
 }
 
 uint32_t lay_out_pasted_dib(uint8_t* block, uint32_t size, PictureDescription& picture) {
-  LeReader header(block, size);
-  if (!header.holds(0, kStoreHeaderSize)) return 0;
-  const uint32_t header_size = header.u32(kHeaderSizeField);
-  const int32_t width = header.i32(kWidthField);
-  const int32_t height = header.i32(kHeightField);
-  const uint16_t bit_count = header.u16(kBitCountField);
-  const uint32_t compression = header.u32(kCompressionField);
-  const uint32_t colours_used = header.u32(kColoursUsedField);
+  InfoFields f;
+  if (!read_info_fields(block, size, f)) return 0;
+  const uint32_t header_size = f.header_size;
   if (header_size < kStoreHeaderSize || header_size > size) return 0;
-  if (!plausible_dimensions(width, height)) return 0;
-  const uint32_t colour_count = colour_count_of(colours_used, bit_count);
-  const uint32_t mask_bytes = compression == kCompressionBitFields ? kMaskBytes : 0;
+  if (!plausible_dimensions(f.width, f.height)) return 0;
+  const uint32_t colours_used = f.colours_used;
+  const uint32_t colour_count = colour_count_of(colours_used, f.bit_count);
+  const uint32_t mask_bytes = f.compression == kCompressionBitFields ? kMaskBytes : 0;
   // A larger header (108 or 124 bytes) keeps its masks in bytes 40 to 51, where the
   // store keeps them too; its colour table and rows follow the whole header and are
   // moved down behind the 40 bytes, as the file reader reads them.
@@ -106,27 +102,22 @@ void fill_grey_ramp(uint8_t* block, PictureDescription& picture) {
 }
 
 bool lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture, uint32_t& pixel_bytes) {
-  LeReader header(info, info_size);
-  if (!header.holds(0, kStoreHeaderSize)) return false;
-  const uint32_t header_size = header.u32(kHeaderSizeField);
-  const int32_t width = header.i32(kWidthField);
-  const int32_t height = header.i32(kHeightField);
-  const uint16_t bit_count = header.u16(kBitCountField);
-  const uint32_t image_size = header.u32(kImageSizeField);
-  const uint32_t colours_used = header.u32(kColoursUsedField);
-  if (!plausible_dimensions(width, height)) return false;
-  const uint32_t colour_count = colour_count_of(colours_used, bit_count);
+  InfoFields f;
+  if (!read_info_fields(info, info_size, f)) return false;
+  if (!plausible_dimensions(f.width, f.height)) return false;
+  const uint32_t colours_used = f.colours_used;
+  const uint32_t colour_count = colour_count_of(colours_used, f.bit_count);
   const uint64_t offset = kStoreHeaderSize + uint64_t{4} * colour_count;
   if (offset > info_size) return false;
-  if (image_size == 0) {
+  if (f.image_size == 0) {
     uint32_t image_size = 0;
-    if (!rows_byte_count(width, bit_count, height, image_size)) return false;
+    if (!rows_byte_count(f.width, f.bit_count, f.height, image_size)) return false;
     put_u32(info + kImageSizeField, image_size);
   }
   const uint64_t bytes = pixel_bytes_needed(info);
   if (offset + bytes > UINT32_MAX) return false;
   if (colours_used == 0) put_u32(info + kColoursUsedField, colour_count);
-  picture.source_header_size = header_size;
+  picture.source_header_size = f.header_size;
   picture.colour_count = colour_count;
   picture.mask_byte_count = 0;
   picture.offset_to_pixels = static_cast<uint32_t>(offset);

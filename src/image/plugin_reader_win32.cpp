@@ -6,8 +6,6 @@
 #include "image/dib_layout.h"
 #include "image/platform_version.h"
 
-PluginSearch g_plugins;
-
 namespace {
 
 // Both entry points use the standard calling convention; every argument is 32 bits.
@@ -76,10 +74,16 @@ class PluginLibrary {
   HMODULE module_;
 };
 
-void free_result_handles() {
-  if (g_plugins.info) LocalFree(g_plugins.info);
-  if (g_plugins.pixels) LocalFree(g_plugins.pixels);
-  g_plugins.info = g_plugins.pixels = nullptr;
+// The two blocks a plug-in's GetPicture hands back.
+struct PluginResult {
+  HLOCAL info = nullptr;    // the information block: header and colour table
+  HLOCAL pixels = nullptr;  // the pixel block
+};
+
+void free_result_handles(PluginResult& result) {
+  if (result.info) LocalFree(result.info);
+  if (result.pixels) LocalFree(result.pixels);
+  result.info = result.pixels = nullptr;
 }
 
 // Skips directories and, before platform 4.0, the one plug-in of that name known
@@ -95,28 +99,28 @@ enum class TakeOver { kTaken, kBadPicture, kNoRoom };
 // up in their own block and the header and table copied in front of them, so the
 // picture is never held twice. The previous store goes only once the new one is
 // complete, so a failure leaves it in place.
-TakeOver take_over_picture(StoreLock& lock) {
+TakeOver take_over_picture(StoreLock& lock, PluginResult& plugin) {
   PictureDescription layout = g_picture.description;
-  uint8_t* info = static_cast<uint8_t*>(LocalLock(g_plugins.info));
+  uint8_t* info = static_cast<uint8_t*>(LocalLock(plugin.info));
   if (!info) return TakeOver::kBadPicture;
   uint32_t pixel_bytes = 0;
   const bool described =
-      lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(g_plugins.info)), layout, pixel_bytes);
-  const uint32_t delivered = static_cast<uint32_t>(LocalSize(g_plugins.pixels));
+      lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(plugin.info)), layout, pixel_bytes);
+  const uint32_t delivered = static_cast<uint32_t>(LocalSize(plugin.pixels));
   if (!described) {
-    LocalUnlock(g_plugins.info);
+    LocalUnlock(plugin.info);
     return TakeOver::kBadPicture;
   }
   const uint32_t offset = layout.offset_to_pixels;
-  HLOCAL grown = LocalReAlloc(g_plugins.pixels, offset + pixel_bytes, LMEM_MOVEABLE);
+  HLOCAL grown = LocalReAlloc(plugin.pixels, offset + pixel_bytes, LMEM_MOVEABLE);
   if (!grown) {
-    LocalUnlock(g_plugins.info);
+    LocalUnlock(plugin.info);
     return TakeOver::kNoRoom;
   }
-  g_plugins.pixels = grown;
+  plugin.pixels = grown;
   uint8_t* store = static_cast<uint8_t*>(LocalLock(grown));
   if (!store) {
-    LocalUnlock(g_plugins.info);
+    LocalUnlock(plugin.info);
     return TakeOver::kNoRoom;
   }
   // Rows the plug-in did not deliver (a short block) read as black, not as stale memory.
@@ -124,12 +128,12 @@ TakeOver take_over_picture(StoreLock& lock) {
   std::memmove(store + offset, store, kept);
   std::memset(store + offset + kept, 0, pixel_bytes - kept);
   std::memcpy(store, info, offset);
-  LocalUnlock(g_plugins.info);
-  LocalFree(g_plugins.info);
-  g_plugins.info = nullptr;
+  LocalUnlock(plugin.info);
+  LocalFree(plugin.info);
+  plugin.info = nullptr;
 
   adopt_local_store(lock, grown, store);
-  g_plugins.pixels = nullptr;
+  plugin.pixels = nullptr;
   g_picture.description = layout;
   return TakeOver::kTaken;
 }
@@ -148,13 +152,14 @@ void program_directory(char* out, int out_size) {
   lstrcpynA(out, path, out_size);
 }
 
-ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version) {
+ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version,
+                           const PluginSearch& plugin_search) {
   FileImage image;
   if (!image.read(file)) return image.allocated() ? ReadCode::kShortData : ReadCode::kTooLarge;
 
   char directory[MAX_PATH];
-  if (g_plugins.directory[0]) {
-    lstrcpynA(directory, g_plugins.directory, MAX_PATH);
+  if (plugin_search.directory[0]) {
+    lstrcpynA(directory, plugin_search.directory, MAX_PATH);
   } else {
     program_directory(directory, MAX_PATH);
   }
@@ -179,16 +184,16 @@ ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_
     if (!is_supported || !get_picture) continue;
     _llseek(file, 0, FILE_BEGIN);
     if (is_supported(nullptr, static_cast<DWORD>(file)) == 0) continue;
-    g_plugins.info = g_plugins.pixels = nullptr;
-    const int outcome = get_picture(image.bytes(), image.length(), 1, &g_plugins.info, &g_plugins.pixels, nullptr, 0);
+    PluginResult result;
+    const int outcome = get_picture(image.bytes(), image.length(), 1, &result.info, &result.pixels, nullptr, 0);
     // The blocks outlive the library, which goes before anything touches them.
     library.release();
-    if (outcome != 0 || !g_plugins.info || !g_plugins.pixels) {
-      free_result_handles();
+    if (outcome != 0 || !result.info || !result.pixels) {
+      free_result_handles(result);
       continue;
     }
-    const TakeOver taken = take_over_picture(lock);
-    free_result_handles();
+    const TakeOver taken = take_over_picture(lock, result);
+    free_result_handles(result);
     if (taken == TakeOver::kTaken) return ReadCode::kOk;
     if (taken == TakeOver::kNoRoom) return ReadCode::kTooLarge;
   } while (search.next());

@@ -11,11 +11,7 @@
 // tests point it at folders of their own plug-ins.
 struct PluginSearch {
   char directory[MAX_PATH] = {};
-  HLOCAL info = nullptr;    // the information block GetPicture hands back
-  HLOCAL pixels = nullptr;  // the pixel block GetPicture hands back
 };
-
-extern PluginSearch g_plugins;
 
 // Offers the open file (read from its start) to the plug-ins in directory order and
 // makes the first picture delivered the store (a local block, store kind 1), locked
@@ -23,7 +19,8 @@ extern PluginSearch g_plugins;
 // when none delivered, kTooLarge or kShortData when the file or the picture can't
 // be held or read.
 // The platform version (major * 256 + minor) decides which plug-ins are passed over.
-ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version);
+ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version,
+                           const PluginSearch& search);
 
 // Writes the program's directory, with a trailing backslash, into out (260 bytes).
 void program_directory(char* out, int out_size);

@@ -427,14 +427,15 @@ void validate_covered_source(HWND source_pane) {
   ValidateRect(source_pane, &covered);
 }
 
-PaneConditionsSource g_conditions_source = nullptr;
-
-PaneConditions current_conditions() { return g_conditions_source ? g_conditions_source() : PaneConditions(); }
+PaneConditions current_conditions(HWND pane) {
+  const auto source = reinterpret_cast<PaneConditionsSource>(GetWindowLongPtrA(pane, GWLP_USERDATA));
+  return source ? source() : PaneConditions();
+}
 
 using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneConditions&);
 
 LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content) {
-  const PaneConditions conditions = current_conditions();
+  const PaneConditions conditions = current_conditions(window);
   validate_covered_source(conditions.covered_source);
   if (!g_picture.loaded || !conditions.random) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
   WaitCursor wait;
@@ -447,7 +448,9 @@ LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content
 
 }  // namespace
 
-void set_pane_conditions_source(PaneConditionsSource source) { g_conditions_source = source; }
+void set_pane_conditions_source(HWND pane, PaneConditionsSource source) {
+  SetWindowLongPtrA(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(source));
+}
 
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);

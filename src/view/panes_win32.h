@@ -25,10 +25,10 @@ struct PaneConditions {
   RandomSource* random = nullptr;          // the frame's random source; the result pane and dithered redraws draw from it
 };
 
-// The panes ask the frame for their conditions at each paint through this function;
-// until one is set they paint nothing.
+// A pane asks its owner for its conditions at each paint through the function set
+// for it (kept with the window); until one is set it paints nothing.
 using PaneConditionsSource = PaneConditions (*)();
-void set_pane_conditions_source(PaneConditionsSource source);
+void set_pane_conditions_source(HWND pane, PaneConditionsSource source);
 
 // Draws the source pane's content for one paint rectangle on any device context.
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions);

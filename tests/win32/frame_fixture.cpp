@@ -18,7 +18,6 @@ namespace {
 void register_frame_classes(HINSTANCE instance) {
   static bool registered = false;
   if (registered) return;
-  set_pane_conditions_source(frame_conditions);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MAINWNDPROC;
   wc.hInstance = instance;
@@ -39,8 +38,10 @@ void register_frame_classes(HINSTANCE instance) {
 }
 
 HWND create_pane(const char* window_class, DWORD style, int id) {
-  return CreateWindowExA(0, window_class, "", style | WS_VISIBLE, 0, 0, 10, 10, g_frame.frame,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
+  HWND pane = CreateWindowExA(0, window_class, "", style | WS_VISIBLE, 0, 0, 10, 10, g_frame.frame,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
+  set_pane_conditions_source(pane, frame_conditions);
+  return pane;
 }
 
 }  // namespace

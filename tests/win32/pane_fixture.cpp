@@ -26,7 +26,6 @@ void register_pane_classes() {
   static bool done = false;
   if (done) return;
   done = true;
-  set_pane_conditions_source(frame_conditions);
   WNDCLASSA wc = {};
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -153,6 +152,8 @@ PaneFixture::PaneFixture() {
                             162, 122, g_frame.frame, nullptr, g_frame.instance, nullptr);
   result_ = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 200, 40, 162, 122,
                             g_frame.frame, nullptr, g_frame.instance, nullptr);
+  set_pane_conditions_source(source_, frame_conditions);
+  set_pane_conditions_source(result_, frame_conditions);
   g_frame.source_pane = source_;
   g_frame.result_pane = result_;
   folder_ = temp_directory();

@@ -23,7 +23,7 @@ namespace {
 // Reads a file with the program's own reader; returns its outcome.
 ReadCode open_file(const std::string& path) {
   clean_up_picture();
-  return read_file(path.c_str(), g_frame.version);
+  return read_file(path.c_str(), g_frame.version, g_frame.plugins);
 }
 
 std::vector<uint8_t> result_bytes() {
@@ -84,14 +84,14 @@ TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   const PictureDescription usual = g_picture.description;
   clean_up_picture();
 
-  start_read_ahead(picture.c_str(), false);
-  ASSERT_TRUE(take_read_ahead(picture.c_str()));
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), false);
+  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, picture.c_str()));
   ASSERT_EQ(GlobalSize(g_picture.store), size);
   const uint8_t* store = static_cast<const uint8_t*>(StoreLock().get());
   EXPECT_TRUE(std::equal(read_as_usual.begin(), read_as_usual.end(), store));
   EXPECT_EQ(g_picture.description.offset_to_pixels, usual.offset_to_pixels);
   EXPECT_EQ(g_picture.description.colour_count, usual.colour_count);
-  EXPECT_FALSE(take_read_ahead(picture.c_str())) << "taken once";
+  EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, picture.c_str())) << "taken once";
 
   const std::string other = testdata("bmpsuite/g/pal8.bmp");
   const std::string folder = temp_directory();
@@ -99,12 +99,12 @@ TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   ASSERT_TRUE(write_file(not_bmp, {'n', 'o', 't', ' ', 'a', ' ', 'B', 'M', 'P'}));
   const std::string missing = folder + "missing.bmp";
   for (const std::string& ahead : {other, not_bmp, missing}) {
-    start_read_ahead(ahead.c_str(), false);
-    EXPECT_FALSE(take_read_ahead(ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
+    start_read_ahead(g_frame.read_ahead, ahead.c_str(), false);
+    EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
   }
   // Through the open: the picture read ahead converts as one read the usual way.
   const std::vector<uint8_t> usual_result = load_and_convert(picture, kModeLetter);
-  start_read_ahead(picture.c_str(), false);
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), false);
   EXPECT_EQ(load_and_convert(picture, kModeLetter), usual_result);
   EXPECT_TRUE(boxes.texts().empty());
 }
@@ -119,8 +119,8 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
     for (const std::string& name : files_in(directory)) {
       const std::string path = directory + "/" + name;
       if (open_file(path) != ReadCode::kOk) {
-        start_read_ahead(path.c_str(), true);
-        EXPECT_FALSE(take_read_ahead(path.c_str())) << name;
+        start_read_ahead(g_frame.read_ahead, path.c_str(), true);
+        EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, path.c_str())) << name;
         continue;
       }
       const size_t size = store_size();
@@ -131,8 +131,8 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
       const PictureDescription description = g_picture.description;
       clean_up_picture();
 
-      start_read_ahead(path.c_str(), true);
-      ASSERT_TRUE(take_read_ahead(path.c_str())) << name;
+      start_read_ahead(g_frame.read_ahead, path.c_str(), true);
+      ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, path.c_str())) << name;
       mapped += g_picture.store_kind == kStoreFileView;
       ASSERT_EQ(store_size(), size) << name;
       const uint8_t* store = static_cast<const uint8_t*>(StoreLock().get());
@@ -146,8 +146,8 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
   EXPECT_GT(mapped, 20);
 
   const std::string picture = testdata("bmpsuite/g/pal8.bmp");
-  start_read_ahead(picture.c_str(), true);
-  ASSERT_TRUE(take_read_ahead(picture.c_str()));
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), true);
+  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, picture.c_str()));
   ASSERT_EQ(g_picture.store_kind, kStoreFileView);
   const uint8_t* view = static_cast<const uint8_t*>(StoreLock().get());
   const std::vector<uint8_t> viewed(view, view + store_size());
@@ -158,8 +158,8 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
   ASSERT_EQ(store_size(), viewed.size());
   EXPECT_TRUE(std::equal(viewed.begin(), viewed.end(), static_cast<const uint8_t*>(StoreLock().get())));
   // The next picture is read into a global block again.
-  start_read_ahead(picture.c_str(), true);
-  ASSERT_TRUE(take_read_ahead(picture.c_str()));
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), true);
+  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, picture.c_str()));
   EXPECT_EQ(open_file(testdata("bmpsuite/g/rgb24.bmp")), ReadCode::kOk);
   EXPECT_EQ(g_picture.store_kind, kStoreGlobal);
   EXPECT_TRUE(boxes.texts().empty());

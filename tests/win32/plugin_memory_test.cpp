@@ -52,7 +52,7 @@ TEST(MemoryProbe, ReportsThePeakWhenAsked) {
   long long peak = -1;
   {
     TestFrame frame;
-    lstrcpynA(g_plugins.directory, QVX_WIC_PLUGIN_DIR, MAX_PATH);
+    lstrcpynA(g_frame.plugins.directory, QVX_WIC_PLUGIN_DIR, MAX_PATH);
     bool ok = true;
     if (mode == "open") {
       set_file_name(kBigPicture.c_str());

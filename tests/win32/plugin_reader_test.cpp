@@ -55,10 +55,10 @@ bool loaded_from(const std::string& folder) {
 
 class PluginReader : public ::testing::Test {
  protected:
-  ~PluginReader() override { g_plugins = PluginSearch(); }
+  ~PluginReader() override { g_frame.plugins = PluginSearch(); }
 
   int open_with(const std::string& folder, const std::string& file) {
-    lstrcpynA(g_plugins.directory, folder.c_str(), MAX_PATH);
+    lstrcpynA(g_frame.plugins.directory, folder.c_str(), MAX_PATH);
     set_file_name(file.c_str());
     boxes.clear();
     const int opened = open_picture(g_frame.frame, false);

@@ -41,7 +41,7 @@ class RleDecoding : public ::testing::Test {
   // Reads a file with the program's reader and compares both decodings pixel by pixel.
   void compare(const std::string& path, const std::string& name) {
     clean_up_picture();
-    if (read_file(path.c_str(), g_frame.version) != ReadCode::kOk) return;  // the command refuses it alike
+    if (read_file(path.c_str(), g_frame.version, g_frame.plugins) != ReadCode::kOk) return;  // the command refuses it alike
     g_picture.loaded = true;
     StoreLock lock;
     const uint8_t* store = static_cast<const uint8_t*>(lock.get());
