@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   });
   report("density released to result pane painted (fast mode off)", runs, release_density);
   // Its parts.
-  report("  the conversion alone", runs, [&](int run) { convert_into_result(frame.frame, run % 2 ? 100 : 150, g_frame.conversion, g_frame.random, 0, 0); });
+  report("  the conversion alone", runs, [&](int run) { convert_into_result(g_frame.picture, frame.frame, run % 2 ? 100 : 150, g_frame.conversion, g_frame.random, 0, 0); });
   report("  the result pane's repaint alone", runs, [&](int) {
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
     paint_now(frame.frame);

@@ -111,8 +111,8 @@ int main() {
   set_pane_conditions_source(g_frame.source_pane, frame_conditions);
   set_pane_conditions_source(g_frame.result_pane, frame_conditions);
   g_frame.menu = CreateMenu();
-  create_store();
-  create_result_block();
+  create_store(g_frame.picture);
+  create_result_block(g_frame.picture);
   const std::string path = write_picture();
   set_file_name(path.c_str());
   if (path.empty() || !open_picture(g_frame.frame, false)) {
@@ -140,9 +140,9 @@ int main() {
     const double median = median_paint_ms(c.pane, &low, &high);
     std::printf("  %-38s median %7.2f ms  (quartiles %.2f .. %.2f)\n", c.name, median, low, high);
   }
-  clean_up_picture();
-  free_store();
-  free_result_block();
+  clean_up_picture(g_frame.picture);
+  free_store(g_frame.picture);
+  free_result_block(g_frame.picture);
   DestroyWindow(g_frame.frame);
   DeleteFileA(path.c_str());
   return 0;

@@ -71,6 +71,7 @@ PaneConditions frame_conditions() {
   c.view = g_frame.view;
   c.conversion = g_frame.conversion;
   c.random = &g_frame.random;
+  c.picture = &g_frame.picture;
   return c;
 }
 
@@ -91,7 +92,7 @@ static bool on_create(HWND window) {
   HMENU menu = GetMenu(window);
   if (g_frame.conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
   CheckMenuItem(menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!create_store() || !create_result_block()) {
+  if (!create_store(g_frame.picture) || !create_result_block(g_frame.picture)) {
     MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
     return false;
   }
@@ -101,13 +102,13 @@ static bool on_create(HWND window) {
 
 static void on_destroy(HWND window) {
   DragAcceptFiles(window, FALSE);
-  clean_up_picture();
+  clean_up_picture(g_frame.picture);
   if (g_frame.bar_font) {
     DeleteObject(g_frame.bar_font);
     g_frame.bar_font = nullptr;
   }
-  free_store();
-  free_result_block();
+  free_store(g_frame.picture);
+  free_result_block(g_frame.picture);
   PostQuitMessage(0);
 }
 
@@ -117,7 +118,7 @@ static void choose_mode(HWND window, int item) {
   CheckMenuItem(g_frame.menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
   g_frame.conversion.mode = mode;
   CheckMenuItem(g_frame.menu, mode_item(mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!g_frame.conversion.fast && g_picture.loaded) convert_or_drop(window);
+  if (!g_frame.conversion.fast && g_frame.picture.loaded) convert_or_drop(window);
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
@@ -125,7 +126,7 @@ static void toggle_fast_mode(HWND window) {
   if (g_frame.conversion.fast) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_UNCHECKED);
     g_frame.conversion.fast = false;
-    if (g_picture.loaded) convert_or_drop(window);
+    if (g_frame.picture.loaded) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   } else {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
@@ -134,7 +135,7 @@ static void toggle_fast_mode(HWND window) {
 }
 
 static void invert_result(HWND window) {
-  if (g_picture.loaded) {
+  if (g_frame.picture.loaded) {
     g_frame.conversion.invert = !g_frame.conversion.invert;
     if (!g_frame.conversion.fast) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
@@ -168,6 +169,7 @@ DialogInputs frame_dialog_inputs(HWND window) {
   inputs.newer_platform = newer_platform();
   inputs.dialog3d = &g_frame.settings.dialog3d;
   inputs.frame = window;
+  inputs.picture = &g_frame.picture;
   return inputs;
 }
 
@@ -241,12 +243,12 @@ static void on_drop_files(HWND window, HDROP drop) {
 }
 
 static LRESULT realize_display_palette(HWND window) {
-  if (!g_frame.palette_display || !g_picture.loaded || !g_picture.display_palette) return 0;
+  if (!g_frame.palette_display || !g_frame.picture.loaded || !g_frame.picture.display_palette) return 0;
   UINT realized = 0;
   {
     const WindowDc dc(window);
     if (!dc.get()) return 0;
-    const HPALETTE previous = SelectPalette(dc.get(), g_picture.display_palette, FALSE);
+    const HPALETTE previous = SelectPalette(dc.get(), g_frame.picture.display_palette, FALSE);
     realized = RealizePalette(dc.get());
     if (previous) SelectPalette(dc.get(), previous, FALSE);
   }

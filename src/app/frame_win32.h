@@ -56,6 +56,7 @@ struct FrameState {
   RandomSource random;            // the one random source, started at 1 in every process
   PluginSearch plugins;           // where the image-reader plug-ins are looked for
   ReadAhead read_ahead;           // a file named at start-up, read while the windows are made
+  PictureState picture;           // the current picture's store and its result bitmap
 };
 
 extern FrameState g_frame;

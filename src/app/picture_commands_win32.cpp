@@ -46,8 +46,8 @@ void report_read_failure(HWND frame, ReadCode code) {
 // Leaves the frame as it is with no picture: commands grayed, plain caption, empty panes.
 void show_no_picture(HWND frame) {
   set_picture_commands(MF_GRAYED);
-  g_picture.description.width = 0;
-  g_picture.description.height = 0;
+  g_frame.picture.description.width = 0;
+  g_frame.picture.description.height = 0;
   SetWindowTextA(frame, "QUILLVEX");
   update_scroll_ranges(g_frame.source_pane);
   repaint_source_pane();
@@ -64,9 +64,9 @@ void show_failed_open(HWND frame, ReadCode code) {
 // before the message, whose modal loop repaints the panes: a picture too large to
 // convert is no picture the platform can be asked to draw either.
 void show_no_memory(HWND frame) {
-  clean_up_picture();
-  g_picture.description.width = 0;
-  g_picture.description.height = 0;
+  clean_up_picture(g_frame.picture);
+  g_frame.picture.description.width = 0;
+  g_frame.picture.description.height = 0;
   MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
   show_no_picture(frame);
 }
@@ -86,39 +86,39 @@ bool open_picture(HWND frame, bool paste) {
   if (paste) {
     PastedPicture pasted;
     if (!paste_from_clipboard(frame, pasted)) return false;
-    clean_up_picture();
-    adopt_global_store(pasted.block);
-    g_picture.description = pasted.description;
+    clean_up_picture(g_frame.picture);
+    adopt_global_store(g_frame.picture, pasted.block);
+    g_frame.picture.description = pasted.description;
   } else {
-    clean_up_picture();
+    clean_up_picture(g_frame.picture);
     // A name that didn't fit the file-name buffer is never opened shortened.
     const ReadCode code = g_frame.file_name_too_long           ? ReadCode::kCantOpen
-                     : take_read_ahead(g_frame.read_ahead, g_frame.file_name) ? ReadCode::kOk
-                                                          : read_file(g_frame.file_name, g_frame.version, g_frame.plugins);
+                     : take_read_ahead(g_frame.read_ahead, g_frame.picture, g_frame.file_name) ? ReadCode::kOk
+                                                          : read_file(g_frame.picture, g_frame.file_name, g_frame.version, g_frame.plugins);
     if (code != ReadCode::kOk) {
       show_failed_open(frame, code);
       return false;
     }
   }
 
-  g_picture.loaded = true;
+  g_frame.picture.loaded = true;
   {
-    StoreLock lock;
+    StoreLock lock(g_frame.picture);
     const uint8_t* store = lock.get();
     if (!store) return false;
-    describe_picture(store, g_picture.description);
-    format_caption(g_frame.file_name, g_picture.description.width, g_picture.description.height,
-                   get_u16(store + kBitCountField), g_picture.description.mask_byte_count,
+    describe_picture(store, g_frame.picture.description);
+    format_caption(g_frame.file_name, g_frame.picture.description.width, g_frame.picture.description.height,
+                   get_u16(store + kBitCountField), g_frame.picture.description.mask_byte_count,
                    get_u32(store + kCompressionField), g_frame.scratch, sizeof g_frame.scratch);
     SetWindowTextA(frame, g_frame.scratch);
   }
-  if (!prepare_result_block()) {
+  if (!prepare_result_block(g_frame.picture)) {
     show_no_memory(frame);
     return false;
   }
   update_scroll_ranges(g_frame.source_pane);
   // The platform must hold the decoded picture, or it would convert black.
-  if (!set_up_read_back(frame) || (!g_frame.conversion.fast && !convert(frame))) {
+  if (!set_up_read_back(g_frame.picture, frame) || (!g_frame.conversion.fast && !convert(frame))) {
     show_no_memory(frame);
     return false;
   }
@@ -126,8 +126,8 @@ bool open_picture(HWND frame, bool paste) {
   repaint_source_pane();
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   if (g_frame.palette_display) {
-    StoreLock lock;
-    if (lock.get()) g_picture.display_palette = create_display_palette(lock.get());
+    StoreLock lock(g_frame.picture);
+    if (lock.get()) g_frame.picture.display_palette = create_display_palette(g_frame.picture, lock.get());
   }
   return true;
 }
@@ -135,7 +135,7 @@ bool open_picture(HWND frame, bool paste) {
 bool convert(HWND frame) {
   int x = 0, y = 0;
   progress_text_position(g_frame.metrics, g_frame.text_height, x, y);
-  return convert_into_result(frame, current_density(), g_frame.conversion, g_frame.random, x, y);
+  return convert_into_result(g_frame.picture, frame, current_density(), g_frame.conversion, g_frame.random, x, y);
 }
 
 bool save_result(HWND frame) {
@@ -146,11 +146,11 @@ bool save_result(HWND frame) {
   }
   if (g_frame.conversion.fast && !convert_or_drop(frame)) return false;
   // A picture mapped from the very file being replaced lets the file go first.
-  if (!release_store_file(g_frame.file_name)) {
+  if (!release_store_file(g_frame.picture, g_frame.file_name)) {
     show_no_memory(frame);
     return false;
   }
-  if (!write_result_file(g_frame.file_name)) {
+  if (!write_result_file(g_frame.picture, g_frame.file_name)) {
     show_save_failure(frame);
     return false;
   }
@@ -159,7 +159,7 @@ bool save_result(HWND frame) {
 
 bool copy_result(HWND frame) {
   // In fast mode the result is converted only when it is needed.
-  return put_result_on_clipboard(frame, g_frame.conversion.fast ? convert_or_drop : nullptr);
+  return put_result_on_clipboard(g_frame.picture, frame, g_frame.conversion.fast ? convert_or_drop : nullptr);
 }
 
 bool convert_or_drop(HWND frame) {

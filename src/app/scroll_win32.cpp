@@ -26,7 +26,7 @@ void on_density_scroll(HWND frame, HWND bar, int code, int thumb) {
   }
   if (code == kEndScroll) {
     ++g_frame.density_end_scrolls;
-    if (!g_frame.conversion.fast && g_picture.loaded) convert_or_drop(frame);
+    if (!g_frame.conversion.fast && g_frame.picture.loaded) convert_or_drop(frame);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
 }
@@ -134,8 +134,8 @@ void update_scroll_ranges(HWND pane) {
   RECT client;
   GetClientRect(pane, &client);
   for (int pass = 0; pass < 2; ++pass) {
-    g_frame.view.max_y = scroll_maximum(g_picture.description.height, g_frame.view.zoom_factor, client.bottom);
-    g_frame.view.max_x = scroll_maximum(g_picture.description.width, g_frame.view.zoom_factor, client.right);
+    g_frame.view.max_y = scroll_maximum(g_frame.picture.description.height, g_frame.view.zoom_factor, client.bottom);
+    g_frame.view.max_x = scroll_maximum(g_frame.picture.description.width, g_frame.view.zoom_factor, client.right);
     if (g_frame.view.scroll_x > g_frame.view.max_x) g_frame.view.scroll_x = g_frame.view.max_x;
     if (g_frame.view.scroll_y > g_frame.view.max_y) g_frame.view.scroll_y = g_frame.view.max_y;
     if (GetScrollPos(frame, SB_VERT) > g_frame.view.max_y || GetScrollPos(frame, SB_HORZ) > g_frame.view.max_x) {

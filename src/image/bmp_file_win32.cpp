@@ -213,7 +213,7 @@ void start_read_ahead(ReadAhead& ahead, const char* file_name, bool map) {
   ahead.thread = CreateThread(nullptr, 0, read_ahead, &ahead, 0, nullptr);
 }
 
-bool take_read_ahead(ReadAhead& ahead, const char* file_name) {
+bool take_read_ahead(ReadAhead& ahead, PictureState& picture, const char* file_name) {
   if (!ahead.thread) return false;
   join(ahead.thread);
   // Only a whole BMP of the same name is taken; anything else is read again the usual
@@ -223,27 +223,28 @@ bool take_read_ahead(ReadAhead& ahead, const char* file_name) {
     return false;
   }
   if (ahead.view.base) {
-    adopt_file_view_store(ahead.view);
+    adopt_file_view_store(picture, ahead.view);
   } else {
     GlobalUnlock(ahead.block);
-    adopt_global_store(ahead.block);
+    adopt_global_store(picture, ahead.block);
   }
-  g_picture.description = ahead.description;
+  picture.description = ahead.description;
   ahead = ReadAhead();
   return true;
 }
 
-ReadCode read_file(const char* file_name, unsigned short platform_version, const PluginSearch& plugins) {
+ReadCode read_file(PictureState& picture, const char* file_name, unsigned short platform_version,
+                   const PluginSearch& plugins) {
   SimpleFile file(_lopen(file_name, OF_READ));
   if (!file.ok()) return ReadCode::kCantOpen;
   WaitCursor wait;
-  if (g_picture.store_kind != kStoreGlobal && !renew_store_as_global()) return ReadCode::kTooLarge;
-  StoreLock lock;
+  if (picture.store_kind != kStoreGlobal && !renew_store_as_global(picture)) return ReadCode::kTooLarge;
+  StoreLock lock(picture);
   uint8_t* store = lock.get();
   if (!store) return ReadCode::kTooLarge;
   ReadingFile reading{file.get()};
   const ReadCode code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
-                            g_picture.description);
+                            picture.description);
   if (code == ReadCode::kNoSignature) return read_with_plugins(file.get(), lock, platform_version, plugins);
   return code;
 }

@@ -11,9 +11,11 @@
 #include "image/read_code.h"
 #include "image/store_win32.h"
 
-// Returns the reader's outcome; files without a BMP signature go to the plug-ins in
-// `plugins`' folder, which depend on the platform version (major * 256 + minor).
-ReadCode read_file(const char* file_name, unsigned short platform_version, const PluginSearch& plugins);
+// Reads a picture file into the picture's store and returns the reader's outcome;
+// files without a BMP signature go to the plug-ins in `plugins`' folder, which
+// depend on the platform version (major * 256 + minor).
+ReadCode read_file(PictureState& picture, const char* file_name, unsigned short platform_version,
+                   const PluginSearch& plugins);
 
 // A BMP file read (or mapped) on a thread of its own while the windows are made; the
 // open then takes the block or the view as the store instead of reading.
@@ -38,6 +40,6 @@ void start_read_ahead(ReadAhead& ahead, const char* file_name, bool map);
 // Makes the file read (or mapped) ahead the store, with its description, and returns true when a
 // read-ahead of this file name read a whole BMP; otherwise drops it and returns false
 // (the caller reads the file as usual). Waits for the read to end.
-bool take_read_ahead(ReadAhead& ahead, const char* file_name);
+bool take_read_ahead(ReadAhead& ahead, PictureState& picture, const char* file_name);
 
 #endif

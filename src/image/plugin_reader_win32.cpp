@@ -100,7 +100,7 @@ enum class TakeOver { kTaken, kBadPicture, kNoRoom };
 // picture is never held twice. The previous store goes only once the new one is
 // complete, so a failure leaves it in place.
 TakeOver take_over_picture(StoreLock& lock, PluginResult& plugin) {
-  PictureDescription layout = g_picture.description;
+  PictureDescription layout = lock.picture().description;
   uint8_t* info = static_cast<uint8_t*>(LocalLock(plugin.info));
   if (!info) return TakeOver::kBadPicture;
   uint32_t pixel_bytes = 0;
@@ -134,7 +134,7 @@ TakeOver take_over_picture(StoreLock& lock, PluginResult& plugin) {
 
   adopt_local_store(lock, grown, store);
   plugin.pixels = nullptr;
-  g_picture.description = layout;
+  lock.picture().description = layout;
   return TakeOver::kTaken;
 }
 

@@ -8,8 +8,8 @@
 #include "mono/result_bitmap.h"
 #include "mono/result_win32.h"
 
-bool put_result_on_clipboard(HWND frame, ResultRefresh refresh) {
-  const PictureDescription& d = g_picture.description;
+bool put_result_on_clipboard(const PictureState& picture, HWND frame, ResultRefresh refresh) {
+  const PictureDescription& d = picture.description;
   HBITMAP bitmap = CreateBitmap(d.width, d.height, 1, 1, nullptr);
   if (!bitmap) return false;
   if (refresh && !refresh(frame)) {
@@ -17,7 +17,7 @@ bool put_result_on_clipboard(HWND frame, ResultRefresh refresh) {
     return false;
   }
   {
-    GlobalLockGuard result(g_result);
+    GlobalLockGuard result(picture.result);
     WindowDc dc(frame);
     if (result.get()) {
       const int32_t height = get_i32(result.get() + kHeightField);

@@ -4,15 +4,15 @@
 
 #include <windows.h>
 
-extern HGLOBAL g_result;
+#include "image/store_win32.h"
 
-// Allocates the initial 48-byte result block (frame creation); false when it can't.
-bool create_result_block();
+// Allocates the picture's initial 48-byte result block (frame creation); false when it can't.
+bool create_result_block(PictureState& picture);
 
 // Frees the result block (frame destruction).
-void free_result_block();
+void free_result_block(PictureState& picture);
 
-// Resizes the result block for the current picture and fills in its header; false when it can't.
-bool prepare_result_block();
+// Resizes the result block for the picture and fills in its header; false when it can't.
+bool prepare_result_block(PictureState& picture);
 
 #endif

@@ -167,10 +167,11 @@ void draw_too_large_notice(HDC dc, const PaneConditions& conditions) {
   TextOutA(dc, 5, 5, text, lstrlenA(text));
 }
 
-ViewInputs view_inputs(const ViewState& view, const PackedBitmap& store, const RECT& client) {
+ViewInputs view_inputs(const PaneConditions& conditions, const PackedBitmap& store, const RECT& client) {
+  const ViewState& view = conditions.view;
   ViewInputs v;
-  v.width = g_picture.description.width;
-  v.height = g_picture.description.height;
+  v.width = conditions.picture->description.width;
+  v.height = conditions.picture->description.height;
   v.top_down = store.top_down;
   v.zoom = view.zoom_factor;
   v.scroll_x = view.scroll_x;
@@ -180,8 +181,8 @@ ViewInputs view_inputs(const ViewState& view, const PackedBitmap& store, const R
   return v;
 }
 
-ConversionSource sample_source(const uint8_t* store) {
-  return ConversionSource{store, &g_picture.description, nullptr, decoded_pixels, nullptr};
+ConversionSource sample_source(PictureState& picture, const uint8_t* store) {
+  return ConversionSource{store, &picture.description, nullptr, decoded_pixels, &picture};
 }
 
 uint32_t sample_colour(const ConversionSource& source, int32_t column, int32_t row) {
@@ -211,10 +212,11 @@ void one_to_one_fallback(HDC dc, const ViewState& view, const ConversionSource& 
 // Copies the visible rows, bottom row first, into a bottom-up band of their own and
 // stretches it; older platforms are then handed only what is in view. Returns false
 // when it can't get its memory or its transfer failed.
-bool band_copy(HDC dc, const ViewState& view, const PackedBitmap& store, const PaintRect& p, int32_t x0, int32_t x1,
-               int32_t h) {
+bool band_copy(HDC dc, const PaneConditions& conditions, const PackedBitmap& store, const PaintRect& p, int32_t x0,
+               int32_t x1, int32_t h) {
   if (h == 0) return true;
-  const PictureDescription& d = g_picture.description;
+  const ViewState& view = conditions.view;
+  const PictureDescription& d = conditions.picture->description;
   const double z = view.zoom_factor;
   const int32_t sx = view.scroll_x, sy = view.scroll_y;
   const uint16_t bits = store.bit_count;
@@ -304,13 +306,13 @@ void block_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid,
 void own_redraw(HDC dc, const uint8_t* store_bytes, const PackedBitmap& store, const RECT& paint, const RECT& client,
                 const PaneConditions& conditions) {
   const int screen_depth = conditions.screen_depth;
-  const ConversionSource source = sample_source(store_bytes);
-  const PictureDescription& d = g_picture.description;
+  const ConversionSource source = sample_source(*conditions.picture, store_bytes);
+  const PictureDescription& d = conditions.picture->description;
   if (too_large(d.width, d.height, conditions.view.zoom_factor)) {
     draw_too_large_notice(dc, conditions);
     return;
   }
-  const BlockGrid grid = make_block_grid(view_inputs(conditions.view, store, client), paint_rect(paint));
+  const BlockGrid grid = make_block_grid(view_inputs(conditions, store, client), paint_rect(paint));
   if (screen_depth == 8 && store.bit_count > 8) {
     noise_dithered_redraw(dc, source, grid, *conditions.random);
   } else {
@@ -339,12 +341,12 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
   h = std::max(h, 0);
 
   bool take_band = false;
-  if (!newer_platform(conditions.version) && g_picture.description.read_back == 0) {
+  if (!newer_platform(conditions.version) && conditions.picture->description.read_back == 0) {
     const int64_t visible = 2 * static_cast<int64_t>(h / z) * (x1 - x0);
     take_band = static_cast<int64_t>(hgt) * w > visible || (store.top_down && store.image_size < 0x100000);
   }
   bool drawn;
-  if (take_band && band_copy(dc, conditions.view, store, p, x0, x1, h)) {
+  if (take_band && band_copy(dc, conditions, store, p, x0, x1, h)) {
     drawn = !deep;
   } else {
     drawn = stretch(dc, scaled_stretch(w, hgt, z, sx, sy, client.right, client.bottom), store, paint);
@@ -357,20 +359,21 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
 // Result pane
 
 void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
-  StoreLock lock;
+  PictureState& picture = *conditions.picture;
+  StoreLock lock(picture);
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
-  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels, store_size());
+  const PackedBitmap store = packed_bitmap(bytes, picture.description.offset_to_pixels, store_size(picture));
   if (too_large(store.width, store.height, conditions.view.zoom_factor)) {
     draw_too_large_notice(dc, conditions);
     return;
   }
-  const BlockGrid grid = make_block_grid(view_inputs(conditions.view, store, client), paint_rect(paint));
+  const BlockGrid grid = make_block_grid(view_inputs(conditions, store, client), paint_rect(paint));
   LiveRule rule;
   rule.threshold_base = conditions.density;
   rule.mode = conditions.conversion.mode;
   rule.invert = conditions.conversion.invert;
-  const SampleGrid samples = sample_blocks(sample_source(bytes), grid);
+  const SampleGrid samples = sample_blocks(sample_source(picture, bytes), grid);
   BlockRaster raster;
   render_live(samples, grid, paint_rect(paint), rule, *conditions.random, raster);
   if (raster.width == 0 || raster.height == 0) return;
@@ -395,9 +398,9 @@ void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneCon
 
 // Draws the converted result bitmap; returns true when it is on the pane.
 bool draw_result_bitmap(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
-  GlobalLockGuard lock(g_result);
+  GlobalLockGuard lock(conditions.picture->result);
   const uint8_t* bytes = lock.get();
-  const SIZE_T size = GlobalSize(g_result);
+  const SIZE_T size = GlobalSize(conditions.picture->result);
   if (!bytes || size < kResultPixelOffset) return false;
   const PackedBitmap result = packed_bitmap(bytes, kResultPixelOffset, size);
   const ViewState& view = conditions.view;
@@ -437,7 +440,7 @@ using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneCondition
 LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content) {
   const PaneConditions conditions = current_conditions(window);
   validate_covered_source(conditions.covered_source);
-  if (!g_picture.loaded || !conditions.random) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
+  if (!conditions.picture || !conditions.picture->loaded || !conditions.random) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
   WaitCursor wait;
   PaintDc dc(window);
   RECT client;
@@ -454,11 +457,12 @@ void set_pane_conditions_source(HWND pane, PaneConditionsSource source) {
 
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
-  SelectedPalette palette(dc, conditions.palette_display ? g_picture.display_palette : nullptr, false);
-  StoreLock lock;
+  PictureState& picture = *conditions.picture;
+  SelectedPalette palette(dc, conditions.palette_display ? picture.display_palette : nullptr, false);
+  StoreLock lock(picture);
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
-  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels, store_size());
+  const PackedBitmap store = packed_bitmap(bytes, picture.description.offset_to_pixels, store_size(picture));
   const int depth = conditions.screen_depth;
   const bool deep = (depth == 4 && store.bit_count > 4) || (depth == 8 && store.bit_count > 8);
   bool drawn = false;
@@ -472,7 +476,9 @@ void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const P
         drawn = draw_scaled(dc, store, paint, client, conditions, deep);
         break;
       }
-      if (!ok && !deep) one_to_one_fallback(dc, conditions.view, sample_source(bytes), paint, store.top_down);
+      if (!ok && !deep) {
+        one_to_one_fallback(dc, conditions.view, sample_source(picture, bytes), paint, store.top_down);
+      }
       drawn = !deep;
       break;
     }

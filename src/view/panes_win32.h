@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/random_source.h"
 #include "view/view_state.h"
@@ -23,6 +24,7 @@ struct PaneConditions {
   ViewState view;                          // zoom and scrolling
   ConversionSettings conversion;           // the live rendering's mode and invert; fast
   RandomSource* random = nullptr;          // the frame's random source; the result pane and dithered redraws draw from it
+  PictureState* picture = nullptr;         // the frame's picture and its result
 };
 
 // A pane asks its owner for its conditions at each paint through the function set

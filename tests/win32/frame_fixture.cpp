@@ -79,7 +79,7 @@ RealFrame::~RealFrame() {
   MSG message;
   while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-  g_picture = PictureState();
+  g_frame.picture = PictureState();
   g_frame = FrameState();
   g_frame.view = ViewState();
   g_frame.conversion = ConversionSettings();

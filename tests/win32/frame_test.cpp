@@ -396,9 +396,9 @@ TEST(FrameWin32, DroppedFilesOpenOnlyTheFirst) {
                                           write_grey_bmp(folder, "second.bmp", 50, 40, 10),
                                           write_grey_bmp(folder, "third.bmp", 70, 60, 10)};
   SendMessageA(f.frame, WM_DROPFILES, reinterpret_cast<WPARAM>(make_drop(files)), 0);
-  EXPECT_TRUE(g_picture.loaded);
-  EXPECT_EQ(g_picture.description.width, 30);
-  EXPECT_EQ(g_picture.description.height, 20);
+  EXPECT_TRUE(g_frame.picture.loaded);
+  EXPECT_EQ(g_frame.picture.description.width, 30);
+  EXPECT_EQ(g_frame.picture.description.height, 20);
   EXPECT_NE(RealFrame::text(f.frame).find("first.bmp"), std::string::npos) << RealFrame::text(f.frame);
   EXPECT_FALSE(grayed(IDM_SAVE_AS));
 }

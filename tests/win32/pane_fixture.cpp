@@ -185,8 +185,8 @@ void PaneFixture::set_view(int level, int32_t sx, int32_t sy) {
   g_frame.view.zoom_level = level;
   g_frame.view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
   const RECT r = client(source_);
-  const int32_t max_x = scroll_maximum(g_picture.description.width, g_frame.view.zoom_factor, r.right);
-  const int32_t max_y = scroll_maximum(g_picture.description.height, g_frame.view.zoom_factor, r.bottom);
+  const int32_t max_x = scroll_maximum(g_frame.picture.description.width, g_frame.view.zoom_factor, r.right);
+  const int32_t max_y = scroll_maximum(g_frame.picture.description.height, g_frame.view.zoom_factor, r.bottom);
   g_frame.view.scroll_x = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
   g_frame.view.scroll_y = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
 }

@@ -56,7 +56,7 @@ TEST(MemoryProbe, ReportsThePeakWhenAsked) {
     bool ok = true;
     if (mode == "open") {
       set_file_name(kBigPicture.c_str());
-      ok = open_picture(g_frame.frame, false) == 1 && g_picture.description.width == 4000;
+      ok = open_picture(g_frame.frame, false) == 1 && g_frame.picture.description.width == 4000;
     }
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
