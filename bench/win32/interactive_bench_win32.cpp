@@ -16,6 +16,7 @@
 #include "app/control_bar.h"
 #include "app/frame_win32.h"
 #include "app/scroll_win32.h"
+#include "app/zoom_win32.h"
 #include "app/zoom.h"
 #include "mono/conversion.h"
 #include "mono/convert_win32.h"

@@ -6,11 +6,13 @@
 
 #include "app/app_texts.h"
 #include "app/control_bar_win32.h"
+#include "app/density_slider_win32.h"
 #include "app/file_dialogs.h"
 #include "app/file_dialogs_win32.h"
 #include "app/keyboard.h"
 #include "app/menus_win32.h"
 #include "app/scroll_win32.h"
+#include "app/zoom_win32.h"
 #include "base/guards_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "image/image_texts.h"
@@ -53,8 +55,6 @@ bool set_file_name(const char* text) {
   lstrcpynA(g_frame.file_name, text, kFileNameSize);
   return !g_frame.file_name_too_long;
 }
-
-int current_density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
 
 PaneConditions frame_conditions() {
   PaneConditions c;

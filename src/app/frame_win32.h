@@ -73,9 +73,6 @@ const char* load_string(int id);
 // flagged, so that it is neither read nor written, and kept whole for the messages.
 bool set_file_name(const char* text);
 
-// Returns the density scroll bar's position: the threshold base.
-int current_density();
-
 // Returns what the panes take from the frame for one paint.
 PaneConditions frame_conditions();
 

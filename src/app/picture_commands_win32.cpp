@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/control_bar.h"
+#include "app/density_slider_win32.h"
 #include "app/frame_win32.h"
 #include "app/scroll_win32.h"
 #include "image/bmp_file_win32.h"

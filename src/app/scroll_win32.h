@@ -1,4 +1,5 @@
-// Scrolling and zoom of the two panes.
+// Scrolling of the two panes, and the frame's scroll messages (the panes', the
+// density slider's and the zoom spin's).
 #ifndef QVX_SCROLL_WIN32_H
 #define QVX_SCROLL_WIN32_H
 
@@ -12,13 +13,5 @@ void repaint_source_pane();
 
 // Handles a scroll message of the frame or of one of its scroll-bar controls.
 void on_scroll(HWND frame, int bar, HWND control, int code, int position);
-
-// Commands 4 and 5: one zoom step in or out (Ctrl jumps), then the focus goes to the frame.
-void zoom_in(HWND frame);
-void zoom_out(HWND frame);
-
-// Sets the factor and label of the current zoom level, the scroll ranges and positions,
-// and repaints both panes.
-void apply_zoom(HWND frame);
 
 #endif

@@ -17,12 +17,6 @@ int scroll_maximum(int picture_extent, double zoom_factor, int pane_extent);
 // Returns the change of a frame scroll bar's position for a scroll code.
 int scroll_step(int code, int maximum, int minimum, int thumb, int current, double zoom_factor);
 
-// Returns the change of the density for a scroll code of the density scroll bar.
-int density_step(int code, int thumb, int current);
-
-// Returns the density after a scroll code, limited to 0..254.
-int next_density(int code, int thumb, int current);
-
 // Scroll codes as the platform numbers them.
 enum ScrollCode {
   kLineUp = 0, kLineDown = 1, kPageUp = 2, kPageDown = 3, kThumbPosition = 4,

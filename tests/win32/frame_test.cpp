@@ -13,6 +13,7 @@
 #include "app/frame_win32.h"
 #include "app/menus.h"
 #include "app/scroll_win32.h"
+#include "app/zoom_win32.h"
 #include "view/view_state.h"
 #include "frame_fixture.h"
 #include "image/store_win32.h"
