@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/app_texts.h"
-#include "app/frame_win32.h"
+#include "app/frame_state_win32.h"
 #include "app/scroll_win32.h"
 #include "mono/conversion.h"
 #include "view/view_state.h"

@@ -7,8 +7,8 @@
 // Returns the density slider's position: the threshold base.
 int current_density();
 
-// Moves the slider and its label for a scroll code; at the end of a scroll converts
-// again (when conversion is not deferred) and repaints the result pane.
-void on_density_scroll(HWND frame, HWND bar, int code, int thumb);
+// Moves the slider and its label for a scroll code; returns true at the end of a
+// scroll, when the result is due again.
+bool on_density_scroll(HWND bar, int code, int thumb);
 
 #endif

@@ -24,8 +24,6 @@
 #include "res/resource_ids.h"
 #include "view/view_texts.h"
 
-FrameState g_frame;
-
 // Creation and destruction.
 static void on_nc_create(HWND window);
 static bool on_create(HWND window);
@@ -35,26 +33,9 @@ static void on_command(HWND window, int id);
 static void on_key_down(HWND window, int virtual_key);
 static void press_density_key(HWND window, int virtual_key);
 static void on_drop_files(HWND window, HDROP drop);
+static void on_scroll(HWND window, int bar, HWND control, int code, int position);
 // Palette.
 static LRESULT realize_display_palette(HWND window);
-
-const char* load_string(int id) {
-  g_frame.string_buffer[0] = 0;
-  LoadStringA(g_frame.instance, static_cast<UINT>(id), g_frame.string_buffer, kScratchSize);
-  return g_frame.string_buffer;
-}
-
-bool set_file_name(const char* text) {
-  const size_t length = std::strlen(text);
-  g_frame.file_name_too_long = length >= kFileNameSize;
-  if (g_frame.file_name_too_long) {
-    g_frame.long_file_name = text;
-  } else {
-    g_frame.long_file_name.clear();
-  }
-  lstrcpynA(g_frame.file_name, text, kFileNameSize);
-  return !g_frame.file_name_too_long;
-}
 
 PaneConditions frame_conditions() {
   PaneConditions c;
@@ -62,11 +43,7 @@ PaneConditions frame_conditions() {
   c.version = g_frame.version;
   c.palette_display = g_frame.palette_display;
   c.density = current_density();
-  // A buffer of its own: a paint may come while the shared string buffer is in use.
-  static char too_large_text[kScratchSize];
-  too_large_text[0] = 0;
-  if (!g_frame.japanese) LoadStringA(g_frame.instance, IDS_TOO_LARGE_TO_SHOW, too_large_text, kScratchSize);
-  c.too_large_text = g_frame.japanese ? kJaTooLargeNotice : too_large_text;
+  c.too_large_text = g_frame.japanese ? kJaTooLargeNotice : load_string(IDS_TOO_LARGE_TO_SHOW);
   c.covered_source = g_frame.arrangement == IDM_CASCADE ? g_frame.source_pane : nullptr;
   c.view = g_frame.view;
   c.conversion = g_frame.conversion;
@@ -93,7 +70,7 @@ static bool on_create(HWND window) {
   if (g_frame.conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
   CheckMenuItem(menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_CHECKED);
   if (!create_store(g_frame.picture) || !create_result_block(g_frame.picture)) {
-    MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
+    MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY).c_str(), nullptr, MB_OK | MB_ICONHAND);
     return false;
   }
   DragAcceptFiles(window, TRUE);
@@ -153,14 +130,15 @@ static void arrange_windows(int arrangement) {
 }
 
 static void open_help(HWND window) {
-  // The module path may take all 260 bytes, more than the scratch buffer holds.
+  // The module path may take all 260 bytes, more than the help file's name holds.
   char module_path[kFileNameSize] = {};
   if (platform_4_or_later()) {
     const DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof module_path);
     if (length >= sizeof module_path) module_path[0] = 0;
   }
-  help_file_name(platform_4_or_later(), module_path, g_frame.scratch, sizeof g_frame.scratch);
-  WinHelpA(window, g_frame.scratch, HELP_CONTENTS, 0);
+  char help_file[kScratchSize];
+  help_file_name(platform_4_or_later(), module_path, help_file, sizeof help_file);
+  WinHelpA(window, help_file, HELP_CONTENTS, 0);
 }
 
 DialogInputs frame_dialog_inputs(HWND window) {
@@ -254,6 +232,19 @@ static LRESULT realize_display_palette(HWND window) {
   }
   if (realized > 0) repaint_source_pane();
   return static_cast<LRESULT>(realized);
+}
+
+// The panes' scroll bars, the density slider and the zoom spin.
+static void on_scroll(HWND window, int bar, HWND control, int code, int position) {
+  if (control == nullptr) {
+    scroll_panes(window, bar, code, position);
+  } else if (bar == SB_HORZ) {
+    if (!on_density_scroll(control, code, position)) return;
+    if (!g_frame.conversion.fast && g_frame.picture.loaded) convert_or_drop(window);
+    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  } else {
+    on_zoom_spin(window, code);
+  }
 }
 
 LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,11 +1,12 @@
 #include "app/picture_commands_win32.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/control_bar.h"
 #include "app/density_slider_win32.h"
-#include "app/frame_win32.h"
+#include "app/frame_state_win32.h"
 #include "app/scroll_win32.h"
 #include "image/bmp_file_win32.h"
 #include "image/bmp_reader.h"
@@ -30,18 +31,13 @@ void set_picture_commands(UINT state) {
 }
 
 void report_read_failure(HWND frame, ReadCode code) {
-  // Both texts share the 256-byte string buffer in English, so the prefix is kept apart.
-  char prefix[kScratchSize];
-  const char* message;
-  if (g_frame.japanese) {
-    lstrcpynA(prefix, kJaReadPrefix, sizeof prefix);
-    message = japanese_read_message(code);
-  } else {
-    lstrcpynA(prefix, load_string(IDS_READ_FAILED), sizeof prefix);
-    message = load_string(english_read_message_id(code));
-  }
-  format_read_failure(prefix, message, code, g_frame.file_name, g_frame.scratch, sizeof g_frame.scratch);
-  MessageBoxA(frame, g_frame.scratch, g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
+  const std::string english_prefix = g_frame.japanese ? "" : load_string(IDS_READ_FAILED);
+  const std::string english_message = g_frame.japanese ? "" : load_string(english_read_message_id(code));
+  const char* prefix = g_frame.japanese ? kJaReadPrefix : english_prefix.c_str();
+  const char* message = g_frame.japanese ? japanese_read_message(code) : english_message.c_str();
+  char text[kScratchSize];
+  format_read_failure(prefix, message, code, g_frame.file_name, text, sizeof text);
+  MessageBoxA(frame, text, g_frame.japanese ? kJaErrorTitle : kEnErrorTitle, MB_OK | MB_ICONHAND);
 }
 
 // Leaves the frame as it is with no picture: commands grayed, plain caption, empty panes.
@@ -68,7 +64,7 @@ void show_no_memory(HWND frame) {
   clean_up_picture(g_frame.picture);
   g_frame.picture.description.width = 0;
   g_frame.picture.description.height = 0;
-  MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
+  MessageBoxA(frame, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY).c_str(), nullptr, MB_OK | MB_ICONHAND);
   show_no_picture(frame);
 }
 
@@ -108,10 +104,11 @@ bool open_picture(HWND frame, bool paste) {
     const uint8_t* store = lock.get();
     if (!store) return false;
     describe_picture(store, g_frame.picture.description);
+    char caption[kScratchSize];
     format_caption(g_frame.file_name, g_frame.picture.description.width, g_frame.picture.description.height,
                    get_u16(store + kBitCountField), g_frame.picture.description.mask_byte_count,
-                   get_u32(store + kCompressionField), g_frame.scratch, sizeof g_frame.scratch);
-    SetWindowTextA(frame, g_frame.scratch);
+                   get_u32(store + kCompressionField), caption, sizeof caption);
+    SetWindowTextA(frame, caption);
   }
   if (!prepare_result_block(g_frame.picture)) {
     show_no_memory(frame);

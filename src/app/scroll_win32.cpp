@@ -2,18 +2,13 @@
 
 #include <cstdio>
 
-#include "app/density_slider_win32.h"
-#include "app/frame_win32.h"
-#include "app/zoom_win32.h"
+#include "app/frame_state_win32.h"
 #include "view/view_state.h"
-#include "app/picture_commands_win32.h"
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
 #include "view/view_mapping.h"
-
-namespace {
 
 void scroll_panes(HWND frame, int bar, int code, int thumb) {
   const int current = GetScrollPos(frame, bar);
@@ -36,8 +31,6 @@ void scroll_panes(HWND frame, int bar, int code, int thumb) {
   SetScrollPos(frame, bar, next, TRUE);
   (bar == SB_VERT ? g_frame.view.scroll_y : g_frame.view.scroll_x) = next;
 }
-
-}  // namespace
 
 void repaint_source_pane() {
   if (g_frame.arrangement != IDM_CASCADE) {
@@ -73,14 +66,4 @@ void update_scroll_ranges(HWND pane) {
     GetClientRect(pane, &client);
   }
   g_frame.view.range_guard = 1;
-}
-
-void on_scroll(HWND frame, int bar, HWND control, int code, int position) {
-  if (control == nullptr) {
-    scroll_panes(frame, bar, code, position);
-  } else if (bar == SB_HORZ) {
-    on_density_scroll(frame, control, code, position);
-  } else {
-    on_zoom_spin(frame, code);
-  }
 }

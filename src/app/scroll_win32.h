@@ -1,5 +1,4 @@
-// Scrolling of the two panes, and the frame's scroll messages (the panes', the
-// density slider's and the zoom spin's).
+// Scrolling of the two panes.
 #ifndef QVX_SCROLL_WIN32_H
 #define QVX_SCROLL_WIN32_H
 
@@ -11,7 +10,7 @@ void update_scroll_ranges(HWND pane);
 // Repaints the source pane with erasing (in cascade only the strips the result pane leaves).
 void repaint_source_pane();
 
-// Handles a scroll message of the frame or of one of its scroll-bar controls.
-void on_scroll(HWND frame, int bar, HWND control, int code, int position);
+// Scrolls both panes for a scroll code of the frame's bar (SB_HORZ or SB_VERT).
+void scroll_panes(HWND frame, int bar, int code, int thumb);
 
 #endif

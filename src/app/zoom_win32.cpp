@@ -1,6 +1,6 @@
 #include "app/zoom_win32.h"
 
-#include "app/frame_win32.h"
+#include "app/frame_state_win32.h"
 #include "app/scroll_win32.h"
 #include "app/zoom.h"
 #include "view/view_mapping.h"
@@ -10,32 +10,29 @@ namespace {
 
 bool ctrl_down() { return GetKeyState(VK_CONTROL) < 0; }
 
+// One step by zoom_in_level or zoom_out_level, then the focus goes to the frame.
+void zoom_step(HWND frame, bool (*step)(int level, bool ctrl, int& next)) {
+  int next = 0;
+  if (step(g_frame.view.zoom_level, ctrl_down(), next)) {
+    g_frame.view.zoom_level = next;
+    apply_zoom(frame);
+  }
+  SetFocus(frame);
+}
+
 }  // namespace
 
-void zoom_in(HWND frame) {
-  int next = 0;
-  if (zoom_in_level(g_frame.view.zoom_level, ctrl_down(), next)) {
-    g_frame.view.zoom_level = next;
-    apply_zoom(frame);
-  }
-  SetFocus(frame);
-}
+void zoom_in(HWND frame) { zoom_step(frame, zoom_in_level); }
 
-void zoom_out(HWND frame) {
-  int next = 0;
-  if (zoom_out_level(g_frame.view.zoom_level, ctrl_down(), next)) {
-    g_frame.view.zoom_level = next;
-    apply_zoom(frame);
-  }
-  SetFocus(frame);
-}
+void zoom_out(HWND frame) { zoom_step(frame, zoom_out_level); }
 
 void apply_zoom(HWND frame) {
   const double old_factor = g_frame.view.zoom_factor;
   g_frame.view.zoom_factor = zoom_factor_of(g_frame.view.zoom_level);
-  format_scale_label(g_frame.view.zoom_level, g_frame.japanese, g_frame.scratch, sizeof g_frame.scratch);
+  char text[kScratchSize];
+  format_scale_label(g_frame.view.zoom_level, g_frame.japanese, text, sizeof text);
   HWND label = g_frame.controls[kScaleLabel];
-  SetWindowTextA(label, g_frame.scratch);
+  SetWindowTextA(label, text);
   InvalidateRect(label, nullptr, TRUE);
   update_scroll_ranges(g_frame.source_pane);
   // Keep the same part of the picture in view; a fitted picture has no position to keep.

@@ -163,7 +163,7 @@ bool transfer_one_to_one(HDC dc, const ViewState& view, const PackedBitmap& b, c
 
 void draw_too_large_notice(HDC dc, const PaneConditions& conditions) {
   char text[256];  // the program's scratch size
-  lstrcpynA(text, conditions.too_large_text ? conditions.too_large_text : "", sizeof text);
+  lstrcpynA(text, conditions.too_large_text.c_str(), sizeof text);
   TextOutA(dc, 5, 5, text, lstrlenA(text));
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "image/store_win32.h"
 #include "mono/conversion.h"
 #include "mono/random_source.h"
@@ -19,7 +21,7 @@ struct PaneConditions {
   unsigned short version = 1537;  // major * 256 + minor
   bool palette_display = false;
   int density = 127;                       // the threshold base of the live rendering
-  const char* too_large_text = "";         // shown when a zoomed picture can't be drawn
+  std::string too_large_text;              // shown when a zoomed picture can't be drawn
   HWND covered_source = nullptr;           // in the cascade: the source pane the result pane covers
   ViewState view;                          // zoom and scrolling
   ConversionSettings conversion;           // the live rendering's mode and invert; fast
