@@ -16,7 +16,7 @@ constexpr uint32_t kMaxStore = 4u << 20;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> store;
   PictureDescription picture;
-  if (read_bmp_from_memory(data, size, store, picture, kMaxStore) != kReadOk) return 0;
+  if (read_bmp_from_memory(data, size, store, picture, kMaxStore) != ReadCode::kOk) return 0;
   convert_fuzzed_store(store.data(), store.size(), picture, size & 1);
   return 0;
 }

@@ -18,7 +18,7 @@ constexpr uint64_t kMaxPixels = 4u << 20;  // keeps each run quick
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> store;
   PictureDescription picture;
-  if (read_bmp_from_memory(data, size, store, picture, kMaxStore) != kReadOk) return 0;
+  if (read_bmp_from_memory(data, size, store, picture, kMaxStore) != ReadCode::kOk) return 0;
   if (picture.read_back == 0) return 0;
   if (static_cast<uint64_t>(picture.width) * static_cast<uint64_t>(picture.height) > kMaxPixels) return 0;
   const uint32_t image_size = get_u32(store.data() + kImageSizeField);

@@ -16,8 +16,10 @@
 #include "app/control_bar.h"
 #include "app/frame_win32.h"
 #include "app/scroll_win32.h"
+#include "app/zoom_win32.h"
 #include "app/zoom.h"
 #include "mono/conversion.h"
+#include "mono/convert_win32.h"
 #include "mono/result_win32.h"
 #include "res/resource_ids.h"
 #include "view/view_state.h"
@@ -88,7 +90,7 @@ int main(int argc, char** argv) {
   const std::string path = write_picture(folder);
   MessageBoxWatcher watcher;  // a failure message must not block the run
   RealFrame frame(false, 1024, 768);
-  g_view.zoom_level = kZoomLowest;
+  g_frame.view.zoom_level = kFitZoomLevel;
   apply_zoom(frame.frame);
   frame.command(IDM_FAST);  // fast mode off: every change converts the whole picture
   paint_now(frame.frame);
@@ -118,7 +120,7 @@ int main(int argc, char** argv) {
   });
   report("density released to result pane painted (fast mode off)", runs, release_density);
   // Its parts.
-  report("  the conversion alone", runs, [&](int run) { convert_into_result(frame.frame, run % 2 ? 100 : 150, 0, 0); });
+  report("  the conversion alone", runs, [&](int run) { convert_into_result(g_frame.picture, frame.frame, run % 2 ? 100 : 150, g_frame.conversion, g_frame.random, 0, 0); });
   report("  the result pane's repaint alone", runs, [&](int) {
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
     paint_now(frame.frame);

@@ -91,7 +91,6 @@ int main() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   const HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
   register_class("qvx_bench_frame", plain, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  set_pane_conditions_source(frame_conditions);
   register_class("qvx_childWClass", CHILDWNDPROC, grey);
   register_class("qvx_monoWClass", MONOWNDPROC, grey);
   g_frame.instance = instance;
@@ -109,17 +108,19 @@ int main() {
                                         g_frame.frame, nullptr, instance, nullptr);
   g_frame.result_pane = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD, 0, 20, kWidth, kHeight, g_frame.frame,
                                         nullptr, instance, nullptr);
+  set_pane_conditions_source(g_frame.source_pane, frame_conditions);
+  set_pane_conditions_source(g_frame.result_pane, frame_conditions);
   g_frame.menu = CreateMenu();
-  create_store();
-  create_result_block();
+  create_store(g_frame.picture);
+  create_result_block(g_frame.picture);
   const std::string path = write_picture();
   set_file_name(path.c_str());
   if (path.empty() || !open_picture(g_frame.frame, false)) {
     std::printf("the bench picture could not be opened\n");
     return 1;
   }
-  g_view.zoom_level = 1;
-  g_view.zoom_factor = 1.0;
+  g_frame.view.zoom_level = 1;
+  g_frame.view.zoom_factor = 1.0;
   double low, high;
   struct Case {
     const char* name;
@@ -131,7 +132,7 @@ int main() {
   std::printf("full repaint of a %d x %d pane at zoom 1, %d runs (screen depth %d)\n", kWidth, kHeight, kRuns,
               g_frame.screen_depth);
   for (const Case& c : cases) {
-    g_conversion.mode = c.mode;
+    g_frame.conversion.mode = c.mode;
     // The timed pane alone is shown, whole on the screen.
     ShowWindow(c.pane == g_frame.source_pane ? g_frame.result_pane : g_frame.source_pane, SW_HIDE);
     ShowWindow(c.pane, SW_SHOW);
@@ -139,9 +140,9 @@ int main() {
     const double median = median_paint_ms(c.pane, &low, &high);
     std::printf("  %-38s median %7.2f ms  (quartiles %.2f .. %.2f)\n", c.name, median, low, high);
   }
-  clean_up_picture();
-  free_store();
-  free_result_block();
+  clean_up_picture(g_frame.picture);
+  free_store(g_frame.picture);
+  free_result_block(g_frame.picture);
   DestroyWindow(g_frame.frame);
   DeleteFileA(path.c_str());
   return 0;

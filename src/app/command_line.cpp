@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "res/resource_ids.h"
+
 bool is_shift_jis_lead_byte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -64,12 +66,12 @@ bool is_option(const std::string& word, char letter) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// The density option's value: the digits after the slash, limited to 0..254.
+// The density option's value: the digits after the slash, limited to kDensityMin..kDensityMax.
 int density_value(const std::string& word) {
   int value = 0;
   for (size_t i = 1; i < word.size() && is_digit(word[i]); ++i) {
     value = value * 10 + (word[i] - '0');
-    if (value > 254) return 254;
+    if (value > kDensityMax) return kDensityMax;
   }
   return value;
 }
@@ -110,7 +112,7 @@ std::vector<std::string> split_command_line(const char* line, LeadByteTest is_le
 size_t scan_options(const std::vector<std::string>& words, StartOptions& options) {
   size_t index = 1;
   if (index < words.size() && is_option(words[index], 'V')) {
-    options.arrangement = 203;
+    options.arrangement = IDM_VIEWER;
     ++index;
   }
   if (index < words.size() && words[index].size() >= 2 && words[index][0] == '/' && is_digit(words[index][1])) {

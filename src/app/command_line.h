@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "mono/conversion.h"
+#include "res/resource_ids.h"
+
 constexpr int kMaxCommandWords = 15;
 
 // Tells whether a byte starts a double-byte character in the system's ANSI code page.
@@ -24,8 +27,8 @@ bool is_single_byte_lead_byte(unsigned char c);
 std::vector<std::string> split_command_line(const char* line, LeadByteTest is_lead_byte);
 
 struct StartOptions {
-  int arrangement = 202;      // 203 after /V
-  int initial_density = 127;  // density option, limited to 0..254
+  int arrangement = IDM_TILE;  // IDM_VIEWER after /V
+  int initial_density = kDensityDefault;  // density option, limited to kDensityMin..kDensityMax
   std::string file;           // the file word; may exceed the 260-byte file-name buffer
   bool batch = false;         // /O
   int mode = 0;               // 0 Letter (/M), 1 photo Hard (/H), 2 photo Soft (/S)

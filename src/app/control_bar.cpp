@@ -1,5 +1,7 @@
 #include "app/control_bar.h"
 
+#include "res/resource_ids.h"
+
 BarMetrics compute_bar_metrics(bool newer_platform, int text_height, int average_char_width, int scroll_bar_size) {
   BarMetrics m;
   if (newer_platform) {
@@ -31,15 +33,15 @@ Rect control_rect(BarControl control, const BarMetrics& m) {
 
 void place_pane_rects(int arrangement, int W, int H, int B, Rect& source, Rect& result) {
   switch (arrangement) {
-    case 201:
+    case IDM_HORIZONTAL:
       source = {0, B, W, (H - B) / 2};
       result = {0, B + (H - B) / 2, W, (H - B) / 2};
       return;
-    case 200:
+    case IDM_CASCADE:
       source = {0, B, W - 30, H - B - 30};
       result = {30, B + 30, W - 30, H - B - 30};
       return;
-    case 203:
+    case IDM_VIEWER:
       source = {0, B, W, H - B};
       result = {0, B, 0, 0};
       return;

@@ -32,7 +32,7 @@ enum BarControl {
 // Returns the rectangle of one control-bar control in the frame's client coordinates.
 Rect control_rect(BarControl control, const BarMetrics& metrics);
 
-// Places the two panes for a window arrangement (200..203) in a client area W x H.
+// Places the two panes for a window arrangement (IDM_CASCADE .. IDM_VIEWER) in a client area W x H.
 void place_pane_rects(int arrangement, int client_width, int client_height, int bar_height, Rect& source,
                       Rect& result);
 

@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include "app/app_texts.h"
-#include "app/frame_win32.h"
+#include "app/frame_state_win32.h"
 #include "app/scroll_win32.h"
+#include "mono/conversion.h"
 #include "view/view_state.h"
 #include "res/resource_ids.h"
 
@@ -51,7 +52,7 @@ void create_controls(HWND frame) {
                         r.width, r.height, frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
                         g_frame.instance, nullptr);
   }
-  SetScrollRange(g_frame.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
+  SetScrollRange(g_frame.controls[kDensityBar], SB_CTL, kDensityMin, kDensityMax, FALSE);
   SetScrollPos(g_frame.controls[kDensityBar], SB_CTL, g_frame.initial_density, TRUE);
   SetScrollRange(g_frame.controls[kZoomSpin], SB_CTL, 0, 0, TRUE);
 }
@@ -97,11 +98,11 @@ void place_panes() {
   MoveWindow(g_frame.source_pane, source.x, source.y, source.width, source.height, TRUE);
   MoveWindow(g_frame.result_pane, result.x, result.y, result.width, result.height, TRUE);
   update_scroll_ranges(g_frame.source_pane);
-  if (g_view.zoom_factor == 0) {
+  if (g_frame.view.zoom_factor == 0) {
     repaint_source_pane();
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
-  if (platform_before_3_10() && g_frame.arrangement != 203 && g_view.zoom_factor != 0) {
+  if (platform_before_3_10() && g_frame.arrangement != IDM_VIEWER && g_frame.view.zoom_factor != 0) {
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
 }

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "app/file_dialogs.h"
-#include "app/frame_win32.h"
+#include "app/frame_state_win32.h"
 #include "app/settings_win32.h"
 
 namespace {

@@ -6,11 +6,13 @@
 
 #include "app/app_texts.h"
 #include "app/control_bar_win32.h"
+#include "app/density_slider_win32.h"
 #include "app/file_dialogs.h"
 #include "app/file_dialogs_win32.h"
 #include "app/keyboard.h"
 #include "app/menus_win32.h"
 #include "app/scroll_win32.h"
+#include "app/zoom_win32.h"
 #include "base/guards_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "image/image_texts.h"
@@ -22,8 +24,6 @@
 #include "res/resource_ids.h"
 #include "view/view_texts.h"
 
-FrameState g_frame;
-
 // Creation and destruction.
 static void on_nc_create(HWND window);
 static bool on_create(HWND window);
@@ -33,28 +33,9 @@ static void on_command(HWND window, int id);
 static void on_key_down(HWND window, int virtual_key);
 static void press_density_key(HWND window, int virtual_key);
 static void on_drop_files(HWND window, HDROP drop);
+static void on_scroll(HWND window, int bar, HWND control, int code, int position);
 // Palette.
 static LRESULT realize_display_palette(HWND window);
-
-const char* load_string(int id) {
-  g_frame.string_buffer[0] = 0;
-  LoadStringA(g_frame.instance, static_cast<UINT>(id), g_frame.string_buffer, kScratchSize);
-  return g_frame.string_buffer;
-}
-
-bool set_file_name(const char* text) {
-  const size_t length = std::strlen(text);
-  g_frame.file_name_too_long = length >= kFileNameSize;
-  if (g_frame.file_name_too_long) {
-    g_frame.long_file_name = text;
-  } else {
-    g_frame.long_file_name.clear();
-  }
-  lstrcpynA(g_frame.file_name, text, kFileNameSize);
-  return !g_frame.file_name_too_long;
-}
-
-int current_density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
 
 PaneConditions frame_conditions() {
   PaneConditions c;
@@ -62,12 +43,12 @@ PaneConditions frame_conditions() {
   c.version = g_frame.version;
   c.palette_display = g_frame.palette_display;
   c.density = current_density();
-  // A buffer of its own: a paint may come while the shared string buffer is in use.
-  static char too_large_text[kScratchSize];
-  too_large_text[0] = 0;
-  if (!g_frame.japanese) LoadStringA(g_frame.instance, IDS_TOO_LARGE_TO_SHOW, too_large_text, kScratchSize);
-  c.too_large_text = g_frame.japanese ? kJaTooLargeNotice : too_large_text;
+  c.too_large_text = g_frame.japanese ? kJaTooLargeNotice : load_string(IDS_TOO_LARGE_TO_SHOW);
   c.covered_source = g_frame.arrangement == IDM_CASCADE ? g_frame.source_pane : nullptr;
+  c.view = g_frame.view;
+  c.conversion = g_frame.conversion;
+  c.random = &g_frame.random;
+  c.picture = &g_frame.picture;
   return c;
 }
 
@@ -86,10 +67,10 @@ static bool on_create(HWND window) {
     g_frame.palette_display = dc.get() && GetDeviceCaps(dc.get(), SIZEPALETTE) > 20;
   }
   HMENU menu = GetMenu(window);
-  if (g_conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-  CheckMenuItem(menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!create_store() || !create_result_block()) {
-    MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY), nullptr, MB_OK | MB_ICONHAND);
+  if (g_frame.conversion.fast) CheckMenuItem(menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
+  CheckMenuItem(menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_CHECKED);
+  if (!create_store(g_frame.picture) || !create_result_block(g_frame.picture)) {
+    MessageBoxA(nullptr, g_frame.japanese ? kJaNoMemory : load_string(IDS_NO_MEMORY).c_str(), nullptr, MB_OK | MB_ICONHAND);
     return false;
   }
   DragAcceptFiles(window, TRUE);
@@ -98,42 +79,42 @@ static bool on_create(HWND window) {
 
 static void on_destroy(HWND window) {
   DragAcceptFiles(window, FALSE);
-  clean_up_picture();
+  clean_up_picture(g_frame.picture);
   if (g_frame.bar_font) {
     DeleteObject(g_frame.bar_font);
     g_frame.bar_font = nullptr;
   }
-  free_store();
-  free_result_block();
+  free_store(g_frame.picture);
+  free_result_block(g_frame.picture);
   PostQuitMessage(0);
 }
 
 static void choose_mode(HWND window, int item) {
   const int mode = item == IDM_PHOTO_HARD ? kModePhotoHard : item == IDM_PHOTO_SOFT ? kModePhotoSoft : kModeLetter;
-  if (mode == g_conversion.mode) return;
-  CheckMenuItem(g_frame.menu, mode_item(g_conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
-  g_conversion.mode = mode;
+  if (mode == g_frame.conversion.mode) return;
+  CheckMenuItem(g_frame.menu, mode_item(g_frame.conversion.mode), MF_BYCOMMAND | MF_UNCHECKED);
+  g_frame.conversion.mode = mode;
   CheckMenuItem(g_frame.menu, mode_item(mode), MF_BYCOMMAND | MF_CHECKED);
-  if (!g_conversion.fast && g_picture.loaded) convert_or_drop(window);
+  if (!g_frame.conversion.fast && g_frame.picture.loaded) convert_or_drop(window);
   InvalidateRect(g_frame.result_pane, nullptr, TRUE);
 }
 
 static void toggle_fast_mode(HWND window) {
-  if (g_conversion.fast) {
+  if (g_frame.conversion.fast) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_UNCHECKED);
-    g_conversion.fast = false;
-    if (g_picture.loaded) convert_or_drop(window);
+    g_frame.conversion.fast = false;
+    if (g_frame.picture.loaded) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   } else {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-    g_conversion.fast = true;
+    g_frame.conversion.fast = true;
   }
 }
 
 static void invert_result(HWND window) {
-  if (g_picture.loaded) {
-    g_conversion.invert = !g_conversion.invert;
-    if (!g_conversion.fast) convert_or_drop(window);
+  if (g_frame.picture.loaded) {
+    g_frame.conversion.invert = !g_frame.conversion.invert;
+    if (!g_frame.conversion.fast) convert_or_drop(window);
     InvalidateRect(g_frame.result_pane, nullptr, TRUE);
   }
   SetFocus(window);
@@ -143,20 +124,21 @@ static void arrange_windows(int arrangement) {
   g_frame.arrangement = arrangement;
   if (arrangement == IDM_VIEWER) {
     CheckMenuItem(g_frame.menu, IDM_FAST, MF_BYCOMMAND | MF_CHECKED);
-    g_conversion.fast = true;
+    g_frame.conversion.fast = true;
   }
   place_panes();
 }
 
 static void open_help(HWND window) {
-  // The module path may take all 260 bytes, more than the scratch buffer holds.
+  // The module path may take all 260 bytes, more than the help file's name holds.
   char module_path[kFileNameSize] = {};
   if (platform_4_or_later()) {
     const DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof module_path);
     if (length >= sizeof module_path) module_path[0] = 0;
   }
-  help_file_name(platform_4_or_later(), module_path, g_frame.scratch, sizeof g_frame.scratch);
-  WinHelpA(window, g_frame.scratch, HELP_CONTENTS, 0);
+  char help_file[kScratchSize];
+  help_file_name(platform_4_or_later(), module_path, help_file, sizeof help_file);
+  WinHelpA(window, help_file, HELP_CONTENTS, 0);
 }
 
 DialogInputs frame_dialog_inputs(HWND window) {
@@ -165,6 +147,7 @@ DialogInputs frame_dialog_inputs(HWND window) {
   inputs.newer_platform = newer_platform();
   inputs.dialog3d = &g_frame.settings.dialog3d;
   inputs.frame = window;
+  inputs.picture = &g_frame.picture;
   return inputs;
 }
 
@@ -238,17 +221,30 @@ static void on_drop_files(HWND window, HDROP drop) {
 }
 
 static LRESULT realize_display_palette(HWND window) {
-  if (!g_frame.palette_display || !g_picture.loaded || !g_picture.display_palette) return 0;
+  if (!g_frame.palette_display || !g_frame.picture.loaded || !g_frame.picture.display_palette) return 0;
   UINT realized = 0;
   {
     const WindowDc dc(window);
     if (!dc.get()) return 0;
-    const HPALETTE previous = SelectPalette(dc.get(), g_picture.display_palette, FALSE);
+    const HPALETTE previous = SelectPalette(dc.get(), g_frame.picture.display_palette, FALSE);
     realized = RealizePalette(dc.get());
     if (previous) SelectPalette(dc.get(), previous, FALSE);
   }
   if (realized > 0) repaint_source_pane();
   return static_cast<LRESULT>(realized);
+}
+
+// The panes' scroll bars, the density slider and the zoom spin.
+static void on_scroll(HWND window, int bar, HWND control, int code, int position) {
+  if (control == nullptr) {
+    scroll_panes(window, bar, code, position);
+  } else if (bar == SB_HORZ) {
+    if (!on_density_scroll(control, code, position)) return;
+    if (!g_frame.conversion.fast && g_frame.picture.loaded) convert_or_drop(window);
+    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  } else {
+    on_zoom_spin(window, code);
+  }
 }
 
 LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,69 +1,12 @@
-// The frame state every part of the program reads, and the frame's entry points.
+// The frame window: its procedure, and what it hands to the panes and dialogs.
 #ifndef QVX_FRAME_WIN32_H
 #define QVX_FRAME_WIN32_H
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
-#include "app/control_bar.h"
-#include "app/settings.h"
+#include "app/frame_state_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "view/panes_win32.h"
-
-constexpr int kFileNameSize = 260;
-constexpr int kFileTitleSize = 256;
-constexpr int kScratchSize = 256;
-
-struct FrameState {
-  HWND frame = nullptr;
-  HWND source_pane = nullptr;
-  HWND result_pane = nullptr;
-  HWND controls[kBarControlCount] = {};
-  HMENU menu = nullptr;
-  HINSTANCE instance = nullptr;
-  HFONT bar_font = nullptr;
-  unsigned short version = 0;  // major * 256 + minor
-  bool japanese = false;
-  int screen_depth = 0;
-  int text_height = 0;
-  int average_char_width = 0;
-  BarMetrics metrics;
-  Settings settings;
-  char settings_path[kFileNameSize] = {};
-  int arrangement = 202;
-  int initial_density = 127;
-  bool windows_created = false;
-  bool palette_display = false;
-  std::vector<std::string> words;
-  char file_name[kFileNameSize] = {};
-  bool file_name_too_long = false;  // a command-line name that doesn't fit: neither opened nor written
-  std::string long_file_name;       // that name as given, for the messages that name it
-  char file_title[kFileTitleSize] = {};
-  char scratch[kScratchSize] = {};
-  char string_buffer[kScratchSize] = {};
-  unsigned density_end_scrolls = 0;  // end-of-scroll notifications of the density bar so far
-};
-
-extern FrameState g_frame;
-
-// Returns true on platform 3.95 and later (version number above 862).
-inline bool newer_platform() { return g_frame.version > 862; }
-// Returns true on platform 4.0 and later.
-inline bool platform_4_or_later() { return g_frame.version >= 1024; }
-// Returns true before platform 3.10.
-inline bool platform_before_3_10() { return g_frame.version < 778; }
-
-// Returns the English string-table text of id in the shared 256-byte buffer.
-const char* load_string(int id);
-
-// Copies text into the current file name; false when it doesn't fit: the name is then
-// flagged, so that it is neither read nor written, and kept whole for the messages.
-bool set_file_name(const char* text);
-
-// Returns the density scroll bar's position: the threshold base.
-int current_density();
 
 // Returns what the panes take from the frame for one paint.
 PaneConditions frame_conditions();

@@ -15,6 +15,7 @@
 #include "image/pixel.h"
 #include "mono/conversion.h"
 #include "mono/result_win32.h"
+#include "res/resource_ids.h"
 #include "view/panes_win32.h"
 
 namespace {
@@ -40,7 +41,6 @@ bool register_class(HINSTANCE instance, const char* name, WNDPROC procedure, HIC
 }
 
 bool register_classes(HINSTANCE instance) {
-  set_pane_conditions_source(frame_conditions);
   const HBRUSH pane_brush = pane_background_brush();
   const HICON application_icon = LoadIconA(nullptr, IDI_APPLICATION);
   return register_class(instance, "quillvexWClass", MAINWNDPROC, LoadIconA(instance, "quillvexIcon"),
@@ -75,6 +75,7 @@ HWND create_pane(const char* window_class, DWORD style, int x, int y, int width,
   HWND pane = CreateWindowExA(0, window_class, "", style, x, y, width, height, g_frame.frame,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
   if (pane) {
+    set_pane_conditions_source(pane, frame_conditions);
     ShowWindow(pane, SW_SHOW);
     UpdateWindow(pane);
   }
@@ -85,8 +86,8 @@ HWND create_pane(const char* window_class, DWORD style, int x, int y, int width,
 void run_batch(size_t index, StartOptions& options) {
   std::string output;
   scan_batch_output(g_frame.words, index, options, output);
-  g_conversion.mode = options.mode;
-  g_conversion.invert = options.invert;
+  g_frame.conversion.mode = options.mode;
+  g_frame.conversion.invert = options.invert;
   bool have_target = true;
   if (!output.empty()) {
     set_file_name(output.c_str());
@@ -99,7 +100,9 @@ void run_batch(size_t index, StartOptions& options) {
   DestroyWindow(g_frame.frame);
 }
 
-int initialise(HINSTANCE instance, int show_command) {
+// Makes the windows and opens a picture named on the command line; returns true
+// when the message loop should run (false on failure or after a batch run).
+bool initialise(HINSTANCE instance, int show_command) {
   g_frame.instance = instance;
   g_frame.version = platform_version_number();
   g_frame.words = split_command_line(GetCommandLineA(), system_lead_byte);
@@ -107,9 +110,9 @@ int initialise(HINSTANCE instance, int show_command) {
   const size_t next = scan_options(g_frame.words, options);
   g_frame.arrangement = options.arrangement;
   g_frame.initial_density = options.initial_density;
-  g_conversion.mode = options.mode;
-  g_conversion.invert = options.invert;
-  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.file_name, options.batch);
+  g_frame.conversion.mode = options.mode;
+  g_frame.conversion.invert = options.invert;
+  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.read_ahead, g_frame.file_name, options.batch);
 
   char profile[kFileNameSize] = {};
   const DWORD length = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
@@ -121,7 +124,7 @@ int initialise(HINSTANCE instance, int show_command) {
   g_frame.frame = CreateWindowExA(0, "quillvexWClass", "QUILLVEX", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                   instance, nullptr);
-  if (!g_frame.frame) return 0;
+  if (!g_frame.frame) return false;
   SetScrollRange(g_frame.frame, SB_VERT, 0, 0, TRUE);
   SetScrollRange(g_frame.frame, SB_HORZ, 0, 0, TRUE);
   ShowWindow(g_frame.frame, show_command);
@@ -131,11 +134,11 @@ int initialise(HINSTANCE instance, int show_command) {
   GetClientRect(g_frame.frame, &client);
   const int bar = g_frame.metrics.bar_height;
   g_frame.source_pane = create_pane("qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 0, bar,
-                                    client.right / 2, client.bottom, 1);
-  if (!g_frame.source_pane) return 0;
+                                    client.right / 2, client.bottom, ID_SOURCE_PANE);
+  if (!g_frame.source_pane) return false;
   g_frame.result_pane = create_pane("qvx_monoWClass", WS_CHILD | WS_BORDER, client.right / 2, bar,
-                                    client.right / 2, client.bottom, 2);
-  if (!g_frame.result_pane) return 0;
+                                    client.right / 2, client.bottom, ID_RESULT_PANE);
+  if (!g_frame.result_pane) return false;
   create_controls(g_frame.frame);
   if (newer_platform()) make_bar_font();
   g_frame.windows_created = true;
@@ -144,10 +147,10 @@ int initialise(HINSTANCE instance, int show_command) {
   if (g_frame.file_name[0] != 0 || g_frame.file_name_too_long) {
     if (open_picture(g_frame.frame, false) && options.batch) {
       run_batch(next, options);
-      return 0;
+      return false;
     }
   }
-  return 1;
+  return true;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "app/menus_win32.h"
 
-#include "app/frame_win32.h"
+#include "app/frame_state_win32.h"
 #include "app/menus.h"
 
 void build_menu(HWND frame) {

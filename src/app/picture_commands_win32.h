@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-// Returns 1 when the picture is loaded and shown, 0 when nothing was loaded.
-int open_picture(HWND frame, bool paste);
+// Returns true when the picture is loaded and shown, false when nothing was loaded.
+bool open_picture(HWND frame, bool paste);
 
 // Converts the current picture; when the conversion can't get its memory, shows the
 // memory message and leaves the frame with no picture. Returns true when converted.
@@ -17,10 +17,10 @@ bool convert_or_drop(HWND frame);
 bool convert(HWND frame);
 
 // Saves the result as a 1-bit BMP file under the current file name, with the
-// writer's message when it can't; returns 1 when complete.
-int save_result(HWND frame);
+// writer's message when it can't; returns true when complete.
+bool save_result(HWND frame);
 
-// Copies the result to the clipboard; returns the outcome of closing the clipboard.
-BOOL copy_result(HWND frame);
+// Copies the result to the clipboard; returns true when the clipboard took it.
+bool copy_result(HWND frame);
 
 #endif

@@ -1,4 +1,4 @@
-// Scrolling and zoom of the two panes.
+// Scrolling of the two panes.
 #ifndef QVX_SCROLL_WIN32_H
 #define QVX_SCROLL_WIN32_H
 
@@ -10,15 +10,7 @@ void update_scroll_ranges(HWND pane);
 // Repaints the source pane with erasing (in cascade only the strips the result pane leaves).
 void repaint_source_pane();
 
-// Handles a scroll message of the frame or of one of its scroll-bar controls.
-void on_scroll(HWND frame, int bar, HWND control, int code, int position);
-
-// Commands 4 and 5: one zoom step in or out (Ctrl jumps), then the focus goes to the frame.
-void zoom_in(HWND frame);
-void zoom_out(HWND frame);
-
-// Sets the factor and label of the current zoom level, the scroll ranges and positions,
-// and repaints both panes.
-void apply_zoom(HWND frame);
+// Scrolls both panes for a scroll code of the frame's bar (SB_HORZ or SB_VERT).
+void scroll_panes(HWND frame, int bar, int code, int thumb);
 
 #endif

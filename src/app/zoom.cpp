@@ -6,14 +6,14 @@
 
 double zoom_factor_of(int level) {
   if (level >= 1) return level;
-  if (level > kZoomLowest) return 1.0 / (2 - level);
+  if (level > kFitZoomLevel) return 1.0 / (2 - level);
   return 0.0;
 }
 
 void format_scale_label(int level, bool japanese, char* out, size_t out_size) {
   if (level >= 1) {
     std::snprintf(out, out_size, japanese ? kJaScaleFormat : kEnScaleFormat, level);
-  } else if (level > kZoomLowest) {
+  } else if (level > kFitZoomLevel) {
     std::snprintf(out, out_size, japanese ? kJaScaleFractionFormat : kEnScaleFractionFormat, 2 - level);
   } else {
     std::snprintf(out, out_size, "%s", japanese ? kJaScaleFit : kEnScaleFit);
@@ -32,10 +32,10 @@ bool zoom_in_level(int level, bool ctrl, int& next) {
 
 bool zoom_out_level(int level, bool ctrl, int& next) {
   if (ctrl) {
-    next = level > 1 ? 1 : kZoomLowest;
+    next = level > 1 ? 1 : kFitZoomLevel;
     return true;
   }
-  if (level <= kZoomLowest) return false;
+  if (level <= kFitZoomLevel) return false;
   next = level - 1;
   return true;
 }

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 
-constexpr int kZoomLowest = -7;  // fitted to the pane
+#include "view/view_mapping.h"
+
+// The lowest level is kFitZoomLevel, the picture fitted to the pane.
 constexpr int kZoomHighest = 8;
 
 // Returns the display scale of a level: L above 0, 1/(2 - L) down to -6, 0.0 (fit) at -7.

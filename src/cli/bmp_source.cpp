@@ -76,15 +76,15 @@ bool read_strip_backwards(BmpSource& s, int32_t rows, int32_t first_row) {
 
 }  // namespace
 
-int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
+ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
   s.file = file;
   s.store.assign(kInitialStoreSize, 0);
   uint8_t* locked = s.store.data();
-  const int code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
+  const ReadCode code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
                                  s.picture, s.pixel_bytes);
-  if (code != kReadOk) return code;
+  if (code != ReadCode::kOk) return code;
   if (static_cast<uint64_t>(std::max(s.picture.width, 0)) * static_cast<uint64_t>(s.picture.height) > max_pixels) {
-    return kReadTooLarge;
+    return ReadCode::kTooLarge;
   }
   const uint16_t bit_count = get_u16(s.store.data() + kBitCountField);
   const uint64_t width = static_cast<uint64_t>(std::max(s.picture.width, 0));
@@ -100,17 +100,17 @@ int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
     s.colours.resize(static_cast<size_t>(width) * static_cast<size_t>(s.strip_rows));
     start_rle(s.rle, s.store.data(), s.picture);
   }
-  return kReadOk;
+  return ReadCode::kOk;
 }
 
-bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
-  code = kReadOk;
+bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
+  code = ReadCode::kOk;
   if (s.picture.width <= 0 || s.next_row >= s.picture.height) {
     if (s.backwards) return false;  // every byte was known to be there
     if (s.picture.read_back == 0) {
       s.consumed = static_cast<uint64_t>(s.next_row) * s.stride;
     }
-    if (!drain_pixel_bytes(s)) code = kReadShortData;
+    if (!drain_pixel_bytes(s)) code = ReadCode::kShortData;
     return false;
   }
   const int32_t rows = std::min(s.strip_rows, s.picture.height - s.next_row);
@@ -120,7 +120,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
   strip.rows = rows;
   if (s.backwards) {
     if (!read_strip_backwards(s, rows, strip.first_row)) {
-      code = kReadShortData;
+      code = ReadCode::kShortData;
       return false;
     }
     strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};
@@ -129,7 +129,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
     uint8_t* rows_at = s.store.data() + s.picture.offset_to_pixels;
     const size_t got = std::fread(rows_at, 1, bytes, s.file);
     if (got < bytes) {
-      code = kReadShortData;
+      code = ReadCode::kShortData;
       return false;
     }
     strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};
@@ -144,7 +144,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, int& code) {
   return true;
 }
 
-bool read_bmp_rgb(BmpSource& s, std::vector<uint8_t>& rgb, int& code) {
+bool read_bmp_rgb(BmpSource& s, std::vector<uint8_t>& rgb, ReadCode& code) {
   const size_t width = static_cast<size_t>(std::max(s.picture.width, 0));
   const int32_t height = s.picture.height;
   // A positive height in the header: storage row 0 is the bottom row.
@@ -165,5 +165,5 @@ bool read_bmp_rgb(BmpSource& s, std::vector<uint8_t>& rgb, int& code) {
       }
     }
   }
-  return code == kReadOk;
+  return code == ReadCode::kOk;
 }

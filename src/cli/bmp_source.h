@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/strip.h"
+#include "image/read_code.h"
 #include "image/rle_decoder.h"
 
 struct BmpSource {
@@ -29,19 +30,19 @@ struct BmpSource {
   RleInput input;  // the compressed bytes read ahead into input_buffer
 };
 
-// Reads the file's head; returns a reader code (kReadNoSignature for a file that
-// is not a BMP file: the file then stands after its first 14 bytes; kReadTooLarge
+// Reads the file's head; returns a reader code (ReadCode::kNoSignature for a file that
+// is not a BMP file: the file then stands after its first 14 bytes; ReadCode::kTooLarge
 // for a picture of more than max_pixels pixels, before anything is allocated).
-int open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
+ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 
 // Fills the next strip (storage order, or from the top when reading backwards: the
 // strip's first_row then falls from strip to strip); returns false when every row has been
-// given. code becomes kReadShortData when the pixel data proves short at the end.
-bool next_bmp_strip(BmpSource& source, Strip& strip, int& code);
+// given. code becomes ReadCode::kShortData when the pixel data proves short at the end.
+bool next_bmp_strip(BmpSource& source, Strip& strip, ReadCode& code);
 
 // Reads every remaining row into `rgb`, 3 bytes a pixel (red first), the top row
 // first, for a picture handed on to be prepared; false with code set when the file
 // proves short.
-bool read_bmp_rgb(BmpSource& source, std::vector<uint8_t>& rgb, int& code);
+bool read_bmp_rgb(BmpSource& source, std::vector<uint8_t>& rgb, ReadCode& code);
 
 #endif

@@ -5,8 +5,10 @@
 
 #include <string>
 
-// Returns the reason for a reader result code 1..7; code 1 names the file.
-std::string read_failure_reason(int code, const std::string& file);
+#include "image/read_code.h"
+
+// Returns the program's English message for a reader failure; kCantOpen names the file.
+std::string read_failure_reason(ReadCode code, const std::string& file);
 
 // Returns the name as given, or, when it holds control characters, in double
 // quotes with those characters (and quotes and backslashes) escaped.

@@ -22,6 +22,7 @@
 #include "cli/otsu.h"
 #include "cli/result_output.h"
 #include "image/bmp_reader.h"
+#include "image/row_decoder.h"
 #include "image/pixel.h"
 #include "mono/conversion.h"
 #include "mono/random_jump.h"
@@ -107,7 +108,7 @@ bool is_picture_head(const std::vector<uint8_t>& head) {
 const char kNotAPicture[] = "not a picture in a format this build reads";
 
 // The reason a reader failed: the BMP reader's message, or libvips' own reason.
-std::string reader_failure(Input& in, int code = kReadShortData) {
+std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 #ifdef QVX_CLI_VIPS
   if (!in.is_bmp) {
     const std::string reason = vips_failure_reason(in.file.path, in.shown);
@@ -121,12 +122,12 @@ std::string reader_failure(Input& in, int code = kReadShortData) {
 // A BMP picture to be prepared goes to libvips decoded by the program's own reader.
 std::string prepare_bmp(Input& in, const CliOptions& options) {
   std::vector<uint8_t> rgb;
-  int code = kReadOk;
+  ReadCode code = ReadCode::kOk;
   if (!read_bmp_rgb(in.bmp, rgb, code)) return read_failure_reason(code, in.shown);
   switch (open_vips_memory(std::move(rgb), in.bmp.picture.width, in.bmp.picture.height, in.bmp.store.data(),
                            options.max_pixels, options.prepare, in.vips)) {
-    case kReadOk: in.is_bmp = false; return "";
-    case kReadTooLarge: return read_failure_reason(kReadTooLarge, in.shown);
+    case ReadCode::kOk: in.is_bmp = false; return "";
+    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
     default: return "can't prepare: " + vips_failure_reason(in.file.path, in.shown);
   }
 }
@@ -139,8 +140,8 @@ std::string open_reader(Input& in, const CliOptions& options) {
   if (in.is_bmp) {
     in.bmp = BmpSource();
     in.bmp.top_first = in.top_first;
-    const int code = open_bmp_source(in.file.file, options.max_pixels, in.bmp);
-    if (code != kReadOk) return read_failure_reason(code, in.shown);
+    const ReadCode code = open_bmp_source(in.file.file, options.max_pixels, in.bmp);
+    if (code != ReadCode::kOk) return read_failure_reason(code, in.shown);
 #ifdef QVX_CLI_VIPS
     if (prepares(options.prepare)) return prepare_bmp(in, options);
 #endif
@@ -148,9 +149,9 @@ std::string open_reader(Input& in, const CliOptions& options) {
   }
 #ifdef QVX_CLI_VIPS
   switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips)) {
-    case kReadOk: return "";
-    case kReadTooLarge: return read_failure_reason(kReadTooLarge, in.shown);
-    case kReadUnsupported: return kNotAPicture;
+    case ReadCode::kOk: return "";
+    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
+    case ReadCode::kUnsupported: return kNotAPicture;
     default: return reader_failure(in);
   }
 #else
@@ -158,7 +159,7 @@ std::string open_reader(Input& in, const CliOptions& options) {
 #endif
 }
 
-bool next_strip(Input& in, Strip& strip, int& code) {
+bool next_strip(Input& in, Strip& strip, ReadCode& code) {
 #ifdef QVX_CLI_VIPS
   if (!in.is_bmp) return next_vips_strip(in.vips, strip, code);
 #endif
@@ -190,7 +191,7 @@ void input_header(const Input& in, uint8_t* header) {
 }
 
 // Otsu's threshold over every pixel's luminance; a first pass over the input.
-int automatic_density(Input& in, int& code) {
+int automatic_density(Input& in, ReadCode& code) {
   uint64_t histogram[256] = {};
   std::vector<uint8_t> luma(static_cast<size_t>(std::max(input_width(in), 0)));
   Strip strip;
@@ -240,7 +241,7 @@ std::string convert_strips(Input& in, int density, const CliOptions& options, Re
     if (error != HalftoneError::kNone) return halftone_error_text(error);
   }
   Strip strip;
-  int code = kReadOk;
+  ReadCode code = ReadCode::kOk;
   int32_t done_rows = 0;
   while (next_strip(in, strip, code)) {
     if (options.method) {
@@ -260,7 +261,7 @@ std::string convert_strips(Input& in, int density, const CliOptions& options, Re
     done_rows += strip.rows;
     if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();
   }
-  if (code != kReadOk) return reader_failure(in, code);
+  if (code != ReadCode::kOk) return reader_failure(in, code);
   if (options.method && !finish_halftone_strips(halftone)) return output_failure();
   return finish_output(out) ? "" : output_failure();
 }
@@ -274,9 +275,9 @@ uint64_t copy_cap(const CliOptions& options) {
 // With -a, reads the input once for its density, prints it (on standard error when the
 // picture goes to standard output) and starts the reader again at the first row.
 std::string measure_density(Input& in, const CliOptions& options, bool to_stdout, int& density) {
-  int code = kReadOk;
+  ReadCode code = ReadCode::kOk;
   density = automatic_density(in, code);
-  if (code != kReadOk) return reader_failure(in, code);
+  if (code != ReadCode::kOk) return reader_failure(in, code);
   in.close_reader();
   const std::string reason = open_reader(in, options);
   if (!reason.empty()) return reason;

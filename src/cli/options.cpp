@@ -15,7 +15,7 @@ bool parse_density(const std::string& text, int& density) {
     if (!std::isdigit(static_cast<unsigned char>(c))) return false;
   }
   const int value = std::atoi(text.c_str());
-  if (value > 254) return false;
+  if (value > kDensityMax) return false;
   density = value;
   return true;
 }

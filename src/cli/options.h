@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "halftone/halftone.h"
+#include "mono/conversion.h"
 
 // One gigapixel: more than an A0 drawing scanned at 600 dots per inch (0.56).
 constexpr uint64_t kDefaultMaxPixels = 1000000000;
@@ -30,7 +31,7 @@ enum OutputFormat : int {
 };
 
 struct CliOptions {
-  int density = 127;  // 0..254
+  int density = kDensityDefault;  // kDensityMin..kDensityMax
   int mode = 0;       // 0 letter, 1 hard, 2 soft
   std::optional<HalftoneMethod> method;  // -m naming a halftoning method instead of a mode
   HalftoneParams halftone;               // its options; density and invert come from the above

@@ -1,12 +1,14 @@
 #include "cli/otsu.h"
 
+#include "mono/conversion.h"
+
 int otsu_threshold(const uint64_t histogram[256]) {
   long double total = 0, sum = 0;
   for (int i = 0; i < 256; ++i) {
     total += histogram[i];
     sum += static_cast<long double>(i) * histogram[i];
   }
-  if (total == 0) return 127;
+  if (total == 0) return kDensityDefault;
   long double weight_low = 0, sum_low = 0, best = -1;
   int best_t = -1;
   for (int t = 0; t < 255; ++t) {
@@ -22,5 +24,5 @@ int otsu_threshold(const uint64_t histogram[256]) {
       best_t = t;
     }
   }
-  return best_t < 0 ? 127 : best_t;
+  return best_t < 0 ? kDensityDefault : best_t;
 }

@@ -11,7 +11,6 @@
 
 #include "device/device_writer.h"
 
-struct PngState;
 
 struct ResultOutput {
   int format = 0;

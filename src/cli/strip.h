@@ -7,6 +7,7 @@
 
 #include "image/picture.h"
 #include "image/pixel.h"
+#include "image/row_decoder.h"
 #include "mono/conversion.h"
 
 struct Strip {

@@ -37,17 +37,17 @@ bool start_vips(const char* program) { return reader() && reader()->start_vips(p
 
 bool vips_reads_head(const std::vector<uint8_t>& head) { return reader() && reader()->vips_reads_head(head); }
 
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
                      const Preparation& prepare, VipsPicture*& source) {
   source = nullptr;
-  return reader() ? reader()->open_vips_source(path, head, max_pixels, prepare, source) : kReadUnsupported;
+  return reader() ? reader()->open_vips_source(path, head, max_pixels, prepare, source) : ReadCode::kUnsupported;
 }
 
-int open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
+ReadCode open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
                      uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source) {
   source = nullptr;
   return reader() ? reader()->open_vips_memory(std::move(rgb), width, height, header40, max_pixels, prepare, source)
-                  : kReadUnsupported;
+                  : ReadCode::kUnsupported;
 }
 
 std::string vips_failure_reason(const std::string& path, const std::string& shown) {
@@ -61,4 +61,4 @@ void close_vips_source(VipsPicture* source) {
 int32_t vips_source_width(const VipsPicture* source) { return reader()->vips_source_width(source); }
 int32_t vips_source_height(const VipsPicture* source) { return reader()->vips_source_height(source); }
 void vips_source_header(const VipsPicture* source, uint8_t* header) { reader()->vips_source_header(source, header); }
-bool next_vips_strip(VipsPicture* source, Strip& strip, int& code) { return reader()->next_vips_strip(source, strip, code); }
+bool next_vips_strip(VipsPicture* source, Strip& strip, ReadCode& code) { return reader()->next_vips_strip(source, strip, code); }

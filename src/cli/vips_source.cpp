@@ -155,16 +155,16 @@ std::string vips_failure_reason(const std::string& path, const std::string& show
 namespace {
 
 // Prepares the picture when asked and checks its size; returns a reader code.
-int prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels) {
+ReadCode prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels) {
   if (prepares(prepare)) {
     VipsImage* ready = prepare_vips_image(image, prepare);
     g_object_unref(image);
     image = ready;
-    if (image == nullptr) return kReadShortData;
+    if (image == nullptr) return ReadCode::kShortData;
   }
   const uint64_t pixels =
       static_cast<uint64_t>(vips_image_get_width(image)) * static_cast<uint64_t>(vips_image_get_height(image));
-  return pixels > max_pixels ? kReadTooLarge : kReadOk;
+  return pixels > max_pixels ? ReadCode::kTooLarge : ReadCode::kOk;
 }
 
 // The source of an 8-bit picture (its reference is taken over).
@@ -195,32 +195,32 @@ VipsPicture* new_picture(VipsImage* image, int32_t x_resolution, int32_t y_resol
 
 }  // namespace
 
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
                      const Preparation& prepare, VipsPicture*& out) {
   out = nullptr;
-  if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
   g_last_warning.clear();
   const char* loader = trusted(vips_foreign_find_load(path.c_str()));
   if (loader == nullptr) {
     vips_error_clear();
-    return kReadUnsupported;
+    return ReadCode::kUnsupported;
   }
   g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
   // A rotation reads the rows out of order: the reader then decodes the picture whole.
   const VipsAccess access = prepare_reads_out_of_order(prepare) ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
   VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", access, "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
-  if (raw == nullptr) return kReadShortData;
+  if (raw == nullptr) return ReadCode::kShortData;
   const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
   if (pixels > max_pixels) {
     g_object_unref(raw);
-    return kReadTooLarge;
+    return ReadCode::kTooLarge;
   }
   VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
-  if (image == nullptr) return kReadShortData;
-  const int code = prepared(image, prepare, max_pixels);
-  if (code != kReadOk) {
+  if (image == nullptr) return ReadCode::kShortData;
+  const ReadCode code = prepared(image, prepare, max_pixels);
+  if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;
   }
@@ -235,26 +235,26 @@ int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, 
     y_resolution = pixels_per_metre(vips_image_get_yres(image) * 25.4);
   }
   out = new_picture(image, x_resolution, y_resolution);
-  return kReadOk;
+  return ReadCode::kOk;
 }
 
-int open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
+ReadCode open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
                      uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out) {
   out = nullptr;
-  if (!start_vips("quillvex-cli")) return kReadUnsupported;
+  if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
   g_last_warning.clear();
   g_reader = "prepare";
   VipsImage* image = vips_image_new_from_memory(rgb.data(), rgb.size(), width, height, 3, VIPS_FORMAT_UCHAR);
-  if (image == nullptr) return kReadShortData;
-  const int code = prepared(image, prepare, max_pixels);
-  if (code != kReadOk) {
+  if (image == nullptr) return ReadCode::kShortData;
+  const ReadCode code = prepared(image, prepare, max_pixels);
+  if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;
   }
   out = new_picture(image, get_i32(header40 + kXResolutionField), get_i32(header40 + kYResolutionField));
   out->pixels = std::move(rgb);  // the vector's buffer stays where the image reads it
-  return kReadOk;
+  return ReadCode::kOk;
 }
 
 void close_vips_source(VipsPicture* s) {
@@ -268,13 +268,13 @@ int32_t vips_source_width(const VipsPicture* s) { return s->width; }
 int32_t vips_source_height(const VipsPicture* s) { return s->height; }
 void vips_source_header(const VipsPicture* s, uint8_t* header) { std::memcpy(header, s->header, 40); }
 
-bool next_vips_strip(VipsPicture* s, Strip& strip, int& code) {
-  code = kReadOk;
+bool next_vips_strip(VipsPicture* s, Strip& strip, ReadCode& code) {
+  code = ReadCode::kOk;
   if (s->next_top >= s->height) return false;
   const int32_t rows = std::min(s->strip_rows, s->height - s->next_top);
   VipsRect rect{0, s->next_top, s->width, rows};
   if (vips_region_prepare(s->region, &rect) != 0) {
-    code = kReadShortData;
+    code = ReadCode::kShortData;
     return false;
   }
   // Strip row i is storage row first_row + i: the lowest row of the band comes first.

@@ -9,6 +9,7 @@
 
 #include "cli/device_options.h"
 #include "cli/strip.h"
+#include "image/read_code.h"
 
 struct VipsPicture;
 
@@ -18,19 +19,19 @@ bool start_vips(const char* program);
 // Says whether libvips has a reader for a file that starts with these bytes.
 bool vips_reads_head(const std::vector<uint8_t>& head);
 
-// Opens a file for sequential reading; returns a reader code: kReadUnsupported when
-// libvips does not take the file, kReadTooLarge for more than max_pixels pixels
-// (known from the header, before any decoding), kReadShortData when the reader
+// Opens a file for sequential reading; returns a reader code: ReadCode::kUnsupported when
+// libvips does not take the file, ReadCode::kTooLarge for more than max_pixels pixels
+// (known from the header, before any decoding), ReadCode::kShortData when the reader
 // fails (its reason from vips_failure_reason). `head` is the file's first bytes,
 // for its resolution. The picture is prepared as `prepare` asks, and the limit
 // applies to the prepared picture too.
-int open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
+ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
                      const Preparation& prepare, VipsPicture*& source);
 
 // Opens a picture decoded by the program's own reader (3 bytes a pixel, red first, the
 // top row first; kept by the source) and prepares it; `header40` gives its resolution.
 // Returns a reader code as open_vips_source does.
-int open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
+ReadCode open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
                      uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source);
 
 // Returns libvips' reason for the last failure, one line, with `path` shown as
@@ -47,8 +48,8 @@ void vips_source_header(const VipsPicture* source, uint8_t* header);
 
 // Fills the next strip: the next rows from the top, given as storage rows of the
 // bottom-up picture (so its first_row falls from strip to strip). Returns false at
-// the end; code becomes kReadShortData when the file can't be decoded to its end.
-bool next_vips_strip(VipsPicture* source, Strip& strip, int& code);
+// the end; code becomes ReadCode::kShortData when the file can't be decoded to its end.
+bool next_vips_strip(VipsPicture* source, Strip& strip, ReadCode& code);
 
 // The reader's functions as the module quillvex-cli-vips.so hands them over. The
 // command loads the module (and so libvips with the hundred libraries it needs)
@@ -57,16 +58,16 @@ bool next_vips_strip(VipsPicture* source, Strip& strip, int& code);
 struct VipsReaderFunctions {
   bool (*start_vips)(const char*);
   bool (*vips_reads_head)(const std::vector<uint8_t>&);
-  int (*open_vips_source)(const std::string&, const std::vector<uint8_t>&, uint64_t, const Preparation&,
+  ReadCode (*open_vips_source)(const std::string&, const std::vector<uint8_t>&, uint64_t, const Preparation&,
                           VipsPicture*&);
-  int (*open_vips_memory)(std::vector<uint8_t>, int32_t, int32_t, const uint8_t*, uint64_t, const Preparation&,
+  ReadCode (*open_vips_memory)(std::vector<uint8_t>, int32_t, int32_t, const uint8_t*, uint64_t, const Preparation&,
                           VipsPicture*&);
   std::string (*vips_failure_reason)(const std::string&, const std::string&);
   void (*close_vips_source)(VipsPicture*);
   int32_t (*vips_source_width)(const VipsPicture*);
   int32_t (*vips_source_height)(const VipsPicture*);
   void (*vips_source_header)(const VipsPicture*, uint8_t*);
-  bool (*next_vips_strip)(VipsPicture*, Strip&, int&);
+  bool (*next_vips_strip)(VipsPicture*, Strip&, ReadCode&);
 };
 
 extern "C" const VipsReaderFunctions* qvx_vips_reader_functions();

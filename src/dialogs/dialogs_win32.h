@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "image/store_win32.h"
+
 // What a dialog needs from the frame, handed over as the dialog-creation parameter
 // (DialogBoxParam's last argument) and kept for the dialog's lifetime.
 struct DialogInputs {
@@ -11,6 +13,7 @@ struct DialogInputs {
   bool newer_platform = false;  // 3.95 and later: the 3-D look item is offered
   int* dialog3d = nullptr;      // the setting the 3-D look item shows and toggles
   HWND frame = nullptr;         // Info's headings are as tall as the frame's text
+  PictureState* picture = nullptr;  // Info: the picture it describes
 };
 
 // The Info dialog (template "InfoBox"): the current picture's header and colour table.

@@ -40,13 +40,13 @@ void show_text(HWND control, const std::string& text) {
 }
 
 // Fills the value fields and colour cells from the store.
-void show_picture(HWND dialog) {
+void show_picture(HWND dialog, PictureState& picture) {
   InfoTexts texts;
   {
-    const StoreLock lock;
+    const StoreLock lock(picture);
     if (!lock.get()) return;
-    texts = format_info(lock.get(), store_size(), g_picture.description.source_header_size,
-                        g_picture.description.mask_byte_count);
+    texts = format_info(lock.get(), store_size(picture), picture.description.source_header_size,
+                        picture.description.mask_byte_count);
   }
   if (!texts.filled) return;
   // The first control with id 1 is the value field; the OK button comes after it.
@@ -63,7 +63,8 @@ void on_init_dialog(HWND dialog, LPARAM inputs) {
   keep_dialog_inputs(dialog, inputs);
   add_3d_look_item(dialog);
   set_heading_font(dialog);
-  if (g_picture.loaded) show_picture(dialog);
+  PictureState* picture = dialog_inputs(dialog).picture;
+  if (picture && picture->loaded) show_picture(dialog, *picture);
 }
 
 }  // namespace

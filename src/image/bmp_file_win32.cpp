@@ -139,12 +139,12 @@ bool map_bmp_file(const char* file_name, FileView& view, PictureDescription& des
   uint8_t* store = head.bytes.data();
   ReadingFile reading{static_cast<HFILE>(reinterpret_cast<intptr_t>(mapped.file))};
   uint32_t pixel_bytes = 0;
-  const int code =
+  const ReadCode code =
       read_bmp_head(FileInput{&reading, file_read, file_seek}, StoreResizer{&head, head_resize}, store, description,
                     pixel_bytes);
   LARGE_INTEGER position = {};
   const bool laid_out_as_store =
-      code == kReadOk && SetFilePointerEx(mapped.file, LARGE_INTEGER{}, &position, FILE_CURRENT) &&
+      code == ReadCode::kOk && SetFilePointerEx(mapped.file, LARGE_INTEGER{}, &position, FILE_CURRENT) &&
       static_cast<uint64_t>(position.QuadPart) == kFileHeaderBytes + description.offset_to_pixels &&
       static_cast<uint64_t>(position.QuadPart) + pixel_bytes <= head.file_size;
   if (laid_out_as_store) mapped.mapping = CreateFileMappingA(mapped.file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
@@ -170,21 +170,6 @@ void touch_pages(const FileView& view) {
   for (size_t offset = 0; offset < end; offset += 4096) sink = sink + view.base[offset];
 }
 
-// A BMP file read (or mapped) on a thread of its own while the windows are made; the
-// open then takes the block or the view as the store instead of reading.
-struct ReadAhead {
-  HANDLE thread = nullptr;
-  std::string file_name;
-  bool map = false;
-  FileView view;
-  HGLOBAL block = nullptr;
-  uint8_t* locked = nullptr;  // the block's bytes while it is locked
-  int code = kReadCantOpen;
-  PictureDescription description;
-};
-
-ReadAhead g_read_ahead;
-
 uint8_t* read_ahead_resize(void* context, uint32_t size) {
   auto* ahead = static_cast<ReadAhead*>(context);
   ahead->locked = resize_global_block(ahead->block, size);
@@ -194,7 +179,7 @@ uint8_t* read_ahead_resize(void* context, uint32_t size) {
 DWORD WINAPI read_ahead(void* context) {
   auto* ahead = static_cast<ReadAhead*>(context);
   if (ahead->map && map_bmp_file(ahead->file_name.c_str(), ahead->view, ahead->description)) {
-    ahead->code = kReadOk;
+    ahead->code = ReadCode::kOk;
     touch_pages(ahead->view);
     return 0;
   }
@@ -211,8 +196,7 @@ DWORD WINAPI read_ahead(void* context) {
   return 0;
 }
 
-void forget_read_ahead() {
-  ReadAhead& ahead = g_read_ahead;
+void forget_read_ahead(ReadAhead& ahead) {
   if (ahead.thread) join(ahead.thread);
   if (ahead.locked) GlobalUnlock(ahead.block);
   if (ahead.block) GlobalFree(ahead.block);
@@ -222,45 +206,45 @@ void forget_read_ahead() {
 
 }  // namespace
 
-void start_read_ahead(const char* file_name, bool map) {
-  forget_read_ahead();
-  g_read_ahead.file_name = file_name;
-  g_read_ahead.map = map;
-  g_read_ahead.thread = CreateThread(nullptr, 0, read_ahead, &g_read_ahead, 0, nullptr);
+void start_read_ahead(ReadAhead& ahead, const char* file_name, bool map) {
+  forget_read_ahead(ahead);
+  ahead.file_name = file_name;
+  ahead.map = map;
+  ahead.thread = CreateThread(nullptr, 0, read_ahead, &ahead, 0, nullptr);
 }
 
-bool take_read_ahead(const char* file_name) {
-  ReadAhead& ahead = g_read_ahead;
+bool take_read_ahead(ReadAhead& ahead, PictureState& picture, const char* file_name) {
   if (!ahead.thread) return false;
   join(ahead.thread);
   // Only a whole BMP of the same name is taken; anything else is read again the usual
   // way, so that every failure and the plug-ins behave as they always do.
-  if (ahead.code != kReadOk || ahead.file_name != file_name) {
-    forget_read_ahead();
+  if (ahead.code != ReadCode::kOk || ahead.file_name != file_name) {
+    forget_read_ahead(ahead);
     return false;
   }
   if (ahead.view.base) {
-    adopt_file_view_store(ahead.view);
+    adopt_file_view_store(picture, ahead.view);
   } else {
     GlobalUnlock(ahead.block);
-    adopt_global_store(ahead.block);
+    adopt_global_store(picture, ahead.block);
   }
-  g_picture.description = ahead.description;
+  picture.description = ahead.description;
   ahead = ReadAhead();
   return true;
 }
 
-int read_file(const char* file_name, unsigned short platform_version) {
+ReadCode read_file(PictureState& picture, const char* file_name, unsigned short platform_version,
+                   const PluginSearch& plugins) {
   SimpleFile file(_lopen(file_name, OF_READ));
-  if (!file.ok()) return kReadCantOpen;
+  if (!file.ok()) return ReadCode::kCantOpen;
   WaitCursor wait;
-  if (g_picture.store_kind != kStoreGlobal && !renew_store_as_global()) return kReadTooLarge;
-  StoreLock lock;
+  if (picture.store_kind != kStoreGlobal && !renew_store_as_global(picture)) return ReadCode::kTooLarge;
+  StoreLock lock(picture);
   uint8_t* store = lock.get();
-  if (!store) return kReadTooLarge;
+  if (!store) return ReadCode::kTooLarge;
   ReadingFile reading{file.get()};
-  const int code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
-                            g_picture.description);
-  if (code == kReadNoSignature) return read_with_plugins(file.get(), lock, platform_version);
+  const ReadCode code = read_bmp(FileInput{&reading, file_read, file_seek}, StoreResizer{&lock, store_resize}, store,
+                            picture.description);
+  if (code == ReadCode::kNoSignature) return read_with_plugins(file.get(), lock, platform_version, plugins);
   return code;
 }

@@ -22,10 +22,12 @@ uint32_t read_zero_filled(const FileInput& file, uint8_t* destination, uint32_t 
 
 // Turns a core header (12 bytes, 16-bit dimensions) into the 40-byte layout in place.
 void widen_core_header(uint8_t* store) {
-  const uint16_t width = get_u16(store + 4);
-  const uint16_t height = get_u16(store + 6);
-  const uint16_t planes = get_u16(store + 8);
-  const uint16_t bit_count = get_u16(store + 10);
+  LeReader core(store, kCoreHeaderSize);
+  core.at = 4;
+  const uint16_t width = core.next_u16();
+  const uint16_t height = core.next_u16();
+  const uint16_t planes = core.next_u16();
+  const uint16_t bit_count = core.next_u16();
   std::memset(store + 16, 0, 24);
   put_u16(store + kBitCountField, bit_count);
   put_u16(store + kPlanesField, planes);
@@ -42,15 +44,11 @@ void widen_core_colours(uint8_t* table, uint32_t count) {
   if (count > 0) table[3] = 0;
 }
 
-uint64_t absolute_height(int32_t height) {
-  return height < 0 ? uint64_t{0} - static_cast<int64_t>(height) : static_cast<uint64_t>(height);
-}
-
 }  // namespace
 
 void describe_picture(const uint8_t* store, PictureDescription& picture) {
   picture.width = get_i32(store + kWidthField);
-  picture.height = static_cast<int32_t>(absolute_height(get_i32(store + kHeightField)));
+  picture.height = static_cast<int32_t>(dimension_magnitude(get_i32(store + kHeightField)));
   picture.read_back = read_back_flag(store);
 }
 
@@ -59,57 +57,54 @@ namespace {
 // Reads everything before the pixel data and leaves the file at the pixel data.
 // The store is resized to the offset to pixels, and with room for the pixel data
 // when `room_for_pixels`; `pixel_byte_count` is how many pixel bytes the file must hold.
-int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
                       bool room_for_pixels, uint32_t& pixel_byte_count) {
   uint8_t file_header[kFileHeaderBytes];
-  if (file.read(file.context, file_header, kFileHeaderBytes) < kFileHeaderBytes) return kReadNoFileHeader;
-  if (file_header[0] != 'B' || (file_header[1] != 'M' && file_header[1] != 'A')) return kReadNoSignature;
+  if (file.read(file.context, file_header, kFileHeaderBytes) < kFileHeaderBytes) return ReadCode::kNoFileHeader;
+  if (file_header[0] != 'B' || (file_header[1] != 'M' && file_header[1] != 'A')) return ReadCode::kNoSignature;
 
-  if (file.read(file.context, store, 4) < 4) return kReadNoInfoHeader;
-  const uint32_t header_size = get_u32(store);
+  if (file.read(file.context, store, 4) < 4) return ReadCode::kNoInfoHeader;
+  const uint32_t header_size = LeReader(store, 4).u32(0);
   picture.source_header_size = header_size;
   put_u32(store + kHeaderSizeField, kStoreHeaderSize);
   if (header_size == kCoreHeaderSize) {
-    if (file.read(file.context, store + 4, 8) < 8) return kReadNoInfoHeader;
+    if (file.read(file.context, store + 4, 8) < 8) return ReadCode::kNoInfoHeader;
     widen_core_header(store);
   } else if (header_size == kStoreHeaderSize || header_size == kV4HeaderSize) {
-    if (file.read(file.context, store + 4, 36) < 36) return kReadNoInfoHeader;
+    if (file.read(file.context, store + 4, 36) < 36) return ReadCode::kNoInfoHeader;
   } else {
-    return kReadUnsupported;
+    return ReadCode::kUnsupported;
   }
 
   // A negative width (and a height with no positive counterpart) describes no picture.
-  const int32_t width = get_i32(store + kWidthField);
-  const int32_t height = get_i32(store + kHeightField);
-  if (width < 0 || height == INT32_MIN) return kReadUnsupported;
+  InfoFields info;
+  read_info_fields(store, kStoreHeaderSize, info);
+  const int32_t width = info.width;
+  const int32_t height = info.height;
+  if (width < 0 || height == INT32_MIN) return ReadCode::kUnsupported;
 
-  const uint16_t bit_count = get_u16(store + kBitCountField);
-  const uint32_t compression = get_u32(store + kCompressionField);
-  const uint64_t colour_count = colour_count_of(get_u32(store + kColoursUsedField), bit_count);
-  if (get_u32(store + kColoursUsedField) == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
+  const uint16_t bit_count = info.bit_count;
+  const uint32_t compression = info.compression;
+  const uint64_t colour_count = colour_count_of(info.colours_used, bit_count);
+  if (info.colours_used == 0) put_u32(store + kColoursUsedField, static_cast<uint32_t>(colour_count));
 
-  const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * absolute_height(height);
-  if (get_u32(store + kImageSizeField) == 0) {
-    if (rows_bytes > UINT32_MAX) return kReadTooLarge;
-    put_u32(store + kImageSizeField, static_cast<uint32_t>(rows_bytes));
+  uint32_t image_size = info.image_size;
+  if (image_size == 0) {
+    const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * dimension_magnitude(height);
+    if (rows_bytes > UINT32_MAX) return ReadCode::kTooLarge;
+    image_size = static_cast<uint32_t>(rows_bytes);
+    put_u32(store + kImageSizeField, image_size);
   }
-  const uint32_t image_size = get_u32(store + kImageSizeField);
   const uint32_t mask_bytes = compression == kCompressionBitFields ? kMaskBytes : 0;
 
-  // Uncompressed rows are fetched directly, so the store always has room for all of
-  // them even when the header declares less.
-  uint64_t pixel_bytes = image_size;
-  if (compression == kCompressionNone || compression == kCompressionBitFields) {
-    const uint64_t needed = row_stride(static_cast<uint32_t>(width), bit_count) * absolute_height(height);
-    if (needed > pixel_bytes) pixel_bytes = needed;
-  }
+  const uint64_t pixel_bytes = stored_pixel_bytes(width, bit_count, height, compression, image_size);
   const uint64_t offset_to_pixels = kStoreHeaderSize + mask_bytes + 4 * colour_count;
   const uint64_t store_size = offset_to_pixels + pixel_bytes;
-  if (store_size > UINT32_MAX) return kReadTooLarge;
+  if (store_size > UINT32_MAX) return ReadCode::kTooLarge;
 
   const uint64_t wanted_size = room_for_pixels ? store_size : offset_to_pixels;
   uint8_t* resized = resizer.resize(resizer.context, static_cast<uint32_t>(wanted_size));
-  if (resized == nullptr) return kReadTooLarge;
+  if (resized == nullptr) return ReadCode::kTooLarge;
   store = resized;
   picture.mask_byte_count = mask_bytes;
   picture.colour_count = static_cast<uint32_t>(colour_count);
@@ -135,30 +130,30 @@ int read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_
     }
   }
 
-  const uint32_t pixel_offset = get_u32(file_header + 10);
+  const uint32_t pixel_offset = LeReader(file_header, kFileHeaderBytes).u32(10);
   if (pixel_offset != 0) file.seek(file.context, pixel_offset);
   pixel_byte_count = static_cast<uint32_t>(pixel_bytes);
-  return kReadOk;
+  return ReadCode::kOk;
 }
 
 }  // namespace
 
-int read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+ReadCode read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
                   uint32_t& pixel_bytes) {
   pixel_bytes = 0;
-  const int code = read_until_pixels(file, resizer, store, picture, false, pixel_bytes);
-  if (code == kReadOk) describe_picture(store, picture);
+  const ReadCode code = read_until_pixels(file, resizer, store, picture, false, pixel_bytes);
+  if (code == ReadCode::kOk) describe_picture(store, picture);
   return code;
 }
 
-int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture) {
+ReadCode read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture) {
   uint32_t wanted = 0;
-  const int code = read_until_pixels(file, resizer, store, picture, true, wanted);
-  if (code != kReadOk) return code;
+  const ReadCode code = read_until_pixels(file, resizer, store, picture, true, wanted);
+  if (code != ReadCode::kOk) return code;
   // A short read fails the open, so the rows it did not reach are left as they are:
   // filling the gigabytes that a small file may claim would cost as much as reading them.
-  if (file.read(file.context, store + picture.offset_to_pixels, wanted) < wanted) return kReadShortData;
-  return kReadOk;
+  if (file.read(file.context, store + picture.offset_to_pixels, wanted) < wanted) return ReadCode::kShortData;
+  return ReadCode::kOk;
 }
 
 namespace {
@@ -194,14 +189,14 @@ uint8_t* vector_resize(void* context, uint32_t size) {
 
 }  // namespace
 
-int read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
+ReadCode read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
                          PictureDescription& picture, uint32_t max_store) {
   MemoryFile file{data, size, 0};
   VectorStore vector_store{&store, max_store};
   if (store.size() < kInitialStoreSize) store.resize(kInitialStoreSize);
   uint8_t* locked = store.data();
-  const int code = read_bmp(FileInput{&file, memory_read, memory_seek}, StoreResizer{&vector_store, vector_resize},
+  const ReadCode code = read_bmp(FileInput{&file, memory_read, memory_seek}, StoreResizer{&vector_store, vector_resize},
                             locked, picture);
-  if (code == kReadOk) describe_picture(store.data(), picture);
+  if (code == ReadCode::kOk) describe_picture(store.data(), picture);
   return code;
 }

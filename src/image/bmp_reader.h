@@ -8,19 +8,7 @@
 #include <vector>
 
 #include "image/picture.h"
-
-// Result codes shared by the file reader and the plug-in reader.
-enum ReadCode : int {
-  kReadOk = 0,
-  kReadCantOpen = 1,
-  kReadNoFileHeader = 2,
-  kReadNotBitmap = 3,
-  kReadNoInfoHeader = 4,
-  kReadUnsupported = 5,
-  kReadTooLarge = 6,
-  kReadShortData = 7,
-  kReadNoSignature = -1,  // not a BMP file: the plug-in reader takes over
-};
+#include "image/read_code.h"
 
 // Where the file bytes come from: sequential reads and absolute seeks.
 struct FileInput {
@@ -38,15 +26,15 @@ struct StoreResizer {
 
 // Reads a BMP file into the store. `store` is the locked store (at least 40 bytes)
 // and is updated when the block moves. Fills offset to pixels, mask byte count,
-// colour count and source header size. Returns a ReadCode.
-int read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture);
+// colour count and source header size. Returns the outcome.
+ReadCode read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture);
 
 // Reads a BMP file up to its pixel data: the store (resized to the offset to pixels)
 // holds the header, masks and colour table, the description is complete, and the
 // file stands at the first pixel byte. `pixel_bytes` is how many pixel bytes
 // read_bmp would require (the image size, or every uncompressed row when more).
-// Returns a ReadCode; short pixel data is for the caller to find.
-int read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+// Returns the outcome; short pixel data is for the caller to find.
+ReadCode read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
                   uint32_t& pixel_bytes);
 
 // Sets width, height and read-back flag from a filled store header.
@@ -54,7 +42,7 @@ void describe_picture(const uint8_t* store, PictureDescription& picture);
 
 // Reads a BMP file held in memory into a byte vector used as the store, refusing
 // stores above max_store bytes as the platform would refuse an allocation.
-int read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
+ReadCode read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
                          PictureDescription& picture, uint32_t max_store = 256u << 20);
 
 #endif

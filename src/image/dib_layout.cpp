@@ -8,46 +8,36 @@
 
 namespace {
 
-uint64_t absolute(int32_t value) {
-  return value < 0 ? uint64_t{0} - static_cast<int64_t>(value) : static_cast<uint64_t>(value);
-}
-
 // A negative width, or a height without a positive counterpart, describes no picture.
 bool plausible_dimensions(int32_t width, int32_t height) { return width >= 0 && height != INT32_MIN; }
 
-// Bytes of pixel data the store must hold: the declared image size, and for
-// uncompressed rows (which are fetched directly) never less than all of them.
+// Bytes of pixel data the store must hold for a 40-byte header.
 uint64_t pixel_bytes_needed(const uint8_t* header) {
-  const int32_t width = get_i32(header + kWidthField);
-  const uint16_t bit_count = get_u16(header + kBitCountField);
-  const uint32_t compression = get_u32(header + kCompressionField);
-  uint64_t bytes = get_u32(header + kImageSizeField);
-  if (compression == kCompressionNone || compression == kCompressionBitFields) {
-    const uint64_t rows = row_stride(static_cast<uint32_t>(width), bit_count) * absolute(get_i32(header + kHeightField));
-    if (rows > bytes) bytes = rows;
-  }
-  return bytes;
+  return stored_pixel_bytes(get_i32(header + kWidthField), get_u16(header + kBitCountField),
+                            get_i32(header + kHeightField), get_u32(header + kCompressionField),
+                            get_u32(header + kImageSizeField));
 }
 
 }  // namespace
 
 bool rows_byte_count(int32_t width, uint16_t bit_count, int32_t height, uint32_t& bytes) {
   // Any bit count, not only the ones the pixel fetch knows: the size is what the rows occupy.
-  const uint64_t stride = padded_row_bytes(absolute(width), bit_count);
-  const uint64_t total = stride * absolute(height);
+  const uint64_t stride = padded_row_bytes(dimension_magnitude(width), bit_count);
+  const uint64_t total = stride * dimension_magnitude(height);
   if (total > UINT32_MAX) return false;
   bytes = static_cast<uint32_t>(total);
   return true;
 }
 
 uint32_t lay_out_pasted_dib(uint8_t* block, uint32_t size, PictureDescription& picture) {
-  if (size < kStoreHeaderSize) return 0;
-  const uint32_t header_size = get_u32(block + kHeaderSizeField);
+  InfoFields f;
+  if (!read_info_fields(block, size, f)) return 0;
+  const uint32_t header_size = f.header_size;
   if (header_size < kStoreHeaderSize || header_size > size) return 0;
-  if (!plausible_dimensions(get_i32(block + kWidthField), get_i32(block + kHeightField))) return 0;
-  const uint32_t colours_used = get_u32(block + kColoursUsedField);
-  const uint32_t colour_count = colour_count_of(colours_used, get_u16(block + kBitCountField));
-  const uint32_t mask_bytes = get_u32(block + kCompressionField) == kCompressionBitFields ? kMaskBytes : 0;
+  if (!plausible_dimensions(f.width, f.height)) return 0;
+  const uint32_t colours_used = f.colours_used;
+  const uint32_t colour_count = colour_count_of(colours_used, f.bit_count);
+  const uint32_t mask_bytes = f.compression == kCompressionBitFields ? kMaskBytes : 0;
   // A larger header (108 or 124 bytes) keeps its masks in bytes 40 to 51, where the
   // store keeps them too; its colour table and rows follow the whole header and are
   // moved down behind the 40 bytes, as the file reader reads them.
@@ -112,24 +102,22 @@ void fill_grey_ramp(uint8_t* block, PictureDescription& picture) {
 }
 
 bool lay_out_plugin_header(uint8_t* info, uint32_t info_size, PictureDescription& picture, uint32_t& pixel_bytes) {
-  if (info_size < kStoreHeaderSize) return false;
-  const int32_t width = get_i32(info + kWidthField);
-  const int32_t height = get_i32(info + kHeightField);
-  if (!plausible_dimensions(width, height)) return false;
-  const uint16_t bit_count = get_u16(info + kBitCountField);
-  const uint32_t colours_used = get_u32(info + kColoursUsedField);
-  const uint32_t colour_count = colour_count_of(colours_used, bit_count);
+  InfoFields f;
+  if (!read_info_fields(info, info_size, f)) return false;
+  if (!plausible_dimensions(f.width, f.height)) return false;
+  const uint32_t colours_used = f.colours_used;
+  const uint32_t colour_count = colour_count_of(colours_used, f.bit_count);
   const uint64_t offset = kStoreHeaderSize + uint64_t{4} * colour_count;
   if (offset > info_size) return false;
-  if (get_u32(info + kImageSizeField) == 0) {
+  if (f.image_size == 0) {
     uint32_t image_size = 0;
-    if (!rows_byte_count(width, bit_count, height, image_size)) return false;
+    if (!rows_byte_count(f.width, f.bit_count, f.height, image_size)) return false;
     put_u32(info + kImageSizeField, image_size);
   }
   const uint64_t bytes = pixel_bytes_needed(info);
   if (offset + bytes > UINT32_MAX) return false;
   if (colours_used == 0) put_u32(info + kColoursUsedField, colour_count);
-  picture.source_header_size = get_u32(info + kHeaderSizeField);
+  picture.source_header_size = f.header_size;
   picture.colour_count = colour_count;
   picture.mask_byte_count = 0;
   picture.offset_to_pixels = static_cast<uint32_t>(offset);

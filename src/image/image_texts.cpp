@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "image/bmp_reader.h"
+#include "image/english_read_texts.h"
 #include "res/resource_ids.h"
 
 const char kEnErrorTitle[] = "error";
@@ -28,27 +29,39 @@ const char kJaReadError[] =
 
 }  // namespace
 
-const char* japanese_read_message(int code) {
+const char* japanese_read_message(ReadCode code) {
   switch (code) {
-    case kReadCantOpen: return kJaCantOpen;
-    case kReadNoFileHeader: return kJaNoFileHeader;
-    case kReadNotBitmap: return kJaNotBitmap;
-    case kReadNoInfoHeader: return kJaNoInfoHeader;
-    case kReadUnsupported: return kJaUnsupported;
-    case kReadTooLarge: return kJaTooLarge;
+    case ReadCode::kCantOpen: return kJaCantOpen;
+    case ReadCode::kNoFileHeader: return kJaNoFileHeader;
+    case ReadCode::kNotBitmap: return kJaNotBitmap;
+    case ReadCode::kNoInfoHeader: return kJaNoInfoHeader;
+    case ReadCode::kUnsupported: return kJaUnsupported;
+    case ReadCode::kTooLarge: return kJaTooLarge;
     default: return kJaReadError;
   }
 }
 
-int english_read_message_id(int code) {
+int english_read_message_id(ReadCode code) {
   switch (code) {
-    case kReadCantOpen: return IDS_CANT_OPEN_FILE;
-    case kReadNoFileHeader: return IDS_NO_FILE_HEADER;
-    case kReadNotBitmap: return IDS_NOT_BITMAP;
-    case kReadNoInfoHeader: return IDS_NO_INFO_HEADER;
-    case kReadUnsupported: return IDS_UNSUPPORTED;
-    case kReadTooLarge: return IDS_FILE_TOO_LARGE;
+    case ReadCode::kCantOpen: return IDS_CANT_OPEN_FILE;
+    case ReadCode::kNoFileHeader: return IDS_NO_FILE_HEADER;
+    case ReadCode::kNotBitmap: return IDS_NOT_BITMAP;
+    case ReadCode::kNoInfoHeader: return IDS_NO_INFO_HEADER;
+    case ReadCode::kUnsupported: return IDS_UNSUPPORTED;
+    case ReadCode::kTooLarge: return IDS_FILE_TOO_LARGE;
     default: return IDS_READ_ERROR;
+  }
+}
+
+const char* english_read_message(ReadCode code) {
+  switch (code) {
+    case ReadCode::kCantOpen: return QVX_EN_CANT_OPEN_FILE;
+    case ReadCode::kNoFileHeader: return QVX_EN_NO_FILE_HEADER;
+    case ReadCode::kNotBitmap: return QVX_EN_NOT_BITMAP;
+    case ReadCode::kNoInfoHeader: return QVX_EN_NO_INFO_HEADER;
+    case ReadCode::kUnsupported: return QVX_EN_UNSUPPORTED;
+    case ReadCode::kTooLarge: return QVX_EN_FILE_TOO_LARGE;
+    default: return QVX_EN_READ_ERROR;
   }
 }
 
@@ -70,11 +83,11 @@ void format_caption(const char* file_name, int32_t width, int32_t height, unsign
                 static_cast<int>(height), bit_count, compression_word(mask_byte_count, compression));
 }
 
-void format_read_failure(const char* prefix, const char* message, int code, const char* file_name, char* out,
+void format_read_failure(const char* prefix, const char* message, ReadCode code, const char* file_name, char* out,
                          size_t out_size) {
   const int used = std::snprintf(out, out_size, "%s", prefix);
   if (used < 0 || static_cast<size_t>(used) >= out_size) return;
-  if (code == kReadCantOpen) {
+  if (code == ReadCode::kCantOpen) {
     std::snprintf(out + used, out_size - used, message, file_name);
   } else {
     std::snprintf(out + used, out_size - used, "%s", message);

@@ -1,39 +1,30 @@
 #include "image/luma_kernels.h"
 
 #include "image/le_bytes.h"
+#include "image/luminance.h"
 #include "image/luma_kernels_x86.h"
 
 namespace {
 
-inline uint8_t luma_of(uint32_t r, uint32_t g, uint32_t b) {
-  return static_cast<uint8_t>((299 * r + 587 * g + 114 * b) / 1000);
-}
-
-inline uint32_t field_colour(uint32_t v, const FieldShifts& f) {
-  uint32_t c = 0;
-  for (int k = 0; k < 3; ++k) c += (((v & f.mask[k]) << f.left[k]) >> f.right[k]) & f.cut[k];
-  return c;
-}
-
 void bgr24_scalar(const uint8_t* line, int32_t count, uint8_t* out) {
-  for (int32_t x = 0; x < count; ++x, line += 3) out[x] = luma_of(line[2], line[1], line[0]);
+  for (int32_t x = 0; x < count; ++x, line += 3) out[x] = luminance_of_rgb(line[2], line[1], line[0]);
 }
 
 void bgrx32_scalar(const uint8_t* line, int32_t count, uint8_t* out) {
-  for (int32_t x = 0; x < count; ++x, line += 4) out[x] = luma_of(line[2], line[1], line[0]);
+  for (int32_t x = 0; x < count; ++x, line += 4) out[x] = luminance_of_rgb(line[2], line[1], line[0]);
 }
 
 void fields16_scalar(const uint8_t* line, int32_t count, const FieldShifts& fields, uint8_t* out) {
   for (int32_t x = 0; x < count; ++x) {
     const uint32_t c = field_colour(get_u16(line + 2 * x), fields);
-    out[x] = luma_of((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+    out[x] = static_cast<uint8_t>(luminance(c));
   }
 }
 
 void fields32_scalar(const uint8_t* line, int32_t count, const FieldShifts& fields, uint8_t* out) {
   for (int32_t x = 0; x < count; ++x) {
     const uint32_t c = field_colour(get_u32(line + 4 * x), fields);
-    out[x] = luma_of((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+    out[x] = static_cast<uint8_t>(luminance(c));
   }
 }
 

@@ -17,6 +17,13 @@ struct FieldShifts {
   uint32_t cut[3];
 };
 
+// Returns the 0xRRGGBB colour of a bit-fields pixel.
+inline uint32_t field_colour(uint32_t v, const FieldShifts& f) {
+  uint32_t c = 0;
+  for (int k = 0; k < 3; ++k) c += (((v & f.mask[k]) << f.left[k]) >> f.right[k]) & f.cut[k];
+  return c;
+}
+
 struct LumaKernels {
   // Blue, green, red bytes per pixel.
   void (*bgr24)(const uint8_t* line, int32_t count, uint8_t* out);

@@ -1,5 +1,7 @@
 #include "image/luma_kernels_x86.h"
 
+#include "image/luminance.h"
+
 #if QVX_X86
 #include <immintrin.h>
 
@@ -9,8 +11,9 @@
 // luminance = (299 R + 587 G + 114 B) / 1000. The sum stays below 2^18; sum / 1000 is
 // (sum >> 3) / 125, and for every (sum >> 3) below 2^15 that is
 // ((sum >> 3) * 33555) >> 22: a 16-bit high multiply and a shift of 6.
-constexpr int kRedBlueWeights = (299 << 16) | 114;
-constexpr int kGreenWeight = 587;
+static_assert(kLumaWeightSum == 1000, "the division below is by 1000");
+constexpr int kRedBlueWeights = static_cast<int>((kLumaRedWeight << 16) | kLumaBlueWeight);
+constexpr int kGreenWeight = static_cast<int>(kLumaGreenWeight);
 constexpr short kDiv125 = static_cast<short>(33555);
 
 namespace {

@@ -3,6 +3,7 @@
 #ifndef QVX_PICTURE_H
 #define QVX_PICTURE_H
 
+#include <cstddef>
 #include <cstdint>
 
 // Byte offsets of the store header fields (the BITMAPINFOHEADER layout).
@@ -49,6 +50,21 @@ struct PictureDescription {
   uint32_t source_header_size = 0;
   uint32_t read_back = 0;  // nonzero: pixels come from the platform's decoding
 };
+
+// The fields of a 40-byte information header that the readers lay out from.
+struct InfoFields {
+  uint32_t header_size = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  uint16_t bit_count = 0;
+  uint32_t compression = 0;
+  uint32_t image_size = 0;
+  uint32_t colours_used = 0;
+};
+
+// Reads the fields of the information header at the start of bytes [0, size);
+// false when the 40 bytes are not all there.
+bool read_info_fields(const uint8_t* bytes, size_t size, InfoFields& fields);
 
 // Returns the read-back flag for a store header: the compression code, bit-fields
 // counting as none, and 0xFFFF for an uncompressed picture without a bit count.

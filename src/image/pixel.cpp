@@ -83,6 +83,16 @@ uint64_t row_stride(uint32_t width, uint16_t bit_count) {
   }
 }
 
+uint64_t stored_pixel_bytes(int32_t width, uint16_t bit_count, int32_t height, uint32_t compression,
+                            uint32_t image_size) {
+  uint64_t bytes = image_size;
+  if (compression == kCompressionNone || compression == kCompressionBitFields) {
+    const uint64_t rows = row_stride(static_cast<uint32_t>(width), bit_count) * dimension_magnitude(height);
+    if (rows > bytes) bytes = rows;
+  }
+  return bytes;
+}
+
 uint32_t fetch_pixel(const uint8_t* store, const PictureDescription& picture, int32_t x, int32_t row) {
   const uint16_t bit_count = get_u16(store + kBitCountField);
   const uint8_t* line = row_address(store, picture, bit_count, row);

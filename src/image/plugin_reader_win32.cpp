@@ -4,8 +4,7 @@
 
 #include "image/bmp_reader.h"
 #include "image/dib_layout.h"
-
-PluginSearch g_plugins;
+#include "image/platform_version.h"
 
 namespace {
 
@@ -75,62 +74,68 @@ class PluginLibrary {
   HMODULE module_;
 };
 
-void free_result_handles() {
-  if (g_plugins.info) LocalFree(g_plugins.info);
-  if (g_plugins.pixels) LocalFree(g_plugins.pixels);
-  g_plugins.info = g_plugins.pixels = nullptr;
+// The two blocks a plug-in's GetPicture hands back.
+struct PluginResult {
+  HLOCAL info = nullptr;    // the information block: header and colour table
+  HLOCAL pixels = nullptr;  // the pixel block
+};
+
+void free_result_handles(PluginResult& result) {
+  if (result.info) LocalFree(result.info);
+  if (result.pixels) LocalFree(result.pixels);
+  result.info = result.pixels = nullptr;
 }
 
 // Skips directories and, before platform 4.0, the one plug-in of that name known
 // not to work there.
 bool passed_over(const WIN32_FIND_DATAA& entry, unsigned short platform_version) {
   if (entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) return true;
-  return platform_version < 1024 && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
+  return !platform_4_or_later(platform_version) && std::strcmp(entry.cFileName, "IFJPEGV6.SPI") == 0;
 }
 
-enum TakeOver { kTaken, kBadPicture, kNoRoom };
+enum class TakeOver { kTaken, kBadPicture, kNoRoom };
 
 // Builds the store from the two blocks a plug-in delivered: the pixel rows are moved
 // up in their own block and the header and table copied in front of them, so the
 // picture is never held twice. The previous store goes only once the new one is
 // complete, so a failure leaves it in place.
-TakeOver take_over_picture(StoreLock& lock) {
-  PictureDescription layout = g_picture.description;
-  uint8_t* info = static_cast<uint8_t*>(LocalLock(g_plugins.info));
-  if (!info) return kBadPicture;
+TakeOver take_over_picture(StoreLock& lock, PluginResult& plugin) {
+  PictureDescription layout = lock.picture().description;
+  uint8_t* info = static_cast<uint8_t*>(LocalLock(plugin.info));
+  if (!info) return TakeOver::kBadPicture;
   uint32_t pixel_bytes = 0;
   const bool described =
-      lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(g_plugins.info)), layout, pixel_bytes);
-  const uint32_t delivered = static_cast<uint32_t>(LocalSize(g_plugins.pixels));
+      lay_out_plugin_header(info, static_cast<uint32_t>(LocalSize(plugin.info)), layout, pixel_bytes);
+  const uint32_t delivered = static_cast<uint32_t>(LocalSize(plugin.pixels));
   if (!described) {
-    LocalUnlock(g_plugins.info);
-    return kBadPicture;
+    LocalUnlock(plugin.info);
+    return TakeOver::kBadPicture;
   }
   const uint32_t offset = layout.offset_to_pixels;
-  HLOCAL grown = LocalReAlloc(g_plugins.pixels, offset + pixel_bytes, LMEM_MOVEABLE);
+  HLOCAL grown = LocalReAlloc(plugin.pixels, offset + pixel_bytes, LMEM_MOVEABLE);
   if (!grown) {
-    LocalUnlock(g_plugins.info);
-    return kNoRoom;
+    LocalUnlock(plugin.info);
+    return TakeOver::kNoRoom;
   }
-  g_plugins.pixels = grown;
+  plugin.pixels = grown;
   uint8_t* store = static_cast<uint8_t*>(LocalLock(grown));
   if (!store) {
-    LocalUnlock(g_plugins.info);
-    return kNoRoom;
+    LocalUnlock(plugin.info);
+    return TakeOver::kNoRoom;
   }
   // Rows the plug-in did not deliver (a short block) read as black, not as stale memory.
   const uint32_t kept = delivered < pixel_bytes ? delivered : pixel_bytes;
   std::memmove(store + offset, store, kept);
   std::memset(store + offset + kept, 0, pixel_bytes - kept);
   std::memcpy(store, info, offset);
-  LocalUnlock(g_plugins.info);
-  LocalFree(g_plugins.info);
-  g_plugins.info = nullptr;
+  LocalUnlock(plugin.info);
+  LocalFree(plugin.info);
+  plugin.info = nullptr;
 
   adopt_local_store(lock, grown, store);
-  g_plugins.pixels = nullptr;
-  g_picture.description = layout;
-  return kTaken;
+  plugin.pixels = nullptr;
+  lock.picture().description = layout;
+  return TakeOver::kTaken;
 }
 
 }  // namespace
@@ -147,23 +152,24 @@ void program_directory(char* out, int out_size) {
   lstrcpynA(out, path, out_size);
 }
 
-int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version) {
+ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version,
+                           const PluginSearch& plugin_search) {
   FileImage image;
-  if (!image.read(file)) return image.allocated() ? kReadShortData : kReadTooLarge;
+  if (!image.read(file)) return image.allocated() ? ReadCode::kShortData : ReadCode::kTooLarge;
 
   char directory[MAX_PATH];
-  if (g_plugins.directory[0]) {
-    lstrcpynA(directory, g_plugins.directory, MAX_PATH);
+  if (plugin_search.directory[0]) {
+    lstrcpynA(directory, plugin_search.directory, MAX_PATH);
   } else {
     program_directory(directory, MAX_PATH);
   }
   const size_t directory_length = std::strlen(directory);
   char path[MAX_PATH];
-  if (directory_length + sizeof "*.SPI" > MAX_PATH) return kReadNotBitmap;
+  if (directory_length + sizeof "*.SPI" > MAX_PATH) return ReadCode::kNotBitmap;
   std::memcpy(path, directory, directory_length);
   std::memcpy(path + directory_length, "*.SPI", sizeof "*.SPI");
   DirectorySearch search(path);
-  if (!search.found()) return kReadNotBitmap;
+  if (!search.found()) return ReadCode::kNotBitmap;
 
   do {
     const WIN32_FIND_DATAA& entry = search.entry();
@@ -178,18 +184,18 @@ int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_versi
     if (!is_supported || !get_picture) continue;
     _llseek(file, 0, FILE_BEGIN);
     if (is_supported(nullptr, static_cast<DWORD>(file)) == 0) continue;
-    g_plugins.info = g_plugins.pixels = nullptr;
-    const int outcome = get_picture(image.bytes(), image.length(), 1, &g_plugins.info, &g_plugins.pixels, nullptr, 0);
+    PluginResult result;
+    const int outcome = get_picture(image.bytes(), image.length(), 1, &result.info, &result.pixels, nullptr, 0);
     // The blocks outlive the library, which goes before anything touches them.
     library.release();
-    if (outcome != 0 || !g_plugins.info || !g_plugins.pixels) {
-      free_result_handles();
+    if (outcome != 0 || !result.info || !result.pixels) {
+      free_result_handles(result);
       continue;
     }
-    const TakeOver taken = take_over_picture(lock);
-    free_result_handles();
-    if (taken == kTaken) return kReadOk;
-    if (taken == kNoRoom) return kReadTooLarge;
+    const TakeOver taken = take_over_picture(lock, result);
+    free_result_handles(result);
+    if (taken == TakeOver::kTaken) return ReadCode::kOk;
+    if (taken == TakeOver::kNoRoom) return ReadCode::kTooLarge;
   } while (search.next());
-  return kReadUnsupported;
+  return ReadCode::kUnsupported;
 }

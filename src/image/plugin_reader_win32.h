@@ -4,24 +4,23 @@
 
 #include <windows.h>
 
+#include "image/read_code.h"
 #include "image/store_win32.h"
 
 // Where plug-ins are looked for. An empty directory means the program's own; the
 // tests point it at folders of their own plug-ins.
 struct PluginSearch {
   char directory[MAX_PATH] = {};
-  HLOCAL info = nullptr;    // the information block GetPicture hands back
-  HLOCAL pixels = nullptr;  // the pixel block GetPicture hands back
 };
-
-extern PluginSearch g_plugins;
 
 // Offers the open file (read from its start) to the plug-ins in directory order and
 // makes the first picture delivered the store (a local block, store kind 1), locked
-// through `lock`. Returns 0, 3 when no plug-in file exists, 5 when none delivered,
-// 6 or 7 when the file or the picture can't be held or read.
+// through `lock`. Returns kOk, kNotBitmap when no plug-in file exists, kUnsupported
+// when none delivered, kTooLarge or kShortData when the file or the picture can't
+// be held or read.
 // The platform version (major * 256 + minor) decides which plug-ins are passed over.
-int read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version);
+ReadCode read_with_plugins(HFILE file, StoreLock& lock, unsigned short platform_version,
+                           const PluginSearch& search);
 
 // Writes the program's directory, with a trailing backslash, into out (260 bytes).
 void program_directory(char* out, int out_size);

@@ -72,12 +72,6 @@ void indexed_row(const uint8_t* line, int32_t width, const uint8_t* table, uint8
   for (int k = 0; x < width; ++x, ++k) out[x] = table[(line[x / per_byte] >> (8 - bits * (k + 1))) & mask];
 }
 
-inline uint32_t field_colour(uint32_t v, const FieldShifts& f) {
-  uint32_t c = 0;
-  for (int k = 0; k < 3; ++k) c += (((v & f.mask[k]) << f.left[k]) >> f.right[k]) & f.cut[k];
-  return c;
-}
-
 const uint8_t* line_of(const RowDecoder& d, int32_t row) { return d.pixels + d.stride * static_cast<uint64_t>(row); }
 
 }  // namespace

@@ -36,4 +36,11 @@ void decode_luminance_row(const RowDecoder& decoder, int32_t row, uint8_t* out);
 // Fills out[i] with the 0xRRGGBB colour of pixel columns[i] of a storage row (either use).
 void decode_colours(const RowDecoder& decoder, int32_t row, const int32_t* columns, int32_t count, uint32_t* out);
 
+// Fills luminance[0 .. width-1] for one storage row through a row decoder made for
+// this call (bulk readers keep one decoder); exactly luminance(fetch_pixel(...)).
+void luminance_row(const uint8_t* store, const PictureDescription& picture, int32_t row, uint8_t* out);
+
+// Fills out[0 .. count-1] with the luminance of 0xRRGGBB colours (read-back rows).
+void luminance_of_colours(const uint32_t* colours, int32_t count, uint8_t* out);
+
 #endif

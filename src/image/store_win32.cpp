@@ -9,16 +9,14 @@
 #include "image/palette.h"
 #include "image/rle_decoder.h"
 
-PictureState g_picture;
-
-size_t store_size() {
-  switch (g_picture.store_kind) {
+size_t store_size(const PictureState& picture) {
+  switch (picture.store_kind) {
     case kStoreLocal:
-      return LocalSize(g_picture.store);
+      return LocalSize(picture.store);
     case kStoreFileView:
-      return g_picture.view.store_size;
+      return picture.view.store_size;
     default:
-      return GlobalSize(g_picture.store);
+      return GlobalSize(picture.store);
   }
 }
 
@@ -29,52 +27,53 @@ void close_file_view(FileView& view) {
   view = FileView();
 }
 
-StoreLock::StoreLock() {
-  switch (g_picture.store_kind) {
+StoreLock::StoreLock(PictureState& picture) : picture_(picture) {
+  switch (picture.store_kind) {
     case kStoreLocal:
-      bytes_ = static_cast<uint8_t*>(LocalLock(g_picture.store));
+      bytes_ = static_cast<uint8_t*>(LocalLock(picture.store));
       break;
     case kStoreFileView:
-      bytes_ = g_picture.view.base + kFileHeaderBytes;
+      bytes_ = picture.view.base + kFileHeaderBytes;
       break;
     default:
-      bytes_ = static_cast<uint8_t*>(GlobalLock(g_picture.store));
+      bytes_ = static_cast<uint8_t*>(GlobalLock(picture.store));
   }
 }
 
 StoreLock::~StoreLock() {
   if (!bytes_) return;
-  if (g_picture.store_kind == kStoreLocal) {
-    LocalUnlock(g_picture.store);
-  } else if (g_picture.store_kind == kStoreGlobal) {
-    GlobalUnlock(g_picture.store);
+  PictureState& picture = picture_;
+  if (picture.store_kind == kStoreLocal) {
+    LocalUnlock(picture.store);
+  } else if (picture.store_kind == kStoreGlobal) {
+    GlobalUnlock(picture.store);
   }
 }
 
-bool create_store() {
-  g_picture.store = GlobalAlloc(GMEM_MOVEABLE, kInitialStoreSize);
-  g_picture.store_kind = kStoreGlobal;
-  return g_picture.store != nullptr;
+bool create_store(PictureState& picture) {
+  picture.store = GlobalAlloc(GMEM_MOVEABLE, kInitialStoreSize);
+  picture.store_kind = kStoreGlobal;
+  return picture.store != nullptr;
 }
 
-void free_store() {
-  if (g_picture.store_kind == kStoreFileView) {
-    close_file_view(g_picture.view);
-  } else if (!g_picture.store) {
+void free_store(PictureState& picture) {
+  if (picture.store_kind == kStoreFileView) {
+    close_file_view(picture.view);
+  } else if (!picture.store) {
     return;
-  } else if (g_picture.store_kind == kStoreLocal) {
-    LocalFree(g_picture.store);
+  } else if (picture.store_kind == kStoreLocal) {
+    LocalFree(picture.store);
   } else {
-    GlobalFree(g_picture.store);
+    GlobalFree(picture.store);
   }
-  g_picture.store = nullptr;
-  g_picture.store_kind = kStoreGlobal;
+  picture.store = nullptr;
+  picture.store_kind = kStoreGlobal;
 }
 
-bool renew_store_as_global() {
+bool renew_store_as_global(PictureState& picture) {
   HGLOBAL fresh = GlobalAlloc(GMEM_MOVEABLE, kInitialStoreSize);
   if (!fresh) return false;
-  adopt_global_store(fresh);
+  adopt_global_store(picture, fresh);
   return true;
 }
 
@@ -87,33 +86,35 @@ uint8_t* resize_global_block(HGLOBAL& block, uint32_t size) {
 }
 
 uint8_t* resize_store(StoreLock& lock, uint32_t size) {
+  PictureState& picture = lock.picture();
   lock.adopt(nullptr);
-  HGLOBAL block = g_picture.store;
+  HGLOBAL block = picture.store;
   uint8_t* bytes = resize_global_block(block, size);
-  g_picture.store = block;
+  picture.store = block;
   lock.adopt(bytes);
   return bytes;
 }
 
 void adopt_local_store(StoreLock& lock, HLOCAL block, uint8_t* bytes) {
-  GlobalUnlock(g_picture.store);
+  PictureState& picture = lock.picture();
+  GlobalUnlock(picture.store);
   lock.adopt(nullptr);
-  GlobalFree(g_picture.store);
-  g_picture.store = block;
-  g_picture.store_kind = kStoreLocal;
+  GlobalFree(picture.store);
+  picture.store = block;
+  picture.store_kind = kStoreLocal;
   lock.adopt(bytes);
 }
 
-void adopt_global_store(HGLOBAL block) {
-  free_store();
-  g_picture.store = block;
-  g_picture.store_kind = kStoreGlobal;
+void adopt_global_store(PictureState& picture, HGLOBAL block) {
+  free_store(picture);
+  picture.store = block;
+  picture.store_kind = kStoreGlobal;
 }
 
-void adopt_file_view_store(const FileView& view) {
-  free_store();
-  g_picture.view = view;
-  g_picture.store_kind = kStoreFileView;
+void adopt_file_view_store(PictureState& picture, const FileView& view) {
+  free_store(picture);
+  picture.view = view;
+  picture.store_kind = kStoreFileView;
 }
 
 namespace {
@@ -131,9 +132,9 @@ bool same_file(HANDLE file, const char* file_name) {
 
 }  // namespace
 
-bool release_store_file(const char* file_name) {
-  if (g_picture.store_kind != kStoreFileView || !same_file(g_picture.view.file, file_name)) return true;
-  const size_t size = g_picture.view.store_size;
+bool release_store_file(PictureState& picture, const char* file_name) {
+  if (picture.store_kind != kStoreFileView || !same_file(picture.view.file, file_name)) return true;
+  const size_t size = picture.view.store_size;
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
   if (!block) return false;
   {
@@ -142,16 +143,16 @@ bool release_store_file(const char* file_name) {
       GlobalFree(block);
       return false;
     }
-    std::memcpy(copy.get(), g_picture.view.base + kFileHeaderBytes, size);
+    std::memcpy(copy.get(), picture.view.base + kFileHeaderBytes, size);
   }
-  adopt_global_store(block);
+  adopt_global_store(picture, block);
   return true;
 }
 
 namespace {
 
-void free_band() {
-  DecodedBand& band = g_picture.band;
+void free_band(PictureState& picture) {
+  DecodedBand& band = picture.band;
   if (band.band_dc) {
     SelectObject(band.band_dc, band.previous_band_bitmap);
     DeleteDC(band.band_dc);
@@ -161,20 +162,20 @@ void free_band() {
   band = DecodedBand();
 }
 
-void free_decoded_bitmap() {
-  if (!g_picture.decoded_bitmap) return;
-  SelectObject(g_picture.memory_dc, g_picture.previous_bitmap);
-  DeleteDC(g_picture.memory_dc);
-  DeleteObject(g_picture.decoded_bitmap);
-  g_picture.decoded_bitmap = nullptr;
-  g_picture.memory_dc = nullptr;
-  g_picture.previous_bitmap = nullptr;
+void free_decoded_bitmap(PictureState& picture) {
+  if (!picture.decoded_bitmap) return;
+  SelectObject(picture.memory_dc, picture.previous_bitmap);
+  DeleteDC(picture.memory_dc);
+  DeleteObject(picture.decoded_bitmap);
+  picture.decoded_bitmap = nullptr;
+  picture.memory_dc = nullptr;
+  picture.previous_bitmap = nullptr;
 }
 
 // Sizes the band for the picture and takes its memory: whole rows when a row fits
 // one decoded span, else one span of two rows, copied through a bitmap of that size.
-bool prepare_band(HDC dc, int32_t width, int32_t height) {
-  DecodedBand& band = g_picture.band;
+bool prepare_band(PictureState& picture, HDC dc, int32_t width, int32_t height) {
+  DecodedBand& band = picture.band;
   const size_t band_pixels = kBandBytes / sizeof(uint32_t);
   const bool wide = width > kDecodedSpan;
   band.capacity_columns = wide ? kDecodedSpan : width;
@@ -197,9 +198,9 @@ bool prepare_band(HDC dc, int32_t width, int32_t height) {
 // Reads the band holding storage row `row` and column x: whole rows straight from the
 // decoded bitmap, or one span copied through the band bitmap first. Rows are read
 // bottom row first, so storage row r is band row r - first_row.
-bool read_band(int32_t row, int32_t x) {
-  DecodedBand& band = g_picture.band;
-  const int32_t width = g_picture.description.width, height = g_picture.description.height;
+bool read_band(PictureState& picture, int32_t row, int32_t x) {
+  DecodedBand& band = picture.band;
+  const int32_t width = picture.description.width, height = picture.description.height;
   const int32_t first_row = row - row % band.capacity_rows;
   const int32_t rows = std::min(band.capacity_rows, height - first_row);
   const int32_t first_column = x - x % band.capacity_columns;
@@ -217,14 +218,14 @@ bool read_band(int32_t row, int32_t x) {
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = height;
     // The bitmap must not be selected while GetDIBits reads it.
-    SelectObject(g_picture.memory_dc, g_picture.previous_bitmap);
-    lines = GetDIBits(screen, g_picture.decoded_bitmap, static_cast<UINT>(first_row), static_cast<UINT>(rows),
+    SelectObject(picture.memory_dc, picture.previous_bitmap);
+    lines = GetDIBits(screen, picture.decoded_bitmap, static_cast<UINT>(first_row), static_cast<UINT>(rows),
                       band.pixels.data(), &info, DIB_RGB_COLORS);
-    SelectObject(g_picture.memory_dc, g_picture.decoded_bitmap);
+    SelectObject(picture.memory_dc, picture.decoded_bitmap);
   } else {
     // The band's rows go to the bottom of the band bitmap, where GetDIBits starts.
     const int32_t top = band.capacity_rows - rows;
-    BitBlt(band.band_dc, 0, top, columns, rows, g_picture.memory_dc, first_column, height - first_row - rows, SRCCOPY);
+    BitBlt(band.band_dc, 0, top, columns, rows, picture.memory_dc, first_column, height - first_row - rows, SRCCOPY);
     info.bmiHeader.biWidth = band.capacity_columns;
     info.bmiHeader.biHeight = band.capacity_rows;
     SelectObject(band.band_dc, band.previous_band_bitmap);
@@ -243,23 +244,23 @@ bool read_band(int32_t row, int32_t x) {
 
 }  // namespace
 
-void clean_up_picture() {
-  if (!g_picture.loaded) return;
-  free_band();
-  free_decoded_bitmap();
-  g_picture.rle_decoded = false;
-  g_picture.rle_rows = RleRows();
-  g_picture.loaded = false;
-  if (g_picture.display_palette) {
-    DeleteObject(g_picture.display_palette);
-    g_picture.display_palette = nullptr;
+void clean_up_picture(PictureState& picture) {
+  if (!picture.loaded) return;
+  free_band(picture);
+  free_decoded_bitmap(picture);
+  picture.rle_decoded = false;
+  picture.rle_rows = RleRows();
+  picture.loaded = false;
+  if (picture.display_palette) {
+    DeleteObject(picture.display_palette);
+    picture.display_palette = nullptr;
   }
 }
 
-bool set_up_read_back(HWND frame, Decoder decoder) {
-  const PictureDescription& d = g_picture.description;
-  if (d.read_back == 0 || g_picture.decoded_bitmap || g_picture.rle_decoded) return true;
-  StoreLock lock;
+bool set_up_read_back(PictureState& picture, HWND frame, Decoder decoder) {
+  const PictureDescription& d = picture.description;
+  if (d.read_back == 0 || picture.decoded_bitmap || picture.rle_decoded) return true;
+  StoreLock lock(picture);
   const uint8_t* store = lock.get();
   if (!store || d.width <= 0 || d.height <= 0) return true;
   // Compressed rows are stored bottom-up; a top-down header is no picture the
@@ -271,58 +272,59 @@ bool set_up_read_back(HWND frame, Decoder decoder) {
   // decoded span stay with the platform's band path.
   const int screen_bits = GetDeviceCaps(frame_dc.get(), BITSPIXEL) * GetDeviceCaps(frame_dc.get(), PLANES);
   if (decoder == Decoder::kBest && is_rle_picture(store) && screen_bits >= 24 && d.width <= kDecodedSpan) {
-    const size_t held = store_size() > d.offset_to_pixels ? store_size() - d.offset_to_pixels : 0;
+    const size_t held = store_size(picture) > d.offset_to_pixels ? store_size(picture) - d.offset_to_pixels : 0;
     const uint32_t size = static_cast<uint32_t>(std::min<size_t>(get_u32(store + kImageSizeField), held));
-    g_picture.rle_decoded = g_picture.rle_rows.start(store, d, store + d.offset_to_pixels, size, kRleGroupBytes);
-    if (!g_picture.rle_decoded) g_picture.rle_rows = RleRows();
-    return g_picture.rle_decoded;
+    picture.rle_decoded = picture.rle_rows.start(store, d, store + d.offset_to_pixels, size, kRleGroupBytes);
+    if (!picture.rle_decoded) picture.rle_rows = RleRows();
+    return picture.rle_decoded;
   }
-  g_picture.memory_dc = CreateCompatibleDC(frame_dc.get());
-  g_picture.decoded_bitmap = CreateCompatibleBitmap(frame_dc.get(), d.width, d.height);
-  if (!g_picture.memory_dc || !g_picture.decoded_bitmap) {
-    if (g_picture.decoded_bitmap) DeleteObject(g_picture.decoded_bitmap);
-    if (g_picture.memory_dc) DeleteDC(g_picture.memory_dc);
-    g_picture.decoded_bitmap = nullptr;
-    g_picture.memory_dc = nullptr;
+  picture.memory_dc = CreateCompatibleDC(frame_dc.get());
+  picture.decoded_bitmap = CreateCompatibleBitmap(frame_dc.get(), d.width, d.height);
+  if (!picture.memory_dc || !picture.decoded_bitmap) {
+    if (picture.decoded_bitmap) DeleteObject(picture.decoded_bitmap);
+    if (picture.memory_dc) DeleteDC(picture.memory_dc);
+    picture.decoded_bitmap = nullptr;
+    picture.memory_dc = nullptr;
     return false;
   }
-  SetDIBits(frame_dc.get(), g_picture.decoded_bitmap, 0, static_cast<UINT>(d.height), store + d.offset_to_pixels,
+  SetDIBits(frame_dc.get(), picture.decoded_bitmap, 0, static_cast<UINT>(d.height), store + d.offset_to_pixels,
             reinterpret_cast<const BITMAPINFO*>(store), DIB_RGB_COLORS);
-  g_picture.previous_bitmap = SelectObject(g_picture.memory_dc, g_picture.decoded_bitmap);
-  if (!prepare_band(frame_dc.get(), d.width, d.height)) {
-    free_band();
-    free_decoded_bitmap();
+  picture.previous_bitmap = SelectObject(picture.memory_dc, picture.decoded_bitmap);
+  if (!prepare_band(picture, frame_dc.get(), d.width, d.height)) {
+    free_band(picture);
+    free_decoded_bitmap(picture);
     return false;
   }
   return true;
 }
 
-const uint32_t* decoded_pixels(void*, int32_t row, int32_t x, int32_t count) {
-  if (g_picture.rle_decoded) {
-    const StoreLock lock;  // the callers hold it already: the same bytes
+const uint32_t* decoded_pixels(void* context, int32_t row, int32_t x, int32_t count) {
+  PictureState& picture = *static_cast<PictureState*>(context);
+  if (picture.rle_decoded) {
+    const StoreLock lock(picture);  // the callers hold it already: the same bytes
     if (!lock.get()) return nullptr;
-    g_picture.rle_rows.rebind(lock.get() + g_picture.description.offset_to_pixels);
-    const uint32_t* colours = g_picture.rle_rows.row(row);
+    picture.rle_rows.rebind(lock.get() + picture.description.offset_to_pixels);
+    const uint32_t* colours = picture.rle_rows.row(row);
     return colours ? colours + x : nullptr;
   }
-  DecodedBand& band = g_picture.band;
-  if (!g_picture.decoded_bitmap || band.pixels.empty() || row < 0 || row >= g_picture.description.height) {
+  DecodedBand& band = picture.band;
+  if (!picture.decoded_bitmap || band.pixels.empty() || row < 0 || row >= picture.description.height) {
     return nullptr;
   }
   const bool held = band.rows > 0 && row >= band.first_row && row < band.first_row + band.rows &&
                     x >= band.first_column && x + count <= band.first_column + band.columns;
-  if (!held && !read_band(row, x)) return nullptr;
+  if (!held && !read_band(picture, row, x)) return nullptr;
   return band.pixels.data() + static_cast<size_t>(row - band.first_row) * band.columns + (x - band.first_column);
 }
 
-HPALETTE create_display_palette(const uint8_t* store) {
+HPALETTE create_display_palette(const PictureState& picture, const uint8_t* store) {
   const int count = palette_entry_count(store);
   HLOCAL block = LocalAlloc(LMEM_FIXED, sizeof(LOGPALETTE) + sizeof(PALETTEENTRY) * (count > 0 ? count : 1));
   if (!block) return nullptr;
   LOGPALETTE* description = static_cast<LOGPALETTE*>(block);
   description->palVersion = 0x300;
   description->palNumEntries = static_cast<WORD>(count);
-  fill_palette_entries(store, g_picture.description, reinterpret_cast<uint8_t*>(description->palPalEntry));
+  fill_palette_entries(store, picture.description, reinterpret_cast<uint8_t*>(description->palPalEntry));
   HPALETTE palette = CreatePalette(description);
   LocalFree(block);
   return palette;

@@ -62,14 +62,13 @@ struct PictureState {
   bool rle_decoded = false;
   RleRows rle_rows;
   HPALETTE display_palette = nullptr;
+  HGLOBAL result = nullptr;  // the 1-bit result bitmap: its header, two colours and rows
 };
 
-extern PictureState g_picture;
-
-// Locks the store with the family of its kind for the guard's lifetime.
+// Locks the picture's store with the family of its kind for the guard's lifetime.
 class StoreLock {
  public:
-  StoreLock();
+  explicit StoreLock(PictureState& picture);
   ~StoreLock();
   StoreLock(const StoreLock&) = delete;
   StoreLock& operator=(const StoreLock&) = delete;
@@ -77,23 +76,25 @@ class StoreLock {
   // Re-takes a store that the reader resized (already locked by it), or forgets a
   // lock that a failed resize gave up.
   void adopt(uint8_t* bytes) { bytes_ = bytes; }
+  PictureState& picture() const { return picture_; }
 
  private:
+  PictureState& picture_;
   uint8_t* bytes_;
 };
 
 // Returns the size of the store block in bytes.
-size_t store_size();
+size_t store_size(const PictureState& picture);
 
 // Allocates the initial 1064-byte store (frame creation); returns false when it can't.
-bool create_store();
+bool create_store(PictureState& picture);
 
 // Frees the store with the family of its kind (frame destruction).
-void free_store();
+void free_store(PictureState& picture);
 
 // Replaces a plug-in's store or a file view with a fresh global block of 1064 bytes;
 // false when it can't.
-bool renew_store_as_global();
+bool renew_store_as_global(PictureState& picture);
 
 // Resizes a locked movable global block: unlocks it, resizes it and locks it again.
 // Returns the new bytes, or null when it can't (the block stays as it was, unlocked).
@@ -109,18 +110,18 @@ uint8_t* resize_store(StoreLock& lock, uint32_t size);
 void adopt_local_store(StoreLock& lock, HLOCAL block, uint8_t* bytes);
 
 // Makes a pasted global block the store in place of the current one, which is freed.
-void adopt_global_store(HGLOBAL block);
+void adopt_global_store(PictureState& picture, HGLOBAL block);
 
 // Makes a mapped file the store in place of the current one, which is freed.
-void adopt_file_view_store(const FileView& view);
+void adopt_file_view_store(PictureState& picture, const FileView& view);
 
 // Copies a store that is a view of the named file into a global block and lets the
 // file go, so that the file can be replaced. True when there is nothing to do or
 // the copy is made; false when the memory can't be had (the view stays).
-bool release_store_file(const char* file_name);
+bool release_store_file(PictureState& picture, const char* file_name);
 
 // Releases the picture's display resources and clears the loaded flag.
-void clean_up_picture();
+void clean_up_picture(PictureState& picture);
 
 // Who decodes a compressed picture: the program where its decoding equals the
 // platform's (RLE on a screen of 24 bits or more), or always the platform.
@@ -129,16 +130,16 @@ enum class Decoder { kBest, kPlatform };
 // Decodes a compressed picture and prepares its read-back: RLE pictures a group of
 // rows at a time by the program, the rest through a device bitmap read back in
 // bands. False when the memory for it can't be had.
-bool set_up_read_back(HWND frame, Decoder decoder = Decoder::kBest);
+bool set_up_read_back(PictureState& picture, HWND frame, Decoder decoder = Decoder::kBest);
 
 // Returns colours [x, x + count) of a decoded storage row, reading a new band when
 // they lie outside the current one, or null when the platform can't provide them.
-// The context is unused: the current picture's band is read. count is at most
+// The context is the PictureState whose band is read. count is at most
 // kDecodedSpan and the span lies within one multiple of it.
 const uint32_t* decoded_pixels(void* context, int32_t row, int32_t x, int32_t count);
 
 
 // Returns a palette for the locked store, or null when it can't be made.
-HPALETTE create_display_palette(const uint8_t* store);
+HPALETTE create_display_palette(const PictureState& picture, const uint8_t* store);
 
 #endif

@@ -8,16 +8,16 @@
 #include "mono/result_bitmap.h"
 #include "mono/result_win32.h"
 
-BOOL put_result_on_clipboard(HWND frame, ResultRefresh refresh) {
-  const PictureDescription& d = g_picture.description;
+bool put_result_on_clipboard(const PictureState& picture, HWND frame, ResultRefresh refresh) {
+  const PictureDescription& d = picture.description;
   HBITMAP bitmap = CreateBitmap(d.width, d.height, 1, 1, nullptr);
-  if (!bitmap) return FALSE;
+  if (!bitmap) return false;
   if (refresh && !refresh(frame)) {
     DeleteObject(bitmap);
-    return FALSE;
+    return false;
   }
   {
-    GlobalLockGuard result(g_result);
+    GlobalLockGuard result(picture.result);
     WindowDc dc(frame);
     if (result.get()) {
       const int32_t height = get_i32(result.get() + kHeightField);
@@ -29,9 +29,9 @@ BOOL put_result_on_clipboard(HWND frame, ResultRefresh refresh) {
   // A clipboard held by another program: the bitmap is not handed over, so it is deleted.
   if (!OpenClipboard(frame)) {
     DeleteObject(bitmap);
-    return FALSE;
+    return false;
   }
   EmptyClipboard();
   if (!SetClipboardData(CF_BITMAP, bitmap)) DeleteObject(bitmap);
-  return CloseClipboard();
+  return CloseClipboard() != FALSE;
 }

@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include "image/store_win32.h"
+
 // Brings the result up to date before it is copied; false when it can't be.
 using ResultRefresh = bool (*)(HWND frame);
 
-// Puts the result on the clipboard, after `refresh` (which may be null) has brought
-// it up to date. Returns the outcome of closing the clipboard (0 when nothing was
-// placed).
-BOOL put_result_on_clipboard(HWND frame, ResultRefresh refresh);
+// Puts the picture's result on the clipboard, after `refresh` (which may be null) has brought
+// it up to date. Returns false when nothing was placed or the clipboard could not
+// be closed again.
+bool put_result_on_clipboard(const PictureState& picture, HWND frame, ResultRefresh refresh);
 
 #endif

@@ -10,8 +10,6 @@
 #include "mono/threshold_kernels.h"
 #include "mono/result_bitmap.h"
 
-ConversionSettings g_conversion;
-
 namespace {
 
 // Thresholds one row of luminances into result bytes. Whole bytes are gathered by

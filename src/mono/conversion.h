@@ -10,13 +10,17 @@
 
 enum ConversionMode : int { kModeLetter = 0, kModePhotoHard = 1, kModePhotoSoft = 2 };
 
+// The density (the Letter threshold and the photo modes' base): its range on the
+// slider and on the command lines, and its value when none is given.
+constexpr int kDensityMin = 0;
+constexpr int kDensityMax = 254;
+constexpr int kDensityDefault = 127;
+
 struct ConversionSettings {
   int mode = kModeLetter;
   bool invert = false;
   bool fast = true;  // conversion deferred to painting, saving and copying
 };
-
-extern ConversionSettings g_conversion;
 
 // Returns the threshold for one pixel: fixed in Letter, drawn around the base in the photo modes.
 inline int draw_threshold(int mode, int base, RandomSource& random) {

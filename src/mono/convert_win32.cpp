@@ -1,3 +1,5 @@
+#include "mono/convert_win32.h"
+
 #include <cstring>
 
 #include "base/guards_win32.h"
@@ -26,14 +28,15 @@ void draw_progress(void* context, int32_t row, int32_t height) {
 
 }  // namespace
 
-bool convert_into_result(HWND window, int density, int progress_x, int progress_y) {
+bool convert_into_result(PictureState& picture, HWND window, int density, const ConversionSettings& settings,
+                         RandomSource& random, int progress_x, int progress_y) {
   WaitCursor wait;
   WindowDc dc(window);
-  StoreLock store;
-  GlobalLockGuard result(g_result);
+  StoreLock store(picture);
+  GlobalLockGuard result(picture.result);
   if (!store.get() || !result.get()) return true;
   ProgressText progress{dc.get(), progress_x, progress_y, {}};
-  ConversionSource source{store.get(), &g_picture.description, nullptr, decoded_pixels, nullptr};
-  return convert_picture(source, result.get(), density, g_conversion.mode, g_conversion.invert, g_random,
+  ConversionSource source{store.get(), &picture.description, nullptr, decoded_pixels, &picture};
+  return convert_picture(source, result.get(), density, settings.mode, settings.invert, random,
                          draw_progress, &progress);
 }

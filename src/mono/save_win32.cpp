@@ -1,3 +1,5 @@
+#include "mono/save_win32.h"
+
 #include <string>
 
 #include "base/guards_win32.h"
@@ -43,8 +45,8 @@ bool write_all(HFILE file, const uint8_t* bytes, uint32_t count) {
 
 }  // namespace
 
-bool write_result_file(const char* target) {
-  GlobalLockGuard result(g_result);
+bool write_result_file(const PictureState& picture, const char* target) {
+  GlobalLockGuard result(picture.result);
   if (!result.get()) return false;
   uint8_t file_header[kFileHeaderBytes];
   build_file_header(result.get(), file_header);

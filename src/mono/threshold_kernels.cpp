@@ -29,16 +29,6 @@ void draw_thresholds_scalar(RandomSource& random, int mode, int base, int32_t co
   for (int32_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(draw_threshold(mode, base, random));
 }
 
-RandomJump random_jump(uint32_t steps) {
-  // Square-and-multiply over the affine step s -> A s + 1.
-  RandomJump result{1, 0}, power{22695477u, 1u};
-  for (; steps != 0; steps >>= 1) {
-    if (steps & 1) result = RandomJump{power.a * result.a, power.a * result.c + power.c};
-    power = RandomJump{power.a * power.a, power.a * power.c + power.c};
-  }
-  return result;
-}
-
 const ThresholdKernels& scalar_threshold_kernels() { return kScalar; }
 
 const ThresholdKernels& threshold_kernels(SimdLevel level) {

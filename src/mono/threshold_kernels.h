@@ -25,12 +25,4 @@ const ThresholdKernels& threshold_kernels(SimdLevel level);
 
 inline const ThresholdKernels& active_threshold_kernels() { return threshold_kernels(active_simd_level()); }
 
-// The generator after `steps` draws from state s is a * s + c (mod 2^32).
-struct RandomJump {
-  uint32_t a, c;
-};
-
-// Returns the jump of `steps` draws.
-RandomJump random_jump(uint32_t steps);
-
 #endif

@@ -1,5 +1,7 @@
 #include "mono/threshold_kernels_x86.h"
 
+#include "mono/random_jump.h"
+
 #if QVX_X86
 #include <immintrin.h>
 
@@ -19,7 +21,7 @@ struct LaneJumps {
   RandomJump step16, step32;
   LaneJumps() {
     for (int k = 0; k < kStep; ++k) {
-      const RandomJump j = random_jump(static_cast<uint32_t>(k + 1));
+      const RandomJump j = random_jump(static_cast<uint64_t>(k + 1));
       a[k] = j.a;
       c[k] = j.c;
     }
@@ -33,7 +35,6 @@ const LaneJumps& lane_jumps() {
   return jumps;
 }
 
-inline uint32_t advance(uint32_t s, RandomJump j) { return j.a * s + j.c; }
 
 // Thresholds drawn from 16-bit draws d (0..32767): photo(Hard) base - 64 + d mod 128,
 // photo(Soft) base - 127 + d mod 255; d / 255 is (d * 32897) >> 23 for every d below 2^15.
@@ -115,7 +116,7 @@ QVX_SSE2 void draw_sse2(RandomSource& random, int mode, int base, int32_t count,
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), thresholds_sse2(draws_sse2(v[0], v[1]), mode, offset));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), thresholds_sse2(draws_sse2(v[2], v[3]), mode, offset));
     for (int m = 0; m < 4; ++m) v[m] = _mm_add_epi32(mul32_sse2(v[m], step_a), step_c);
-    s = advance(s, j.step16);
+    s = jumped_state(s, j.step16);
   }
   random.state = s;
   draw_thresholds_scalar(random, mode, base, count - i, out + i);
@@ -194,7 +195,7 @@ QVX_AVX2 void draw_avx2(RandomSource& random, int mode, int base, int32_t count,
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16),
                         thresholds_avx2(draws_avx2(v[2], v[3]), mode, offset));
     for (int m = 0; m < 4; ++m) v[m] = _mm256_add_epi32(_mm256_mullo_epi32(v[m], step_a), step_c);
-    s = advance(s, j.step32);
+    s = jumped_state(s, j.step32);
   }
   random.state = s;
   draw_sse2(random, mode, base, count - i, out + i);

@@ -10,6 +10,7 @@
 #include "image/le_bytes.h"
 #include "image/pixel.h"
 #include "image/store_win32.h"
+#include "image/platform_version.h"
 #include "mono/conversion.h"
 #include "mono/result_bitmap.h"
 #include "mono/result_win32.h"
@@ -23,8 +24,6 @@
 namespace {
 
 constexpr COLORREF kPaletteRelative = 0x02000000;
-constexpr unsigned short kBandCopyBefore = 863;   // platforms before 3.95
-constexpr unsigned short kExtraLiveBefore = 778;  // platforms before 3.10
 
 // BeginPaint and EndPaint around one paint.
 class PaintDc {
@@ -153,8 +152,8 @@ bool stretch(HDC dc, const Transfer& t, const PackedBitmap& b, const RECT& clip)
                                  t.src_width, t.src_height, b.bits, b.info, DIB_RGB_COLORS, SRCCOPY));
 }
 
-bool transfer_one_to_one(HDC dc, const PackedBitmap& b, const RECT& clip) {
-  const Transfer t = one_to_one(g_view.scroll_x, g_view.scroll_y, b.width, b.height);
+bool transfer_one_to_one(HDC dc, const ViewState& view, const PackedBitmap& b, const RECT& clip) {
+  const Transfer t = one_to_one(view.scroll_x, view.scroll_y, b.width, b.height);
   const int ahead = transfer_ahead(dc, t, b, clip);
   if (ahead >= 0) return succeeded(ahead);
   return succeeded(SetDIBitsToDevice(dc, t.dest_x, t.dest_y, static_cast<DWORD>(t.dest_width),
@@ -164,25 +163,26 @@ bool transfer_one_to_one(HDC dc, const PackedBitmap& b, const RECT& clip) {
 
 void draw_too_large_notice(HDC dc, const PaneConditions& conditions) {
   char text[256];  // the program's scratch size
-  lstrcpynA(text, conditions.too_large_text ? conditions.too_large_text : "", sizeof text);
+  lstrcpynA(text, conditions.too_large_text.c_str(), sizeof text);
   TextOutA(dc, 5, 5, text, lstrlenA(text));
 }
 
-ViewInputs view_inputs(const PackedBitmap& store, const RECT& client) {
+ViewInputs view_inputs(const PaneConditions& conditions, const PackedBitmap& store, const RECT& client) {
+  const ViewState& view = conditions.view;
   ViewInputs v;
-  v.width = g_picture.description.width;
-  v.height = g_picture.description.height;
+  v.width = conditions.picture->description.width;
+  v.height = conditions.picture->description.height;
   v.top_down = store.top_down;
-  v.zoom = g_view.zoom_factor;
-  v.scroll_x = g_view.scroll_x;
-  v.scroll_y = g_view.scroll_y;
+  v.zoom = view.zoom_factor;
+  v.scroll_x = view.scroll_x;
+  v.scroll_y = view.scroll_y;
   v.client_right = client.right;
   v.client_bottom = client.bottom;
   return v;
 }
 
-ConversionSource sample_source(const uint8_t* store) {
-  return ConversionSource{store, &g_picture.description, nullptr, decoded_pixels, nullptr};
+ConversionSource sample_source(PictureState& picture, const uint8_t* store) {
+  return ConversionSource{store, &picture.description, nullptr, decoded_pixels, &picture};
 }
 
 uint32_t sample_colour(const ConversionSource& source, int32_t column, int32_t row) {
@@ -194,9 +194,10 @@ uint32_t sample_colour(const ConversionSource& source, int32_t column, int32_t r
 // Source pane
 
 // Draws the picture pixel by pixel where the platform's one-to-one transfer failed.
-void one_to_one_fallback(HDC dc, const ConversionSource& source, const RECT& paint, bool top_down) {
+void one_to_one_fallback(HDC dc, const ViewState& view, const ConversionSource& source, const RECT& paint,
+                         bool top_down) {
   const int32_t w = source.picture->width, h = source.picture->height;
-  const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
+  const int32_t sx = view.scroll_x, sy = view.scroll_y;
   // Bounded by what is left of the picture after scrolling, so no sample lies past it.
   const int32_t x_end = std::min<int32_t>(paint.right, w - sx);
   const int32_t y_end = std::min<int32_t>(paint.bottom, h - sy);
@@ -211,11 +212,13 @@ void one_to_one_fallback(HDC dc, const ConversionSource& source, const RECT& pai
 // Copies the visible rows, bottom row first, into a bottom-up band of their own and
 // stretches it; older platforms are then handed only what is in view. Returns false
 // when it can't get its memory or its transfer failed.
-bool band_copy(HDC dc, const PackedBitmap& store, const PaintRect& p, int32_t x0, int32_t x1, int32_t h) {
+bool band_copy(HDC dc, const PaneConditions& conditions, const PackedBitmap& store, const PaintRect& p, int32_t x0,
+               int32_t x1, int32_t h) {
   if (h == 0) return true;
-  const PictureDescription& d = g_picture.description;
-  const double z = g_view.zoom_factor;
-  const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
+  const ViewState& view = conditions.view;
+  const PictureDescription& d = conditions.picture->description;
+  const double z = view.zoom_factor;
+  const int32_t sx = view.scroll_x, sy = view.scroll_y;
   const uint16_t bits = store.bit_count;
   const uint64_t source_stride = row_stride(static_cast<uint32_t>(store.width), bits);
   if (source_stride == 0) return false;
@@ -258,7 +261,7 @@ bool band_copy(HDC dc, const PackedBitmap& store, const PaintRect& p, int32_t x0
 
 // Every pane pixel drawn by itself with noise from the shared random source: the
 // dither of deep pictures on 256-colour screens.
-void noise_dithered_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid) {
+void noise_dithered_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid, RandomSource& random) {
   const int32_t columns = std::max(0, grid.x_end - grid.x_begin);
   const int32_t rows = std::max(0, grid.y_end - grid.y_begin);
   if (columns == 0 || rows == 0) return;
@@ -271,9 +274,9 @@ void noise_dithered_redraw(HDC dc, const ConversionSource& source, const BlockGr
   }
   for (int32_t k = 0; k < columns; ++k) {
     for (int32_t m = 0; m < rows; ++m) {
-      const int red = draw_random(g_random);
-      const int green = draw_random(g_random);
-      const int blue = draw_random(g_random);
+      const int red = draw_random(random);
+      const int green = draw_random(random);
+      const int blue = draw_random(random);
       SetPixel(dc, grid.x_begin + k, grid.y_begin + m,
                noise_dithered_colour(colours[static_cast<size_t>(m) * columns + k], red, green, blue));
     }
@@ -303,15 +306,15 @@ void block_redraw(HDC dc, const ConversionSource& source, const BlockGrid& grid,
 void own_redraw(HDC dc, const uint8_t* store_bytes, const PackedBitmap& store, const RECT& paint, const RECT& client,
                 const PaneConditions& conditions) {
   const int screen_depth = conditions.screen_depth;
-  const ConversionSource source = sample_source(store_bytes);
-  const PictureDescription& d = g_picture.description;
-  if (too_large(d.width, d.height, g_view.zoom_factor)) {
+  const ConversionSource source = sample_source(*conditions.picture, store_bytes);
+  const PictureDescription& d = conditions.picture->description;
+  if (too_large(d.width, d.height, conditions.view.zoom_factor)) {
     draw_too_large_notice(dc, conditions);
     return;
   }
-  const BlockGrid grid = make_block_grid(view_inputs(store, client), paint_rect(paint));
+  const BlockGrid grid = make_block_grid(view_inputs(conditions, store, client), paint_rect(paint));
   if (screen_depth == 8 && store.bit_count > 8) {
-    noise_dithered_redraw(dc, source, grid);
+    noise_dithered_redraw(dc, source, grid, *conditions.random);
   } else {
     block_redraw(dc, source, grid, screen_depth);
   }
@@ -321,8 +324,8 @@ void own_redraw(HDC dc, const uint8_t* store_bytes, const PackedBitmap& store, c
 // pane is final.
 bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const RECT& client,
                  const PaneConditions& conditions, bool deep) {
-  const double z = g_view.zoom_factor;
-  const int32_t sx = g_view.scroll_x, sy = g_view.scroll_y;
+  const double z = conditions.view.zoom_factor;
+  const int32_t sx = conditions.view.scroll_x, sy = conditions.view.scroll_y;
   const int32_t w = store.width, hgt = store.height;
   if (too_large(w, hgt, z)) {
     draw_too_large_notice(dc, conditions);
@@ -338,12 +341,12 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
   h = std::max(h, 0);
 
   bool take_band = false;
-  if (conditions.version < kBandCopyBefore && g_picture.description.read_back == 0) {
+  if (!newer_platform(conditions.version) && conditions.picture->description.read_back == 0) {
     const int64_t visible = 2 * static_cast<int64_t>(h / z) * (x1 - x0);
     take_band = static_cast<int64_t>(hgt) * w > visible || (store.top_down && store.image_size < 0x100000);
   }
   bool drawn;
-  if (take_band && band_copy(dc, store, p, x0, x1, h)) {
+  if (take_band && band_copy(dc, conditions, store, p, x0, x1, h)) {
     drawn = !deep;
   } else {
     drawn = stretch(dc, scaled_stretch(w, hgt, z, sx, sy, client.right, client.bottom), store, paint);
@@ -356,22 +359,23 @@ bool draw_scaled(HDC dc, const PackedBitmap& store, const RECT& paint, const REC
 // Result pane
 
 void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
-  StoreLock lock;
+  PictureState& picture = *conditions.picture;
+  StoreLock lock(picture);
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
-  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels, store_size());
-  if (too_large(store.width, store.height, g_view.zoom_factor)) {
+  const PackedBitmap store = packed_bitmap(bytes, picture.description.offset_to_pixels, store_size(picture));
+  if (too_large(store.width, store.height, conditions.view.zoom_factor)) {
     draw_too_large_notice(dc, conditions);
     return;
   }
-  const BlockGrid grid = make_block_grid(view_inputs(store, client), paint_rect(paint));
+  const BlockGrid grid = make_block_grid(view_inputs(conditions, store, client), paint_rect(paint));
   LiveRule rule;
   rule.threshold_base = conditions.density;
-  rule.mode = g_conversion.mode;
-  rule.invert = g_conversion.invert;
-  const SampleGrid samples = sample_blocks(sample_source(bytes), grid);
+  rule.mode = conditions.conversion.mode;
+  rule.invert = conditions.conversion.invert;
+  const SampleGrid samples = sample_blocks(sample_source(picture, bytes), grid);
   BlockRaster raster;
-  render_live(samples, grid, paint_rect(paint), rule, g_random, raster);
+  render_live(samples, grid, paint_rect(paint), rule, *conditions.random, raster);
   if (raster.width == 0 || raster.height == 0) return;
 
   // The blocks go to the pane in one transfer instead of one platform call each.
@@ -394,23 +398,24 @@ void live_rendering(HDC dc, const RECT& paint, const RECT& client, const PaneCon
 
 // Draws the converted result bitmap; returns true when it is on the pane.
 bool draw_result_bitmap(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
-  GlobalLockGuard lock(g_result);
+  GlobalLockGuard lock(conditions.picture->result);
   const uint8_t* bytes = lock.get();
-  const SIZE_T size = GlobalSize(g_result);
+  const SIZE_T size = GlobalSize(conditions.picture->result);
   if (!bytes || size < kResultPixelOffset) return false;
   const PackedBitmap result = packed_bitmap(bytes, kResultPixelOffset, size);
-  switch (draw_method(g_view.zoom_level)) {
+  const ViewState& view = conditions.view;
+  switch (draw_method(view.zoom_level)) {
     case kFitStretch:
       return stretch(dc, fit_stretch(client.right, client.bottom, result.width, result.height), result, paint);
-    case kOneToOne: return transfer_one_to_one(dc, result, paint);
+    case kOneToOne: return transfer_one_to_one(dc, view, result, paint);
     default:
-      if (too_large(result.width, result.height, g_view.zoom_factor)) {
+      if (too_large(result.width, result.height, view.zoom_factor)) {
         draw_too_large_notice(dc, conditions);
         return true;
       }
       return stretch(dc,
-                     scaled_stretch(result.width, result.height, g_view.zoom_factor, g_view.scroll_x,
-                                    g_view.scroll_y, client.right, client.bottom),
+                     scaled_stretch(result.width, result.height, view.zoom_factor, view.scroll_x, view.scroll_y,
+                                    client.right, client.bottom),
                      result, paint);
   }
 }
@@ -425,16 +430,17 @@ void validate_covered_source(HWND source_pane) {
   ValidateRect(source_pane, &covered);
 }
 
-PaneConditionsSource g_conditions_source = nullptr;
-
-PaneConditions current_conditions() { return g_conditions_source ? g_conditions_source() : PaneConditions(); }
+PaneConditions current_conditions(HWND pane) {
+  const auto source = reinterpret_cast<PaneConditionsSource>(GetWindowLongPtrA(pane, GWLP_USERDATA));
+  return source ? source() : PaneConditions();
+}
 
 using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneConditions&);
 
 LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content) {
-  const PaneConditions conditions = current_conditions();
+  const PaneConditions conditions = current_conditions(window);
   validate_covered_source(conditions.covered_source);
-  if (!g_picture.loaded) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
+  if (!conditions.picture || !conditions.picture->loaded || !conditions.random) return DefWindowProcA(window, WM_PAINT, wparam, lparam);
   WaitCursor wait;
   PaintDc dc(window);
   RECT client;
@@ -445,29 +451,34 @@ LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam, PaintContent content
 
 }  // namespace
 
-void set_pane_conditions_source(PaneConditionsSource source) { g_conditions_source = source; }
+void set_pane_conditions_source(HWND pane, PaneConditionsSource source) {
+  SetWindowLongPtrA(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(source));
+}
 
 void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
-  SelectedPalette palette(dc, conditions.palette_display ? g_picture.display_palette : nullptr, false);
-  StoreLock lock;
+  PictureState& picture = *conditions.picture;
+  SelectedPalette palette(dc, conditions.palette_display ? picture.display_palette : nullptr, false);
+  StoreLock lock(picture);
   const uint8_t* bytes = lock.get();
   if (!bytes) return;
-  const PackedBitmap store = packed_bitmap(bytes, g_picture.description.offset_to_pixels, store_size());
+  const PackedBitmap store = packed_bitmap(bytes, picture.description.offset_to_pixels, store_size(picture));
   const int depth = conditions.screen_depth;
   const bool deep = (depth == 4 && store.bit_count > 4) || (depth == 8 && store.bit_count > 8);
   bool drawn = false;
-  switch (draw_method(g_view.zoom_level)) {
+  switch (draw_method(conditions.view.zoom_level)) {
     case kFitStretch:
       drawn = stretch(dc, fit_stretch(client.right, client.bottom, store.width, store.height), store, paint);
       break;
     case kOneToOne: {
-      const bool ok = transfer_one_to_one(dc, store, paint);
-      if (!ok && store.top_down && conditions.version < kBandCopyBefore && store.image_size < 0x100000) {
+      const bool ok = transfer_one_to_one(dc, conditions.view, store, paint);
+      if (!ok && store.top_down && !newer_platform(conditions.version) && store.image_size < 0x100000) {
         drawn = draw_scaled(dc, store, paint, client, conditions, deep);
         break;
       }
-      if (!ok && !deep) one_to_one_fallback(dc, sample_source(bytes), paint, store.top_down);
+      if (!ok && !deep) {
+        one_to_one_fallback(dc, conditions.view, sample_source(picture, bytes), paint, store.top_down);
+      }
       drawn = !deep;
       break;
     }
@@ -478,9 +489,9 @@ void paint_source_content(HDC dc, const RECT& paint, const RECT& client, const P
 
 void paint_result_content(HDC dc, const RECT& paint, const RECT& client, const PaneConditions& conditions) {
   SetStretchBltMode(dc, COLORONCOLOR);
-  const bool drawn = !g_conversion.fast && draw_result_bitmap(dc, paint, client, conditions);
-  const int level = g_view.zoom_level;
-  if (!drawn || (conditions.version < kExtraLiveBefore && level != kFitZoomLevel && level != 1)) {
+  const bool drawn = !conditions.conversion.fast && draw_result_bitmap(dc, paint, client, conditions);
+  const int level = conditions.view.zoom_level;
+  if (!drawn || (platform_before_3_10(conditions.version) && level != kFitZoomLevel && level != 1)) {
     live_rendering(dc, paint, client, conditions);
   }
 }

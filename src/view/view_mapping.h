@@ -8,7 +8,7 @@
 
 enum DrawMethod { kFitStretch, kOneToOne, kScaledStretch };
 
-constexpr int kFitZoomLevel = -7;
+constexpr int kFitZoomLevel = -7;  // the lowest zoom level: the picture fitted to the pane
 
 // In the cascade the result pane covers the source pane from (29, 29) on: only the
 // strips of this width on the left and the top of the source pane show.

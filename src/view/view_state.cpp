@@ -1,7 +1,5 @@
 #include "view/view_state.h"
 
-ViewState g_view;
-
 int scroll_maximum(int picture_extent, double zoom_factor, int pane_extent) {
   const double maximum = picture_extent * zoom_factor - pane_extent;
   if (maximum <= 0) return 0;
@@ -22,21 +20,4 @@ int scroll_step(int code, int maximum, int minimum, int thumb, int current, doub
     case kBottom: return maximum - current;
     default: return 0;
   }
-}
-
-int density_step(int code, int thumb, int current) {
-  switch (code) {
-    case kLineUp: return -1;
-    case kLineDown: return 1;
-    case kPageUp: return -16;
-    case kPageDown: return 16;
-    case kThumbPosition:
-    case kThumbTrack: return thumb - current;
-    default: return 0;
-  }
-}
-
-int next_density(int code, int thumb, int current) {
-  const int next = current + density_step(code, thumb, current);
-  return next < 0 ? 0 : next > 254 ? 254 : next;
 }

@@ -11,19 +11,11 @@ struct ViewState {
   int spin_direction = 0;
 };
 
-extern ViewState g_view;
-
 // Returns the scroll maximum for a picture extent at a zoom factor in a pane extent.
 int scroll_maximum(int picture_extent, double zoom_factor, int pane_extent);
 
 // Returns the change of a frame scroll bar's position for a scroll code.
 int scroll_step(int code, int maximum, int minimum, int thumb, int current, double zoom_factor);
-
-// Returns the change of the density for a scroll code of the density scroll bar.
-int density_step(int code, int thumb, int current);
-
-// Returns the density after a scroll code, limited to 0..254.
-int next_density(int code, int thumb, int current);
 
 // Scroll codes as the platform numbers them.
 enum ScrollCode {

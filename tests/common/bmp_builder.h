@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "image/bmp_reader.h"
@@ -111,11 +112,14 @@ inline std::vector<uint8_t> pack_rows(uint16_t bit_count, int32_t width,
 
 // A file read into a store, as the program holds it.
 struct Loaded {
-  int code = -99;
+  ReadCode code = ReadCode::kCantOpen;  // until read
   std::vector<uint8_t> store;
   PictureDescription picture;
   const uint8_t* data() const { return store.data(); }
 };
+
+// Reader outcomes print as their numbers in failures.
+inline void PrintTo(ReadCode code, std::ostream* os) { *os << static_cast<int>(code); }
 
 inline Loaded load_bmp(const std::vector<uint8_t>& file, uint32_t max_store = 64u << 20) {
   Loaded l;

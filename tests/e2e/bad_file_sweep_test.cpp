@@ -82,7 +82,7 @@ std::string output_fault(const std::vector<uint8_t>& out, const std::vector<uint
   if (62 + rows != out.size() || get_u32(&out[34]) != rows) return "output rows do not fill the file";
   std::vector<uint8_t> store;
   PictureDescription picture;
-  if (read_bmp_from_memory(input.data(), input.size(), store, picture) == kReadOk &&
+  if (read_bmp_from_memory(input.data(), input.size(), store, picture) == ReadCode::kOk &&
       (picture.width != width || picture.height != height))
     return "output of " + std::to_string(width) + " x " + std::to_string(height) + " for a picture of " +
            std::to_string(picture.width) + " x " + std::to_string(picture.height);

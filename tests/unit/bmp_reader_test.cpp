@@ -28,7 +28,7 @@ std::vector<uint8_t> rgb24(void (*change)(BmpFile&) = nullptr, size_t cut_to = S
 struct CodeCase {
   const char* name;
   std::vector<uint8_t> file;
-  int code;
+  ReadCode code;
   uint32_t max_store = 64u << 20;
 };
 
@@ -42,30 +42,30 @@ TEST_P(ReadCodes, Code) { EXPECT_EQ(load_bmp(GetParam().file, GetParam().max_sto
 INSTANTIATE_TEST_SUITE_P(
     Reader, ReadCodes,
     ::testing::Values(
-        CodeCase{"Empty", {}, kReadNoFileHeader},
-        CodeCase{"ThirteenBytes", rgb24(nullptr, 13), kReadNoFileHeader},
-        CodeCase{"SeventeenBytes", rgb24(nullptr, 17), kReadNoInfoHeader},
-        CodeCase{"InfoHeaderCut", rgb24(nullptr, 14 + 39), kReadNoInfoHeader},
-        CodeCase{"CoreHeaderCut", rgb24([](BmpFile& f) { f.header_size = 12; }, 14 + 11), kReadNoInfoHeader},
-        CodeCase{"HeaderSize124", rgb24([](BmpFile& f) { f.header_size = 124; }), kReadUnsupported},
-        CodeCase{"HeaderSize64", rgb24([](BmpFile& f) { f.header_size = 64; }), kReadUnsupported},
-        CodeCase{"NoSignature", rgb24([](BmpFile& f) { f.signature[1] = 'N'; }), kReadNoSignature},
-        CodeCase{"SignatureBA", rgb24([](BmpFile& f) { f.signature[1] = 'A'; }), kReadOk},
-        CodeCase{"NegativeWidth", rgb24([](BmpFile& f) { f.width = -1; }), kReadUnsupported},
-        CodeCase{"HeightWithoutMagnitude", rgb24([](BmpFile& f) { f.height = INT32_MIN; }), kReadUnsupported},
+        CodeCase{"Empty", {}, ReadCode::kNoFileHeader},
+        CodeCase{"ThirteenBytes", rgb24(nullptr, 13), ReadCode::kNoFileHeader},
+        CodeCase{"SeventeenBytes", rgb24(nullptr, 17), ReadCode::kNoInfoHeader},
+        CodeCase{"InfoHeaderCut", rgb24(nullptr, 14 + 39), ReadCode::kNoInfoHeader},
+        CodeCase{"CoreHeaderCut", rgb24([](BmpFile& f) { f.header_size = 12; }, 14 + 11), ReadCode::kNoInfoHeader},
+        CodeCase{"HeaderSize124", rgb24([](BmpFile& f) { f.header_size = 124; }), ReadCode::kUnsupported},
+        CodeCase{"HeaderSize64", rgb24([](BmpFile& f) { f.header_size = 64; }), ReadCode::kUnsupported},
+        CodeCase{"NoSignature", rgb24([](BmpFile& f) { f.signature[1] = 'N'; }), ReadCode::kNoSignature},
+        CodeCase{"SignatureBA", rgb24([](BmpFile& f) { f.signature[1] = 'A'; }), ReadCode::kOk},
+        CodeCase{"NegativeWidth", rgb24([](BmpFile& f) { f.width = -1; }), ReadCode::kUnsupported},
+        CodeCase{"HeightWithoutMagnitude", rgb24([](BmpFile& f) { f.height = INT32_MIN; }), ReadCode::kUnsupported},
         CodeCase{"ComputedSizeBeyond32Bits", rgb24([](BmpFile& f) { f.width = f.height = 0x7FFFFFFF; }),
-                 kReadTooLarge},
+                 ReadCode::kTooLarge},
         // A small declared size does not hide rows that need more than 32 bits.
         CodeCase{"RowsBeyond32Bits", rgb24([](BmpFile& f) { f.width = f.height = 0x10000, f.image_size = 4; }),
-                 kReadTooLarge},
-        CodeCase{"TableBeyond32Bits", rgb24([](BmpFile& f) { f.colours_used = 0x40000000; }), kReadTooLarge},
-        CodeCase{"StoreRefused", rgb24(), kReadTooLarge, 40 + 16 - 1},
-        CodeCase{"StoreJustFits", rgb24(), kReadOk, 40 + 16},
-        CodeCase{"PixelsShort", rgb24(nullptr, 14 + 40 + 15), kReadShortData},
-        CodeCase{"DeclaredBeyondFile", rgb24([](BmpFile& f) { f.image_size = 17; }), kReadShortData},
+                 ReadCode::kTooLarge},
+        CodeCase{"TableBeyond32Bits", rgb24([](BmpFile& f) { f.colours_used = 0x40000000; }), ReadCode::kTooLarge},
+        CodeCase{"StoreRefused", rgb24(), ReadCode::kTooLarge, 40 + 16 - 1},
+        CodeCase{"StoreJustFits", rgb24(), ReadCode::kOk, 40 + 16},
+        CodeCase{"PixelsShort", rgb24(nullptr, 14 + 40 + 15), ReadCode::kShortData},
+        CodeCase{"DeclaredBeyondFile", rgb24([](BmpFile& f) { f.image_size = 17; }), ReadCode::kShortData},
         CodeCase{"DeclaredSmallerRowsShort", rgb24([](BmpFile& f) { f.image_size = 4; }, 14 + 40 + 8),
-                 kReadShortData},
-        CodeCase{"DeclaredSmallerRowsWhole", rgb24([](BmpFile& f) { f.image_size = 4; }), kReadOk}),
+                 ReadCode::kShortData},
+        CodeCase{"DeclaredSmallerRowsWhole", rgb24([](BmpFile& f) { f.image_size = 4; }), ReadCode::kOk}),
     [](const ::testing::TestParamInfo<CodeCase>& info) { return std::string(info.param.name); });
 
 TEST(Reader, SignatureBAReadsLikeBM) {
@@ -83,7 +83,7 @@ TEST(Reader, CoreHeaderWidenedInPlace) {
   for (uint32_t i = 0; i < 16; ++i) f.colours.push_back(0x102030 * i + 0x010203);
   f.pixels.assign(12, 0x12);
   const Loaded l = load_bmp(f);
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   const uint8_t expected_header[40] = {40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0,
                                        12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(std::memcmp(l.data(), expected_header, 40), 0);
@@ -97,7 +97,7 @@ TEST(Reader, CoreHeaderWidenedInPlace) {
   f.height = 2;
   f.pixels.assign(20000 * 2, 0);
   const Loaded wide = load_bmp(f);
-  ASSERT_EQ(wide.code, kReadOk);
+  ASSERT_EQ(wide.code, ReadCode::kOk);
   EXPECT_EQ(wide.picture.width, 40000);
 }
 
@@ -114,7 +114,7 @@ TEST(Reader, ColourCountRule) {
     f.colours.assign(c.colour_count, 0x445566);
     f.pixels.assign(8, 0);
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk) << c.bit_count;
+    ASSERT_EQ(l.code, ReadCode::kOk) << c.bit_count;
     EXPECT_EQ(l.picture.colour_count, c.colour_count) << c.bit_count << "/" << c.colours_used;
     EXPECT_EQ(get_u32(l.data() + kColoursUsedField), c.colour_count);
     EXPECT_EQ(l.picture.offset_to_pixels, 40 + 4 * c.colour_count);
@@ -143,7 +143,7 @@ TEST(Reader, StoreSizeAndImageSize) {
   };
   for (const Case& c : cases) {
     const Loaded l = load_bmp(c.file);
-    ASSERT_EQ(l.code, kReadOk) << c.name;
+    ASSERT_EQ(l.code, ReadCode::kOk) << c.name;
     EXPECT_EQ(get_u32(l.data() + kImageSizeField), c.image_size_field) << c.name;
     EXPECT_EQ(l.store.size(), c.store_size) << c.name;
   }
@@ -168,7 +168,7 @@ TEST(Reader, PixelDataOffset) {
     f.zero_pixel_offset = c.zero_offset;
     f.pixels = {0x11, 0x22, 0x33, 0x00};
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk) << c.name;
+    ASSERT_EQ(l.code, ReadCode::kOk) << c.name;
     EXPECT_EQ(l.picture.offset_to_pixels, 48u) << c.name;
     EXPECT_EQ(fetch_pixel(l.data(), l.picture, 0, 0), c.pixel) << c.name;
   }
@@ -187,7 +187,7 @@ TEST(Reader, V4Header) {
     f.pixels = {2, 1, 0, 0};
     f.zero_pixel_offset = zero_offset;
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk);
+    ASSERT_EQ(l.code, ReadCode::kOk);
     EXPECT_EQ(l.picture.source_header_size, 108u);
     EXPECT_EQ(get_u32(l.data()), 40u);
     EXPECT_EQ(fetch_pixel(l.data(), l.picture, 0, 0), 0x405060u) << zero_offset;
@@ -200,7 +200,7 @@ TEST(Reader, V4Header) {
     f.masks = {0xF800, 0x07E0, 0x001F};
     f.pixels = pack_rows(16, 2, {{0x001F, 0xF800}});
     const Loaded m = load_bmp(f);
-    ASSERT_EQ(m.code, kReadOk);
+    ASSERT_EQ(m.code, ReadCode::kOk);
     EXPECT_EQ(m.picture.offset_to_pixels, 52u);
     EXPECT_EQ(fetch_pixel(m.data(), m.picture, 0, 0), 0xF8u) << zero_offset;
     EXPECT_EQ(fetch_pixel(m.data(), m.picture, 1, 0), 0xF80000u) << zero_offset;

@@ -49,7 +49,7 @@ TEST(Writer, WholeFile) {
   f.colours = {1, 2, 3};
   f.pixels = pack_rows(32, 3, {{0xFFFFFF, 0x000000, 0x808080}, {0x000000, 0xFFFFFF, 0xFFFFFF}});
   const Loaded l = load_bmp(f);
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   std::vector<uint8_t> result(result_block_size(3, 2));
   prepare_result(l.data(), 3, 2, result.data(), static_cast<uint32_t>(result.size()));
   RandomSource random;

@@ -50,12 +50,12 @@ TEST(BmpSuite, EveryFileParsesAndConverts) {
       const std::string name = std::string(dir) + "/" + path.filename().string();
       const Loaded l = load_bmp(file_bytes(path.string()));
       if (std::string(dir) == "g") {
-        EXPECT_EQ(l.code, name == "g/pal8v5.bmp" ? kReadUnsupported : kReadOk) << name;
+        EXPECT_EQ(l.code, name == "g/pal8v5.bmp" ? ReadCode::kUnsupported : ReadCode::kOk) << name;
       } else {
-        EXPECT_TRUE(l.code == kReadNoSignature || (l.code >= kReadOk && l.code <= kReadShortData))
-            << name << " gave " << l.code;
+        EXPECT_TRUE(l.code == ReadCode::kNoSignature || (l.code >= ReadCode::kOk && l.code <= ReadCode::kShortData))
+            << name << " gave " << static_cast<int>(l.code);
       }
-      if (l.code != kReadOk) continue;
+      if (l.code != ReadCode::kOk) continue;
       if (uint64_t{static_cast<uint32_t>(l.picture.width)} * static_cast<uint32_t>(l.picture.height) > (16u << 20))
         continue;
       for (int mode : {kModeLetter, kModePhotoHard, kModePhotoSoft}) convert_store(l, 128, mode);
@@ -68,8 +68,8 @@ TEST(BmpSuite, EveryFileParsesAndConverts) {
 // files of one image compare equal.
 std::vector<std::vector<uint8_t>> letter_rows(const std::string& name, int base) {
   const Loaded l = load_bmp(file_bytes(kSuite + name));
-  EXPECT_EQ(l.code, kReadOk) << name;
-  if (l.code != kReadOk) return {};
+  EXPECT_EQ(l.code, ReadCode::kOk) << name;
+  if (l.code != ReadCode::kOk) return {};
   const std::vector<uint8_t> result = convert_store(l, base, kModeLetter);
   const size_t stride = result_stride(static_cast<uint32_t>(l.picture.width));
   std::vector<std::vector<uint8_t>> rows;

@@ -56,7 +56,7 @@ TEST(Conversion, LetterThreshold) {
   // Nine pixels: eight go through the whole-byte step, the ninth bit by bit.
   for (const Case& c : cases) {
     const Loaded l = grey_picture(9, {std::vector<uint32_t>(9, static_cast<uint32_t>(c.lum))});
-    ASSERT_EQ(l.code, kReadOk);
+    ASSERT_EQ(l.code, ReadCode::kOk);
     const std::vector<uint8_t> expected =
         c.white ? std::vector<uint8_t>{0xFF, 0x80, 0, 0} : std::vector<uint8_t>{0, 0, 0, 0};
     EXPECT_EQ(letter(l, c.base, c.invert), expected) << c.base << "/" << c.lum << "/" << c.invert;
@@ -67,7 +67,7 @@ TEST(Conversion, LetterThreshold) {
 // the row; padding bits and bytes stay 0 whether or not the result is inverted.
 TEST(Conversion, TwelveWideLayout) {
   const Loaded l = grey_picture(12, {{255, 0, 255, 0, 0, 0, 255, 255, 255, 0, 255, 0}, std::vector<uint32_t>(12, 200)});
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   EXPECT_EQ(letter(l, 128, false), (std::vector<uint8_t>{0xA3, 0xA0, 0, 0, 0xFF, 0xF0, 0, 0}));
   EXPECT_EQ(letter(l, 128, true), (std::vector<uint8_t>{0x5C, 0x50, 0, 0, 0x00, 0x00, 0, 0}));
 }
@@ -76,7 +76,7 @@ TEST(Conversion, TwelveWideLayout) {
 // the previous conversion must not survive, while the padding stays 0.
 TEST(Conversion, ReconversionOverwritesEveryPixelBit) {
   const Loaded l = grey_picture(12, {{255, 0, 255, 0, 0, 0, 255, 255, 255, 0, 255, 0}});
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   std::vector<uint8_t> result = prepared_result(l);
   RandomSource random;
   for (bool invert : {true, false}) {
@@ -89,7 +89,7 @@ TEST(Conversion, ReconversionOverwritesEveryPixelBit) {
 
 TEST(Conversion, EightWideInvertIsComplement) {
   const Loaded l = grey_picture(8, {{0, 255, 0, 255, 0, 255, 255, 0}});
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   EXPECT_EQ(letter(l, 100, false), (std::vector<uint8_t>{0x56, 0, 0, 0}));
   EXPECT_EQ(letter(l, 100, true), (std::vector<uint8_t>{0xA9, 0, 0, 0}));
 }
@@ -186,7 +186,7 @@ TEST_P(ConversionMatchesModel, EveryModeAndInvert) {
     const size_t stride = ((static_cast<size_t>(width) * c.bit_count + 31) / 32) * 4;
     for (size_t i = 0; i < stride * 3; ++i) f.pixels.push_back(static_cast<uint8_t>(generator()));
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk);
+    ASSERT_EQ(l.code, ReadCode::kOk);
     for (int mode : {kModeLetter, kModePhotoHard, kModePhotoSoft}) {
       for (bool invert : {false, true}) {
         for (int base : {0, 128, 254}) {
@@ -227,7 +227,7 @@ TEST(Conversion, ReadBackPixelsMatchModel) {
   f.image_size = 2;
   f.pixels = {0, 1};
   const Loaded l = load_bmp(f);
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   ASSERT_NE(l.picture.read_back, 0u);
   std::mt19937 generator(5);
   std::vector<uint32_t> colours(13 * 4);

@@ -13,7 +13,7 @@ namespace {
 
 InfoTexts info_for(const BmpFile& file) {
   const Loaded loaded = load_bmp(file);
-  EXPECT_EQ(loaded.code, kReadOk);
+  EXPECT_EQ(loaded.code, ReadCode::kOk);
   return format_info(loaded.data(), loaded.store.size(), loaded.picture.source_header_size,
                      loaded.picture.mask_byte_count);
 }

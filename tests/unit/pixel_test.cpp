@@ -1,4 +1,5 @@
 #include "image/pixel.h"
+#include "image/row_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +52,7 @@ TEST_P(PixelFetch, Colours) {
   f.compression = c.masks.empty() ? 0 : 3;
   f.pixels = pack_rows(c.bit_count == 3 ? 8 : c.bit_count, f.width, {c.values});
   const Loaded l = load_bmp(f);
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   for (size_t x = 0; x < c.values.size(); ++x)
     EXPECT_EQ(fetch_pixel(l.data(), l.picture, static_cast<int32_t>(x), 0), c.expected[x]) << "x=" << x;
 }
@@ -124,7 +125,7 @@ TEST(PixelFetch, SecondRowStartsAtStride) {
     second.back() = c.value;
     f.pixels = pack_rows(c.bit_count, c.width, {std::vector<uint32_t>(static_cast<size_t>(c.width), 0), second});
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk);
+    ASSERT_EQ(l.code, ReadCode::kOk);
     EXPECT_EQ(fetch_pixel(l.data(), l.picture, c.width - 1, 1), c.expected) << c.bit_count << "/" << c.width;
   }
 }
@@ -158,7 +159,7 @@ TEST_P(LuminanceRowMatchesFetch, RandomPictures) {
     const size_t stride = ((static_cast<size_t>(width) * c.bit_count + 31) / 32) * 4;
     for (size_t i = 0; i < stride * 3; ++i) f.pixels.push_back(static_cast<uint8_t>(random()));
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk);
+    ASSERT_EQ(l.code, ReadCode::kOk);
     std::vector<uint8_t> row(static_cast<size_t>(width));
     for (int32_t r = 0; r < 3; ++r) {
       luminance_row(l.data(), l.picture, r, row.data());

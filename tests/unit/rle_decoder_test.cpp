@@ -24,7 +24,7 @@ BmpFile rle(bool four_bit, int32_t width, int32_t height, std::vector<uint8_t> c
 // Decodes and writes each pixel as its index + 1 (0 where no run reached), storage row 0 first.
 std::vector<std::vector<int>> decode(const BmpFile& f) {
   Loaded l = load_bmp(f);
-  EXPECT_EQ(l.code, kReadOk);
+  EXPECT_EQ(l.code, ReadCode::kOk);
   const uint32_t size = get_u32(l.data() + kImageSizeField);
   const std::vector<uint32_t> colours = decode_rle_picture(l.data(), l.picture, l.data() + l.picture.offset_to_pixels, size);
   std::vector<std::vector<int>> rows(static_cast<size_t>(l.picture.height));
@@ -92,7 +92,7 @@ bool next_piece(void* context, RleInput& input) {
 TEST(RleDecoder, InputInPiecesDecodesAsInOneWindow) {
   for (const auto& file : rle_pictures::rle_test_files()) {
     Loaded l = load_bmp(file.bytes);
-    ASSERT_EQ(l.code, kReadOk) << file.name;
+    ASSERT_EQ(l.code, ReadCode::kOk) << file.name;
     const uint8_t* data = l.data() + l.picture.offset_to_pixels;
     const uint32_t size = static_cast<uint32_t>(l.store.size() - l.picture.offset_to_pixels);
     const std::vector<uint32_t> whole = decode_rle_picture(l.data(), l.picture, data, size);

@@ -29,7 +29,7 @@ TEST(RleRows, AnyOrderOfRowsGivesTheWholePicturesDecode) {
   size_t checked = 0;
   for (const rle_pictures::NamedFile& file : rle_pictures::rle_test_files()) {
     const Loaded l = load_bmp(file.bytes);
-    if (l.code != kReadOk || l.picture.width <= 0 || l.picture.height <= 0) continue;
+    if (l.code != ReadCode::kOk || l.picture.width <= 0 || l.picture.height <= 0) continue;
     const uint32_t size = std::min<uint32_t>(get_u32(l.data() + kImageSizeField),
                                              static_cast<uint32_t>(l.store.size() - l.picture.offset_to_pixels));
     const uint8_t* data = l.data() + l.picture.offset_to_pixels;
@@ -64,7 +64,7 @@ TEST(RleRows, ATallPictureKeepsABoundedNumberOfStates) {
   }
   codes.insert(codes.end(), {0, 1});
   const Loaded l = load_bmp(rle_pictures::rle_file(false, 1, height, codes));
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   const uint8_t* data = l.data() + l.picture.offset_to_pixels;
   const std::vector<uint32_t> whole =
       decode_rle_picture(l.data(), l.picture, data, static_cast<uint32_t>(codes.size()));

@@ -13,6 +13,7 @@
 #include "image/row_decoder.h"
 #include "image/simd_level.h"
 #include "mono/conversion.h"
+#include "mono/random_jump.h"
 #include "mono/result_bitmap.h"
 #include "mono/threshold_kernels.h"
 

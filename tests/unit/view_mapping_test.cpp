@@ -182,7 +182,7 @@ uint8_t raster_at(const BlockRaster& r, int32_t x, int32_t y) {
 
 TEST(LiveRendering, LetterThresholdIsStrictAndInvertSwaps) {
   const Loaded l = grey_ramp(256, 2);
-  ASSERT_EQ(l.code, kReadOk);
+  ASSERT_EQ(l.code, ReadCode::kOk);
   const ConversionSource source{l.data(), &l.picture, nullptr};
   const BlockGrid grid = make_block_grid(view(256, 2, false, 1.0, 0, 0, 256, 2), PaintRect{0, 0, 256, 2});
   const SampleGrid samples = sample_blocks(source, grid);
@@ -259,7 +259,7 @@ TEST(Sampling, MatchesThePixelFetchAtEveryDepth) {
       for (int x = 0; x < 13; ++x) rows[r].push_back((static_cast<uint32_t>(x * 37 + r * 101) * 2654435761u) >> (32 - (bits == 32 ? 24 : bits)));
     f.pixels = pack_rows(bits, 13, rows);
     const Loaded l = load_bmp(f);
-    ASSERT_EQ(l.code, kReadOk) << bits;
+    ASSERT_EQ(l.code, ReadCode::kOk) << bits;
     const ConversionSource source{l.data(), &l.picture, nullptr};
     const int32_t columns[] = {12, 0, 5, 5, 7, 1};
     for (int32_t row = 0; row < 3; ++row) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/density_slider.h"
 #include "view/view_state.h"
 #include "sjis.h"
 

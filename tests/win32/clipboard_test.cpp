@@ -44,14 +44,14 @@ std::vector<uint8_t> packed(const BmpFile& f) {
 }
 
 std::vector<uint8_t> store_bytes() {
-  StoreLock lock;
-  const SIZE_T size = g_picture.store_kind == kStoreLocal ? LocalSize(g_picture.store) : GlobalSize(g_picture.store);
+  StoreLock lock(g_frame.picture);
+  const SIZE_T size = g_frame.picture.store_kind == kStoreLocal ? LocalSize(g_frame.picture.store) : GlobalSize(g_frame.picture.store);
   return std::vector<uint8_t>(lock.get(), lock.get() + size);
 }
 
 uint32_t store_pixel(int32_t x, int32_t row) {
-  StoreLock lock;
-  return fetch_pixel(lock.get(), g_picture.description, x, row) & 0xFFFFFF;
+  StoreLock lock(g_frame.picture);
+  return fetch_pixel(lock.get(), g_frame.picture.description, x, row) & 0xFFFFFF;
 }
 
 // Runs this test program again as a second process that writes the clipboard's CF_DIB to a file.
@@ -91,7 +91,7 @@ Picture read_packed(const std::vector<uint8_t>& dib) {
   file.insert(file.end(), dib.begin(), dib.end());
   Picture p;
   p.loaded = load_bmp(file);
-  if (p.loaded.code == 0) p.top_down = get_i32(p.loaded.data() + 8) < 0;
+  if (p.loaded.code == ReadCode::kOk) p.top_down = get_i32(p.loaded.data() + 8) < 0;
   return p;
 }
 
@@ -114,7 +114,7 @@ TEST(ClipboardPeer, WritesTheClipboardDibWhenAsked) {
 class Clipboard : public ::testing::Test {
  protected:
   ~Clipboard() override {
-    g_conversion = ConversionSettings();
+    g_frame.conversion = ConversionSettings();
     if (OpenClipboard(nullptr)) {
       EmptyClipboard();
       CloseClipboard();
@@ -148,10 +148,10 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
     open_grey_picture(top_down);
     for (int density : {60, 200}) {
       frame.set_density(density);
-      g_conversion.fast = true;  // the copy converts first
+      g_frame.conversion.fast = true;  // the copy converts first
       copy_result(g_frame.frame);
       const Picture copied = read_packed(clipboard_dib_from_another_process());
-      ASSERT_EQ(copied.loaded.code, 0) << "no CF_DIB read back";
+      ASSERT_EQ(copied.loaded.code, ReadCode::kOk) << "no CF_DIB read back";
       ASSERT_EQ(copied.loaded.picture.width, 13);
       ASSERT_EQ(copied.loaded.picture.height, 5);
       for (int y = 0; y < 5; ++y)
@@ -165,15 +165,15 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
 
 TEST_F(Clipboard, CopyInAPhotoModeMatchesTheResultBitmap) {
   open_grey_picture(false);
-  g_conversion.mode = kModePhotoSoft;
-  g_conversion.fast = true;
+  g_frame.conversion.mode = kModePhotoSoft;
+  g_frame.conversion.fast = true;
   copy_result(g_frame.frame);
-  std::vector<uint8_t> result(GlobalSize(g_result));
-  std::memcpy(result.data(), GlobalLock(g_result), result.size());
-  GlobalUnlock(g_result);
+  std::vector<uint8_t> result(GlobalSize(g_frame.picture.result));
+  std::memcpy(result.data(), GlobalLock(g_frame.picture.result), result.size());
+  GlobalUnlock(g_frame.picture.result);
   const Picture copied = read_packed(clipboard_dib_from_another_process());
   const Picture converted = read_packed(result);
-  ASSERT_EQ(copied.loaded.code, 0);
+  ASSERT_EQ(copied.loaded.code, ReadCode::kOk);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 13; ++x) EXPECT_EQ(copied.at(x, y), converted.at(x, y)) << x << "," << y;
 }
@@ -208,11 +208,11 @@ TEST_F(Clipboard, PastedDeviceIndependentBitmaps) {
   for (const auto& c : cases) {
     put_on_clipboard({{CF_DIB, global_copy(packed(c.file))}});
     ASSERT_EQ(open_picture(g_frame.frame, true), 1) << c.name;
-    EXPECT_EQ(g_picture.store_kind, kStoreGlobal) << c.name;
-    EXPECT_EQ(g_picture.description.source_header_size, c.source_header) << c.name;
-    EXPECT_EQ(g_picture.description.colour_count, c.colour_count) << c.name;
-    EXPECT_EQ(g_picture.description.mask_byte_count, c.mask_bytes) << c.name;
-    EXPECT_EQ(g_picture.description.offset_to_pixels, c.offset) << c.name;
+    EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal) << c.name;
+    EXPECT_EQ(g_frame.picture.description.source_header_size, c.source_header) << c.name;
+    EXPECT_EQ(g_frame.picture.description.colour_count, c.colour_count) << c.name;
+    EXPECT_EQ(g_frame.picture.description.mask_byte_count, c.mask_bytes) << c.name;
+    EXPECT_EQ(g_frame.picture.description.offset_to_pixels, c.offset) << c.name;
     const std::vector<uint8_t> store = store_bytes();
     EXPECT_EQ(get_u32(&store[0]), 40u) << c.name;
     EXPECT_EQ(get_u32(&store[32]), c.colours_used) << c.name;
@@ -295,9 +295,9 @@ TEST_F(Clipboard, OnlyTextGivesTheGreyRamp) {
   HGLOBAL text = global_copy({'h', 'i', 0});
   put_on_clipboard({{CF_TEXT, text}});
   ASSERT_EQ(open_picture(g_frame.frame, true), 1);
-  EXPECT_EQ(g_picture.description.width, 256);
-  EXPECT_EQ(g_picture.description.colour_count, 256u);
-  EXPECT_EQ(g_picture.description.offset_to_pixels, 1064u);
+  EXPECT_EQ(g_frame.picture.description.width, 256);
+  EXPECT_EQ(g_frame.picture.description.colour_count, 256u);
+  EXPECT_EQ(g_frame.picture.description.offset_to_pixels, 1064u);
   EXPECT_EQ(store_pixel(0, 0), 0xFFFFFFu);
   EXPECT_EQ(store_pixel(255, 255), 0u);
   EXPECT_EQ(store_pixel(64, 9), 0xBFBFBFu);
@@ -307,16 +307,16 @@ TEST_F(Clipboard, APasteThatYieldsNothingChangesNothing) {
   open_grey_picture(false);
   char before[300] = {};
   GetWindowTextA(g_frame.frame, before, sizeof before);
-  const HANDLE store = g_picture.store;
+  const HANDLE store = g_frame.picture.store;
   const std::vector<uint8_t> bytes = store_bytes();
   put_on_clipboard({{CF_DIB, global_copy(std::vector<uint8_t>(20, 0))}});
   EXPECT_EQ(open_picture(g_frame.frame, true), 0);
   char after[300] = {};
   GetWindowTextA(g_frame.frame, after, sizeof after);
   EXPECT_STREQ(after, before);
-  EXPECT_EQ(g_picture.store, store);
-  EXPECT_TRUE(g_picture.loaded);
-  EXPECT_EQ(g_picture.description.width, 13);
+  EXPECT_EQ(g_frame.picture.store, store);
+  EXPECT_TRUE(g_frame.picture.loaded);
+  EXPECT_EQ(g_frame.picture.description.width, 13);
   EXPECT_EQ(store_bytes(), bytes);
   EXPECT_TRUE(boxes.texts().empty());
 }

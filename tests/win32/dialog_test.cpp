@@ -251,16 +251,16 @@ TEST_F(DialogGlue, InfoShowsTheMasksOfABitFieldsPictureFromAPluginsLocalBlock) {
   put_u32(store.data() + 40, 0xF800);
   put_u32(store.data() + 44, 0x07E0);
   put_u32(store.data() + 48, 0x001F);
-  free_store();
+  free_store(g_frame.picture);
   HLOCAL block = LocalAlloc(LMEM_MOVEABLE, store.size());
   ASSERT_NE(block, nullptr);
   std::memcpy(LocalLock(block), store.data(), store.size());
   LocalUnlock(block);
-  g_picture.store = block;
-  g_picture.store_kind = kStoreLocal;
-  g_picture.loaded = true;
-  g_picture.description.source_header_size = 40;
-  g_picture.description.mask_byte_count = 12;
+  g_frame.picture.store = block;
+  g_frame.picture.store_kind = kStoreLocal;
+  g_frame.picture.loaded = true;
+  g_frame.picture.description.source_header_size = 40;
+  g_frame.picture.description.mask_byte_count = 12;
   bool inspected = false;
   run_dialog("InfoBox", BMPINFO, [&](HWND dialog) {
     inspected = true;

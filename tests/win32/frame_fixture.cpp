@@ -18,7 +18,6 @@ namespace {
 void register_frame_classes(HINSTANCE instance) {
   static bool registered = false;
   if (registered) return;
-  set_pane_conditions_source(frame_conditions);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MAINWNDPROC;
   wc.hInstance = instance;
@@ -39,16 +38,18 @@ void register_frame_classes(HINSTANCE instance) {
 }
 
 HWND create_pane(const char* window_class, DWORD style, int id) {
-  return CreateWindowExA(0, window_class, "", style | WS_VISIBLE, 0, 0, 10, 10, g_frame.frame,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
+  HWND pane = CreateWindowExA(0, window_class, "", style | WS_VISIBLE, 0, 0, 10, 10, g_frame.frame,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
+  set_pane_conditions_source(pane, frame_conditions);
+  return pane;
 }
 
 }  // namespace
 
 RealFrame::RealFrame(bool japanese, int width, int height, unsigned short version) {
   g_frame = FrameState();
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
   g_frame.instance = GetModuleHandleA(nullptr);
   g_frame.version = version;
   g_frame.japanese = japanese;
@@ -78,10 +79,10 @@ RealFrame::~RealFrame() {
   MSG message;
   while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-  g_picture = PictureState();
+  g_frame.picture = PictureState();
   g_frame = FrameState();
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
 }
 
 bool RealFrame::open(const std::string& path) {

@@ -13,6 +13,7 @@
 #include "app/frame_win32.h"
 #include "app/menus.h"
 #include "app/scroll_win32.h"
+#include "app/zoom_win32.h"
 #include "view/view_state.h"
 #include "frame_fixture.h"
 #include "image/store_win32.h"
@@ -29,7 +30,7 @@ bool grayed(int id) { return (GetMenuState(g_frame.menu, static_cast<UINT>(id), 
 // many conversions ran since a snapshot.
 int conversions_since(uint32_t snapshot, int pixels) {
   for (int n = 0; n < 4; ++n) {
-    if (snapshot == g_random.state) return n;
+    if (snapshot == g_frame.random.state) return n;
     RandomSource replay{snapshot};
     for (int i = 0; i < pixels; ++i) draw_random(replay);
     snapshot = replay.state;
@@ -102,9 +103,9 @@ TEST(FrameWin32, ModeAndFastModeCheckMarks) {
   EXPECT_TRUE(checked(IDM_FAST));
   f.command(IDM_FAST);  // off: converts once, in Letter (no random numbers)
   EXPECT_FALSE(checked(IDM_FAST));
-  EXPECT_FALSE(g_conversion.fast);
+  EXPECT_FALSE(g_frame.conversion.fast);
 
-  uint32_t snapshot = g_random.state;
+  uint32_t snapshot = g_frame.random.state;
   f.command(IDM_PHOTO_HARD);
   EXPECT_FALSE(checked(IDM_LETTER));
   EXPECT_TRUE(checked(IDM_PHOTO_HARD));
@@ -112,7 +113,7 @@ TEST(FrameWin32, ModeAndFastModeCheckMarks) {
 
   // The current mode again: no conversion, no repaint.
   settle(g_frame.result_pane);
-  snapshot = g_random.state;
+  snapshot = g_frame.random.state;
   f.command(IDM_PHOTO_HARD);
   EXPECT_EQ(conversions_since(snapshot, 40 * 30), 0);
   EXPECT_FALSE(needs_repaint(g_frame.result_pane));
@@ -120,11 +121,11 @@ TEST(FrameWin32, ModeAndFastModeCheckMarks) {
   f.command(IDM_PHOTO_SOFT);
   EXPECT_FALSE(checked(IDM_PHOTO_HARD));
   EXPECT_TRUE(checked(IDM_PHOTO_SOFT));
-  EXPECT_EQ(g_conversion.mode, kModePhotoSoft);
+  EXPECT_EQ(g_frame.conversion.mode, kModePhotoSoft);
   EXPECT_TRUE(needs_repaint(g_frame.result_pane));
 
   // Turning fast mode on converts nothing.
-  snapshot = g_random.state;
+  snapshot = g_frame.random.state;
   f.command(IDM_FAST);
   EXPECT_TRUE(checked(IDM_FAST));
   EXPECT_EQ(conversions_since(snapshot, 40 * 30), 0);
@@ -133,10 +134,10 @@ TEST(FrameWin32, ModeAndFastModeCheckMarks) {
 TEST(FrameWin32, ViewerModeAndTile) {
   RealFrame f;
   f.command(IDM_FAST);
-  ASSERT_FALSE(g_conversion.fast);
+  ASSERT_FALSE(g_frame.conversion.fast);
   f.command(IDM_VIEWER);
   EXPECT_TRUE(checked(IDM_FAST));
-  EXPECT_TRUE(g_conversion.fast);
+  EXPECT_TRUE(g_frame.conversion.fast);
   RECT result = f.child_rect(g_frame.result_pane);
   EXPECT_EQ(result.right - result.left, 0);
   EXPECT_EQ(result.bottom - result.top, 0);
@@ -150,7 +151,7 @@ TEST(FrameWin32, ViewerModeAndTile) {
   EXPECT_EQ(result.left, client.right / 2);
   EXPECT_EQ(result.right - result.left, client.right / 2);
   EXPECT_GT(result.bottom - result.top, 0);
-  EXPECT_TRUE(g_conversion.fast);
+  EXPECT_TRUE(g_frame.conversion.fast);
   EXPECT_TRUE(checked(IDM_FAST));
   EXPECT_FALSE(checked(IDM_TILE));  // arrangements show no check marks
 }
@@ -234,12 +235,12 @@ TEST(FrameWin32, DensityKeyConvertsOnceWhetherOrNotTheBarEndsTheScroll) {
     }
     f.command(IDM_PHOTO_HARD);
     f.command(IDM_FAST);  // off: every end of scroll converts
-    uint32_t snapshot = g_random.state;
+    uint32_t snapshot = g_frame.random.state;
     RealFrame::set_modifiers(true, false);
     SendMessageA(f.frame, WM_KEYDOWN, VK_LEFT, 0);
     EXPECT_EQ(density(), 126) << bar_ends_scroll;
     EXPECT_EQ(conversions_since(snapshot, 16 * 8), 1) << bar_ends_scroll;
-    snapshot = g_random.state;
+    snapshot = g_frame.random.state;
     RealFrame::set_modifiers(true, true);
     SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
     EXPECT_EQ(density(), 142) << bar_ends_scroll;
@@ -248,7 +249,7 @@ TEST(FrameWin32, DensityKeyConvertsOnceWhetherOrNotTheBarEndsTheScroll) {
     // In fast mode the release repaints the result pane instead.
     f.command(IDM_FAST);  // on
     settle(g_frame.result_pane);
-    snapshot = g_random.state;
+    snapshot = g_frame.random.state;
     RealFrame::set_modifiers(true, false);
     SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
     EXPECT_EQ(density(), 143) << bar_ends_scroll;
@@ -265,7 +266,7 @@ TEST(FrameWin32, DraggingTheDensityThumbConvertsOnlyAtRelease) {
   ASSERT_TRUE(f.open(write_grey_bmp(folder, "drag.bmp", 32, 24, 150)));
   f.command(IDM_PHOTO_HARD);
   f.command(IDM_FAST);  // off
-  const uint32_t snapshot = g_random.state;
+  const uint32_t snapshot = g_frame.random.state;
   for (int position = 130; position <= 200; position += 10) {
     send_density(SB_THUMBTRACK, position);
     EXPECT_EQ(density_label(), std::to_string(position));
@@ -281,17 +282,17 @@ TEST(FrameWin32, ZoomSpinStepsOncePerPressAndRelease) {
   RealFrame f;
   HWND spin = g_frame.controls[kZoomSpin];
   for (int i = 0; i < 5; ++i) SendMessageA(f.frame, WM_VSCROLL, SB_LINEUP, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_view.zoom_level, 1);
+  EXPECT_EQ(g_frame.view.zoom_level, 1);
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_view.zoom_level, 2);
+  EXPECT_EQ(g_frame.view.zoom_level, 2);
   EXPECT_EQ(scale_label(), "scale 2");
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_view.zoom_level, 2);
+  EXPECT_EQ(g_frame.view.zoom_level, 2);
   SendMessageA(f.frame, WM_VSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(spin));
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
   SendMessageA(f.frame, WM_VSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(spin));
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_view.zoom_level, 0);
+  EXPECT_EQ(g_frame.view.zoom_level, 0);
   EXPECT_EQ(scale_label(), "scale1/2");
   // Shift+Down and Ctrl+zoom out go to the fitted picture.
   RealFrame::set_modifiers(true, true);
@@ -307,15 +308,15 @@ void expect_ranges(int width, int height, int line = __builtin_LINE()) {
   SCOPED_TRACE(line);
   RECT pane;
   GetClientRect(g_frame.source_pane, &pane);
-  const int want_x = scroll_maximum(width, g_view.zoom_factor, pane.right);
-  const int want_y = scroll_maximum(height, g_view.zoom_factor, pane.bottom);
+  const int want_x = scroll_maximum(width, g_frame.view.zoom_factor, pane.right);
+  const int want_y = scroll_maximum(height, g_frame.view.zoom_factor, pane.bottom);
   int low = -1, high = -1;
   GetScrollRange(g_frame.frame, SB_HORZ, &low, &high);
   EXPECT_EQ(high, want_x);
-  EXPECT_EQ(g_view.max_x, want_x);
+  EXPECT_EQ(g_frame.view.max_x, want_x);
   GetScrollRange(g_frame.frame, SB_VERT, &low, &high);
   EXPECT_EQ(high, want_y);
-  EXPECT_EQ(g_view.max_y, want_y);
+  EXPECT_EQ(g_frame.view.max_y, want_y);
   const LONG style = GetWindowLongA(g_frame.frame, GWL_STYLE);
   EXPECT_EQ((style & WS_HSCROLL) != 0, want_x > 0);
   EXPECT_EQ((style & WS_VSCROLL) != 0, want_y > 0);
@@ -327,50 +328,50 @@ TEST(FrameWin32, ScrollRangesFollowLoadingZoomAndResizing) {
   const std::string folder = temp_directory();
   ASSERT_TRUE(f.open(write_grey_bmp(folder, "big.bmp", 900, 700, 90)));
   expect_ranges(900, 700);
-  EXPECT_GT(g_view.max_y, 200);
+  EXPECT_GT(g_frame.view.max_y, 200);
 
   f.command(IDM_ZOOM_IN);
   expect_ranges(900, 700);
   SendMessageA(f.frame, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 100), 0);
   EXPECT_EQ(GetScrollPos(f.frame, SB_VERT), 100);
-  EXPECT_EQ(g_view.scroll_y, 100);
+  EXPECT_EQ(g_frame.view.scroll_y, 100);
   f.command(IDM_ZOOM_IN);  // 2 -> 3
-  EXPECT_EQ(g_view.scroll_y, 150);
+  EXPECT_EQ(g_frame.view.scroll_y, 150);
   f.command(IDM_ZOOM_IN);  // 3 -> 4
-  EXPECT_EQ(g_view.scroll_y, 200);
+  EXPECT_EQ(g_frame.view.scroll_y, 200);
   EXPECT_EQ(GetScrollPos(f.frame, SB_VERT), 200);
   expect_ranges(900, 700);
 
   // At zoom 4 a line step scrolls 4 pixels; a thumb being dragged scrolls nothing.
   SendMessageA(f.frame, WM_VSCROLL, SB_LINEDOWN, 0);
-  EXPECT_EQ(g_view.scroll_y, 204);
+  EXPECT_EQ(g_frame.view.scroll_y, 204);
   SendMessageA(f.frame, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 50), 0);
-  EXPECT_EQ(g_view.scroll_y, 204);
+  EXPECT_EQ(g_frame.view.scroll_y, 204);
   SendMessageA(f.frame, WM_HSCROLL, SB_RIGHT, 0);
-  EXPECT_EQ(g_view.scroll_x, g_view.max_x);
+  EXPECT_EQ(g_frame.view.scroll_x, g_frame.view.max_x);
 
   // A larger window pulls the offsets back into the smaller ranges.
   RealFrame::set_modifiers(false, true);
   f.command(IDM_ZOOM_OUT);  // Ctrl: to 1
   RealFrame::set_modifiers(false, false);
-  EXPECT_EQ(g_view.zoom_level, 1);
+  EXPECT_EQ(g_frame.view.zoom_level, 1);
   SetWindowPos(f.frame, nullptr, 0, 0, 1000, 720, SWP_NOZORDER | SWP_NOMOVE);  // fits a 1024 x 768 screen
   expect_ranges(900, 700);
-  EXPECT_LE(g_view.scroll_x, g_view.max_x);
-  EXPECT_LE(g_view.scroll_y, g_view.max_y);
+  EXPECT_LE(g_frame.view.scroll_x, g_frame.view.max_x);
+  EXPECT_LE(g_frame.view.scroll_y, g_frame.view.max_y);
 
   // Scale 0 hides both scroll bars; back to scale 1 the offsets stay 0.
   RealFrame::set_modifiers(false, true);
   f.command(IDM_ZOOM_OUT);
   EXPECT_EQ(scale_label(), "scale 0");
   expect_ranges(900, 700);
-  EXPECT_EQ(g_view.scroll_x, 0);
-  EXPECT_EQ(g_view.scroll_y, 0);
+  EXPECT_EQ(g_frame.view.scroll_x, 0);
+  EXPECT_EQ(g_frame.view.scroll_y, 0);
   f.command(IDM_ZOOM_IN);
   RealFrame::set_modifiers(false, false);
   EXPECT_EQ(scale_label(), "scale 1");
-  EXPECT_EQ(g_view.scroll_x, 0);
-  EXPECT_EQ(g_view.scroll_y, 0);
+  EXPECT_EQ(g_frame.view.scroll_x, 0);
+  EXPECT_EQ(g_frame.view.scroll_y, 0);
   expect_ranges(900, 700);
 }
 
@@ -396,9 +397,9 @@ TEST(FrameWin32, DroppedFilesOpenOnlyTheFirst) {
                                           write_grey_bmp(folder, "second.bmp", 50, 40, 10),
                                           write_grey_bmp(folder, "third.bmp", 70, 60, 10)};
   SendMessageA(f.frame, WM_DROPFILES, reinterpret_cast<WPARAM>(make_drop(files)), 0);
-  EXPECT_TRUE(g_picture.loaded);
-  EXPECT_EQ(g_picture.description.width, 30);
-  EXPECT_EQ(g_picture.description.height, 20);
+  EXPECT_TRUE(g_frame.picture.loaded);
+  EXPECT_EQ(g_frame.picture.description.width, 30);
+  EXPECT_EQ(g_frame.picture.description.height, 20);
   EXPECT_NE(RealFrame::text(f.frame).find("first.bmp"), std::string::npos) << RealFrame::text(f.frame);
   EXPECT_FALSE(grayed(IDM_SAVE_AS));
 }

@@ -26,7 +26,6 @@ void register_pane_classes() {
   static bool done = false;
   if (done) return;
   done = true;
-  set_pane_conditions_source(frame_conditions);
   WNDCLASSA wc = {};
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -137,9 +136,9 @@ Capture capture_dc(HDC dc, int32_t width, int32_t height) {
 
 PaneFixture::PaneFixture() {
   register_pane_classes();
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
-  g_random = RandomSource();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
+  g_frame.random = RandomSource();
   HDC screen = GetDC(nullptr);
   g_frame.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
   g_frame.palette_display = GetDeviceCaps(screen, SIZEPALETTE) > 20;
@@ -153,6 +152,8 @@ PaneFixture::PaneFixture() {
                             162, 122, g_frame.frame, nullptr, g_frame.instance, nullptr);
   result_ = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 200, 40, 162, 122,
                             g_frame.frame, nullptr, g_frame.instance, nullptr);
+  set_pane_conditions_source(source_, frame_conditions);
+  set_pane_conditions_source(result_, frame_conditions);
   g_frame.source_pane = source_;
   g_frame.result_pane = result_;
   folder_ = temp_directory();
@@ -161,8 +162,8 @@ PaneFixture::PaneFixture() {
 }
 
 PaneFixture::~PaneFixture() {
-  g_view = ViewState();
-  g_conversion = ConversionSettings();
+  g_frame.view = ViewState();
+  g_frame.conversion = ConversionSettings();
 }
 
 void PaneFixture::open(const TestPicture& p) {
@@ -181,13 +182,13 @@ RECT PaneFixture::client(HWND pane) const {
 }
 
 void PaneFixture::set_view(int level, int32_t sx, int32_t sy) {
-  g_view.zoom_level = level;
-  g_view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
+  g_frame.view.zoom_level = level;
+  g_frame.view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
   const RECT r = client(source_);
-  const int32_t max_x = scroll_maximum(g_picture.description.width, g_view.zoom_factor, r.right);
-  const int32_t max_y = scroll_maximum(g_picture.description.height, g_view.zoom_factor, r.bottom);
-  g_view.scroll_x = g_view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
-  g_view.scroll_y = g_view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
+  const int32_t max_x = scroll_maximum(g_frame.picture.description.width, g_frame.view.zoom_factor, r.right);
+  const int32_t max_y = scroll_maximum(g_frame.picture.description.height, g_frame.view.zoom_factor, r.bottom);
+  g_frame.view.scroll_x = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
+  g_frame.view.scroll_y = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
 }
 
 Capture PaneFixture::repaint(HWND pane, const RECT* area) {

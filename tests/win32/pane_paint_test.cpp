@@ -17,6 +17,15 @@
 
 namespace {
 
+// Default conditions with the frame's view, conversion settings and random source.
+PaneConditions default_conditions() {
+  PaneConditions c;
+  c.view = g_frame.view;
+  c.conversion = g_frame.conversion;
+  c.random = &g_frame.random;
+  return c;
+}
+
 TestPicture solid(int32_t w, int32_t h, uint32_t rgb) {
   TestPicture p;
   p.width = w;
@@ -123,7 +132,7 @@ TEST_F(PanePaint, PhotoModesDitherPerBlockAndAnewOnEveryPaint) {
   frame_.set_density(128);
   open(solid(100, 100, 0x808080));  // luminance 128: the dither decides every block
   set_view(4, 0, 0);
-  g_conversion.mode = kModePhotoHard;
+  g_frame.conversion.mode = kModePhotoHard;
   const Capture first = repaint(result_);
   const Capture second = repaint(result_);
   int changed = 0;
@@ -144,17 +153,18 @@ TEST_F(PanePaint, PhotoModesDitherPerBlockAndAnewOnEveryPaint) {
     for (int32_t y = 0; y < 100; ++y)
       for (int32_t x = 0; x < 100; ++x) ASSERT_EQ(c.at(x, y), 0xFFFFFFu) << density;
   }
-  g_conversion = ConversionSettings();
+  g_frame.conversion = ConversionSettings();
 }
 
 TEST_F(PanePaint, SixteenColourScreenRedrawsInBrushBlocks) {
   const TestPicture p = scattered(60, 50);
   open(p);
-  PaneConditions sixteen;
+  PaneConditions sixteen = default_conditions();
   sixteen.screen_depth = 4;
   MemoryPane pane(160, 120);
   for (int level : {3, 1}) {
     set_view(level, 0, 0);
+    sixteen.view = g_frame.view;
     pane.fill(0x123456);
     paint_source_content(pane.dc, pane.rect(), pane.rect(), sixteen);
     const int32_t block = level;
@@ -169,27 +179,27 @@ TEST_F(PanePaint, SixteenColourScreenRedrawsInBrushBlocks) {
 
 TEST_F(PanePaint, BeforeThreeTenTheLiveRenderingDrawsOverTheResult) {
   frame_.set_density(128);
-  g_conversion.fast = false;
-  g_conversion.mode = kModePhotoHard;
+  g_frame.conversion.fast = false;
+  g_frame.conversion.mode = kModePhotoHard;
   open(solid(50, 40, 0x808080));
   set_view(2, 0, 0);
   MemoryPane pane(160, 120);
   for (unsigned short version : {1537, 0x0300}) {
-    PaneConditions conditions;
+    PaneConditions conditions = default_conditions();
     conditions.version = version;
-    const RandomSource before = g_random;
+    const RandomSource before = g_frame.random;
     paint_result_content(pane.dc, pane.rect(), pane.rect(), conditions);
     // One draw per 2 x 2 block over the 100 x 80 zoomed picture, only before 3.10.
     RandomSource replay = before;
     if (version < 778) {
       for (int block = 0; block < 50 * 40; ++block) draw_threshold(kModePhotoHard, 128, replay);
     }
-    EXPECT_EQ(g_random.state, replay.state) << version;
+    EXPECT_EQ(g_frame.random.state, replay.state) << version;
   }
   // The pane now shows the live rendering: every 2 x 2 block by itself.
   for (int32_t y = 0; y < 80; ++y)
     for (int32_t x = 0; x < 100; ++x) ASSERT_EQ(pane.at(x, y), pane.at(x - x % 2, y - y % 2));
-  g_conversion = ConversionSettings();
+  g_frame.conversion = ConversionSettings();
 }
 
 }  // namespace

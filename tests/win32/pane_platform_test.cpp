@@ -20,12 +20,12 @@ TEST_F(PaneDepth8, DeepPicturesAreNoiseDitheredAnewOnEveryPaint) {
   p.index = [](int32_t x, int32_t y) { return scatter(x, y) & 0xFFFFFF; };
   open(p);
   set_view(1, 0, 0);
-  const RandomSource before = g_random;
+  const RandomSource before = g_frame.random;
   const Capture first = repaint(source_);
   // Three draws for every visible picture pixel.
   RandomSource replay = before;
   for (int i = 0; i < 3 * 100 * 80; ++i) draw_random(replay);
-  EXPECT_EQ(g_random.state, replay.state);
+  EXPECT_EQ(g_frame.random.state, replay.state);
   const Capture second = repaint(source_);
   int changed = 0;
   for (int32_t y = 0; y < 80; ++y)
@@ -37,9 +37,9 @@ TEST_F(PaneDepth8, DeepPicturesAreNoiseDitheredAnewOnEveryPaint) {
   p.bit_count = 8;
   p.index = [](int32_t x, int32_t y) { return scatter(x, y) & 0xFF; };
   open(p);
-  const RandomSource unchanged = g_random;
+  const RandomSource unchanged = g_frame.random;
   repaint(source_);
-  EXPECT_EQ(g_random.state, unchanged.state);
+  EXPECT_EQ(g_frame.random.state, unchanged.state);
 }
 
 class PaneOldPlatform : public PaneFixture {};

@@ -64,16 +64,16 @@ const Zoom kZooms[] = {{1, 0, 0},  {1, 17, 9},  {2, 0, 0},  {2, 31, 23}, {3, 0, 
 Transfer expected_transfer(const TestPicture& p, int level, const RECT& r) {
   if (level == -7) return fit_stretch(r.right, r.bottom, p.width, p.height);
   if (level != 1) {
-    return scaled_stretch(p.width, p.height, g_view.zoom_factor, g_view.scroll_x, g_view.scroll_y, r.right,
+    return scaled_stretch(p.width, p.height, g_frame.view.zoom_factor, g_frame.view.scroll_x, g_frame.view.scroll_y, r.right,
                           r.bottom);
   }
   Transfer t;
-  t.dest_width = std::min<int32_t>(r.right, p.width - g_view.scroll_x);
-  t.dest_height = std::min<int32_t>(r.bottom, p.height - g_view.scroll_y);
-  t.src_x = g_view.scroll_x;
+  t.dest_width = std::min<int32_t>(r.right, p.width - g_frame.view.scroll_x);
+  t.dest_height = std::min<int32_t>(r.bottom, p.height - g_frame.view.scroll_y);
+  t.src_x = g_frame.view.scroll_x;
   t.src_width = t.dest_width;
   t.src_height = t.dest_height;
-  t.src_y = p.height - g_view.scroll_y - t.dest_height;
+  t.src_y = p.height - g_frame.view.scroll_y - t.dest_height;
   return t;
 }
 
@@ -102,8 +102,8 @@ void PaneView::check_source(const std::vector<Kind>& kinds, const std::vector<Zo
     open(p);
     for (const Zoom& zoom : zooms) {
       set_view(zoom.level, zoom.sx, zoom.sy);
-      SCOPED_TRACE(testing::Message() << kind.name << " level " << zoom.level << " scroll " << g_view.scroll_x << ","
-                                      << g_view.scroll_y);
+      SCOPED_TRACE(testing::Message() << kind.name << " level " << zoom.level << " scroll " << g_frame.view.scroll_x << ","
+                                      << g_frame.view.scroll_y);
       const Capture c = repaint(source_);
       const RECT r = client(source_);
       const Transfer t = expected_transfer(p, zoom.level, r);
@@ -142,15 +142,15 @@ TEST_F(PaneView, ResultPaneShowsTheThresholdedSampleInLetterMode) {
     const TestPicture p = make_picture(kind, 230, 150);
     for (bool fast : {true, false}) {
       for (bool invert : {false, true}) {
-        g_conversion.fast = fast;
-        g_conversion.invert = invert;
-        g_conversion.mode = kModeLetter;
+        g_frame.conversion.fast = fast;
+        g_frame.conversion.invert = invert;
+        g_frame.conversion.mode = kModeLetter;
         open(p);
         for (const Zoom& zoom : kZooms) {
           set_view(zoom.level, zoom.sx, zoom.sy);
           SCOPED_TRACE(testing::Message() << kind.name << (fast ? " fast" : " converted") << (invert ? " inverted" : "")
-                                          << " level " << zoom.level << " scroll " << g_view.scroll_x << ","
-                                          << g_view.scroll_y);
+                                          << " level " << zoom.level << " scroll " << g_frame.view.scroll_x << ","
+                                          << g_frame.view.scroll_y);
           const Capture c = repaint(result_);
           const RECT r = client(result_);
           auto white = [&](int32_t column, int32_t row) {
@@ -160,9 +160,9 @@ TEST_F(PaneView, ResultPaneShowsTheThresholdedSampleInLetterMode) {
           v.width = p.width;
           v.height = p.height;
           v.top_down = p.top_down;
-          v.zoom = g_view.zoom_factor;
-          v.scroll_x = g_view.scroll_x;
-          v.scroll_y = g_view.scroll_y;
+          v.zoom = g_frame.view.zoom_factor;
+          v.scroll_x = g_frame.view.scroll_x;
+          v.scroll_y = g_frame.view.scroll_y;
           v.client_right = r.right;
           v.client_bottom = r.bottom;
           const BlockGrid grid = make_block_grid(v, PaintRect{0, 0, r.right, r.bottom});
@@ -196,7 +196,7 @@ TEST_F(PaneView, ResultPaneShowsTheThresholdedSampleInLetterMode) {
       }
     }
   }
-  g_conversion = ConversionSettings();
+  g_frame.conversion = ConversionSettings();
 }
 
 }  // namespace

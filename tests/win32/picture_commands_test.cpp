@@ -20,17 +20,17 @@
 
 namespace {
 
-// Reads a file with the program's own reader; returns its result code.
-int open_file(const std::string& path) {
-  clean_up_picture();
-  return read_file(path.c_str(), g_frame.version);
+// Reads a file with the program's own reader; returns its outcome.
+ReadCode open_file(const std::string& path) {
+  clean_up_picture(g_frame.picture);
+  return read_file(g_frame.picture, path.c_str(), g_frame.version, g_frame.plugins);
 }
 
 std::vector<uint8_t> result_bytes() {
-  const SIZE_T size = GlobalSize(g_result);
-  const uint8_t* bytes = static_cast<const uint8_t*>(GlobalLock(g_result));
+  const SIZE_T size = GlobalSize(g_frame.picture.result);
+  const uint8_t* bytes = static_cast<const uint8_t*>(GlobalLock(g_frame.picture.result));
   std::vector<uint8_t> copy(bytes, bytes + size);
-  GlobalUnlock(g_result);
+  GlobalUnlock(g_frame.picture.result);
   return copy;
 }
 
@@ -38,7 +38,7 @@ std::vector<uint8_t> result_bytes() {
 std::vector<uint8_t> load_and_convert(const std::string& path, int mode) {
   set_file_name(path.c_str());
   EXPECT_EQ(open_picture(g_frame.frame, false), 1) << path;
-  g_conversion.mode = mode;
+  g_frame.conversion.mode = mode;
   convert(g_frame.frame);
   return result_bytes();
 }
@@ -55,43 +55,43 @@ TEST_F(ReaderGlue, EverySuiteFileOpensOrFailsWithAReaderCode) {
     const std::vector<std::string> names = files_in(directory);
     ASSERT_FALSE(names.empty()) << directory;
     for (const std::string& name : names) {
-      const int code = open_file(directory + "/" + name);
-      EXPECT_GE(code, 0) << name;
-      EXPECT_LE(code, 7) << name;
-      if (std::strcmp(folder, "g") == 0) EXPECT_EQ(code, name == "pal8v5.bmp" ? kReadUnsupported : kReadOk) << name;
-      if (code != kReadOk) continue;
-      g_picture.loaded = true;
-      describe_picture(static_cast<const uint8_t*>(StoreLock().get()), g_picture.description);
-      ASSERT_TRUE(prepare_result_block()) << name;
-      set_up_read_back(g_frame.frame);
+      const ReadCode code = open_file(directory + "/" + name);
+      EXPECT_GE(static_cast<int>(code), 0) << name;
+      EXPECT_LE(static_cast<int>(code), static_cast<int>(ReadCode::kShortData)) << name;
+      if (std::strcmp(folder, "g") == 0) EXPECT_EQ(code, name == "pal8v5.bmp" ? ReadCode::kUnsupported : ReadCode::kOk) << name;
+      if (code != ReadCode::kOk) continue;
+      g_frame.picture.loaded = true;
+      describe_picture(static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()), g_frame.picture.description);
+      ASSERT_TRUE(prepare_result_block(g_frame.picture)) << name;
+      set_up_read_back(g_frame.picture, g_frame.frame);
       for (int mode : {kModeLetter, kModePhotoHard, kModePhotoSoft}) {
-        g_conversion.mode = mode;
+        g_frame.conversion.mode = mode;
         convert(g_frame.frame);
       }
     }
   }
-  g_conversion = ConversionSettings();
+  g_frame.conversion = ConversionSettings();
 }
 
 // A file read ahead at start-up becomes the store only when it is the file opened and
 // a whole BMP; anything else is read again the usual way, with the usual outcome.
 TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   const std::string picture = testdata("bmpsuite/g/rgb24.bmp");
-  ASSERT_EQ(open_file(picture), kReadOk);
-  const size_t size = GlobalSize(g_picture.store);
-  const std::vector<uint8_t> read_as_usual(static_cast<const uint8_t*>(StoreLock().get()),
-                                           static_cast<const uint8_t*>(StoreLock().get()) + size);
-  const PictureDescription usual = g_picture.description;
-  clean_up_picture();
+  ASSERT_EQ(open_file(picture), ReadCode::kOk);
+  const size_t size = GlobalSize(g_frame.picture.store);
+  const std::vector<uint8_t> read_as_usual(static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()),
+                                           static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()) + size);
+  const PictureDescription usual = g_frame.picture.description;
+  clean_up_picture(g_frame.picture);
 
-  start_read_ahead(picture.c_str(), false);
-  ASSERT_TRUE(take_read_ahead(picture.c_str()));
-  ASSERT_EQ(GlobalSize(g_picture.store), size);
-  const uint8_t* store = static_cast<const uint8_t*>(StoreLock().get());
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), false);
+  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str()));
+  ASSERT_EQ(GlobalSize(g_frame.picture.store), size);
+  const uint8_t* store = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
   EXPECT_TRUE(std::equal(read_as_usual.begin(), read_as_usual.end(), store));
-  EXPECT_EQ(g_picture.description.offset_to_pixels, usual.offset_to_pixels);
-  EXPECT_EQ(g_picture.description.colour_count, usual.colour_count);
-  EXPECT_FALSE(take_read_ahead(picture.c_str())) << "taken once";
+  EXPECT_EQ(g_frame.picture.description.offset_to_pixels, usual.offset_to_pixels);
+  EXPECT_EQ(g_frame.picture.description.colour_count, usual.colour_count);
+  EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str())) << "taken once";
 
   const std::string other = testdata("bmpsuite/g/pal8.bmp");
   const std::string folder = temp_directory();
@@ -99,12 +99,12 @@ TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   ASSERT_TRUE(write_file(not_bmp, {'n', 'o', 't', ' ', 'a', ' ', 'B', 'M', 'P'}));
   const std::string missing = folder + "missing.bmp";
   for (const std::string& ahead : {other, not_bmp, missing}) {
-    start_read_ahead(ahead.c_str(), false);
-    EXPECT_FALSE(take_read_ahead(ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
+    start_read_ahead(g_frame.read_ahead, ahead.c_str(), false);
+    EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, g_frame.picture, ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
   }
   // Through the open: the picture read ahead converts as one read the usual way.
   const std::vector<uint8_t> usual_result = load_and_convert(picture, kModeLetter);
-  start_read_ahead(picture.c_str(), false);
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), false);
   EXPECT_EQ(load_and_convert(picture, kModeLetter), usual_result);
   EXPECT_TRUE(boxes.texts().empty());
 }
@@ -118,50 +118,50 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
     const std::string directory = testdata(std::string("bmpsuite/") + folder);
     for (const std::string& name : files_in(directory)) {
       const std::string path = directory + "/" + name;
-      if (open_file(path) != kReadOk) {
-        start_read_ahead(path.c_str(), true);
-        EXPECT_FALSE(take_read_ahead(path.c_str())) << name;
+      if (open_file(path) != ReadCode::kOk) {
+        start_read_ahead(g_frame.read_ahead, path.c_str(), true);
+        EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, g_frame.picture, path.c_str())) << name;
         continue;
       }
-      const size_t size = store_size();
+      const size_t size = store_size(g_frame.picture);
       // Stores the size of a header's claims (a colour table of a gigabyte) are
       // compared as far as a real picture of the suite goes.
-      const uint8_t* usual = static_cast<const uint8_t*>(StoreLock().get());
+      const uint8_t* usual = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
       const std::vector<uint8_t> read_as_usual(usual, usual + std::min(size, size_t{1} << 20));
-      const PictureDescription description = g_picture.description;
-      clean_up_picture();
+      const PictureDescription description = g_frame.picture.description;
+      clean_up_picture(g_frame.picture);
 
-      start_read_ahead(path.c_str(), true);
-      ASSERT_TRUE(take_read_ahead(path.c_str())) << name;
-      mapped += g_picture.store_kind == kStoreFileView;
-      ASSERT_EQ(store_size(), size) << name;
-      const uint8_t* store = static_cast<const uint8_t*>(StoreLock().get());
+      start_read_ahead(g_frame.read_ahead, path.c_str(), true);
+      ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, path.c_str())) << name;
+      mapped += g_frame.picture.store_kind == kStoreFileView;
+      ASSERT_EQ(store_size(g_frame.picture), size) << name;
+      const uint8_t* store = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
       EXPECT_TRUE(std::equal(read_as_usual.begin(), read_as_usual.end(), store)) << name;
-      EXPECT_EQ(g_picture.description.offset_to_pixels, description.offset_to_pixels) << name;
-      EXPECT_EQ(g_picture.description.colour_count, description.colour_count) << name;
-      EXPECT_EQ(g_picture.description.mask_byte_count, description.mask_byte_count) << name;
-      EXPECT_EQ(g_picture.description.source_header_size, description.source_header_size) << name;
+      EXPECT_EQ(g_frame.picture.description.offset_to_pixels, description.offset_to_pixels) << name;
+      EXPECT_EQ(g_frame.picture.description.colour_count, description.colour_count) << name;
+      EXPECT_EQ(g_frame.picture.description.mask_byte_count, description.mask_byte_count) << name;
+      EXPECT_EQ(g_frame.picture.description.source_header_size, description.source_header_size) << name;
     }
   }
   EXPECT_GT(mapped, 20);
 
   const std::string picture = testdata("bmpsuite/g/pal8.bmp");
-  start_read_ahead(picture.c_str(), true);
-  ASSERT_TRUE(take_read_ahead(picture.c_str()));
-  ASSERT_EQ(g_picture.store_kind, kStoreFileView);
-  const uint8_t* view = static_cast<const uint8_t*>(StoreLock().get());
-  const std::vector<uint8_t> viewed(view, view + store_size());
-  EXPECT_TRUE(release_store_file(testdata("bmpsuite/g/pal4.bmp").c_str()));
-  EXPECT_EQ(g_picture.store_kind, kStoreFileView) << "another file";
-  EXPECT_TRUE(release_store_file(picture.c_str()));
-  ASSERT_EQ(g_picture.store_kind, kStoreGlobal);
-  ASSERT_EQ(store_size(), viewed.size());
-  EXPECT_TRUE(std::equal(viewed.begin(), viewed.end(), static_cast<const uint8_t*>(StoreLock().get())));
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), true);
+  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str()));
+  ASSERT_EQ(g_frame.picture.store_kind, kStoreFileView);
+  const uint8_t* view = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
+  const std::vector<uint8_t> viewed(view, view + store_size(g_frame.picture));
+  EXPECT_TRUE(release_store_file(g_frame.picture, testdata("bmpsuite/g/pal4.bmp").c_str()));
+  EXPECT_EQ(g_frame.picture.store_kind, kStoreFileView) << "another file";
+  EXPECT_TRUE(release_store_file(g_frame.picture, picture.c_str()));
+  ASSERT_EQ(g_frame.picture.store_kind, kStoreGlobal);
+  ASSERT_EQ(store_size(g_frame.picture), viewed.size());
+  EXPECT_TRUE(std::equal(viewed.begin(), viewed.end(), static_cast<const uint8_t*>(StoreLock(g_frame.picture).get())));
   // The next picture is read into a global block again.
-  start_read_ahead(picture.c_str(), true);
-  ASSERT_TRUE(take_read_ahead(picture.c_str()));
-  EXPECT_EQ(open_file(testdata("bmpsuite/g/rgb24.bmp")), kReadOk);
-  EXPECT_EQ(g_picture.store_kind, kStoreGlobal);
+  start_read_ahead(g_frame.read_ahead, picture.c_str(), true);
+  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str()));
+  EXPECT_EQ(open_file(testdata("bmpsuite/g/rgb24.bmp")), ReadCode::kOk);
+  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
   EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -174,7 +174,7 @@ TEST_F(ReaderGlue, CompressedPicturesConvertLikeTheirUncompressedTwins) {
     const std::vector<uint8_t> plain = load_and_convert(testdata(std::string("bmpsuite/") + pair.plain), kModeLetter);
     const std::vector<uint8_t> decoded =
         load_and_convert(testdata(std::string("bmpsuite/") + pair.compressed), kModeLetter);
-    ASSERT_NE(g_picture.description.read_back, 0u) << pair.compressed;
+    ASSERT_NE(g_frame.picture.description.read_back, 0u) << pair.compressed;
     // Headers differ in the copied image size; the pixel rows must not.
     ASSERT_EQ(plain.size(), decoded.size()) << pair.compressed;
     EXPECT_TRUE(std::equal(plain.begin() + 48, plain.end(), decoded.begin() + 48)) << pair.compressed;
@@ -183,12 +183,12 @@ TEST_F(ReaderGlue, CompressedPicturesConvertLikeTheirUncompressedTwins) {
 }
 
 TEST_F(ReaderGlue, APluginStoreIsReplacedByAGlobalBlockOnTheNextRead) {
-  GlobalFree(g_picture.store);
-  g_picture.store = LocalAlloc(LMEM_MOVEABLE, 64);
-  g_picture.store_kind = kStoreLocal;
-  EXPECT_EQ(open_file(testdata("bmpsuite/g/pal8.bmp")), kReadOk);
-  EXPECT_EQ(g_picture.store_kind, kStoreGlobal);
-  EXPECT_NE(GlobalSize(g_picture.store), 0u);
+  GlobalFree(g_frame.picture.store);
+  g_frame.picture.store = LocalAlloc(LMEM_MOVEABLE, 64);
+  g_frame.picture.store_kind = kStoreLocal;
+  EXPECT_EQ(open_file(testdata("bmpsuite/g/pal8.bmp")), ReadCode::kOk);
+  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
+  EXPECT_NE(GlobalSize(g_frame.picture.store), 0u);
 }
 
 TEST_F(ReaderGlue, FailedOpenShowsOneMessageInEachLanguage) {
@@ -217,7 +217,7 @@ TEST_F(ReaderGlue, FailedOpenShowsOneMessageInEachLanguage) {
     char caption[64] = {};
     GetWindowTextA(g_frame.frame, caption, sizeof caption);
     EXPECT_STREQ(caption, "QUILLVEX");
-    EXPECT_FALSE(g_picture.loaded);
+    EXPECT_FALSE(g_frame.picture.loaded);
   }
 }
 
@@ -232,7 +232,7 @@ TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
     put_u32(bytes.data() + 10, offset);
     const std::string file = directory + "far.bmp";
     ASSERT_TRUE(write_file(file, std::vector<unsigned char>(bytes.begin(), bytes.end())));
-    EXPECT_EQ(open_file(file), kReadShortData) << std::hex << offset;
+    EXPECT_EQ(open_file(file), ReadCode::kShortData) << std::hex << offset;
   }
 }
 
@@ -254,13 +254,13 @@ TEST_F(ReaderGlue, LargePixelDataIsReadWholeOrFoundShort) {
   const std::string file = temp_directory() + "large.bmp";
   for (const size_t kept : {whole.size(), whole.size() * 3 / 10, whole.size() * 7 / 10, whole.size() - 1}) {
     ASSERT_TRUE(write_file(file, std::vector<uint8_t>(whole.begin(), whole.begin() + kept)));
-    const int code = open_file(file);
+    const ReadCode code = open_file(file);
     if (kept < whole.size()) {
-      EXPECT_EQ(code, kReadShortData) << kept;
+      EXPECT_EQ(code, ReadCode::kShortData) << kept;
       continue;
     }
-    ASSERT_EQ(code, kReadOk);
-    const uint8_t* rows = static_cast<const uint8_t*>(StoreLock().get()) + g_picture.description.offset_to_pixels;
+    ASSERT_EQ(code, ReadCode::kOk);
+    const uint8_t* rows = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()) + g_frame.picture.description.offset_to_pixels;
     EXPECT_TRUE(std::equal(f.pixels.begin(), f.pixels.end(), rows));
   }
 }
@@ -282,18 +282,18 @@ TEST_F(ReaderGlue, AShortFileClaimingHugeRowsOrTableIsReadWithoutTouchingThem) {
   const struct {
     const char* name;
     BmpFile file;
-    int code;  // when the store could grow
-  } cases[] = {{"rows", rows, kReadShortData}, {"table", table, kReadOk}};
+    ReadCode code;  // when the store could grow
+  } cases[] = {{"rows", rows, ReadCode::kShortData}, {"table", table, ReadCode::kOk}};
   for (const auto& c : cases) {
     const std::string file = temp_directory() + "claims.bmp";
     ASSERT_TRUE(write_file(file, build_bmp(c.file)));
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     before.cb = after.cb = sizeof before;
     ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
-    const int code = open_file(file);
+    const ReadCode code = open_file(file);
     ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));
     // A 32-bit process may not find 512 MiB in one piece: then the store can't grow.
-    EXPECT_TRUE(code == c.code || code == kReadTooLarge) << c.name << " " << code;
+    EXPECT_TRUE(code == c.code || code == ReadCode::kTooLarge) << c.name << " " << static_cast<int>(code);
     EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + (64u << 20))
         << c.name << ": working set grew by " << (after.WorkingSetSize - before.WorkingSetSize) / 1048576 << " MiB";
   }
@@ -451,11 +451,11 @@ TEST_F(ReaderGlue, CompressedPicturesReadBackInBoundedBands) {
   for (const auto& p : pictures) {
     const std::vector<uint8_t> result =
         load_and_convert(write_rle8(folder + "striped.bmp", p.width, p.height, true), kModeLetter);
-    ASSERT_EQ(g_picture.description.width, p.width);
-    size_t band_bytes = g_picture.band.pixels.capacity() * sizeof(uint32_t);
-    if (g_picture.band.band_bitmap) {
+    ASSERT_EQ(g_frame.picture.description.width, p.width);
+    size_t band_bytes = g_frame.picture.band.pixels.capacity() * sizeof(uint32_t);
+    if (g_frame.picture.band.band_bitmap) {
       BITMAP record = {};
-      GetObjectA(g_picture.band.band_bitmap, sizeof record, &record);
+      GetObjectA(g_frame.picture.band.band_bitmap, sizeof record, &record);
       band_bytes += static_cast<size_t>(record.bmWidthBytes) * record.bmHeight;
     }
     EXPECT_LE(band_bytes, kBandBytes) << p.width;
@@ -484,17 +484,17 @@ TEST_F(ReaderGlue, DecodedPictureThePlatformCantHoldFailsWithTheMemoryMessage) {
   for (const auto& c : cases) {
     const std::string file = write_rle8(temp_directory() + c.name + ".bmp", c.width, c.height, false);
     set_file_name(file.c_str());
-    g_conversion.fast = false;
+    g_frame.conversion.fast = false;
     EXPECT_EQ(open_picture(g_frame.frame, false), 0) << c.name;
-    g_conversion = ConversionSettings();
-    EXPECT_FALSE(g_picture.loaded) << c.name;
+    g_frame.conversion = ConversionSettings();
+    EXPECT_FALSE(g_frame.picture.loaded) << c.name;
     const std::vector<std::string> seen = boxes.texts();
     ASSERT_EQ(seen.size(), 1u) << c.name;
     EXPECT_EQ(seen[0].substr(seen[0].find('|') + 1), load_string(IDS_NO_MEMORY)) << c.name;
     boxes.clear();
   }
   EXPECT_GE(load_and_convert(testdata("bmpsuite/g/pal8rle.bmp"), kModeLetter).size(), 48u + 16 * 64);
-  EXPECT_TRUE(g_picture.loaded);
+  EXPECT_TRUE(g_frame.picture.loaded);
   EXPECT_TRUE(boxes.texts().empty());
 }
 

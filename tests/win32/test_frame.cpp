@@ -37,14 +37,14 @@ TestFrame::TestFrame() {
   g_frame.menu = CreateMenu();
   SetScrollRange(g_frame.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
   set_density(127);
-  create_store();
-  create_result_block();
+  create_store(g_frame.picture);
+  create_result_block(g_frame.picture);
 }
 
 TestFrame::~TestFrame() {
-  clean_up_picture();
-  free_store();
-  free_result_block();
+  clean_up_picture(g_frame.picture);
+  free_store(g_frame.picture);
+  free_result_block(g_frame.picture);
   DestroyMenu(g_frame.menu);
   DestroyWindow(g_frame.frame);
   g_frame = FrameState();

@@ -1,0 +1,14 @@
+// The density slider on the control bar: its position and its scroll messages.
+#ifndef QVX_DENSITY_SLIDER_WIN32_H
+#define QVX_DENSITY_SLIDER_WIN32_H
+
+#include <windows.h>
+
+// Returns the density slider's position: the threshold base.
+int current_density();
+
+// Moves the slider and its label for a scroll code; returns true at the end of a
+// scroll, when the result is due again.
+bool on_density_scroll(HWND bar, int code, int thumb);
+
+#endif

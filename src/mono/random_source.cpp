@@ -1,3 +1,0 @@
-#include "mono/random_source.h"
-
-RandomSource g_random;
