@@ -82,6 +82,7 @@ if(VIPS_FOUND)
   add_library(quillvex-cli-vips MODULE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp
               ${CMAKE_SOURCE_DIR}/src/cli/vips_prepare.cpp ${CMAKE_SOURCE_DIR}/src/cli/cli_texts.cpp
               ${CMAKE_SOURCE_DIR}/src/image/file_resolution.cpp ${CMAKE_SOURCE_DIR}/src/image/image_texts.cpp
+              ${CMAKE_SOURCE_DIR}/src/image/decoded_rows.cpp
               ${CMAKE_SOURCE_DIR}/src/device/fit.cpp)
   set_target_properties(quillvex-cli-vips PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
   target_include_directories(quillvex-cli-vips PRIVATE ${CMAKE_SOURCE_DIR}/src)

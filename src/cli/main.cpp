@@ -15,18 +15,16 @@
 #include "cli/batch_plan.h"
 #include "cli/bmp_source.h"
 #include "cli/cli_texts.h"
-#include "cli/halftone_strips.h"
+#include "cli/convert_strips.h"
 #include "cli/input_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
-#include "cli/otsu.h"
+#include "mono/otsu.h"
 #include "cli/result_output.h"
 #include "image/bmp_reader.h"
 #include "image/row_decoder.h"
 #include "image/pixel.h"
 #include "mono/conversion.h"
-#include "mono/random_jump.h"
-#include "mono/result_bitmap.h"
 #ifdef QVX_CLI_VIPS
 #include "cli/vips_source.h"
 #endif
@@ -204,66 +202,14 @@ int automatic_density(Input& in, ReadCode& code) {
   return otsu_threshold(histogram);
 }
 
-struct ProgressContext {
-  Progress* progress;
-  int32_t first_row, done_rows, height;
-};
-
-void on_row(void* context, int32_t row, int32_t) {
-  auto* c = static_cast<ProgressContext*>(context);
-  show_progress(*c->progress, static_cast<uint64_t>(c->done_rows) + row + 1, static_cast<uint64_t>(c->height));
-}
-
 const char kNoMemory[] = "not enough memory";
 
-std::string write_failure(const std::string& target, const std::string& reason) {
-  return "can't write " + quoted_name(target) + ": " + reason;
+void on_rows_done(void* context, int32_t done, int32_t height) {
+  show_progress(*static_cast<Progress*>(context), static_cast<uint64_t>(done), static_cast<uint64_t>(height));
 }
 
-// Converts every strip of the input into the output's temporary file. Returns an
-// empty string, or the reason in a whole message (the output's name included).
-std::string convert_strips(Input& in, int density, const CliOptions& options, ResultOutput& out, Progress& progress,
-                           const std::string& target) {
-  const int32_t width = input_width(in), height = input_height(in);
-  uint8_t header[kStoreHeaderSize];
-  input_header(in, header);
-  const auto output_failure = [&]() { return write_failure(target, out.error.empty() ? std::strerror(errno) : out.error); };
-  errno = 0;
-  if (!begin_output(out, options.format, out.file, header, width, height)) return output_failure();
-  const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
-  std::vector<uint8_t> result;
-  HalftoneStrips halftone;
-  if (options.method) {
-    HalftoneParams params = options.halftone;
-    params.density = density;
-    params.invert = options.invert;
-    const HalftoneError error = start_halftone_strips(halftone, *options.method, params, out, width, height);
-    if (error != HalftoneError::kNone) return halftone_error_text(error);
-  }
-  Strip strip;
-  ReadCode code = ReadCode::kOk;
-  int32_t done_rows = 0;
-  while (next_strip(in, strip, code)) {
-    if (options.method) {
-      if (!halftone_strip(halftone, strip)) return output_failure();
-      done_rows += strip.rows;
-      show_progress(progress, static_cast<uint64_t>(done_rows), static_cast<uint64_t>(height));
-      continue;
-    }
-    result.assign(kResultPixelOffset + static_cast<size_t>(strip.rows) * stride, 0);
-    // Every pixel gets the draw it would get in a new process converting the whole
-    // picture in storage order, whatever order the strips come in.
-    RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(strip.first_row) * static_cast<uint64_t>(width));
-    ProgressContext context{&progress, strip.first_row, done_rows, height};
-    if (!convert_picture(strip.source, result.data(), density, options.mode, options.invert, random, on_row, &context)) {
-      return kNoMemory;
-    }
-    done_rows += strip.rows;
-    if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();
-  }
-  if (code != ReadCode::kOk) return reader_failure(in, code);
-  if (options.method && !finish_halftone_strips(halftone)) return output_failure();
-  return finish_output(out) ? "" : output_failure();
+bool next_input_strip(void* context, Strip& strip, ReadCode& code) {
+  return next_strip(*static_cast<Input*>(context), strip, code);
 }
 
 // A standard-input copy may hold an uncompressed picture of the largest size allowed.
@@ -312,7 +258,12 @@ std::string convert_step(Input& in, int density, const std::string& target, cons
   ResultOutput out;
   out.file = output.file;
   if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
-  const std::string failure = convert_strips(in, density, options, out, progress, target);
+  uint8_t header[kStoreHeaderSize];
+  input_header(in, header);
+  const StripReader reader{&in, next_input_strip, input_width(in), input_height(in), header};
+  ReadCode code = ReadCode::kOk;
+  std::string failure = convert_strips(reader, density, options, out, target, code, on_rows_done, &progress);
+  if (code != ReadCode::kOk) failure = reader_failure(in, code);
   end_progress(progress);
   if (!failure.empty()) abandon_output(out);
   return failure;

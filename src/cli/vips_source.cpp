@@ -10,6 +10,7 @@
 #include "cli/vips_prepare.h"
 #include "image/file_resolution.h"
 #include "image/bmp_reader.h"
+#include "image/decoded_rows.h"
 #include "image/le_bytes.h"
 
 struct VipsPicture {
@@ -64,31 +65,6 @@ VipsImage* to_eight_bits(VipsImage* in) {
     current = then(current, [](VipsImage* a, VipsImage** b) { return vips_extract_band(a, b, 0, "n", 4, nullptr); });
   }
   return current;
-}
-
-// A straight-alpha component laid over white, rounded as the plug-in rounds it.
-inline uint32_t over_white(uint32_t c, uint32_t a) { return (c * a + 255 * (255 - a) + 127) / 255; }
-
-void colours_of_row(const uint8_t* p, int32_t width, int bands, uint32_t* out) {
-  for (int32_t x = 0; x < width; ++x, p += bands) {
-    uint32_t r, g, b;
-    if (bands <= 2) {
-      r = g = b = p[0];
-    } else {
-      r = p[0];
-      g = p[1];
-      b = p[2];
-    }
-    if (bands == 2 || bands == 4) {
-      const uint32_t a = p[bands - 1];
-      if (a != 255) {
-        r = over_white(r, a);
-        g = over_white(g, a);
-        b = over_white(b, a);
-      }
-    }
-    out[x] = (r << 16) | (g << 8) | b;
-  }
 }
 
 // The library's last warning (some readers give their reason only as a warning),
@@ -180,13 +156,7 @@ VipsPicture* new_picture(VipsImage* image, int32_t x_resolution, int32_t y_resol
   s->colours.resize(static_cast<size_t>(s->width) * static_cast<size_t>(s->strip_rows));
   s->x_resolution = x_resolution;
   s->y_resolution = y_resolution;
-  put_u32(s->header + kHeaderSizeField, 40);
-  put_u32(s->header + kWidthField, static_cast<uint32_t>(s->width));
-  put_u32(s->header + kHeightField, static_cast<uint32_t>(s->height));
-  put_u16(s->header + kPlanesField, 1);
-  put_u16(s->header + kBitCountField, 24);
-  put_u32(s->header + kXResolutionField, static_cast<uint32_t>(s->x_resolution));
-  put_u32(s->header + kYResolutionField, static_cast<uint32_t>(s->y_resolution));
+  decoded_header(s->width, s->height, x_resolution, y_resolution, s->header);
   s->picture.width = s->width;
   s->picture.offset_to_pixels = 40;
   s->picture.read_back = 1;  // rows come as 0xRRGGBB colours
@@ -282,7 +252,7 @@ bool next_vips_strip(VipsPicture* s, Strip& strip, ReadCode& code) {
   for (int32_t i = 0; i < rows; ++i) {
     const int32_t top = s->next_top + rows - 1 - i;
     const auto* p = reinterpret_cast<const uint8_t*>(VIPS_REGION_ADDR(s->region, 0, top));
-    colours_of_row(p, s->width, s->bands, s->colours.data() + static_cast<size_t>(i) * width);
+    colours_of_samples(p, s->width, s->bands, s->colours.data() + static_cast<size_t>(i) * width);
   }
   strip.picture = s->picture;
   strip.picture.height = rows;

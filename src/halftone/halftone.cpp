@@ -107,8 +107,9 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
 // Diffuses the waiting rows and gives them to the sink: a whole band at once on the
 // vector path, fewer (at the end, or after a band failed over) one by one.
 void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
-  const size_t w = static_cast<size_t>(c.width), bytes = (w + 7) / 8 + 32;
+  const size_t w = static_cast<size_t>(c.width);
 #if QVX_X86
+  const size_t bytes = (w + 7) / 8 + 32;
   if (c.banded && c.waiting == c.banded) {
     const uint8_t* luma[kDiffusionBandRows];
     uint8_t* bits[kDiffusionBandRows];

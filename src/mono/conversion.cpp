@@ -36,6 +36,18 @@ void threshold_row(const ThresholdKernels& kernels, const uint8_t* luma, const i
   }
 }
 
+// Beyond these bounds every threshold already lies below 0 or above 255, so the
+// results and the draws stay the same while the kernels keep to 16-bit thresholds.
+int limited_base(int threshold_base) { return std::min(std::max(threshold_base, -200), 600); }
+
+// Draws a photo mode's thresholds for one row, then thresholds its luminances.
+void convert_row(const ThresholdKernels& kernels, const uint8_t* luma, int16_t* thresholds, int32_t width,
+                 uint8_t* row_bytes, int base, int mode, bool invert, RandomSource& random) {
+  const bool photo = mode == kModePhotoHard || mode == kModePhotoSoft;
+  if (photo) kernels.draw(random, mode, base, width, thresholds);
+  threshold_row(kernels, luma, photo ? thresholds : nullptr, width, row_bytes, base, invert);
+}
+
 }  // namespace
 
 void format_progress(int32_t row, int32_t height, char* out, unsigned out_size) {
@@ -49,9 +61,7 @@ bool convert_picture(const ConversionSource& source, uint8_t* result, int thresh
   const int32_t width = picture.width, height = picture.height;
   if (width <= 0 || height <= 0) return true;
   const uint32_t stride = result_stride(static_cast<uint32_t>(width));
-  // Beyond these bounds every threshold already lies below 0 or above 255, so the
-  // results and the draws stay the same while the kernels keep to 16-bit thresholds.
-  const int base = std::min(std::max(threshold_base, -200), 600);
+  const int base = limited_base(threshold_base);
   const bool photo = mode == kModePhotoHard || mode == kModePhotoSoft;
   const ThresholdKernels& kernels = active_threshold_kernels();
   const bool read_back = picture.read_back != 0;
@@ -81,9 +91,23 @@ bool convert_picture(const ConversionSource& source, uint8_t* result, int thresh
         }
       }
     }
-    if (photo) kernels.draw(random, mode, base, width, thresholds);
-    threshold_row(kernels, luma, thresholds, width, result + kResultPixelOffset + static_cast<size_t>(row) * stride,
-                  base, invert);
+    convert_row(kernels, luma, thresholds, width, result + kResultPixelOffset + static_cast<size_t>(row) * stride, base,
+                mode, invert, random);
+  }
+  return true;
+}
+
+bool convert_luminance_rows(const uint8_t* luma, size_t luma_stride, int32_t width, int32_t rows, uint8_t* bits,
+                            size_t bits_stride, int threshold_base, int mode, bool invert, RandomSource& random) {
+  if (width <= 0 || rows <= 0) return true;
+  const int base = limited_base(threshold_base);
+  const bool photo = mode == kModePhotoHard || mode == kModePhotoSoft;
+  std::unique_ptr<int16_t[]> row_thresholds(photo ? new (std::nothrow) int16_t[static_cast<size_t>(width)] : nullptr);
+  if (photo && !row_thresholds) return false;
+  const ThresholdKernels& kernels = active_threshold_kernels();
+  for (int32_t row = 0; row < rows; ++row) {
+    convert_row(kernels, luma + static_cast<size_t>(row) * luma_stride, row_thresholds.get(), width,
+                bits + static_cast<size_t>(row) * bits_stride, base, mode, invert, random);
   }
   return true;
 }

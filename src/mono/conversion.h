@@ -61,6 +61,12 @@ inline const uint32_t* decoded_span(const ConversionSource& source, int32_t row,
 bool convert_picture(const ConversionSource& source, uint8_t* result, int threshold_base, int mode, bool invert,
                      RandomSource& random, ConversionProgress progress, void* progress_context);
 
+// Converts rows of luminance (row r at luma + r * luma_stride) into result rows (row r
+// at bits + r * bits_stride) as convert_picture converts the same luminances, drawing
+// from `random` in row order; false when the row buffer can't be allocated.
+bool convert_luminance_rows(const uint8_t* luma, size_t luma_stride, int32_t width, int32_t rows, uint8_t* bits,
+                            size_t bits_stride, int threshold_base, int mode, bool invert, RandomSource& random);
+
 // Writes the progress text "%3ld%% " for a row into out (at least 16 bytes).
 void format_progress(int32_t row, int32_t height, char* out, unsigned out_size);
 

@@ -3,7 +3,7 @@
 
 #include "cli/option_table.h"
 #include "cli/options.h"
-#include "cli/otsu.h"
+#include "mono/otsu.h"
 
 #include <algorithm>
 #include <cstdio>

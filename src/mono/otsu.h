@@ -1,6 +1,6 @@
 // Otsu's threshold of a luminance histogram, as a density.
-#ifndef QVX_CLI_OTSU_H
-#define QVX_CLI_OTSU_H
+#ifndef QVX_OTSU_H
+#define QVX_OTSU_H
 
 #include <cstdint>
 

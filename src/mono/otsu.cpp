@@ -1,4 +1,4 @@
-#include "cli/otsu.h"
+#include "mono/otsu.h"
 
 #include "mono/conversion.h"
 

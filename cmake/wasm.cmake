@@ -1,0 +1,12 @@
+# The page's WebAssembly module: the portable core, the command's conversion and
+# writers, and the page's own calls (web/wasm). Vector instructions where they pay.
+set(QVX_WASM_CLI_SOURCES bmp_source convert_strips halftone_strips result_output options option_parser
+    halftone_options device_options cli_texts)
+list(TRANSFORM QVX_WASM_CLI_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/src/cli/)
+list(TRANSFORM QVX_WASM_CLI_SOURCES APPEND .cpp)
+file(GLOB QVX_WASM_PAGE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/wasm/*.cpp)
+add_executable(quillvex ${QVX_CORE_SOURCES} ${QVX_WASM_CLI_SOURCES} ${QVX_WASM_PAGE_SOURCES})
+target_include_directories(quillvex PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/web/wasm)
+target_compile_options(quillvex PRIVATE -O2 -msimd128 -Wall -Wextra)
+target_link_options(quillvex PRIVATE -mexec-model=reactor -Wl,--max-memory=4294967296 -Wl,--strip-all)
+set_target_properties(quillvex PROPERTIES SUFFIX ".wasm")

@@ -1,0 +1,10 @@
+# The page's build of the core: clang for wasm32 with Debian's WASI C and C++ libraries.
+set(CMAKE_SYSTEM_NAME Generic)
+set(CMAKE_SYSTEM_PROCESSOR wasm32)
+set(CMAKE_C_COMPILER clang)
+set(CMAKE_CXX_COMPILER clang++)
+set(CMAKE_C_COMPILER_TARGET wasm32-wasi)
+set(CMAKE_CXX_COMPILER_TARGET wasm32-wasi)
+set(CMAKE_SYSROOT /usr)
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+set(QVX_WASM ON)

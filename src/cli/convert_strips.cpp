@@ -1,0 +1,76 @@
+#include "cli/convert_strips.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "cli/cli_texts.h"
+#include "cli/halftone_strips.h"
+#include "mono/conversion.h"
+#include "mono/random_jump.h"
+#include "mono/result_bitmap.h"
+
+namespace {
+
+const char kNoMemory[] = "not enough memory";
+
+struct RowProgress {
+  RowsDone done;
+  void* context;
+  int32_t rows_before, height;
+};
+
+void on_row(void* context, int32_t row, int32_t) {
+  auto* p = static_cast<RowProgress*>(context);
+  p->done(p->context, p->rows_before + row + 1, p->height);
+}
+
+}  // namespace
+
+std::string write_failure(const std::string& target, const std::string& reason) {
+  return "can't write " + quoted_name(target) + ": " + reason;
+}
+
+std::string convert_strips(const StripReader& reader, int density, const CliOptions& options, ResultOutput& out,
+                           const std::string& target, ReadCode& read_code, RowsDone rows_done, void* rows_context) {
+  const int32_t width = reader.width, height = reader.height;
+  const auto output_failure = [&]() { return write_failure(target, out.error.empty() ? std::strerror(errno) : out.error); };
+  read_code = ReadCode::kOk;
+  errno = 0;
+  if (!begin_output(out, options.format, out.file, reader.header, width, height)) return output_failure();
+  const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
+  std::vector<uint8_t> result;
+  HalftoneStrips halftone;
+  if (options.method) {
+    HalftoneParams params = options.halftone;
+    params.density = density;
+    params.invert = options.invert;
+    const HalftoneError error = start_halftone_strips(halftone, *options.method, params, out, width, height);
+    if (error != HalftoneError::kNone) return halftone_error_text(error);
+  }
+  Strip strip;
+  int32_t done_rows = 0;
+  while (reader.next(reader.context, strip, read_code)) {
+    if (options.method) {
+      if (!halftone_strip(halftone, strip)) return output_failure();
+      done_rows += strip.rows;
+      if (rows_done) rows_done(rows_context, done_rows, height);
+      continue;
+    }
+    result.assign(kResultPixelOffset + static_cast<size_t>(strip.rows) * stride, 0);
+    // Every pixel gets the draw it would get in a new process converting the whole
+    // picture in storage order, whatever order the strips come in.
+    RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(strip.first_row) * static_cast<uint64_t>(width));
+    RowProgress progress{rows_done, rows_context, done_rows, height};
+    if (!convert_picture(strip.source, result.data(), density, options.mode, options.invert, random,
+                         rows_done ? on_row : nullptr, &progress)) {
+      return kNoMemory;
+    }
+    done_rows += strip.rows;
+    if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();
+  }
+  if (read_code != ReadCode::kOk) return "";
+  if (options.method && !finish_halftone_strips(halftone)) return output_failure();
+  return finish_output(out) ? "" : output_failure();
+}

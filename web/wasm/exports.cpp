@@ -1,0 +1,153 @@
+// The functions the page's worker calls. Pointers are offsets into the module's memory;
+// the worker copies files in and pane pixels and downloads out.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dialogs/info_format.h"
+#include "halftone/halftone.h"
+#include "image/picture.h"
+#include "page_export.h"
+#include "page_picture.h"
+#include "page_result.h"
+
+#define QVX_EXPORT(name) extern "C" __attribute__((export_name(#name)))
+
+namespace {
+
+struct Page {
+  PagePicture picture;
+  PageResult result;
+  PageExport exported;
+  uint32_t histogram[256] = {};
+  std::string info;
+};
+
+void append_quoted(std::string& out, const std::string& text) {
+  out += '"';
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) >= 0x20) out += c;
+  }
+  out += '"';
+}
+
+// The Info panel's contents as JSON: the eleven header values, the colour cells by
+// their dialog ids, and every colour-table entry.
+std::string info_json(const PagePicture& p) {
+  const InfoTexts texts = format_info(p.head.data(), p.head.size(), p.source_header_size, p.mask_byte_count);
+  std::string out = "{\"values\":[";
+  for (int i = 0; i < kInfoValueCount; ++i) {
+    if (i) out += ',';
+    append_quoted(out, texts.filled ? texts.values[i] : "");
+  }
+  out += "],\"cells\":[";
+  for (size_t i = 0; i < texts.cells.size(); ++i) {
+    if (i) out += ',';
+    out += "{\"id\":" + std::to_string(texts.cells[i].id) + ",\"text\":";
+    append_quoted(out, texts.cells[i].text);
+    out += '}';
+  }
+  out += "],\"table\":[";
+  const size_t table_start = kStoreHeaderSize + p.mask_byte_count;
+  for (size_t at = table_start; at + 4 <= p.head.size(); at += 4) {
+    char entry[16];
+    std::snprintf(entry, sizeof entry, "\"%02x%02x%02x\"", p.head[at + 2], p.head[at + 1], p.head[at]);
+    if (at != table_start) out += ',';
+    out += entry;
+  }
+  out += "]}";
+  return out;
+}
+
+void picture_opened(Page& page) {
+  for (int i = 0; i < 256; ++i) page.histogram[i] = static_cast<uint32_t>(page.picture.histogram[i]);
+  page.info = info_json(page.picture);
+}
+
+}  // namespace
+
+// Nothing in the page's core throws on purpose; what would is out of memory, where
+// the worker is started anew.
+extern "C" void* __cxa_allocate_exception(size_t) { std::abort(); }
+extern "C" void __cxa_throw(void*, void*, void (*)(void*)) { std::abort(); }
+
+QVX_EXPORT(qvx_alloc) void* qvx_alloc(size_t size) { return std::malloc(size == 0 ? 1 : size); }
+QVX_EXPORT(qvx_free) void qvx_free(void* block) { std::free(block); }
+
+QVX_EXPORT(qvx_page_new) Page* qvx_page_new() { return new Page; }
+QVX_EXPORT(qvx_page_delete) void qvx_page_delete(Page* page) { delete page; }
+
+QVX_EXPORT(qvx_open_bmp) int qvx_open_bmp(Page* page, const uint8_t* bytes, size_t size, double max_pixels) {
+  const ReadCode code = open_bmp_picture(bytes, size, static_cast<uint64_t>(max_pixels), page->picture);
+  if (code == ReadCode::kOk) picture_opened(*page);
+  return static_cast<int>(code);
+}
+
+QVX_EXPORT(qvx_open_rgba)
+int qvx_open_rgba(Page* page, const uint8_t* rgba, int32_t width, int32_t height, const uint8_t* head, size_t head_size) {
+  const ReadCode code = open_rgba_picture(rgba, width, height, head, head_size, page->picture);
+  if (code == ReadCode::kOk) picture_opened(*page);
+  return static_cast<int>(code);
+}
+
+QVX_EXPORT(qvx_width) int32_t qvx_width(const Page* page) { return page->picture.width; }
+QVX_EXPORT(qvx_height) int32_t qvx_height(const Page* page) { return page->picture.height; }
+QVX_EXPORT(qvx_otsu) int qvx_otsu(const Page* page) { return page->picture.otsu; }
+QVX_EXPORT(qvx_histogram) const uint32_t* qvx_histogram(const Page* page) { return page->histogram; }
+QVX_EXPORT(qvx_info) const char* qvx_info(const Page* page) { return page->info.c_str(); }
+QVX_EXPORT(qvx_info_size) size_t qvx_info_size(const Page* page) { return page->info.size(); }
+
+// kind: 0..2 a mode, 100 + n the nth method; k NaN for the method's default.
+QVX_EXPORT(qvx_start)
+int qvx_start(Page* page, int kind, int density, int invert, int serpentine, int linear, int radius, double k,
+              int percent) {
+  HalftoneParams params;
+  params.density = density;
+  params.invert = invert != 0;
+  params.serpentine = serpentine != 0;
+  params.linear = linear != 0;
+  params.radius = radius;
+  if (!std::isnan(k)) params.k = k;
+  params.percent = percent;
+  return static_cast<int>(start_result(page->result, page->picture, kind, params));
+}
+
+QVX_EXPORT(qvx_convert_more) int32_t qvx_convert_more(Page* page, double pixels) {
+  return convert_more(page->result, static_cast<int64_t>(pixels));
+}
+
+QVX_EXPORT(qvx_draw)
+void qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y, int32_t pane_width,
+              int32_t pane_height, uint32_t* source_pane, uint32_t* result_pane) {
+  draw_panes(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}, source_pane, result_pane);
+}
+
+// args: the command's arguments, each ended by a zero byte, the list by an empty one.
+QVX_EXPORT(qvx_export) int qvx_export(Page* page, const char* args, const uint8_t* bmp, size_t bmp_size) {
+  std::vector<std::string> list;
+  for (const char* at = args; *at; at += list.back().size() + 1) list.emplace_back(at);
+  page->exported = PageExport();
+  export_picture(list, page->picture, bmp, bmp_size, page->exported);
+  return page->exported.error.empty() ? 0 : 1;
+}
+
+QVX_EXPORT(qvx_export_data) const uint8_t* qvx_export_data(const Page* page) { return page->exported.bytes.data(); }
+QVX_EXPORT(qvx_export_size) size_t qvx_export_size(const Page* page) { return page->exported.bytes.size(); }
+QVX_EXPORT(qvx_export_error) const char* qvx_export_error(const Page* page) { return page->exported.error.c_str(); }
+QVX_EXPORT(qvx_export_x_resolution) int32_t qvx_export_x_resolution(const Page* page) { return page->exported.x_resolution; }
+QVX_EXPORT(qvx_export_y_resolution) int32_t qvx_export_y_resolution(const Page* page) { return page->exported.y_resolution; }
+
+QVX_EXPORT(qvx_method_count) int qvx_method_count() { return static_cast<int>(halftone_methods().size()); }
+QVX_EXPORT(qvx_method_name) const char* qvx_method_name(int i) { return halftone_methods()[static_cast<size_t>(i)].name; }
+QVX_EXPORT(qvx_method_family) int qvx_method_family(int i) {
+  return static_cast<int>(halftone_methods()[static_cast<size_t>(i)].family);
+}
+QVX_EXPORT(qvx_method_kind) int qvx_method_kind(int i) {
+  return kFirstMethodKind + static_cast<int>(halftone_methods()[static_cast<size_t>(i)].method);
+}
+QVX_EXPORT(qvx_halftone_error_text) const char* qvx_halftone_error_text(int error) {
+  return halftone_error_text(static_cast<HalftoneError>(error));
+}

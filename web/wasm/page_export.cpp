@@ -1,0 +1,124 @@
+#include "page_export.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/bmp_source.h"
+#include "cli/convert_strips.h"
+#include "cli/options.h"
+#include "cli/result_output.h"
+#include "cli/cli_texts.h"
+#include "image/le_bytes.h"
+#include "image/picture.h"
+
+namespace {
+
+bool next_bmp(void* context, Strip& strip, ReadCode& code) {
+  return next_bmp_strip(*static_cast<BmpSource*>(context), strip, code);
+}
+
+// A decoded picture given in strips of storage rows, as the command's library reader
+// gives them: 0xRRGGBB colours read back.
+struct DecodedStrips {
+  const PagePicture* picture;
+  PictureDescription description;
+  int32_t next = 0;  // storage row
+  std::vector<uint32_t> colours;
+};
+
+bool next_decoded(void* context, Strip& strip, ReadCode& code) {
+  auto& d = *static_cast<DecodedStrips*>(context);
+  const PagePicture& p = *d.picture;
+  code = ReadCode::kOk;
+  if (d.next >= p.height) return false;
+  const size_t width = static_cast<size_t>(p.width);
+  const int32_t rows = std::min<int32_t>(std::max<int32_t>(1, static_cast<int32_t>((1u << 20) / (4 * width + 1))),
+                                         p.height - d.next);
+  d.colours.resize(width * static_cast<size_t>(rows));
+  for (int32_t r = 0; r < rows; ++r) {
+    const uint32_t* row = p.colours.get() + static_cast<size_t>(storage_row(p, d.next + r)) * width;
+    for (size_t x = 0; x < width; ++x) d.colours[static_cast<size_t>(r) * width + x] = rgb_of_canvas(row[x]);
+  }
+  strip.picture = d.description;
+  strip.picture.height = rows;
+  strip.first_row = d.next;
+  strip.rows = rows;
+  strip.source = ConversionSource{p.head.data(), &strip.picture, d.colours.data()};
+  d.next += rows;
+  return true;
+}
+
+// Runs the conversion into a file in memory; returns the message of a failure.
+std::string convert_into(FILE* file, const CliOptions& options, const std::string& target, const PagePicture& picture,
+                         const uint8_t* bmp, size_t bmp_size) {
+  ResultOutput out;
+  out.file = file;
+  if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
+  ReadCode code = ReadCode::kOk;
+  std::string failure;
+  if (bmp != nullptr) {
+    FILE* in = fmemopen(const_cast<uint8_t*>(bmp), bmp_size, "rb");
+    if (in == nullptr) return "not enough memory";
+    BmpSource source;
+    code = open_bmp_source(in, options.max_pixels, source);
+    if (code == ReadCode::kOk) {
+      const StripReader reader{&source, next_bmp, std::max(source.picture.width, 0), source.picture.height,
+                               source.store.data()};
+      failure = convert_strips(reader, options.density, options, out, target, code);
+    }
+    std::fclose(in);
+  } else {
+    DecodedStrips strips{&picture, PictureDescription(), 0, {}};
+    strips.description.width = picture.width;
+    strips.description.offset_to_pixels = kStoreHeaderSize;
+    strips.description.read_back = 1;
+    const StripReader reader{&strips, next_decoded, picture.width, picture.height, picture.head.data()};
+    failure = convert_strips(reader, options.density, options, out, target, code);
+  }
+  if (code != ReadCode::kOk) failure = read_failure_reason(code, target);
+  if (!failure.empty()) abandon_output(out);
+  return failure;
+}
+
+}  // namespace
+
+void export_picture(const std::vector<std::string>& args, const PagePicture& picture, const uint8_t* bmp,
+                    size_t bmp_size, PageExport& result) {
+  CliOptions options;
+  std::vector<std::string> line = args;
+  line.push_back("picture");
+  if (parse_cli_options(line, options, result.error) != ParseOutcome::Run) {
+    if (result.error.empty()) result.error = "not a conversion";
+    return;
+  }
+  if (prepares(options.prepare)) {
+    result.error = "the page does not resize, rotate or flip pictures";
+    return;
+  }
+  if (options.format == kFormatUnset) options.format = kFormatBmp;
+  if (!can_write_format(options.format)) {
+    result.error = "the page writes this format through its own writer";
+    return;
+  }
+  if (options.automatic) options.density = picture.otsu;
+  const std::string target = options.output.empty() ? "picture" : options.output;
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* file = open_memstream(&buffer, &size);
+  if (file == nullptr) {
+    result.error = "not enough memory";
+    return;
+  }
+  result.error = convert_into(file, options, target, picture, bmp, bmp_size);
+  // Rows may have been written out of order: the file ends at the furthest byte written.
+  off_t end = 0;
+  if (std::fseek(file, 0, SEEK_END) == 0) end = ftello(file);
+  std::fflush(file);
+  if (result.error.empty() && end > 0) result.bytes.assign(buffer, buffer + end);
+  std::fclose(file);
+  std::free(buffer);
+  result.x_resolution = get_i32(picture.head.data() + kXResolutionField);
+  result.y_resolution = get_i32(picture.head.data() + kYResolutionField);
+}

@@ -1,0 +1,55 @@
+// The picture the page holds: its colours for the source pane, its luminance for the
+// conversion and the histogram, and its header for the Info panel. A BMP file is read
+// by the core's reader; any other picture arrives decoded by the browser.
+#ifndef QVX_WEB_PAGE_PICTURE_H
+#define QVX_WEB_PAGE_PICTURE_H
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "image/read_code.h"
+
+// A large block that the page can do without: allocated with malloc so that a refused
+// allocation is an answer, not an abort.
+template <class T>
+struct Block {
+  std::unique_ptr<T[], void (*)(void*)> data{nullptr, std::free};
+  bool allocate(size_t count) {
+    data.reset(static_cast<T*>(std::calloc(count == 0 ? 1 : count, sizeof(T))));
+    return data != nullptr;
+  }
+  T* get() const { return data.get(); }
+};
+
+struct PagePicture {
+  int32_t width = 0, height = 0;
+  bool bottom_up = true;        // storage row 0 is the bottom row
+  bool from_bmp = false;
+  std::vector<uint8_t> head;    // the store up to its pixels: header, masks, colour table
+  uint32_t source_header_size = 40, mask_byte_count = 0;
+  Block<uint32_t> colours;      // top row first, RGBA bytes (red in the low byte) for the canvas
+  Block<uint8_t> luma;          // storage order
+  uint64_t histogram[256] = {};
+  int otsu = 127;
+};
+
+// Returns the storage row of the row `top` rows from the top.
+inline int32_t storage_row(const PagePicture& p, int32_t top) { return p.bottom_up ? p.height - 1 - top : top; }
+
+// Reads a BMP file held in memory; kOk, or why it can't (kTooLarge above max_pixels,
+// kShortData when the rows are not all there, kCantOpen when memory runs out).
+ReadCode open_bmp_picture(const uint8_t* bytes, size_t size, uint64_t max_pixels, PagePicture& picture);
+
+// Takes a picture the browser decoded (RGBA, top row first); `head` is the file's
+// start, where a recorded resolution is found. kCantOpen when memory runs out.
+ReadCode open_rgba_picture(const uint8_t* rgba, int32_t width, int32_t height, const uint8_t* head, size_t head_size,
+                           PagePicture& picture);
+
+// Returns 0xRRGGBB of a canvas colour.
+inline uint32_t rgb_of_canvas(uint32_t rgba) {
+  return ((rgba & 0xFF) << 16) | (rgba & 0xFF00) | ((rgba >> 16) & 0xFF);
+}
+
+#endif

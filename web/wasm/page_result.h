@@ -1,0 +1,50 @@
+// The result the page shows: converted row by row as the panes need the rows, the
+// rows in view first, the rest in the background; and the panes drawn from it.
+#ifndef QVX_WEB_PAGE_RESULT_H
+#define QVX_WEB_PAGE_RESULT_H
+
+#include <cstdint>
+#include <vector>
+
+#include "halftone/halftone.h"
+#include "page_picture.h"
+
+// A mode of the program (0 Letter, 1 photo(Hard), 2 photo(Soft)) or, from
+// kFirstMethodKind on, a halftoning method.
+constexpr int kFirstMethodKind = 100;
+
+struct PageResult {
+  const PagePicture* picture = nullptr;
+  int kind = 0;
+  HalftoneParams params;        // density and invert serve the modes too
+  size_t stride = 0;            // (width + 7) / 8
+  Block<uint8_t> bits;          // storage rows, a set bit white
+  std::vector<uint8_t> ready;   // per storage row
+  int32_t ready_rows = 0;
+  int32_t scan = 0;             // the modes: storage rows below this are all ready
+  HalftoneConverter converter;  // the methods: fed top row first
+  int32_t next_top = 0;
+  bool finished = false;
+};
+
+// Starts the result of a picture for a kind and its parameters: kNone, or what is wrong
+// with the parameters. HalftoneError::kUnknownMethod also when memory runs out.
+HalftoneError start_result(PageResult& result, const PagePicture& picture, int kind, const HalftoneParams& params);
+
+// Converts up to about `pixels` more pixels of rows not yet converted; returns the
+// storage rows still to convert.
+int32_t convert_more(PageResult& result, int64_t pixels);
+
+// What a pane shows: the picture scaled by num / den, scrolled by (scroll_x, scroll_y)
+// zoomed pixels, in a pane of pane_width x pane_height pixels.
+struct PaneView {
+  int32_t num = 1, den = 1;
+  int32_t scroll_x = 0, scroll_y = 0;
+  int32_t pane_width = 0, pane_height = 0;
+};
+
+// Draws both panes as RGBA (red in the low byte), converting the rows in view first;
+// pixels beyond the picture are transparent.
+void draw_panes(PageResult& result, const PaneView& view, uint32_t* source_pane, uint32_t* result_pane);
+
+#endif
