@@ -7,7 +7,8 @@ source "$QVX_ROOT/scripts/wine.sh"
 
 QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 \
 xvfb xauth xdotool x11-utils imagemagick googletest libgtest-dev libbenchmark-dev \
-clang libclang-rt-14-dev locales fonts-vlgothic libvips-dev time"
+clang libclang-rt-14-dev locales fonts-vlgothic libvips-dev time \
+lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 chromium nodejs"
 
 qvx_log() { printf '== %s\n' "$*" >&2; }
 
@@ -136,4 +137,15 @@ qvx_cleanup() {
     done
     kill "$QVX_OWN_XVFB" >/dev/null 2>&1 || true
   fi
+}
+
+# The page: the core built to WebAssembly, and the page's files beside it in
+# build/web, the folder any static host can serve.
+qvx_build_web() {
+  cmake -S "$QVX_ROOT" -B "$QVX_BUILD/wasm" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$QVX_ROOT/cmake/wasm32-wasi.cmake" >/dev/null
+  cmake --build "$QVX_BUILD/wasm" -j "$(qvx_jobs)" >/dev/null
+  rm -rf "$QVX_BUILD/web"
+  cp -r "$QVX_ROOT/web/page" "$QVX_BUILD/web"
+  cp "$QVX_BUILD/wasm/quillvex.wasm" "$QVX_BUILD/web/"
 }

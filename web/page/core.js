@@ -1,0 +1,138 @@
+// The WebAssembly core: loading the module and calling it with JavaScript values.
+// Used by the worker, and by the tests under Node.
+
+// The largest picture the page opens: its colours, luminance and decoded rows must fit
+// in the module's memory with room to spare.
+export const kMaxPixels = 64 * 1024 * 1024;
+
+const kWasiBadFile = 8;
+
+// The module's few system calls: it opens no files; what it writes to its standard
+// streams goes to the console.
+function systemCalls(memory) {
+  return {
+    fd_write(fd, iovs, count, written) {
+      const view = new DataView(memory().buffer);
+      let total = 0, text = '';
+      for (let i = 0; i < count; ++i) {
+        const at = view.getUint32(iovs + 8 * i, true), size = view.getUint32(iovs + 8 * i + 4, true);
+        text += new TextDecoder().decode(new Uint8Array(memory().buffer, at, size));
+        total += size;
+      }
+      if (fd === 1 || fd === 2) console.log(text);
+      view.setUint32(written, total, true);
+      return fd === 1 || fd === 2 ? 0 : kWasiBadFile;
+    },
+    fd_close: () => kWasiBadFile,
+    fd_seek: () => kWasiBadFile,
+    fd_filestat_get: () => kWasiBadFile,
+  };
+}
+
+export async function loadCore(wasmBytes) {
+  let instance;
+  const imports = { wasi_snapshot_preview1: systemCalls(() => instance.exports.memory) };
+  ({ instance } = await WebAssembly.instantiate(wasmBytes, imports));
+  instance.exports._initialize();
+  return new Core(instance.exports);
+}
+
+export class Core {
+  constructor(exports) {
+    this.x = exports;
+    this.page = exports.qvx_page_new();
+  }
+
+  bytes(at, size) { return new Uint8Array(this.x.memory.buffer, at, size); }
+
+  text(at, size) {
+    const bytes = new Uint8Array(this.x.memory.buffer, at);
+    const end = size === undefined ? bytes.indexOf(0) : size;
+    return new TextDecoder().decode(bytes.subarray(0, end));
+  }
+
+  // Copies bytes into the module; returns the address (to be freed) or 0.
+  copyIn(bytes) {
+    const at = this.x.qvx_alloc(bytes.length);
+    if (at) this.bytes(at, bytes.length).set(bytes);
+    return at;
+  }
+
+  // A fresh page: the previous picture and result are let go.
+  reset() {
+    this.x.qvx_page_delete(this.page);
+    this.page = this.x.qvx_page_new();
+  }
+
+  methods() {
+    const list = [];
+    for (let i = 0; i < this.x.qvx_method_count(); ++i) {
+      list.push({ name: this.text(this.x.qvx_method_name(i)), kind: this.x.qvx_method_kind(i),
+                  family: this.x.qvx_method_family(i) });
+    }
+    return list;
+  }
+
+  // Returns the reader's code: 0 opened, else why not (the command's read codes).
+  openBmp(bytes) {
+    const at = this.copyIn(bytes);
+    if (!at) return 'memory';
+    const code = this.x.qvx_open_bmp(this.page, at, bytes.length, kMaxPixels);
+    this.x.qvx_free(at);
+    return code;
+  }
+
+  openRgba(rgba, width, height, head) {
+    const at = this.copyIn(rgba), headAt = this.copyIn(head);
+    const code = at && headAt ? this.x.qvx_open_rgba(this.page, at, width, height, headAt, head.length) : 'memory';
+    this.x.qvx_free(at);
+    this.x.qvx_free(headAt);
+    return code;
+  }
+
+  picture() {
+    const x = this.x, p = this.page;
+    return {
+      width: x.qvx_width(p), height: x.qvx_height(p), otsu: x.qvx_otsu(p),
+      histogram: new Uint32Array(x.memory.buffer, x.qvx_histogram(p), 256).slice(),
+      info: JSON.parse(this.text(x.qvx_info(p), x.qvx_info_size(p))),
+    };
+  }
+
+  // Starts converting with new settings; returns '' or what is wrong with them.
+  start(s) {
+    const error = this.x.qvx_start(this.page, s.kind, s.density, s.invert ? 1 : 0, s.serpentine ? 1 : 0,
+                                   s.linear ? 1 : 0, s.radius ?? 7, s.k ?? NaN, s.percent ?? 15);
+    return error ? this.text(this.x.qvx_halftone_error_text(error)) : '';
+  }
+
+  // Converts up to about `pixels` more; returns the rows still to convert.
+  convertMore(pixels) { return this.x.qvx_convert_more(this.page, pixels); }
+
+  // Draws both panes; returns their RGBA bytes (copies).
+  draw(v) {
+    const size = v.width * v.height * 4;
+    const at = this.x.qvx_alloc(2 * size);
+    if (!at) return null;
+    this.x.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, at, at + size);
+    const source = this.bytes(at, size).slice(), result = this.bytes(at + size, size).slice();
+    this.x.qvx_free(at);
+    return { source, result };
+  }
+
+  // Runs the command's conversion with its arguments; bmp is the file read, or null.
+  // Returns {bytes, xResolution, yResolution} or {error}.
+  exportFile(args, bmp) {
+    const list = new TextEncoder().encode(args.map((a) => a + '\0').join('') + '\0');
+    const argsAt = this.copyIn(list);
+    const bmpAt = bmp ? this.copyIn(bmp) : 0;
+    if (!argsAt || (bmp && !bmpAt)) return { error: 'memory' };
+    const failed = this.x.qvx_export(this.page, argsAt, bmpAt, bmp ? bmp.length : 0);
+    this.x.qvx_free(argsAt);
+    this.x.qvx_free(bmpAt);
+    const p = this.page;
+    if (failed) return { error: this.text(this.x.qvx_export_error(p)) };
+    return { bytes: this.bytes(this.x.qvx_export_data(p), this.x.qvx_export_size(p)).slice(),
+             xResolution: this.x.qvx_export_x_resolution(p), yResolution: this.x.qvx_export_y_resolution(p) };
+  }
+}

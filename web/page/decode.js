@@ -1,0 +1,81 @@
+// Pictures other than BMP files, decoded by the browser. Transparent pixels must keep
+// their colour exactly (the core lays them over white), so the decoder's own RGBA is
+// read where the browser offers it; a canvas, which stores premultiplied colours,
+// serves only where it does not.
+
+const kSignatures = [
+  { type: 'image/png', bytes: [0x89, 0x50, 0x4e, 0x47] },
+  { type: 'image/jpeg', bytes: [0xff, 0xd8, 0xff] },
+  { type: 'image/gif', bytes: [0x47, 0x49, 0x46, 0x38] },
+  { type: 'image/webp', bytes: [0x52, 0x49, 0x46, 0x46], at8: [0x57, 0x45, 0x42, 0x50] },
+  { type: 'image/x-icon', bytes: [0x00, 0x00, 0x01, 0x00] },
+  { type: 'image/avif', bytes: [0x66, 0x74, 0x79, 0x70], offset: 4 },
+];
+
+const startsWith = (bytes, list, offset = 0) => list.every((b, i) => bytes[offset + i] === b);
+
+// Returns the MIME type the file's first bytes announce, or ''.
+export function sniffType(bytes) {
+  for (const s of kSignatures) {
+    if (startsWith(bytes, s.bytes, s.offset) && (!s.at8 || startsWith(bytes, s.at8, 8))) return s.type;
+  }
+  return '';
+}
+
+// Returns {width, height} from a PNG's header before anything is decoded, or null.
+export function pngSize(bytes) {
+  if (bytes.length < 24 || sniffType(bytes) !== 'image/png') return null;
+  const view = new DataView(bytes.buffer, bytes.byteOffset, 24);
+  return { width: view.getUint32(16), height: view.getUint32(20) };
+}
+
+async function decodeWithDecoder(bytes, type) {
+  if (typeof ImageDecoder === 'undefined' || !(await ImageDecoder.isTypeSupported(type))) return null;
+  const decoder = new ImageDecoder({ data: bytes, type, premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
+  try {
+    const { image } = await decoder.decode({ frameIndex: 0 });
+    try {
+      const width = image.displayWidth, height = image.displayHeight;
+      const rgba = new Uint8Array(width * height * 4);
+      await image.copyTo(rgba, { format: 'RGBA', rect: { x: 0, y: 0, width, height } });
+      return { width, height, rgba };
+    } finally {
+      image.close();
+    }
+  } finally {
+    decoder.close();
+  }
+}
+
+async function decodeWithCanvas(bytes, type, maxPixels) {
+  const bitmap = await createImageBitmap(new Blob([bytes], { type }),
+                                         { premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
+  const { width, height } = bitmap;
+  if (width * height > maxPixels) {
+    bitmap.close();
+    return { width, height, rgba: null };
+  }
+  const canvas = new OffscreenCanvas(width, height);
+  const context = canvas.getContext('2d', { willReadFrequently: true });
+  context.drawImage(bitmap, 0, 0);
+  bitmap.close();
+  return { width, height, rgba: new Uint8Array(context.getImageData(0, 0, width, height).data.buffer) };
+}
+
+// Decodes a picture file: {width, height, rgba} (rgba null when the picture has more
+// than maxPixels pixels), or null when the browser can't decode it.
+export async function decodePicture(bytes, maxPixels) {
+  const type = sniffType(bytes);
+  if (!type) return null;
+  const known = pngSize(bytes);
+  if (known && known.width * known.height > maxPixels) return { ...known, rgba: null };
+  try {
+    return (await decodeWithDecoder(bytes, type)) ?? (await decodeWithCanvas(bytes, type, maxPixels));
+  } catch {
+    try {
+      return await decodeWithCanvas(bytes, type, maxPixels);
+    } catch {
+      return null;
+    }
+  }
+}

@@ -1,0 +1,70 @@
+// A 1-bit greyscale PNG made from the command's PBM file: the same rows, white as 1
+// (PBM has black as 1), the resolution in a pHYs chunk, compressed by the browser.
+
+const kCrcTable = (() => {
+  const table = new Uint32Array(256);
+  for (let n = 0; n < 256; ++n) {
+    let c = n;
+    for (let k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+    table[n] = c >>> 0;
+  }
+  return table;
+})();
+
+function crc32(bytes) {
+  let c = 0xffffffff;
+  for (let i = 0; i < bytes.length; ++i) c = kCrcTable[(c ^ bytes[i]) & 0xff] ^ (c >>> 8);
+  return (c ^ 0xffffffff) >>> 0;
+}
+
+function chunk(type, data) {
+  const out = new Uint8Array(12 + data.length);
+  const view = new DataView(out.buffer);
+  view.setUint32(0, data.length);
+  for (let i = 0; i < 4; ++i) out[4 + i] = type.charCodeAt(i);
+  out.set(data, 8);
+  view.setUint32(8 + data.length, crc32(out.subarray(4, 8 + data.length)));
+  return out;
+}
+
+function uint32s(...values) {
+  const out = new Uint8Array(4 * values.length);
+  values.forEach((v, i) => new DataView(out.buffer).setUint32(4 * i, v));
+  return out;
+}
+
+// Returns the header fields of a P4 file: {width, height, start}.
+function pbmHeader(pbm) {
+  const text = new TextDecoder('latin1').decode(pbm.subarray(0, 64));
+  const match = /^P4\s+(\d+)\s+(\d+)\s/.exec(text);
+  return { width: Number(match[1]), height: Number(match[2]), start: match[0].length };
+}
+
+async function deflate(bytes) {
+  const stream = new Blob([bytes]).stream().pipeThrough(new CompressionStream('deflate'));
+  return new Uint8Array(await new Response(stream).arrayBuffer());
+}
+
+export async function pngFile(pbm, xResolution, yResolution) {
+  const { width, height, start } = pbmHeader(pbm);
+  const rowBytes = (width + 7) >> 3;
+  const raw = new Uint8Array(height * (rowBytes + 1));
+  for (let y = 0; y < height; ++y) {
+    const from = start + y * rowBytes, to = y * (rowBytes + 1) + 1;  // filter byte 0: none
+    for (let i = 0; i < rowBytes; ++i) raw[to + i] = ~pbm[from + i] & 0xff;
+    if (width & 7) raw[to + rowBytes - 1] &= 0xff00 >> (width & 7);
+  }
+  const header = new Uint8Array(13);
+  header.set(uint32s(width, height));
+  header.set([1, 0, 0, 0, 0], 8);  // 1 bit, greyscale, deflate, no filters, not interlaced
+  const parts = [new Uint8Array([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk('IHDR', header)];
+  if (xResolution > 0 && yResolution > 0) parts.push(chunk('pHYs', new Uint8Array([...uint32s(xResolution, yResolution), 1])));
+  parts.push(chunk('IDAT', await deflate(raw)), chunk('IEND', new Uint8Array(0)));
+  const out = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
+  let at = 0;
+  for (const p of parts) {
+    out.set(p, at);
+    at += p.length;
+  }
+  return out;
+}
