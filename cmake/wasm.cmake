@@ -1,5 +1,6 @@
 # The page's WebAssembly module: the portable core, the command's conversion and
 # writers, and the page's own calls (web/wasm). Vector instructions where they pay.
+# The stack is 4 MiB: the readers keep buffers of 64 KiB on it (the linker gives 64 KiB).
 set(QVX_WASM_CLI_SOURCES bmp_source convert_strips halftone_strips result_output options option_parser
     halftone_options device_options cli_texts)
 list(TRANSFORM QVX_WASM_CLI_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/src/cli/)
@@ -8,5 +9,5 @@ file(GLOB QVX_WASM_PAGE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/wasm/*
 add_executable(quillvex ${QVX_CORE_SOURCES} ${QVX_WASM_CLI_SOURCES} ${QVX_WASM_PAGE_SOURCES})
 target_include_directories(quillvex PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/web/wasm)
 target_compile_options(quillvex PRIVATE -O2 -msimd128 -Wall -Wextra)
-target_link_options(quillvex PRIVATE -mexec-model=reactor -Wl,--max-memory=4294967296 -Wl,--strip-all)
+target_link_options(quillvex PRIVATE -mexec-model=reactor -Wl,--max-memory=4294967296 -Wl,-z,stack-size=4194304 -Wl,--strip-all)
 set_target_properties(quillvex PROPERTIES SUFFIX ".wasm")

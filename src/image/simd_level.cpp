@@ -7,6 +7,8 @@ SimdLevel detect() {
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) return SimdLevel::kAvx2;
   if (__builtin_cpu_supports("sse2")) return SimdLevel::kSse2;
+#elif defined(__wasm_simd128__)
+  return SimdLevel::kWasm128;
 #endif
   return SimdLevel::kScalar;
 }

@@ -3,7 +3,8 @@
 #ifndef QVX_SIMD_LEVEL_H
 #define QVX_SIMD_LEVEL_H
 
-enum class SimdLevel : int { kScalar = 0, kSse2 = 1, kAvx2 = 2 };
+// kWasm128 is WebAssembly's 128-bit vectors, in the page's build only.
+enum class SimdLevel : int { kScalar = 0, kSse2 = 1, kAvx2 = 2, kWasm128 = 3 };
 
 // Returns the widest level this CPU (and this build) runs.
 SimdLevel best_simd_level();

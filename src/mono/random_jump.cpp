@@ -10,3 +10,18 @@ RandomJump random_jump(uint64_t steps) {
   }
   return result;
 }
+
+const LaneJumps& lane_jumps() {
+  static const LaneJumps jumps = [] {
+    LaneJumps j;
+    for (int k = 0; k < kLaneJumpCount; ++k) {
+      const RandomJump step = random_jump(static_cast<uint64_t>(k + 1));
+      j.a[k] = step.a;
+      j.c[k] = step.c;
+    }
+    j.step16 = random_jump(16);
+    j.step32 = random_jump(32);
+    return j;
+  }();
+  return jumps;
+}

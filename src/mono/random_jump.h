@@ -25,4 +25,16 @@ inline RandomSource random_after(RandomSource start, uint64_t draws) {
   return start;
 }
 
+// The vector draws: lane j of register m holds the state after (lanes) m + j + 1
+// draws, and every register then moves on by one whole step of 16 or 32 draws.
+constexpr int kLaneJumpCount = 32;
+
+struct LaneJumps {
+  uint32_t a[kLaneJumpCount], c[kLaneJumpCount];  // the jumps of k + 1 draws
+  RandomJump step16, step32;
+};
+
+// Returns the jumps, worked out once.
+const LaneJumps& lane_jumps();
+
 #endif

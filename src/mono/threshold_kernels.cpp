@@ -35,6 +35,8 @@ const ThresholdKernels& threshold_kernels(SimdLevel level) {
 #if QVX_X86
   if (level == SimdLevel::kAvx2) return avx2_threshold_kernels();
   if (level == SimdLevel::kSse2) return sse2_threshold_kernels();
+#elif defined(__wasm_simd128__)
+  if (level == SimdLevel::kWasm128) return wasm_threshold_kernels();
 #else
   (void)level;
 #endif

@@ -12,30 +12,6 @@
 
 namespace {
 
-// Per-lane jumps: lane j of register m holds the state after 8m + j + 1 draws (AVX2)
-// or 4m + j + 1 draws (SSE2); every register then moves on by one whole step.
-constexpr int kStep = 32;
-
-struct LaneJumps {
-  uint32_t a[kStep], c[kStep];
-  RandomJump step16, step32;
-  LaneJumps() {
-    for (int k = 0; k < kStep; ++k) {
-      const RandomJump j = random_jump(static_cast<uint64_t>(k + 1));
-      a[k] = j.a;
-      c[k] = j.c;
-    }
-    step16 = random_jump(16);
-    step32 = random_jump(32);
-  }
-};
-
-const LaneJumps& lane_jumps() {
-  static const LaneJumps jumps;
-  return jumps;
-}
-
-
 // Thresholds drawn from 16-bit draws d (0..32767): photo(Hard) base - 64 + d mod 128,
 // photo(Soft) base - 127 + d mod 255; d / 255 is (d * 32897) >> 23 for every d below 2^15.
 constexpr short kDiv255 = static_cast<short>(32897);

@@ -1,4 +1,5 @@
-// The vector threshold kernels (per-function instruction sets; see luma_kernels_x86.h).
+// The vector threshold kernels (per-function instruction sets; see luma_kernels_x86.h),
+// and WebAssembly's for the page.
 #ifndef QVX_THRESHOLD_KERNELS_X86_H
 #define QVX_THRESHOLD_KERNELS_X86_H
 
@@ -11,6 +12,9 @@ void draw_thresholds_scalar(RandomSource& random, int mode, int base, int32_t co
 #if QVX_X86
 const ThresholdKernels& sse2_threshold_kernels();
 const ThresholdKernels& avx2_threshold_kernels();
+#endif
+#ifdef __wasm_simd128__
+const ThresholdKernels& wasm_threshold_kernels();
 #endif
 
 #endif

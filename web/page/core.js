@@ -41,6 +41,9 @@ export class Core {
   constructor(exports) {
     this.x = exports;
     this.page = exports.qvx_page_new();
+    this.panes = 0;
+    this.paneSize = 0;
+    this.pixels = 0;
   }
 
   bytes(at, size) { return new Uint8Array(this.x.memory.buffer, at, size); }
@@ -82,10 +85,28 @@ export class Core {
     return code;
   }
 
-  openRgba(rgba, width, height, head) {
-    const at = this.copyIn(rgba), headAt = this.copyIn(head);
-    const code = at && headAt ? this.x.qvx_open_rgba(this.page, at, width, height, headAt, head.length) : 'memory';
-    this.x.qvx_free(at);
+  // A block of the module's memory for a decoder to fill, or null.
+  allocatePixels(size) {
+    this.releasePixels();
+    this.pixels = this.x.qvx_alloc(size);
+    return this.pixels ? this.bytes(this.pixels, size) : null;
+  }
+
+  releasePixels() {
+    if (this.pixels) this.x.qvx_free(this.pixels);
+    this.pixels = 0;
+  }
+
+  // Opens the picture decoded into allocatePixels' block, which the page takes over.
+  openDecoded(width, height, order, head) {
+    const headAt = this.copyIn(head);
+    const pixels = this.pixels;
+    this.pixels = 0;
+    if (!headAt) {
+      this.x.qvx_free(pixels);
+      return 'memory';
+    }
+    const code = this.x.qvx_open_decoded(this.page, pixels, width, height, order, headAt, head.length);
     this.x.qvx_free(headAt);
     return code;
   }
@@ -109,15 +130,19 @@ export class Core {
   // Converts up to about `pixels` more; returns the rows still to convert.
   convertMore(pixels) { return this.x.qvx_convert_more(this.page, pixels); }
 
-  // Draws both panes; returns their RGBA bytes (copies).
+  // Draws both panes into one block kept for the pane size (fresh memory is slow to
+  // touch); returns views of their RGBA bytes, valid until the next call.
   draw(v) {
     const size = v.width * v.height * 4;
-    const at = this.x.qvx_alloc(2 * size);
-    if (!at) return null;
-    this.x.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, at, at + size);
-    const source = this.bytes(at, size).slice(), result = this.bytes(at + size, size).slice();
-    this.x.qvx_free(at);
-    return { source, result };
+    if (this.paneSize !== size) {
+      if (this.panes) this.x.qvx_free(this.panes);
+      this.panes = this.x.qvx_alloc(2 * size);
+      this.paneSize = this.panes ? size : 0;
+      if (!this.panes) return null;
+    }
+    this.x.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, this.panes, this.panes + size);
+    const pixels = (at) => new Uint8ClampedArray(this.x.memory.buffer, at, size);
+    return { source: pixels(this.panes), result: pixels(this.panes + size) };
   }
 
   // Runs the command's conversion with its arguments; bmp is the file read, or null.

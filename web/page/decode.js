@@ -29,16 +29,25 @@ export function pngSize(bytes) {
   return { width: view.getUint32(16), height: view.getUint32(20) };
 }
 
-async function decodeWithDecoder(bytes, type) {
+// The decoder's own layouts that the core takes as they are.
+const kOrders = { RGBA: 0, RGBX: 1, BGRA: 2, BGRX: 3 };
+
+// Decodes into memory from `allocate(bytes)` (a Uint8Array, or null when memory runs
+// out), in the decoder's own layout where the core takes it.
+async function decodeWithDecoder(bytes, type, maxPixels, allocate) {
   if (typeof ImageDecoder === 'undefined' || !(await ImageDecoder.isTypeSupported(type))) return null;
   const decoder = new ImageDecoder({ data: bytes, type, premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
   try {
     const { image } = await decoder.decode({ frameIndex: 0 });
     try {
       const width = image.displayWidth, height = image.displayHeight;
-      const rgba = new Uint8Array(width * height * 4);
-      await image.copyTo(rgba, { format: 'RGBA', rect: { x: 0, y: 0, width, height } });
-      return { width, height, rgba };
+      if (width * height > maxPixels) return { width, height, tooLarge: true };
+      const order = kOrders[image.format] ?? 0;
+      const pixels = allocate(width * height * 4);
+      if (!pixels) return { width, height, noMemory: true };
+      const rect = { x: 0, y: 0, width, height };
+      await image.copyTo(pixels, image.format in kOrders ? { rect } : { rect, format: 'RGBA' });
+      return { width, height, order, pixels };
     } finally {
       image.close();
     }
@@ -47,33 +56,39 @@ async function decodeWithDecoder(bytes, type) {
   }
 }
 
-async function decodeWithCanvas(bytes, type, maxPixels) {
+async function decodeWithCanvas(bytes, type, maxPixels, allocate) {
   const bitmap = await createImageBitmap(new Blob([bytes], { type }),
                                          { premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
   const { width, height } = bitmap;
   if (width * height > maxPixels) {
     bitmap.close();
-    return { width, height, rgba: null };
+    return { width, height, tooLarge: true };
   }
   const canvas = new OffscreenCanvas(width, height);
   const context = canvas.getContext('2d', { willReadFrequently: true });
   context.drawImage(bitmap, 0, 0);
   bitmap.close();
-  return { width, height, rgba: new Uint8Array(context.getImageData(0, 0, width, height).data.buffer) };
+  const data = context.getImageData(0, 0, width, height).data;
+  const pixels = allocate(data.length);
+  if (!pixels) return { width, height, noMemory: true };
+  pixels.set(data);
+  return { width, height, order: kOrders.RGBA, pixels };
 }
 
-// Decodes a picture file: {width, height, rgba} (rgba null when the picture has more
-// than maxPixels pixels), or null when the browser can't decode it.
-export async function decodePicture(bytes, maxPixels) {
+// Decodes a picture file: {width, height, order, pixels}, {width, height, tooLarge} for
+// a picture of more than maxPixels pixels, {noMemory}, or null when the browser can't
+// decode it.
+export async function decodePicture(bytes, maxPixels, allocate) {
   const type = sniffType(bytes);
   if (!type) return null;
   const known = pngSize(bytes);
-  if (known && known.width * known.height > maxPixels) return { ...known, rgba: null };
+  if (known && known.width * known.height > maxPixels) return { ...known, tooLarge: true };
   try {
-    return (await decodeWithDecoder(bytes, type)) ?? (await decodeWithCanvas(bytes, type, maxPixels));
+    return (await decodeWithDecoder(bytes, type, maxPixels, allocate)) ??
+           (await decodeWithCanvas(bytes, type, maxPixels, allocate));
   } catch {
     try {
-      return await decodeWithCanvas(bytes, type, maxPixels);
+      return await decodeWithCanvas(bytes, type, maxPixels, allocate);
     } catch {
       return null;
     }

@@ -6,12 +6,13 @@ import { kMaxPixels, loadCore } from './core.js';
 import { decodePicture } from './decode.js';
 import { pngFile } from './png.js';
 
-const kSlicePixels = 1 << 21;  // about a few milliseconds of conversion
+const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
 
 let core = null;
 let file = null;      // {name, bytes, isBmp}
 let settings = null;  // the latest settings message
 let view = null;      // the latest view message
+let canvases = null;  // the panes' canvases, when the page hands them over
 let started = null;   // the settings the result was started with
 let startTime = 0;
 let needFrame = false;
@@ -51,14 +52,7 @@ function work() {
   }
   if (needFrame && view) {
     needFrame = false;
-    const drawn = performance.now();
-    const panes = core.draw(view);
-    if (panes) {
-      self.postMessage({ type: 'frame', seq: view.seq, settingsSeq: started.seq, width: view.width,
-                         height: view.height, source: panes.source.buffer, result: panes.result.buffer,
-                         ms: performance.now() - drawn },
-                       [panes.source.buffer, panes.result.buffer]);
-    }
+    drawFrame();
   }
   if (remaining > 0) {
     remaining = core.convertMore(kSlicePixels);
@@ -70,6 +64,29 @@ function work() {
   }
 }
 
+// Draws both panes: straight into the page's canvases when the page handed them over,
+// else as copies posted to the page.
+function drawFrame() {
+  const began = performance.now();
+  const panes = core.draw(view);
+  if (!panes) return;
+  const frame = { type: 'frame', seq: view.seq, settingsSeq: started.seq, width: view.width, height: view.height };
+  if (canvases) {
+    for (const [canvas, pixels] of [[canvases.source, panes.source], [canvases.result, panes.result]]) {
+      if (canvas.width !== view.width || canvas.height !== view.height) {
+        canvas.width = view.width;
+        canvas.height = view.height;
+      }
+      canvas.getContext('2d').putImageData(new ImageData(pixels, view.width, view.height), 0, 0);
+    }
+    self.postMessage({ ...frame, ms: performance.now() - began });
+    return;
+  }
+  const source = panes.source.slice(), result = panes.result.slice();
+  self.postMessage({ ...frame, source: source.buffer, result: result.buffer, ms: performance.now() - began },
+                   [source.buffer, result.buffer]);
+}
+
 const isBmp = (bytes) => bytes.length >= 2 && bytes[0] === 0x42 && (bytes[1] === 0x4d || bytes[1] === 0x41);
 
 async function open(message) {
@@ -78,27 +95,29 @@ async function open(message) {
   const name = message.name;
   const fail = (reason) => self.postMessage({ type: 'open-failed', name, reason });
   if (bytes.length === 0) return fail({ key: 'empty' });
-  let code;
+  let code, decodeMs = 0;
+  file = null;
+  core.reset();
   if (isBmp(bytes)) {
-    core.reset();
     code = core.openBmp(bytes);
   } else {
-    const decoded = await decodePicture(bytes, kMaxPixels);
+    const decoded = await decodePicture(bytes, kMaxPixels, (size) => core.allocatePixels(size));
+    decodeMs = performance.now() - began;
+    if (!decoded || !decoded.pixels) core.releasePixels();
     if (!decoded) return fail({ key: 'not-picture' });
-    if (!decoded.rgba) return fail({ key: 'too-large', width: decoded.width, height: decoded.height });
-    core.reset();
-    code = core.openRgba(decoded.rgba, decoded.width, decoded.height, bytes.subarray(0, 1 << 16));
+    if (decoded.tooLarge) return fail({ key: 'too-large', width: decoded.width, height: decoded.height });
+    if (decoded.noMemory) return fail({ key: 'memory' });
+    code = core.openDecoded(decoded.width, decoded.height, decoded.order, bytes.subarray(0, 1 << 16));
   }
   if (code !== 0) {
-    // The previous picture is gone from the core: the page shows none now.
-    file = null;
+    // The previous picture is gone: the page shows none now.
     core.reset();
     return fail(code === 'memory' ? { key: 'memory' } : code === 6 ? { key: 'too-large' } : { key: 'damaged', code });
   }
   file = { name, bytes: isBmp(bytes) ? bytes : null };
   started = null;
   self.postMessage({ type: 'opened', name, kind: file.bytes ? 'bmp' : 'decoded', ...core.picture(),
-                     ms: performance.now() - began });
+                     ms: performance.now() - began, decodeMs });
   needFrame = true;
   schedule();
 }
@@ -141,6 +160,7 @@ self.onmessage = async (event) => {
     case 'open': await open(message); break;
     case 'settings': settings = message; schedule(); break;
     case 'view': view = message; needFrame = true; schedule(); break;
+    case 'canvases': canvases = { source: message.source, result: message.result }; break;
     case 'export': await exportFile(message); break;
   }
 };

@@ -86,9 +86,12 @@ QVX_EXPORT(qvx_open_bmp) int qvx_open_bmp(Page* page, const uint8_t* bytes, size
   return static_cast<int>(code);
 }
 
-QVX_EXPORT(qvx_open_rgba)
-int qvx_open_rgba(Page* page, const uint8_t* rgba, int32_t width, int32_t height, const uint8_t* head, size_t head_size) {
-  const ReadCode code = open_rgba_picture(rgba, width, height, head, head_size, page->picture);
+// pixels: a block from qvx_alloc, taken over whatever the outcome.
+QVX_EXPORT(qvx_open_decoded)
+int qvx_open_decoded(Page* page, uint8_t* pixels, int32_t width, int32_t height, int order, const uint8_t* head,
+                     size_t head_size) {
+  const ReadCode code =
+      adopt_decoded_picture(pixels, width, height, static_cast<PixelOrder>(order), head, head_size, page->picture);
   if (code == ReadCode::kOk) picture_opened(*page);
   return static_cast<int>(code);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "cli/bmp_source.h"
 #include "image/decoded_rows.h"
@@ -36,12 +37,14 @@ void take_strip(PagePicture& p, const Strip& strip, std::vector<int32_t>& column
   if (strip.picture.read_back == 0) decoder = make_row_decoder(strip.source.store, strip.picture, RowUse::kColours);
   for (int32_t r = 0; r < strip.rows; ++r) {
     const int32_t storage = strip.first_row + r;
-    strip_luminance(strip, r, p.luma.get() + static_cast<size_t>(storage) * width);
-    const uint32_t* rgb = strip.source.read_back_pixels + static_cast<size_t>(r) * width;
+    const uint32_t* rgb = row.data();
     if (strip.picture.read_back == 0) {
       decode_colours(decoder, r, columns.data(), p.width, row.data());
-      rgb = row.data();
+    } else {
+      rgb = strip.source.read_back_pixels + static_cast<size_t>(r) * width;
     }
+    // The luminance of a pixel is that of its colour, as the conversion takes it.
+    luminance_of_colours(rgb, p.width, p.luma.get() + static_cast<size_t>(storage) * width);
     uint32_t* out = p.colours.get() + static_cast<size_t>(storage_row(p, storage)) * width;
     for (size_t x = 0; x < width; ++x) out[x] = canvas_colour(rgb[x]);
   }
@@ -76,20 +79,31 @@ ReadCode open_bmp_picture(const uint8_t* bytes, size_t size, uint64_t max_pixels
   return code;
 }
 
-ReadCode open_rgba_picture(const uint8_t* rgba, int32_t width, int32_t height, const uint8_t* head, size_t head_size,
-                           PagePicture& p) {
+ReadCode adopt_decoded_picture(uint8_t* pixels, int32_t width, int32_t height, PixelOrder order, const uint8_t* head,
+                               size_t head_size, PagePicture& p) {
+  p.colours.data.reset(reinterpret_cast<uint32_t*>(pixels));
   p.width = width;
   p.height = height;
   p.bottom_up = true;
   const FileResolution recorded = file_resolution(head, head_size);
   p.head.assign(kStoreHeaderSize, 0);
   decoded_header(width, height, recorded.exact ? recorded.x : 0, recorded.exact ? recorded.y : 0, p.head.data());
-  if (!allocate_pixels(p)) return ReadCode::kCantOpen;
+  if (!p.luma.allocate(static_cast<size_t>(width) * static_cast<size_t>(height))) return ReadCode::kCantOpen;
   const size_t w = static_cast<size_t>(width);
+  const bool blue_first = order == PixelOrder::kBgra || order == PixelOrder::kBgrx;
+  const bool opaque = order == PixelOrder::kRgbx || order == PixelOrder::kBgrx;
   std::vector<uint32_t> row(w);
   for (int32_t top = 0; top < height; ++top) {
-    colours_of_samples(rgba + static_cast<size_t>(top) * w * 4, width, 4, row.data());
-    uint32_t* out = p.colours.get() + static_cast<size_t>(top) * w;
+    uint8_t* bytes = pixels + static_cast<size_t>(top) * w * 4;
+    if (blue_first || opaque) {
+      for (size_t x = 0; x < w; ++x) {
+        if (blue_first) std::swap(bytes[4 * x], bytes[4 * x + 2]);
+        if (opaque) bytes[4 * x + 3] = 0xFF;
+      }
+    }
+    colours_of_samples(bytes, width, 4, row.data());
+    // The row's samples are all read: the pane's colours take their place.
+    uint32_t* out = reinterpret_cast<uint32_t*>(bytes);
     for (size_t x = 0; x < w; ++x) out[x] = canvas_colour(row[x]);
     luminance_of_colours(row.data(), width, p.luma.get() + static_cast<size_t>(storage_row(p, top)) * w);
   }

@@ -6,18 +6,20 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "image/read_code.h"
 
 // A large block that the page can do without: allocated with malloc so that a refused
-// allocation is an answer, not an abort.
+// allocation is an answer, not an abort. Not cleared: first touches of fresh memory
+// are slow, and every user writes the whole block.
 template <class T>
 struct Block {
   std::unique_ptr<T[], void (*)(void*)> data{nullptr, std::free};
   bool allocate(size_t count) {
-    data.reset(static_cast<T*>(std::calloc(count == 0 ? 1 : count, sizeof(T))));
+    data.reset(count > SIZE_MAX / sizeof(T) ? nullptr : static_cast<T*>(std::malloc(count == 0 ? sizeof(T) : count * sizeof(T))));
     return data != nullptr;
   }
   T* get() const { return data.get(); }
@@ -42,10 +44,15 @@ inline int32_t storage_row(const PagePicture& p, int32_t top) { return p.bottom_
 // kShortData when the rows are not all there, kCantOpen when memory runs out).
 ReadCode open_bmp_picture(const uint8_t* bytes, size_t size, uint64_t max_pixels, PagePicture& picture);
 
-// Takes a picture the browser decoded (RGBA, top row first); `head` is the file's
+// How a decoded picture's pixels are laid out: four bytes each, red or blue first,
+// with alpha or a filler byte.
+enum class PixelOrder : int { kRgba = 0, kRgbx = 1, kBgra = 2, kBgrx = 3 };
+
+// Takes over a picture the browser decoded (`pixels` from malloc, top row first,
+// four bytes a pixel), whose block becomes the pane's colours; `head` is the file's
 // start, where a recorded resolution is found. kCantOpen when memory runs out.
-ReadCode open_rgba_picture(const uint8_t* rgba, int32_t width, int32_t height, const uint8_t* head, size_t head_size,
-                           PagePicture& picture);
+ReadCode adopt_decoded_picture(uint8_t* pixels, int32_t width, int32_t height, PixelOrder order, const uint8_t* head,
+                               size_t head_size, PagePicture& picture);
 
 // Returns 0xRRGGBB of a canvas colour.
 inline uint32_t rgb_of_canvas(uint32_t rgba) {

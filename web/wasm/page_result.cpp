@@ -83,6 +83,7 @@ HalftoneError start_result(PageResult& r, const PagePicture& p, int kind, const 
     return HalftoneError::kBadDensity;
   }
   if (!r.bits.allocate(r.stride * static_cast<size_t>(p.height))) return HalftoneError::kUnknownMethod;
+  std::memset(r.bits.get(), 0, r.stride * static_cast<size_t>(p.height));
   r.ready.assign(static_cast<size_t>(p.height), 0);
   return HalftoneError::kNone;
 }
