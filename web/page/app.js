@@ -90,7 +90,8 @@ const handlers = {
                       info: m.info, kind: m.kind, ms: m.ms };
     state.shownAfterOpen = false;
     pictureChanged();
-    showMessage(() => text('opened', m.name, m.width, m.height));
+    state.failureShown = false;
+    showMessage(pictureLine);
     setState('converting');
     finishOpen(m);
   },
@@ -110,6 +111,10 @@ const handlers = {
     performance.mark(`qvx-frame-${state.frameSeq}`);
     if (m.settingsSeq > state.resultSeq) {
       state.resultSeq = m.settingsSeq;
+      if (state.failureShown && m.settingsSeq > state.failedSeq) {
+        state.failureShown = false;  // good settings again: back to the picture's line
+        showMessage(pictureLine);
+      }
       performance.mark(`qvx-result-${m.settingsSeq}`);
     }
     if (!state.shownAfterOpen) {
@@ -128,6 +133,7 @@ const handlers = {
   'settings-failed'(m) {
     if (m.seq !== state.settingsSeq) return;
     state.failedSeq = m.seq;
+    state.failureShown = true;
     setState('error');
     showMessage(() => text('settingsFailed', m.message));
     settle();
@@ -140,6 +146,8 @@ const handlers = {
 };
 worker.onmessage = (event) => handlers[event.data.type]?.(event.data);
 worker.onerror = (event) => handlers.fatal({ message: event.message || 'worker error' });
+
+const pictureLine = () => (state.picture ? text('opened', state.picture.name, state.picture.width, state.picture.height) : '');
 
 function failureText(reason) {
   switch (reason?.key) {
