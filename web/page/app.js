@@ -16,16 +16,38 @@ const body = document.body;
 
 const state = {
   state: 'empty', picture: null, methods: [], maxPixels: 0,
-  seq: 0, settingsSeq: 0, failedSeq: 0, frameSeq: 0, resultSeq: 0, convertedSeq: 0, shownAfterOpen: true,
+  seq: 0, settingsSeq: 0, failedSeq: 0, frameSeq: 0, resultSeq: 0, convertedSeq: 0,
+  firstViewSeq: 0,  // the first view of the picture opened last; Infinity until it is sent
 };
 let message = () => '';   // the message shown, re-made on a language switch
 const waiters = [];       // {test, resolve}: settled as frames and answers arrive
+
+// Timing marks for tests and benchmarks. Numbered ones (qvx-view-N, qvx-settings-N,
+// qvx-frame-N, qvx-result-N, qvx-converted-N) are let go once far behind, so a long
+// session does not pile them up.
+let marks = 0;
+function mark(name) {
+  performance.mark(name);
+  if (++marks % 1000) return;
+  for (const entry of performance.getEntriesByType('mark')) {
+    const seq = Number(entry.name.match(/^qvx-\w+-(\d+)$/)?.[1]);
+    if (seq < state.seq - 1000) performance.clearMarks(entry.name);
+  }
+}
 
 function setState(name) {
   state.state = name;
   body.dataset.state = name;
   $('progress').hidden = name !== 'converting' && name !== 'opening';
   $('result-pane').setAttribute('aria-busy', String(name === 'converting' || name === 'opening'));
+}
+
+// Ready once the latest settings are converted whole and shown in the panes.
+function checkReady() {
+  if (state.state === 'converting' && state.convertedSeq >= state.settingsSeq && state.resultSeq >= state.settingsSeq &&
+      state.frameSeq >= state.firstViewSeq) {
+    setState('ready');
+  }
 }
 
 function showMessage(make) {
@@ -56,7 +78,8 @@ ready.catch(() => {});
 
 const panes = new Panes($('source-pane'), $('result-pane'), (view) => {
   const seq = ++state.seq;
-  performance.mark(`qvx-view-${seq}`);
+  if (state.firstViewSeq === Infinity) state.firstViewSeq = seq;
+  mark(`qvx-view-${seq}`);
   worker.postMessage({ type: 'view', seq, ...view });
 });
 const controls = new Controls(sendSettings);
@@ -64,7 +87,7 @@ const controls = new Controls(sendSettings);
 function sendSettings() {
   const seq = ++state.seq;
   state.settingsSeq = seq;
-  performance.mark(`qvx-settings-${seq}`);
+  mark(`qvx-settings-${seq}`);
   worker.postMessage({ type: 'settings', seq, ...controls.settings() });
   if (state.picture) setState('converting');
   redrawHistogram();
@@ -85,10 +108,10 @@ const handlers = {
     readyReject(new Error(m.message));
   },
   opened(m) {
-    performance.mark('qvx-opened');
+    mark('qvx-opened');
     state.picture = { name: m.name, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
                       info: m.info, kind: m.kind, ms: m.ms };
-    state.shownAfterOpen = false;
+    state.firstViewSeq = Infinity;
     pictureChanged();
     state.failureShown = false;
     showMessage(pictureLine);
@@ -96,7 +119,7 @@ const handlers = {
     finishOpen(m);
   },
   'open-failed'(m) {
-    performance.mark('qvx-open-failed');
+    mark('qvx-open-failed');
     state.picture = null;
     pictureChanged();
     setState('error');
@@ -104,30 +127,30 @@ const handlers = {
     finishOpen(m);
   },
   frame(m) {
-    if (!state.picture) return;
+    // A frame drawn for the view of the picture before is not this picture's.
+    if (!state.picture || m.seq < state.firstViewSeq) return;
+    const first = state.frameSeq < state.firstViewSeq;
     panes.paint(m);
     state.frameSeq = Math.max(state.frameSeq, m.seq, m.settingsSeq);
     body.dataset.frameSeq = String(state.frameSeq);
-    performance.mark(`qvx-frame-${state.frameSeq}`);
+    mark(`qvx-frame-${state.frameSeq}`);
     if (m.settingsSeq > state.resultSeq) {
       state.resultSeq = m.settingsSeq;
       if (state.failureShown && m.settingsSeq > state.failedSeq) {
         state.failureShown = false;  // good settings again: back to the picture's line
         showMessage(pictureLine);
       }
-      performance.mark(`qvx-result-${m.settingsSeq}`);
+      mark(`qvx-result-${m.settingsSeq}`);
     }
-    if (!state.shownAfterOpen) {
-      state.shownAfterOpen = true;
-      performance.mark('qvx-panes-shown');
-    }
+    if (first) mark('qvx-panes-shown');
+    checkReady();
     settle();
   },
   converted(m) {
     state.convertedSeq = Math.max(state.convertedSeq, m.seq);
     body.dataset.convertedSeq = String(state.convertedSeq);
-    performance.mark(`qvx-converted-${m.seq}`);
-    if (state.picture && m.seq === state.settingsSeq) setState('ready');
+    mark(`qvx-converted-${m.seq}`);
+    checkReady();
     settle();
   },
   'settings-failed'(m) {
@@ -206,7 +229,7 @@ function open(file) {
   const run = async () => {
     await ready;
     const name = file.name ?? 'picture';
-    performance.mark('qvx-open-start');
+    mark('qvx-open-start');
     setState('opening');
     showMessage(() => text('opening'));
     let bytes;

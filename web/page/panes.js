@@ -38,6 +38,7 @@ export class Panes {
     for (const pane of this.panes) pane.scrollLeft = pane.scrollTop = 0;
     if (!picture) this.clear();
     this.layout();
+    this.sendView();  // at once: the first frame of a picture should not wait for a repaint
   }
 
   // Sets the zoom level, keeping the centre of the view where it was.
@@ -75,17 +76,21 @@ export class Panes {
     return zoomedSize(this.picture, this.ratio);
   }
 
+  // Asks for a view at the next repaint, once however many scroll events come before it.
   requestView() {
     if (this.pending || !this.picture) return;
-    this.pending = requestAnimationFrame(() => {
-      this.pending = 0;
-      if (!this.picture) return;
-      if (this.level === kFit) this.ratio = zoomRatio(this.level, this.picture, this.size());
-      const { width, height } = this.size();
-      if (width <= 0 || height <= 0) return;
-      this.onView({ num: this.ratio.num, den: this.ratio.den, scrollX: Math.round(this.panes[0].scrollLeft),
-                    scrollY: Math.round(this.panes[0].scrollTop), width, height });
-    });
+    this.pending = requestAnimationFrame(() => this.sendView());
+  }
+
+  sendView() {
+    cancelAnimationFrame(this.pending);
+    this.pending = 0;
+    if (!this.picture) return;
+    if (this.level === kFit) this.ratio = zoomRatio(this.level, this.picture, this.size());
+    const { width, height } = this.size();
+    if (width <= 0 || height <= 0) return;
+    this.onView({ num: this.ratio.num, den: this.ratio.den, scrollX: Math.round(this.panes[0].scrollLeft),
+                  scrollY: Math.round(this.panes[0].scrollTop), width, height });
   }
 
   paint(frame) {
