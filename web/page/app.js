@@ -241,6 +241,7 @@ function open(file) {
       showMessage(() => text('failed', name, text('bmpCodes')[1]));
       return { type: 'open-failed', name, reason: { key: 'unreadable' } };
     }
+    mark('qvx-open-read');
     const answer = new Promise((resolve) => { openResolve = resolve; });
     worker.postMessage({ type: 'open', name, bytes }, [bytes]);
     return answer;
