@@ -1,0 +1,62 @@
+// Saving the result: file names, the device formats' options, downloads and the clipboard.
+
+// The command's own extension for each format.
+const kExtensions = { bmp: '.bmp', png: '.png', pbm: '.pbm', xbm: '.xbm', c: '.h', bin: '.bin',
+                      escpos: '.escpos', zpl: '.zpl' };
+
+// The picture's name without folder and extension ('scan.v2.png' -> 'scan.v2'), or 'picture'.
+export function baseName(name) {
+  const file = String(name ?? '').split(/[\\/]/).pop();
+  const dot = file.lastIndexOf('.');
+  return (dot > 0 ? file.slice(0, dot) : file) || 'picture';
+}
+
+export function outputName(pictureName, format) { return baseName(pictureName) + kExtensions[format]; }
+
+// The device options the user set for a format, as the command's arguments.
+export function deviceArguments(format, { layout, on, name, band }) {
+  const args = [];
+  if (layout && (format === 'c' || format === 'bin')) args.push('--layout', layout);
+  if (on) args.push('--on', on);
+  if (name && (format === 'c' || format === 'xbm')) args.push('--name', name);
+  if (band && format === 'escpos') args.push('--band', band);
+  return args;
+}
+
+// Shows the device options that apply to the chosen format.
+export function showDeviceOptions() {
+  const format = document.getElementById('device-format').value;
+  for (const el of document.querySelectorAll('[data-device]')) {
+    el.hidden = !el.dataset.device.split(' ').includes(format);
+  }
+}
+
+export function readDeviceOptions() {
+  const value = (id) => document.getElementById(id).value.trim();
+  return { format: value('device-format'), layout: value('device-layout'), on: value('device-on'),
+           name: value('device-name'), band: value('device-band') };
+}
+
+// Hands the bytes to the browser as a download; nothing leaves the machine.
+export function saveFile(bytes, fileName, mime) {
+  const url = URL.createObjectURL(new Blob([bytes], { type: mime }));
+  const link = document.createElement('a');
+  link.href = url;
+  link.download = fileName;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+// Puts a PNG on the clipboard. pngBlob is a promise, so the browser sees the click
+// that asked for it even though the PNG is made afterwards. Returns '' or why not.
+export async function copyPng(pngBlob) {
+  if (!navigator.clipboard?.write || typeof ClipboardItem === 'undefined') return 'unsupported';
+  try {
+    await navigator.clipboard.write([new ClipboardItem({ 'image/png': pngBlob })]);
+    return '';
+  } catch (error) {
+    return error?.message || String(error);
+  }
+}

@@ -1,0 +1,180 @@
+// Every text the page shows, in English and Japanese. Elements name their text with
+// data-text (content), data-text-label (aria-label) and data-text-title (title);
+// applyTexts re-labels them all at once.
+
+const en = {
+  title: 'Quillvex — pictures to black and white',
+  privacy: 'Everything runs in this page: no picture or setting leaves your machine.',
+  language: 'Language',
+  open: 'Open a picture…',
+  openHint: 'or drop a picture anywhere on the page, or paste one (Ctrl+V)',
+  dropHere: 'Drop the picture to open it',
+  density: 'Density',
+  histogram: 'Luminance histogram',
+  histogramDescribed: (d, o) => `Luminance histogram: density ${d}, Otsu's point ${o}`,
+  histogramEmpty: 'Luminance histogram: no picture',
+  legendDensity: 'density',
+  legendOtsu: "Otsu's point",
+  useOtsu: "Use Otsu's point",
+  useOtsuValue: (o) => `Use Otsu's point (${o})`,
+  mode: 'Mode',
+  modes: ['Letter', 'photo(Hard)', 'photo(Soft)'],
+  modeGroup: 'Modes',
+  families: ['Error diffusion', 'Ordered dither', 'Local threshold'],
+  serpentine: 'Serpentine (odd rows right to left)',
+  linear: 'Linear light',
+  radius: 'Radius',
+  k: 'k',
+  kDefault: (v) => `default ${v}`,
+  percent: 'Percent',
+  invert: 'Invert',
+  zoom: 'Zoom',
+  zoomIn: 'Zoom in',
+  zoomOut: 'Zoom out',
+  fit: 'fit',
+  scale: (z) => `scale ${z}`,
+  source: 'Picture',
+  result: 'Black and white',
+  sourcePane: (name) => (name ? `Picture: ${name}` : 'Picture: none open'),
+  resultPane: (name) => (name ? `Black-and-white result of ${name}` : 'Black-and-white result: none'),
+  out: 'Save',
+  download: (f) => `Download ${f}`,
+  deviceFormat: 'Device format',
+  downloadDevice: 'Download for a device',
+  layout: 'Layout',
+  on: 'A set bit is',
+  onDefault: 'default',
+  onBlack: 'black',
+  onWhite: 'white',
+  arrayName: 'Array name',
+  band: 'Rows per band',
+  copy: 'Copy',
+  info: 'Info',
+  header: 'Bitmap-Info-Header',
+  colorTable: 'Color Table',
+  noPicture: 'No picture is open.',
+  converting: 'converting…',
+  opening: 'opening…',
+  opened: (name, w, h) => `${name}: ${w} × ${h} pixels.`,
+  failed: (name, why) => `${name}: ${why}`,
+  empty: 'The file is empty.',
+  notPicture: 'This file is not a picture this page can read.',
+  tooLarge: (max) => `The picture is too large: this page opens up to ${max} pixels.`,
+  tooLargeSize: (w, h, max) => `The picture is too large (${w} × ${h} pixels): this page opens up to ${max} pixels.`,
+  damaged: (why) => `The BMP file is damaged or of a kind not supported: ${why}`,
+  bmpCodes: ['', "Can't open file.", "Can't read bitmap file header.", 'This file is not a bitmap file.',
+             "Can't read bitmap info header.", 'This file format is not supported.', 'File is too large.',
+             'Read error.'],
+  memory: "Can't allocate memory.",
+  fatal: (m) => `The converter could not be loaded: ${m}`,
+  settingsFailed: (m) => `These settings can't be used: ${m}`,
+  exportFailed: (m) => `Nothing was saved: ${m}`,
+  saved: (name) => `${name} is ready.`,
+  copied: 'The result is on the clipboard.',
+  copyRefused: (m) => `The browser did not let the page copy the picture (${m}). Download it as PNG instead.`,
+  noClipboard: 'This browser offers no way to copy a picture. Download it as PNG instead.',
+  pasteNothing: 'The clipboard holds no picture to open.',
+};
+
+const ja = {
+  title: 'Quillvex — 画像を白黒に',
+  privacy: 'すべてこのページの中で処理します。画像も設定もこのコンピューターの外へは送られません。',
+  language: '言語',
+  open: '画像を開く…',
+  openHint: 'またはページのどこかに画像をドロップ、または貼り付け（Ctrl+V）',
+  dropHere: 'ドロップすると画像を開きます',
+  density: '濃度',
+  histogram: '輝度ヒストグラム',
+  histogramDescribed: (d, o) => `輝度ヒストグラム：濃度 ${d}、大津の閾値 ${o}`,
+  histogramEmpty: '輝度ヒストグラム：画像なし',
+  legendDensity: '濃度',
+  legendOtsu: '大津の閾値',
+  useOtsu: '大津の閾値を使う',
+  useOtsuValue: (o) => `大津の閾値を使う（${o}）`,
+  mode: 'モード',
+  modes: ['文字', '写真(硬)', '写真(軟)'],
+  modeGroup: 'モード',
+  families: ['誤差拡散', '組織的ディザ', '局所しきい値'],
+  serpentine: '蛇行走査（奇数行は右から左）',
+  linear: 'リニア光',
+  radius: '半径',
+  k: 'k',
+  kDefault: (v) => `既定値 ${v}`,
+  percent: 'パーセント',
+  invert: '反転',
+  zoom: '倍率',
+  zoomIn: '拡大',
+  zoomOut: '縮小',
+  fit: '全体',
+  scale: (z) => `スケール ${z}`,
+  source: '元の画像',
+  result: '白黒',
+  sourcePane: (name) => (name ? `元の画像：${name}` : '元の画像：なし'),
+  resultPane: (name) => (name ? `${name} の白黒変換結果` : '白黒変換結果：なし'),
+  out: '保存',
+  download: (f) => `${f} をダウンロード`,
+  deviceFormat: '機器向け形式',
+  downloadDevice: '機器向けにダウンロード',
+  layout: '配置',
+  on: 'ビット1の色',
+  onDefault: '既定',
+  onBlack: '黒',
+  onWhite: '白',
+  arrayName: '配列名',
+  band: 'バンドの行数',
+  copy: 'コピー',
+  info: '情報',
+  header: 'Bitmap-Info-Header',
+  colorTable: 'Color Table',
+  noPicture: '画像が開かれていません。',
+  converting: '変換中…',
+  opening: '読み込み中…',
+  opened: (name, w, h) => `${name}：${w} × ${h} ピクセル。`,
+  failed: (name, why) => `${name}：${why}`,
+  empty: 'ファイルが空です。',
+  notPicture: 'このページで読める画像ファイルではありません。',
+  tooLarge: (max) => `画像が大きすぎます。このページで開けるのは ${max} ピクセルまでです。`,
+  tooLargeSize: (w, h, max) => `画像が大きすぎます（${w} × ${h} ピクセル）。このページで開けるのは ${max} ピクセルまでです。`,
+  damaged: (why) => `BMPファイルが壊れているか、扱えない種類です：${why}`,
+  bmpCodes: ['', 'ファイルを開けません。', 'ファイルヘッダーが読めません。', 'このファイルはBMPファイルではありません。',
+             'BMPINFOヘッダーが読めません。', 'この形式は扱えません。', 'ファイルが大きすぎます。',
+             '読み込みエラーが発生しました。'],
+  memory: 'メモリを確保できません。',
+  fatal: (m) => `変換プログラムを読み込めませんでした：${m}`,
+  settingsFailed: (m) => `この設定は使えません：${m}`,
+  exportFailed: (m) => `保存できませんでした：${m}`,
+  saved: (name) => `${name} を用意しました。`,
+  copied: '変換結果をクリップボードにコピーしました。',
+  copyRefused: (m) => `ブラウザーが画像のコピーを許可しませんでした（${m}）。PNG でダウンロードしてください。`,
+  noClipboard: 'このブラウザーでは画像をコピーできません。PNG でダウンロードしてください。',
+  pasteNothing: 'クリップボードに開ける画像がありません。',
+};
+
+const kTexts = { en, ja };
+
+let current = en;
+let currentLanguage = 'en';
+
+// Returns 'ja' for a Japanese browser language, else 'en'.
+export function languageFor(tag) {
+  return /^ja\b/i.test(tag ?? '') ? 'ja' : 'en';
+}
+
+export function language() { return currentLanguage; }
+
+// The text for key in the current language; functions are called with args.
+export function text(key, ...args) {
+  const value = current[key];
+  return typeof value === 'function' ? value(...args) : value;
+}
+
+// Switches the language and re-labels every element that names a text.
+export function setLanguage(lang, root = document) {
+  currentLanguage = kTexts[lang] ? lang : 'en';
+  current = kTexts[currentLanguage];
+  root.documentElement.lang = currentLanguage;
+  root.title = current.title;
+  for (const el of root.querySelectorAll('[data-text]')) el.textContent = text(el.dataset.text);
+  for (const el of root.querySelectorAll('[data-text-label]')) el.setAttribute('aria-label', text(el.dataset.textLabel));
+  for (const el of root.querySelectorAll('[data-text-title]')) el.title = text(el.dataset.textTitle);
+}
