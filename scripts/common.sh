@@ -149,3 +149,18 @@ qvx_build_web() {
   cp -r "$QVX_ROOT/web/page" "$QVX_BUILD/web"
   cp "$QVX_BUILD/wasm/quillvex.wasm" "$QVX_BUILD/web/"
 }
+
+# The browser test's driver (playwright-core, pointed at Debian's chromium; it
+# downloads no browser), installed from the lock file when missing.
+qvx_ensure_page_test_tools() {
+  if ! command -v npm >/dev/null; then
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm >/dev/null
+  fi
+  local tests="$QVX_ROOT/web/tests"
+  if ! cmp -s "$tests/package-lock.json" "$tests/node_modules/.qvx-lock" 2>/dev/null; then
+    (cd "$tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+    cp "$tests/package-lock.json" "$tests/node_modules/.qvx-lock"
+  fi
+}

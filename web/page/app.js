@@ -82,6 +82,8 @@ const panes = new Panes($('source-pane'), $('result-pane'), (view) => {
   mark(`qvx-view-${seq}`);
   worker.postMessage({ type: 'view', seq, ...view });
 });
+// The worker draws straight into the panes' canvases where the browser allows it.
+if (HTMLCanvasElement.prototype.transferControlToOffscreen) panes.transferTo(worker);
 const controls = new Controls(sendSettings);
 
 function sendSettings() {
@@ -181,6 +183,7 @@ function failureText(reason) {
                           : text('tooLarge', state.maxPixels.toLocaleString());
     case 'damaged': return text('damaged', text('bmpCodes')[reason.code] ?? String(reason.code));
     case 'memory': return text('memory');
+    case 'unreadable': return text('bmpCodes')[1];
     default: return text('notPicture');
   }
 }
@@ -232,18 +235,11 @@ function open(file) {
     mark('qvx-open-start');
     setState('opening');
     showMessage(() => text('opening'));
-    let bytes;
-    try {
-      bytes = file instanceof Blob ? await file.arrayBuffer() : new Uint8Array(file.bytes).slice().buffer;
-    } catch {
-      // The browser could not read the file: the page keeps what it showed.
-      setState(state.picture ? 'ready' : 'error');
-      showMessage(() => text('failed', name, text('bmpCodes')[1]));
-      return { type: 'open-failed', name, reason: { key: 'unreadable' } };
-    }
+    // The worker reads the file itself, straight into the core's memory.
+    const blob = file instanceof Blob ? file : new Blob([file.bytes]);
     mark('qvx-open-read');
     const answer = new Promise((resolve) => { openResolve = resolve; });
-    worker.postMessage({ type: 'open', name, bytes }, [bytes]);
+    worker.postMessage({ type: 'open', name, file: blob });
     return answer;
   };
   const result = openChain.then(run);

@@ -44,6 +44,8 @@ export class Core {
     this.panes = 0;
     this.paneSize = 0;
     this.pixels = 0;
+    this.file = 0;
+    this.fileSize = 0;
   }
 
   bytes(at, size) { return new Uint8Array(this.x.memory.buffer, at, size); }
@@ -63,6 +65,8 @@ export class Core {
 
   // A fresh page: the previous picture and result are let go.
   reset() {
+    this.releaseFile();
+    this.releasePixels();
     this.x.qvx_page_delete(this.page);
     this.page = this.x.qvx_page_new();
   }
@@ -76,14 +80,24 @@ export class Core {
     return list;
   }
 
-  // Returns the reader's code: 0 opened, else why not (the command's read codes).
-  openBmp(bytes) {
-    const at = this.copyIn(bytes);
-    if (!at) return 'memory';
-    const code = this.x.qvx_open_bmp(this.page, at, bytes.length, kMaxPixels);
-    this.x.qvx_free(at);
-    return code;
+  // A block of the module's memory for the file's bytes, kept while its picture is
+  // open (the command's conversion reads it again for a download); a view, or null.
+  allocateFile(size) {
+    this.releaseFile();
+    this.file = this.x.qvx_alloc(size);
+    this.fileSize = this.file ? size : 0;
+    return this.file ? this.bytes(this.file, size) : null;
   }
+
+  releaseFile() {
+    if (this.file) this.x.qvx_free(this.file);
+    this.file = 0;
+    this.fileSize = 0;
+  }
+
+  // Reads the BMP file in allocateFile's block; returns the reader's code: 0 opened,
+  // else why not (the command's read codes).
+  openBmp() { return this.x.qvx_open_bmp(this.page, this.file, this.fileSize, kMaxPixels); }
 
   // A block of the module's memory for a decoder to fill, or null.
   allocatePixels(size) {
@@ -145,16 +159,14 @@ export class Core {
     return { source: pixels(this.panes), result: pixels(this.panes + size) };
   }
 
-  // Runs the command's conversion with its arguments; bmp is the file read, or null.
-  // Returns {bytes, xResolution, yResolution} or {error}.
-  exportFile(args, bmp) {
+  // Runs the command's conversion with its arguments over the open picture (its BMP
+  // file, or its decoded pixels). Returns {bytes, xResolution, yResolution} or {error}.
+  exportFile(args) {
     const list = new TextEncoder().encode(args.map((a) => a + '\0').join('') + '\0');
     const argsAt = this.copyIn(list);
-    const bmpAt = bmp ? this.copyIn(bmp) : 0;
-    if (!argsAt || (bmp && !bmpAt)) return { error: 'memory' };
-    const failed = this.x.qvx_export(this.page, argsAt, bmpAt, bmp ? bmp.length : 0);
+    if (!argsAt) return { error: 'memory' };
+    const failed = this.x.qvx_export(this.page, argsAt, this.file, this.fileSize);
     this.x.qvx_free(argsAt);
-    this.x.qvx_free(bmpAt);
     const p = this.page;
     if (failed) return { error: this.text(this.x.qvx_export_error(p)) };
     return { bytes: this.bytes(this.x.qvx_export_data(p), this.x.qvx_export_size(p)).slice(),

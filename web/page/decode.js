@@ -34,9 +34,10 @@ const kOrders = { RGBA: 0, RGBX: 1, BGRA: 2, BGRX: 3 };
 
 // Decodes into memory from `allocate(bytes)` (a Uint8Array, or null when memory runs
 // out), in the decoder's own layout where the core takes it.
-async function decodeWithDecoder(bytes, type, maxPixels, allocate) {
+async function decodeWithDecoder(blob, type, maxPixels, allocate) {
   if (typeof ImageDecoder === 'undefined' || !(await ImageDecoder.isTypeSupported(type))) return null;
-  const decoder = new ImageDecoder({ data: bytes, type, premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
+  // Decoding goes on while the file is read.
+  const decoder = new ImageDecoder({ data: blob.stream(), type, premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
   try {
     const { image } = await decoder.decode({ frameIndex: 0 });
     try {
@@ -56,8 +57,8 @@ async function decodeWithDecoder(bytes, type, maxPixels, allocate) {
   }
 }
 
-async function decodeWithCanvas(bytes, type, maxPixels, allocate) {
-  const bitmap = await createImageBitmap(new Blob([bytes], { type }),
+async function decodeWithCanvas(blob, type, maxPixels, allocate) {
+  const bitmap = await createImageBitmap(blob,
                                          { premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
   const { width, height } = bitmap;
   if (width * height > maxPixels) {
@@ -75,20 +76,20 @@ async function decodeWithCanvas(bytes, type, maxPixels, allocate) {
   return { width, height, order: kOrders.RGBA, pixels };
 }
 
-// Decodes a picture file: {width, height, order, pixels}, {width, height, tooLarge} for
-// a picture of more than maxPixels pixels, {noMemory}, or null when the browser can't
-// decode it.
-export async function decodePicture(bytes, maxPixels, allocate) {
-  const type = sniffType(bytes);
+// Decodes a picture file (`head`: its first bytes): {width, height, order, pixels},
+// {width, height, tooLarge} for a picture of more than maxPixels pixels, {noMemory},
+// or null when the browser can't decode it.
+export async function decodePicture(head, blob, maxPixels, allocate) {
+  const type = sniffType(head);
   if (!type) return null;
-  const known = pngSize(bytes);
+  const known = pngSize(head);
   if (known && known.width * known.height > maxPixels) return { ...known, tooLarge: true };
   try {
-    return (await decodeWithDecoder(bytes, type, maxPixels, allocate)) ??
-           (await decodeWithCanvas(bytes, type, maxPixels, allocate));
+    return (await decodeWithDecoder(blob, type, maxPixels, allocate)) ??
+           (await decodeWithCanvas(blob, type, maxPixels, allocate));
   } catch {
     try {
-      return await decodeWithCanvas(bytes, type, maxPixels, allocate);
+      return await decodeWithCanvas(blob, type, maxPixels, allocate);
     } catch {
       return null;
     }

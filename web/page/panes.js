@@ -93,7 +93,16 @@ export class Panes {
                   scrollY: Math.round(this.panes[0].scrollTop), width, height });
   }
 
+  // Hands both canvases to the worker, which draws into them from then on.
+  transferTo(worker) {
+    const [source, result] = this.canvases.map((canvas) => canvas.transferControlToOffscreen());
+    worker.postMessage({ type: 'canvases', source, result }, [source, result]);
+    this.transferred = true;
+  }
+
+  // Paints a frame the worker posted as pixels (when the canvases are still the page's).
   paint(frame) {
+    if (this.transferred || !frame.source) return;
     const images = [frame.source, frame.result];
     this.canvases.forEach((canvas, i) => {
       if (canvas.width !== frame.width) canvas.width = frame.width;
@@ -103,7 +112,9 @@ export class Panes {
     });
   }
 
+  // Empties both canvases (the worker empties its own when a picture is gone).
   clear() {
+    if (this.transferred) return;
     for (const canvas of this.canvases) {
       canvas.width = 0;
       canvas.height = 0;

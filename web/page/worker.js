@@ -9,7 +9,7 @@ import { pngFile } from './png.js';
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
 
 let core = null;
-let file = null;      // {name, bytes, isBmp}
+let file = null;      // {name, bmp}: the open picture
 let settings = null;  // the latest settings message
 let view = null;      // the latest view message
 let canvases = null;  // the panes' canvases, when the page hands them over
@@ -18,9 +18,11 @@ let startTime = 0;
 let needFrame = false;
 let remaining = 0;
 let scheduled = false;
+let opening = Promise.resolve();  // opens run one after the other
 
 const ready = (async () => {
   const response = await fetch(new URL('quillvex.wasm', import.meta.url));
+  if (!response.ok) throw new Error(`quillvex.wasm: ${response.status} ${response.statusText}`);
   core = await loadCore(await response.arrayBuffer());
   self.postMessage({ type: 'ready', methods: core.methods(), maxPixels: kMaxPixels });
 })();
@@ -87,36 +89,65 @@ function drawFrame() {
                    [source.buffer, result.buffer]);
 }
 
+function clearCanvases() {
+  for (const canvas of canvases ? [canvases.source, canvases.result] : []) {
+    canvas.width = 0;
+    canvas.height = 0;
+  }
+}
+
 const isBmp = (bytes) => bytes.length >= 2 && bytes[0] === 0x42 && (bytes[1] === 0x4d || bytes[1] === 0x41);
+
+// Copies a file's bytes into `view` as they are read.
+async function readInto(blob, view) {
+  const reader = blob.stream().getReader();
+  for (let at = 0; ;) {
+    const { done, value } = await reader.read();
+    if (done) return at === view.length;
+    if (at + value.length > view.length) return false;
+    view.set(value, at);
+    at += value.length;
+  }
+}
 
 async function open(message) {
   const began = performance.now();
-  const bytes = new Uint8Array(message.bytes);
+  const source = message.file ?? new Blob([message.bytes]);
   const name = message.name;
-  const fail = (reason) => self.postMessage({ type: 'open-failed', name, reason });
-  if (bytes.length === 0) return fail({ key: 'empty' });
+  const fail = (reason) => {
+    core.reset();
+    clearCanvases();
+    self.postMessage({ type: 'open-failed', name, reason });
+  };
   let code, decodeMs = 0;
   file = null;
   core.reset();
-  if (isBmp(bytes)) {
-    code = core.openBmp(bytes);
+  if (source.size === 0) return fail({ key: 'empty' });
+  let head;
+  try {
+    head = new Uint8Array(await source.slice(0, 1 << 16).arrayBuffer());
+  } catch {
+    return fail({ key: 'unreadable' });
+  }
+  const bmp = isBmp(head);
+  if (bmp) {
+    const view = core.allocateFile(source.size);
+    if (!view) return fail({ key: 'memory' });
+    if (!(await readInto(source, view).catch(() => false))) return fail({ key: 'unreadable' });
+    code = core.openBmp();
   } else {
-    const decoded = await decodePicture(bytes, kMaxPixels, (size) => core.allocatePixels(size));
+    const decoded = await decodePicture(head, source, kMaxPixels, (size) => core.allocatePixels(size));
     decodeMs = performance.now() - began;
-    if (!decoded || !decoded.pixels) core.releasePixels();
     if (!decoded) return fail({ key: 'not-picture' });
     if (decoded.tooLarge) return fail({ key: 'too-large', width: decoded.width, height: decoded.height });
     if (decoded.noMemory) return fail({ key: 'memory' });
-    code = core.openDecoded(decoded.width, decoded.height, decoded.order, bytes.subarray(0, 1 << 16));
+    code = core.openDecoded(decoded.width, decoded.height, decoded.order, head);
   }
-  if (code !== 0) {
-    // The previous picture is gone: the page shows none now.
-    core.reset();
-    return fail(code === 'memory' ? { key: 'memory' } : code === 6 ? { key: 'too-large' } : { key: 'damaged', code });
-  }
-  file = { name, bytes: isBmp(bytes) ? bytes : null };
+  // The previous picture is gone: after a failure the page shows none.
+  if (code !== 0) return fail(code === 'memory' ? { key: 'memory' } : code === 6 ? { key: 'too-large' } : { key: 'damaged', code });
+  file = { name, bmp };
   started = null;
-  self.postMessage({ type: 'opened', name, kind: file.bytes ? 'bmp' : 'decoded', ...core.picture(),
+  self.postMessage({ type: 'opened', name, kind: bmp ? 'bmp' : 'decoded', ...core.picture(),
                      ms: performance.now() - began, decodeMs });
   needFrame = true;
   schedule();
@@ -147,7 +178,7 @@ async function exportFile(message) {
   const png = message.format === 'png';
   const args = [...settingsArguments(settings, core.methods()), '-f', png ? 'pbm' : message.format,
                 '-o', message.fileName, ...(message.extra ?? [])];
-  const made = core.exportFile(args, file.bytes);
+  const made = core.exportFile(args);
   if (made.error) return reply({ error: made.error });
   const bytes = png ? await pngFile(made.bytes, made.xResolution, made.yResolution) : made.bytes;
   reply({ fileName: message.fileName, mime: kMime[message.format], bytes: bytes.buffer, args });
@@ -157,7 +188,7 @@ self.onmessage = async (event) => {
   await ready;
   const message = event.data;
   switch (message.type) {
-    case 'open': await open(message); break;
+    case 'open': opening = opening.then(() => open(message)); await opening; break;
     case 'settings': settings = message; schedule(); break;
     case 'view': view = message; needFrame = true; schedule(); break;
     case 'canvases': canvases = { source: message.source, result: message.result }; break;

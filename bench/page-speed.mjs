@@ -1,0 +1,117 @@
+// The page's speed in Debian's chromium on a 4000 x 3000 picture: opening to both
+// panes shown, a density step to its result on screen, and the whole conversion.
+// Run from the project: node bench/page-speed.mjs (after ./test or ./run --web has
+// built build/web). Figures are the page's own performance marks.
+import { spawn } from 'node:child_process';
+import { mkdtempSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { chromium } from '../web/tests/node_modules/playwright-core/index.mjs';
+import { pngOf } from '../web/tests/pictures.mjs';
+
+const root = new URL('..', import.meta.url).pathname;
+const kWidth = 4000, kHeight = 3000;
+
+// A photograph-like picture: smooth colour ramps with grain.
+function rgbRows() {
+  let seed = 12345;
+  const rows = [];
+  for (let y = 0; y < kHeight; ++y) {
+    const row = Buffer.alloc(kWidth * 3);
+    for (let x = 0; x < kWidth; ++x) {
+      seed = (seed * 1103515245 + 12345) >>> 0;
+      const grain = (seed >>> 24) & 31;
+      row[3 * x] = (x * 255 / kWidth + grain) & 255;
+      row[3 * x + 1] = (y * 255 / kHeight + grain) & 255;
+      row[3 * x + 2] = ((x + y) * 128 / kWidth + grain) & 255;
+    }
+    rows.push(row);
+  }
+  return rows;
+}
+
+function bmpOf(rows) {
+  const stride = kWidth * 3, size = 54 + stride * kHeight, out = Buffer.alloc(size);
+  out.write('BM', 0, 'latin1');
+  out.writeUInt32LE(size, 2);
+  out.writeUInt32LE(54, 10);
+  out.writeUInt32LE(40, 14);
+  out.writeInt32LE(kWidth, 18);
+  out.writeInt32LE(kHeight, 22);
+  out.writeUInt16LE(1, 26);
+  out.writeUInt16LE(24, 28);
+  rows.forEach((row, top) => {
+    const at = 54 + (kHeight - 1 - top) * stride;
+    for (let x = 0; x < kWidth; ++x) out.set([row[3 * x + 2], row[3 * x + 1], row[3 * x]], at + 3 * x);
+  });
+  return out;
+}
+
+const median = (list) => [...list].sort((a, b) => a - b)[Math.floor(list.length / 2)];
+const fmt = (ms) => `${ms.toFixed(1)} ms`;
+
+const folder = mkdtempSync(join(tmpdir(), 'qvx-bench-'));
+const rows = rgbRows();
+const pictures = { 'photo.bmp': bmpOf(rows), 'photo.png': pngOf(kWidth, kHeight, 2, 8, rows) };
+for (const [name, bytes] of Object.entries(pictures)) writeFileSync(join(folder, name), bytes);
+
+const server = spawn('node', [join(root, 'web/serve.mjs'), join(root, 'build/web'), '0']);
+const address = await new Promise((resolve) => server.stdout.on('data', (d) => resolve(String(d).match(/http:\S+/)[0])));
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic'],
+});
+const page = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
+await page.goto(address);
+await page.evaluate(() => window.quillvex.ready);
+
+const between = (from, to) => page.evaluate(([a, b]) => {
+  const first = performance.getEntriesByName(a).at(-1), last = performance.getEntriesByName(b).at(-1);
+  return first && last ? last.startTime - first.startTime : NaN;
+}, [from, to]);
+
+async function open(name) {
+  await page.setInputFiles('#file', join(folder, name));
+  await page.waitForFunction(() => performance.getEntriesByName('qvx-panes-shown').length > 0 &&
+    performance.getEntriesByName('qvx-panes-shown').at(-1).startTime >
+    performance.getEntriesByName('qvx-open-start').at(-1).startTime);
+  if (process.env.QVX_DETAIL) {
+    console.log(name, 'read', await between('qvx-open-start', 'qvx-open-read'), 'opened',
+                await between('qvx-open-read', 'qvx-opened'), 'shown', await between('qvx-opened', 'qvx-panes-shown'));
+  }
+  return between('qvx-open-start', 'qvx-panes-shown');
+}
+
+for (const name of Object.keys(pictures)) {
+  const times = [];
+  for (let i = 0; i < 3; ++i) times.push(await open(name));
+  console.log(`open ${name} to both panes shown: first ${fmt(times[0])}, then ${times.slice(1).map(fmt).join(', ')}`);
+}
+
+// Density steps by the arrow key; each step's result painted, then its whole conversion.
+if (process.env.QVX_DETAIL) process.exit(0);
+for (const zoom of [1, 'fit']) {
+  await page.evaluate((z) => window.quillvex.setZoom(z), zoom);
+  for (const mode of ['letter', 'hard', 'soft', 'floyd-steinberg', 'bayer8', 'sauvola']) {
+    await page.evaluate((m) => window.quillvex.setSettings({ mode: m, density: 100 }), mode);
+    const steps = [], wholes = [];
+    await page.focus('#density');
+    for (let i = 0; i < 12; ++i) {
+      const seq = await page.evaluate(() => window.quillvex.state.seq ?? 0);
+      await page.keyboard.press('ArrowRight');
+      const settled = await page.waitForFunction(() => {
+        const s = window.quillvex.state;
+        return s.convertedSeq >= s.settingsSeq && s.frameSeq >= s.settingsSeq ? s.settingsSeq : 0;
+      });
+      const n = await settled.jsonValue();
+      steps.push(await between(`qvx-settings-${n}`, `qvx-result-${n}`));
+      wholes.push(await between(`qvx-settings-${n}`, `qvx-converted-${n}`));
+      void seq;
+    }
+    console.log(`zoom ${zoom}, ${mode}: step to result shown ${fmt(median(steps))} (max ${fmt(Math.max(...steps))}),` +
+                ` whole conversion ${fmt(median(wholes))} (max ${fmt(Math.max(...wholes))})`);
+  }
+}
+await browser.close();
+server.kill();
