@@ -1,5 +1,8 @@
 // A 1-bit greyscale PNG made from the command's PBM file: the same rows, white as 1
 // (PBM has black as 1), the resolution in a pHYs chunk, compressed by the browser.
+// The browser's deflate at its default level gives the command's compressed bytes;
+// the stream's header and its cut into IDAT chunks follow the command's PNG library,
+// so the two files are the same byte for byte.
 
 const kCrcTable = (() => {
   const table = new Uint32Array(256);
@@ -45,6 +48,22 @@ async function deflate(bytes) {
   return new Uint8Array(await new Response(stream).arrayBuffer());
 }
 
+// The zlib header of a stream of `size` bytes as the command's library writes it: for
+// small pictures it claims a window just large enough (every distance fits), then
+// names the smallest window that still holds the data. Level 6 (FLEVEL 2).
+function zlibHeader(size) {
+  let bits = 15;
+  for (let half = 1 << 14; size <= 16384 && size + 262 <= half; half >>= 1) --bits;
+  let info = bits - 8;
+  if (size <= 16384) {
+    for (let half = 1 << (info + 7); info > 0 && size <= half; half >>= 1) --info;
+  }
+  const cmf = (info << 4) | 8, level = 2 << 6;
+  return [cmf, level | ((31 - ((cmf * 256 + level) % 31)) % 31)];
+}
+
+const kIdatSize = 8192;
+
 export async function pngFile(pbm, xResolution, yResolution) {
   const { width, height, start } = pbmHeader(pbm);
   const rowBytes = (width + 7) >> 3;
@@ -59,7 +78,10 @@ export async function pngFile(pbm, xResolution, yResolution) {
   header.set([1, 0, 0, 0, 0], 8);  // 1 bit, greyscale, deflate, no filters, not interlaced
   const parts = [new Uint8Array([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk('IHDR', header)];
   if (xResolution > 0 && yResolution > 0) parts.push(chunk('pHYs', new Uint8Array([...uint32s(xResolution, yResolution), 1])));
-  parts.push(chunk('IDAT', await deflate(raw)), chunk('IEND', new Uint8Array(0)));
+  const data = await deflate(raw);
+  data.set(zlibHeader(raw.length), 0);
+  for (let at = 0; at < data.length; at += kIdatSize) parts.push(chunk('IDAT', data.subarray(at, at + kIdatSize)));
+  parts.push(chunk('IEND', new Uint8Array(0)));
   const out = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
   let at = 0;
   for (const p of parts) {

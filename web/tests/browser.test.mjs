@@ -8,7 +8,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { chromium } from 'playwright-core';
-import { alphaPng, hugePng, pngContents } from './pictures.mjs';
+import { alphaPng, hugePng } from './pictures.mjs';
 
 const root = new URL('../..', import.meta.url).pathname;
 const cli = join(root, 'build/release/quillvex-cli');
@@ -110,9 +110,7 @@ test('downloads are the command\'s files, for every depth, RLE, top-down and an 
       const bytes = (format) => (i === 1 ? download(`#download-${format}`) : exported(format));
       assert.ok(Buffer.from(await bytes('bmp')).equals(command(args, picture, '.bmp')), `${what}: BMP`);
       assert.ok(Buffer.from(await bytes('pbm')).equals(command(args, picture, '.pbm')), `${what}: PBM`);
-      // PNG: the same header, resolution and rows; the compressor is the browser's.
-      const png = await pngContents(Buffer.from(await bytes('png')));
-      assert.deepEqual(png, await pngContents(command(args, picture, '.png')), `${what}: PNG`);
+      assert.ok(Buffer.from(await bytes('png')).equals(command(args, picture, '.png')), `${what}: PNG`);
     }
     await page.context().close();
   }

@@ -56,19 +56,3 @@ export function hugePng(side) {
   const row = Buffer.alloc(Math.ceil(side / 8));
   return pngOf(side, side, 0, 1, Array(side).fill(row));
 }
-
-// Returns the IHDR fields, the pHYs chunk and the unfiltered rows of a 1-bit PNG.
-export async function pngContents(bytes) {
-  const { inflateSync } = await import('node:zlib');
-  let at = 8, header = null, phys = null;
-  const idat = [];
-  while (at < bytes.length) {
-    const size = bytes.readUInt32BE(at), type = bytes.toString('latin1', at + 4, at + 8);
-    const data = bytes.subarray(at + 8, at + 8 + size);
-    if (type === 'IHDR') header = data.toString('hex');
-    if (type === 'pHYs') phys = data.toString('hex');
-    if (type === 'IDAT') idat.push(data);
-    at += 12 + size;
-  }
-  return { header, phys, rows: inflateSync(Buffer.concat(idat)).toString('hex') };
-}
