@@ -1,0 +1,54 @@
+// The page's WebAssembly core under Node, on every conformance picture: it opens
+// what the command opens, refuses what the command refuses, and its files are the
+// command's, byte for byte (32-bit sizes and the module's own stack and memory are
+// what differ from the native build).
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { test } from 'node:test';
+import { loadCore } from '../page/core.js';
+
+const root = new URL('../..', import.meta.url).pathname;
+const cli = join(root, 'build/release/quillvex-cli');
+const suite = join(root, 'tests/data/bmpsuite');
+
+const settings = [
+  ['-t', '200', '-m', 'hard', '-i'],
+  ['-m', 'floyd-steinberg', '--serpentine'],
+  ['-t', '100', '-m', 'sauvola', '--radius', '3'],
+];
+
+test('every conformance picture: opened or refused as the command does, and the same files', async () => {
+  const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
+  const scratch = mkdtempSync(join(tmpdir(), 'qvx-core-'));
+  try {
+    for (const folder of ['g', 'q', 'x', 'b']) {
+      for (const name of readdirSync(join(suite, folder)).filter((f) => f.endsWith('.bmp'))) {
+        const path = join(suite, folder, name), bytes = readFileSync(path);
+        core.reset();
+        core.allocateFile(bytes.length).set(bytes);
+        const opened = core.openBmp() === 0;
+        for (const [i, args] of settings.entries()) {
+          for (const format of i === 0 ? ['bmp', 'zpl'] : ['bmp']) {
+            const out = join(scratch, `picture.${format}`);
+            let expected = null;
+            try {
+              execFileSync(cli, [...args, '-q', '-f', format, '-o', out, path], { stdio: 'ignore' });
+              expected = readFileSync(out);
+            } catch {
+              // the command refuses the picture
+            }
+            assert.equal(opened, expected !== null, `${folder}/${name}: the page ${opened ? 'opens' : 'refuses'} it`);
+            if (!opened) continue;
+            const made = core.exportFile([...args, '-f', format, '-o', `picture.${format}`]);
+            assert.ok(Buffer.from(made.bytes ?? []).equals(expected), `${folder}/${name} ${args.join(' ')} ${format}`);
+          }
+        }
+      }
+    }
+  } finally {
+    rmSync(scratch, { recursive: true, force: true });
+  }
+});
