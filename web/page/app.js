@@ -143,6 +143,9 @@ const handlers = {
         showMessage(pictureLine);
       }
       mark(`qvx-result-${m.settingsSeq}`);
+      if (m.drawnAt) {
+        performance.mark(`qvx-drawn-${m.settingsSeq}`, { startTime: m.drawnAt - performance.timeOrigin });
+      }
     }
     if (first) mark('qvx-panes-shown');
     checkReady();

@@ -81,7 +81,8 @@ function drawFrame() {
       }
       canvas.getContext('2d').putImageData(new ImageData(pixels, view.width, view.height), 0, 0);
     }
-    self.postMessage({ ...frame, ms: performance.now() - began });
+    // The canvases show this frame from the end of this task on, whatever the page is doing.
+    self.postMessage({ ...frame, ms: performance.now() - began, drawnAt: performance.timeOrigin + performance.now() });
     return;
   }
   const source = panes.source.slice(), result = panes.result.slice();
