@@ -163,7 +163,7 @@ const handlers = {
     state.failedSeq = m.seq;
     state.failureShown = true;
     setState('error');
-    showMessage(() => text('settingsFailed', m.message));
+    showMessage(() => text('settingsFailed', text('settingsCodes')[m.code] ?? m.message));
     settle();
   },
   exported(m) {

@@ -134,11 +134,12 @@ export class Core {
     };
   }
 
-  // Starts converting with new settings; returns '' or what is wrong with them.
+  // Starts converting with new settings; returns 0, or the core's code of what is wrong
+  // with them (with its English text).
   start(s) {
-    const error = this.x.qvx_start(this.page, s.kind, s.density, s.invert ? 1 : 0, s.serpentine ? 1 : 0,
-                                   s.linear ? 1 : 0, s.radius ?? 7, s.k ?? NaN, s.percent ?? 15);
-    return error ? this.text(this.x.qvx_halftone_error_text(error)) : '';
+    const code = this.x.qvx_start(this.page, s.kind, s.density, s.invert ? 1 : 0, s.serpentine ? 1 : 0,
+                                  s.linear ? 1 : 0, s.radius ?? 7, s.k ?? NaN, s.percent ?? 15);
+    return code ? { code, text: this.text(this.x.qvx_halftone_error_text(code)) } : 0;
   }
 
   // Converts up to about `pixels` more; returns the rows still to convert.

@@ -45,7 +45,7 @@ function work() {
     startTime = performance.now();
     const error = core.start(settings);
     if (error) {
-      self.postMessage({ type: 'settings-failed', seq: settings.seq, message: error });
+      self.postMessage({ type: 'settings-failed', seq: settings.seq, code: error.code, message: error.text });
       remaining = 0;
       return;
     }
