@@ -87,11 +87,12 @@ function command(args, input, extension) {
   return readFileSync(out);
 }
 
-test('downloads are the command\'s files, for every depth, RLE, top-down and an alpha PNG', async () => {
-  const png = join(scratch, 'alpha.png');
+test('downloads are the command\'s files, for every depth, RLE, top-down, an alpha PNG and a JPEG', async () => {
+  const png = join(scratch, 'alpha.png'), jpeg = join(scratch, 'photo.jpg');
   writeFileSync(png, alphaPng(203, 61));
+  execFileSync('convert', ['-size', '160x90', 'gradient:red-blue', '-swirl', '90', '-quality', '85', jpeg]);
   const pictures = ['pal1.bmp', 'pal4.bmp', 'pal4rle.bmp', 'pal8rle.bmp', 'pal8topdown.bmp', 'rgb16-565.bmp',
-                    'rgb24.bmp', 'rgb32bf.bmp'].map((f) => join(suite, f)).concat(png);
+                    'rgb24.bmp', 'rgb32bf.bmp'].map((f) => join(suite, f)).concat(png, jpeg);
   const settings = [
     [{ density: 127, mode: 'letter', invert: false }, ['-t', '127', '-m', 'letter']],
     [{ density: 200, mode: 'hard', invert: true }, ['-t', '200', '-m', 'hard', '-i']],
