@@ -108,7 +108,7 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
 // vector path, fewer (at the end, or after a band failed over) one by one.
 void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
   const size_t w = static_cast<size_t>(c.width);
-#if QVX_X86
+#if QVX_X86 || defined(__wasm_simd128__)
   const size_t bytes = (w + 7) / 8 + 32;
   if (c.banded && c.waiting == c.banded) {
     const uint8_t* luma[kDiffusionBandRows];
@@ -120,10 +120,15 @@ void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
     const int32_t y = c.rows_out;
     int32_t* above0 = error_row(c, y);
     int32_t* above1 = error_row(c, y + 1);
+#if QVX_X86
     const bool done = c.banded == 16 ? diffuse_band_avx2(c.method, luma, tone_offset(c), above0, above1, c.width,
                                                          c.params.invert, c.band_scratch, bits)
                                      : diffuse_band_fs_sse2(luma, tone_offset(c), above0, above1, c.width,
                                                             c.params.invert, c.band_scratch, bits);
+#else
+    const bool done =
+        diffuse_band_fs_wasm(luma, tone_offset(c), above0, c.width, c.params.invert, c.band_scratch, bits);
+#endif
     if (done) {
       // The two rows after the band take its errors into slots the band's first rows held.
       std::fill(above0 - 2, above0 + c.width + 2, 0);
@@ -273,6 +278,11 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       if (!params.serpentine && !params.linear && c.width > 0 && c.width <= kMaxBandWidth) {
         if (active_simd_level() == SimdLevel::kAvx2) c.banded = 16;
         if (active_simd_level() == SimdLevel::kSse2 && method == HalftoneMethod::kFloydSteinberg) c.banded = 8;
+      }
+#elif defined(__wasm_simd128__)
+      if (!params.serpentine && !params.linear && c.width > 0 && c.width <= kMaxBandWidth &&
+          active_simd_level() == SimdLevel::kWasm128 && method == HalftoneMethod::kFloydSteinberg) {
+        c.banded = 8;
       }
 #endif
       if (c.banded) {

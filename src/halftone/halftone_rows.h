@@ -101,6 +101,10 @@ bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int of
                        const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
                        uint8_t* const* bits);
 #endif
+#ifdef __wasm_simd128__
+bool diffuse_band_fs_wasm(const uint8_t* const* luma, int offset, const int32_t* above0, int32_t width, bool invert,
+                          DiffusionBandScratch& scratch, uint8_t* const* bits);
+#endif
 
 // The same with AVX2 on 8-bit levels and windows up to kNarrowRadius, whose sums fit
 // 32 bits: column sums as 32-bit values (squares wrapping around), pre_sums and

@@ -16,7 +16,7 @@ const suite = join(root, 'tests/data/bmpsuite');
 
 const settings = [
   ['-t', '200', '-m', 'hard', '-i'],
-  ['-m', 'floyd-steinberg', '--serpentine'],
+  ['-m', 'floyd-steinberg'],
   ['-t', '100', '-m', 'sauvola', '--radius', '3'],
 ];
 
