@@ -120,10 +120,7 @@ void fill_band_values(const uint8_t* const* luma, int offset, const int32_t* abo
       wasm_v128_store(values[j] + x, wasm_u16x8_extend_low_u8x16(v));
       wasm_v128_store(values[j] + x + 8, wasm_u16x8_extend_high_u8x16(v));
     }
-    for (; x < width; ++x) {
-      const int v = luma[j][x] + offset;
-      values[j][x] = static_cast<int16_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
+    fill_band_values_from(luma[j], offset, x, width, values[j]);
   }
   for (int32_t x = 0; x < width; ++x) values[0][x] = static_cast<int16_t>(values[0][x] + above[x]);
 }
@@ -139,9 +136,7 @@ void pack_band_whites(int32_t width, bool invert, uint8_t* const* whites, uint8_
       bits[j][x >> 3] = static_cast<uint8_t>(mask ^ flip);
       bits[j][(x >> 3) + 1] = static_cast<uint8_t>((mask >> 8) ^ flip);
     }
-    if (x < width) std::memset(bits[j] + (x >> 3), 0, (static_cast<size_t>(width - x) + 7) / 8);
-    for (; x < width; ++x)
-      bits[j][x >> 3] |= static_cast<uint8_t>(((whites[j][x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
+    pack_band_whites_from(whites[j], flip, x, width, bits[j]);
   }
 }
 

@@ -110,10 +110,7 @@ QVX_SSE2 void fill_band_values(const uint8_t* const* luma, int rows, int offset,
       _mm_storeu_si128(reinterpret_cast<__m128i*>(values[j] + x), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(values[j] + x + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
     }
-    for (; x < width; ++x) {
-      const int v = luma[j][x] + offset;
-      values[j][x] = static_cast<int16_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
+    fill_band_values_from(luma[j], offset, x, width, values[j]);
   }
   for (int32_t x = 0; x < width; ++x) values[0][x] = static_cast<int16_t>(values[0][x] + above[x]);
 }
@@ -131,9 +128,7 @@ QVX_SSE2 void pack_band_whites(int rows, int32_t width, bool invert, uint8_t* co
       bits[j][x >> 3] = static_cast<uint8_t>(mask ^ flip);
       bits[j][(x >> 3) + 1] = static_cast<uint8_t>((mask >> 8) ^ flip);
     }
-    if (x < width) std::memset(bits[j] + (x >> 3), 0, (static_cast<size_t>(width - x) + 7) / 8);
-    for (; x < width; ++x)
-      bits[j][x >> 3] |= static_cast<uint8_t>(((whites[j][x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
+    pack_band_whites_from(whites[j], flip, x, width, bits[j]);
   }
 }
 

@@ -94,6 +94,21 @@ inline void size_band_scratch(DiffusionBandScratch& s, int32_t width) {
   s.whites.assign(kDiffusionBandRows * row, 0);
   s.below.assign(2 * row, 0);
 }
+// The scalar ends of the band kernels: values[x] = clamp(luma[x] + offset, 0, 255) for
+// x from `from` on, and the white flags from `from` on packed into bits (cleared first).
+inline void fill_band_values_from(const uint8_t* luma, int offset, int32_t from, int32_t width, int16_t* values) {
+  for (int32_t x = from; x < width; ++x) {
+    const int v = luma[x] + offset;
+    values[x] = static_cast<int16_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+  }
+}
+inline void pack_band_whites_from(const uint8_t* whites, int flip, int32_t from, int32_t width, uint8_t* bits) {
+  if (from >= width) return;
+  for (int32_t x = from; x < width; x += 8) bits[x >> 3] = 0;
+  for (int32_t x = from; x < width; ++x)
+    bits[x >> 3] |= static_cast<uint8_t>(((whites[x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
                           int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
