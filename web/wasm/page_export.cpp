@@ -34,8 +34,7 @@ bool next_decoded(void* context, Strip& strip, ReadCode& code) {
   code = ReadCode::kOk;
   if (d.next >= p.height) return false;
   const size_t width = static_cast<size_t>(p.width);
-  const int32_t rows = std::min<int32_t>(std::max<int32_t>(1, static_cast<int32_t>((1u << 20) / (4 * width + 1))),
-                                         p.height - d.next);
+  const int32_t rows = std::min(rows_per_strip(4 * static_cast<uint64_t>(width), p.height), p.height - d.next);
   d.colours.resize(width * static_cast<size_t>(rows));
   for (int32_t r = 0; r < rows; ++r) {
     const uint32_t* row = p.colours.get() + static_cast<size_t>(storage_row(p, d.next + r)) * width;

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
 
