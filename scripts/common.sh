@@ -5,39 +5,79 @@ QVX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QVX_BUILD=$QVX_ROOT/build
 source "$QVX_ROOT/scripts/wine.sh"
 
-QVX_PACKAGES="cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 \
-xvfb xauth xdotool x11-utils imagemagick googletest libgtest-dev libbenchmark-dev \
-clang libclang-rt-14-dev locales fonts-vlgothic libvips-dev time \
-lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 chromium nodejs"
+# Packages by what needs them: ./run installs the program's and the command's,
+# ./run --web adds the page's toolchain, ./test installs everything.
+QVX_CLI_PACKAGES="cmake make clang libvips-dev googletest libgtest-dev"
+QVX_PROGRAM_PACKAGES="wine xvfb xauth x11-utils locales fonts-vlgothic"
+QVX_WEB_PACKAGES="clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs"
+QVX_TEST_PACKAGES="$QVX_CLI_PACKAGES $QVX_PROGRAM_PACKAGES $QVX_WEB_PACKAGES g++ g++-mingw-w64-i686 \
+g++-mingw-w64-x86-64 mingw-w64-tools wine32:i386 wine64 xdotool imagemagick libbenchmark-dev libclang-rt-14-dev \
+time chromium npm"
 
 qvx_log() { printf '== %s\n' "$*" >&2; }
 
+qvx_sudo() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# True when this machine executes 32-bit x86 programs. Asked before Wine is installed,
+# of a 93-byte i386 program that only exits with status 42: a kernel without IA-32
+# emulation refuses it with "Exec format error".
+qvx_runs_32bit() {
+  local probe
+  probe=$(mktemp) || return 1
+  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\135\0\0\0\135\0\0\0\5\0\0\0\0\20\0\0\61\333\263\52\61\300\100\315\200' >"$probe"
+  chmod +x "$probe"
+  local code=0
+  "$probe" 2>/dev/null || code=$?
+  rm -f "$probe"
+  [ "$code" -eq 42 ]
+}
+
+# The packages to build and run one Windows flavour: the 32-bit program where the
+# machine runs 32-bit code, else the 64-bit one (QVX_WINE_ARCH chooses).
+qvx_program_flavour_packages() {
+  local flavour=${QVX_WINE_ARCH:-}
+  if [ -z "$flavour" ]; then
+    if qvx_runs_32bit; then flavour=win32; else flavour=win64; fi
+  fi
+  if [ "$flavour" = win64 ]; then
+    echo "$QVX_PROGRAM_PACKAGES g++-mingw-w64-x86-64 wine64"
+  else
+    echo "$QVX_PROGRAM_PACKAGES g++-mingw-w64-i686 wine32:i386"
+  fi
+}
+
 qvx_missing_packages() {
   local p missing=""
-  for p in $QVX_PACKAGES; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
   done
   printf '%s' "$missing"
 }
 
+# qvx_ensure_packages [run|web|test]: installs what that use needs and is missing
+# (test when not said).
 qvx_ensure_packages() {
-  local missing
-  missing=$(qvx_missing_packages)
+  local wanted missing
+  case "${1:-test}" in
+    run) wanted="$QVX_CLI_PACKAGES $(qvx_program_flavour_packages)" ;;
+    web) wanted="$QVX_WEB_PACKAGES" ;;
+    *) wanted="$QVX_TEST_PACKAGES" ;;
+  esac
+  missing=$(qvx_missing_packages $wanted)
   if [ -n "$missing" ]; then
     qvx_log "installing:$missing"
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo dpkg --add-architecture i386
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $QVX_PACKAGES >/dev/null
+    case "$missing" in *:i386*) qvx_sudo dpkg --add-architecture i386 ;; esac
+    qvx_sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive qvx_sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
   fi
-  if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
-    $sudo locale-gen >/dev/null 2>&1 || true
-  fi
+  case " $wanted " in *" locales "*) qvx_ensure_japanese_locale ;; esac
+}
+
+qvx_ensure_japanese_locale() {
+  locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' && return
+  qvx_sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | qvx_sudo tee -a /etc/locale.gen >/dev/null
+  qvx_sudo locale-gen >/dev/null 2>&1 || true
 }
 
 qvx_jobs() { nproc 2>/dev/null || echo 2; }
@@ -70,11 +110,21 @@ qvx_build_release() {
 # A Windows flavour (win32 or win64): the program, its plug-ins and the Wine-run
 # tests, in build/FLAVOUR.
 qvx_build_windows() {
+  qvx_configure_windows "$1"
+  cmake --build "$QVX_BUILD/$1" -j "$(qvx_jobs)"
+}
+
+qvx_configure_windows() {
   local toolchain=mingw-i686
   [ "$1" = win64 ] && toolchain=mingw-x86_64
   cmake -S "$QVX_ROOT" -B "$QVX_BUILD/$1" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$QVX_ROOT/cmake/$toolchain.cmake" >/dev/null
-  cmake --build "$QVX_BUILD/$1" -j "$(qvx_jobs)"
+}
+
+# The program and its shipped plug-in alone, for ./run: the tests are ./test's.
+qvx_build_program() {
+  qvx_configure_windows "$1"
+  cmake --build "$QVX_BUILD/$1" -j "$(qvx_jobs)" --target quillvex qvx_wic_plugin
 }
 
 QVX_OWN_XVFB=""
@@ -153,11 +203,6 @@ qvx_build_web() {
 # The browser test's driver (playwright-core, pointed at Debian's chromium; it
 # downloads no browser), installed from the lock file when missing.
 qvx_ensure_page_test_tools() {
-  if ! command -v npm >/dev/null; then
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm >/dev/null
-  fi
   local tests="$QVX_ROOT/web/tests"
   if ! cmp -s "$tests/package-lock.json" "$tests/node_modules/.qvx-lock" 2>/dev/null; then
     (cd "$tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
