@@ -8,7 +8,7 @@ import { showInfo } from './info.js';
 import { isEditable, wireOpening } from './open.js';
 import { copyPng, deviceArguments, outputName, readDeviceOptions, saveFile, showDeviceOptions } from './out.js';
 import { Panes } from './panes.js';
-import { languageFor, setLanguage, text } from './texts.js';
+import { exportFailureText, languageFor, setLanguage, text } from './texts.js';
 import { kLevels, levelName, parseLevel, zoomIn, zoomOut } from './zoom.js';
 
 const $ = (id) => document.getElementById(id);
@@ -112,7 +112,7 @@ const handlers = {
   opened(m) {
     mark('qvx-opened');
     state.picture = { name: m.name, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
-                      info: m.info, kind: m.kind, ms: m.ms };
+                      info: m.info, kind: m.kind, mime: m.mime, ms: m.ms };
     state.firstViewSeq = Infinity;
     pictureChanged();
     state.failureShown = false;
@@ -197,7 +197,6 @@ function pictureChanged() {
   panes.setPicture(p && { width: p.width, height: p.height });
   for (const el of document.querySelectorAll('[data-needs-picture]')) el.disabled = !p;
   $('otsu').disabled = !p;
-  showInfo(p?.info ?? null);
   relabel();
 }
 
@@ -215,6 +214,7 @@ function relabel() {
   for (const option of $('zoom').options) option.textContent = levelLabel(Number(option.value));
   $('zoom-label').textContent = text('scale', levelLabel(panes.level));
   $('message').textContent = message();
+  showInfo(state.picture?.info ?? null, state.picture);
   redrawHistogram();
 }
 
@@ -310,7 +310,7 @@ function requestExport(format, extra = []) {
   if (!state.picture) return Promise.resolve({ error: text('noPicture') });
   const id = ++exportId;
   return new Promise((resolve) => {
-    exports.set(id, resolve);
+    exports.set(id, (m) => resolve(m.error ? { ...m, error: exportFailureText(m) } : m));
     worker.postMessage({ type: 'export', id, format, fileName: outputName(state.picture.name, format), extra });
   });
 }

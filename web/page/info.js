@@ -1,16 +1,25 @@
 // The Info panel: the picture's header field by field, its colour cells as the
-// program's Info dialog lays them out, and the whole colour table as swatches.
+// program's Info dialog lays them out, and the whole colour table as swatches. A
+// picture the browser decoded has the header of its 24-bit copy and no colour table.
+import { text } from './texts.js';
 
 const kLabels = ['biSize', 'biWidth', 'biHeight', 'biPlanes', 'biBitCount', 'biCompression', 'biSizeImage',
                  'biXPelsPerMeter', 'biYPelsPerMeter', 'biColorUsed', 'biClrImportant'];
 // Cells 13..20 are the left column, 21..28 the right one.
 const kFirstCell = 13, kRows = 8;
 
-export function showInfo(info) {
+const kFormats = { 'image/png': 'PNG', 'image/jpeg': 'JPEG', 'image/gif': 'GIF', 'image/webp': 'WebP',
+                   'image/x-icon': 'ICO', 'image/avif': 'AVIF' };
+
+// Shows the picture's Info, or that there is none; `file` is {kind: 'bmp' | 'decoded',
+// mime: the file's MIME type}. Called again on a language switch.
+export function showInfo(info, file) {
   const $ = (id) => document.getElementById(id);
   $('info-empty').hidden = Boolean(info);
   $('info-body').hidden = !info;
   if (!info) return;
+  $('info-header').textContent = file?.kind === 'decoded' ? text('decodedHeader', kFormats[file.mime]) : text('header');
+  $('info-colours').hidden = !info.cells.length && !info.table.length;
 
   $('info-values').replaceChildren(...kLabels.map((label, i) => {
     const row = document.createElement('tr');

@@ -1,7 +1,8 @@
 // The twin panes: each a scroll container whose spacer has the zoomed picture's size,
 // with a canvas the pane's size kept in view. Both share one scroll position; the
-// worker draws what the view shows into both canvases.
-import { kFit, keepCentre, zoomRatio, zoomedSize } from './zoom.js';
+// worker draws what the view shows into both canvases. Without a picture each pane
+// shows what to do instead.
+import { kFit, keepCentre, scrollForKey, zoomRatio, zoomedSize } from './zoom.js';
 
 export class Panes {
   // onView(view) is called, at most once a frame, whenever what the panes show changes.
@@ -9,6 +10,7 @@ export class Panes {
     this.panes = [sourcePane, resultPane];
     this.canvases = this.panes.map((pane) => pane.querySelector('canvas'));
     this.spacers = this.panes.map((pane) => pane.querySelector('.spacer'));
+    this.emptyStates = this.panes.map((pane) => pane.parentElement.querySelector('.empty-state'));
     this.onView = onView;
     this.picture = null;   // {width, height}
     this.level = 1;
@@ -16,6 +18,7 @@ export class Panes {
     this.pending = 0;
     for (const pane of this.panes) {
       pane.addEventListener('scroll', () => this.follow(pane), { passive: true });
+      pane.addEventListener('keydown', (event) => this.scrollByKey(pane, event));
     }
     new ResizeObserver(() => this.layout()).observe(sourcePane);
   }
@@ -33,8 +36,20 @@ export class Panes {
     this.requestView();
   }
 
+  // The scroll keys on a focused pane move both panes, and go no further (elsewhere
+  // the arrows step the density).
+  scrollByKey(pane, event) {
+    if (event.altKey || event.metaKey) return;
+    const to = scrollForKey(event.key, { ctrl: event.ctrlKey, shift: event.shiftKey }, pane);
+    if (!to) return;
+    event.preventDefault();
+    event.stopPropagation();
+    this.scrollTo(to.x, to.y);
+  }
+
   setPicture(picture) {
     this.picture = picture;
+    for (const el of this.emptyStates) if (el) el.hidden = Boolean(picture);
     for (const pane of this.panes) pane.scrollLeft = pane.scrollTop = 0;
     if (!picture) this.clear();
     this.layout();

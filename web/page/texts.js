@@ -78,6 +78,34 @@ const en = {
   copyRefused: (m) => `The browser did not let the page copy the picture (${m}). Download it as PNG instead.`,
   noClipboard: 'This browser offers no way to copy a picture. Download it as PNG instead.',
   pasteNothing: 'The clipboard holds no picture to open.',
+
+  // The panes without a picture, the save buttons' names, the Info heading of a decoded
+  // picture, and refused saves by the core's code.
+  emptySource: 'No picture is open',
+  emptySteps: 'Open one with this button, drop one anywhere on the page, or paste one with Ctrl+V.',
+  emptyFormats: 'BMP, PNG, JPEG, GIF and WebP pictures open here.',
+  emptyResult: 'Its black-and-white version will show here.',
+  saveBmp: 'Save as BMP',
+  savePng: 'Save as PNG',
+  savePbm: 'Save as PBM',
+  decodedHeader: (format) => `${format || 'Picture'}, decoded to 24-bit colour`,
+  // By the refused option's name.
+  optionCodes: {
+    band: 'Rows per band must be a whole number from 1 to 65535.',
+    name: 'The array name must not be empty.',
+    layout: 'The layout must be rows-msb, rows-lsb, pages or columns-msb.',
+    on: 'A set bit must stand for black or white.',
+  },
+  // By the device writer's code: 0 none, 1 layout, 2 name, 3 band not for the format,
+  // 4 band out of range, 5 empty picture, 6 too large, 7 too many rows, 8 missing rows,
+  // 9 write failed.
+  deviceCodes: ['', 'A layout applies to the C header and raw formats only.',
+                'An array name applies to the C header and XBM formats only.',
+                'Rows per band apply to the ESC/POS format only.', 'Rows per band must be 1 to 65535.',
+                'The picture has no pixels.', 'The picture is too large for this format.',
+                'The picture has fewer rows than were written.', 'The picture ended before its last row.',
+                'The file could not be written.'],
+  exportCodes: { 'no-picture': 'No picture is open.', memory: 'There is not enough memory for the file.' },
 };
 
 const ja = {
@@ -148,16 +176,39 @@ const ja = {
   settingsFailed: (m) => `この設定は使えません：${m}`,
   settingsCodes: ['', '方式が不明です。', '濃度は 0 から 254 までです。', '半径は 1 から 10000 までです。',
                   'k には数値を入れてください。', '割合は 0 から 100 までです。',
-                  '往復走査は誤差拡散の方式だけで使えます。'],
+                  '蛇行走査は誤差拡散の方式だけで使えます。'],
   exportFailed: (m) => `保存できませんでした：${m}`,
   saved: (name) => `${name} を用意しました。`,
   copied: '変換結果をクリップボードにコピーしました。',
   copyRefused: (m) => `ブラウザーが画像のコピーを許可しませんでした（${m}）。PNG でダウンロードしてください。`,
   noClipboard: 'このブラウザーでは画像をコピーできません。PNG でダウンロードしてください。',
   pasteNothing: 'クリップボードに開ける画像がありません。',
+
+  // The panes without a picture, the save buttons' names, the Info heading of a decoded
+  // picture, and refused saves by the core's code.
+  emptySource: '画像が開かれていません',
+  emptySteps: 'このボタンで開くか、ページのどこかにドロップするか、Ctrl+V で貼り付けてください。',
+  emptyFormats: 'BMP・PNG・JPEG・GIF・WebP の画像を開けます。',
+  emptyResult: 'ここに白黒の変換結果が表示されます。',
+  saveBmp: 'BMP 形式で保存',
+  savePng: 'PNG 形式で保存',
+  savePbm: 'PBM 形式で保存',
+  decodedHeader: (format) => `${format || '画像'}（24ビットカラーに展開）`,
+  optionCodes: {
+    band: 'バンドの行数は 1 から 65535 までの整数です。',
+    name: '配列名を入れてください。',
+    layout: '配置は rows-msb、rows-lsb、pages、columns-msb のどれかです。',
+    on: 'ビット1の色は黒か白です。',
+  },
+  deviceCodes: ['', '配置は C ヘッダーと raw の形式だけで使えます。', '配列名は C ヘッダーと XBM の形式だけで使えます。',
+                'バンドの行数は ESC/POS の形式だけで使えます。', 'バンドの行数は 1 から 65535 までです。',
+                '画像にピクセルがありません。', 'この形式には画像が大きすぎます。',
+                '画像の行数より多くの行が書かれました。', '最後の行の前で画像が終わりました。',
+                'ファイルを書き込めませんでした。'],
+  exportCodes: { 'no-picture': '画像が開かれていません。', memory: 'ファイルを作るメモリが足りません。' },
 };
 
-const kTexts = { en, ja };
+export const kTexts = { en, ja };
 
 let current = en;
 let currentLanguage = 'en';
@@ -184,4 +235,17 @@ export function setLanguage(lang, root = document) {
   for (const el of root.querySelectorAll('[data-text]')) el.textContent = text(el.dataset.text);
   for (const el of root.querySelectorAll('[data-text-label]')) el.setAttribute('aria-label', text(el.dataset.textLabel));
   for (const el of root.querySelectorAll('[data-text-title]')) el.title = text(el.dataset.textTitle);
+}
+
+// The text of a refused save in the current language: by the core's code where the
+// answer has one ({option}: the refused option's name, {deviceCode}, {code}), else by
+// the option the core's English message names ('--band must be ...'); a message
+// of no known kind is shown as it is.
+export function exportFailureText(failure) {
+  const { error = '', option, deviceCode, code } = typeof failure === 'string' ? { error: failure } : failure;
+  const byOption = text('optionCodes')[option ?? /^--([a-z]+) must\b/.exec(error)?.[1]];
+  if (byOption) return byOption;
+  if (deviceCode) return text('deviceCodes')[deviceCode] ?? error;
+  const known = { 'no picture': 'no-picture', memory: 'memory', 'not enough memory': 'memory' };
+  return text('exportCodes')[code ?? known[error]] ?? error;
 }

@@ -3,7 +3,7 @@
 // between messages, and writes the files for download. A new setting or view is
 // taken between two slices, so work that is out of date is dropped at once.
 import { kMaxPixels, loadCore } from './core.js';
-import { decodePicture } from './decode.js';
+import { decodePicture, sniffType } from './decode.js';
 import { pngFile } from './png.js';
 
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
@@ -148,7 +148,8 @@ async function open(message) {
   if (code !== 0) return fail(code === 'memory' ? { key: 'memory' } : code === 6 ? { key: 'too-large' } : { key: 'damaged', code });
   file = { name, bmp };
   started = null;
-  self.postMessage({ type: 'opened', name, kind: bmp ? 'bmp' : 'decoded', ...core.picture(),
+  self.postMessage({ type: 'opened', name, kind: bmp ? 'bmp' : 'decoded', mime: bmp ? 'image/bmp' : sniffType(head),
+                     ...core.picture(),
                      ms: performance.now() - began, decodeMs });
   needFrame = true;
   schedule();

@@ -1,9 +1,17 @@
 // The page's pure rules: zoom stepping and naming, the view's centre kept across a
-// zoom, and the names and device arguments of the files it saves.
+// zoom, the panes' scroll keys, the names and device arguments of the files it saves,
+// the two languages' texts; and the page's server answering bad requests.
 import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { readFileSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { request } from 'node:http';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
 import { test } from 'node:test';
 import { deviceArguments, outputName } from '../page/out.js';
-import { keepCentre, kFit, levelName, parseLevel, zoomIn, zoomOut, zoomRatio, zoomedSize } from '../page/zoom.js';
+import { exportFailureText, kTexts, setLanguage } from '../page/texts.js';
+import { keepCentre, kFit, levelName, parseLevel, scrollForKey, zoomIn, zoomOut, zoomRatio,
+         zoomedSize } from '../page/zoom.js';
 
 test('zoom steps, with and without Ctrl, stop at 8 and at fit', () => {
   const cases = [  // [function, level, ctrl, expected]
@@ -39,4 +47,101 @@ test('saved files take the command extensions and only the options of their form
   assert.deepEqual(deviceArguments('xbm', all), ['--on', 'white', '--name', 'logo']);
   assert.deepEqual(deviceArguments('bin', all), ['--layout', 'pages', '--on', 'white']);
   assert.deepEqual(deviceArguments('escpos', { band: '64' }), ['--band', '64']);
+});
+
+test('a picture one pixel thin keeps a pixel at every zoom', () => {
+  const pane = { width: 477, height: 672 };
+  const cases = [  // [picture, level, zoomed]
+    [{ width: 1, height: 20000 }, kFit, { width: 1, height: 672 }],
+    [{ width: 20000, height: 1 }, kFit, { width: 477, height: 1 }],
+    [{ width: 1, height: 20000 }, -6, { width: 1, height: 2500 }],
+    [{ width: 20000, height: 1 }, -6, { width: 2500, height: 1 }],
+    [{ width: 7, height: 9 }, -6, { width: 1, height: 1 }],
+    [{ width: 17, height: 9 }, -6, { width: 2, height: 1 }],
+  ];
+  for (const [picture, level, zoomed] of cases) {
+    assert.deepEqual(zoomedSize(picture, zoomRatio(level, picture, pane)), zoomed, `${picture.width}x${picture.height}`);
+  }
+});
+
+test('scroll keys move a line, a page or to an end, within the scroll range', () => {
+  // A 1000 x 2000 zoomed picture in a 400 x 300 pane: x runs 0..600, y 0..1700.
+  const pane = { scrollLeft: 100, scrollTop: 50, clientWidth: 400, clientHeight: 300, scrollWidth: 1000,
+                 scrollHeight: 2000 };
+  const cases = [  // [key, modifiers, x, y]
+    ['ArrowRight', {}, 140, 50], ['ArrowLeft', {}, 60, 50], ['ArrowDown', {}, 100, 90], ['ArrowUp', {}, 100, 10],
+    ['ArrowRight', { ctrl: true }, 460, 50], ['ArrowLeft', { ctrl: true }, 0, 50],
+    ['ArrowDown', { ctrl: true }, 100, 310], ['PageDown', {}, 100, 310], ['PageUp', {}, 100, 0],
+    ['PageDown', { shift: true }, 460, 50], ['PageUp', { shift: true }, 0, 50],
+    ['Home', {}, 100, 0], ['End', {}, 100, 1700], ['Home', { ctrl: true }, 0, 50], ['End', { shift: true }, 600, 50],
+  ];
+  for (const [key, modifiers, x, y] of cases) {
+    assert.deepEqual(scrollForKey(key, modifiers, pane), { x, y }, `${key} ${JSON.stringify(modifiers)}`);
+  }
+  assert.deepEqual(scrollForKey('ArrowRight', {}, { ...pane, scrollLeft: 590 }), { x: 600, y: 50 });
+  assert.deepEqual(scrollForKey('End', {}, { ...pane, scrollHeight: 100 }), { x: 100, y: 0 });
+  for (const key of ['+', '-', 'a', 'Enter']) assert.equal(scrollForKey(key, {}, pane), null, key);
+});
+
+test('both languages have every text, of the same kind, and every text the page names', () => {
+  const { en, ja } = kTexts;
+  assert.deepEqual(Object.keys(ja).sort(), Object.keys(en).sort());
+  const shape = (v) => (Array.isArray(v) ? `array ${v.length}` : typeof v === 'function' ? `function ${v.length}`
+                        : v && typeof v === 'object' ? `keys ${Object.keys(v).sort()}` : typeof v);
+  for (const key of Object.keys(en)) assert.equal(shape(ja[key]), shape(en[key]), key);
+  const html = readFileSync(new URL('../page/index.html', import.meta.url), 'utf8');
+  for (const [, key] of html.matchAll(/data-text(?:-label|-title)?="([^"]+)"/g)) {
+    assert.equal(typeof en[key], 'string', `index.html names ${key}`);
+  }
+  // One word for serpentine in the Japanese option and in its refusal.
+  assert.ok(ja.settingsCodes[6].startsWith(ja.serpentine.replace(/（.*/, '')), ja.settingsCodes[6]);
+});
+
+test('a refused save reads in the page\'s language, not in the command\'s words', () => {
+  const page = { documentElement: {}, title: '', querySelectorAll: () => [] };
+  try {
+    setLanguage('ja', page);
+    const cases = [  // [the worker's answer, the Japanese text]
+      [{ error: '--band must be a number from 1 to 65535: 0' }, kTexts.ja.optionCodes.band],
+      [{ error: '--name must not be empty' }, kTexts.ja.optionCodes.name],
+      [{ error: 'no picture' }, kTexts.ja.exportCodes['no-picture']],
+      [{ error: 'memory' }, kTexts.ja.exportCodes.memory],
+      [{ error: 'the band height must be 1 to 65535 rows', deviceCode: 4 }, kTexts.ja.deviceCodes[4]],
+      [{ error: 'something new' }, 'something new'],
+    ];
+    for (const [failure, expected] of cases) assert.equal(exportFailureText(failure), expected, failure.error);
+  } finally {
+    setLanguage('en', page);
+  }
+});
+
+// Sends one request with the path as it is written; resolves with {status, body}.
+function get(port, path) {
+  return new Promise((resolve, reject) => {
+    request({ host: '127.0.0.1', port, path }, (response) => {
+      let body = '';
+      response.on('data', (d) => { body += d; });
+      response.on('end', () => resolve({ status: response.statusCode, body }));
+    }).on('error', reject).end();
+  });
+}
+
+test('the server answers a malformed or outside path and keeps serving', async () => {
+  const folder = mkdtempSync(join(tmpdir(), 'qvx-serve-'));
+  writeFileSync(join(folder, 'index.html'), 'the page\n');
+  const server = spawn('node', [new URL('../serve.mjs', import.meta.url).pathname, folder, '0']);
+  try {
+    const port = await new Promise((resolve, reject) => {
+      server.stdout.on('data', (d) => resolve(Number(String(d).match(/:(\d+)\//)[1])));
+      server.on('exit', () => reject(new Error('the server did not start')));
+    });
+    const cases = [['/%', 400], ['/%E0%A4%A', 400], ['/a%00b', 400], ['/..%2f..%2fetc%2fpasswd', 403],
+                   ['/missing.js', 404], ['/', 200]];
+    for (const [path, status] of cases) assert.equal((await get(port, path)).status, status, path);
+    assert.deepEqual(await get(port, '/index.html'), { status: 200, body: 'the page\n' });
+    assert.equal(server.exitCode, null, 'the server stopped');
+  } finally {
+    server.kill();
+    rmSync(folder, { recursive: true, force: true });
+  }
 });
