@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
   int runs = 9;
   std::vector<uint16_t> depths{8, 16, 24, 32};
   std::vector<HalftoneMethod> methods;
-  for (const HalftoneMethodInfo& m : halftone_methods()) methods.push_back(m.method);
+  for (const MethodDescriptor& m : halftone_methods()) methods.push_back(m.method);
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--level=all") {
