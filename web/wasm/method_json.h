@@ -1,0 +1,14 @@
+// The method descriptors as JSON for the page, which builds its method list and option
+// fields from them instead of writing the options down a second time.
+#ifndef QVX_WEB_METHOD_JSON_H
+#define QVX_WEB_METHOD_JSON_H
+
+#include <string>
+
+// Returns {"params": [...], "methods": [...]}: each parameter's name, kind ("flag",
+// "whole", "real"), min and max (null when unbounded), default, value name and help;
+// each method's name, family, kind (its mode, or kFirstMethodKind + its method),
+// description and the defaults of the parameters it takes, by name.
+std::string method_descriptors_json();
+
+#endif
