@@ -57,6 +57,7 @@ struct ParamDescriptor {
   const char* name;        // the command's long option without its dashes; the page's field
   ParamKind kind;
   double min, max;         // a number's range (a real's may be infinite); a flag's 0 and 1
+  double step;             // what the page's field steps by: 1 for whole numbers
   double default_value;    // for the methods that don't give their own
   const char* value_name;  // the value in --help (N, X, P); nullptr for a flag
   const char* help;        // a line on what it does, in the words of --help
@@ -67,21 +68,21 @@ constexpr double kAnyNumber = std::numeric_limits<double>::infinity();
 
 // The density is the Windows program's: its slider and /density switch share the range.
 inline constexpr ParamDescriptor kParamDescriptors[] = {
-    {HalftoneParam::kDensity, "density", ParamKind::kWhole, kDensityMin, kDensityMax, kDensityDefault, "N",
+    {HalftoneParam::kDensity, "density", ParamKind::kWhole, kDensityMin, kDensityMax, 1, kDensityDefault, "N",
      "threshold", HalftoneError::kBadDensity},
     // Every method takes invert, so nothing refuses it.
-    {HalftoneParam::kInvert, "invert", ParamKind::kFlag, 0, 1, 0, nullptr,
+    {HalftoneParam::kInvert, "invert", ParamKind::kFlag, 0, 1, 1, 0, nullptr,
      "white for dark pixels, black for light ones", HalftoneError::kNone},
-    {HalftoneParam::kSerpentine, "serpentine", ParamKind::kFlag, 0, 1, 0, nullptr, "odd rows run right to left",
+    {HalftoneParam::kSerpentine, "serpentine", ParamKind::kFlag, 0, 1, 1, 0, nullptr, "odd rows run right to left",
      HalftoneError::kNoScanDirection},
     // Every halftoning method takes linear, and the modes are refused it by the command.
-    {HalftoneParam::kLinear, "linear", ParamKind::kFlag, 0, 1, 0, nullptr,
+    {HalftoneParam::kLinear, "linear", ParamKind::kFlag, 0, 1, 1, 0, nullptr,
      "halftone in linear light (the sRGB curve undone)", HalftoneError::kNone},
-    {HalftoneParam::kRadius, "radius", ParamKind::kWhole, 1, 10000, 7, "N", "a window of 2N+1 pixels square",
+    {HalftoneParam::kRadius, "radius", ParamKind::kWhole, 1, 10000, 1, 7, "N", "a window of 2N+1 pixels square",
      HalftoneError::kBadRadius},
-    {HalftoneParam::kK, "k", ParamKind::kReal, -kAnyNumber, kAnyNumber, 0.2, "X", "the deviation's weight",
+    {HalftoneParam::kK, "k", ParamKind::kReal, -kAnyNumber, kAnyNumber, 0.05, 0.2, "X", "the deviation's weight",
      HalftoneError::kBadK},
-    {HalftoneParam::kPercent, "percent", ParamKind::kWhole, 0, 100, 15, "P",
+    {HalftoneParam::kPercent, "percent", ParamKind::kWhole, 0, 100, 1, 15, "P",
      "black when P percent below the window's mean", HalftoneError::kBadPercent},
 };
 

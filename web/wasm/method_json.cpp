@@ -69,6 +69,8 @@ std::string method_descriptors_json() {
     append_number(out, p.min);
     out += ",\"max\":";
     append_number(out, p.max);
+    out += ",\"step\":";
+    append_number(out, p.step);
     out += ",\"default\":";
     append_value(out, p, p.default_value);
     out += ",\"valueName\":";
