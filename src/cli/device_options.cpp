@@ -100,10 +100,10 @@ constexpr CliOption kDeviceRows[] = {
   {"on",         0,   "COLOUR", "black | white: the pixels a set bit stands for\n"
                                 "(default black for xbm, escpos and zpl, white for c and bin)",
    set_on, "--on must be black or white"},
-  {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name)",
+  {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name,\n"
+                                "or the input's with -o -)",
    set_name, "--name must not be empty"},
-  {"band",       0,   "N",      "escpos: rows per raster command, 1..2303, the most printers\n"
-                                "take in one (default 256)",
+  {"band",       0,   "N",      "escpos: rows per raster command, 1..2303 (default 256)",
    set_band, "--band must be a number from 1 to 2303"},
 };
 // clang-format on
