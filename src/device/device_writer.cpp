@@ -132,6 +132,13 @@ std::string c_header_opening(const DeviceWriter& w) {
          std::to_string(w.height) + "\n\nstatic const uint8_t " + name + "[] PROGMEM = {\n";
 }
 
+// The rows of each ZPL graphic field for a picture `width` pixels wide: as many as
+// fit in kMaxZplFieldBytes, 0 when not even one row does.
+uint32_t zpl_field_rows(uint32_t width) {
+  const uint64_t row_bytes = (uint64_t{width} + 7) / 8;
+  return row_bytes == 0 ? 0 : static_cast<uint32_t>(kMaxZplFieldBytes / row_bytes);
+}
+
 // The ^FO and ^GFA opening the field whose top row is `top`: its bytes (twice, as
 // ASCII hex is not compressed) and the bytes of a row.
 void emit_zpl_field_opening(DeviceWriter& w, uint32_t top) {
@@ -207,11 +214,6 @@ ByteSink append_to(std::vector<uint8_t>& out) {
     out.insert(out.end(), bytes, bytes + size);
     return true;
   };
-}
-
-uint32_t zpl_field_rows(uint32_t width) {
-  const uint64_t row_bytes = (uint64_t{width} + 7) / 8;
-  return row_bytes == 0 ? 0 : static_cast<uint32_t>(kMaxZplFieldBytes / row_bytes);
 }
 
 uint32_t device_rows_held(const DeviceSettings& settings, uint32_t height) {

@@ -40,10 +40,6 @@ struct DeviceWriter {
   DeviceError error = DeviceError::None;
 };
 
-// Returns the rows of each ZPL graphic field for a picture `width` pixels wide: as
-// many as fit in kMaxZplFieldBytes, 0 when not even one row does.
-uint32_t zpl_field_rows(uint32_t width);
-
 // Returns how many rows the writer keeps before it writes them: 1 for the streaming
 // outputs, 8 for pages, the height for columns-msb.
 uint32_t device_rows_held(const DeviceSettings& settings, uint32_t height);
