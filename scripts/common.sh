@@ -9,7 +9,7 @@ source "$QVX_ROOT/scripts/wine.sh"
 # ./run --web adds the page's toolchain, ./test installs everything.
 QVX_CLI_PACKAGES="cmake make clang libvips-dev googletest libgtest-dev"
 QVX_PROGRAM_PACKAGES="wine xvfb xauth x11-utils locales fonts-vlgothic"
-QVX_WEB_PACKAGES="clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs"
+QVX_WEB_PACKAGES="cmake make clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs"
 QVX_TEST_PACKAGES="$QVX_CLI_PACKAGES $QVX_PROGRAM_PACKAGES $QVX_WEB_PACKAGES g++ g++-mingw-w64-i686 \
 g++-mingw-w64-x86-64 mingw-w64-tools wine32:i386 wine64 xdotool imagemagick libbenchmark-dev libclang-rt-14-dev \
 time chromium npm"

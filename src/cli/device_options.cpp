@@ -72,7 +72,7 @@ std::string check_device(CliOptions& o) {
     request.format = device_format_of(o.format);
   }
   DeviceSettings settings;
-  const DeviceError error = resolve_device_request(request, o.output, settings);
+  const DeviceError error = resolve_device_request(request, o.output, "-", settings);
   if (error != DeviceError::None) return device_error_text(error);
   o.device.format = request.format;
   return "";
@@ -100,10 +100,11 @@ constexpr CliOption kDeviceRows[] = {
   {"on",         0,   "COLOUR", "black | white: the pixels a set bit stands for\n"
                                 "(default black for xbm, escpos and zpl, white for c and bin)",
    set_on, "--on must be black or white"},
-  {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name)",
+  {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name,\n"
+                                "or the input's with -o -)",
    set_name, "--name must not be empty"},
-  {"band",       0,   "N",      "escpos: rows per raster command, 1..65535 (default 256)",
-   set_band, "--band must be a number from 1 to 65535"},
+  {"band",       0,   "N",      "escpos: rows per raster command, 1..2303 (default 256)",
+   set_band, "--band must be a number from 1 to 2303"},
 };
 // clang-format on
 
@@ -113,8 +114,8 @@ extern const CliOptionSection kPreparationOptions =
     option_section("Preparation, before the conversion", kPreparationRows, check_preparation);
 extern const CliOptionSection kDeviceOptions = option_section("Device formats", kDeviceRows, check_device);
 
-DeviceSettings device_settings_for(const CliOptions& options, const std::string& target) {
+DeviceSettings device_settings_for(const CliOptions& options, const std::string& target, const std::string& input) {
   DeviceSettings settings;
-  resolve_device_request(options.device, target, settings);
+  resolve_device_request(options.device, target, input, settings);
   return settings;
 }

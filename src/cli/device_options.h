@@ -26,8 +26,10 @@ inline bool prepares(const Preparation& p) { return p.resize || p.rotation != 0 
 
 struct CliOptions;
 
-// Returns the writer's settings for the device format of the options written to `target`
-// (the array's name comes from the target when --name is not given).
-DeviceSettings device_settings_for(const CliOptions& options, const std::string& target);
+// Returns the writer's settings for the device format of the options, for `input`
+// written to `target` (without --name the array is named after the target, or after
+// the input when the target is standard output; "-" is a standard stream).
+DeviceSettings device_settings_for(const CliOptions& options, const std::string& target,
+                                   const std::string& input = "-");
 
 #endif

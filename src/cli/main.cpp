@@ -257,7 +257,7 @@ std::string convert_step(Input& in, int density, const std::string& target, cons
   progress.name = quoted_name(in.shown);
   ResultOutput out;
   out.file = output.file;
-  if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
+  if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target, in.shown);
   uint8_t header[kStoreHeaderSize];
   input_header(in, header);
   const StripReader reader{&in, next_input_strip, input_width(in), input_height(in), header};

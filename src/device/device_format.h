@@ -37,8 +37,11 @@ struct DeviceFormatInfo {
 };
 
 constexpr unsigned kDefaultBandRows = 256;
-// ESC/POS carries the band height and the row bytes in 16-bit fields.
-constexpr unsigned kMaxBandRows = 65535;
+// The tallest GS v 0 image printers take: its height's high byte goes up to 8.
+constexpr unsigned kMaxBandRows = 2303;
+// ZPL: a ^GFA field holds at most this many bytes; ^FO places a field at most this far down.
+constexpr uint32_t kMaxZplFieldBytes = 99999;
+constexpr uint32_t kMaxZplOrigin = 32000;
 
 // Returns the table of device formats and its length.
 const DeviceFormatInfo* device_formats(size_t* count);
@@ -60,10 +63,22 @@ bool parse_band_rows(std::string_view text, unsigned& out);
 // Returns the name of a layout as the command spells it.
 const char* device_layout_name(DeviceLayout layout);
 
-// Returns `text` made into a C identifier: every character other than an ASCII
-// letter, digit or underscore becomes '_', a leading digit gets a '_' before it,
-// a C or C++ keyword one after it, and an empty text gives "image".
+// Returns `text` made into a C identifier that no compiler or standard header has
+// taken: every character other than an ASCII letter, digit or underscore becomes
+// '_' and runs of '_' become one; a name that begins with a digit or '_', or whose
+// NAME_WIDTH and NAME_HEIGHT a standard header defines, gets "image_" before it; a
+// keyword or a name of <stdint.h> or another common header gets a '_' after it;
+// an empty text gives "image".
 std::string c_identifier(std::string_view text);
+
+// Returns the start of the names derived from an identifier (NAME_WIDTH, the X
+// bitmap's NAME_bits): the identifier without a trailing '_', so none holds "__".
+std::string identifier_stem(std::string_view identifier);
+
+// Returns the identifier for a picture read from `input` and written to `output`:
+// named after the output, or after the input when the output is standard output,
+// "image" when both are standard streams.
+std::string c_identifier_for(std::string_view output, std::string_view input);
 
 // Returns the identifier for a picture written to `path`: its file name without
 // the folder and the last extension, made into a C identifier.
@@ -103,8 +118,9 @@ enum class DeviceError {
 // Returns the one-line text of an error (no trailing full stop), for messages.
 const char* device_error_text(DeviceError error);
 
-// Checks the request and fills `settings`; `output_path` gives the default name.
+// Checks the request and fills `settings`; the paths give the default name
+// (c_identifier_for).
 DeviceError resolve_device_request(const DeviceRequest& request, std::string_view output_path,
-                                   DeviceSettings& settings);
+                                   std::string_view input_path, DeviceSettings& settings);
 
 #endif

@@ -13,6 +13,11 @@ constexpr size_t kFlushBytes = 64 * 1024;
 const char kHexLower[] = "0123456789abcdef";
 const char kHexUpper[] = "0123456789ABCDEF";
 
+std::string to_upper(std::string text) {
+  for (char& c : text) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
+}
+
 // The layout applies to the C array and its raw bytes; the other formats have their own.
 DeviceLayout layout_of(const DeviceSettings& s) {
   return s.format == DeviceFormat::C || s.format == DeviceFormat::Bin ? s.layout : DeviceLayout::RowsMsb;
@@ -108,29 +113,51 @@ void emit_columns(DeviceWriter& w) {
   }
 }
 
+// The C header: a guard, <stdint.h>, PROGMEM from the AVR header or as nothing,
+// the size macros and a static array, so it can be included by several files.
+std::string c_header_opening(const DeviceWriter& w) {
+  const std::string& name = w.settings.name;
+  const std::string stem = to_upper(identifier_stem(name));
+  const char* on = w.settings.on == DeviceOn::White ? "white" : "black";
+  const DeviceLayout layout = layout_of(w.settings);
+  const bool by_rows = layout == DeviceLayout::RowsMsb || layout == DeviceLayout::RowsLsb;
+  const uint64_t bytes = by_rows ? uint64_t{w.row_bytes} * w.height : uint64_t{w.width} * ((w.height + 7) / 8);
+  return "/* " + name + ": " + std::to_string(w.width) + " x " + std::to_string(w.height) + " pixels, layout " +
+         device_layout_name(w.settings.layout) + ", a set bit is a " + on + " pixel; " + std::to_string(bytes) +
+         " bytes,\n   in program memory on AVR (read them with pgm_read_byte). */\n"
+         "#ifndef QUILLVEX_" + stem + "_H\n#define QUILLVEX_" + stem + "_H\n\n"
+         "#include <stdint.h>\n\n"
+         "#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#else\n#ifndef PROGMEM\n#define PROGMEM\n#endif\n#endif\n\n"
+         "#define " + stem + "_WIDTH " + std::to_string(w.width) + "\n#define " + stem + "_HEIGHT " +
+         std::to_string(w.height) + "\n\nstatic const uint8_t " + name + "[] PROGMEM = {\n";
+}
+
+// The rows of each ZPL graphic field for a picture `width` pixels wide: as many as
+// fit in kMaxZplFieldBytes, 0 when not even one row does.
+uint32_t zpl_field_rows(uint32_t width) {
+  const uint64_t row_bytes = (uint64_t{width} + 7) / 8;
+  return row_bytes == 0 ? 0 : static_cast<uint32_t>(kMaxZplFieldBytes / row_bytes);
+}
+
+// The ^FO and ^GFA opening the field whose top row is `top`: its bytes (twice, as
+// ASCII hex is not compressed) and the bytes of a row.
+void emit_zpl_field_opening(DeviceWriter& w, uint32_t top) {
+  const uint64_t bytes = uint64_t{w.row_bytes} * std::min(w.field_rows, w.height - top);
+  emit_text(w, "^FO0," + std::to_string(top) + "^GFA," + std::to_string(bytes) + "," + std::to_string(bytes) + "," +
+                   std::to_string(w.row_bytes) + ",");
+}
+
 void emit_opening(DeviceWriter& w) {
   const std::string& name = w.settings.name;
-  const std::string size = std::to_string(w.width) + " x " + std::to_string(w.height);
   switch (w.settings.format) {
-    case DeviceFormat::Xbm:
-      emit_text(w, "#define " + name + "_width " + std::to_string(w.width) + "\n#define " + name + "_height " +
-                       std::to_string(w.height) + "\nstatic unsigned char " + name + "_bits[] = {\n");
-      break;
-    case DeviceFormat::C: {
-      std::string upper = name;
-      for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-      const char* on = w.settings.on == DeviceOn::White ? "white" : "black";
-      emit_text(w, "/* " + name + ": " + size + " pixels, layout " + device_layout_name(w.settings.layout) +
-                       ", a set bit is a " + on + " pixel */\n#include <stdint.h>\n\n#define " + upper + "_WIDTH " +
-                       std::to_string(w.width) + "\n#define " + upper + "_HEIGHT " + std::to_string(w.height) +
-                       "\n\nconst uint8_t " + name + "[] = {\n");
+    case DeviceFormat::Xbm: {
+      const std::string stem = identifier_stem(name);
+      emit_text(w, "#define " + stem + "_width " + std::to_string(w.width) + "\n#define " + stem + "_height " +
+                       std::to_string(w.height) + "\nstatic unsigned char " + stem + "_bits[] = {\n");
       break;
     }
-    case DeviceFormat::Zpl: {
-      const std::string total = std::to_string(uint64_t{w.row_bytes} * w.height);
-      emit_text(w, "^XA\n^FO0,0^GFA," + total + "," + total + "," + std::to_string(w.row_bytes) + ",");
-      break;
-    }
+    case DeviceFormat::C: emit_text(w, c_header_opening(w)); break;
+    case DeviceFormat::Zpl: emit_text(w, "^XA\n"); break;
     case DeviceFormat::Bin:
     case DeviceFormat::EscPos: break;
   }
@@ -139,8 +166,8 @@ void emit_opening(DeviceWriter& w) {
 void emit_closing(DeviceWriter& w) {
   switch (w.settings.format) {
     case DeviceFormat::Xbm: emit_text(w, "};\n"); break;
-    case DeviceFormat::C: emit_text(w, "\n};\n"); break;
-    case DeviceFormat::Zpl: emit_text(w, "^FS\n^XZ\n"); break;
+    case DeviceFormat::C: emit_text(w, "\n};\n\n#endif\n"); break;
+    case DeviceFormat::Zpl: emit_text(w, "^XZ\n"); break;
     case DeviceFormat::Bin:
     case DeviceFormat::EscPos: break;
   }
@@ -169,11 +196,15 @@ void take_row(DeviceWriter& w, const uint8_t* input) {
     return;
   }
   if (w.settings.format == DeviceFormat::EscPos && y % w.settings.band_rows == 0) emit_escpos_band_header(w, y);
+  if (w.settings.format == DeviceFormat::Zpl && y % w.field_rows == 0) emit_zpl_field_opening(w, y);
   if (w.settings.format == DeviceFormat::Xbm || layout == DeviceLayout::RowsLsb) {
     for (uint8_t& b : w.row) b = reverse_bits(b);
   }
   emit_array(w, w.row.data(), w.row_bytes);
-  if (w.settings.format == DeviceFormat::Zpl) w.pending += '\n';
+  if (w.settings.format == DeviceFormat::Zpl) {
+    w.pending += '\n';
+    if ((y + 1) % w.field_rows == 0 || y + 1 == w.height) w.pending += "^FS\n";
+  }
 }
 
 }  // namespace
@@ -207,6 +238,13 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
   writer.row_bytes = (size_t{width} + 7) / 8;
   if (settings.format == DeviceFormat::EscPos && writer.row_bytes > 0xFFFF) {
     return writer.error = DeviceError::PictureTooLarge;
+  }
+  if (settings.format == DeviceFormat::Zpl) {
+    // Every field must fit, and the last one's ^FO must reach its top row.
+    writer.field_rows = zpl_field_rows(width);
+    if (writer.field_rows == 0 || (height - 1) / writer.field_rows * uint64_t{writer.field_rows} > kMaxZplOrigin) {
+      return writer.error = DeviceError::PictureTooLarge;
+    }
   }
   const DeviceLayout layout = layout_of(settings);
   if (layout == DeviceLayout::Pages || layout == DeviceLayout::ColumnsMsb) {

@@ -3,7 +3,8 @@
 //
 // The writer takes the picture as the conversion stores its result: packed rows,
 // the leftmost pixel in the most significant bit, a set bit white, the bits past
-// the width of no meaning. Rows come top row first, one at a time or a strip at a
+// the width of no meaning. A ZPL label holds one ^GFA field per band of rows that
+// fits a field's byte limit, each placed below the one before with ^FO. Rows come top row first, one at a time or a strip at a
 // time; the bytes go to a sink as they are ready. Most outputs stream row by row
 // (rows-msb, rows-lsb, xbm, escpos, zpl); `pages` holds one band of 8 rows and
 // `columns-msb` holds the whole packed picture until its last row, since every
@@ -35,6 +36,7 @@ struct DeviceWriter {
   std::vector<uint8_t> held;       // pages: the band so far; columns-msb: every row
   std::string pending;             // output not yet given to the sink
   uint64_t array_bytes = 0;        // bytes of the C or XBM array written so far
+  uint32_t field_rows = 0;         // zpl: rows of each ^GFA field but the last
   DeviceError error = DeviceError::None;
 };
 

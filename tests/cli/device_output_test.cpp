@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -111,7 +112,7 @@ TEST_F(CliRun, DeviceFormatsDecodeToTheCommandsOwnResult) {
   ASSERT_EQ(run("-q -m hard -t 110 -f c " + shell_word(dir + "in9x7.bmp") + " -o -", "/dev/null", dir + "stdout.h")
                 .status,
             0);
-  EXPECT_NE(read_file(dir + "stdout.h").size(), 0u);
+  ASSERT_EQ(run("-q -m hard -t 110 -f c - -o -", dir + "in9x7.bmp", dir + "stdin.h").status, 0);
   for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
     const std::string folder = dir + "case" + std::to_string(k) + "/";
     mkdir(folder.c_str(), 0777);
@@ -129,7 +130,11 @@ TEST_F(CliRun, DeviceFormatsDecodeToTheCommandsOwnResult) {
         outputs.push_back({s, dir + "case" + std::to_string(k) + "/" + name + cases[k].extension});
       }
       if (name == "in127x300") outputs.push_back({cases[11].settings, dir + "stdout"});
-      if (name == "in9x7") outputs.push_back({DeviceSettings{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, "image"}, dir + "stdout.h"});
+      if (name == "in9x7") {
+        // To standard output the array is named after the input; from standard input too, "image".
+        outputs.push_back({DeviceSettings{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, name}, dir + "stdout.h"});
+        outputs.push_back({DeviceSettings{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, "image"}, dir + "stdin.h"});
+      }
       for (const auto& [settings, path] : outputs) {
         SCOPED_TRACE(path);
         const std::vector<uint8_t> on = decode_device_output(settings, read_file(path), w, h);
@@ -186,18 +191,18 @@ TEST_F(CliRun, PanelArraysMatchACornerLaidOutByHand) {
   }
 }
 
-// A 576-dot receipt of 3000 rows dithered with Floyd-Steinberg, in bands of 256 rows:
-// the error runs on across the bands, so the bands joined are the
-// one-piece conversion, and the command's PBM of it.
+// A 576-dot receipt of 3000 rows dithered with Floyd-Steinberg, in bands of 256 rows
+// and of 2303 (the most one command takes): the error runs on across the bands, so
+// the bands joined are the one-piece conversion, and the command's PBM of it.
 TEST_F(CliRun, EscPosBandsJoinWithoutSeam) {
   write_file(dir + "receipt.bmp", picture_bmp(576, 3000, [](uint32_t x, uint32_t y) { return photo_colour(x, y, 3); }));
   const std::string input = "-q -m floyd-steinberg " + shell_word(dir + "receipt.bmp");
   ASSERT_EQ(run(input + " -o " + shell_word(dir + "bands.pos")).status, 0);
-  ASSERT_EQ(run(input + " --band 3000 -o " + shell_word(dir + "whole.pos")).status, 0);
+  ASSERT_EQ(run(input + " --band 2303 -o " + shell_word(dir + "whole.pos")).status, 0);
   ASSERT_EQ(run(input + " -o " + shell_word(dir + "ref.pbm")).status, 0);
   const std::vector<uint8_t> bands = read_file(dir + "bands.pos"), whole = read_file(dir + "whole.pos");
   const std::vector<uint8_t> joined = device_decode::escpos_rows(bands, 576, 3000, 256);
-  EXPECT_EQ(joined, device_decode::escpos_rows(whole, 576, 3000, 3000));
+  EXPECT_EQ(joined, device_decode::escpos_rows(whole, 576, 3000, 2303));
   const std::vector<uint8_t> pbm = read_file(dir + "ref.pbm");
   const std::string head = "P4\n576 3000\n";
   ASSERT_EQ(pbm.size(), head.size() + joined.size());
@@ -220,6 +225,7 @@ TEST_F(CliRun, BadDeviceRequestsAndPicturesAreRefused) {
       {"--fit cover -o OUTo.h", "--fit and --background go with --size"},
       {"--on white -o OUTo.pbm", "--on applies to the xbm, c, bin, escpos and zpl formats only"},
       {"--band 8 -o OUTo.zpl", "--band applies to the escpos format only"},
+      {"--band 2304 -o OUTo.pos", "--band must be a number from 1 to 2303: 2304"},  // more than GS v 0 takes
   };
   for (const auto& c : usage) {
     std::string arguments = c.arguments;
@@ -249,6 +255,162 @@ TEST_F(CliRun, BadDeviceRequestsAndPicturesAreRefused) {
       EXPECT_EQ(files_left(), (std::vector<std::string>{"cut.bmp", "in.bmp", "text.bmp"})) << input << " " << arguments;
     }
   }
+}
+
+// Runs a shell command; its output goes to `log`. Returns its exit status.
+int shell(const std::string& command, const std::string& log) {
+  const int raw = std::system(("(" + command + ") >" + shell_word(log) + " 2>&1").c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+}
+
+std::string text_file(const std::string& path) {
+  const std::vector<uint8_t> bytes = read_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Headers whose names a keyword or a standard header takes, each included twice in
+// each of two files that are linked together, after the standard headers that
+// take those names, and built by the system's C and C++ compilers in every
+// standard, warnings as errors; then once more as for AVR, with a stand-in
+// <avr/pgmspace.h> whose PROGMEM puts the arrays in a section of their own.
+TEST_F(CliRun, CHeadersBuildWithEveryCompilerStandard) {
+  if (shell("command -v gcc && command -v g++ && command -v objdump", dir + "found.txt") != 0) {
+    GTEST_SKIP() << "no gcc, g++ or objdump";
+  }
+  write_file(dir + "in.bmp", picture_bmp(9, 7, [](uint32_t x, uint32_t y) { return photo_colour(x, y, 5); }));
+  const struct {
+    const char* name;        // given to --name, or the output's file name when it ends in ".h"
+    const char* identifier;  // the array's name, worked out by hand
+    const char* macros;      // the start of its NAME_WIDTH and NAME_HEIGHT
+  } cases[] = {
+      {"uint8_t", "uint8_t_", "UINT8_T"},   {"size_t", "size_t_", "SIZE_T"},   {"INT8_MAX", "INT8_MAX_", "INT8_MAX"},
+      {"errno", "errno_", "ERRNO"},         {"stdin", "stdin_", "STDIN"},      {"NULL", "NULL_", "NULL"},
+      {"_Bool", "image_Bool", "IMAGE_BOOL"}, {"main", "main_", "MAIN"},       {"__x", "image_x", "IMAGE_X"},
+      {"and", "and_", "AND"},               {"PROGMEM", "PROGMEM_", "PROGMEM"},
+      {"size.h", "image_size", "IMAGE_SIZE"},  // SIZE_WIDTH is C23's
+      {"128x64-logo.h", "image_128x64_logo", "IMAGE_128X64_LOGO"},
+  };
+  std::string includes, uses;
+  for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
+    const std::string name = cases[k].name;
+    const bool from_file = name.size() > 2 && name.compare(name.size() - 2, 2, ".h") == 0;
+    const std::string header = from_file ? name : "h" + std::to_string(k) + ".h";
+    const std::string named = from_file ? "" : " --name " + shell_word(name);
+    ASSERT_EQ(run("-q " + shell_word(dir + "in.bmp") + named + " -o " + shell_word(dir + header)).status, 0) << name;
+    includes += "#include \"" + header + "\"\n#include \"" + header + "\"\n";
+    const std::string m = cases[k].macros;
+    uses += " + " + std::string(cases[k].identifier) + "[0] + (int)sizeof " + cases[k].identifier + " + " + m +
+            "_WIDTH + " + m + "_HEIGHT";
+  }
+  const std::string prologue =
+      "#include <assert.h>\n#include <errno.h>\n#include <limits.h>\n#include <stddef.h>\n#include <stdio.h>\n"
+      "#include <stdlib.h>\n#include <string.h>\n" + includes +
+      "#if defined(__AVR__) && !defined(STAND_IN)\n#error the AVR header was not the stand-in\n#endif\n";
+  const std::string a = prologue + "int from_b(void);\nstatic int from_a(void) { return 0" + uses +
+                  "; }\nint main(void) { return from_a() == from_b() && from_a() > 0 ? 0 : 1; }\n";
+  const std::string b = prologue + "int from_b(void);\nint from_b(void) { return 0" + uses + "; }\n";
+  write_file(dir + "a.c", std::vector<uint8_t>(a.begin(), a.end()));
+  write_file(dir + "b.c", std::vector<uint8_t>(b.begin(), b.end()));
+  mkdir((dir + "avr").c_str(), 0777);
+  mkdir((dir + "avr/avr").c_str(), 0777);
+  const std::string stand_in = "#define STAND_IN 1\n#define PROGMEM __attribute__((__section__(\".progmem.data\")))\n";
+  write_file(dir + "avr/avr/pgmspace.h", std::vector<uint8_t>(stand_in.begin(), stand_in.end()));
+
+  const char* const builds[] = {"gcc -std=c89",     "gcc -std=c99",     "gcc -std=c11",
+                                "gcc -std=c2x",     "g++ -x c++ -std=c++98", "g++ -x c++ -std=c++11",
+                                "g++ -x c++ -std=c++17"};
+  const std::string flags = " -Wall -Wextra -pedantic -Werror -I" + shell_word(dir) + " ";
+  for (const char* build : builds) {
+    const std::string program = dir + "program";
+    const std::string command = std::string(build) + flags + shell_word(dir + "a.c") + " " + shell_word(dir + "b.c") +
+                                " -o " + shell_word(program) + " && " + shell_word(program);
+    EXPECT_EQ(shell(command, dir + "build.txt"), 0) << build << "\n" << text_file(dir + "build.txt");
+  }
+  const std::string object = dir + "a.o";
+  EXPECT_EQ(shell("gcc -std=c99 -D__AVR__ -I" + shell_word(dir + "avr") + flags + "-c " + shell_word(dir + "a.c") +
+                      " -o " + shell_word(object) + " && objdump -h " + shell_word(object),
+                  dir + "build.txt"),
+            0)
+      << text_file(dir + "build.txt");
+  EXPECT_NE(text_file(dir + "build.txt").find(".progmem.data"), std::string::npos) << text_file(dir + "build.txt");
+}
+
+// Every type and macro the system's <stdint.h> declares (C23's widths included), as
+// the compiler itself lists them, is escaped, and so is every name whose NAME_WIDTH
+// would be one of them.
+TEST_F(CliRun, NoNameOfTheSystemsStdintSurvives) {
+  const std::string source = dir + "s.c", include = "#include <stdint.h>\n";
+  write_file(source, std::vector<uint8_t>(include.begin(), include.end()));
+  if (shell("gcc -std=c2x -E -dM " + shell_word(source) + " | awk '{print $2}' | sed 's/(.*//'", dir + "macros.txt") !=
+          0 ||
+      shell("gcc -std=c2x -E " + shell_word(source) + " | grep -o 'typedef [^;]*;' | grep -o '[A-Za-z0-9_]*;$' | "
+            "tr -d ';'",
+            dir + "types.txt") != 0) {
+    GTEST_SKIP() << "no gcc";
+  }
+  std::vector<std::string> names;
+  for (const char* list : {"macros.txt", "types.txt"}) {
+    const std::string text = text_file(dir + list);
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+      end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      const std::string name = text.substr(at, end - at);
+      if (!name.empty() && name[0] != '_') names.push_back(name);
+    }
+  }
+  ASSERT_GT(names.size(), 100u) << "the lists look wrong";
+  size_t widths = 0;
+  for (const std::string& name : names) {
+    EXPECT_NE(c_identifier(name), name);
+    const size_t w = name.rfind("_WIDTH");
+    if (w == std::string::npos || w + 6 != name.size()) continue;
+    ++widths;
+    std::string lower = name.substr(0, w);
+    for (char& c : lower) c = static_cast<char>(std::tolower(c));
+    std::string macro = device_decode::stem_of(c_identifier(lower));
+    for (char& c : macro) c = static_cast<char>(std::toupper(c));
+    EXPECT_NE(macro + "_WIDTH", name) << lower;
+  }
+  EXPECT_GT(widths, 30u) << "C23's widths are missing from the list";
+}
+
+// ZPL labels whose picture is more than one ^GFA field holds: fields of at most
+// 99999 bytes, stacked with ^FO, give back the command's own PBM; a picture whose
+// single row is more than a field holds is refused and leaves nothing.
+TEST_F(CliRun, ZplFieldsStayWithinTheirLimit) {
+  const struct {
+    uint32_t width, height;
+    std::vector<unsigned long> fields;  // each field's bytes, worked out by hand
+  } cases[] = {
+      {812, 1218, {99960, 24276}},  // 102 bytes a row: 980 rows, then 238
+      {2168, 369, {99999}},         // 271 bytes a row: exactly one field
+      {2168, 370, {99999, 271}},
+  };
+  for (const auto& c : cases) {
+    const std::string name = dir + std::to_string(c.width) + "x" + std::to_string(c.height);
+    write_file(name + ".bmp", picture_bmp(static_cast<int32_t>(c.width), static_cast<int32_t>(c.height),
+                                          [](uint32_t x, uint32_t y) { return photo_colour(x, y, 9); }));
+    ASSERT_EQ(run("-q " + shell_word(name + ".bmp") + " -o " + shell_word(name + ".zpl")).status, 0) << name;
+    ASSERT_EQ(run("-q " + shell_word(name + ".bmp") + " -o " + shell_word(name + ".pbm")).status, 0) << name;
+    const Bitmap reference = read_pbm(name + ".pbm");
+    std::vector<unsigned long> fields;
+    const std::vector<uint8_t> zpl = read_file(name + ".zpl");
+    const std::vector<uint8_t> rows = device_decode::zpl_rows(std::string(zpl.begin(), zpl.end()), c.width, c.height,
+                                                              &fields);
+    EXPECT_EQ(fields, c.fields) << name;
+    const std::vector<uint8_t> pbm = read_file(name + ".pbm");
+    const std::string head = "P4\n" + std::to_string(c.width) + " " + std::to_string(c.height) + "\n";
+    ASSERT_EQ(reference.width, c.width);
+    EXPECT_TRUE(rows == std::vector<uint8_t>(pbm.begin() + static_cast<std::ptrdiff_t>(head.size()), pbm.end()))
+        << name << ": the fields stacked are not the picture";
+  }
+  // 800000 pixels: a row of 100000 bytes.
+  write_file(dir + "wide.bmp", picture_bmp(800000, 1, [](uint32_t x, uint32_t) { return x % 3 ? 0u : 0xFFFFFFu; }));
+  const Outcome o = run("-q " + shell_word(dir + "wide.bmp") + " -o " + shell_word(dir + "wide.zpl"));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.errors.find("too large for this format"), std::string::npos) << o.errors;
+  EXPECT_EQ(std::count(o.errors.begin(), o.errors.end(), '\n'), 1) << o.errors;
+  EXPECT_FALSE(exists(dir + "wide.zpl"));
 }
 
 #ifdef QVX_CLI_VIPS

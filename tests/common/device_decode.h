@@ -69,29 +69,53 @@ inline std::vector<uint8_t> escpos_rows(const std::vector<uint8_t>& data, uint32
   return rows;
 }
 
-// ZPL: ^XA, ^FO0,0, one ^GFA field (total bytes twice, row bytes, ASCII hex with
-// line breaks ignored), ^FS, ^XZ.
-inline std::vector<uint8_t> zpl_rows(const std::string& s, uint32_t w, uint32_t h) {
-  unsigned long total = 0, total_again = 0, row_bytes = 0;
-  int data_at = 0;
-  EXPECT_EQ(s.compare(0, 15, "^XA\n^FO0,0^GFA,"), 0);
-  EXPECT_EQ(std::sscanf(s.c_str() + 15, "%lu,%lu,%lu,%n", &total, &total_again, &row_bytes, &data_at), 3);
-  EXPECT_TRUE(total == total_again && row_bytes == (w + 7) / 8 && total == row_bytes * h);
-  const size_t end = s.find("^FS\n^XZ\n");
-  EXPECT_EQ(end + 8, s.size());
-  std::string hex;
-  for (size_t i = 15 + static_cast<size_t>(data_at); i < end; ++i) {
-    if (s[i] != '\n') hex += s[i];
-  }
-  EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+// ZPL: ^XA, then ^GFA fields (total bytes twice, at most 99999, row bytes, ASCII
+// hex with line breaks ignored, ^FS), each placed with ^FO at the row below the
+// one before, then ^XZ; returns the fields' rows stacked. `fields` gets each
+// field's total bytes.
+inline std::vector<uint8_t> zpl_rows(const std::string& s, uint32_t w, uint32_t h,
+                                     std::vector<unsigned long>* fields = nullptr) {
   std::vector<uint8_t> rows;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    rows.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  EXPECT_EQ(s.compare(0, 4, "^XA\n"), 0);
+  size_t at = 4;
+  const size_t row_bytes = (w + 7) / 8;
+  while (s.compare(at, 3, "^FO") == 0) {
+    unsigned long x = 0, top = 0, total = 0, total_again = 0, field_row_bytes = 0;
+    int data_at = 0;
+    EXPECT_EQ(std::sscanf(s.c_str() + at, "^FO%lu,%lu^GFA,%lu,%lu,%lu,%n", &x, &top, &total, &total_again,
+                          &field_row_bytes, &data_at),
+              5);
+    if (data_at == 0) break;
+    EXPECT_TRUE(x == 0 && top == rows.size() / row_bytes && top <= 32000) << "^FO" << x << "," << top;
+    EXPECT_TRUE(total == total_again && total >= 1 && total <= 99999 && field_row_bytes == row_bytes &&
+                total % row_bytes == 0)
+        << total << "," << total_again << "," << field_row_bytes;
+    if (fields) fields->push_back(total);
+    const size_t end = s.find("^FS\n", at);
+    if (end == std::string::npos) break;
+    std::string hex;
+    for (size_t i = at + static_cast<size_t>(data_at); i < end; ++i) {
+      if (s[i] != '\n') hex += s[i];
+    }
+    EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+    EXPECT_EQ(hex.size(), 2 * total);
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+      rows.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
+    at = end + 4;
   }
+  EXPECT_EQ(s.substr(at), "^XZ\n");
+  EXPECT_EQ(rows.size(), row_bytes * h);
   return rows;
 }
 
-inline std::vector<uint8_t> xbm_items(const std::string& s, uint32_t w, uint32_t h, const std::string& n) {
+// The names derived from an identifier leave out a '_' it ends with.
+inline std::string stem_of(const std::string& name) {
+  return name.size() > 1 && name.back() == '_' ? name.substr(0, name.size() - 1) : name;
+}
+
+inline std::vector<uint8_t> xbm_items(const std::string& s, uint32_t w, uint32_t h, const std::string& name) {
+  const std::string n = stem_of(name);
   EXPECT_EQ(s.rfind("#define " + n + "_width " + std::to_string(w) + "\n#define " + n + "_height " +
                         std::to_string(h) + "\nstatic unsigned char " + n + "_bits[] = {\n",
                     0),
@@ -100,13 +124,15 @@ inline std::vector<uint8_t> xbm_items(const std::string& s, uint32_t w, uint32_t
   return array_items(s, 12);
 }
 
+// The C header: its guard, the size macros and a static array, PROGMEM on AVR.
 inline std::vector<uint8_t> c_items(const std::string& s, uint32_t w, uint32_t h, const std::string& name) {
-  std::string upper = name;
+  std::string upper = stem_of(name);
   for (char& c : upper) c = static_cast<char>(std::toupper(c));
-  EXPECT_NE(s.find("#define " + upper + "_WIDTH " + std::to_string(w) + "\n"), std::string::npos);
-  EXPECT_NE(s.find("#define " + upper + "_HEIGHT " + std::to_string(h) + "\n"), std::string::npos);
-  EXPECT_NE(s.find("const uint8_t " + name + "[] = {\n"), std::string::npos);
-  EXPECT_EQ(s.substr(s.size() - 4), "\n};\n");
+  EXPECT_NE(s.find("\n#ifndef QUILLVEX_" + upper + "_H\n#define QUILLVEX_" + upper + "_H\n"), std::string::npos);
+  EXPECT_NE(s.find("\n#define " + upper + "_WIDTH " + std::to_string(w) + "\n"), std::string::npos);
+  EXPECT_NE(s.find("\n#define " + upper + "_HEIGHT " + std::to_string(h) + "\n"), std::string::npos);
+  EXPECT_NE(s.find("\nstatic const uint8_t " + name + "[] PROGMEM = {\n"), std::string::npos);
+  EXPECT_EQ(s.substr(s.size() - 12), "\n};\n\n#endif\n");
   return array_items(s, 16);
 }
 

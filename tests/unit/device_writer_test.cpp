@@ -128,10 +128,13 @@ TEST(DeviceWriter, TinyPictureByHand) {
   DeviceSettings c{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, "tiny", 256};
   ASSERT_EQ(encode_device_picture(c, rows[0], 4, 3, 2, out), DeviceError::None);
   EXPECT_EQ(text_of(out),
-            "/* tiny: 3 x 2 pixels, layout rows-msb, a set bit is a white pixel */\n"
+            "/* tiny: 3 x 2 pixels, layout rows-msb, a set bit is a white pixel; 2 bytes,\n"
+            "   in program memory on AVR (read them with pgm_read_byte). */\n"
+            "#ifndef QUILLVEX_TINY_H\n#define QUILLVEX_TINY_H\n\n"
             "#include <stdint.h>\n\n"
+            "#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#else\n#ifndef PROGMEM\n#define PROGMEM\n#endif\n#endif\n\n"
             "#define TINY_WIDTH 3\n#define TINY_HEIGHT 2\n\n"
-            "const uint8_t tiny[] = {\n  0x40, 0xc0\n};\n");
+            "static const uint8_t tiny[] PROGMEM = {\n  0x40, 0xc0\n};\n\n#endif\n");
 
   out.clear();
   DeviceSettings xbm{DeviceFormat::Xbm, DeviceLayout::RowsMsb, DeviceOn::Black, "tiny", 256};
@@ -165,7 +168,7 @@ TEST(DeviceWriter, RequestsAndErrors) {
     const char* name;
   } cases[] = {
       {{DeviceFormat::C}, "dir.v2/128x64-logo.h", DeviceError::None, DeviceLayout::RowsMsb, DeviceOn::White,
-       "_128x64_logo"},
+       "image_128x64_logo"},
       {{DeviceFormat::Xbm, {}, {}, std::string("my icon")}, "-", DeviceError::None, DeviceLayout::RowsMsb,
        DeviceOn::Black, "my_icon"},
       {{DeviceFormat::C}, "default.h", DeviceError::None, DeviceLayout::RowsMsb, DeviceOn::White, "default_"},
@@ -179,16 +182,16 @@ TEST(DeviceWriter, RequestsAndErrors) {
   };
   for (const Case& c : cases) {
     DeviceSettings s;
-    EXPECT_EQ(resolve_device_request(c.request, c.path, s), c.error) << c.path;
+    EXPECT_EQ(resolve_device_request(c.request, c.path, "-", s), c.error) << c.path;
     if (c.error != DeviceError::None) continue;
     EXPECT_EQ(s.layout, c.layout);
     EXPECT_EQ(s.on, c.on);
     EXPECT_EQ(s.name, c.name);
   }
   unsigned band = 0;
-  EXPECT_TRUE(parse_band_rows("65535", band));
-  EXPECT_EQ(band, 65535u);
-  EXPECT_FALSE(parse_band_rows("65536", band));
+  EXPECT_TRUE(parse_band_rows("2303", band));
+  EXPECT_EQ(band, 2303u);
+  EXPECT_FALSE(parse_band_rows("2304", band));
   EXPECT_FALSE(parse_band_rows("0", band));
   EXPECT_FALSE(parse_band_rows("1e3", band));
 
@@ -206,11 +209,72 @@ TEST(DeviceWriter, RequestsAndErrors) {
   EXPECT_EQ(begin_device_output(w, bin, 0, 2, append_to(out)), DeviceError::EmptyPicture);
   EXPECT_EQ(begin_device_output(w, DeviceSettings{DeviceFormat::EscPos}, 65535 * 8 + 1, 1, append_to(out)),
             DeviceError::PictureTooLarge);
+  // ESC/POS bands up to the 2303 rows of one GS v 0 image; ZPL fields of up to 99999
+  // bytes placed at most 32000 rows down.
+  const struct {
+    DeviceSettings settings;
+    uint32_t width, height;
+    DeviceError error;
+  } limits[] = {
+      {{DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 2303}, 8, 1, DeviceError::None},
+      {{DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 2304}, 8, 1,
+       DeviceError::BandOutOfRange},
+      {{DeviceFormat::Zpl}, 799992, 32001, DeviceError::None},  // 99999-byte rows, one a field: the last at 32000
+      {{DeviceFormat::Zpl}, 799992, 32002, DeviceError::PictureTooLarge},
+      {{DeviceFormat::Zpl}, 799993, 1, DeviceError::PictureTooLarge},  // a row of 100000 bytes
+      {{DeviceFormat::Zpl}, 8, 99999, DeviceError::None},  // a byte a row: one field of 99999 rows
+      {{DeviceFormat::Zpl}, 8, 100000, DeviceError::PictureTooLarge},  // the second would begin at row 99999
+  };
+  for (const auto& c : limits) {
+    EXPECT_EQ(begin_device_output(w, c.settings, c.width, c.height, append_to(out)), c.error)
+        << c.width << "x" << c.height;
+  }
+  DeviceSettings tall;
+  EXPECT_EQ(resolve_device_request(DeviceRequest{DeviceFormat::EscPos, {}, {}, {}, 2304u}, "r.pos", "-", tall),
+            DeviceError::BandOutOfRange);
   const DeviceSettings columns{DeviceFormat::Bin, DeviceLayout::ColumnsMsb};
   EXPECT_EQ(begin_device_output(w, columns, 1u << 17, (1u << 16) + 1, append_to(out)), DeviceError::PictureTooLarge);
   ASSERT_EQ(begin_device_output(w, bin, 72000, 1, [](const uint8_t*, size_t) { return false; }), DeviceError::None);
   ASSERT_EQ(put_device_rows(w, row.data(), 0, 1), DeviceError::None);
   EXPECT_EQ(finish_device_output(w), DeviceError::WriteFailed);
+}
+
+// The array's name never one a compiler or a standard header has taken, and never
+// one whose derived names (NAME_WIDTH, the guard, the X bitmap's NAME_bits) are
+// reserved; each expected name worked out by hand.
+TEST(DeviceWriter, NamesNoHeaderHasTaken) {
+  const struct {
+    const char* text;
+    const char* identifier;
+  } cases[] = {
+      {"logo", "logo"},
+      {"uint8_t2", "uint8_t2"},
+      {"my  icon.v2", "my_icon_v2"},
+      {"a__b", "a_b"},  // C++ reserves every name holding "__"
+      {"", "image"},
+      // a keyword gets a '_' after it (the names of the headers too: the command's
+      // tests build such headers and check every name the system's <stdint.h> has)
+      {"default", "default_"},
+      {"true", "true_"},
+      // a leading '_' or digit: reserved at file scope, and NAME_WIDTH would begin "_" and a capital
+      {"_logo", "image_logo"},
+      {"128x64 logo", "image_128x64_logo"},
+      // NAME_WIDTH a standard header defines (C23)
+      {"uint8", "image_uint8"},
+      {"Int_Least8", "image_Int_Least8"},
+      {"int", "image_int"},
+      {"wchar_", "image_wchar_"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c_identifier(c.text), c.identifier) << c.text;
+
+  // The X bitmap's and the header's names leave the escape's '_' out.
+  std::vector<uint8_t> out;
+  const uint8_t row[4] = {};
+  ASSERT_EQ(encode_device_picture({DeviceFormat::Xbm, DeviceLayout::RowsMsb, DeviceOn::Black, "default_"}, row, 4, 1,
+                                  1, out),
+            DeviceError::None);
+  EXPECT_EQ(text_of(out), "#define default_width 1\n#define default_height 1\nstatic unsigned char default_bits[] = {\n"
+                          "   0x01};\n");
 }
 
 }  // namespace
