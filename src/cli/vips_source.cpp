@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -54,12 +53,11 @@ VipsImage* then(VipsImage* current, Operation operation) {
 // CMYK to RGB as the browser's JPEG decoder makes it, so that the page and the command
 // agree: R = C * K / 255 (G from M, B from Y, the division truncating) on the samples
 // as the file stores them, which it takes for Adobe's inverted CMYK. libvips inverts
-// the samples of a file with Adobe's marker (and TIFF's are stored uninverted), so
-// there the stored sample is 255 - libvips' one; `as_stored` says libvips' samples are
-// the stored ones (a JPEG without the marker). A fifth band is kept as alpha.
-int cmyk_rows(VipsRegion* out, void* seq, void*, void* b, gboolean*) {
+// every CMYK JPEG's samples on reading, marker or not, so the stored sample is 255 -
+// libvips' one; a TIFF's CMYK (ink, not inverted) gets the same rule. A fifth band is
+// kept as alpha.
+int cmyk_rows(VipsRegion* out, void* seq, void*, void*, gboolean*) {
   auto* in = static_cast<VipsRegion*>(seq);
-  const bool as_stored = *static_cast<const bool*>(b);
   const VipsRect r = out->valid;
   if (vips_region_prepare(in, &r) != 0) return -1;
   const int in_bands = in->im->Bands, out_bands = out->im->Bands;
@@ -67,29 +65,28 @@ int cmyk_rows(VipsRegion* out, void* seq, void*, void* b, gboolean*) {
     const auto* p = reinterpret_cast<const uint8_t*>(VIPS_REGION_ADDR(in, r.left, y));
     auto* q = reinterpret_cast<uint8_t*>(VIPS_REGION_ADDR(out, r.left, y));
     for (int x = 0; x < r.width; ++x, p += in_bands, q += out_bands) {
-      const unsigned flip = as_stored ? 0 : 255;
-      const unsigned k = p[3] ^ flip;
-      for (int i = 0; i < 3; ++i) q[i] = static_cast<uint8_t>((p[i] ^ flip) * k / 255);
+      const unsigned k = 255u - p[3];
+      for (int i = 0; i < 3; ++i) q[i] = static_cast<uint8_t>((255u - p[i]) * k / 255);
       if (out_bands == 4) q[3] = p[4];
     }
   }
   return 0;
 }
 
-const bool kCmykAsStored = true, kCmykInverted = false;
-
 // Makes an 8-bit RGB (or RGBA) image of an 8-bit CMYK one.
-int cmyk_to_rgb(VipsImage* in, VipsImage** out, bool as_stored) {
+int cmyk_to_rgb(VipsImage* in, VipsImage** out) {
   VipsImage* rgb = vips_image_new();
-  const int bands = vips_image_get_bands(in) > 4 ? 4 : 3;
-  vips_image_init_fields(rgb, in->Xsize, in->Ysize, bands, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE,
-                         VIPS_INTERPRETATION_sRGB, in->Xres, in->Yres);
   // The input lives as long as the output reads it.
   g_object_ref(in);
   vips_object_local(rgb, in);
-  if (vips_image_pipelinev(rgb, VIPS_DEMAND_STYLE_THINSTRIP, in, nullptr) != 0 ||
-      vips_image_generate(rgb, vips_start_one, cmyk_rows, vips_stop_one, in,
-                          const_cast<bool*>(as_stored ? &kCmykAsStored : &kCmykInverted)) != 0) {
+  // The pipeline takes the input's fields: the output's own are set after.
+  if (vips_image_pipelinev(rgb, VIPS_DEMAND_STYLE_THINSTRIP, in, nullptr) != 0) {
+    g_object_unref(rgb);
+    return -1;
+  }
+  vips_image_init_fields(rgb, in->Xsize, in->Ysize, in->Bands > 4 ? 4 : 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE,
+                         VIPS_INTERPRETATION_sRGB, in->Xres, in->Yres);
+  if (vips_image_generate(rgb, vips_start_one, cmyk_rows, vips_stop_one, in, nullptr) != 0) {
     g_object_unref(rgb);
     return -1;
   }
@@ -100,7 +97,7 @@ int cmyk_to_rgb(VipsImage* in, VipsImage** out, bool as_stored) {
 // Brings any picture to 8-bit grey or sRGB with at most one alpha band. 16-bit
 // samples keep their high byte, alpha included, as the platform's imaging
 // component converts them for the plug-in. CMYK follows cmyk_rows.
-VipsImage* to_eight_bits(VipsImage* in, bool cmyk_as_stored) {
+VipsImage* to_eight_bits(VipsImage* in) {
   VipsImage* current = in;
   g_object_ref(current);
   if (vips_image_get_format(current) == VIPS_FORMAT_USHORT) {
@@ -114,7 +111,7 @@ VipsImage* to_eight_bits(VipsImage* in, bool cmyk_as_stored) {
       current = then(current, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
       if (!current) return nullptr;
     }
-    return then(current, [&](VipsImage* a, VipsImage** b) { return cmyk_to_rgb(a, b, cmyk_as_stored); });
+    return then(current, [](VipsImage* a, VipsImage** b) { return cmyk_to_rgb(a, b); });
   }
   if (kind == VIPS_INTERPRETATION_LAB || kind == VIPS_INTERPRETATION_XYZ ||
       kind == VIPS_INTERPRETATION_LABS || kind == VIPS_INTERPRETATION_scRGB) {
@@ -231,39 +228,6 @@ VipsPicture* new_picture(VipsImage* image, int32_t x_resolution, int32_t y_resol
   return s;
 }
 
-// Reads a 16-bit big-endian value.
-uint32_t big_u16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
-
-// Whether a JPEG file carries Adobe's marker (APP14 "Adobe", at least 12 bytes),
-// after which libjpeg takes the file's CMYK for inverted and libvips inverts it back.
-bool has_adobe_marker(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  bool found = false;
-  uint8_t m[2];
-  if (std::fread(m, 1, 2, f) == 2 && m[0] == 0xFF && m[1] == 0xD8) {
-    // Segments up to the first scan; a marker may be padded with 0xFF bytes.
-    for (int segments = 0; !found && segments < 1000; ++segments) {
-      int c = std::fgetc(f);
-      if (c != 0xFF) break;
-      while (c == 0xFF) c = std::fgetc(f);
-      if (c == EOF || c == 0xDA || c == 0xD9) break;
-      uint8_t length[2];
-      if (std::fread(length, 1, 2, f) != 2 || big_u16(length) < 2) break;
-      const uint32_t data = big_u16(length) - 2;
-      uint8_t ident[5] = {};
-      if (c == 0xEE && data >= 12 && std::fread(ident, 1, 5, f) == 5) {
-        found = std::memcmp(ident, "Adobe", 5) == 0;
-        if (std::fseek(f, static_cast<long>(data - 5), SEEK_CUR) != 0) break;
-      } else if (std::fseek(f, static_cast<long>(data), SEEK_CUR) != 0) {
-        break;
-      }
-    }
-  }
-  std::fclose(f);
-  return found;
-}
-
 // The EXIF orientation (1 to 8), or 1 when the picture has none.
 int orientation_of(VipsImage* image) {
   int orientation = 1;
@@ -329,8 +293,7 @@ ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& h
     raw = then(raw, [](VipsImage* a, VipsImage** b) { return vips_autorot(a, b, nullptr); });
     if (raw == nullptr) return ReadCode::kShortData;
   }
-  const bool cmyk_as_stored = g_reader == "jpegload" && !has_adobe_marker(path);
-  VipsImage* image = to_eight_bits(raw, cmyk_as_stored);
+  VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
   if (image == nullptr) return ReadCode::kShortData;
   const ReadCode code = prepared(image, prepare, max_pixels, refused);
