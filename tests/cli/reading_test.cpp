@@ -191,7 +191,7 @@ TEST_F(CliRun, ALyingBmpHeaderFailsBeforeAnythingIsAllocated) {
   f.pixels.assign(1000, 0x80);
   write_file(dir + "lying.bmp", build_bmp(f));
   const std::string cli = QVX_CLI;
-  for (const char* preparation : {"", "--size 100x100", "--rotate 90", "--flip v --size 10x", "-a --size 64x64 --fit cover"}) {
+  for (const char* preparation : {"", "--size 100x100", "--rotate 90", "-a --size 64x64 --fit cover"}) {
     const Measured m = measured_run(cli + " -q " + shell_word(dir + "lying.bmp") + " " + preparation + " -o " +
                                     shell_word(dir + "out.pbm") + " 2>" + shell_word(dir + "errors.txt"));
     const std::vector<uint8_t> e = read_file(dir + "errors.txt");
@@ -234,12 +234,10 @@ TEST_F(CliRun, BmpHeadersWithoutDecodablePixelsAreRefused) {
   };
   for (const auto& c : refused) {
     write_file(dir + "in.bmp", c.bytes);
-    for (const char* preparation : {"", " --size 4x4"}) {
-      const Outcome o = run("-q " + shell_word(dir + "in.bmp") + preparation + " -o " + shell_word(dir + "out.pbm"));
-      EXPECT_EQ(o.status, 1) << c.name << preparation;
-      EXPECT_EQ(o.errors, "quillvex-cli: " + dir + "in.bmp: This file format is not supported.\n") << c.name << preparation;
-      EXPECT_FALSE(exists(dir + "out.pbm")) << c.name << preparation;
-    }
+    const Outcome o = run("-q " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "out.pbm"));
+    EXPECT_EQ(o.status, 1) << c.name;
+    EXPECT_EQ(o.errors, "quillvex-cli: " + dir + "in.bmp: This file format is not supported.\n") << c.name;
+    EXPECT_FALSE(exists(dir + "out.pbm")) << c.name;
   }
   std::vector<uint8_t> planes = grey_bmp(8, 8, 24, 0);
   planes[26] = 9;  // the planes field of the info header
