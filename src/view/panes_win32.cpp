@@ -432,7 +432,7 @@ void validate_covered_source(HWND source_pane) {
 
 PaneConditions current_conditions(HWND pane) {
   const auto source = reinterpret_cast<PaneConditionsSource>(GetWindowLongPtrA(pane, GWLP_USERDATA));
-  return source ? source() : PaneConditions();
+  return source ? source(pane) : PaneConditions();
 }
 
 using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneConditions&);
