@@ -48,9 +48,9 @@ void create_controls(FrameState& state) {
     if (kind.control == kDensityBarFrame && !newer_platform(state.version)) continue;
     const Rect r = control_rect(kind.control, state.metrics);
     state.controls[kind.control] =
-        CreateWindowExA(0, kind.window_class, initial_text(kind.control, state.japanese, density_text), kind.style, r.x, r.y,
-                        r.width, r.height, state.frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
-                        state.instance, nullptr);
+        CreateWindowExA(0, kind.window_class, initial_text(kind.control, state.japanese, density_text), kind.style,
+                        r.x, r.y, r.width, r.height, state.frame,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), state.instance, nullptr);
   }
   SetScrollRange(state.controls[kDensityBar], SB_CTL, kDensityMin, kDensityMax, FALSE);
   SetScrollPos(state.controls[kDensityBar], SB_CTL, state.initial_density, TRUE);

@@ -137,10 +137,10 @@ bool initialise(FrameState& state, HINSTANCE instance, int show_command) {
   GetClientRect(state.frame, &client);
   const int bar = state.metrics.bar_height;
   state.source_pane = create_pane(state, "qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 0, bar,
-                                    client.right / 2, client.bottom, ID_SOURCE_PANE);
+                                  client.right / 2, client.bottom, ID_SOURCE_PANE);
   if (!state.source_pane) return false;
   state.result_pane = create_pane(state, "qvx_monoWClass", WS_CHILD | WS_BORDER, client.right / 2, bar,
-                                    client.right / 2, client.bottom, ID_RESULT_PANE);
+                                  client.right / 2, client.bottom, ID_RESULT_PANE);
   if (!state.result_pane) return false;
   create_controls(state);
   if (newer_platform(state.version)) make_bar_font(state);

@@ -23,8 +23,12 @@
 
 namespace {
 
-bool checked(const FrameState& state, int id) { return (GetMenuState(state.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) != 0; }
-bool grayed(const FrameState& state, int id) { return (GetMenuState(state.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0; }
+bool checked(const FrameState& state, int id) {
+  return (GetMenuState(state.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+bool grayed(const FrameState& state, int id) {
+  return (GetMenuState(state.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
 
 // Photo(Hard) draws one random number per pixel, so the generator's state tells how
 // many conversions ran since a snapshot.
