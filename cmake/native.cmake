@@ -47,8 +47,10 @@ endif()
 add_executable(qvx_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/conversion_bench.cpp)
 target_link_libraries(qvx_bench PRIVATE qvx_core)
 
-# The platform glue depends only downward and each resource has one owner.
+# Every folder depends only downward, each resource has one owner and no state is global;
+# the self-test shows the check failing on a planted global and include circle.
 add_test(NAME layering COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME layering_self_test COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering --self-test)
 
 # quillvex-cli: the conversion as a native command. libvips brings the other input
 # formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program
