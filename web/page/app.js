@@ -223,7 +223,7 @@ worker.onerror = (event) => handlers.fatal({ message: event.message || 'worker e
 function showRefusal() {
   const { field, message: why } = state.refused;
   const rule = text('settingRules')[field];
-  showMessage(() => (rule ? text('settingRefused', text(field === 'mode' ? 'mode' : field), rule)
+  showMessage(() => (rule ? text('settingRefused', text(field), rule)
                           : text('settingsFailed', why)), true);
 }
 
@@ -365,6 +365,7 @@ function exportFailure(m) {
   switch (m.error?.key) {
     case 'replaced': return text('saveReplaced');
     case 'settings': return state.refused ? text('saveRefused') : text('noPicture');
+    case 'fault': return m.error.message;
     default: return exportFailureText(m);
   }
 }

@@ -199,29 +199,33 @@ async function exportFile(message) {
 
 // A fault of the module (a trap) leaves its memory in no known state: the core is made
 // anew from the compiled module and the open picture read again, with the latest
-// settings and view. A second fault while doing so gives the picture up.
-let recovering = false;
+// settings and view. A second fault while reading it gives the picture up.
 async function recover(error) {
-  if (recovering) throw error;
-  recovering = true;
+  const reopen = file;
+  file = null;
+  started = null;
+  remaining = 0;
+  core = await loadCore(module);
+  self.postMessage({ type: 'restarted', reason: error.message, name: reopen?.name ?? null });
+  if (!reopen) return;
   try {
-    const reopen = file;
+    await open({ id: reopen.id, name: reopen.name, file: reopen.source });
+  } catch (again) {
+    if (!(again instanceof WebAssembly.RuntimeError)) throw again;
     file = null;
-    started = null;
-    remaining = 0;
     core = await loadCore(module);
-    self.postMessage({ type: 'restarted', reason: error.message, name: reopen?.name ?? null });
-    if (reopen) await open({ id: reopen.id, name: reopen.name, file: reopen.source });
-  } finally {
-    recovering = false;
+    clearCanvases();
+    self.postMessage({ type: 'open-failed', id: reopen.id, name: reopen.name, reason: { key: 'memory' } });
   }
 }
 
-async function guarded(task) {
+// Runs a task; after a fault, `answer` tells the page what became of its request.
+async function guarded(task, answer = () => {}) {
   try {
     await task();
   } catch (error) {
     if (!(error instanceof WebAssembly.RuntimeError)) throw error;
+    answer(error);
     await recover(error);
   }
 }
@@ -235,11 +239,21 @@ self.onmessage = async (event) => {
   await ready;
   const message = event.data;
   switch (message.type) {
-    case 'open': opening = opening.then(() => guarded(() => open(message))); await opening; break;
+    case 'open': {
+      // The module faults mostly where memory runs out.
+      const failed = () => self.postMessage({ type: 'open-failed', id: message.id, name: message.name, reason: { key: 'memory' } });
+      opening = opening.then(() => guarded(() => open(message), failed));
+      await opening;
+      break;
+    }
     case 'settings': await guarded(() => takeSettings(message)); break;
     case 'view': view = message; needFrame = true; schedule(); break;
     case 'canvases': canvases = { source: message.source, result: message.result }; break;
-    case 'export': await guarded(() => exportFile(message)); break;
+    case 'export': {
+      const failed = (error) => self.postMessage({ type: 'exported', id: message.id, error: { key: 'fault', message: error.message } });
+      await guarded(() => exportFile(message), failed);
+      break;
+    }
     case 'fault': await guarded(fault); break;
   }
 };
