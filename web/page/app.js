@@ -118,8 +118,12 @@ function sendSettings() {
     // The worker answers these settings with a refusal, or with their result.
     state.refused = null;
     updateSaves();
-    if (state.picture) showMessage(pictureLine);
-    else showMessage(() => '');
+    if (state.picture) {
+      showMessage(pictureLine);
+    } else {
+      showMessage(() => '');
+      setState('empty');
+    }
   }
   mark(`qvx-settings-${seq}`);
   worker.postMessage({ type: 'settings', seq, ...controls.settings() });
@@ -207,7 +211,7 @@ const handlers = {
     if (m.field) state.refused = { seq: m.seq, field: m.field, message: m.message };
     if (state.picture || m.field) setState('error');
     if (m.field) showRefusal();
-    else showMessage(() => text('settingsFailed', m.message), true);
+    else showMessage(() => (m.message === 'memory' ? text('memory') : text('settingsFailed', m.message)), true);
     settle();
   },
   exported(m) {
