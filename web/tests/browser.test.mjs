@@ -212,7 +212,7 @@ test('JPEGs: the command\'s pixels at every level, CMYK, EXIF orientation and a 
   const cmyk = jpeg('cmyk.jpg', '-colorspace', 'CMYK');
   const rotated = join(scratch, 'turned.jpg');
   writeFileSync(rotated, withOrientation(readFileSync(gradient), 6));
-  const expected = commandLetters([gradient, dpi]);
+  const expected = commandLetters([gradient, dpi, rotated, cmyk]);
 
   const main = page;
   try {
@@ -240,6 +240,8 @@ test('JPEGs: the command\'s pixels at every level, CMYK, EXIF orientation and a 
     }
     const densities = Object.keys(expected.get(gradient)).map(Number);
     assertSameLevels(levelsOfLetters(await pageLetters(densities), 150, 200), upright, 150, 'orientation 6');
+    // The command turns it upright on reading too.
+    assertSameLevels(levelsOfLetters(expected.get(rotated), 150, 200), upright, 150, 'the command, orientation 6');
     await page.context().close();
 
     // CMYK, stored inverted (Adobe): red = (255 - C)(255 - K) / 255, truncated, from the
@@ -256,6 +258,7 @@ test('JPEGs: the command\'s pixels at every level, CMYK, EXIF orientation and a 
     const low = Math.max(0, Math.min(...levels) - 1), high = Math.max(...levels);
     const range = Array.from({ length: high - low + 1 }, (_, i) => low + i);
     assertSameLevels(levelsOfLetters(await pageLetters(range), 200, 150), levels, 200, 'CMYK');
+    assertSameLevels(levelsOfLetters(expected.get(cmyk), 200, 150), levels, 200, 'the command, CMYK');
     await page.context().close();
   } finally {
     page = main;
