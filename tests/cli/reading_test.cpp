@@ -19,31 +19,9 @@
 #include "common/bmp_builder.h"
 #include "common/claimed_sizes.h"
 #include "common/cli_runner.h"
+#include "common/pbm_bitmap.h"
 
 namespace {
-
-// A PBM (P4) read back: one byte a pixel, 1 for black, the top row first.
-struct Bitmap {
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> black;
-  int at(uint32_t x, uint32_t y) const { return black[static_cast<size_t>(y) * width + x]; }
-};
-
-Bitmap read_pbm(const std::string& path) {
-  const std::vector<uint8_t> bytes = read_file(path);
-  Bitmap b;
-  unsigned w = 0, h = 0;
-  int header = 0;
-  if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "P4 %u %u%n", &w, &h, &header) != 2) return b;
-  ++header;  // the one white space after the height
-  const size_t row_bytes = (w + 7) / 8;
-  if (bytes.size() != static_cast<size_t>(header) + row_bytes * h) return b;
-  b.width = w;
-  b.height = h;
-  for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; ++x) b.black.push_back((bytes[header + y * row_bytes + x / 8] >> (7 - x % 8)) & 1);
-  return b;
-}
 
 // Runs a shell command in a process of its own; gives its exit status, the peak
 // resident memory of its largest process in KiB, and the seconds it took.
