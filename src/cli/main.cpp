@@ -1,6 +1,5 @@
 // quillvex-cli: converts pictures to 1-bit black and white from the command line,
 // with the program's own reader, conversion and writer.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,6 +116,15 @@ std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 }
 
 #ifdef QVX_CLI_VIPS
+const char kNoModule[] = "the picture reader module quillvex-cli-vips.so is missing beside the command or won't load";
+
+// The limit passed by a prepared picture, or (when `only_prepared` is false) by the
+// picture as read or as prepared: libvips checks both and tells them apart for neither.
+std::string prepared_too_large(const CliOptions& options, bool only_prepared) {
+  return "File is too large: more than --max-pixels (" + std::to_string(options.max_pixels) + ") pixels " +
+         (only_prepared ? "once prepared" : "as read or as prepared");
+}
+
 // A BMP picture to be prepared goes to libvips decoded by the program's own reader.
 std::string prepare_bmp(Input& in, const CliOptions& options) {
   std::vector<uint8_t> rgb;
@@ -125,8 +133,13 @@ std::string prepare_bmp(Input& in, const CliOptions& options) {
   switch (open_vips_memory(std::move(rgb), in.bmp.picture.width, in.bmp.picture.height, in.bmp.store.data(),
                            options.max_pixels, options.prepare, in.vips)) {
     case ReadCode::kOk: in.is_bmp = false; return "";
-    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
-    default: return "can't prepare: " + vips_failure_reason(in.file.path, in.shown);
+    // The picture itself passed the limit when its header was read.
+    case ReadCode::kTooLarge: return prepared_too_large(options, true);
+    case ReadCode::kUnsupported: return "can't prepare: " + std::string(kNoModule);
+    default: {
+      const std::string reason = vips_failure_reason(in.file.path, in.shown);
+      return "can't prepare: " + (reason.empty() ? std::string("libvips gave no reason") : reason);
+    }
   }
 }
 #endif
@@ -148,7 +161,9 @@ std::string open_reader(Input& in, const CliOptions& options) {
 #ifdef QVX_CLI_VIPS
   switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips)) {
     case ReadCode::kOk: return "";
-    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
+    case ReadCode::kTooLarge:
+      return prepares(options.prepare) ? prepared_too_large(options, false)
+                                       : read_failure_reason(ReadCode::kTooLarge, in.shown);
     case ReadCode::kUnsupported: return kNotAPicture;
     default: return reader_failure(in);
   }
@@ -318,9 +333,9 @@ bool can_run(const CliOptions& options) {
     return false;
   }
   if (!options.folder.empty()) {
-    struct stat st;
-    if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      std::fprintf(stderr, "%s: %s: not a folder\n", kProgram, quoted_name(options.folder).c_str());
+    const std::string reason = folder_failure(options.folder);
+    if (!reason.empty()) {
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, quoted_name(options.folder).c_str(), reason.c_str());
       return false;
     }
   }
@@ -352,7 +367,9 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
     case ParseOutcome::ListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Usage:
-      std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), cli_help_text().c_str());
+      // One line that stays on screen; the help is a command away.
+      std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
+                   first_line(quoted_name(error)).c_str(), kProgram);
       return ExitStatus::Usage;
     case ParseOutcome::Run: break;
   }
