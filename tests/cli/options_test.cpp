@@ -211,9 +211,11 @@ TEST(CliOptions, FolderOutputsAreNamedAfterTheInputs) {
 }
 
 // A module's rows come from its own file: two rows answering to one name would leave
-// the second unreachable, and a row of the run without a setter would crash the parser.
+// the second unreachable, a row of the run without a setter would crash the parser,
+// and an exclusion naming no row would let the contradiction through.
 TEST(CliOptionTable, EveryNameIsTakenOnceAndEveryRowActs) {
   std::set<std::string> names;
+  std::vector<std::string> excluded;
   const CliOptionSections sections = cli_option_sections();
   for (size_t s = 0; s < sections.count; ++s) {
     for (size_t r = 0; r < sections.list[s]->count; ++r) {
@@ -222,8 +224,10 @@ TEST(CliOptionTable, EveryNameIsTakenOnceAndEveryRowActs) {
       if (row.long_name) EXPECT_TRUE(names.insert(std::string("--") + row.long_name).second) << row.long_name;
       if (row.short_name) EXPECT_TRUE(names.insert(std::string("-") + row.short_name).second) << row.short_name;
       EXPECT_EQ(row.set != nullptr, row.outcome == ParseOutcome::Run) << row.help;
+      if (row.excludes) excluded.push_back(row.excludes);
     }
   }
+  for (const std::string& name : excluded) EXPECT_EQ(names.count(name), 1u) << name;
 }
 
 // The README's option list is what --help prints, line for line, so the two can't drift.
