@@ -91,7 +91,8 @@ std::vector<uint8_t> convert(const HalftoneConverter& started, const std::vector
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes in{data, size};
-  const int32_t width = 1 + in.next() % 48, height = 1 + in.next() % 40;
+  // Wider than the widest vector step (32 pixels), a few bands of rows high.
+  const int32_t width = 1 + in.next() % 40, height = 1 + in.next() % 32;
   const int method_count = static_cast<int>(halftone_methods().size());
   const int method_number = pick(in.next(), 0, method_count - 1);
   const auto method = static_cast<HalftoneMethod>(method_number);
@@ -125,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::vector<uint8_t> whole = convert(*started, luma, width, height, nullptr, false);
   check(convert(*started, luma, width, height, &strips, false) == whole);
-  check(convert(*started, luma, width, height, nullptr, true) == whole);
+  if (halftone_method_info(method).family == HalftoneFamily::kErrorDiffusion) {
+    check(convert(*started, luma, width, height, nullptr, true) == whole);
+  }
   return 0;
 }
