@@ -22,8 +22,9 @@ bool set_background(const std::string& value, CliOptions& o) {
   return parse_background(value, o.prepare.white_background) == PreparationError::None;
 }
 
+// No rotation is the default, not a value to write: --rotate 0 is most likely a slip.
 bool set_rotation(const std::string& value, CliOptions& o) {
-  return parse_rotation(value, o.prepare.rotation) == PreparationError::None;
+  return value != "0" && parse_rotation(value, o.prepare.rotation) == PreparationError::None;
 }
 
 bool set_no_autorotate(const std::string&, CliOptions& o) {

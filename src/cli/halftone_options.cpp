@@ -100,11 +100,11 @@ constexpr CliOption kHalftoneRows[] = {
   {"serpentine",   0,   nullptr, "error diffusion: odd rows run right to left", set_serpentine, nullptr},
   {"linear",       0,   nullptr, "halftone in linear light (the sRGB curve undone)", set_linear, nullptr},
   {"radius",       0,   "N",     "bradley, sauvola, niblack: a window of 2N+1 pixels square\n(default 7)",
-   set_radius, "--radius must be a number from 1 to 10000"},
+   set_radius, "--radius must be a whole number from 1 to 10000"},
   {"k",            0,   "X",     "sauvola, niblack: the deviation's weight (default 0.2, -0.2)",
    set_k, "--k must be a number"},
   {"percent",      0,   "P",     "bradley: black when P percent below the window's mean\n(default 15)",
-   set_percent, "--percent must be a number from 0 to 100"},
+   set_percent, "--percent must be a whole number from 0 to 100"},
 };
 // clang-format on
 
@@ -126,8 +126,11 @@ extern const CliOptionSection kHalftoneOptions =
 std::string method_list_text() {
   size_t width = 0;
   for (const HalftoneMethodInfo& m : halftone_methods()) width = std::max(width, std::string(m.name).size());
+  // A description's further lines are indented to its column.
   const auto line = [&](const char* name, const char* description) {
-    return std::string(name) + std::string(width + 2 - std::string(name).size(), ' ') + description + "\n";
+    std::string text = std::string(name) + std::string(width + 2 - std::string(name).size(), ' ');
+    for (const char* c = description; *c; ++c) text += *c == '\n' ? "\n" + std::string(width + 2, ' ') : std::string(1, *c);
+    return text + "\n";
   };
   std::string text;
   for (const auto& m : kModes) text += line(m.name, m.description);

@@ -1,6 +1,5 @@
 // quillvex-cli: converts pictures to 1-bit black and white from the command line,
 // with the program's own reader, conversion and writer.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -119,6 +118,8 @@ std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 }
 
 #ifdef QVX_CLI_VIPS
+const char kNoModule[] = "the picture reader module quillvex-cli-vips.so is missing beside the command or won't load";
+
 // Gives libvips the next row of a BMP picture being prepared.
 bool next_prepared_row(void* context, uint8_t* rgb) {
   Input& in = *static_cast<Input*>(context);
@@ -137,9 +138,12 @@ std::string prepare_bmp(Input& in, const CliOptions& options) {
                          in.bmp.store.data(), options.max_pixels, options.prepare, in.vips, refused)) {
     case ReadCode::kOk: in.is_bmp = false; return "";
     case ReadCode::kTooLarge: return too_many_pixels_reason(refused.width, refused.height, options.max_pixels);
-    default:
+    case ReadCode::kUnsupported: return "can't prepare: " + std::string(kNoModule);
+    default: {
       if (in.prepared_code != ReadCode::kOk) return read_failure_reason(in.prepared_code, in.shown);
-      return "can't prepare: " + vips_failure_reason(in.file.path, in.shown);
+      const std::string reason = vips_failure_reason(in.file.path, in.shown);
+      return "can't prepare: " + (reason.empty() ? std::string("libvips gave no reason") : reason);
+    }
   }
 }
 #endif
@@ -343,9 +347,9 @@ bool can_run(const CliOptions& options) {
     return false;
   }
   if (!options.folder.empty()) {
-    struct stat st;
-    if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      std::fprintf(stderr, "%s: %s: not a folder\n", kProgram, quoted_name(options.folder).c_str());
+    const std::string reason = folder_failure(options.folder);
+    if (!reason.empty()) {
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, quoted_name(options.folder).c_str(), reason.c_str());
       return false;
     }
   }
@@ -377,7 +381,9 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
     case ParseOutcome::ListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Usage:
-      std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), cli_help_text().c_str());
+      // One line that stays on screen; the help is a command away.
+      std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
+                   first_line(quoted_name(error)).c_str(), kProgram);
       return ExitStatus::Usage;
     case ParseOutcome::Run: break;
   }

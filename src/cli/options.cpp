@@ -123,10 +123,18 @@ bool set_folder(const std::string& value, CliOptions& o) {
   return true;
 }
 
+// A size of both sides is the prepared picture's size whatever the fit, so a size
+// beyond the limit is refused before any picture is read.
+std::string check_size_limit(const CliOptions& o) {
+  const uint64_t pixels = uint64_t{o.prepare.size.width} * o.prepare.size.height;
+  if (!o.prepare.resize || pixels <= o.max_pixels) return "";
+  return "--size " + std::to_string(o.prepare.size.width) + "x" + std::to_string(o.prepare.size.height) + " is " +
+         std::to_string(pixels) + " pixels, more than --max-pixels (" + std::to_string(o.max_pixels) + ")";
+}
+
 // The inputs and the output name agree, and the format is known.
 std::string check_general(CliOptions& o) {
   if (o.inputs.empty()) return "no input named";
-  if (!o.output.empty() && !o.folder.empty()) return "-o and -d exclude each other";
   if (o.output.empty() && o.folder.empty()) return "no output named (-o OUTPUT or -d FOLDER)";
   if (!o.output.empty() && o.inputs.size() > 1) return "-o takes one input; use -d FOLDER for several";
   if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input can be read once";
@@ -137,28 +145,30 @@ std::string check_general(CliOptions& o) {
     }
     o.format = named == kFormatUnset ? kFormatBmp : named;
   }
-  return "";
+  return check_size_limit(o);
 }
 
 // clang-format off
 constexpr CliOption kGeneralRows[] = {
   // long        short  argument  help
   {"density",    't', "N",      "threshold 0..254 (default 127)",
-   set_density, "density must be a number from 0 to 254"},
-  {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter)",
+   set_density, "density must be a whole number from 0 to 254"},
+  {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter;\n"
+                                "niblack turns a blank white page black)",
    set_mode, "mode must be letter, hard, soft or a method --list-methods prints"},
   {"invert",     'i', nullptr,  "white for dark pixels, black for light ones", set_invert, nullptr},
-  {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr},
+  {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr,
+   ParseOutcome::Run, false, "-t"},
   {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"
                                 "(default: the output name's extension, else bmp)",
    set_format, "format must be bmp, png, tiff, pbm, xbm, c, bin, escpos or zpl"},
   {nullptr,      'o', "OUTPUT", "the output file for one input ('-' for standard output)",
    set_output, nullptr, ParseOutcome::Run, true},
   {nullptr,      'd', "FOLDER", "a folder for the outputs, named after the inputs",
-   set_folder, nullptr, ParseOutcome::Run, true},
+   set_folder, nullptr, ParseOutcome::Run, true, "-o"},
   {"quiet",      'q', nullptr,  "no progress bar", set_quiet, nullptr},
   {"max-pixels", 0,   "N",      "refuse pictures of more than N pixels (default 1000000000)",
-   set_max_pixels, "--max-pixels must be a number from 1"},
+   set_max_pixels, "--max-pixels must be a whole number from 1"},
   {"help",       'h', nullptr,  "print this help", nullptr, nullptr, ParseOutcome::Help},
   {"version",    0,   nullptr,  "print the version", nullptr, nullptr, ParseOutcome::Version},
 };

@@ -40,7 +40,8 @@ const HalftoneMethodInfo kMethods[] = {
     {HalftoneMethod::kSauvola, HalftoneFamily::kLocalThreshold, "sauvola",
      "local threshold for text from the window's mean and deviation (k 0.2)"},
     {HalftoneMethod::kNiblack, HalftoneFamily::kLocalThreshold, "niblack",
-     "local threshold: the window's mean plus k times its deviation (k -0.2)"},
+     "local threshold: the window's mean plus k times its deviation (k -0.2);\n"
+     "a blank white page comes out all black: the rule's own result, not a fault"},
 };
 
 // The sRGB decoding curve on 0..1.

@@ -41,7 +41,7 @@ struct HalftoneMethodInfo {
   HalftoneMethod method;
   HalftoneFamily family;
   const char* name;         // as typed after -m
-  const char* description;  // one line for --list-methods
+  const char* description;  // for --list-methods: a line, or lines parted by '\n'
 };
 
 // Returns the table of every method, in the order --list-methods prints them.
