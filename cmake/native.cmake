@@ -30,9 +30,14 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND QVX_SANITIZE)
   target_compile_options(qvx_core_fuzz PUBLIC ${QVX_SAN_FLAGS} -fsanitize=fuzzer-no-link)
   target_link_options(qvx_core_fuzz PUBLIC -fsanitize=address,undefined)
   file(GLOB QVX_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+  # The command's option table and parser, one file per section, for the cli_ targets.
+  file(GLOB QVX_FUZZ_CLI_OPTION_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*option*.cpp)
   foreach(src ${QVX_FUZZ_TARGETS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
+    if(name MATCHES "^cli_")
+      target_sources(${name} PRIVATE ${QVX_FUZZ_CLI_OPTION_SOURCES})
+    endif()
     target_link_libraries(${name} PRIVATE qvx_core_fuzz)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
@@ -47,8 +52,10 @@ endif()
 add_executable(qvx_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/conversion_bench.cpp)
 target_link_libraries(qvx_bench PRIVATE qvx_core)
 
-# The platform glue depends only downward and each resource has one owner.
+# Every folder depends only downward, each resource has one owner and no state is global;
+# the self-test shows the check failing on a planted global and include circle.
 add_test(NAME layering COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME layering_self_test COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/check-layering --self-test)
 
 # quillvex-cli: the conversion as a native command. libvips brings the other input
 # formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program

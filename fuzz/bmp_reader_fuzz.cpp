@@ -7,16 +7,11 @@
 #include "fuzz_convert.h"
 #include "image/bmp_reader.h"
 
-namespace {
-
-constexpr uint32_t kMaxStore = 4u << 20;
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 14 && !within_fuzz_budget(data + 14, size - 14)) return 0;
   std::vector<uint8_t> store;
   PictureDescription picture;
-  if (read_bmp_from_memory(data, size, store, picture, kMaxStore) != ReadCode::kOk) return 0;
+  if (read_bmp_from_memory(data, size, store, picture, kFuzzMaxStore) != ReadCode::kOk) return 0;
   convert_fuzzed_store(store.data(), store.size(), picture, size & 1);
   return 0;
 }

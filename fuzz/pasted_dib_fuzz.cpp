@@ -13,21 +13,15 @@
 #include "image/dib_layout.h"
 #include "image/le_bytes.h"
 
-namespace {
-
-constexpr uint32_t kMaxBlock = 4u << 20;  // keeps each run quick
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > kMaxBlock) return 0;
+  if (size > kFuzzMaxStore || !within_fuzz_budget(data, size)) return 0;
   const uint32_t block_size = static_cast<uint32_t>(size);
   // The clipboard block is copied into one of exactly its size.
   std::unique_ptr<uint8_t[]> block(new uint8_t[block_size]);
   std::memcpy(block.get(), data, block_size);
   PictureDescription picture;
   const uint32_t needed = lay_out_pasted_dib(block.get(), block_size, picture);
-  if (needed == 0 || needed > kMaxBlock) return 0;
+  if (needed == 0 || needed > kFuzzMaxStore) return 0;
   if (get_u32(block.get() + kHeaderSizeField) != kStoreHeaderSize) std::abort();
   if (picture.offset_to_pixels != kStoreHeaderSize + picture.mask_byte_count + 4 * uint64_t{picture.colour_count} ||
       picture.offset_to_pixels > needed)

@@ -13,12 +13,6 @@
 #include "image/bmp_reader.h"
 #include "image/dib_layout.h"
 
-namespace {
-
-constexpr uint64_t kMaxStore = 4u << 20;  // keeps each run quick
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const size_t rest = size - 2;
@@ -26,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (info_size > rest) info_size = rest;
   std::unique_ptr<uint8_t[]> info(new uint8_t[info_size]);
   std::memcpy(info.get(), data + 2, info_size);
+  if (!within_fuzz_budget(info.get(), info_size)) return 0;
   const uint8_t* delivered = data + 2 + info_size;
   const size_t delivered_size = rest - info_size;
 
@@ -34,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!lay_out_plugin_header(info.get(), static_cast<uint32_t>(info_size), picture, pixel_bytes)) return 0;
   const uint32_t offset = picture.offset_to_pixels;
   if (offset < kStoreHeaderSize || offset > info_size || picture.mask_byte_count != 0) std::abort();
-  if (uint64_t{offset} + pixel_bytes > kMaxStore) return 0;
+  if (uint64_t{offset} + pixel_bytes > kFuzzMaxStore) return 0;
   const uint32_t store_size = offset + pixel_bytes;
   std::unique_ptr<uint8_t[]> store(new uint8_t[store_size]());
   std::memcpy(store.get(), info.get(), offset);

@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
   const std::string path = write_picture(folder);
   MessageBoxWatcher watcher;  // a failure message must not block the run
   RealFrame frame(false, 1024, 768);
-  g_frame.view.zoom_level = kFitZoomLevel;
-  apply_zoom(frame.frame);
+  frame.state.view.zoom_level = kFitZoomLevel;
+  apply_zoom(frame.state);
   frame.command(IDM_FAST);  // fast mode off: every change converts the whole picture
   paint_now(frame.frame);
   // The first open fills memory the process never touched; later ones reuse it.
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   }
   paint_now(frame.frame);
   const double first_open = now_ms() - first_start;
-  HWND bar = g_frame.controls[kDensityBar];
+  HWND bar = frame.state.controls[kDensityBar];
 
   // The thumb let go at a new density: the bar sends its position, then the end.
   auto release_density = [&](int run) {
@@ -120,13 +120,13 @@ int main(int argc, char** argv) {
   });
   report("density released to result pane painted (fast mode off)", runs, release_density);
   // Its parts.
-  report("  the conversion alone", runs, [&](int run) { convert_into_result(g_frame.picture, frame.frame, run % 2 ? 100 : 150, g_frame.conversion, g_frame.random, 0, 0); });
+  report("  the conversion alone", runs, [&](int run) { convert_into_result(frame.state.picture, frame.frame, run % 2 ? 100 : 150, frame.state.conversion, frame.state.random, 0, 0); });
   report("  the result pane's repaint alone", runs, [&](int) {
-    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+    InvalidateRect(frame.state.result_pane, nullptr, TRUE);
     paint_now(frame.frame);
   });
   report("  the source pane's repaint alone", runs, [&](int) {
-    InvalidateRect(g_frame.source_pane, nullptr, TRUE);
+    InvalidateRect(frame.state.source_pane, nullptr, TRUE);
     paint_now(frame.frame);
   });
   frame.command(IDM_FAST);

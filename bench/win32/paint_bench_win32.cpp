@@ -21,7 +21,10 @@ namespace {
 
 constexpr int kWidth = 1000, kHeight = 700, kRuns = 21;
 
+// Keeps the state it is created with, as the frame's procedure does, and nothing more.
 LRESULT CALLBACK plain(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE)
+    keep_frame_state(window, static_cast<FrameState*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams));
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
@@ -93,57 +96,59 @@ int main() {
   register_class("qvx_bench_frame", plain, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   register_class("qvx_childWClass", CHILDWNDPROC, grey);
   register_class("qvx_monoWClass", MONOWNDPROC, grey);
-  g_frame.instance = instance;
-  g_frame.version = 1537;
+  // The frame's state, kept by the bench frame's window as the program's frame keeps its own.
+  FrameState state;
+  state.instance = instance;
+  state.version = 1537;
   HDC screen = GetDC(nullptr);
-  g_frame.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
+  state.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
   ReleaseDC(nullptr, screen);
-  g_frame.frame = CreateWindowExA(0, "qvx_bench_frame", "QUILLVEX", WS_POPUP | WS_VISIBLE, 0, 0, kWidth + 20,
-                                  kHeight + 40, nullptr, nullptr, instance, nullptr);
-  g_frame.controls[kDensityBar] = CreateWindowExA(0, "scrollbar", "", WS_CHILD | SBS_HORZ, 0, 0, 300, 13,
-                                                  g_frame.frame, nullptr, instance, nullptr);
-  SetScrollRange(g_frame.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
-  SetScrollPos(g_frame.controls[kDensityBar], SB_CTL, 127, FALSE);
-  g_frame.source_pane = CreateWindowExA(0, "qvx_childWClass", "", WS_CHILD | WS_VISIBLE, 0, 20, kWidth, kHeight,
-                                        g_frame.frame, nullptr, instance, nullptr);
-  g_frame.result_pane = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD, 0, 20, kWidth, kHeight, g_frame.frame,
+  state.frame = CreateWindowExA(0, "qvx_bench_frame", "QUILLVEX", WS_POPUP | WS_VISIBLE, 0, 0, kWidth + 20,
+                                  kHeight + 40, nullptr, nullptr, instance, &state);
+  state.controls[kDensityBar] = CreateWindowExA(0, "scrollbar", "", WS_CHILD | SBS_HORZ, 0, 0, 300, 13,
+                                                  state.frame, nullptr, instance, nullptr);
+  SetScrollRange(state.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
+  SetScrollPos(state.controls[kDensityBar], SB_CTL, 127, FALSE);
+  state.source_pane = CreateWindowExA(0, "qvx_childWClass", "", WS_CHILD | WS_VISIBLE, 0, 20, kWidth, kHeight,
+                                        state.frame, nullptr, instance, nullptr);
+  state.result_pane = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD, 0, 20, kWidth, kHeight, state.frame,
                                         nullptr, instance, nullptr);
-  set_pane_conditions_source(g_frame.source_pane, frame_conditions);
-  set_pane_conditions_source(g_frame.result_pane, frame_conditions);
-  g_frame.menu = CreateMenu();
-  create_store(g_frame.picture);
-  create_result_block(g_frame.picture);
+  set_pane_conditions_source(state.source_pane, pane_conditions);
+  set_pane_conditions_source(state.result_pane, pane_conditions);
+  state.menu = CreateMenu();
+  create_store(state.picture);
+  create_result_block(state.picture);
   const std::string path = write_picture();
-  set_file_name(path.c_str());
-  if (path.empty() || !open_picture(g_frame.frame, false)) {
+  set_file_name(state, path.c_str());
+  if (path.empty() || !open_picture(state, false)) {
     std::printf("the bench picture could not be opened\n");
     return 1;
   }
-  g_frame.view.zoom_level = 1;
-  g_frame.view.zoom_factor = 1.0;
+  state.view.zoom_level = 1;
+  state.view.zoom_factor = 1.0;
   double low, high;
   struct Case {
     const char* name;
     HWND pane;
     int mode;
-  } cases[] = {{"result pane, fast mode, Letter", g_frame.result_pane, kModeLetter},
-               {"result pane, fast mode, photo(Soft)", g_frame.result_pane, kModePhotoSoft},
-               {"source pane", g_frame.source_pane, kModeLetter}};
+  } cases[] = {{"result pane, fast mode, Letter", state.result_pane, kModeLetter},
+               {"result pane, fast mode, photo(Soft)", state.result_pane, kModePhotoSoft},
+               {"source pane", state.source_pane, kModeLetter}};
   std::printf("full repaint of a %d x %d pane at zoom 1, %d runs (screen depth %d)\n", kWidth, kHeight, kRuns,
-              g_frame.screen_depth);
+              state.screen_depth);
   for (const Case& c : cases) {
-    g_frame.conversion.mode = c.mode;
+    state.conversion.mode = c.mode;
     // The timed pane alone is shown, whole on the screen.
-    ShowWindow(c.pane == g_frame.source_pane ? g_frame.result_pane : g_frame.source_pane, SW_HIDE);
+    ShowWindow(c.pane == state.source_pane ? state.result_pane : state.source_pane, SW_HIDE);
     ShowWindow(c.pane, SW_SHOW);
     UpdateWindow(c.pane);
     const double median = median_paint_ms(c.pane, &low, &high);
     std::printf("  %-38s median %7.2f ms  (quartiles %.2f .. %.2f)\n", c.name, median, low, high);
   }
-  clean_up_picture(g_frame.picture);
-  free_store(g_frame.picture);
-  free_result_block(g_frame.picture);
-  DestroyWindow(g_frame.frame);
+  clean_up_picture(state.picture);
+  free_store(state.picture);
+  free_result_block(state.picture);
+  DestroyWindow(state.frame);
   DeleteFileA(path.c_str());
   return 0;
 }

@@ -6,20 +6,20 @@
 #include "app/frame_state_win32.h"
 #include "view/view_state.h"
 
-int current_density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
+int current_density(const FrameState& state) { return GetScrollPos(state.controls[kDensityBar], SB_CTL); }
 
-bool on_density_scroll(HWND bar, int code, int thumb) {
+bool on_density_scroll(FrameState& state, HWND bar, int code, int thumb) {
   const int current = GetScrollPos(bar, SB_CTL);
   const int next = next_density(code, thumb, current);
   if (next != current) {
     SetScrollPos(bar, SB_CTL, next, TRUE);
     char text[16];
     std::snprintf(text, sizeof text, "%3d", next);
-    HWND label = g_frame.controls[kDensityLabel];
+    HWND label = state.controls[kDensityLabel];
     SetWindowTextA(label, text);
     InvalidateRect(label, nullptr, TRUE);
   }
   if (code != kEndScroll) return false;
-  ++g_frame.density_end_scrolls;
+  ++state.density_end_scrolls;
   return true;
 }

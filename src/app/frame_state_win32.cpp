@@ -2,22 +2,26 @@
 
 #include <cstring>
 
-FrameState g_frame;
+void keep_frame_state(HWND frame, FrameState* state) {
+  SetWindowLongPtrA(frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+}
 
-std::string load_string(int id) {
+FrameState* frame_state(HWND frame) { return reinterpret_cast<FrameState*>(GetWindowLongPtrA(frame, GWLP_USERDATA)); }
+
+std::string load_string(const FrameState& state, int id) {
   char text[kScratchSize] = {};
-  LoadStringA(g_frame.instance, static_cast<UINT>(id), text, kScratchSize);
+  LoadStringA(state.instance, static_cast<UINT>(id), text, kScratchSize);
   return text;
 }
 
-bool set_file_name(const char* text) {
+bool set_file_name(FrameState& state, const char* text) {
   const size_t length = std::strlen(text);
-  g_frame.file_name_too_long = length >= kFileNameSize;
-  if (g_frame.file_name_too_long) {
-    g_frame.long_file_name = text;
+  state.file_name_too_long = length >= kFileNameSize;
+  if (state.file_name_too_long) {
+    state.long_file_name = text;
   } else {
-    g_frame.long_file_name.clear();
+    state.long_file_name.clear();
   }
-  lstrcpynA(g_frame.file_name, text, kFileNameSize);
-  return !g_frame.file_name_too_long;
+  lstrcpynA(state.file_name, text, kFileNameSize);
+  return !state.file_name_too_long;
 }

@@ -1,5 +1,5 @@
-// The frame's state, which the frame owns and its modules read, and the few
-// operations on it alone. It depends on no other module of app/, so the modules
+// The frame's state, which the frame window keeps and hands to its modules, and the
+// few operations on it alone. It depends on no other module of app/, so the modules
 // can use it without reaching back into the frame's window procedure.
 #ifndef QVX_FRAME_STATE_WIN32_H
 #define QVX_FRAME_STATE_WIN32_H
@@ -57,18 +57,18 @@ struct FrameState {
   PictureState picture;           // the current picture's store and its result bitmap
 };
 
-extern FrameState g_frame;
+// The frame window keeps its state (owned by whoever creates the frame) in its user
+// data from WM_NCCREATE on; the panes and the clipboard's refresh find it there.
+void keep_frame_state(HWND frame, FrameState* state);
 
-// The running platform's version tests (image/platform_version.h).
-inline bool newer_platform() { return newer_platform(g_frame.version); }
-inline bool platform_4_or_later() { return platform_4_or_later(g_frame.version); }
-inline bool platform_before_3_10() { return platform_before_3_10(g_frame.version); }
+// Returns the state a frame window keeps, or null before it keeps one.
+FrameState* frame_state(HWND frame);
 
 // Returns the English string-table text of id (at most 255 bytes).
-std::string load_string(int id);
+std::string load_string(const FrameState& state, int id);
 
 // Copies text into the current file name; false when it doesn't fit: the name is then
 // flagged, so that it is neither read nor written, and kept whole for the messages.
-bool set_file_name(const char* text);
+bool set_file_name(FrameState& state, const char* text);
 
 #endif

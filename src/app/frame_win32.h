@@ -9,11 +9,16 @@
 #include "view/panes_win32.h"
 
 // Returns what the panes take from the frame for one paint.
-PaneConditions frame_conditions();
+PaneConditions frame_conditions(FrameState& state);
 
-// Returns what the Info and About dialogs show and change, for a dialog owned by window.
-DialogInputs frame_dialog_inputs(HWND window);
+// The panes' conditions source: the conditions of the frame that is the pane's parent.
+PaneConditions pane_conditions(HWND pane);
 
+// Returns what the Info and About dialogs show and change, for a dialog owned by the frame.
+DialogInputs frame_dialog_inputs(FrameState& state);
+
+// The frame's procedure; CreateWindow's creation parameter is the FrameState the frame
+// keeps and works on (it must outlive the window).
 LRESULT CALLBACK MAINWNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 #endif

@@ -58,24 +58,26 @@ unsigned short platform_version_number() {
 }
 
 // The screen's font decides the language and the control-bar metrics.
-void measure_screen() {
+void measure_screen(FrameState& state) {
   const WindowDc dc(nullptr);
   const HDC screen = dc.get();
-  g_frame.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
+  state.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
   TEXTMETRICA metrics = {};
   GetTextMetricsA(screen, &metrics);
-  g_frame.japanese = metrics.tmCharSet == SHIFTJIS_CHARSET;
-  g_frame.text_height = metrics.tmHeight;
-  g_frame.average_char_width = metrics.tmAveCharWidth;
-  g_frame.metrics = compute_bar_metrics(newer_platform(), g_frame.text_height, g_frame.average_char_width,
-                                        newer_platform() ? GetSystemMetrics(SM_CXHSCROLL) : 0);
+  state.japanese = metrics.tmCharSet == SHIFTJIS_CHARSET;
+  state.text_height = metrics.tmHeight;
+  state.average_char_width = metrics.tmAveCharWidth;
+  const bool newer = newer_platform(state.version);
+  state.metrics = compute_bar_metrics(newer, state.text_height, state.average_char_width,
+                                      newer ? GetSystemMetrics(SM_CXHSCROLL) : 0);
 }
 
-HWND create_pane(const char* window_class, DWORD style, int x, int y, int width, int height, int id) {
-  HWND pane = CreateWindowExA(0, window_class, "", style, x, y, width, height, g_frame.frame,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
+HWND create_pane(const FrameState& state, const char* window_class, DWORD style, int x, int y, int width,
+                 int height, int id) {
+  HWND pane = CreateWindowExA(0, window_class, "", style, x, y, width, height, state.frame,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state.instance, nullptr);
   if (pane) {
-    set_pane_conditions_source(pane, frame_conditions);
+    set_pane_conditions_source(pane, pane_conditions);
     ShowWindow(pane, SW_SHOW);
     UpdateWindow(pane);
   }
@@ -83,70 +85,71 @@ HWND create_pane(const char* window_class, DWORD style, int x, int y, int width,
 }
 
 // Saves the result under the output name, or asks for one when the command line gave none.
-void run_batch(size_t index, StartOptions& options) {
+void run_batch(FrameState& state, size_t index, StartOptions& options) {
   std::string output;
-  scan_batch_output(g_frame.words, index, options, output);
-  g_frame.conversion.mode = options.mode;
-  g_frame.conversion.invert = options.invert;
+  scan_batch_output(state.words, index, options, output);
+  state.conversion.mode = options.mode;
+  state.conversion.invert = options.invert;
   bool have_target = true;
   if (!output.empty()) {
-    set_file_name(output.c_str());
+    set_file_name(state, output.c_str());
   } else {
     // Never write over the input: ask where the result goes.
-    g_frame.file_title[0] = 0;
-    have_target = ask_save_file(g_frame.frame);
+    state.file_title[0] = 0;
+    have_target = ask_save_file(state);
   }
-  if (have_target) save_result(g_frame.frame);
-  DestroyWindow(g_frame.frame);
+  if (have_target) save_result(state);
+  DestroyWindow(state.frame);
 }
 
 // Makes the windows and opens a picture named on the command line; returns true
 // when the message loop should run (false on failure or after a batch run).
-bool initialise(HINSTANCE instance, int show_command) {
-  g_frame.instance = instance;
-  g_frame.version = platform_version_number();
-  g_frame.words = split_command_line(GetCommandLineA(), system_lead_byte);
+bool initialise(FrameState& state, HINSTANCE instance, int show_command) {
+  state.instance = instance;
+  state.version = platform_version_number();
+  state.words = split_command_line(GetCommandLineA(), system_lead_byte);
   StartOptions options;
-  const size_t next = scan_options(g_frame.words, options);
-  g_frame.arrangement = options.arrangement;
-  g_frame.initial_density = options.initial_density;
-  g_frame.conversion.mode = options.mode;
-  g_frame.conversion.invert = options.invert;
-  if (!options.file.empty() && set_file_name(options.file.c_str())) start_read_ahead(g_frame.read_ahead, g_frame.file_name, options.batch);
+  const size_t next = scan_options(state.words, options);
+  state.arrangement = options.arrangement;
+  state.initial_density = options.initial_density;
+  state.conversion.mode = options.mode;
+  state.conversion.invert = options.invert;
+  if (!options.file.empty() && set_file_name(state, options.file.c_str())) start_read_ahead(state.read_ahead, state.file_name, options.batch);
 
   char profile[kFileNameSize] = {};
   const DWORD length = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
-  settings_file_path(length > 0 && length < sizeof profile ? profile : nullptr, g_frame.settings_path,
-                     sizeof g_frame.settings_path);
-  read_settings(g_frame.settings_path, newer_platform(), g_frame.settings);
-  measure_screen();
+  settings_file_path(length > 0 && length < sizeof profile ? profile : nullptr, state.settings_path,
+                     sizeof state.settings_path);
+  read_settings(state.settings_path, newer_platform(state.version), state.settings);
+  measure_screen(state);
 
-  g_frame.frame = CreateWindowExA(0, "quillvexWClass", "QUILLVEX", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                  instance, nullptr);
-  if (!g_frame.frame) return false;
-  SetScrollRange(g_frame.frame, SB_VERT, 0, 0, TRUE);
-  SetScrollRange(g_frame.frame, SB_HORZ, 0, 0, TRUE);
-  ShowWindow(g_frame.frame, show_command);
-  UpdateWindow(g_frame.frame);
+  // The frame keeps the state from its first message on (MAINWNDPROC).
+  state.frame = CreateWindowExA(0, "quillvexWClass", "QUILLVEX", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
+                                &state);
+  if (!state.frame) return false;
+  SetScrollRange(state.frame, SB_VERT, 0, 0, TRUE);
+  SetScrollRange(state.frame, SB_HORZ, 0, 0, TRUE);
+  ShowWindow(state.frame, show_command);
+  UpdateWindow(state.frame);
 
   RECT client;
-  GetClientRect(g_frame.frame, &client);
-  const int bar = g_frame.metrics.bar_height;
-  g_frame.source_pane = create_pane("qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 0, bar,
-                                    client.right / 2, client.bottom, ID_SOURCE_PANE);
-  if (!g_frame.source_pane) return false;
-  g_frame.result_pane = create_pane("qvx_monoWClass", WS_CHILD | WS_BORDER, client.right / 2, bar,
-                                    client.right / 2, client.bottom, ID_RESULT_PANE);
-  if (!g_frame.result_pane) return false;
-  create_controls(g_frame.frame);
-  if (newer_platform()) make_bar_font();
-  g_frame.windows_created = true;
-  SendMessageA(g_frame.frame, WM_COMMAND, static_cast<WPARAM>(g_frame.arrangement), 0);
+  GetClientRect(state.frame, &client);
+  const int bar = state.metrics.bar_height;
+  state.source_pane = create_pane(state, "qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 0, bar,
+                                  client.right / 2, client.bottom, ID_SOURCE_PANE);
+  if (!state.source_pane) return false;
+  state.result_pane = create_pane(state, "qvx_monoWClass", WS_CHILD | WS_BORDER, client.right / 2, bar,
+                                  client.right / 2, client.bottom, ID_RESULT_PANE);
+  if (!state.result_pane) return false;
+  create_controls(state);
+  if (newer_platform(state.version)) make_bar_font(state);
+  state.windows_created = true;
+  SendMessageA(state.frame, WM_COMMAND, static_cast<WPARAM>(state.arrangement), 0);
 
-  if (g_frame.file_name[0] != 0 || g_frame.file_name_too_long) {
-    if (open_picture(g_frame.frame, false) && options.batch) {
-      run_batch(next, options);
+  if (state.file_name[0] != 0 || state.file_name_too_long) {
+    if (open_picture(state, false) && options.batch) {
+      run_batch(state, next, options);
       return false;
     }
   }
@@ -158,14 +161,16 @@ bool initialise(HINSTANCE instance, int show_command) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show_command) {
   HACCEL accelerators = LoadAcceleratorsA(instance, "accel");
   if (!previous && !register_classes(instance)) return 0;
-  if (!initialise(instance, show_command)) return 0;
+  // The frame's state lives as long as the program; the frame keeps a pointer to it.
+  FrameState state;
+  if (!initialise(state, instance, show_command)) return 0;
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0)) {
-    if (!TranslateAcceleratorA(g_frame.frame, accelerators, &message)) {
+    if (!TranslateAcceleratorA(state.frame, accelerators, &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
   }
-  write_settings(g_frame.settings_path, newer_platform(), g_frame.settings);
+  write_settings(state.settings_path, newer_platform(state.version), state.settings);
   return static_cast<int>(message.wParam);
 }

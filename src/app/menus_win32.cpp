@@ -3,19 +3,19 @@
 #include "app/frame_state_win32.h"
 #include "app/menus.h"
 
-void build_menu(HWND frame) {
-  g_frame.menu = GetMenu(frame);
-  if (!g_frame.japanese || !g_frame.menu) return;
+void build_menu(FrameState& state) {
+  state.menu = GetMenu(state.frame);
+  if (!state.japanese || !state.menu) return;
   // A modification that fails leaves that text English; the bytes go to the platform as stored.
   for (int position = 0; position < kMenuPopupCount; ++position) {
-    HMENU popup = GetSubMenu(g_frame.menu, position);
-    ModifyMenuA(g_frame.menu, static_cast<UINT>(position), MF_BYPOSITION | MF_POPUP | MF_STRING,
+    HMENU popup = GetSubMenu(state.menu, position);
+    ModifyMenuA(state.menu, static_cast<UINT>(position), MF_BYPOSITION | MF_POPUP | MF_STRING,
                 reinterpret_cast<UINT_PTR>(popup), kJapaneseMenuTitles[position]);
   }
   for (const MenuItemData& item : kJapaneseMenuItems) {
-    const UINT state = item.grayed ? MF_GRAYED : MF_ENABLED;
-    ModifyMenuA(g_frame.menu, static_cast<UINT>(item.id), MF_BYCOMMAND | MF_STRING | state,
+    const UINT enabled = item.grayed ? MF_GRAYED : MF_ENABLED;
+    ModifyMenuA(state.menu, static_cast<UINT>(item.id), MF_BYCOMMAND | MF_STRING | enabled,
                 static_cast<UINT_PTR>(item.id), item.text);
   }
-  DrawMenuBar(frame);
+  DrawMenuBar(state.frame);
 }

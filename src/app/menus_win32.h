@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include "app/frame_state_win32.h"
+
 // Stores the frame's menu; with the Japanese language setting replaces its texts.
-void build_menu(HWND frame);
+void build_menu(FrameState& state);
 
 #endif

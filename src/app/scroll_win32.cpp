@@ -10,60 +10,61 @@
 #include "res/resource_ids.h"
 #include "view/view_mapping.h"
 
-void scroll_panes(HWND frame, int bar, int code, int thumb) {
+void scroll_panes(FrameState& state, int bar, int code, int thumb) {
+  HWND frame = state.frame;
   const int current = GetScrollPos(frame, bar);
   int minimum = 0, range_max = 0;
   GetScrollRange(frame, bar, &minimum, &range_max);
-  const int maximum = bar == SB_VERT ? g_frame.view.max_y : range_max;
-  int next = current + scroll_step(code, maximum, 0, thumb, current, g_frame.view.zoom_factor);
+  const int maximum = bar == SB_VERT ? state.view.max_y : range_max;
+  int next = current + scroll_step(code, maximum, 0, thumb, current, state.view.zoom_factor);
   if (next < 0) next = 0;
   if (next > maximum) next = maximum;
   if (next == current) return;
-  if (g_frame.arrangement == IDM_CASCADE) {
-    repaint_source_pane();
-    InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+  if (state.arrangement == IDM_CASCADE) {
+    repaint_source_pane(state);
+    InvalidateRect(state.result_pane, nullptr, TRUE);
   } else {
     const int dx = bar == SB_HORZ ? current - next : 0;
     const int dy = bar == SB_VERT ? current - next : 0;
-    ScrollWindow(g_frame.source_pane, dx, dy, nullptr, nullptr);
-    ScrollWindow(g_frame.result_pane, dx, dy, nullptr, nullptr);
+    ScrollWindow(state.source_pane, dx, dy, nullptr, nullptr);
+    ScrollWindow(state.result_pane, dx, dy, nullptr, nullptr);
   }
   SetScrollPos(frame, bar, next, TRUE);
-  (bar == SB_VERT ? g_frame.view.scroll_y : g_frame.view.scroll_x) = next;
+  (bar == SB_VERT ? state.view.scroll_y : state.view.scroll_x) = next;
 }
 
-void repaint_source_pane() {
-  if (g_frame.arrangement != IDM_CASCADE) {
-    InvalidateRect(g_frame.source_pane, nullptr, TRUE);
+void repaint_source_pane(const FrameState& state) {
+  if (state.arrangement != IDM_CASCADE) {
+    InvalidateRect(state.source_pane, nullptr, TRUE);
     return;
   }
   // The cascaded result pane covers all but the strips on the left and the top.
   RECT client;
-  GetClientRect(g_frame.source_pane, &client);
+  GetClientRect(state.source_pane, &client);
   RECT left = {0, 0, kCascadeVisibleStrip, client.bottom};
   RECT top = {0, 0, client.right, kCascadeVisibleStrip};
-  InvalidateRect(g_frame.source_pane, &left, TRUE);
-  InvalidateRect(g_frame.source_pane, &top, TRUE);
+  InvalidateRect(state.source_pane, &left, TRUE);
+  InvalidateRect(state.source_pane, &top, TRUE);
 }
 
-void update_scroll_ranges(HWND pane) {
-  if (g_frame.view.range_guard != 1) return;
-  g_frame.view.range_guard = 2;
-  HWND frame = g_frame.frame;
+void update_scroll_ranges(FrameState& state, HWND pane) {
+  if (state.view.range_guard != 1) return;
+  state.view.range_guard = 2;
+  HWND frame = state.frame;
   RECT client;
   GetClientRect(pane, &client);
   for (int pass = 0; pass < 2; ++pass) {
-    g_frame.view.max_y = scroll_maximum(g_frame.picture.description.height, g_frame.view.zoom_factor, client.bottom);
-    g_frame.view.max_x = scroll_maximum(g_frame.picture.description.width, g_frame.view.zoom_factor, client.right);
-    if (g_frame.view.scroll_x > g_frame.view.max_x) g_frame.view.scroll_x = g_frame.view.max_x;
-    if (g_frame.view.scroll_y > g_frame.view.max_y) g_frame.view.scroll_y = g_frame.view.max_y;
-    if (GetScrollPos(frame, SB_VERT) > g_frame.view.max_y || GetScrollPos(frame, SB_HORZ) > g_frame.view.max_x) {
-      repaint_source_pane();
-      InvalidateRect(g_frame.result_pane, nullptr, TRUE);
+    state.view.max_y = scroll_maximum(state.picture.description.height, state.view.zoom_factor, client.bottom);
+    state.view.max_x = scroll_maximum(state.picture.description.width, state.view.zoom_factor, client.right);
+    if (state.view.scroll_x > state.view.max_x) state.view.scroll_x = state.view.max_x;
+    if (state.view.scroll_y > state.view.max_y) state.view.scroll_y = state.view.max_y;
+    if (GetScrollPos(frame, SB_VERT) > state.view.max_y || GetScrollPos(frame, SB_HORZ) > state.view.max_x) {
+      repaint_source_pane(state);
+      InvalidateRect(state.result_pane, nullptr, TRUE);
     }
-    SetScrollRange(frame, SB_VERT, 0, g_frame.view.max_y, TRUE);
-    SetScrollRange(frame, SB_HORZ, 0, g_frame.view.max_x, TRUE);
+    SetScrollRange(frame, SB_VERT, 0, state.view.max_y, TRUE);
+    SetScrollRange(frame, SB_HORZ, 0, state.view.max_x, TRUE);
     GetClientRect(pane, &client);
   }
-  g_frame.view.range_guard = 1;
+  state.view.range_guard = 1;
 }

@@ -34,6 +34,61 @@ class WindowDc {
   HDC dc_;
 };
 
+// BeginPaint and EndPaint around one paint of a window.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  ~PaintDc() { EndPaint(window_, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  HDC get() const { return dc_; }
+  const RECT& rect() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_;
+  HDC dc_;
+};
+
+// A new movable global block, locked while the guard lives and freed with it.
+class LockedBlock {
+ public:
+  explicit LockedBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size)), bytes_(nullptr) {
+    if (block_) bytes_ = static_cast<uint8_t*>(GlobalLock(block_));
+  }
+  ~LockedBlock() {
+    if (bytes_) GlobalUnlock(block_);
+    if (block_) GlobalFree(block_);
+  }
+  LockedBlock(const LockedBlock&) = delete;
+  LockedBlock& operator=(const LockedBlock&) = delete;
+  uint8_t* get() const { return bytes_; }
+
+ private:
+  HGLOBAL block_;
+  uint8_t* bytes_;
+};
+
+// A solid brush made and selected into a device context while the guard lives, then
+// deselected and deleted.
+class SelectedBrush {
+ public:
+  SelectedBrush(HDC dc, COLORREF colour) : dc_(dc), brush_(CreateSolidBrush(colour)), previous_(nullptr) {
+    if (brush_) previous_ = SelectObject(dc, brush_);
+  }
+  ~SelectedBrush() {
+    if (previous_) SelectObject(dc_, previous_);
+    if (brush_) DeleteObject(brush_);
+  }
+  SelectedBrush(const SelectedBrush&) = delete;
+  SelectedBrush& operator=(const SelectedBrush&) = delete;
+
+ private:
+  HDC dc_;
+  HBRUSH brush_;
+  HGDIOBJ previous_;
+};
+
 // A lock on a movable global block.
 class GlobalLockGuard {
  public:

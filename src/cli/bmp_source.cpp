@@ -74,6 +74,24 @@ bool read_strip_backwards(BmpSource& s, int32_t rows, int32_t first_row) {
          std::fread(s.store.data() + s.picture.offset_to_pixels, 1, bytes, s.file) == bytes;
 }
 
+// Whether the header describes pixels that can be decoded. The Windows program takes
+// any header of a size it knows and shows what its pixel fetch can't read as black;
+// here a header with no pixels (a side of 0), a depth no row has (0, 7), or a
+// compression the platform does not decode (JPEG, PNG, unknown codes, RLE of the
+// wrong depth) is refused rather than converted to a picture that isn't there.
+bool describes_pixels(const uint8_t* header, const PictureDescription& picture) {
+  if (picture.width <= 0 || picture.height <= 0) return false;
+  const uint16_t bits = get_u16(header + kBitCountField);
+  switch (get_u32(header + kCompressionField)) {
+    case kCompressionNone:
+    case kCompressionBitFields:
+      return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    case kCompressionRle8: return bits == 8;
+    case kCompressionRle4: return bits == 4;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
@@ -83,17 +101,18 @@ ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
   const ReadCode code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
                                  s.picture, s.pixel_bytes);
   if (code != ReadCode::kOk) return code;
+  if (!describes_pixels(s.store.data(), s.picture)) return ReadCode::kUnsupported;
   if (static_cast<uint64_t>(std::max(s.picture.width, 0)) * static_cast<uint64_t>(s.picture.height) > max_pixels) {
     return ReadCode::kTooLarge;
   }
   const uint16_t bit_count = get_u16(s.store.data() + kBitCountField);
   const uint64_t width = static_cast<uint64_t>(std::max(s.picture.width, 0));
+  s.pixel_start = ftello(file);
   if (s.picture.read_back == 0) {
     s.stride = row_stride(static_cast<uint32_t>(width), bit_count);
     s.strip_rows = rows_per_strip(std::max<uint64_t>(s.stride, width), s.picture.height);
     s.store.resize(s.picture.offset_to_pixels + static_cast<size_t>(s.stride) * static_cast<size_t>(s.strip_rows));
     s.backwards = s.top_first && get_i32(s.store.data() + kHeightField) > 0 && width > 0 && s.picture.height > 0;
-    s.pixel_start = ftello(file);
     if (s.pixel_start < 0) s.backwards = false;
   } else {
     s.strip_rows = rows_per_strip(4 * width, s.picture.height);
@@ -144,26 +163,72 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
   return true;
 }
 
-bool read_bmp_rgb(BmpSource& s, std::vector<uint8_t>& rgb, ReadCode& code) {
+bool bmp_source_holds_pixels(const BmpSource& s) { return holds_pixel_bytes(s); }
+
+namespace {
+
+void colours_to_rgb(const uint32_t* colours, size_t width, uint8_t* rgb) {
+  for (size_t x = 0; x < width; ++x, rgb += 3) {
+    rgb[0] = static_cast<uint8_t>(colours[x] >> 16);
+    rgb[1] = static_cast<uint8_t>(colours[x] >> 8);
+    rgb[2] = static_cast<uint8_t>(colours[x]);
+  }
+}
+
+// A positive height in the header: storage row 0 is the bottom row.
+bool stored_bottom_up(const BmpSource& s) { return get_i32(s.store.data() + kHeightField) >= 0; }
+
+// Decodes a compressed picture whole, the top row first.
+bool decode_whole(BmpSource& s, ReadCode& code) {
   const size_t width = static_cast<size_t>(std::max(s.picture.width, 0));
   const int32_t height = s.picture.height;
-  // A positive height in the header: storage row 0 is the bottom row.
-  const bool bottom_up = get_i32(s.store.data() + kHeightField) >= 0;
-  rgb.assign(width * static_cast<size_t>(height) * 3, 0);
+  const bool bottom_up = stored_bottom_up(s);
+  s.whole.assign(width * static_cast<size_t>(height) * 3, 0);
   Strip strip;
   while (next_bmp_strip(s, strip, code)) {
     for (int32_t r = 0; r < strip.rows; ++r) {
       const int32_t storage = strip.first_row + r;
-      uint8_t* out = rgb.data() + static_cast<size_t>(bottom_up ? height - 1 - storage : storage) * width * 3;
-      for (size_t x = 0; x < width; ++x, out += 3) {
-        const uint32_t colour = strip.source.read_back_pixels
-                                    ? strip.source.read_back_pixels[static_cast<size_t>(r) * width + x]
-                                    : fetch_pixel(strip.source.store, strip.picture, static_cast<int32_t>(x), r);
-        out[0] = static_cast<uint8_t>(colour >> 16);
-        out[1] = static_cast<uint8_t>(colour >> 8);
-        out[2] = static_cast<uint8_t>(colour);
-      }
+      const size_t top = static_cast<size_t>(bottom_up ? height - 1 - storage : storage);
+      colours_to_rgb(strip.source.read_back_pixels + static_cast<size_t>(r) * width, width, s.whole.data() + top * width * 3);
     }
   }
   return code == ReadCode::kOk;
+}
+
+}  // namespace
+
+bool next_bmp_rgb_row(BmpSource& s, uint8_t* rgb, ReadCode& code) {
+  code = ReadCode::kOk;
+  const int32_t height = s.picture.height;
+  const size_t width = static_cast<size_t>(std::max(s.picture.width, 0));
+  if (s.rgb_next >= height) return false;
+  if (s.picture.read_back != 0) {
+    if (s.rgb_next == 0 && !decode_whole(s, code)) return false;
+    std::memcpy(rgb, s.whole.data() + static_cast<size_t>(s.rgb_next) * width * 3, width * 3);
+    if (++s.rgb_next == height) s.whole = std::vector<uint8_t>();
+    return true;
+  }
+  const int32_t storage = stored_bottom_up(s) ? height - 1 - s.rgb_next : s.rgb_next;
+  Strip& strip = s.rgb_strip;
+  if (strip.rows == 0 || storage < strip.first_row || storage >= strip.first_row + strip.rows) {
+    if (!next_bmp_strip(s, strip, code)) {
+      if (code == ReadCode::kOk) code = ReadCode::kShortData;
+      return false;
+    }
+    // Strips come in the order the rows are asked for: top row first.
+    if (storage < strip.first_row || storage >= strip.first_row + strip.rows) {
+      code = ReadCode::kShortData;
+      return false;
+    }
+    s.rgb_decoder = make_row_decoder(strip.source.store, strip.picture, RowUse::kColours);
+  }
+  if (s.columns.size() != width) {
+    s.columns.resize(width);
+    for (size_t x = 0; x < width; ++x) s.columns[x] = static_cast<int32_t>(x);
+    s.colours.resize(width);
+  }
+  decode_colours(s.rgb_decoder, storage - strip.first_row, s.columns.data(), static_cast<int32_t>(width), s.colours.data());
+  colours_to_rgb(s.colours.data(), width, rgb);
+  ++s.rgb_next;
+  return true;
 }

@@ -28,6 +28,12 @@ struct BmpSource {
   std::vector<uint32_t> colours;  // decoded rows of a read-back picture
   uint8_t input_buffer[4096];
   RleInput input;  // the compressed bytes read ahead into input_buffer
+  // Rows handed on top row first (next_bmp_rgb_row): the strip they come from.
+  Strip rgb_strip;
+  int32_t rgb_next = 0;        // the next row from the top
+  std::vector<uint8_t> whole;  // a compressed picture, decoded whole: its rows come bottom row first
+  RowDecoder rgb_decoder;
+  std::vector<int32_t> columns;
 };
 
 // Reads the file's head; returns a reader code (ReadCode::kNoSignature for a file that
@@ -40,9 +46,14 @@ ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 // given. code becomes ReadCode::kShortData when the pixel data proves short at the end.
 bool next_bmp_strip(BmpSource& source, Strip& strip, ReadCode& code);
 
-// Reads every remaining row into `rgb`, 3 bytes a pixel (red first), the top row
-// first, for a picture handed on to be prepared; false with code set when the file
-// proves short.
-bool read_bmp_rgb(BmpSource& source, std::vector<uint8_t>& rgb, ReadCode& code);
+// Says whether the file is long enough for every pixel byte its header claims, from
+// its size alone: a small file claiming a huge picture fails before anything is allocated.
+bool bmp_source_holds_pixels(const BmpSource& source);
+
+// Fills `rgb` with the next row from the top, 3 bytes a pixel (red first), for a
+// picture handed on to be prepared (opened with top_first). Uncompressed rows are
+// read a strip at a time; compressed ones are decoded whole at the first row.
+// Returns false with code set when the file proves short.
+bool next_bmp_rgb_row(BmpSource& source, uint8_t* rgb, ReadCode& code);
 
 #endif

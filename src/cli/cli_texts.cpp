@@ -12,6 +12,11 @@ std::string read_failure_reason(ReadCode code, const std::string& file) {
   return reason;
 }
 
+std::string too_many_pixels_reason(uint64_t width, uint64_t height, uint64_t max_pixels) {
+  return "File is too large: " + std::to_string(width) + " x " + std::to_string(height) + " pixels; --max-pixels allows " +
+         std::to_string(max_pixels) + ".";
+}
+
 std::string quoted_name(const std::string& name) {
   bool plain = true;
   for (unsigned char c : name) plain = plain && c >= 0x20 && c != 0x7F;

@@ -3,12 +3,16 @@
 #ifndef QVX_CLI_TEXTS_H
 #define QVX_CLI_TEXTS_H
 
+#include <cstdint>
 #include <string>
 
 #include "image/read_code.h"
 
 // Returns the program's English message for a reader failure; kCantOpen names the file.
 std::string read_failure_reason(ReadCode code, const std::string& file);
+
+// Returns the reason for a picture of more pixels than --max-pixels allows, with its size.
+std::string too_many_pixels_reason(uint64_t width, uint64_t height, uint64_t max_pixels);
 
 // Returns the name as given, or, when it holds control characters, in double
 // quotes with those characters (and quotes and backslashes) escaped.

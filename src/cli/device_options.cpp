@@ -22,8 +22,14 @@ bool set_background(const std::string& value, CliOptions& o) {
   return parse_background(value, o.prepare.white_background) == PreparationError::None;
 }
 
+// No rotation is the default, not a value to write: --rotate 0 is most likely a slip.
 bool set_rotation(const std::string& value, CliOptions& o) {
-  return parse_rotation(value, o.prepare.rotation) == PreparationError::None;
+  return value != "0" && parse_rotation(value, o.prepare.rotation) == PreparationError::None;
+}
+
+bool set_no_autorotate(const std::string&, CliOptions& o) {
+  o.prepare.autorotate = false;
+  return true;
 }
 
 bool set_flip(const std::string& value, CliOptions& o) { return parse_flip(value, o.prepare.flip) == PreparationError::None; }
@@ -92,6 +98,8 @@ constexpr CliOption kPreparationRows[] = {
    set_rotation, "--rotate must be 90, 180 or 270"},
   {"flip",       0,   "DIR",    "h (left to right) | v (upside down), after the rotation",
    set_flip, "--flip must be h or v"},
+  {"no-autorotate", 0, nullptr, "keep the stored orientation (default: upright as EXIF says)",
+   set_no_autorotate, nullptr},
 };
 
 constexpr CliOption kDeviceRows[] = {

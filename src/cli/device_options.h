@@ -19,6 +19,7 @@ struct Preparation {
   bool background_given = false;
   unsigned rotation = 0;  // degrees clockwise
   Flip flip = Flip::None;
+  bool autorotate = true;  // turned upright as the picture's EXIF orientation says
 };
 
 // Returns true when the picture is changed before its conversion.

@@ -4,6 +4,7 @@
 // applies to the method chosen.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,13 +66,6 @@ std::string help_text(const ParamDescriptor& p) {
   return text + (text.size() + 1 + defaults.size() > kHelpWidth ? "\n" : " ") + defaults;
 }
 
-// The message for a value the option does not take, before ": VALUE".
-std::string invalid_text(const ParamDescriptor& p) {
-  const std::string option = std::string("--") + p.name;
-  if (p.kind == ParamKind::kReal) return option + " must be a number";
-  return option + " must be a number from " + param_number_text(p.min) + " to " + param_number_text(p.max);
-}
-
 // The rows, made once: --list-methods, then a row for every parameter that is not a
 // general option (density and invert are -t and -i).
 struct HalftoneRows {
@@ -94,7 +88,7 @@ struct HalftoneRows {
       row.help = help[i].c_str();
       row.set = kSetters[i];
       if (p.kind != ParamKind::kFlag) {
-        invalid[i] = invalid_text(p);
+        invalid[i] = param_refusal(p, std::string("--") + p.name);
         row.invalid = invalid[i].c_str();
       }
     }
@@ -128,11 +122,21 @@ std::string check_halftone(CliOptions& o) {
 extern const CliOptionSection kHalftoneOptions{"Halftoning options (with -m METHOD)", kRows.rows, kRows.count,
                                                check_halftone};
 
+std::string param_refusal(const ParamDescriptor& p, const std::string& option) {
+  if (p.kind == ParamKind::kReal && std::isinf(p.min) && std::isinf(p.max)) return option + " must be a number";
+  return option + (p.kind == ParamKind::kWhole ? " must be a whole number from " : " must be a number from ") +
+         param_number_text(p.min) + " to " + param_number_text(p.max);
+}
+
 std::string method_list_text() {
   size_t width = 0;
   for (const MethodDescriptor& m : method_descriptors()) width = std::max(width, std::string(m.name).size());
   std::string text;
-  for (const MethodDescriptor& m : method_descriptors())
-    text += m.name + std::string(width + 2 - std::string(m.name).size(), ' ') + m.description + "\n";
+  for (const MethodDescriptor& m : method_descriptors()) {
+    text += m.name + std::string(width + 2 - std::string(m.name).size(), ' ');
+    // A description's further lines are indented to its column.
+    for (const char* c = m.description; *c; ++c) text += *c == '\n' ? "\n" + std::string(width + 2, ' ') : std::string(1, *c);
+    text += "\n";
+  }
   return text;
 }

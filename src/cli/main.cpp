@@ -1,6 +1,5 @@
 // quillvex-cli: converts pictures to 1-bit black and white from the command line,
 // with the program's own reader, conversion and writer.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,6 +81,7 @@ struct Input {
   bool top_first = false;  // halftoning: strips from the top row down where the file allows
 #ifdef QVX_CLI_VIPS
   VipsPicture* vips = nullptr;
+  ReadCode prepared_code = ReadCode::kOk;  // why the BMP reader failed under libvips' preparation
 #endif
   ~Input() { close_reader(); }
   void close_reader() {
@@ -108,6 +108,7 @@ const char kNotAPicture[] = "not a picture in a format this build reads";
 // The reason a reader failed: the BMP reader's message, or libvips' own reason.
 std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 #ifdef QVX_CLI_VIPS
+  if (in.prepared_code != ReadCode::kOk) return read_failure_reason(in.prepared_code, in.shown);
   if (!in.is_bmp) {
     const std::string reason = vips_failure_reason(in.file.path, in.shown);
     return reason.empty() ? read_failure_reason(code, in.shown) : "can't decode: " + reason;
@@ -117,16 +118,32 @@ std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 }
 
 #ifdef QVX_CLI_VIPS
-// A BMP picture to be prepared goes to libvips decoded by the program's own reader.
-std::string prepare_bmp(Input& in, const CliOptions& options) {
-  std::vector<uint8_t> rgb;
+const char kNoModule[] = "the picture reader module quillvex-cli-vips.so is missing beside the command or won't load";
+
+// Gives libvips the next row of a BMP picture being prepared.
+bool next_prepared_row(void* context, uint8_t* rgb) {
+  Input& in = *static_cast<Input*>(context);
   ReadCode code = ReadCode::kOk;
-  if (!read_bmp_rgb(in.bmp, rgb, code)) return read_failure_reason(code, in.shown);
-  switch (open_vips_memory(std::move(rgb), in.bmp.picture.width, in.bmp.picture.height, in.bmp.store.data(),
-                           options.max_pixels, options.prepare, in.vips)) {
+  if (next_bmp_rgb_row(in.bmp, rgb, code)) return true;
+  in.prepared_code = code == ReadCode::kOk ? ReadCode::kShortData : code;
+  return false;
+}
+
+// A BMP picture to be prepared goes to libvips row by row from the program's own reader.
+std::string prepare_bmp(Input& in, const CliOptions& options) {
+  // A file too short for the rows its header claims fails before anything is allocated for them.
+  if (!bmp_source_holds_pixels(in.bmp)) return read_failure_reason(ReadCode::kShortData, in.shown);
+  RefusedSize refused;
+  switch (open_vips_rows(RowSource{&in, next_prepared_row}, in.bmp.picture.width, in.bmp.picture.height,
+                         in.bmp.store.data(), options.max_pixels, options.prepare, in.vips, refused)) {
     case ReadCode::kOk: in.is_bmp = false; return "";
-    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
-    default: return "can't prepare: " + vips_failure_reason(in.file.path, in.shown);
+    case ReadCode::kTooLarge: return too_many_pixels_reason(refused.width, refused.height, options.max_pixels);
+    case ReadCode::kUnsupported: return "can't prepare: " + std::string(kNoModule);
+    default: {
+      if (in.prepared_code != ReadCode::kOk) return read_failure_reason(in.prepared_code, in.shown);
+      const std::string reason = vips_failure_reason(in.file.path, in.shown);
+      return "can't prepare: " + (reason.empty() ? std::string("libvips gave no reason") : reason);
+    }
   }
 }
 #endif
@@ -138,7 +155,18 @@ std::string open_reader(Input& in, const CliOptions& options) {
   if (in.is_bmp) {
     in.bmp = BmpSource();
     in.bmp.top_first = in.top_first;
+#ifdef QVX_CLI_VIPS
+    in.prepared_code = ReadCode::kOk;
+    // Rows handed to the preparation come top row first.
+    if (prepares(options.prepare)) in.bmp.top_first = true;
+#endif
     const ReadCode code = open_bmp_source(in.file.file, options.max_pixels, in.bmp);
+    const uint64_t pixels = static_cast<uint64_t>(std::max(in.bmp.picture.width, 0)) *
+                            static_cast<uint64_t>(std::max(in.bmp.picture.height, 0));
+    if (code == ReadCode::kTooLarge && pixels > options.max_pixels) {
+      return too_many_pixels_reason(static_cast<uint64_t>(in.bmp.picture.width),
+                                    static_cast<uint64_t>(in.bmp.picture.height), options.max_pixels);
+    }
     if (code != ReadCode::kOk) return read_failure_reason(code, in.shown);
 #ifdef QVX_CLI_VIPS
     if (prepares(options.prepare)) return prepare_bmp(in, options);
@@ -146,9 +174,10 @@ std::string open_reader(Input& in, const CliOptions& options) {
     return "";
   }
 #ifdef QVX_CLI_VIPS
-  switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips)) {
+  RefusedSize refused;
+  switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips, refused)) {
     case ReadCode::kOk: return "";
-    case ReadCode::kTooLarge: return read_failure_reason(ReadCode::kTooLarge, in.shown);
+    case ReadCode::kTooLarge: return too_many_pixels_reason(refused.width, refused.height, options.max_pixels);
     case ReadCode::kUnsupported: return kNotAPicture;
     default: return reader_failure(in);
   }
@@ -318,9 +347,9 @@ bool can_run(const CliOptions& options) {
     return false;
   }
   if (!options.folder.empty()) {
-    struct stat st;
-    if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      std::fprintf(stderr, "%s: %s: not a folder\n", kProgram, quoted_name(options.folder).c_str());
+    const std::string reason = folder_failure(options.folder);
+    if (!reason.empty()) {
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, quoted_name(options.folder).c_str(), reason.c_str());
       return false;
     }
   }
@@ -352,7 +381,9 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
     case ParseOutcome::ListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Usage:
-      std::fprintf(stderr, "%s: %s\n%s", kProgram, first_line(quoted_name(error)).c_str(), cli_help_text().c_str());
+      // One line that stays on screen; the help is a command away.
+      std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
+                   first_line(quoted_name(error)).c_str(), kProgram);
       return ExitStatus::Usage;
     case ParseOutcome::Run: break;
   }

@@ -1,5 +1,6 @@
 // The parser and the --help text of quillvex-cli, both driven by the option table.
 #include <algorithm>
+#include <vector>
 
 #include "cli/option_table.h"
 #include "cli/options.h"
@@ -30,13 +31,41 @@ const CliOption* find_option(const std::string& name) {
 
 bool is_flag(const CliOption* row) { return row && !row->argument && row->outcome == ParseOutcome::Run; }
 
+// The options met so far, each as first written, so that a repeat or a contradiction
+// can be refused in the user's own spelling.
+struct GivenOption {
+  const CliOption* row;
+  std::string written;
+};
+
+bool excludes(const CliOption* row, const CliOption* other) {
+  return row->excludes && find_option(row->excludes) == other;
+}
+
+// Notes an option as given; returns an empty string, or why it can't be given here.
+std::string note_given(const CliOption* row, const std::string& written, std::vector<GivenOption>& given) {
+  for (const GivenOption& g : given) {
+    if (g.row == row) {
+      return written + " given twice" + (g.written == written ? "" : " (first as " + g.written + ")");
+    }
+    if (excludes(row, g.row) || excludes(g.row, row)) return g.written + " and " + written + " exclude each other";
+  }
+  given.push_back({row, written});
+  return "";
+}
+
 // Sets every flag of a group of short flags (-iq); false, setting none, when one
-// letter is not a flag.
-bool set_flag_group(const std::string& word, CliOptions& options) {
+// letter is not a flag. A letter given before, or twice in the group, is a usage error.
+bool set_flag_group(const std::string& word, CliOptions& options, std::vector<GivenOption>& given,
+                    std::string& error) {
   for (size_t k = 1; k < word.size(); ++k) {
     if (!is_flag(find_option(std::string("-") + word[k]))) return false;
   }
-  for (size_t k = 1; k < word.size(); ++k) find_option(std::string("-") + word[k])->set("", options);
+  for (size_t k = 1; k < word.size() && error.empty(); ++k) {
+    const std::string letter = std::string("-") + word[k];
+    error = note_given(find_option(letter), letter, given);
+    if (error.empty()) find_option(letter)->set("", options);
+  }
   return true;
 }
 
@@ -80,6 +109,8 @@ std::string help_left_column(const CliOption& row) {
 
 ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
   options = CliOptions();
+  error.clear();
+  std::vector<GivenOption> given;
   bool only_inputs = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
@@ -101,7 +132,10 @@ ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions&
       }
       w.value = args[++i];
     } else if (!takes_value && w.has_value) {
-      if (word[1] != '-' && set_flag_group(word, options)) continue;
+      if (word[1] != '-' && set_flag_group(word, options, given, error)) {
+        if (!error.empty()) return ParseOutcome::Usage;
+        continue;
+      }
       row = nullptr;
     }
     if (!row) {
@@ -109,6 +143,8 @@ ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions&
       return ParseOutcome::Usage;
     }
     if (row->outcome != ParseOutcome::Run) return row->outcome;
+    error = note_given(row, w.name, given);
+    if (!error.empty()) return ParseOutcome::Usage;
     if (!row->set(w.value, options)) {
       error = (row->invalid ? std::string(row->invalid) : "bad value for option " + w.name) + ": " + w.value;
       return ParseOutcome::Usage;

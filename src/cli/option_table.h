@@ -3,7 +3,8 @@
 //
 // A module adds its options as a section of its own: a file with its rows, their
 // setters and an optional check, and one line in the section list (options.cpp);
-// the fields its setters fill go into CliOptions. The parser itself does not change.
+// the fields its setters fill go into CliOptions. The parser itself does not change:
+// it refuses any option given twice, and any two options a row declares exclusive.
 #ifndef QVX_CLI_OPTION_TABLE_H
 #define QVX_CLI_OPTION_TABLE_H
 
@@ -25,6 +26,7 @@ struct CliOption {
   const char* invalid;    // for options with a value: the message for a bad one, before ": VALUE"
   ParseOutcome outcome = ParseOutcome::Run;  // Help, Version: the parse stops at this option
   bool after_inputs_end = false;  // still an option after '--' (-o and -d, spelt apart from their value)
+  const char* excludes = nullptr;  // an option ("-t") that contradicts this one; refused in either order
 };
 
 struct CliOptionSection {

@@ -66,6 +66,10 @@ std::string extension_of(const std::string& name) {
 bool has_extension(const std::string& name) { return !extension_of(name).empty(); }
 
 const ParamDescriptor& kDensityParam = param_descriptor(HalftoneParam::kDensity);
+static_assert(param_descriptor(HalftoneParam::kDensity).min == kDensityMin &&
+                  param_descriptor(HalftoneParam::kDensity).max == kDensityMax &&
+                  param_descriptor(HalftoneParam::kDensity).default_value == kDensityDefault,
+              "the command's density is the Windows program's");
 
 bool set_density(const std::string& value, CliOptions& o) {
   double density = 0;
@@ -74,7 +78,7 @@ bool set_density(const std::string& value, CliOptions& o) {
   return true;
 }
 
-// -m names a mode or a halftoning method; the last one given counts.
+// -m names a mode or a halftoning method.
 bool set_mode(const std::string& value, CliOptions& o) {
   const MethodDescriptor* m = find_method(value.c_str());
   o.method.reset();
@@ -117,10 +121,18 @@ bool set_folder(const std::string& value, CliOptions& o) {
   return true;
 }
 
+// A size of both sides is the prepared picture's size whatever the fit, so a size
+// beyond the limit is refused before any picture is read.
+std::string check_size_limit(const CliOptions& o) {
+  const uint64_t pixels = uint64_t{o.prepare.size.width} * o.prepare.size.height;
+  if (!o.prepare.resize || pixels <= o.max_pixels) return "";
+  return "--size " + std::to_string(o.prepare.size.width) + "x" + std::to_string(o.prepare.size.height) + " is " +
+         std::to_string(pixels) + " pixels, more than --max-pixels (" + std::to_string(o.max_pixels) + ")";
+}
+
 // The inputs and the output name agree, and the format is known.
 std::string check_general(CliOptions& o) {
   if (o.inputs.empty()) return "no input named";
-  if (!o.output.empty() && !o.folder.empty()) return "-o and -d exclude each other";
   if (o.output.empty() && o.folder.empty()) return "no output named (-o OUTPUT or -d FOLDER)";
   if (!o.output.empty() && o.inputs.size() > 1) return "-o takes one input; use -d FOLDER for several";
   if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input can be read once";
@@ -131,16 +143,14 @@ std::string check_general(CliOptions& o) {
     }
     o.format = named == kFormatUnset ? kFormatBmp : named;
   }
-  return "";
+  return check_size_limit(o);
 }
 
 // -t's help and refusal, and -i's help, from their descriptors.
 const std::string kDensityHelp = std::string(kDensityParam.help) + " " + param_number_text(kDensityParam.min) + ".." +
                                  param_number_text(kDensityParam.max) + " (default " +
                                  param_number_text(kDensityParam.default_value) + ")";
-const std::string kDensityInvalid = std::string(kDensityParam.name) + " must be a number from " +
-                                    param_number_text(kDensityParam.min) + " to " +
-                                    param_number_text(kDensityParam.max);
+const std::string kDensityInvalid = param_refusal(kDensityParam, kDensityParam.name);
 const char* const kInvertHelp = param_descriptor(HalftoneParam::kInvert).help;
 
 // clang-format off
@@ -148,20 +158,22 @@ const CliOption kGeneralRows[] = {
   // long        short  argument  help
   {"density",    't', "N",      kDensityHelp.c_str(),
    set_density, kDensityInvalid.c_str()},
-  {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter)",
+  {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter;\n"
+                                "niblack turns a blank white page black)",
    set_mode, "mode must be letter, hard, soft or a method --list-methods prints"},
   {"invert",     'i', nullptr,  kInvertHelp, set_invert, nullptr},
-  {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr},
+  {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr,
+   ParseOutcome::Run, false, "-t"},
   {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"
                                 "(default: the output name's extension, else bmp)",
    set_format, "format must be bmp, png, tiff, pbm, xbm, c, bin, escpos or zpl"},
   {nullptr,      'o', "OUTPUT", "the output file for one input ('-' for standard output)",
    set_output, nullptr, ParseOutcome::Run, true},
   {nullptr,      'd', "FOLDER", "a folder for the outputs, named after the inputs",
-   set_folder, nullptr, ParseOutcome::Run, true},
+   set_folder, nullptr, ParseOutcome::Run, true, "-o"},
   {"quiet",      'q', nullptr,  "no progress bar", set_quiet, nullptr},
   {"max-pixels", 0,   "N",      "refuse pictures of more than N pixels (default 1000000000)",
-   set_max_pixels, "--max-pixels must be a number from 1"},
+   set_max_pixels, "--max-pixels must be a whole number from 1"},
   {"help",       'h', nullptr,  "print this help", nullptr, nullptr, ParseOutcome::Help},
   {"version",    0,   nullptr,  "print the version", nullptr, nullptr, ParseOutcome::Version},
 };

@@ -117,3 +117,11 @@ void discard_output_file(OutputFile& out) {
   out.file = nullptr;
   remove_named_temp(out.temp_path);
 }
+
+std::string folder_failure(const std::string& folder) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? "no such folder" : open_failure_reason(errno);
+  }
+  return S_ISDIR(st.st_mode) ? "" : "not a folder";
+}

@@ -31,4 +31,8 @@ std::string commit_output_file(OutputFile& out);
 // Drops what was written; the target stays as it was.
 void discard_output_file(OutputFile& out);
 
+// Returns an empty string when `folder` is a folder, else why it can't take the
+// outputs: "no such folder", "not a folder", or the system's reason.
+std::string folder_failure(const std::string& folder);
+
 #endif

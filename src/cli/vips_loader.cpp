@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <utility>
 
 #include "cli/vips_source.h"
 #include "image/bmp_reader.h"
@@ -38,15 +37,16 @@ bool start_vips(const char* program) { return reader() && reader()->start_vips(p
 bool vips_reads_head(const std::vector<uint8_t>& head) { return reader() && reader()->vips_reads_head(head); }
 
 ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                     const Preparation& prepare, VipsPicture*& source) {
+                          const Preparation& prepare, VipsPicture*& source, RefusedSize& refused) {
   source = nullptr;
-  return reader() ? reader()->open_vips_source(path, head, max_pixels, prepare, source) : ReadCode::kUnsupported;
+  return reader() ? reader()->open_vips_source(path, head, max_pixels, prepare, source, refused)
+                  : ReadCode::kUnsupported;
 }
 
-ReadCode open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
-                     uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source) {
+ReadCode open_vips_rows(const RowSource& rows, int32_t width, int32_t height, const uint8_t* header40,
+                        uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source, RefusedSize& refused) {
   source = nullptr;
-  return reader() ? reader()->open_vips_memory(std::move(rgb), width, height, header40, max_pixels, prepare, source)
+  return reader() ? reader()->open_vips_rows(rows, width, height, header40, max_pixels, prepare, source, refused)
                   : ReadCode::kUnsupported;
 }
 

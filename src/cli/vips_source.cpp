@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "cli/cli_texts.h"
 #include "cli/vips_prepare.h"
@@ -12,6 +13,17 @@
 #include "image/bmp_reader.h"
 #include "image/decoded_rows.h"
 #include "image/le_bytes.h"
+
+// The rows of a picture the program's own reader decodes, handed to libvips as it asks.
+struct RowFeed {
+  RowSource source{nullptr, nullptr};
+  int32_t width = 0;
+  int32_t next = 0;  // the next row the reader gives
+  std::vector<uint8_t> skipped;
+  GMutex lock;
+  RowFeed() { g_mutex_init(&lock); }
+  ~RowFeed() { g_mutex_clear(&lock); }
+};
 
 struct VipsPicture {
   VipsImage* image = nullptr;  // 8-bit, 1 to 4 bands
@@ -22,9 +34,9 @@ struct VipsPicture {
   int32_t next_top = 0;
   int32_t x_resolution = 0, y_resolution = 0;
   std::vector<uint32_t> colours;
-  std::vector<uint8_t> pixels;  // a picture handed over from memory
   uint8_t header[40] = {};
   PictureDescription picture;
+  std::unique_ptr<RowFeed> feed;  // outlives the image that reads from it
 };
 
 namespace {
@@ -38,9 +50,53 @@ VipsImage* then(VipsImage* current, Operation operation) {
   return ok ? next : nullptr;
 }
 
+// CMYK to RGB as the browser's JPEG decoder makes it, so that the page and the command
+// agree: R = C * K / 255 (G from M, B from Y, the division truncating) on the samples
+// as the file stores them, which it takes for Adobe's inverted CMYK. libvips inverts
+// every CMYK JPEG's samples on reading, marker or not, so the stored sample is 255 -
+// libvips' one; a TIFF's CMYK (ink, not inverted) gets the same rule. A fifth band is
+// kept as alpha.
+int cmyk_rows(VipsRegion* out, void* seq, void*, void*, gboolean*) {
+  auto* in = static_cast<VipsRegion*>(seq);
+  const VipsRect r = out->valid;
+  if (vips_region_prepare(in, &r) != 0) return -1;
+  const int in_bands = in->im->Bands, out_bands = out->im->Bands;
+  for (int y = r.top; y < r.top + r.height; ++y) {
+    const auto* p = reinterpret_cast<const uint8_t*>(VIPS_REGION_ADDR(in, r.left, y));
+    auto* q = reinterpret_cast<uint8_t*>(VIPS_REGION_ADDR(out, r.left, y));
+    for (int x = 0; x < r.width; ++x, p += in_bands, q += out_bands) {
+      const unsigned k = 255u - p[3];
+      for (int i = 0; i < 3; ++i) q[i] = static_cast<uint8_t>((255u - p[i]) * k / 255);
+      if (out_bands == 4) q[3] = p[4];
+    }
+  }
+  return 0;
+}
+
+// Makes an 8-bit RGB (or RGBA) image of an 8-bit CMYK one.
+int cmyk_to_rgb(VipsImage* in, VipsImage** out) {
+  VipsImage* rgb = vips_image_new();
+  // The input lives as long as the output reads it.
+  g_object_ref(in);
+  vips_object_local(rgb, in);
+  // The pipeline takes the input's fields: the output's own are set after.
+  if (vips_image_pipelinev(rgb, VIPS_DEMAND_STYLE_THINSTRIP, in, nullptr) != 0) {
+    g_object_unref(rgb);
+    return -1;
+  }
+  vips_image_init_fields(rgb, in->Xsize, in->Ysize, in->Bands > 4 ? 4 : 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE,
+                         VIPS_INTERPRETATION_sRGB, in->Xres, in->Yres);
+  if (vips_image_generate(rgb, vips_start_one, cmyk_rows, vips_stop_one, in, nullptr) != 0) {
+    g_object_unref(rgb);
+    return -1;
+  }
+  *out = rgb;
+  return 0;
+}
+
 // Brings any picture to 8-bit grey or sRGB with at most one alpha band. 16-bit
 // samples keep their high byte, alpha included, as the platform's imaging
-// component converts them for the plug-in.
+// component converts them for the plug-in. CMYK follows cmyk_rows.
 VipsImage* to_eight_bits(VipsImage* in) {
   VipsImage* current = in;
   g_object_ref(current);
@@ -50,7 +106,14 @@ VipsImage* to_eight_bits(VipsImage* in) {
     if (!current) return nullptr;
   }
   const VipsInterpretation kind = vips_image_guess_interpretation(current);
-  if (kind == VIPS_INTERPRETATION_CMYK || kind == VIPS_INTERPRETATION_LAB || kind == VIPS_INTERPRETATION_XYZ ||
+  if (kind == VIPS_INTERPRETATION_CMYK && vips_image_get_bands(current) >= 4) {
+    if (vips_image_get_format(current) != VIPS_FORMAT_UCHAR) {
+      current = then(current, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
+      if (!current) return nullptr;
+    }
+    return then(current, [](VipsImage* a, VipsImage** b) { return cmyk_to_rgb(a, b); });
+  }
+  if (kind == VIPS_INTERPRETATION_LAB || kind == VIPS_INTERPRETATION_XYZ ||
       kind == VIPS_INTERPRETATION_LABS || kind == VIPS_INTERPRETATION_scRGB) {
     current = then(current, [](VipsImage* a, VipsImage** b) {
       return vips_colourspace(a, b, VIPS_INTERPRETATION_sRGB, nullptr);
@@ -131,16 +194,18 @@ std::string vips_failure_reason(const std::string& path, const std::string& show
 namespace {
 
 // Prepares the picture when asked and checks its size; returns a reader code.
-ReadCode prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels) {
+ReadCode prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels, RefusedSize& refused) {
   if (prepares(prepare)) {
     VipsImage* ready = prepare_vips_image(image, prepare);
     g_object_unref(image);
     image = ready;
     if (image == nullptr) return ReadCode::kShortData;
   }
-  const uint64_t pixels =
-      static_cast<uint64_t>(vips_image_get_width(image)) * static_cast<uint64_t>(vips_image_get_height(image));
-  return pixels > max_pixels ? ReadCode::kTooLarge : ReadCode::kOk;
+  const uint64_t width = static_cast<uint64_t>(vips_image_get_width(image));
+  const uint64_t height = static_cast<uint64_t>(vips_image_get_height(image));
+  if (width * height <= max_pixels) return ReadCode::kOk;
+  refused = RefusedSize{width, height};
+  return ReadCode::kTooLarge;
 }
 
 // The source of an 8-bit picture (its reference is taken over).
@@ -163,10 +228,36 @@ VipsPicture* new_picture(VipsImage* image, int32_t x_resolution, int32_t y_resol
   return s;
 }
 
+// The EXIF orientation (1 to 8), or 1 when the picture has none.
+int orientation_of(VipsImage* image) {
+  int orientation = 1;
+  if (vips_image_get_typeof(image, VIPS_META_ORIENTATION) == 0 ||
+      vips_image_get_int(image, VIPS_META_ORIENTATION, &orientation) != 0 || orientation < 1 || orientation > 8) {
+    return 1;
+  }
+  return orientation;
+}
+
+VipsImage* load(const std::string& path, VipsAccess access) {
+  return vips_image_new_from_file(path.c_str(), "access", access, "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+}
+
+// A GIF's frames lie on its logical screen, the size the browser gives the picture;
+// libvips takes the frame's size when the screen is implausibly large. A screen of
+// more pixels than the limit is refused as the page refuses it.
+bool screen_too_large(const std::vector<uint8_t>& head, uint64_t max_pixels, RefusedSize& refused) {
+  if (g_reader != "gifload" || head.size() < 10) return false;
+  const uint64_t width = head[6] | static_cast<uint64_t>(head[7]) << 8;
+  const uint64_t height = head[8] | static_cast<uint64_t>(head[9]) << 8;
+  if (width * height <= max_pixels) return false;
+  refused = RefusedSize{width, height};
+  return true;
+}
+
 }  // namespace
 
 ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                     const Preparation& prepare, VipsPicture*& out) {
+                          const Preparation& prepare, VipsPicture*& out, RefusedSize& refused) {
   out = nullptr;
   if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
@@ -177,19 +268,35 @@ ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& h
     return ReadCode::kUnsupported;
   }
   g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
+  if (screen_too_large(head, max_pixels, refused)) return ReadCode::kTooLarge;
   // A rotation reads the rows out of order: the reader then decodes the picture whole.
   const VipsAccess access = prepare_reads_out_of_order(prepare) ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
-  VipsImage* raw = vips_image_new_from_file(path.c_str(), "access", access, "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+  VipsImage* raw = load(path, access);
   if (raw == nullptr) return ReadCode::kShortData;
-  const uint64_t pixels = static_cast<uint64_t>(vips_image_get_width(raw)) * static_cast<uint64_t>(vips_image_get_height(raw));
-  if (pixels > max_pixels) {
+  // Turned upright before anything else, as a browser shows it. A turn or an
+  // upside-down mirror reads the rows out of order too; a plain picture (orientation
+  // 1 or none) stays sequential.
+  const int orientation = prepare.autorotate ? orientation_of(raw) : 1;
+  if (orientation > 2 && access == VIPS_ACCESS_SEQUENTIAL) {
     g_object_unref(raw);
+    raw = load(path, VIPS_ACCESS_RANDOM);
+    if (raw == nullptr) return ReadCode::kShortData;
+  }
+  const uint64_t width = static_cast<uint64_t>(vips_image_get_width(raw));
+  const uint64_t height = static_cast<uint64_t>(vips_image_get_height(raw));
+  if (width * height > max_pixels) {
+    g_object_unref(raw);
+    refused = RefusedSize{width, height};
     return ReadCode::kTooLarge;
+  }
+  if (orientation > 1) {
+    raw = then(raw, [](VipsImage* a, VipsImage** b) { return vips_autorot(a, b, nullptr); });
+    if (raw == nullptr) return ReadCode::kShortData;
   }
   VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
   if (image == nullptr) return ReadCode::kShortData;
-  const ReadCode code = prepared(image, prepare, max_pixels);
+  const ReadCode code = prepared(image, prepare, max_pixels, refused);
   if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;
@@ -208,22 +315,71 @@ ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& h
   return ReadCode::kOk;
 }
 
-ReadCode open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
-                     uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out) {
+namespace {
+
+// Fills the rows a region asks for from the reader. Rows come once each, in order:
+// vips_sequential in front of this image keeps the requests so.
+int feed_rows(VipsRegion* out, void*, void* a, void*, gboolean*) {
+  auto* feed = static_cast<RowFeed*>(a);
+  const VipsRect r = out->valid;
+  g_mutex_lock(&feed->lock);
+  int result = 0;
+  if (r.left != 0 || r.width != feed->width || r.top < feed->next) {
+    vips_error("prepare", "rows asked for out of order");
+    result = -1;
+  }
+  for (; result == 0 && feed->next < r.top; ++feed->next) {
+    feed->skipped.resize(static_cast<size_t>(feed->width) * 3);
+    if (!feed->source.next_row(feed->source.context, feed->skipped.data())) result = -1;
+  }
+  for (int y = r.top; result == 0 && y < r.top + r.height; ++y, ++feed->next) {
+    if (!feed->source.next_row(feed->source.context, reinterpret_cast<uint8_t*>(VIPS_REGION_ADDR(out, 0, y)))) {
+      result = -1;
+    }
+  }
+  if (result != 0 && vips_error_buffer()[0] == '\0') vips_error("prepare", "the file is damaged");
+  g_mutex_unlock(&feed->lock);
+  return result;
+}
+
+}  // namespace
+
+ReadCode open_vips_rows(const RowSource& rows, int32_t width, int32_t height, const uint8_t* header40,
+                        uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out, RefusedSize& refused) {
   out = nullptr;
   if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
   g_last_warning.clear();
   g_reader = "prepare";
-  VipsImage* image = vips_image_new_from_memory(rgb.data(), rgb.size(), width, height, 3, VIPS_FORMAT_UCHAR);
-  if (image == nullptr) return ReadCode::kShortData;
-  const ReadCode code = prepared(image, prepare, max_pixels);
+  auto feed = std::make_unique<RowFeed>();
+  feed->source = rows;
+  feed->width = width;
+  VipsImage* generated = vips_image_new();
+  vips_image_init_fields(generated, width, height, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, VIPS_INTERPRETATION_sRGB,
+                         1.0, 1.0);
+  VipsImage* image = nullptr;
+  if (vips_image_pipelinev(generated, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
+      vips_image_generate(generated, nullptr, feed_rows, nullptr, feed.get(), nullptr) != 0 ||
+      vips_sequential(generated, &image, "tile_height", 64, nullptr) != 0) {
+    g_object_unref(generated);
+    return ReadCode::kShortData;
+  }
+  g_object_unref(generated);
+  if (prepare_reads_out_of_order(prepare)) {
+    // A turn or an upside-down flip asks for rows out of order: the picture is read whole first.
+    image = then(image, [](VipsImage* a, VipsImage** b) {
+      *b = vips_image_copy_memory(a);
+      return *b ? 0 : -1;
+    });
+    if (image == nullptr) return ReadCode::kShortData;
+  }
+  const ReadCode code = prepared(image, prepare, max_pixels, refused);
   if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;
   }
   out = new_picture(image, get_i32(header40 + kXResolutionField), get_i32(header40 + kYResolutionField));
-  out->pixels = std::move(rgb);  // the vector's buffer stays where the image reads it
+  out->feed = std::move(feed);
   return ReadCode::kOk;
 }
 
@@ -265,7 +421,7 @@ bool next_vips_strip(VipsPicture* s, Strip& strip, ReadCode& code) {
 
 extern "C" __attribute__((visibility("default"))) const VipsReaderFunctions* qvx_vips_reader_functions() {
   static const VipsReaderFunctions functions = {start_vips,         vips_reads_head,     open_vips_source,
-                                                open_vips_memory,   vips_failure_reason, close_vips_source,
+                                                open_vips_rows,     vips_failure_reason, close_vips_source,
                                                 vips_source_width,  vips_source_height,  vips_source_header,
                                                 next_vips_strip};
   return &functions;

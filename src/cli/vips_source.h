@@ -13,6 +13,18 @@
 
 struct VipsPicture;
 
+// The size of a picture refused for having more pixels than the limit allows.
+struct RefusedSize {
+  uint64_t width = 0, height = 0;
+};
+
+// Rows decoded by the program's own reader, each asked for once, the top row first.
+struct RowSource {
+  void* context;
+  // Fills one row of 3 bytes a pixel, red first; false when the file proves short.
+  bool (*next_row)(void* context, uint8_t* rgb);
+};
+
 // Starts libvips (once per process, when the first picture needs it); false when it can't start.
 bool start_vips(const char* program);
 
@@ -21,18 +33,21 @@ bool vips_reads_head(const std::vector<uint8_t>& head);
 
 // Opens a file for sequential reading; returns a reader code: ReadCode::kUnsupported when
 // libvips does not take the file, ReadCode::kTooLarge for more than max_pixels pixels
-// (known from the header, before any decoding), ReadCode::kShortData when the reader
-// fails (its reason from vips_failure_reason). `head` is the file's first bytes,
-// for its resolution. The picture is prepared as `prepare` asks, and the limit
-// applies to the prepared picture too.
+// (known from the header, before any decoding; `refused` then says its size),
+// ReadCode::kShortData when the reader fails (its reason from vips_failure_reason).
+// `head` is the file's first bytes, for its resolution. The picture is turned
+// upright as its EXIF orientation says (unless prepare.autorotate is off), then
+// prepared as `prepare` asks; the limit applies to the prepared picture too.
 ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                     const Preparation& prepare, VipsPicture*& source);
+                          const Preparation& prepare, VipsPicture*& source, RefusedSize& refused);
 
-// Opens a picture decoded by the program's own reader (3 bytes a pixel, red first, the
-// top row first; kept by the source) and prepares it; `header40` gives its resolution.
-// Returns a reader code as open_vips_source does.
-ReadCode open_vips_memory(std::vector<uint8_t> rgb, int32_t width, int32_t height, const uint8_t* header40,
-                     uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source);
+// Prepares a picture whose rows the program's own reader decodes: they are pulled
+// as the resampler needs them, so a fit holds a few rows, not the picture (a
+// rotation or an upside-down flip has the picture copied whole first). The rows'
+// context must outlive the source. `header40` gives the resolution. Returns a
+// reader code as open_vips_source does.
+ReadCode open_vips_rows(const RowSource& rows, int32_t width, int32_t height, const uint8_t* header40,
+                        uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source, RefusedSize& refused);
 
 // Returns libvips' reason for the last failure, one line, with `path` shown as
 // `shown`; empty when it gave none.
@@ -59,9 +74,9 @@ struct VipsReaderFunctions {
   bool (*start_vips)(const char*);
   bool (*vips_reads_head)(const std::vector<uint8_t>&);
   ReadCode (*open_vips_source)(const std::string&, const std::vector<uint8_t>&, uint64_t, const Preparation&,
-                          VipsPicture*&);
-  ReadCode (*open_vips_memory)(std::vector<uint8_t>, int32_t, int32_t, const uint8_t*, uint64_t, const Preparation&,
-                          VipsPicture*&);
+                               VipsPicture*&, RefusedSize&);
+  ReadCode (*open_vips_rows)(const RowSource&, int32_t, int32_t, const uint8_t*, uint64_t, const Preparation&,
+                             VipsPicture*&, RefusedSize&);
   std::string (*vips_failure_reason)(const std::string&, const std::string&);
   void (*close_vips_source)(VipsPicture*);
   int32_t (*vips_source_width)(const VipsPicture*);

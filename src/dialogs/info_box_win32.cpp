@@ -8,12 +8,13 @@
 
 namespace {
 
-// The bold heading font lives while the dialog is open.
-HFONT g_heading_font = nullptr;
+// The dialog owns its bold heading font, kept as a property of the dialog window from
+// its creation until it is destroyed.
+constexpr const char* kHeadingFontProperty = "qvx_heading_font";
 
-void delete_heading_font() {
-  if (g_heading_font) DeleteObject(g_heading_font);
-  g_heading_font = nullptr;
+void delete_heading_font(HWND dialog) {
+  const HANDLE font = RemovePropA(dialog, kHeadingFontProperty);
+  if (font) DeleteObject(static_cast<HFONT>(font));
 }
 
 // A bold font as tall as the frame's own text.
@@ -26,11 +27,15 @@ void set_heading_font(HWND dialog) {
   LOGFONTA description = {};
   description.lfHeight = -metrics.tmHeight;
   description.lfWeight = FW_BOLD;
-  delete_heading_font();
-  g_heading_font = CreateFontIndirectA(&description);
-  if (!g_heading_font) return;
-  SendDlgItemMessageA(dialog, IDC_INFO_HEADER_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(g_heading_font), TRUE);
-  SendDlgItemMessageA(dialog, IDC_INFO_COLOUR_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(g_heading_font), TRUE);
+  delete_heading_font(dialog);
+  const HFONT font = CreateFontIndirectA(&description);
+  if (!font) return;
+  if (!SetPropA(dialog, kHeadingFontProperty, font)) {
+    DeleteObject(font);
+    return;
+  }
+  SendDlgItemMessageA(dialog, IDC_INFO_HEADER_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SendDlgItemMessageA(dialog, IDC_INFO_COLOUR_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 void show_text(HWND control, const std::string& text) {
@@ -82,7 +87,7 @@ INT_PTR CALLBACK BMPINFO(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
       return FALSE;
     case WM_DESTROY:
       // Deleted once the headings are gone, however the dialog ends.
-      delete_heading_font();
+      delete_heading_font(dialog);
       return FALSE;
     default: return FALSE;
   }

@@ -25,13 +25,13 @@ constexpr int kNoMode = -1;
 using F = HalftoneFamily;
 using M = HalftoneMethod;
 
-// The modes first, then the halftoning methods in HalftoneMethod order.
+// The modes first, in ConversionMode order, then the halftoning methods in HalftoneMethod order.
 constexpr MethodDescriptor kMethods[] = {
-    {"letter", F::kThreshold, kNoMethod, kModeLetter,
+    {"letter", F::kThreshold, kNoMethod, 0,
      "a fixed threshold at the density, for text and line art (the default)", params_of(kModeParams)},
-    {"hard", F::kThreshold, kNoMethod, kModePhotoHard, "a threshold drawn at random within 64 levels of the density",
+    {"hard", F::kThreshold, kNoMethod, 1, "a threshold drawn at random within 64 levels of the density",
      params_of(kModeParams)},
-    {"soft", F::kThreshold, kNoMethod, kModePhotoSoft, "a threshold drawn at random within 127 levels of the density",
+    {"soft", F::kThreshold, kNoMethod, 2, "a threshold drawn at random within 127 levels of the density",
      params_of(kModeParams)},
     {"floyd-steinberg", F::kErrorDiffusion, M::kFloydSteinberg, kNoMode,
      "error diffusion to 4 neighbours (Floyd-Steinberg)", params_of(kDiffusionParams)},
@@ -61,7 +61,9 @@ constexpr MethodDescriptor kMethods[] = {
     {"sauvola", F::kLocalThreshold, M::kSauvola, kNoMode,
      "local threshold for text from the window's mean and deviation (k 0.2)", params_of(kSauvolaParams)},
     {"niblack", F::kLocalThreshold, M::kNiblack, kNoMode,
-     "local threshold: the window's mean plus k times its deviation (k -0.2)", params_of(kNiblackParams)},
+     "local threshold: the window's mean plus k times its deviation (k -0.2);\n"
+     "a blank white page comes out all black: the rule's own result, not a fault",
+     params_of(kNiblackParams)},
 };
 
 constexpr size_t kMethodCount = sizeof kMethods / sizeof kMethods[0];

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "mono/conversion.h"
-
 enum class HalftoneMethod : int {
   kFloydSteinberg,
   kJarvis,
@@ -66,10 +64,11 @@ struct ParamDescriptor {
 
 constexpr double kAnyNumber = std::numeric_limits<double>::infinity();
 
-// The density is the Windows program's: its slider and /density switch share the range.
+// The density is the Windows program's too (kDensityMin..kDensityMax of the conversion,
+// a layer beside this one): the command checks at compile time that the two agree.
 inline constexpr ParamDescriptor kParamDescriptors[] = {
-    {HalftoneParam::kDensity, "density", ParamKind::kWhole, kDensityMin, kDensityMax, 1, kDensityDefault, "N",
-     "threshold", HalftoneError::kBadDensity},
+    {HalftoneParam::kDensity, "density", ParamKind::kWhole, 0, 254, 1, 127, "N", "threshold",
+     HalftoneError::kBadDensity},
     // Every method takes invert, so nothing refuses it.
     {HalftoneParam::kInvert, "invert", ParamKind::kFlag, 0, 1, 1, 0, nullptr,
      "white for dark pixels, black for light ones", HalftoneError::kNone},
@@ -122,7 +121,7 @@ struct MethodDescriptor {
   const char* name;         // as typed after -m
   HalftoneFamily family;
   HalftoneMethod method;    // the halftoning families
-  int mode;                 // the threshold family: its ConversionMode; -1 for the others
+  int mode;                 // the threshold family: its ConversionMode (0 letter, 1 hard, 2 soft); else -1
   const char* description;  // for --list-methods: a line, or lines parted by '\n'
   TableSpan<MethodParam> params;  // every parameter it takes, in kParamDescriptors' order
 };

@@ -1,5 +1,7 @@
 #include "image/simd_level.h"
 
+#include <atomic>
+
 namespace {
 
 SimdLevel detect() {
@@ -13,22 +15,28 @@ SimdLevel detect() {
   return SimdLevel::kScalar;
 }
 
-SimdLevel& active() {
-  static SimdLevel level = best_simd_level();
-  return level;
-}
+constexpr int kNotForced = -1;
+
+// The level the tests and the benchmark force to compare every path with the scalar
+// one; kNotForced otherwise. Constant-initialised, so it holds before any code runs,
+// and atomic, so a conversion on another thread reads a whole value.
+std::atomic<int> g_forced_level{kNotForced};
 
 }  // namespace
 
 SimdLevel best_simd_level() {
+  // Detected once, on first use; the initialisation of a local static is thread safe.
   static const SimdLevel best = detect();
   return best;
 }
 
-SimdLevel active_simd_level() { return active(); }
+SimdLevel active_simd_level() {
+  const int forced = g_forced_level.load(std::memory_order_relaxed);
+  return forced == kNotForced ? best_simd_level() : static_cast<SimdLevel>(forced);
+}
 
 bool force_simd_level(SimdLevel level) {
   if (static_cast<int>(level) > static_cast<int>(best_simd_level())) return false;
-  active() = level;
+  g_forced_level.store(level == best_simd_level() ? kNotForced : static_cast<int>(level), std::memory_order_relaxed);
   return true;
 }

@@ -6,9 +6,8 @@
 #include <cstdint>
 
 #include "image/picture.h"
+#include "mono/conversion_mode.h"
 #include "mono/random_source.h"
-
-enum ConversionMode : int { kModeLetter = 0, kModePhotoHard = 1, kModePhotoSoft = 2 };
 
 // The density (the Letter threshold and the photo modes' base): its range on the
 // slider and on the command lines, and its value when none is given.
@@ -21,13 +20,6 @@ struct ConversionSettings {
   bool invert = false;
   bool fast = true;  // conversion deferred to painting, saving and copying
 };
-
-// Returns the threshold for one pixel: fixed in Letter, drawn around the base in the photo modes.
-inline int draw_threshold(int mode, int base, RandomSource& random) {
-  if (mode == kModePhotoHard) return base + draw_random(random) % 128 - 64;
-  if (mode == kModePhotoSoft) return base + draw_random(random) % 255 - 127;
-  return base;
-}
 
 // Called once per storage row before it is converted (the frame draws its progress text).
 using ConversionProgress = void (*)(void* context, int32_t row, int32_t height);

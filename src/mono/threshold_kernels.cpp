@@ -1,6 +1,6 @@
 #include "mono/threshold_kernels.h"
 
-#include "mono/conversion.h"
+#include "mono/conversion_mode.h"
 #include "mono/threshold_kernels_x86.h"
 
 namespace {

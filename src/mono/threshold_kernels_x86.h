@@ -4,7 +4,7 @@
 #define QVX_THRESHOLD_KERNELS_X86_H
 
 #include "image/luma_kernels_x86.h"
-#include "mono/conversion.h"
+#include "mono/conversion_mode.h"
 #include "mono/threshold_kernels.h"
 
 const ThresholdKernels& scalar_threshold_kernels();

@@ -25,60 +25,6 @@ namespace {
 
 constexpr COLORREF kPaletteRelative = 0x02000000;
 
-// BeginPaint and EndPaint around one paint.
-class PaintDc {
- public:
-  explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
-  ~PaintDc() { EndPaint(window_, &paint_); }
-  PaintDc(const PaintDc&) = delete;
-  PaintDc& operator=(const PaintDc&) = delete;
-  HDC get() const { return dc_; }
-  const RECT& rect() const { return paint_.rcPaint; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT paint_;
-  HDC dc_;
-};
-
-// A movable global block, locked while the guard lives and freed with it.
-class LockedBlock {
- public:
-  explicit LockedBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size)), bytes_(nullptr) {
-    if (block_) bytes_ = static_cast<uint8_t*>(GlobalLock(block_));
-  }
-  ~LockedBlock() {
-    if (bytes_) GlobalUnlock(block_);
-    if (block_) GlobalFree(block_);
-  }
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  uint8_t* get() const { return bytes_; }
-
- private:
-  HGLOBAL block_;
-  uint8_t* bytes_;
-};
-
-// A solid brush selected into a device context for one block.
-class SelectedBrush {
- public:
-  SelectedBrush(HDC dc, COLORREF colour) : dc_(dc), brush_(CreateSolidBrush(colour)), previous_(nullptr) {
-    if (brush_) previous_ = SelectObject(dc, brush_);
-  }
-  ~SelectedBrush() {
-    if (previous_) SelectObject(dc_, previous_);
-    if (brush_) DeleteObject(brush_);
-  }
-  SelectedBrush(const SelectedBrush&) = delete;
-  SelectedBrush& operator=(const SelectedBrush&) = delete;
-
- private:
-  HDC dc_;
-  HBRUSH brush_;
-  HGDIOBJ previous_;
-};
-
 // A packed bitmap's header fields that the transfers read.
 struct PackedBitmap {
   const BITMAPINFO* info;
@@ -432,7 +378,7 @@ void validate_covered_source(HWND source_pane) {
 
 PaneConditions current_conditions(HWND pane) {
   const auto source = reinterpret_cast<PaneConditionsSource>(GetWindowLongPtrA(pane, GWLP_USERDATA));
-  return source ? source() : PaneConditions();
+  return source ? source(pane) : PaneConditions();
 }
 
 using PaintContent = void (*)(HDC, const RECT&, const RECT&, const PaneConditions&);

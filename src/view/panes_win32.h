@@ -30,8 +30,9 @@ struct PaneConditions {
 };
 
 // A pane asks its owner for its conditions at each paint through the function set
-// for it (kept with the window); until one is set it paints nothing.
-using PaneConditionsSource = PaneConditions (*)();
+// for it (kept with the window), which is given the pane; until one is set it paints
+// nothing.
+using PaneConditionsSource = PaneConditions (*)(HWND pane);
 void set_pane_conditions_source(HWND pane, PaneConditionsSource source);
 
 // Draws the source pane's content for one paint rectangle on any device context.

@@ -178,15 +178,53 @@ TEST_F(CliRun, EveryFailureIsOneMessageAndNoOutput) {
   EXPECT_EQ(read_file(dir + "good.bmp"), good);
 }
 
-TEST_F(CliRun, UsageErrorsEndWithStatusTwo) {
-  for (const char* args : {"", "-t 300 a.bmp -o b.bmp", "a.bmp", "-m x a.bmp -o b.bmp", "a.bmp b.bmp -o c.bmp",
-                           "a.bmp -d /nonexistent/folder", "-m sauvola --radius 0 a.bmp -o b.bmp",
-                           "-m sauvola --k abc a.bmp -o b.bmp", "-m bayer4 --serpentine a.bmp -o b.bmp"}) {
+// A usage error is its message and a hint, not the whole help, so the message stays on
+// screen; DIR/ stands for the test's folder.
+TEST_F(CliRun, UsageErrorsAreOneLineAndAHint) {
+  const char kHint[] = "Try 'quillvex-cli --help' for more information.\n";
+  write_file(dir + "file", {'x'});
+  const struct {
+    const char* args;
+    const char* message;
+    bool hint;
+  } cases[] = {
+      {"", "no input named", true},
+      {"a.bmp", "no output named (-o OUTPUT or -d FOLDER)", true},
+      {"-m x a.bmp -o b.bmp", "mode must be letter, hard, soft or a method --list-methods prints: x", true},
+      {"-t 300 a.bmp -o b.bmp", "density must be a whole number from 0 to 254: 300", true},
+      {"--flip h --flip v a.bmp -o b.bmp", "--flip given twice", true},
+      {"--rotate 90 --rotate 90 a.bmp -o b.bmp", "--rotate given twice", true},
+      {"-t 10 -t 250 a.bmp -o b.bmp", "-t given twice", true},
+      {"-i -i a.bmp -o b.bmp", "-i given twice", true},
+      {"-a -t 100 a.bmp -o b.bmp", "-a and -t exclude each other", true},
+      {"--size 65535x65535 a.png -o b.bmp", "--size 65535x65535 is 4294836225 pixels, more than --max-pixels (1000000000)",
+       true},
+      {"-m bradley --percent 50.5 a.bmp -o b.bmp", "--percent must be a whole number from 0 to 100: 50.5", true},
+      {"--rotate 0 a.bmp -o b.bmp", "--rotate must be 90, 180 or 270: 0", true},
+      {"-m sauvola --radius 0 a.bmp -o b.bmp", "--radius must be a whole number from 1 to 10000: 0", true},
+      {"a.bmp -d DIR/missing", "DIR/missing: no such folder", false},
+      {"a.bmp -d DIR/file", "DIR/file: not a folder", false},
+  };
+  for (const auto& c : cases) {
+    std::string args = c.args, message = std::string("quillvex-cli: ") + c.message + "\n";
+    for (std::string* text : {&args, &message}) {
+      const size_t at = text->find("DIR/");
+      if (at != std::string::npos) text->replace(at, 4, dir);
+    }
     const Outcome o = run(args);
     EXPECT_EQ(o.status, 2) << args;
-    EXPECT_EQ(o.errors.compare(0, 14, "quillvex-cli: "), 0) << args;
+    EXPECT_EQ(o.errors, message + (c.hint ? kHint : "")) << args;
   }
-  EXPECT_EQ(run("--help").status, 0);
+  // The help itself goes whole to standard output; --list-methods warns of niblack's white pages.
+  const Outcome help = run("--help", "/dev/null", dir + "help.txt");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.errors, "");
+  const std::vector<uint8_t> text = read_file(dir + "help.txt");
+  EXPECT_EQ(std::string(text.begin(), text.end()).rfind("usage: quillvex-cli [options]", 0), 0u);
+  ASSERT_EQ(run("--list-methods", "/dev/null", dir + "methods.txt").status, 0);
+  const std::vector<uint8_t> methods = read_file(dir + "methods.txt");
+  EXPECT_NE(std::string(methods.begin(), methods.end()).find("a blank white page comes out all black"),
+            std::string::npos);
   EXPECT_EQ(run("--version").status, 0);
 }
 
@@ -297,6 +335,43 @@ TEST_F(CliRun, WideAndTallPicturesKeepWithinTheFormats) {
   TIFFClose(t);
 }
 #endif
+
+// Failures of the preparation name their cause: the size against the limit (known
+// for a BMP to be the prepared size, as its header passed it), or the missing module.
+TEST_F(CliRun, PreparationFailuresSayWhy) {
+  BmpFile f;
+  f.width = 37;
+  f.height = 21;
+  f.pixels = pack_rows(24, f.width, std::vector<std::vector<uint32_t>>(21, std::vector<uint32_t>(37, 0x808080)));
+  write_file(dir + "in.bmp", build_bmp(f));
+  ASSERT_EQ(run("-q " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "in.png")).status, 0);
+  // 100000 x round(21 * 100000 / 37) = 100000 x 56757 pixels.
+  const struct {
+    const char* input;
+    const char* reason;
+  } too_large[] = {
+      {"in.bmp", "File is too large: 100000 x 56757 pixels; --max-pixels allows 1000000000."},
+      {"in.png", "File is too large: 100000 x 56757 pixels; --max-pixels allows 1000000000."},
+  };
+  for (const auto& c : too_large) {
+    const Outcome o = run("-q --size 100000x " + shell_word(dir + c.input) + " -o " + shell_word(dir + "out.bmp"));
+    EXPECT_EQ(o.status, 1) << c.input;
+    EXPECT_EQ(o.errors, "quillvex-cli: " + dir + c.input + ": " + c.reason + "\n");
+  }
+  // The command alone, without its module beside it.
+  mkdir((dir + "lone").c_str(), 0755);
+  ASSERT_EQ(std::system(("cp " + shell_word(QVX_CLI) + " " + shell_word(dir + "lone/")).c_str()), 0);
+  const int raw = std::system(("'" + dir + "lone/quillvex-cli' -q --size 10x10 " + shell_word(dir + "in.bmp") + " -o " +
+                               shell_word(dir + "out.bmp") + " 2>" + shell_word(dir + "lone.txt"))
+                                  .c_str());
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  const std::vector<uint8_t> errors = read_file(dir + "lone.txt");
+  EXPECT_EQ(std::string(errors.begin(), errors.end()),
+            "quillvex-cli: " + dir +
+                "in.bmp: can't prepare: the picture reader module quillvex-cli-vips.so is missing beside the command "
+                "or won't load\n");
+  EXPECT_FALSE(exists(dir + "out.bmp"));
+}
 
 TEST_F(CliRun, BrokenPicturesOfOtherFormatsFailCleanly) {
   using namespace batch_pictures;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,18 @@ std::string number(double value) { return param_number_text(value); }
 
 }  // namespace
 
+TEST(MethodDescriptors, TheModesAreTheConversionsOwn) {
+  EXPECT_STREQ(mode_descriptor(kModeLetter).name, "letter");
+  EXPECT_STREQ(mode_descriptor(kModePhotoHard).name, "hard");
+  EXPECT_STREQ(mode_descriptor(kModePhotoSoft).name, "soft");
+}
+
 TEST(MethodDescriptors, EveryMethodIsListedAndTaken) {
   const std::string list = "\n" + method_list_text();
   for (const MethodDescriptor& m : method_descriptors()) {
     EXPECT_TRUE(contains(list, "\n" + std::string(m.name) + "  ")) << m.name;
-    EXPECT_TRUE(contains(list, m.description)) << m.name;
+    std::stringstream lines(m.description);
+    for (std::string line; std::getline(lines, line);) EXPECT_TRUE(contains(list, line + "\n")) << m.name;
     CliOptions o;
     std::string error;
     ASSERT_EQ(parse_cli_options({"-m", m.name, "in.bmp", "-o", "out.bmp"}, o, error), ParseOutcome::Run) << error;

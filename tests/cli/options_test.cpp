@@ -27,7 +27,8 @@ TEST(CliOptions, ValidLinesFillTheOptions) {
        "out.png", ""},
       {{"--density=0", "--mode=soft", "--invert", "--quiet", "a.png", "b.bmp", "-d", "outs"}, 0, 2, true, false, true,
        kFormatBmp, {"a.png", "b.bmp"}, "", "outs"},
-      {{"-t254", "-aq", "-", "-o", "-"}, 254, 0, false, true, true, kFormatBmp, {"-"}, "-", ""},
+      {{"-t254", "-q", "-", "-o", "-"}, 254, 0, false, false, true, kFormatBmp, {"-"}, "-", ""},
+      {{"-aq", "-", "-o", "-"}, 127, 0, false, true, true, kFormatBmp, {"-"}, "-", ""},
       {{"-f", "pbm", "x.bmp", "-o", "x.png"}, 127, 0, false, false, false, kFormatPbm, {"x.bmp"}, "x.png", ""},
       {{"x.bmp", "-o", "X.TIFF"}, 127, 0, false, false, false, kFormatTiff, {"x.bmp"}, "X.TIFF", ""},
       {{"x.bmp", "-o", "dir.png/out"}, 127, 0, false, false, false, kFormatBmp, {"x.bmp"}, "dir.png/out", ""},
@@ -95,7 +96,7 @@ TEST(CliOptions, BadLinesAreUsageErrors) {
 }
 
 // Each halftoning option refused with one message when its value is bad or the
-// method chosen (the last -m) does not take it.
+// method chosen does not take it.
 TEST(CliOptions, HalftoningOptionsThatDontApplyAreUsageErrors) {
   const char kNoScan[] = "--serpentine needs an error-diffusion method (--list-methods)";
   const char kNoLinear[] = "--linear needs a halftoning method (--list-methods)";
@@ -104,14 +105,13 @@ TEST(CliOptions, HalftoningOptionsThatDontApplyAreUsageErrors) {
     std::string error;
   } cases[] = {
       {{"-m", "dots"}, "mode must be letter, hard, soft or a method --list-methods prints: dots"},
-      {{"-m", "sauvola", "--radius", "0"}, "--radius must be a number from 1 to 10000: 0"},
-      {{"-m", "sauvola", "--radius", "10001"}, "--radius must be a number from 1 to 10000: 10001"},
+      {{"-m", "sauvola", "--radius", "0"}, "--radius must be a whole number from 1 to 10000: 0"},
+      {{"-m", "sauvola", "--radius", "10001"}, "--radius must be a whole number from 1 to 10000: 10001"},
       {{"-m", "sauvola", "--k", "abc"}, "--k must be a number: abc"},
-      {{"-m", "bradley", "--percent", "101"}, "--percent must be a number from 0 to 100: 101"},
+      {{"-m", "bradley", "--percent", "101"}, "--percent must be a whole number from 0 to 100: 101"},
       {{"-m", "bayer4", "--serpentine"}, kNoScan},
       {{"--serpentine"}, kNoScan},
       {{"-m", "hard", "--linear"}, kNoLinear},
-      {{"-m", "bayer4", "-m", "letter", "--linear"}, kNoLinear},
       {{"-m", "floyd-steinberg", "--radius", "3"}, "--radius needs bradley, sauvola or niblack"},
       {{"-m", "bradley", "--k", "0.1"}, "--k needs sauvola or niblack"},
       {{"-m", "niblack", "--percent", "5"}, "--percent needs bradley"},
@@ -131,10 +131,71 @@ TEST(CliOptions, HalftoningOptionsThatDontApplyAreUsageErrors) {
   EXPECT_EQ(o.method, HalftoneMethod::kNiblack);
   EXPECT_EQ(o.halftone.k, -0.5);
   EXPECT_EQ(o.halftone.radius, 12);
-  ASSERT_EQ(parse_cli_options({"-m", "bayer4", "-m", "hard", "a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::Run);
-  EXPECT_FALSE(o.method);
-  EXPECT_EQ(o.mode, 1);
   EXPECT_EQ(parse_cli_options({"--list-methods"}, o, error), ParseOutcome::ListMethods);
+}
+
+// Any row of the table, a module's new one too, given twice is refused: a value the
+// row takes alone is found by its own setter, so no row needs listing here.
+TEST(CliOptions, EveryOptionGivenTwiceIsRefused) {
+  const char* const candidates[] = {"1", "1x1", "90", "h", "white", "contain", "hard", "bmp", "rows-msb", "0.5", "x"};
+  const CliOptionSections sections = cli_option_sections();
+  for (size_t s = 0; s < sections.count; ++s) {
+    for (size_t r = 0; r < sections.list[s]->count; ++r) {
+      const CliOption& row = sections.list[s]->rows[r];
+      if (row.outcome != ParseOutcome::Run) continue;
+      const std::string name = row.long_name ? std::string("--") + row.long_name : std::string("-") + row.short_name;
+      std::vector<std::string> once = {name};
+      if (row.argument) {
+        CliOptions scratch;
+        const char* const* value = std::find_if(std::begin(candidates), std::end(candidates),
+                                                [&](const char* v) { return row.set(v, scratch); });
+        ASSERT_NE(value, std::end(candidates)) << name << " takes none of the candidate values";
+        once.push_back(*value);
+      }
+      std::vector<std::string> args = once;
+      args.insert(args.end(), once.begin(), once.end());
+      args.insert(args.end(), {"in.bmp", "-o", "o.bmp"});
+      CliOptions o;
+      std::string error;
+      EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::Usage) << name;
+      EXPECT_EQ(error, name + " given twice");
+    }
+  }
+}
+
+// Repeats through other spellings and groups, the exclusive pairs in either order, and
+// the size limit at its edge; inputs named twice are no repeat.
+TEST(CliOptions, RepeatsContradictionsAndSizeLimit) {
+  const struct {
+    std::vector<std::string> args;
+    std::string error;  // empty: the line runs
+  } cases[] = {
+      {{"-t5", "--density=5"}, "--density given twice (first as -t)"},
+      {{"-iqi"}, "-i given twice"},
+      {{"-q", "-iq"}, "-q given twice"},
+      {{"-ia", "-t", "100"}, "-a and -t exclude each other"},
+      {{"--density", "100", "--auto"}, "--density and --auto exclude each other"},
+      {{"-d", "outs"}, "-o and -d exclude each other"},
+      {{"--", "-o", "x.bmp"}, "-o given twice"},
+      {{"--size", "1000x1001", "--max-pixels", "1000999"},
+       "--size 1000x1001 is 1001000 pixels, more than --max-pixels (1000999)"},
+      {{"--size", "1000x1001", "--max-pixels", "1001000"}, ""},
+      {{"--size", "1000000x", "--max-pixels", "1"}, ""},  // the other side comes from the picture
+      {{"--rotate", "0"}, "--rotate must be 90, 180 or 270: 0"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"in.bmp", "-o", "o.bmp"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CliOptions o;
+    std::string error;
+    EXPECT_EQ(parse_cli_options(args, o, error), c.error.empty() ? ParseOutcome::Run : ParseOutcome::Usage)
+        << c.error;
+    EXPECT_EQ(error, c.error);
+  }
+  CliOptions o;
+  std::string error;
+  ASSERT_EQ(parse_cli_options({"a.bmp", "a.bmp", "-d", "outs"}, o, error), ParseOutcome::Run) << error;
+  EXPECT_EQ(o.inputs.size(), 2u);
 }
 
 TEST(CliOptions, FolderOutputsAreNamedAfterTheInputs) {
@@ -150,9 +211,11 @@ TEST(CliOptions, FolderOutputsAreNamedAfterTheInputs) {
 }
 
 // A module's rows come from its own file: two rows answering to one name would leave
-// the second unreachable, and a row of the run without a setter would crash the parser.
+// the second unreachable, a row of the run without a setter would crash the parser,
+// and an exclusion naming no row would let the contradiction through.
 TEST(CliOptionTable, EveryNameIsTakenOnceAndEveryRowActs) {
   std::set<std::string> names;
+  std::vector<std::string> excluded;
   const CliOptionSections sections = cli_option_sections();
   for (size_t s = 0; s < sections.count; ++s) {
     for (size_t r = 0; r < sections.list[s]->count; ++r) {
@@ -161,8 +224,10 @@ TEST(CliOptionTable, EveryNameIsTakenOnceAndEveryRowActs) {
       if (row.long_name) EXPECT_TRUE(names.insert(std::string("--") + row.long_name).second) << row.long_name;
       if (row.short_name) EXPECT_TRUE(names.insert(std::string("-") + row.short_name).second) << row.short_name;
       EXPECT_EQ(row.set != nullptr, row.outcome == ParseOutcome::Run) << row.help;
+      if (row.excludes) excluded.push_back(row.excludes);
     }
   }
+  for (const std::string& name : excluded) EXPECT_EQ(names.count(name), 1u) << name;
 }
 
 // The README's option list is what --help prints, line for line, so the two can't drift.

@@ -30,6 +30,14 @@ inline std::vector<uint8_t> huge_gif() {
   return g;
 }
 
+// A GIF of one 2 x 2 frame on a logical screen of 65535 x 65535 pixels.
+inline std::vector<uint8_t> huge_screen_gif() {
+  std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0xF0, 0, 0, 0, 0, 0, 255, 255, 255};
+  const uint8_t frame[] = {',', 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 2, 0x4C, 0x01, 0, ';'};
+  g.insert(g.end(), std::begin(frame), std::end(frame));
+  return g;
+}
+
 // A lossless WebP header claiming 16000 x 16000 pixels, and no picture data.
 inline std::vector<uint8_t> huge_webp() {
   const uint32_t bits = (16000 - 1) | ((16000 - 1) << 14);

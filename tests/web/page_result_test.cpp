@@ -2,11 +2,17 @@
 // first, then the rest in slices, give the command's bits; and the panes show them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "../common/bmp_builder.h"
+#include "image/le_bytes.h"
+#include "image/picture.h"
 #include "page_export.h"
 #include "page_picture.h"
 #include "page_result.h"
@@ -77,5 +83,159 @@ INSTANTIATE_TEST_SUITE_P(
                          {"-m", "floyd-steinberg"}},
                     Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola),
                          {"-m", "sauvola"}}));
+
+}  // namespace
+
+namespace {
+
+// Settings the command refuses leave the result empty: the panes then show the picture
+// beside nothing, and the slices have nothing to do (no rows are read that were never
+// allocated).
+TEST(PageResultRefused, EmptyResultDrawsThePictureAndConvertsNothing) {
+  const std::vector<uint8_t> bytes = read_file(std::string(QVX_TESTDATA) + "/bmpsuite/g/rgb24.bmp");
+  PagePicture picture;
+  ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
+  const struct {
+    int kind;
+    int radius, percent, density;
+    HalftoneError error;
+  } cases[] = {
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola), 0, 15, 127, HalftoneError::kBadRadius},
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBradley), 7, 101, 127, HalftoneError::kBadPercent},
+      {1, 7, 15, 300, HalftoneError::kBadDensity},
+  };
+  for (const auto& c : cases) {
+    PageResult result;
+    HalftoneParams params;
+    params.radius = c.radius;
+    params.percent = c.percent;
+    params.density = c.density;
+    ASSERT_EQ(start_result(result, picture, c.kind, params), c.error);
+    std::vector<uint32_t> source(40 * 30, 1), shown(40 * 30, 1);
+    draw_panes(result, PaneView{1, 1, 0, 0, 40, 30}, source.data(), shown.data());
+    EXPECT_EQ(convert_more(result, 1 << 20), 0);
+    EXPECT_EQ(source[0], picture.colours.get()[0]);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), 0u), 40 * 30);
+  }
+}
+
+// A 1-bit picture's pane shows its colour table, whichever entry is the darker; its
+// conversion still takes the darker entry as black.
+TEST(PagePictureOneBit, PaneShowsTheColourTable) {
+  const struct {
+    uint32_t entry0, entry1;
+  } tables[] = {{0xFF0000, 0x0000FF}, {0x0000FF, 0xFF0000}, {0x20A020, 0x20A020}};
+  for (const auto& t : tables) {
+    BmpFile f;
+    f.width = 3;
+    f.height = 2;
+    f.bit_count = 1;
+    f.colours = {t.entry0, t.entry1};
+    f.pixels = pack_rows(1, 3, {{0, 1, 0}, {1, 1, 0}});
+    const std::vector<uint8_t> bytes = build_bmp(f);
+    PagePicture picture;
+    ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
+    // The canvas takes red in the low byte; the top row is storage row 1.
+    const auto canvas = [](uint32_t rgb) { return 0xFF000000u | ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16); };
+    const uint32_t expected[6] = {t.entry1, t.entry1, t.entry0, t.entry0, t.entry1, t.entry0};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(picture.colours.get()[i], canvas(expected[i])) << i;
+    // Blue (luminance 29) is darker than red (76); of two equal entries the second reads black.
+    EXPECT_EQ(picture.luma.get()[0], t.entry0 == 0x0000FF ? 0 : 255);
+  }
+}
+
+// A JPEG's resolution is the one the command writes for it (figures from the command's
+// own conversions of these files): JFIF in inches or centimetres, 72 dpi where JFIF
+// gives 1, EXIF in its three units replacing JFIF, nothing without JFIF units.
+std::vector<uint8_t> jpeg_head(uint8_t unit, uint16_t x_density, uint16_t y_density,
+                               const std::vector<uint8_t>& exif_tiff) {
+  std::vector<uint8_t> b = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, unit,
+                            static_cast<uint8_t>(x_density >> 8), static_cast<uint8_t>(x_density),
+                            static_cast<uint8_t>(y_density >> 8), static_cast<uint8_t>(y_density), 0, 0};
+  if (!exif_tiff.empty()) {
+    const size_t length = exif_tiff.size() + 8;
+    b.insert(b.end(), {0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'E', 'x', 'i', 'f', 0, 0});
+    b.insert(b.end(), exif_tiff.begin(), exif_tiff.end());
+  }
+  b.insert(b.end(), {0xFF, 0xDA, 0, 2});
+  return b;
+}
+
+// A big-endian TIFF block with XResolution and YResolution num/den and ResolutionUnit.
+std::vector<uint8_t> exif_block(uint32_t num, uint32_t den, uint16_t unit) {
+  std::vector<uint8_t> t = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 3};
+  const auto u16 = [&](uint32_t v) { t.insert(t.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}); };
+  const auto u32 = [&](uint32_t v) { u16(v >> 16); u16(v & 0xFFFF); };
+  const uint32_t data = 8 + 2 + 3 * 12 + 4;
+  u16(282), u16(5), u32(1), u32(data);
+  u16(283), u16(5), u32(1), u32(data + 8);
+  u16(296), u16(3), u32(1), u16(unit), u16(0);
+  u32(0);
+  u32(num), u32(den), u32(num), u32(den);
+  return t;
+}
+
+TEST(PagePictureJpegResolution, TheCommandsFigures) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> head;
+    int32_t expected;
+  } cases[] = {
+      {"300 dpi", jpeg_head(1, 300, 300, {}), 11811},
+      {"118 dpcm", jpeg_head(2, 118, 118, {}), 11800},
+      {"1 dpi", jpeg_head(1, 1, 1, {}), 2834},
+      {"72 dpi", jpeg_head(1, 72, 72, {}), 2834},
+      {"aspect only", jpeg_head(0, 300, 300, {}), 0},
+      {"aspect only, EXIF 200 dpi", jpeg_head(0, 300, 300, exif_block(200, 1, 2)), 0},
+      {"EXIF 200 dpi", jpeg_head(1, 300, 300, exif_block(200, 1, 2)), 7874},
+      {"EXIF 50 dpcm", jpeg_head(1, 300, 300, exif_block(50, 1, 3)), 5000},
+      {"EXIF 72 dpi as 7200/100", jpeg_head(1, 300, 300, exif_block(7200, 100, 2)), 2834},
+      {"EXIF without unit", jpeg_head(1, 300, 300, exif_block(200, 1, 1)), 200000},
+      {"EXIF unit 4", jpeg_head(1, 300, 300, exif_block(200, 1, 4)), 11811},
+      {"EXIF unit 0", jpeg_head(1, 300, 300, exif_block(200, 1, 0)), 11811},
+      {"EXIF 0 dpi", jpeg_head(1, 300, 300, exif_block(0, 1, 2)), 0},
+      {"EXIF over 0", jpeg_head(1, 300, 300, exif_block(200, 0, 2)), 0},
+  };
+  for (const auto& c : cases) {
+    PagePicture picture;
+    auto* pixels = static_cast<uint8_t*>(std::malloc(4));
+    ASSERT_EQ(adopt_decoded_picture(pixels, 1, 1, PixelOrder::kRgba, c.head.data(), c.head.size(), picture),
+              ReadCode::kOk);
+    EXPECT_EQ(get_i32(picture.head.data() + kXResolutionField), c.expected) << c.what;
+    EXPECT_EQ(get_i32(picture.head.data() + kYResolutionField), c.expected) << c.what;
+  }
+}
+
+// The preview's settings come from the command's parser: what it refuses is refused
+// with its message, and what it takes arrives as the core's kind and parameters.
+TEST(PageSettings, TheCommandsParserDecides) {
+  const struct {
+    std::vector<std::string> args;
+    const char* refusal;  // the start of the message, or "" when taken
+  } cases[] = {
+      {{"-m", "sauvola", "--radius", "0"}, "--radius must be"},
+      {{"-m", "sauvola", "--radius", "2.5"}, "--radius must be"},
+      {{"-m", "bradley", "--percent", "101"}, "--percent must be"},
+      {{"-m", "niblack", "--k", "NaN"}, "--k must be"},
+      {{"-m", "bayer4", "--serpentine"}, "--serpentine needs"},
+      {{"-m", "letter", "-t", "255"}, "density must be"},
+  };
+  for (const auto& c : cases) {
+    PageSettings settings;
+    const std::string error = parse_page_settings(c.args, settings);
+    EXPECT_EQ(error.compare(0, std::strlen(c.refusal), c.refusal), 0) << c.args[1] << ": " << error;
+    EXPECT_FALSE(error.empty()) << c.args[1];
+  }
+  PageSettings settings;
+  ASSERT_EQ(parse_page_settings({"-m", "sauvola", "-t", "90", "-i", "--radius", "12", "--k", "0.3"}, settings), "");
+  EXPECT_EQ(settings.kind, kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola));
+  EXPECT_EQ(settings.params.density, 90);
+  EXPECT_TRUE(settings.params.invert);
+  EXPECT_EQ(settings.params.radius, 12);
+  EXPECT_EQ(settings.params.k, 0.3);
+  ASSERT_EQ(parse_page_settings({"-m", "soft", "-t", "40"}, settings), "");
+  EXPECT_EQ(settings.kind, 2);
+  EXPECT_EQ(settings.params.density, 40);
+}
 
 }  // namespace

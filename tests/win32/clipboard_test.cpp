@@ -30,8 +30,8 @@ HGLOBAL global_copy(const std::vector<uint8_t>& bytes) {
   return block;
 }
 
-void put_on_clipboard(const std::vector<std::pair<UINT, HANDLE>>& items) {
-  ASSERT_TRUE(OpenClipboard(g_frame.frame));
+void put_on_clipboard(FrameState& state, const std::vector<std::pair<UINT, HANDLE>>& items) {
+  ASSERT_TRUE(OpenClipboard(state.frame));
   EmptyClipboard();
   for (const auto& [format, data] : items) EXPECT_NE(SetClipboardData(format, data), nullptr) << format;
   CloseClipboard();
@@ -43,15 +43,15 @@ std::vector<uint8_t> packed(const BmpFile& f) {
   return std::vector<uint8_t>(file.begin() + 14, file.end());
 }
 
-std::vector<uint8_t> store_bytes() {
-  StoreLock lock(g_frame.picture);
-  const SIZE_T size = g_frame.picture.store_kind == kStoreLocal ? LocalSize(g_frame.picture.store) : GlobalSize(g_frame.picture.store);
+std::vector<uint8_t> store_bytes(FrameState& state) {
+  StoreLock lock(state.picture);
+  const SIZE_T size = state.picture.store_kind == kStoreLocal ? LocalSize(state.picture.store) : GlobalSize(state.picture.store);
   return std::vector<uint8_t>(lock.get(), lock.get() + size);
 }
 
-uint32_t store_pixel(int32_t x, int32_t row) {
-  StoreLock lock(g_frame.picture);
-  return fetch_pixel(lock.get(), g_frame.picture.description, x, row) & 0xFFFFFF;
+uint32_t store_pixel(FrameState& state, int32_t x, int32_t row) {
+  StoreLock lock(state.picture);
+  return fetch_pixel(lock.get(), state.picture.description, x, row) & 0xFFFFFF;
 }
 
 // Runs this test program again as a second process that writes the clipboard's CF_DIB to a file.
@@ -114,7 +114,7 @@ TEST(ClipboardPeer, WritesTheClipboardDibWhenAsked) {
 class Clipboard : public ::testing::Test {
  protected:
   ~Clipboard() override {
-    g_frame.conversion = ConversionSettings();
+    state.conversion = ConversionSettings();
     if (OpenClipboard(nullptr)) {
       EmptyClipboard();
       CloseClipboard();
@@ -134,11 +134,12 @@ class Clipboard : public ::testing::Test {
     f.pixels = pack_rows(24, 13, rows);
     const std::string path = temp_directory() + "grey.bmp";
     write_file(path, build_bmp(f));
-    set_file_name(path.c_str());
-    ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+    set_file_name(state, path.c_str());
+    ASSERT_EQ(open_picture(state, false), 1);
     source_ = read_packed(packed(f));
   }
   TestFrame frame;
+  FrameState& state = frame.state;
   MessageBoxWatcher boxes;
   Picture source_;
 };
@@ -148,8 +149,8 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
     open_grey_picture(top_down);
     for (int density : {60, 200}) {
       frame.set_density(density);
-      g_frame.conversion.fast = true;  // the copy converts first
-      copy_result(g_frame.frame);
+      state.conversion.fast = true;  // the copy converts first
+      copy_result(state);
       const Picture copied = read_packed(clipboard_dib_from_another_process());
       ASSERT_EQ(copied.loaded.code, ReadCode::kOk) << "no CF_DIB read back";
       ASSERT_EQ(copied.loaded.picture.width, 13);
@@ -165,12 +166,12 @@ TEST_F(Clipboard, CopyPutsTheCurrentResultAsABitmap) {
 
 TEST_F(Clipboard, CopyInAPhotoModeMatchesTheResultBitmap) {
   open_grey_picture(false);
-  g_frame.conversion.mode = kModePhotoSoft;
-  g_frame.conversion.fast = true;
-  copy_result(g_frame.frame);
-  std::vector<uint8_t> result(GlobalSize(g_frame.picture.result));
-  std::memcpy(result.data(), GlobalLock(g_frame.picture.result), result.size());
-  GlobalUnlock(g_frame.picture.result);
+  state.conversion.mode = kModePhotoSoft;
+  state.conversion.fast = true;
+  copy_result(state);
+  std::vector<uint8_t> result(GlobalSize(state.picture.result));
+  std::memcpy(result.data(), GlobalLock(state.picture.result), result.size());
+  GlobalUnlock(state.picture.result);
   const Picture copied = read_packed(clipboard_dib_from_another_process());
   const Picture converted = read_packed(result);
   ASSERT_EQ(copied.loaded.code, ReadCode::kOk);
@@ -206,21 +207,21 @@ TEST_F(Clipboard, PastedDeviceIndependentBitmaps) {
       {"bit-fields", fields16, 40, 2, 12, 60, 2, 0x00FC00, 0x0000F8},
   };
   for (const auto& c : cases) {
-    put_on_clipboard({{CF_DIB, global_copy(packed(c.file))}});
-    ASSERT_EQ(open_picture(g_frame.frame, true), 1) << c.name;
-    EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal) << c.name;
-    EXPECT_EQ(g_frame.picture.description.source_header_size, c.source_header) << c.name;
-    EXPECT_EQ(g_frame.picture.description.colour_count, c.colour_count) << c.name;
-    EXPECT_EQ(g_frame.picture.description.mask_byte_count, c.mask_bytes) << c.name;
-    EXPECT_EQ(g_frame.picture.description.offset_to_pixels, c.offset) << c.name;
-    const std::vector<uint8_t> store = store_bytes();
+    put_on_clipboard(state, {{CF_DIB, global_copy(packed(c.file))}});
+    ASSERT_EQ(open_picture(state, true), 1) << c.name;
+    EXPECT_EQ(state.picture.store_kind, kStoreGlobal) << c.name;
+    EXPECT_EQ(state.picture.description.source_header_size, c.source_header) << c.name;
+    EXPECT_EQ(state.picture.description.colour_count, c.colour_count) << c.name;
+    EXPECT_EQ(state.picture.description.mask_byte_count, c.mask_bytes) << c.name;
+    EXPECT_EQ(state.picture.description.offset_to_pixels, c.offset) << c.name;
+    const std::vector<uint8_t> store = store_bytes(state);
     EXPECT_EQ(get_u32(&store[0]), 40u) << c.name;
     EXPECT_EQ(get_u32(&store[32]), c.colours_used) << c.name;
-    EXPECT_EQ(store_pixel(1, 0), c.pixel_1_0) << c.name;
-    EXPECT_EQ(store_pixel(0, 1), c.pixel_0_1) << c.name;
+    EXPECT_EQ(store_pixel(state, 1, 0), c.pixel_1_0) << c.name;
+    EXPECT_EQ(store_pixel(state, 0, 1), c.pixel_0_1) << c.name;
   }
   char caption[64] = {};
-  GetWindowTextA(g_frame.frame, caption, sizeof caption);
+  GetWindowTextA(state.frame, caption, sizeof caption);
   EXPECT_STREQ(caption, "QUILLVEX-  2 * 2 * 16  BitField");
 }
 
@@ -238,9 +239,9 @@ TEST_F(Clipboard, PastedDeviceBitmaps) {
   PALETTEENTRY* entries = palette_description.header.palPalEntry;
   for (int i = 0; i < 256; ++i) entries[i] = {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), 40, 0};
   HPALETTE palette = CreatePalette(&palette_description.header);
-  put_on_clipboard({{CF_BITMAP, bitmap8}, {CF_PALETTE, palette}});
+  put_on_clipboard(state, {{CF_BITMAP, bitmap8}, {CF_PALETTE, palette}});
   PastedPicture pasted;
-  ASSERT_TRUE(paste_device_bitmap(g_frame.frame, pasted));
+  ASSERT_TRUE(paste_device_bitmap(state.frame, pasted));
   EXPECT_EQ(pasted.description.colour_count, 256u);
   EXPECT_EQ(pasted.description.offset_to_pixels, 1064u);
   EXPECT_EQ(pasted.description.source_header_size, 40u);
@@ -261,9 +262,9 @@ TEST_F(Clipboard, PastedDeviceBitmaps) {
   const uint8_t bits1[4] = {0xA0, 0, 0x50, 0};  // 4 x 2, rows of 2 bytes
   HBITMAP bitmap1 = CreateBitmap(4, 2, 1, 1, bits1);
   HPALETTE palette1 = CreatePalette(&palette_description.header);
-  put_on_clipboard({{CF_BITMAP, bitmap1}, {CF_PALETTE, palette1}});
+  put_on_clipboard(state, {{CF_BITMAP, bitmap1}, {CF_PALETTE, palette1}});
   pasted = PastedPicture();
-  ASSERT_TRUE(paste_device_bitmap(g_frame.frame, pasted));
+  ASSERT_TRUE(paste_device_bitmap(state.frame, pasted));
   EXPECT_EQ(pasted.description.colour_count, 2u);
   EXPECT_EQ(pasted.description.offset_to_pixels, 48u);
   {
@@ -276,9 +277,9 @@ TEST_F(Clipboard, PastedDeviceBitmaps) {
 
   const uint32_t colours[6] = {0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF, 0x010203};
   HBITMAP bitmap32 = CreateBitmap(3, 2, 1, 32, colours);
-  put_on_clipboard({{CF_BITMAP, bitmap32}});
+  put_on_clipboard(state, {{CF_BITMAP, bitmap32}});
   pasted = PastedPicture();
-  ASSERT_TRUE(paste_device_bitmap(g_frame.frame, pasted));
+  ASSERT_TRUE(paste_device_bitmap(state.frame, pasted));
   EXPECT_EQ(pasted.description.colour_count, 0u);
   EXPECT_EQ(pasted.description.offset_to_pixels, 40u);
   {
@@ -293,31 +294,31 @@ TEST_F(Clipboard, PastedDeviceBitmaps) {
 
 TEST_F(Clipboard, OnlyTextGivesTheGreyRamp) {
   HGLOBAL text = global_copy({'h', 'i', 0});
-  put_on_clipboard({{CF_TEXT, text}});
-  ASSERT_EQ(open_picture(g_frame.frame, true), 1);
-  EXPECT_EQ(g_frame.picture.description.width, 256);
-  EXPECT_EQ(g_frame.picture.description.colour_count, 256u);
-  EXPECT_EQ(g_frame.picture.description.offset_to_pixels, 1064u);
-  EXPECT_EQ(store_pixel(0, 0), 0xFFFFFFu);
-  EXPECT_EQ(store_pixel(255, 255), 0u);
-  EXPECT_EQ(store_pixel(64, 9), 0xBFBFBFu);
+  put_on_clipboard(state, {{CF_TEXT, text}});
+  ASSERT_EQ(open_picture(state, true), 1);
+  EXPECT_EQ(state.picture.description.width, 256);
+  EXPECT_EQ(state.picture.description.colour_count, 256u);
+  EXPECT_EQ(state.picture.description.offset_to_pixels, 1064u);
+  EXPECT_EQ(store_pixel(state, 0, 0), 0xFFFFFFu);
+  EXPECT_EQ(store_pixel(state, 255, 255), 0u);
+  EXPECT_EQ(store_pixel(state, 64, 9), 0xBFBFBFu);
 }
 
 TEST_F(Clipboard, APasteThatYieldsNothingChangesNothing) {
   open_grey_picture(false);
   char before[300] = {};
-  GetWindowTextA(g_frame.frame, before, sizeof before);
-  const HANDLE store = g_frame.picture.store;
-  const std::vector<uint8_t> bytes = store_bytes();
-  put_on_clipboard({{CF_DIB, global_copy(std::vector<uint8_t>(20, 0))}});
-  EXPECT_EQ(open_picture(g_frame.frame, true), 0);
+  GetWindowTextA(state.frame, before, sizeof before);
+  const HANDLE store = state.picture.store;
+  const std::vector<uint8_t> bytes = store_bytes(state);
+  put_on_clipboard(state, {{CF_DIB, global_copy(std::vector<uint8_t>(20, 0))}});
+  EXPECT_EQ(open_picture(state, true), 0);
   char after[300] = {};
-  GetWindowTextA(g_frame.frame, after, sizeof after);
+  GetWindowTextA(state.frame, after, sizeof after);
   EXPECT_STREQ(after, before);
-  EXPECT_EQ(g_frame.picture.store, store);
-  EXPECT_TRUE(g_frame.picture.loaded);
-  EXPECT_EQ(g_frame.picture.description.width, 13);
-  EXPECT_EQ(store_bytes(), bytes);
+  EXPECT_EQ(state.picture.store, store);
+  EXPECT_TRUE(state.picture.loaded);
+  EXPECT_EQ(state.picture.description.width, 13);
+  EXPECT_EQ(store_bytes(state), bytes);
   EXPECT_TRUE(boxes.texts().empty());
 }
 

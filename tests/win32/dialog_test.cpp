@@ -46,7 +46,7 @@ VOID CALLBACK inspect_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
 
 // Opens a dialog modally as the frame does and lets `inspect` look at it; a stuck
 // dialog is cancelled after ten seconds so the test can't hang.
-INT_PTR run_dialog(const char* name, DLGPROC procedure, std::function<void(HWND)> inspect) {
+INT_PTR run_dialog(FrameState& state, const char* name, DLGPROC procedure, std::function<void(HWND)> inspect) {
   g_inspect = std::move(inspect);
   HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   const DWORD thread = GetCurrentThreadId();
@@ -58,9 +58,9 @@ INT_PTR run_dialog(const char* name, DLGPROC procedure, std::function<void(HWND)
   });
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, inspect_and_close);
   // The frame hands its state over as its commands do.
-  DialogInputs inputs = frame_dialog_inputs(g_frame.frame);
+  DialogInputs inputs = frame_dialog_inputs(state);
   const INT_PTR result =
-      DialogBoxParamA(g_frame.instance, name, g_frame.frame, procedure, reinterpret_cast<LPARAM>(&inputs));
+      DialogBoxParamA(state.instance, name, state.frame, procedure, reinterpret_cast<LPARAM>(&inputs));
   KillTimer(nullptr, timer);
   SetEvent(done);
   watchdog.join();
@@ -170,23 +170,24 @@ std::string three_d_item_text(HWND dialog) {
 }
 
 // Writes a picture into a file and opens it as the Open command does.
-void open_picture_file(const BmpFile& file) {
+void open_picture_file(FrameState& state, const BmpFile& file) {
   const std::string path = temp_directory() + "picture.bmp";
   const std::vector<uint8_t> bytes = build_bmp(file);
   ASSERT_TRUE(write_file(path, std::vector<unsigned char>(bytes.begin(), bytes.end())));
-  set_file_name(path.c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  set_file_name(state, path.c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
 }
 
 // No message-box watcher here: it would close the dialogs under test.
 class DialogGlue : public ::testing::Test {
  protected:
   TestFrame frame;
+  FrameState& state = frame.state;
 };
 
 TEST_F(DialogGlue, InfoWithoutAPictureShowsItsTemplate) {
   bool inspected = false;
-  const INT_PTR result = run_dialog("InfoBox", BMPINFO, [&](HWND dialog) {
+  const INT_PTR result = run_dialog(state, "InfoBox", BMPINFO, [&](HWND dialog) {
     inspected = true;
     EXPECT_EQ(text_of(dialog), "BMP Information");
     expect_controls(dialog, info_template());
@@ -205,9 +206,9 @@ TEST_F(DialogGlue, InfoShowsAPalettePicturesHeaderAndFirstSixteenColours) {
   file.colours_used = 256;
   for (uint32_t i = 0; i < 256; ++i) file.colours.push_back(i * 0x010101);
   file.pixels = pack_rows(8, 640, std::vector<std::vector<uint32_t>>(480));
-  open_picture_file(file);
+  open_picture_file(state, file);
   bool inspected = false;
-  run_dialog("InfoBox", BMPINFO, [&](HWND dialog) {
+  run_dialog(state, "InfoBox", BMPINFO, [&](HWND dialog) {
     inspected = true;
     const char* values[] = {"40",       "640 (6.67in)", "480 (5.00in)", "1",   "8",  "0",
                             "307200",   "3780 (96dpi)", "3780 (96dpi)", "256", "0"};
@@ -222,9 +223,9 @@ TEST_F(DialogGlue, InfoShowsAPalettePicturesHeaderAndFirstSixteenColours) {
     }
     // The headings are bold and as tall as the frame's text.
     TEXTMETRICA metrics = {};
-    HDC dc = GetDC(g_frame.frame);
+    HDC dc = GetDC(state.frame);
     GetTextMetricsA(dc, &metrics);
-    ReleaseDC(g_frame.frame, dc);
+    ReleaseDC(state.frame, dc);
     for (int id : {30, 31}) {
       LOGFONTA font = {};
       ASSERT_NE(GetObjectA(reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, id, WM_GETFONT, 0, 0)), sizeof font,
@@ -251,18 +252,18 @@ TEST_F(DialogGlue, InfoShowsTheMasksOfABitFieldsPictureFromAPluginsLocalBlock) {
   put_u32(store.data() + 40, 0xF800);
   put_u32(store.data() + 44, 0x07E0);
   put_u32(store.data() + 48, 0x001F);
-  free_store(g_frame.picture);
+  free_store(state.picture);
   HLOCAL block = LocalAlloc(LMEM_MOVEABLE, store.size());
   ASSERT_NE(block, nullptr);
   std::memcpy(LocalLock(block), store.data(), store.size());
   LocalUnlock(block);
-  g_frame.picture.store = block;
-  g_frame.picture.store_kind = kStoreLocal;
-  g_frame.picture.loaded = true;
-  g_frame.picture.description.source_header_size = 40;
-  g_frame.picture.description.mask_byte_count = 12;
+  state.picture.store = block;
+  state.picture.store_kind = kStoreLocal;
+  state.picture.loaded = true;
+  state.picture.description.source_header_size = 40;
+  state.picture.description.mask_byte_count = 12;
   bool inspected = false;
-  run_dialog("InfoBox", BMPINFO, [&](HWND dialog) {
+  run_dialog(state, "InfoBox", BMPINFO, [&](HWND dialog) {
     inspected = true;
     EXPECT_EQ(text_of(GetDlgItem(dialog, 3)), "-1");
     EXPECT_EQ(text_of(GetDlgItem(dialog, 6)), "3");
@@ -281,7 +282,7 @@ TEST_F(DialogGlue, InfoShowsTheMasksOfABitFieldsPictureFromAPluginsLocalBlock) {
 
 TEST_F(DialogGlue, AboutShowsItsLinesInEnglish) {
   bool inspected = false;
-  const INT_PTR result = run_dialog("ABOUT", ABOUTBOX, [&](HWND dialog) {
+  const INT_PTR result = run_dialog(state, "ABOUT", ABOUTBOX, [&](HWND dialog) {
     inspected = true;
     EXPECT_EQ(text_of(dialog), "About QUILLVEX");
     expect_controls(dialog, about_template(expected_display_line()));
@@ -292,9 +293,9 @@ TEST_F(DialogGlue, AboutShowsItsLinesInEnglish) {
 }
 
 TEST_F(DialogGlue, AboutShowsItsJapaneseLinesAsShiftJisBytes) {
-  g_frame.japanese = true;
+  state.japanese = true;
   bool inspected = false;
-  run_dialog("ABOUT", ABOUTBOX, [&](HWND dialog) {
+  run_dialog(state, "ABOUT", ABOUTBOX, [&](HWND dialog) {
     inspected = true;
     EXPECT_EQ(text_of(dialog), "About QUILLVEX");
     EXPECT_EQ(text_of(GetDlgItem(dialog, 101)), "QUILLVEX  Version 0.09");
@@ -326,7 +327,7 @@ TEST_F(DialogGlue, InfoEndsOnlyOnAPlainOkOrCancelAboutOnTheirLowWord) {
   };
   for (const auto& c : cases) {
     bool inspected = false;
-    run_dialog(c.name, c.procedure, [&](HWND dialog) {
+    run_dialog(state, c.name, c.procedure, [&](HWND dialog) {
       inspected = true;
       EXPECT_EQ(c.procedure(dialog, WM_COMMAND, c.command, 0), c.handled) << c.name << " " << c.command;
       EXPECT_EQ(IsWindowVisible(dialog) == FALSE, c.ends) << c.name << " " << c.command;
@@ -336,30 +337,30 @@ TEST_F(DialogGlue, InfoEndsOnlyOnAPlainOkOrCancelAboutOnTheirLowWord) {
 }
 
 TEST_F(DialogGlue, ThreeDLookToggledInInfoHoldsForAbout) {
-  ASSERT_EQ(g_frame.settings.dialog3d, 1);
-  run_dialog("InfoBox", BMPINFO, [](HWND dialog) {
+  ASSERT_EQ(state.settings.dialog3d, 1);
+  run_dialog(state, "InfoBox", BMPINFO, [&](HWND dialog) {
     EXPECT_EQ(three_d_item(dialog), 1);
     EXPECT_TRUE(three_d_style(dialog));
     SendMessageA(dialog, WM_SYSCOMMAND, 106, 0);
-    EXPECT_EQ(g_frame.settings.dialog3d, 0);
+    EXPECT_EQ(state.settings.dialog3d, 0);
     EXPECT_EQ(three_d_item(dialog), 0);
     EXPECT_FALSE(three_d_style(dialog));
   });
-  run_dialog("ABOUT", ABOUTBOX, [](HWND dialog) {
+  run_dialog(state, "ABOUT", ABOUTBOX, [](HWND dialog) {
     EXPECT_EQ(three_d_item(dialog), 0);
     EXPECT_FALSE(three_d_style(dialog));
     SendMessageA(dialog, WM_SYSCOMMAND, 106, 0);
     EXPECT_EQ(three_d_item(dialog), 1);
     EXPECT_TRUE(three_d_style(dialog));
   });
-  EXPECT_EQ(g_frame.settings.dialog3d, 1);
+  EXPECT_EQ(state.settings.dialog3d, 1);
 }
 
 TEST_F(DialogGlue, BeforePlatform395NeitherDialogHasTheItem) {
-  g_frame.version = 819;  // 3.51
+  state.version = 819;  // 3.51
   for (const auto& dialog : {std::make_pair("InfoBox", BMPINFO), std::make_pair("ABOUT", ABOUTBOX)}) {
     bool inspected = false;
-    run_dialog(dialog.first, dialog.second, [&](HWND window) {
+    run_dialog(state, dialog.first, dialog.second, [&](HWND window) {
       inspected = true;
       EXPECT_EQ(three_d_item(window), -1) << dialog.first;
     });

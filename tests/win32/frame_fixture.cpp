@@ -37,38 +37,35 @@ void register_frame_classes(HINSTANCE instance) {
   registered = true;
 }
 
-HWND create_pane(const char* window_class, DWORD style, int id) {
-  HWND pane = CreateWindowExA(0, window_class, "", style | WS_VISIBLE, 0, 0, 10, 10, g_frame.frame,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_frame.instance, nullptr);
-  set_pane_conditions_source(pane, frame_conditions);
+HWND create_pane(const FrameState& state, const char* window_class, DWORD style, int id) {
+  HWND pane = CreateWindowExA(0, window_class, "", style | WS_VISIBLE, 0, 0, 10, 10, state.frame,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state.instance, nullptr);
+  set_pane_conditions_source(pane, pane_conditions);
   return pane;
 }
 
 }  // namespace
 
 RealFrame::RealFrame(bool japanese, int width, int height, unsigned short version) {
-  g_frame = FrameState();
-  g_frame.view = ViewState();
-  g_frame.conversion = ConversionSettings();
-  g_frame.instance = GetModuleHandleA(nullptr);
-  g_frame.version = version;
-  g_frame.japanese = japanese;
-  g_frame.text_height = 16;
-  g_frame.average_char_width = 7;
-  g_frame.metrics = compute_bar_metrics(newer_platform(), 16, 7, newer_platform() ? GetSystemMetrics(SM_CXHSCROLL) : 0);
-  register_frame_classes(g_frame.instance);
+  state.instance = GetModuleHandleA(nullptr);
+  state.version = version;
+  state.japanese = japanese;
+  state.text_height = 16;
+  state.average_char_width = 7;
+  const bool newer = newer_platform(version);
+  state.metrics = compute_bar_metrics(newer, 16, 7, newer ? GetSystemMetrics(SM_CXHSCROLL) : 0);
+  register_frame_classes(state.instance);
   frame = CreateWindowExA(0, "quillvexWClass", "QUILLVEX", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, 0, 0,
-                          width, height, nullptr, nullptr, g_frame.instance, nullptr);
-  g_frame.frame = frame;
+                          width, height, nullptr, nullptr, state.instance, &state);
   SetScrollRange(frame, SB_VERT, 0, 0, TRUE);
   SetScrollRange(frame, SB_HORZ, 0, 0, TRUE);
   ShowWindow(frame, SW_SHOW);
-  g_frame.source_pane = create_pane("qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 1);
-  g_frame.result_pane = create_pane("qvx_monoWClass", WS_CHILD | WS_BORDER, 2);
-  create_controls(frame);
-  if (newer_platform()) make_bar_font();
-  g_frame.windows_created = true;
-  command(g_frame.arrangement);
+  state.source_pane = create_pane(state, "qvx_childWClass", WS_CHILD | WS_CLIPSIBLINGS | WS_BORDER, 1);
+  state.result_pane = create_pane(state, "qvx_monoWClass", WS_CHILD | WS_BORDER, 2);
+  create_controls(state);
+  if (newer) make_bar_font(state);
+  state.windows_created = true;
+  command(state.arrangement);
   SetFocus(frame);
 }
 
@@ -79,15 +76,11 @@ RealFrame::~RealFrame() {
   MSG message;
   while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-  g_frame.picture = PictureState();
-  g_frame = FrameState();
-  g_frame.view = ViewState();
-  g_frame.conversion = ConversionSettings();
 }
 
 bool RealFrame::open(const std::string& path) {
-  set_file_name(path.c_str());
-  return open_picture(frame, false) == 1;
+  set_file_name(state, path.c_str());
+  return open_picture(state, false) == 1;
 }
 
 void RealFrame::command(int id) { SendMessageA(frame, WM_COMMAND, static_cast<WPARAM>(id), 0); }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "app/frame_state_win32.h"
+
 struct RealFrame {
   // Creates the frame about width x height as start-up does on a platform version and
   // lays it out (202).
@@ -26,6 +28,7 @@ struct RealFrame {
   // Presses or releases Shift and Ctrl in this thread's key state.
   static void set_modifiers(bool shift, bool ctrl);
 
+  FrameState state;  // the frame keeps a pointer to it, as the program's frame does
   HWND frame = nullptr;
 };
 

@@ -23,14 +23,18 @@
 
 namespace {
 
-bool checked(int id) { return (GetMenuState(g_frame.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) != 0; }
-bool grayed(int id) { return (GetMenuState(g_frame.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0; }
+bool checked(const FrameState& state, int id) {
+  return (GetMenuState(state.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+bool grayed(const FrameState& state, int id) {
+  return (GetMenuState(state.menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
 
 // Photo(Hard) draws one random number per pixel, so the generator's state tells how
 // many conversions ran since a snapshot.
-int conversions_since(uint32_t snapshot, int pixels) {
+int conversions_since(const FrameState& state, uint32_t snapshot, int pixels) {
   for (int n = 0; n < 4; ++n) {
-    if (snapshot == g_frame.random.state) return n;
+    if (snapshot == state.random.state) return n;
     RandomSource replay{snapshot};
     for (int i = 0; i < pixels; ++i) draw_random(replay);
     snapshot = replay.state;
@@ -46,125 +50,125 @@ void settle(HWND window) {
   ValidateRect(window, nullptr);
 }
 
-void send_density(int code, int position = 0) {
-  SendMessageA(g_frame.frame, WM_HSCROLL, MAKEWPARAM(code, position),
-               reinterpret_cast<LPARAM>(g_frame.controls[kDensityBar]));
+void send_density(const FrameState& state, int code, int position = 0) {
+  SendMessageA(state.frame, WM_HSCROLL, MAKEWPARAM(code, position),
+               reinterpret_cast<LPARAM>(state.controls[kDensityBar]));
 }
 
-int density() { return GetScrollPos(g_frame.controls[kDensityBar], SB_CTL); }
-std::string density_label() { return RealFrame::text(g_frame.controls[kDensityLabel]); }
-std::string scale_label() { return RealFrame::text(g_frame.controls[kScaleLabel]); }
+int density(const FrameState& state) { return GetScrollPos(state.controls[kDensityBar], SB_CTL); }
+std::string density_label(const FrameState& state) { return RealFrame::text(state.controls[kDensityLabel]); }
+std::string scale_label(const FrameState& state) { return RealFrame::text(state.controls[kScaleLabel]); }
 
 TEST(FrameWin32, ControlBarAndPanesFollowTheMetrics) {
   RealFrame f;
   for (int c = 0; c < kBarControlCount; ++c) {
-    const Rect want = control_rect(static_cast<BarControl>(c), g_frame.metrics);
-    const RECT got = f.child_rect(g_frame.controls[c]);
+    const Rect want = control_rect(static_cast<BarControl>(c), f.state.metrics);
+    const RECT got = f.child_rect(f.state.controls[c]);
     EXPECT_EQ(got.left, want.x) << c;
     EXPECT_EQ(got.top, want.y) << c;
     EXPECT_EQ(got.right - got.left, want.width) << c;
     EXPECT_EQ(got.bottom - got.top, want.height) << c;
   }
-  EXPECT_EQ(density_label(), "127");
-  EXPECT_EQ(scale_label(), "scale 1");
-  EXPECT_EQ(RealFrame::text(g_frame.controls[kInvertButton]), "Rev");
-  EXPECT_EQ(GetDlgCtrlID(g_frame.controls[kScaleLabel]), 9);
-  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(g_frame.controls[kScaleLabel], WM_GETFONT, 0, 0)), g_frame.bar_font);
+  EXPECT_EQ(density_label(f.state), "127");
+  EXPECT_EQ(scale_label(f.state), "scale 1");
+  EXPECT_EQ(RealFrame::text(f.state.controls[kInvertButton]), "Rev");
+  EXPECT_EQ(GetDlgCtrlID(f.state.controls[kScaleLabel]), 9);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(f.state.controls[kScaleLabel], WM_GETFONT, 0, 0)), f.state.bar_font);
 
   // A larger stored text height changes the bar height at the next paint, once.
-  g_frame.text_height = 30;
+  f.state.text_height = 30;
   RedrawWindow(f.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  EXPECT_EQ(g_frame.metrics.bar_height, 50);
-  EXPECT_EQ(f.child_rect(g_frame.source_pane).top, 50);
-  EXPECT_EQ(f.child_rect(g_frame.controls[kInvertButton]).left, 127 + 63 + 365);
-  const HFONT font = g_frame.bar_font;
+  EXPECT_EQ(f.state.metrics.bar_height, 50);
+  EXPECT_EQ(f.child_rect(f.state.source_pane).top, 50);
+  EXPECT_EQ(f.child_rect(f.state.controls[kInvertButton]).left, 127 + 63 + 365);
+  const HFONT font = f.state.bar_font;
   RedrawWindow(f.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  EXPECT_EQ(g_frame.bar_font, font);
+  EXPECT_EQ(f.state.bar_font, font);
 }
 
 TEST(FrameWin32, OlderPlatformKeepsTheSystemFontAndFixedMetrics) {
   RealFrame f(false, 640, 480, 819);  // 3.51, as Wine's "nt351" version setting reports it
-  EXPECT_EQ(g_frame.controls[kDensityBarFrame], nullptr);
-  EXPECT_EQ(g_frame.bar_font, nullptr);
-  EXPECT_EQ(g_frame.metrics.bar_height, 26);
-  EXPECT_EQ(g_frame.metrics.unit, 7);
-  EXPECT_EQ(f.child_rect(g_frame.controls[kZoomSpin]).left, 63 + 31 + 325);
-  g_frame.text_height = 30;
+  EXPECT_EQ(f.state.controls[kDensityBarFrame], nullptr);
+  EXPECT_EQ(f.state.bar_font, nullptr);
+  EXPECT_EQ(f.state.metrics.bar_height, 26);
+  EXPECT_EQ(f.state.metrics.unit, 7);
+  EXPECT_EQ(f.child_rect(f.state.controls[kZoomSpin]).left, 63 + 31 + 325);
+  f.state.text_height = 30;
   RedrawWindow(f.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  EXPECT_EQ(g_frame.metrics.bar_height, 26);  // no recomputation at paint
-  EXPECT_EQ(f.child_rect(g_frame.source_pane).top, 26);
+  EXPECT_EQ(f.state.metrics.bar_height, 26);  // no recomputation at paint
+  EXPECT_EQ(f.child_rect(f.state.source_pane).top, 26);
 }
 
 TEST(FrameWin32, ModeAndFastModeCheckMarks) {
   RealFrame f;
   const std::string folder = temp_directory();
   ASSERT_TRUE(f.open(write_grey_bmp(folder, "grey.bmp", 40, 30, 120)));
-  EXPECT_TRUE(checked(IDM_LETTER));
-  EXPECT_TRUE(checked(IDM_FAST));
+  EXPECT_TRUE(checked(f.state, IDM_LETTER));
+  EXPECT_TRUE(checked(f.state, IDM_FAST));
   f.command(IDM_FAST);  // off: converts once, in Letter (no random numbers)
-  EXPECT_FALSE(checked(IDM_FAST));
-  EXPECT_FALSE(g_frame.conversion.fast);
+  EXPECT_FALSE(checked(f.state, IDM_FAST));
+  EXPECT_FALSE(f.state.conversion.fast);
 
-  uint32_t snapshot = g_frame.random.state;
+  uint32_t snapshot = f.state.random.state;
   f.command(IDM_PHOTO_HARD);
-  EXPECT_FALSE(checked(IDM_LETTER));
-  EXPECT_TRUE(checked(IDM_PHOTO_HARD));
-  EXPECT_EQ(conversions_since(snapshot, 40 * 30), 1);
+  EXPECT_FALSE(checked(f.state, IDM_LETTER));
+  EXPECT_TRUE(checked(f.state, IDM_PHOTO_HARD));
+  EXPECT_EQ(conversions_since(f.state, snapshot, 40 * 30), 1);
 
   // The current mode again: no conversion, no repaint.
-  settle(g_frame.result_pane);
-  snapshot = g_frame.random.state;
+  settle(f.state.result_pane);
+  snapshot = f.state.random.state;
   f.command(IDM_PHOTO_HARD);
-  EXPECT_EQ(conversions_since(snapshot, 40 * 30), 0);
-  EXPECT_FALSE(needs_repaint(g_frame.result_pane));
+  EXPECT_EQ(conversions_since(f.state, snapshot, 40 * 30), 0);
+  EXPECT_FALSE(needs_repaint(f.state.result_pane));
 
   f.command(IDM_PHOTO_SOFT);
-  EXPECT_FALSE(checked(IDM_PHOTO_HARD));
-  EXPECT_TRUE(checked(IDM_PHOTO_SOFT));
-  EXPECT_EQ(g_frame.conversion.mode, kModePhotoSoft);
-  EXPECT_TRUE(needs_repaint(g_frame.result_pane));
+  EXPECT_FALSE(checked(f.state, IDM_PHOTO_HARD));
+  EXPECT_TRUE(checked(f.state, IDM_PHOTO_SOFT));
+  EXPECT_EQ(f.state.conversion.mode, kModePhotoSoft);
+  EXPECT_TRUE(needs_repaint(f.state.result_pane));
 
   // Turning fast mode on converts nothing.
-  snapshot = g_frame.random.state;
+  snapshot = f.state.random.state;
   f.command(IDM_FAST);
-  EXPECT_TRUE(checked(IDM_FAST));
-  EXPECT_EQ(conversions_since(snapshot, 40 * 30), 0);
+  EXPECT_TRUE(checked(f.state, IDM_FAST));
+  EXPECT_EQ(conversions_since(f.state, snapshot, 40 * 30), 0);
 }
 
 TEST(FrameWin32, ViewerModeAndTile) {
   RealFrame f;
   f.command(IDM_FAST);
-  ASSERT_FALSE(g_frame.conversion.fast);
+  ASSERT_FALSE(f.state.conversion.fast);
   f.command(IDM_VIEWER);
-  EXPECT_TRUE(checked(IDM_FAST));
-  EXPECT_TRUE(g_frame.conversion.fast);
-  RECT result = f.child_rect(g_frame.result_pane);
+  EXPECT_TRUE(checked(f.state, IDM_FAST));
+  EXPECT_TRUE(f.state.conversion.fast);
+  RECT result = f.child_rect(f.state.result_pane);
   EXPECT_EQ(result.right - result.left, 0);
   EXPECT_EQ(result.bottom - result.top, 0);
-  RECT client, source = f.child_rect(g_frame.source_pane);
+  RECT client, source = f.child_rect(f.state.source_pane);
   GetClientRect(f.frame, &client);
   EXPECT_EQ(source.right, client.right);
   EXPECT_EQ(source.bottom, client.bottom);
 
   f.command(IDM_TILE);
-  result = f.child_rect(g_frame.result_pane);
+  result = f.child_rect(f.state.result_pane);
   EXPECT_EQ(result.left, client.right / 2);
   EXPECT_EQ(result.right - result.left, client.right / 2);
   EXPECT_GT(result.bottom - result.top, 0);
-  EXPECT_TRUE(g_frame.conversion.fast);
-  EXPECT_TRUE(checked(IDM_FAST));
-  EXPECT_FALSE(checked(IDM_TILE));  // arrangements show no check marks
+  EXPECT_TRUE(f.state.conversion.fast);
+  EXPECT_TRUE(checked(f.state, IDM_FAST));
+  EXPECT_FALSE(checked(f.state, IDM_TILE));  // arrangements show no check marks
 }
 
 TEST(FrameWin32, CascadeRepaintsOnlyTheUncoveredStrips) {
   RealFrame f;
   f.command(IDM_CASCADE);
-  ValidateRect(g_frame.source_pane, nullptr);
-  repaint_source_pane();
+  ValidateRect(f.state.source_pane, nullptr);
+  repaint_source_pane(f.state);
   RECT client;
-  GetClientRect(g_frame.source_pane, &client);
+  GetClientRect(f.state.source_pane, &client);
   HRGN update = CreateRectRgn(0, 0, 0, 0);
-  GetUpdateRgn(g_frame.source_pane, update, FALSE);
+  GetUpdateRgn(f.state.source_pane, update, FALSE);
   HRGN expected = CreateRectRgn(0, 0, 29, client.bottom);
   HRGN top = CreateRectRgn(0, 0, client.right, 29);
   CombineRgn(expected, expected, top, RGN_OR);
@@ -187,30 +191,30 @@ TEST(FrameWin32, DensityByKeysAndScrollCodes) {
   RealFrame f;
   RealFrame::set_modifiers(true, false);
   SendMessageA(f.frame, WM_KEYDOWN, VK_LEFT, 0);
-  EXPECT_EQ(density(), 126);
-  EXPECT_EQ(density_label(), "126");
+  EXPECT_EQ(density(f.state), 126);
+  EXPECT_EQ(density_label(f.state), "126");
   RealFrame::set_modifiers(true, true);
   SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
-  EXPECT_EQ(density(), 142);
-  EXPECT_EQ(density_label(), "142");
+  EXPECT_EQ(density(f.state), 142);
+  EXPECT_EQ(density_label(f.state), "142");
   RealFrame::set_modifiers(false, false);
 
   // A line step at 0 leaves the label alone, but the release still repaints the result.
-  SetScrollPos(g_frame.controls[kDensityBar], SB_CTL, 0, FALSE);
-  SetWindowTextA(g_frame.controls[kDensityLabel], "untouched");
-  send_density(SB_LINELEFT);
-  EXPECT_EQ(density(), 0);
-  EXPECT_EQ(density_label(), "untouched");
-  settle(g_frame.result_pane);
-  send_density(SB_ENDSCROLL);
-  EXPECT_TRUE(needs_repaint(g_frame.result_pane));
+  SetScrollPos(f.state.controls[kDensityBar], SB_CTL, 0, FALSE);
+  SetWindowTextA(f.state.controls[kDensityLabel], "untouched");
+  send_density(f.state, SB_LINELEFT);
+  EXPECT_EQ(density(f.state), 0);
+  EXPECT_EQ(density_label(f.state), "untouched");
+  settle(f.state.result_pane);
+  send_density(f.state, SB_ENDSCROLL);
+  EXPECT_TRUE(needs_repaint(f.state.result_pane));
 
-  send_density(SB_THUMBTRACK, 5);
-  EXPECT_EQ(density_label(), "  5");
-  SetScrollPos(g_frame.controls[kDensityBar], SB_CTL, 250, FALSE);
-  send_density(SB_PAGERIGHT);
-  EXPECT_EQ(density(), 254);
-  EXPECT_EQ(density_label(), "254");
+  send_density(f.state, SB_THUMBTRACK, 5);
+  EXPECT_EQ(density_label(f.state), "  5");
+  SetScrollPos(f.state.controls[kDensityBar], SB_CTL, 250, FALSE);
+  send_density(f.state, SB_PAGERIGHT);
+  EXPECT_EQ(density(f.state), 254);
+  EXPECT_EQ(density_label(f.state), "254");
 }
 
 // A density bar that answers a key's release with an end-of-scroll, as some
@@ -228,33 +232,33 @@ TEST(FrameWin32, DensityKeyConvertsOnceWhetherOrNotTheBarEndsTheScroll) {
     RealFrame f;
     const std::string folder = temp_directory();
     ASSERT_TRUE(f.open(write_grey_bmp(folder, "keys.bmp", 16, 8, 120)));
-    HWND bar = g_frame.controls[kDensityBar];
+    HWND bar = f.state.controls[kDensityBar];
     if (bar_ends_scroll) {
       g_bar_procedure = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(bar_ending_on_key_up)));
     }
     f.command(IDM_PHOTO_HARD);
     f.command(IDM_FAST);  // off: every end of scroll converts
-    uint32_t snapshot = g_frame.random.state;
+    uint32_t snapshot = f.state.random.state;
     RealFrame::set_modifiers(true, false);
     SendMessageA(f.frame, WM_KEYDOWN, VK_LEFT, 0);
-    EXPECT_EQ(density(), 126) << bar_ends_scroll;
-    EXPECT_EQ(conversions_since(snapshot, 16 * 8), 1) << bar_ends_scroll;
-    snapshot = g_frame.random.state;
+    EXPECT_EQ(density(f.state), 126) << bar_ends_scroll;
+    EXPECT_EQ(conversions_since(f.state, snapshot, 16 * 8), 1) << bar_ends_scroll;
+    snapshot = f.state.random.state;
     RealFrame::set_modifiers(true, true);
     SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
-    EXPECT_EQ(density(), 142) << bar_ends_scroll;
-    EXPECT_EQ(conversions_since(snapshot, 16 * 8), 1) << bar_ends_scroll;
+    EXPECT_EQ(density(f.state), 142) << bar_ends_scroll;
+    EXPECT_EQ(conversions_since(f.state, snapshot, 16 * 8), 1) << bar_ends_scroll;
 
     // In fast mode the release repaints the result pane instead.
     f.command(IDM_FAST);  // on
-    settle(g_frame.result_pane);
-    snapshot = g_frame.random.state;
+    settle(f.state.result_pane);
+    snapshot = f.state.random.state;
     RealFrame::set_modifiers(true, false);
     SendMessageA(f.frame, WM_KEYDOWN, VK_RIGHT, 0);
-    EXPECT_EQ(density(), 143) << bar_ends_scroll;
-    EXPECT_EQ(conversions_since(snapshot, 16 * 8), 0) << bar_ends_scroll;
-    EXPECT_TRUE(needs_repaint(g_frame.result_pane)) << bar_ends_scroll;
+    EXPECT_EQ(density(f.state), 143) << bar_ends_scroll;
+    EXPECT_EQ(conversions_since(f.state, snapshot, 16 * 8), 0) << bar_ends_scroll;
+    EXPECT_TRUE(needs_repaint(f.state.result_pane)) << bar_ends_scroll;
     RealFrame::set_modifiers(false, false);
     if (bar_ends_scroll) SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_bar_procedure));
   }
@@ -266,113 +270,113 @@ TEST(FrameWin32, DraggingTheDensityThumbConvertsOnlyAtRelease) {
   ASSERT_TRUE(f.open(write_grey_bmp(folder, "drag.bmp", 32, 24, 150)));
   f.command(IDM_PHOTO_HARD);
   f.command(IDM_FAST);  // off
-  const uint32_t snapshot = g_frame.random.state;
+  const uint32_t snapshot = f.state.random.state;
   for (int position = 130; position <= 200; position += 10) {
-    send_density(SB_THUMBTRACK, position);
-    EXPECT_EQ(density_label(), std::to_string(position));
+    send_density(f.state, SB_THUMBTRACK, position);
+    EXPECT_EQ(density_label(f.state), std::to_string(position));
   }
-  send_density(SB_THUMBPOSITION, 200);
-  EXPECT_EQ(conversions_since(snapshot, 32 * 24), 0);
-  send_density(SB_ENDSCROLL);
-  EXPECT_EQ(conversions_since(snapshot, 32 * 24), 1);
-  EXPECT_EQ(density(), 200);
+  send_density(f.state, SB_THUMBPOSITION, 200);
+  EXPECT_EQ(conversions_since(f.state, snapshot, 32 * 24), 0);
+  send_density(f.state, SB_ENDSCROLL);
+  EXPECT_EQ(conversions_since(f.state, snapshot, 32 * 24), 1);
+  EXPECT_EQ(density(f.state), 200);
 }
 
 TEST(FrameWin32, ZoomSpinStepsOncePerPressAndRelease) {
   RealFrame f;
-  HWND spin = g_frame.controls[kZoomSpin];
+  HWND spin = f.state.controls[kZoomSpin];
   for (int i = 0; i < 5; ++i) SendMessageA(f.frame, WM_VSCROLL, SB_LINEUP, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_frame.view.zoom_level, 1);
+  EXPECT_EQ(f.state.view.zoom_level, 1);
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_frame.view.zoom_level, 2);
-  EXPECT_EQ(scale_label(), "scale 2");
+  EXPECT_EQ(f.state.view.zoom_level, 2);
+  EXPECT_EQ(scale_label(f.state), "scale 2");
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_frame.view.zoom_level, 2);
+  EXPECT_EQ(f.state.view.zoom_level, 2);
   SendMessageA(f.frame, WM_VSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(spin));
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
   SendMessageA(f.frame, WM_VSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(spin));
   SendMessageA(f.frame, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(spin));
-  EXPECT_EQ(g_frame.view.zoom_level, 0);
-  EXPECT_EQ(scale_label(), "scale1/2");
+  EXPECT_EQ(f.state.view.zoom_level, 0);
+  EXPECT_EQ(scale_label(f.state), "scale1/2");
   // Shift+Down and Ctrl+zoom out go to the fitted picture.
   RealFrame::set_modifiers(true, true);
   SendMessageA(f.frame, WM_KEYDOWN, VK_DOWN, 0);
-  EXPECT_EQ(scale_label(), "scale 0");
+  EXPECT_EQ(scale_label(f.state), "scale 0");
   RealFrame::set_modifiers(true, false);
   SendMessageA(f.frame, WM_KEYDOWN, VK_UP, 0);
-  EXPECT_EQ(scale_label(), "scale1/8");
+  EXPECT_EQ(scale_label(f.state), "scale1/8");
 }
 
 // The frame's scroll range must match the picture at the zoom in the source pane's client size.
-void expect_ranges(int width, int height, int line = __builtin_LINE()) {
+void expect_ranges(const FrameState& state, int width, int height, int line = __builtin_LINE()) {
   SCOPED_TRACE(line);
   RECT pane;
-  GetClientRect(g_frame.source_pane, &pane);
-  const int want_x = scroll_maximum(width, g_frame.view.zoom_factor, pane.right);
-  const int want_y = scroll_maximum(height, g_frame.view.zoom_factor, pane.bottom);
+  GetClientRect(state.source_pane, &pane);
+  const int want_x = scroll_maximum(width, state.view.zoom_factor, pane.right);
+  const int want_y = scroll_maximum(height, state.view.zoom_factor, pane.bottom);
   int low = -1, high = -1;
-  GetScrollRange(g_frame.frame, SB_HORZ, &low, &high);
+  GetScrollRange(state.frame, SB_HORZ, &low, &high);
   EXPECT_EQ(high, want_x);
-  EXPECT_EQ(g_frame.view.max_x, want_x);
-  GetScrollRange(g_frame.frame, SB_VERT, &low, &high);
+  EXPECT_EQ(state.view.max_x, want_x);
+  GetScrollRange(state.frame, SB_VERT, &low, &high);
   EXPECT_EQ(high, want_y);
-  EXPECT_EQ(g_frame.view.max_y, want_y);
-  const LONG style = GetWindowLongA(g_frame.frame, GWL_STYLE);
+  EXPECT_EQ(state.view.max_y, want_y);
+  const LONG style = GetWindowLongA(state.frame, GWL_STYLE);
   EXPECT_EQ((style & WS_HSCROLL) != 0, want_x > 0);
   EXPECT_EQ((style & WS_VSCROLL) != 0, want_y > 0);
 }
 
 TEST(FrameWin32, ScrollRangesFollowLoadingZoomAndResizing) {
   RealFrame f;
-  expect_ranges(0, 0);
+  expect_ranges(f.state, 0, 0);
   const std::string folder = temp_directory();
   ASSERT_TRUE(f.open(write_grey_bmp(folder, "big.bmp", 900, 700, 90)));
-  expect_ranges(900, 700);
-  EXPECT_GT(g_frame.view.max_y, 200);
+  expect_ranges(f.state, 900, 700);
+  EXPECT_GT(f.state.view.max_y, 200);
 
   f.command(IDM_ZOOM_IN);
-  expect_ranges(900, 700);
+  expect_ranges(f.state, 900, 700);
   SendMessageA(f.frame, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 100), 0);
   EXPECT_EQ(GetScrollPos(f.frame, SB_VERT), 100);
-  EXPECT_EQ(g_frame.view.scroll_y, 100);
+  EXPECT_EQ(f.state.view.scroll_y, 100);
   f.command(IDM_ZOOM_IN);  // 2 -> 3
-  EXPECT_EQ(g_frame.view.scroll_y, 150);
+  EXPECT_EQ(f.state.view.scroll_y, 150);
   f.command(IDM_ZOOM_IN);  // 3 -> 4
-  EXPECT_EQ(g_frame.view.scroll_y, 200);
+  EXPECT_EQ(f.state.view.scroll_y, 200);
   EXPECT_EQ(GetScrollPos(f.frame, SB_VERT), 200);
-  expect_ranges(900, 700);
+  expect_ranges(f.state, 900, 700);
 
   // At zoom 4 a line step scrolls 4 pixels; a thumb being dragged scrolls nothing.
   SendMessageA(f.frame, WM_VSCROLL, SB_LINEDOWN, 0);
-  EXPECT_EQ(g_frame.view.scroll_y, 204);
+  EXPECT_EQ(f.state.view.scroll_y, 204);
   SendMessageA(f.frame, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 50), 0);
-  EXPECT_EQ(g_frame.view.scroll_y, 204);
+  EXPECT_EQ(f.state.view.scroll_y, 204);
   SendMessageA(f.frame, WM_HSCROLL, SB_RIGHT, 0);
-  EXPECT_EQ(g_frame.view.scroll_x, g_frame.view.max_x);
+  EXPECT_EQ(f.state.view.scroll_x, f.state.view.max_x);
 
   // A larger window pulls the offsets back into the smaller ranges.
   RealFrame::set_modifiers(false, true);
   f.command(IDM_ZOOM_OUT);  // Ctrl: to 1
   RealFrame::set_modifiers(false, false);
-  EXPECT_EQ(g_frame.view.zoom_level, 1);
+  EXPECT_EQ(f.state.view.zoom_level, 1);
   SetWindowPos(f.frame, nullptr, 0, 0, 1000, 720, SWP_NOZORDER | SWP_NOMOVE);  // fits a 1024 x 768 screen
-  expect_ranges(900, 700);
-  EXPECT_LE(g_frame.view.scroll_x, g_frame.view.max_x);
-  EXPECT_LE(g_frame.view.scroll_y, g_frame.view.max_y);
+  expect_ranges(f.state, 900, 700);
+  EXPECT_LE(f.state.view.scroll_x, f.state.view.max_x);
+  EXPECT_LE(f.state.view.scroll_y, f.state.view.max_y);
 
   // Scale 0 hides both scroll bars; back to scale 1 the offsets stay 0.
   RealFrame::set_modifiers(false, true);
   f.command(IDM_ZOOM_OUT);
-  EXPECT_EQ(scale_label(), "scale 0");
-  expect_ranges(900, 700);
-  EXPECT_EQ(g_frame.view.scroll_x, 0);
-  EXPECT_EQ(g_frame.view.scroll_y, 0);
+  EXPECT_EQ(scale_label(f.state), "scale 0");
+  expect_ranges(f.state, 900, 700);
+  EXPECT_EQ(f.state.view.scroll_x, 0);
+  EXPECT_EQ(f.state.view.scroll_y, 0);
   f.command(IDM_ZOOM_IN);
   RealFrame::set_modifiers(false, false);
-  EXPECT_EQ(scale_label(), "scale 1");
-  EXPECT_EQ(g_frame.view.scroll_x, 0);
-  EXPECT_EQ(g_frame.view.scroll_y, 0);
-  expect_ranges(900, 700);
+  EXPECT_EQ(scale_label(f.state), "scale 1");
+  EXPECT_EQ(f.state.view.scroll_x, 0);
+  EXPECT_EQ(f.state.view.scroll_y, 0);
+  expect_ranges(f.state, 900, 700);
 }
 
 HGLOBAL make_drop(const std::vector<std::string>& files) {
@@ -397,11 +401,11 @@ TEST(FrameWin32, DroppedFilesOpenOnlyTheFirst) {
                                           write_grey_bmp(folder, "second.bmp", 50, 40, 10),
                                           write_grey_bmp(folder, "third.bmp", 70, 60, 10)};
   SendMessageA(f.frame, WM_DROPFILES, reinterpret_cast<WPARAM>(make_drop(files)), 0);
-  EXPECT_TRUE(g_frame.picture.loaded);
-  EXPECT_EQ(g_frame.picture.description.width, 30);
-  EXPECT_EQ(g_frame.picture.description.height, 20);
+  EXPECT_TRUE(f.state.picture.loaded);
+  EXPECT_EQ(f.state.picture.description.width, 30);
+  EXPECT_EQ(f.state.picture.description.height, 20);
   EXPECT_NE(RealFrame::text(f.frame).find("first.bmp"), std::string::npos) << RealFrame::text(f.frame);
-  EXPECT_FALSE(grayed(IDM_SAVE_AS));
+  EXPECT_FALSE(grayed(f.state, IDM_SAVE_AS));
 }
 
 // Reads a menu item's text by position or command.
@@ -447,10 +451,10 @@ const struct {
 
 TEST(FrameWin32, EnglishMenuFromTheResource) {
   RealFrame f;
-  ASSERT_EQ(GetMenuItemCount(g_frame.menu), kMenuPopupCount);
+  ASSERT_EQ(GetMenuItemCount(f.state.menu), kMenuPopupCount);
   for (int p = 0; p < kMenuPopupCount; ++p) {
-    EXPECT_EQ(menu_text(g_frame.menu, static_cast<UINT>(p), MF_BYPOSITION), kEnglishMenu[p].title);
-    HMENU popup = GetSubMenu(g_frame.menu, p);
+    EXPECT_EQ(menu_text(f.state.menu, static_cast<UINT>(p), MF_BYPOSITION), kEnglishMenu[p].title);
+    HMENU popup = GetSubMenu(f.state.menu, p);
     ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(kEnglishMenu[p].items.size()));
     for (size_t i = 0; i < kEnglishMenu[p].items.size(); ++i) {
       const EnglishItem& item = kEnglishMenu[p].items[i];
@@ -469,34 +473,35 @@ TEST(FrameWin32, EnglishMenuFromTheResource) {
 TEST(FrameWin32, JapaneseMenuAndLabels) {
   RealFrame f(true);
   for (int p = 0; p < kMenuPopupCount; ++p) {
-    EXPECT_EQ(menu_text(g_frame.menu, static_cast<UINT>(p), MF_BYPOSITION), kJapaneseMenuTitles[p]);
-    EXPECT_EQ(GetMenuItemCount(GetSubMenu(g_frame.menu, p)), static_cast<int>(kEnglishMenu[p].items.size()));
+    EXPECT_EQ(menu_text(f.state.menu, static_cast<UINT>(p), MF_BYPOSITION), kJapaneseMenuTitles[p]);
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(f.state.menu, p)), static_cast<int>(kEnglishMenu[p].items.size()));
   }
   for (const MenuItemData& item : kJapaneseMenuItems) {
-    EXPECT_EQ(menu_text(g_frame.menu, static_cast<UINT>(item.id), MF_BYCOMMAND), item.text) << item.id;
-    EXPECT_EQ(grayed(item.id), item.grayed) << item.id;
+    EXPECT_EQ(menu_text(f.state.menu, static_cast<UINT>(item.id), MF_BYCOMMAND), item.text) << item.id;
+    EXPECT_EQ(grayed(f.state, item.id), item.grayed) << item.id;
   }
-  EXPECT_EQ(menu_text(g_frame.menu, IDM_INFO, MF_BYCOMMAND), "&Info...");
-  EXPECT_TRUE(grayed(IDM_INFO));
+  EXPECT_EQ(menu_text(f.state.menu, IDM_INFO, MF_BYCOMMAND), "&Info...");
+  EXPECT_TRUE(grayed(f.state, IDM_INFO));
   // The check marks are set after the replacement.
-  EXPECT_TRUE(checked(IDM_LETTER));
-  EXPECT_TRUE(checked(IDM_FAST));
-  EXPECT_EQ(scale_label(), kJaScaleOne);
-  EXPECT_EQ(RealFrame::text(g_frame.controls[kInvertButton]), kJaInvertText);
+  EXPECT_TRUE(checked(f.state, IDM_LETTER));
+  EXPECT_TRUE(checked(f.state, IDM_FAST));
+  EXPECT_EQ(scale_label(f.state), kJaScaleOne);
+  EXPECT_EQ(RealFrame::text(f.state.controls[kInvertButton]), kJaInvertText);
   f.command(IDM_ZOOM_OUT);
-  EXPECT_EQ(scale_label(), "\xBD\xB9\xB0\xD9" "1/2");
+  EXPECT_EQ(scale_label(f.state), "\xBD\xB9\xB0\xD9" "1/2");
 
   const std::string folder = temp_directory();
   ASSERT_TRUE(f.open(write_grey_bmp(folder, "ja.bmp", 8, 8, 10)));
-  EXPECT_FALSE(grayed(IDM_SAVE_AS));
-  EXPECT_FALSE(grayed(IDM_COPY));
-  EXPECT_FALSE(grayed(IDM_INFO));
+  EXPECT_FALSE(grayed(f.state, IDM_SAVE_AS));
+  EXPECT_FALSE(grayed(f.state, IDM_COPY));
+  EXPECT_FALSE(grayed(f.state, IDM_INFO));
 }
 
 }  // namespace
 
 TEST(FrameWin32, StringTableTexts) {
-  g_frame.instance = GetModuleHandleA(nullptr);
+  FrameState state;
+  state.instance = GetModuleHandleA(nullptr);
   const struct {
     int id;
     const char* text;
@@ -507,7 +512,7 @@ TEST(FrameWin32, StringTableTexts) {
       {48, "Can't read bitmap file header."},   {64, "This file is not a bitmap file."},
       {80, "Can't read bitmap info header."},   {96, "This file format is not supported."},
   };
-  for (const auto& c : cases) EXPECT_EQ(std::string(load_string(c.id)), c.text) << c.id;
+  for (const auto& c : cases) EXPECT_EQ(std::string(load_string(state, c.id)), c.text) << c.id;
 }
 
 TEST(FrameWin32, AcceleratorTable) {

@@ -136,42 +136,42 @@ Capture capture_dc(HDC dc, int32_t width, int32_t height) {
 
 PaneFixture::PaneFixture() {
   register_pane_classes();
-  g_frame.view = ViewState();
-  g_frame.conversion = ConversionSettings();
-  g_frame.random = RandomSource();
+  state_.view = ViewState();
+  state_.conversion = ConversionSettings();
+  state_.random = RandomSource();
   HDC screen = GetDC(nullptr);
-  g_frame.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
-  g_frame.palette_display = GetDeviceCaps(screen, SIZEPALETTE) > 20;
+  state_.screen_depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
+  state_.palette_display = GetDeviceCaps(screen, SIZEPALETTE) > 20;
   ReleaseDC(nullptr, screen);
-  g_frame.arrangement = 202;
+  state_.arrangement = 202;
   // The platform's own version, so a run under an older version setting takes its paths.
   const DWORD version = GetVersion();
-  g_frame.version = static_cast<unsigned short>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
-  SetWindowPos(g_frame.frame, HWND_TOPMOST, 0, 0, 420, 320, SWP_SHOWWINDOW);
+  state_.version = static_cast<unsigned short>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
+  SetWindowPos(state_.frame, HWND_TOPMOST, 0, 0, 420, 320, SWP_SHOWWINDOW);
   source_ = CreateWindowExA(0, "qvx_childWClass", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPSIBLINGS, 10, 40,
-                            162, 122, g_frame.frame, nullptr, g_frame.instance, nullptr);
+                            162, 122, state_.frame, nullptr, state_.instance, nullptr);
   result_ = CreateWindowExA(0, "qvx_monoWClass", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 200, 40, 162, 122,
-                            g_frame.frame, nullptr, g_frame.instance, nullptr);
-  set_pane_conditions_source(source_, frame_conditions);
-  set_pane_conditions_source(result_, frame_conditions);
-  g_frame.source_pane = source_;
-  g_frame.result_pane = result_;
+                            state_.frame, nullptr, state_.instance, nullptr);
+  set_pane_conditions_source(source_, pane_conditions);
+  set_pane_conditions_source(result_, pane_conditions);
+  state_.source_pane = source_;
+  state_.result_pane = result_;
   folder_ = temp_directory();
-  UpdateWindow(g_frame.frame);
+  UpdateWindow(state_.frame);
   pump_messages();
 }
 
 PaneFixture::~PaneFixture() {
-  g_frame.view = ViewState();
-  g_frame.conversion = ConversionSettings();
+  state_.view = ViewState();
+  state_.conversion = ConversionSettings();
 }
 
 void PaneFixture::open(const TestPicture& p) {
   static int counter = 0;
   const std::string path = folder_ + "picture" + std::to_string(++counter) + ".bmp";
   ASSERT_TRUE(write_file(path, picture_file(p)));
-  set_file_name(path.c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1) << path;
+  set_file_name(state_, path.c_str());
+  ASSERT_EQ(open_picture(state_, false), 1) << path;
   pump_messages();
 }
 
@@ -182,13 +182,13 @@ RECT PaneFixture::client(HWND pane) const {
 }
 
 void PaneFixture::set_view(int level, int32_t sx, int32_t sy) {
-  g_frame.view.zoom_level = level;
-  g_frame.view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
+  state_.view.zoom_level = level;
+  state_.view.zoom_factor = level == -7 ? 0.0 : level >= 1 ? level : 1.0 / (2 - level);
   const RECT r = client(source_);
-  const int32_t max_x = scroll_maximum(g_frame.picture.description.width, g_frame.view.zoom_factor, r.right);
-  const int32_t max_y = scroll_maximum(g_frame.picture.description.height, g_frame.view.zoom_factor, r.bottom);
-  g_frame.view.scroll_x = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
-  g_frame.view.scroll_y = g_frame.view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
+  const int32_t max_x = scroll_maximum(state_.picture.description.width, state_.view.zoom_factor, r.right);
+  const int32_t max_y = scroll_maximum(state_.picture.description.height, state_.view.zoom_factor, r.bottom);
+  state_.view.scroll_x = state_.view.zoom_factor == 0.0 ? 0 : std::min(sx, max_x);
+  state_.view.scroll_y = state_.view.zoom_factor == 0.0 ? 0 : std::min(sy, max_y);
 }
 
 Capture PaneFixture::repaint(HWND pane, const RECT* area) {

@@ -55,6 +55,7 @@ class PaneFixture : public ::testing::Test {
   RECT client(HWND pane) const;
 
   TestFrame frame_;
+  FrameState& state_ = frame_.state;
   MessageBoxWatcher boxes_;
   HWND source_ = nullptr, result_ = nullptr;
   std::string folder_;

@@ -18,11 +18,11 @@
 namespace {
 
 // Default conditions with the frame's view, conversion settings and random source.
-PaneConditions default_conditions() {
+PaneConditions default_conditions(FrameState& state) {
   PaneConditions c;
-  c.view = g_frame.view;
-  c.conversion = g_frame.conversion;
-  c.random = &g_frame.random;
+  c.view = state.view;
+  c.conversion = state.conversion;
+  c.random = &state.random;
   return c;
 }
 
@@ -114,7 +114,7 @@ TEST_F(PanePaint, CascadeRepaintsOnlyTheUncoveredStrips) {
   open(solid(300, 300, 0x00FF00));
   set_view(1, 0, 0);
   repaint(source_);
-  g_frame.arrangement = IDM_CASCADE;
+  state_.arrangement = IDM_CASCADE;
   HDC dc = GetDC(source_);
   const RECT r = client(source_);
   HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
@@ -125,14 +125,14 @@ TEST_F(PanePaint, CascadeRepaintsOnlyTheUncoveredStrips) {
   for (int32_t y = 0; y < c.height; ++y)
     for (int32_t x = 0; x < c.width; ++x)
       ASSERT_EQ(c.at(x, y), x < 29 || y < 29 ? 0x00FF00u : 0xFF0000u) << x << "," << y;
-  g_frame.arrangement = 202;
+  state_.arrangement = 202;
 }
 
 TEST_F(PanePaint, PhotoModesDitherPerBlockAndAnewOnEveryPaint) {
   frame_.set_density(128);
   open(solid(100, 100, 0x808080));  // luminance 128: the dither decides every block
   set_view(4, 0, 0);
-  g_frame.conversion.mode = kModePhotoHard;
+  state_.conversion.mode = kModePhotoHard;
   const Capture first = repaint(result_);
   const Capture second = repaint(result_);
   int changed = 0;
@@ -153,18 +153,18 @@ TEST_F(PanePaint, PhotoModesDitherPerBlockAndAnewOnEveryPaint) {
     for (int32_t y = 0; y < 100; ++y)
       for (int32_t x = 0; x < 100; ++x) ASSERT_EQ(c.at(x, y), 0xFFFFFFu) << density;
   }
-  g_frame.conversion = ConversionSettings();
+  state_.conversion = ConversionSettings();
 }
 
 TEST_F(PanePaint, SixteenColourScreenRedrawsInBrushBlocks) {
   const TestPicture p = scattered(60, 50);
   open(p);
-  PaneConditions sixteen = default_conditions();
+  PaneConditions sixteen = default_conditions(state_);
   sixteen.screen_depth = 4;
   MemoryPane pane(160, 120);
   for (int level : {3, 1}) {
     set_view(level, 0, 0);
-    sixteen.view = g_frame.view;
+    sixteen.view = state_.view;
     pane.fill(0x123456);
     paint_source_content(pane.dc, pane.rect(), pane.rect(), sixteen);
     const int32_t block = level;
@@ -179,27 +179,27 @@ TEST_F(PanePaint, SixteenColourScreenRedrawsInBrushBlocks) {
 
 TEST_F(PanePaint, BeforeThreeTenTheLiveRenderingDrawsOverTheResult) {
   frame_.set_density(128);
-  g_frame.conversion.fast = false;
-  g_frame.conversion.mode = kModePhotoHard;
+  state_.conversion.fast = false;
+  state_.conversion.mode = kModePhotoHard;
   open(solid(50, 40, 0x808080));
   set_view(2, 0, 0);
   MemoryPane pane(160, 120);
   for (unsigned short version : {1537, 0x0300}) {
-    PaneConditions conditions = default_conditions();
+    PaneConditions conditions = default_conditions(state_);
     conditions.version = version;
-    const RandomSource before = g_frame.random;
+    const RandomSource before = state_.random;
     paint_result_content(pane.dc, pane.rect(), pane.rect(), conditions);
     // One draw per 2 x 2 block over the 100 x 80 zoomed picture, only before 3.10.
     RandomSource replay = before;
     if (version < 778) {
       for (int block = 0; block < 50 * 40; ++block) draw_threshold(kModePhotoHard, 128, replay);
     }
-    EXPECT_EQ(g_frame.random.state, replay.state) << version;
+    EXPECT_EQ(state_.random.state, replay.state) << version;
   }
   // The pane now shows the live rendering: every 2 x 2 block by itself.
   for (int32_t y = 0; y < 80; ++y)
     for (int32_t x = 0; x < 100; ++x) ASSERT_EQ(pane.at(x, y), pane.at(x - x % 2, y - y % 2));
-  g_frame.conversion = ConversionSettings();
+  state_.conversion = ConversionSettings();
 }
 
 }  // namespace

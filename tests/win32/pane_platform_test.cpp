@@ -13,19 +13,19 @@ namespace {
 class PaneDepth8 : public PaneFixture {};
 
 TEST_F(PaneDepth8, DeepPicturesAreNoiseDitheredAnewOnEveryPaint) {
-  if (g_frame.screen_depth != 8) GTEST_SKIP() << "needs a 256-colour screen";
+  if (state_.screen_depth != 8) GTEST_SKIP() << "needs a 256-colour screen";
   TestPicture p;
   p.width = 100;
   p.height = 80;
   p.index = [](int32_t x, int32_t y) { return scatter(x, y) & 0xFFFFFF; };
   open(p);
   set_view(1, 0, 0);
-  const RandomSource before = g_frame.random;
+  const RandomSource before = state_.random;
   const Capture first = repaint(source_);
   // Three draws for every visible picture pixel.
   RandomSource replay = before;
   for (int i = 0; i < 3 * 100 * 80; ++i) draw_random(replay);
-  EXPECT_EQ(g_frame.random.state, replay.state);
+  EXPECT_EQ(state_.random.state, replay.state);
   const Capture second = repaint(source_);
   int changed = 0;
   for (int32_t y = 0; y < 80; ++y)
@@ -37,16 +37,16 @@ TEST_F(PaneDepth8, DeepPicturesAreNoiseDitheredAnewOnEveryPaint) {
   p.bit_count = 8;
   p.index = [](int32_t x, int32_t y) { return scatter(x, y) & 0xFF; };
   open(p);
-  const RandomSource unchanged = g_frame.random;
+  const RandomSource unchanged = state_.random;
   repaint(source_);
-  EXPECT_EQ(g_frame.random.state, unchanged.state);
+  EXPECT_EQ(state_.random.state, unchanged.state);
 }
 
 class PaneOldPlatform : public PaneFixture {};
 
 TEST_F(PaneOldPlatform, RunsWithTheOldVersionNumber) {
-  if (g_frame.version >= 863) GTEST_SKIP() << "needs a platform before 3.95";
-  EXPECT_EQ(g_frame.version, 819);  // 3.51
+  if (state_.version >= 863) GTEST_SKIP() << "needs a platform before 3.95";
+  EXPECT_EQ(state_.version, 819);  // 3.51
 }
 
 }  // namespace

@@ -61,19 +61,19 @@ const Zoom kZooms[] = {{1, 0, 0},  {1, 17, 9},  {2, 0, 0},  {2, 31, 23}, {3, 0, 
 
 // The transfer the source pane makes, as pane and picture rectangles (source y
 // counted upward from the bottom row).
-Transfer expected_transfer(const TestPicture& p, int level, const RECT& r) {
+Transfer expected_transfer(const ViewState& view, const TestPicture& p, int level, const RECT& r) {
   if (level == -7) return fit_stretch(r.right, r.bottom, p.width, p.height);
   if (level != 1) {
-    return scaled_stretch(p.width, p.height, g_frame.view.zoom_factor, g_frame.view.scroll_x, g_frame.view.scroll_y, r.right,
+    return scaled_stretch(p.width, p.height, view.zoom_factor, view.scroll_x, view.scroll_y, r.right,
                           r.bottom);
   }
   Transfer t;
-  t.dest_width = std::min<int32_t>(r.right, p.width - g_frame.view.scroll_x);
-  t.dest_height = std::min<int32_t>(r.bottom, p.height - g_frame.view.scroll_y);
-  t.src_x = g_frame.view.scroll_x;
+  t.dest_width = std::min<int32_t>(r.right, p.width - view.scroll_x);
+  t.dest_height = std::min<int32_t>(r.bottom, p.height - view.scroll_y);
+  t.src_x = view.scroll_x;
   t.src_width = t.dest_width;
   t.src_height = t.dest_height;
-  t.src_y = p.height - g_frame.view.scroll_y - t.dest_height;
+  t.src_y = p.height - view.scroll_y - t.dest_height;
   return t;
 }
 
@@ -102,11 +102,11 @@ void PaneView::check_source(const std::vector<Kind>& kinds, const std::vector<Zo
     open(p);
     for (const Zoom& zoom : zooms) {
       set_view(zoom.level, zoom.sx, zoom.sy);
-      SCOPED_TRACE(testing::Message() << kind.name << " level " << zoom.level << " scroll " << g_frame.view.scroll_x << ","
-                                      << g_frame.view.scroll_y);
+      SCOPED_TRACE(testing::Message() << kind.name << " level " << zoom.level << " scroll " << state_.view.scroll_x << ","
+                                      << state_.view.scroll_y);
       const Capture c = repaint(source_);
       const RECT r = client(source_);
-      const Transfer t = expected_transfer(p, zoom.level, r);
+      const Transfer t = expected_transfer(state_.view, p, zoom.level, r);
       int wrong = 0;
       for (int32_t y = 0; y < c.height && wrong < 5; ++y) {
         for (int32_t x = 0; x < c.width && wrong < 5; ++x) {
@@ -132,7 +132,7 @@ TEST_F(PaneView, SourcePaneShowsTheMappedSample) {
 
 // Before 3.95 the visible rows go to the platform as a band of their own.
 TEST_F(PaneView, OldPlatformBandCopyShowsTheMappedSample) {
-  if (g_frame.version >= 863) GTEST_SKIP() << "needs a platform before 3.95";
+  if (state_.version >= 863) GTEST_SKIP() << "needs a platform before 3.95";
   check_source({kKinds[0], kKinds[1], kKinds[2]}, {{2, 0, 0}, {3, 0, 0}, {0, 0, 0}, {1, 0, 0}});
 }
 
@@ -142,15 +142,15 @@ TEST_F(PaneView, ResultPaneShowsTheThresholdedSampleInLetterMode) {
     const TestPicture p = make_picture(kind, 230, 150);
     for (bool fast : {true, false}) {
       for (bool invert : {false, true}) {
-        g_frame.conversion.fast = fast;
-        g_frame.conversion.invert = invert;
-        g_frame.conversion.mode = kModeLetter;
+        state_.conversion.fast = fast;
+        state_.conversion.invert = invert;
+        state_.conversion.mode = kModeLetter;
         open(p);
         for (const Zoom& zoom : kZooms) {
           set_view(zoom.level, zoom.sx, zoom.sy);
           SCOPED_TRACE(testing::Message() << kind.name << (fast ? " fast" : " converted") << (invert ? " inverted" : "")
-                                          << " level " << zoom.level << " scroll " << g_frame.view.scroll_x << ","
-                                          << g_frame.view.scroll_y);
+                                          << " level " << zoom.level << " scroll " << state_.view.scroll_x << ","
+                                          << state_.view.scroll_y);
           const Capture c = repaint(result_);
           const RECT r = client(result_);
           auto white = [&](int32_t column, int32_t row) {
@@ -160,13 +160,13 @@ TEST_F(PaneView, ResultPaneShowsTheThresholdedSampleInLetterMode) {
           v.width = p.width;
           v.height = p.height;
           v.top_down = p.top_down;
-          v.zoom = g_frame.view.zoom_factor;
-          v.scroll_x = g_frame.view.scroll_x;
-          v.scroll_y = g_frame.view.scroll_y;
+          v.zoom = state_.view.zoom_factor;
+          v.scroll_x = state_.view.scroll_x;
+          v.scroll_y = state_.view.scroll_y;
           v.client_right = r.right;
           v.client_bottom = r.bottom;
           const BlockGrid grid = make_block_grid(v, PaintRect{0, 0, r.right, r.bottom});
-          const Transfer t = expected_transfer(p, zoom.level, r);
+          const Transfer t = expected_transfer(state_.view, p, zoom.level, r);
           const int32_t covered_x = fast ? std::min<int32_t>(r.right, block_columns(grid) * grid.block_width) : t.dest_width;
           const int32_t covered_y = fast ? std::min<int32_t>(r.bottom, block_rows(grid) * grid.block_height) : t.dest_height;
           int wrong = 0;
@@ -196,7 +196,7 @@ TEST_F(PaneView, ResultPaneShowsTheThresholdedSampleInLetterMode) {
       }
     }
   }
-  g_frame.conversion = ConversionSettings();
+  state_.conversion = ConversionSettings();
 }
 
 }  // namespace

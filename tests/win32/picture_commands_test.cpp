@@ -21,31 +21,32 @@
 namespace {
 
 // Reads a file with the program's own reader; returns its outcome.
-ReadCode open_file(const std::string& path) {
-  clean_up_picture(g_frame.picture);
-  return read_file(g_frame.picture, path.c_str(), g_frame.version, g_frame.plugins);
+ReadCode open_file(FrameState& state, const std::string& path) {
+  clean_up_picture(state.picture);
+  return read_file(state.picture, path.c_str(), state.version, state.plugins);
 }
 
-std::vector<uint8_t> result_bytes() {
-  const SIZE_T size = GlobalSize(g_frame.picture.result);
-  const uint8_t* bytes = static_cast<const uint8_t*>(GlobalLock(g_frame.picture.result));
+std::vector<uint8_t> result_bytes(FrameState& state) {
+  const SIZE_T size = GlobalSize(state.picture.result);
+  const uint8_t* bytes = static_cast<const uint8_t*>(GlobalLock(state.picture.result));
   std::vector<uint8_t> copy(bytes, bytes + size);
-  GlobalUnlock(g_frame.picture.result);
+  GlobalUnlock(state.picture.result);
   return copy;
 }
 
 // Loads a file the way open picture does, converts it and returns the result block.
-std::vector<uint8_t> load_and_convert(const std::string& path, int mode) {
-  set_file_name(path.c_str());
-  EXPECT_EQ(open_picture(g_frame.frame, false), 1) << path;
-  g_frame.conversion.mode = mode;
-  convert(g_frame.frame);
-  return result_bytes();
+std::vector<uint8_t> load_and_convert(FrameState& state, const std::string& path, int mode) {
+  set_file_name(state, path.c_str());
+  EXPECT_EQ(open_picture(state, false), 1) << path;
+  state.conversion.mode = mode;
+  convert(state);
+  return result_bytes(state);
 }
 
 class ReaderGlue : public ::testing::Test {
  protected:
   TestFrame frame;
+  FrameState& state = frame.state;
   MessageBoxWatcher boxes;
 };
 
@@ -55,43 +56,43 @@ TEST_F(ReaderGlue, EverySuiteFileOpensOrFailsWithAReaderCode) {
     const std::vector<std::string> names = files_in(directory);
     ASSERT_FALSE(names.empty()) << directory;
     for (const std::string& name : names) {
-      const ReadCode code = open_file(directory + "/" + name);
+      const ReadCode code = open_file(state, directory + "/" + name);
       EXPECT_GE(static_cast<int>(code), 0) << name;
       EXPECT_LE(static_cast<int>(code), static_cast<int>(ReadCode::kShortData)) << name;
       if (std::strcmp(folder, "g") == 0) EXPECT_EQ(code, name == "pal8v5.bmp" ? ReadCode::kUnsupported : ReadCode::kOk) << name;
       if (code != ReadCode::kOk) continue;
-      g_frame.picture.loaded = true;
-      describe_picture(static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()), g_frame.picture.description);
-      ASSERT_TRUE(prepare_result_block(g_frame.picture)) << name;
-      set_up_read_back(g_frame.picture, g_frame.frame);
+      state.picture.loaded = true;
+      describe_picture(static_cast<const uint8_t*>(StoreLock(state.picture).get()), state.picture.description);
+      ASSERT_TRUE(prepare_result_block(state.picture)) << name;
+      set_up_read_back(state.picture, state.frame);
       for (int mode : {kModeLetter, kModePhotoHard, kModePhotoSoft}) {
-        g_frame.conversion.mode = mode;
-        convert(g_frame.frame);
+        state.conversion.mode = mode;
+        convert(state);
       }
     }
   }
-  g_frame.conversion = ConversionSettings();
+  state.conversion = ConversionSettings();
 }
 
 // A file read ahead at start-up becomes the store only when it is the file opened and
 // a whole BMP; anything else is read again the usual way, with the usual outcome.
 TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   const std::string picture = testdata("bmpsuite/g/rgb24.bmp");
-  ASSERT_EQ(open_file(picture), ReadCode::kOk);
-  const size_t size = GlobalSize(g_frame.picture.store);
-  const std::vector<uint8_t> read_as_usual(static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()),
-                                           static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()) + size);
-  const PictureDescription usual = g_frame.picture.description;
-  clean_up_picture(g_frame.picture);
+  ASSERT_EQ(open_file(state, picture), ReadCode::kOk);
+  const size_t size = GlobalSize(state.picture.store);
+  const std::vector<uint8_t> read_as_usual(static_cast<const uint8_t*>(StoreLock(state.picture).get()),
+                                           static_cast<const uint8_t*>(StoreLock(state.picture).get()) + size);
+  const PictureDescription usual = state.picture.description;
+  clean_up_picture(state.picture);
 
-  start_read_ahead(g_frame.read_ahead, picture.c_str(), false);
-  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str()));
-  ASSERT_EQ(GlobalSize(g_frame.picture.store), size);
-  const uint8_t* store = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
+  start_read_ahead(state.read_ahead, picture.c_str(), false);
+  ASSERT_TRUE(take_read_ahead(state.read_ahead, state.picture, picture.c_str()));
+  ASSERT_EQ(GlobalSize(state.picture.store), size);
+  const uint8_t* store = static_cast<const uint8_t*>(StoreLock(state.picture).get());
   EXPECT_TRUE(std::equal(read_as_usual.begin(), read_as_usual.end(), store));
-  EXPECT_EQ(g_frame.picture.description.offset_to_pixels, usual.offset_to_pixels);
-  EXPECT_EQ(g_frame.picture.description.colour_count, usual.colour_count);
-  EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str())) << "taken once";
+  EXPECT_EQ(state.picture.description.offset_to_pixels, usual.offset_to_pixels);
+  EXPECT_EQ(state.picture.description.colour_count, usual.colour_count);
+  EXPECT_FALSE(take_read_ahead(state.read_ahead, state.picture, picture.c_str())) << "taken once";
 
   const std::string other = testdata("bmpsuite/g/pal8.bmp");
   const std::string folder = temp_directory();
@@ -99,13 +100,13 @@ TEST_F(ReaderGlue, AFileReadAheadIsTakenOnlyWhenItIsTheWholeBmpOpened) {
   ASSERT_TRUE(write_file(not_bmp, {'n', 'o', 't', ' ', 'a', ' ', 'B', 'M', 'P'}));
   const std::string missing = folder + "missing.bmp";
   for (const std::string& ahead : {other, not_bmp, missing}) {
-    start_read_ahead(g_frame.read_ahead, ahead.c_str(), false);
-    EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, g_frame.picture, ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
+    start_read_ahead(state.read_ahead, ahead.c_str(), false);
+    EXPECT_FALSE(take_read_ahead(state.read_ahead, state.picture, ahead == other ? picture.c_str() : ahead.c_str())) << ahead;
   }
   // Through the open: the picture read ahead converts as one read the usual way.
-  const std::vector<uint8_t> usual_result = load_and_convert(picture, kModeLetter);
-  start_read_ahead(g_frame.read_ahead, picture.c_str(), false);
-  EXPECT_EQ(load_and_convert(picture, kModeLetter), usual_result);
+  const std::vector<uint8_t> usual_result = load_and_convert(state, picture, kModeLetter);
+  start_read_ahead(state.read_ahead, picture.c_str(), false);
+  EXPECT_EQ(load_and_convert(state, picture, kModeLetter), usual_result);
   EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -118,50 +119,50 @@ TEST_F(ReaderGlue, AFileMappedAheadIsTheStoreAsRead) {
     const std::string directory = testdata(std::string("bmpsuite/") + folder);
     for (const std::string& name : files_in(directory)) {
       const std::string path = directory + "/" + name;
-      if (open_file(path) != ReadCode::kOk) {
-        start_read_ahead(g_frame.read_ahead, path.c_str(), true);
-        EXPECT_FALSE(take_read_ahead(g_frame.read_ahead, g_frame.picture, path.c_str())) << name;
+      if (open_file(state, path) != ReadCode::kOk) {
+        start_read_ahead(state.read_ahead, path.c_str(), true);
+        EXPECT_FALSE(take_read_ahead(state.read_ahead, state.picture, path.c_str())) << name;
         continue;
       }
-      const size_t size = store_size(g_frame.picture);
+      const size_t size = store_size(state.picture);
       // Stores the size of a header's claims (a colour table of a gigabyte) are
       // compared as far as a real picture of the suite goes.
-      const uint8_t* usual = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
+      const uint8_t* usual = static_cast<const uint8_t*>(StoreLock(state.picture).get());
       const std::vector<uint8_t> read_as_usual(usual, usual + std::min(size, size_t{1} << 20));
-      const PictureDescription description = g_frame.picture.description;
-      clean_up_picture(g_frame.picture);
+      const PictureDescription description = state.picture.description;
+      clean_up_picture(state.picture);
 
-      start_read_ahead(g_frame.read_ahead, path.c_str(), true);
-      ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, path.c_str())) << name;
-      mapped += g_frame.picture.store_kind == kStoreFileView;
-      ASSERT_EQ(store_size(g_frame.picture), size) << name;
-      const uint8_t* store = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
+      start_read_ahead(state.read_ahead, path.c_str(), true);
+      ASSERT_TRUE(take_read_ahead(state.read_ahead, state.picture, path.c_str())) << name;
+      mapped += state.picture.store_kind == kStoreFileView;
+      ASSERT_EQ(store_size(state.picture), size) << name;
+      const uint8_t* store = static_cast<const uint8_t*>(StoreLock(state.picture).get());
       EXPECT_TRUE(std::equal(read_as_usual.begin(), read_as_usual.end(), store)) << name;
-      EXPECT_EQ(g_frame.picture.description.offset_to_pixels, description.offset_to_pixels) << name;
-      EXPECT_EQ(g_frame.picture.description.colour_count, description.colour_count) << name;
-      EXPECT_EQ(g_frame.picture.description.mask_byte_count, description.mask_byte_count) << name;
-      EXPECT_EQ(g_frame.picture.description.source_header_size, description.source_header_size) << name;
+      EXPECT_EQ(state.picture.description.offset_to_pixels, description.offset_to_pixels) << name;
+      EXPECT_EQ(state.picture.description.colour_count, description.colour_count) << name;
+      EXPECT_EQ(state.picture.description.mask_byte_count, description.mask_byte_count) << name;
+      EXPECT_EQ(state.picture.description.source_header_size, description.source_header_size) << name;
     }
   }
   EXPECT_GT(mapped, 20);
 
   const std::string picture = testdata("bmpsuite/g/pal8.bmp");
-  start_read_ahead(g_frame.read_ahead, picture.c_str(), true);
-  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str()));
-  ASSERT_EQ(g_frame.picture.store_kind, kStoreFileView);
-  const uint8_t* view = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get());
-  const std::vector<uint8_t> viewed(view, view + store_size(g_frame.picture));
-  EXPECT_TRUE(release_store_file(g_frame.picture, testdata("bmpsuite/g/pal4.bmp").c_str()));
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreFileView) << "another file";
-  EXPECT_TRUE(release_store_file(g_frame.picture, picture.c_str()));
-  ASSERT_EQ(g_frame.picture.store_kind, kStoreGlobal);
-  ASSERT_EQ(store_size(g_frame.picture), viewed.size());
-  EXPECT_TRUE(std::equal(viewed.begin(), viewed.end(), static_cast<const uint8_t*>(StoreLock(g_frame.picture).get())));
+  start_read_ahead(state.read_ahead, picture.c_str(), true);
+  ASSERT_TRUE(take_read_ahead(state.read_ahead, state.picture, picture.c_str()));
+  ASSERT_EQ(state.picture.store_kind, kStoreFileView);
+  const uint8_t* view = static_cast<const uint8_t*>(StoreLock(state.picture).get());
+  const std::vector<uint8_t> viewed(view, view + store_size(state.picture));
+  EXPECT_TRUE(release_store_file(state.picture, testdata("bmpsuite/g/pal4.bmp").c_str()));
+  EXPECT_EQ(state.picture.store_kind, kStoreFileView) << "another file";
+  EXPECT_TRUE(release_store_file(state.picture, picture.c_str()));
+  ASSERT_EQ(state.picture.store_kind, kStoreGlobal);
+  ASSERT_EQ(store_size(state.picture), viewed.size());
+  EXPECT_TRUE(std::equal(viewed.begin(), viewed.end(), static_cast<const uint8_t*>(StoreLock(state.picture).get())));
   // The next picture is read into a global block again.
-  start_read_ahead(g_frame.read_ahead, picture.c_str(), true);
-  ASSERT_TRUE(take_read_ahead(g_frame.read_ahead, g_frame.picture, picture.c_str()));
-  EXPECT_EQ(open_file(testdata("bmpsuite/g/rgb24.bmp")), ReadCode::kOk);
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
+  start_read_ahead(state.read_ahead, picture.c_str(), true);
+  ASSERT_TRUE(take_read_ahead(state.read_ahead, state.picture, picture.c_str()));
+  EXPECT_EQ(open_file(state, testdata("bmpsuite/g/rgb24.bmp")), ReadCode::kOk);
+  EXPECT_EQ(state.picture.store_kind, kStoreGlobal);
   EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -171,10 +172,10 @@ TEST_F(ReaderGlue, CompressedPicturesConvertLikeTheirUncompressedTwins) {
     const char* plain;
   } pairs[] = {{"g/pal8rle.bmp", "g/pal8.bmp"}, {"g/pal4rle.bmp", "g/pal4.bmp"}};
   for (const auto& pair : pairs) {
-    const std::vector<uint8_t> plain = load_and_convert(testdata(std::string("bmpsuite/") + pair.plain), kModeLetter);
+    const std::vector<uint8_t> plain = load_and_convert(state, testdata(std::string("bmpsuite/") + pair.plain), kModeLetter);
     const std::vector<uint8_t> decoded =
-        load_and_convert(testdata(std::string("bmpsuite/") + pair.compressed), kModeLetter);
-    ASSERT_NE(g_frame.picture.description.read_back, 0u) << pair.compressed;
+        load_and_convert(state, testdata(std::string("bmpsuite/") + pair.compressed), kModeLetter);
+    ASSERT_NE(state.picture.description.read_back, 0u) << pair.compressed;
     // Headers differ in the copied image size; the pixel rows must not.
     ASSERT_EQ(plain.size(), decoded.size()) << pair.compressed;
     EXPECT_TRUE(std::equal(plain.begin() + 48, plain.end(), decoded.begin() + 48)) << pair.compressed;
@@ -183,12 +184,12 @@ TEST_F(ReaderGlue, CompressedPicturesConvertLikeTheirUncompressedTwins) {
 }
 
 TEST_F(ReaderGlue, APluginStoreIsReplacedByAGlobalBlockOnTheNextRead) {
-  GlobalFree(g_frame.picture.store);
-  g_frame.picture.store = LocalAlloc(LMEM_MOVEABLE, 64);
-  g_frame.picture.store_kind = kStoreLocal;
-  EXPECT_EQ(open_file(testdata("bmpsuite/g/pal8.bmp")), ReadCode::kOk);
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
-  EXPECT_NE(GlobalSize(g_frame.picture.store), 0u);
+  GlobalFree(state.picture.store);
+  state.picture.store = LocalAlloc(LMEM_MOVEABLE, 64);
+  state.picture.store_kind = kStoreLocal;
+  EXPECT_EQ(open_file(state, testdata("bmpsuite/g/pal8.bmp")), ReadCode::kOk);
+  EXPECT_EQ(state.picture.store_kind, kStoreGlobal);
+  EXPECT_NE(GlobalSize(state.picture.store), 0u);
 }
 
 TEST_F(ReaderGlue, FailedOpenShowsOneMessageInEachLanguage) {
@@ -208,16 +209,16 @@ TEST_F(ReaderGlue, FailedOpenShowsOneMessageInEachLanguage) {
   };
   for (const auto& c : cases) {
     boxes.clear();
-    g_frame.japanese = c.japanese;
-    set_file_name(c.file.c_str());
-    EXPECT_EQ(open_picture(g_frame.frame, false), 0);
+    state.japanese = c.japanese;
+    set_file_name(state, c.file.c_str());
+    EXPECT_EQ(open_picture(state, false), 0);
     const std::vector<std::string> seen = boxes.texts();
     ASSERT_EQ(seen.size(), 1u) << c.file;
     EXPECT_EQ(seen[0], c.expected);
     char caption[64] = {};
-    GetWindowTextA(g_frame.frame, caption, sizeof caption);
+    GetWindowTextA(state.frame, caption, sizeof caption);
     EXPECT_STREQ(caption, "QUILLVEX");
-    EXPECT_FALSE(g_frame.picture.loaded);
+    EXPECT_FALSE(state.picture.loaded);
   }
 }
 
@@ -232,7 +233,7 @@ TEST_F(ReaderGlue, PixelOffsetPastTheFileEndIsAShortRead) {
     put_u32(bytes.data() + 10, offset);
     const std::string file = directory + "far.bmp";
     ASSERT_TRUE(write_file(file, std::vector<unsigned char>(bytes.begin(), bytes.end())));
-    EXPECT_EQ(open_file(file), ReadCode::kShortData) << std::hex << offset;
+    EXPECT_EQ(open_file(state, file), ReadCode::kShortData) << std::hex << offset;
   }
 }
 
@@ -254,13 +255,13 @@ TEST_F(ReaderGlue, LargePixelDataIsReadWholeOrFoundShort) {
   const std::string file = temp_directory() + "large.bmp";
   for (const size_t kept : {whole.size(), whole.size() * 3 / 10, whole.size() * 7 / 10, whole.size() - 1}) {
     ASSERT_TRUE(write_file(file, std::vector<uint8_t>(whole.begin(), whole.begin() + kept)));
-    const ReadCode code = open_file(file);
+    const ReadCode code = open_file(state, file);
     if (kept < whole.size()) {
       EXPECT_EQ(code, ReadCode::kShortData) << kept;
       continue;
     }
     ASSERT_EQ(code, ReadCode::kOk);
-    const uint8_t* rows = static_cast<const uint8_t*>(StoreLock(g_frame.picture).get()) + g_frame.picture.description.offset_to_pixels;
+    const uint8_t* rows = static_cast<const uint8_t*>(StoreLock(state.picture).get()) + state.picture.description.offset_to_pixels;
     EXPECT_TRUE(std::equal(f.pixels.begin(), f.pixels.end(), rows));
   }
 }
@@ -290,7 +291,7 @@ TEST_F(ReaderGlue, AShortFileClaimingHugeRowsOrTableIsReadWithoutTouchingThem) {
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     before.cb = after.cb = sizeof before;
     ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
-    const ReadCode code = open_file(file);
+    const ReadCode code = open_file(state, file);
     ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));
     // A 32-bit process may not find 512 MiB in one piece: then the store can't grow.
     EXPECT_TRUE(code == c.code || code == ReadCode::kTooLarge) << c.name << " " << static_cast<int>(code);
@@ -301,10 +302,10 @@ TEST_F(ReaderGlue, AShortFileClaimingHugeRowsOrTableIsReadWithoutTouchingThem) {
 
 TEST_F(ReaderGlue, CaptionNamesFileSizeDepthAndCompression) {
   const std::string file = testdata("bmpsuite/g/pal8rle.bmp");
-  set_file_name(file.c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  set_file_name(state, file.c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
   char caption[300] = {};
-  GetWindowTextA(g_frame.frame, caption, sizeof caption);
+  GetWindowTextA(state.frame, caption, sizeof caption);
   EXPECT_EQ(std::string(caption), "QUILLVEX- " + file + " 127 * 64 * 8  RLE8");
 }
 
@@ -312,12 +313,12 @@ TEST_F(ReaderGlue, SavedFileIsTheResultBehindAFileHeader) {
   const std::string directory = temp_directory();
   const std::string target = directory + "out.bmp";
   write_file(target, std::vector<unsigned char>(100000, 0xAA));
-  set_file_name(testdata("bmpsuite/g/rgb24.bmp").c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
-  set_file_name(target.c_str());
-  EXPECT_EQ(save_result(g_frame.frame), 1);
+  set_file_name(state, testdata("bmpsuite/g/rgb24.bmp").c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
+  set_file_name(state, target.c_str());
+  EXPECT_EQ(save_result(state), 1);
   const std::vector<unsigned char> saved = file_bytes(target);
-  const std::vector<uint8_t> result = result_bytes();
+  const std::vector<uint8_t> result = result_bytes(state);
   ASSERT_EQ(saved.size(), 14 + result.size());
   EXPECT_EQ(saved[0], 'B');
   EXPECT_EQ(saved[1], 'M');
@@ -326,11 +327,11 @@ TEST_F(ReaderGlue, SavedFileIsTheResultBehindAFileHeader) {
 }
 
 TEST_F(ReaderGlue, FailedSaveLeavesTheTargetAndReportsIt) {
-  set_file_name(testdata("bmpsuite/g/rgb24.bmp").c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  set_file_name(state, testdata("bmpsuite/g/rgb24.bmp").c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
   const std::string missing_directory = temp_directory() + "no-such-folder\\out.bmp";
-  set_file_name(missing_directory.c_str());
-  EXPECT_EQ(save_result(g_frame.frame), 0);
+  set_file_name(state, missing_directory.c_str());
+  EXPECT_EQ(save_result(state), 0);
   const std::vector<std::string> seen = boxes.texts();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], "error|cant open " + missing_directory);
@@ -353,8 +354,8 @@ std::string folder_of_length(const std::string& base, size_t length, char letter
 // Every name the platform can create is saved, also in folders too long for the
 // usual temporary-file call; nothing is left beside the target, saved or not.
 TEST_F(ReaderGlue, SavesIntoLongFoldersLeaveOnlyTheTarget) {
-  set_file_name(testdata("bmpsuite/g/rgb24.bmp").c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  set_file_name(state, testdata("bmpsuite/g/rgb24.bmp").c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
   const std::string base = temp_directory();
   char letter = 'a';
   for (size_t folder_length : {base.size(), size_t{200}, size_t{240}, size_t{246}, size_t{247}, size_t{248}}) {
@@ -363,9 +364,9 @@ TEST_F(ReaderGlue, SavesIntoLongFoldersLeaveOnlyTheTarget) {
       const std::string target = folder + std::string(name_length - 4, 'n') + ".bmp";
       if (target.size() > MAX_PATH - 1) continue;
       boxes.clear();
-      set_file_name(target.c_str());
-      EXPECT_EQ(save_result(g_frame.frame), 1) << target.size();
-      const std::vector<uint8_t> result = result_bytes();
+      set_file_name(state, target.c_str());
+      EXPECT_EQ(save_result(state), 1) << target.size();
+      const std::vector<uint8_t> result = result_bytes(state);
       const std::vector<unsigned char> saved = file_bytes(target);
       ASSERT_EQ(saved.size(), 14 + result.size()) << target.size();
       EXPECT_TRUE(std::equal(result.begin(), result.end(), saved.begin() + 14)) << target.size();
@@ -376,8 +377,8 @@ TEST_F(ReaderGlue, SavesIntoLongFoldersLeaveOnlyTheTarget) {
     const std::string blocked = folder + "x";
     ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr)) << folder_length;
     boxes.clear();
-    set_file_name(blocked.c_str());
-    EXPECT_EQ(save_result(g_frame.frame), 0) << folder_length;
+    set_file_name(state, blocked.c_str());
+    EXPECT_EQ(save_result(state), 0) << folder_length;
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"error|cant open " + blocked}) << folder_length;
     RemoveDirectoryA(blocked.c_str());
     EXPECT_TRUE(files_in(folder).empty()) << folder_length;
@@ -387,16 +388,16 @@ TEST_F(ReaderGlue, SavesIntoLongFoldersLeaveOnlyTheTarget) {
 // A name longer than the file-name buffer is refused whole with the writer's
 // message naming it as given; nothing is written under a shortened name.
 TEST_F(ReaderGlue, OverlongOutputNameIsRefusedWhole) {
-  set_file_name(testdata("bmpsuite/g/rgb24.bmp").c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
+  set_file_name(state, testdata("bmpsuite/g/rgb24.bmp").c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
   const std::string folder = temp_directory();
   for (bool japanese : {false, true}) {
     // Its first 259 characters name a file in the folder.
     const std::string name = folder + std::string(400 - folder.size(), 'o');
     boxes.clear();
-    g_frame.japanese = japanese;
-    EXPECT_FALSE(set_file_name(name.c_str()));
-    EXPECT_EQ(save_result(g_frame.frame), 0);
+    state.japanese = japanese;
+    EXPECT_FALSE(set_file_name(state, name.c_str()));
+    EXPECT_EQ(save_result(state), 0);
     const std::vector<std::string> seen = boxes.texts();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], japanese ? "\x83G\x83\x89\x81[|\x83t\x83@\x83" "C\x83\x8B '" + name +
@@ -404,7 +405,7 @@ TEST_F(ReaderGlue, OverlongOutputNameIsRefusedWhole) {
                                 : "error|cant open " + name);
     EXPECT_TRUE(files_in(folder).empty());
   }
-  g_frame.japanese = false;
+  state.japanese = false;
 }
 
 // Rows of the RLE8 picture: runs of 100 columns alternating black (0) and white (1),
@@ -450,12 +451,12 @@ TEST_F(ReaderGlue, CompressedPicturesReadBackInBoundedBands) {
   } pictures[] = {{2000, 2200}, {kDecodedSpan + 300, 3}};
   for (const auto& p : pictures) {
     const std::vector<uint8_t> result =
-        load_and_convert(write_rle8(folder + "striped.bmp", p.width, p.height, true), kModeLetter);
-    ASSERT_EQ(g_frame.picture.description.width, p.width);
-    size_t band_bytes = g_frame.picture.band.pixels.capacity() * sizeof(uint32_t);
-    if (g_frame.picture.band.band_bitmap) {
+        load_and_convert(state, write_rle8(folder + "striped.bmp", p.width, p.height, true), kModeLetter);
+    ASSERT_EQ(state.picture.description.width, p.width);
+    size_t band_bytes = state.picture.band.pixels.capacity() * sizeof(uint32_t);
+    if (state.picture.band.band_bitmap) {
       BITMAP record = {};
-      GetObjectA(g_frame.picture.band.band_bitmap, sizeof record, &record);
+      GetObjectA(state.picture.band.band_bitmap, sizeof record, &record);
       band_bytes += static_cast<size_t>(record.bmWidthBytes) * record.bmHeight;
     }
     EXPECT_LE(band_bytes, kBandBytes) << p.width;
@@ -483,18 +484,18 @@ TEST_F(ReaderGlue, DecodedPictureThePlatformCantHoldFailsWithTheMemoryMessage) {
   } cases[] = {{"wide", 0x8000000, 1}, {"tall", 127, 0x10000000}};
   for (const auto& c : cases) {
     const std::string file = write_rle8(temp_directory() + c.name + ".bmp", c.width, c.height, false);
-    set_file_name(file.c_str());
-    g_frame.conversion.fast = false;
-    EXPECT_EQ(open_picture(g_frame.frame, false), 0) << c.name;
-    g_frame.conversion = ConversionSettings();
-    EXPECT_FALSE(g_frame.picture.loaded) << c.name;
+    set_file_name(state, file.c_str());
+    state.conversion.fast = false;
+    EXPECT_EQ(open_picture(state, false), 0) << c.name;
+    state.conversion = ConversionSettings();
+    EXPECT_FALSE(state.picture.loaded) << c.name;
     const std::vector<std::string> seen = boxes.texts();
     ASSERT_EQ(seen.size(), 1u) << c.name;
-    EXPECT_EQ(seen[0].substr(seen[0].find('|') + 1), load_string(IDS_NO_MEMORY)) << c.name;
+    EXPECT_EQ(seen[0].substr(seen[0].find('|') + 1), load_string(state, IDS_NO_MEMORY)) << c.name;
     boxes.clear();
   }
-  EXPECT_GE(load_and_convert(testdata("bmpsuite/g/pal8rle.bmp"), kModeLetter).size(), 48u + 16 * 64);
-  EXPECT_TRUE(g_frame.picture.loaded);
+  EXPECT_GE(load_and_convert(state, testdata("bmpsuite/g/pal8rle.bmp"), kModeLetter).size(), 48u + 16 * 64);
+  EXPECT_TRUE(state.picture.loaded);
   EXPECT_TRUE(boxes.texts().empty());
 }
 

@@ -52,11 +52,11 @@ TEST(MemoryProbe, ReportsThePeakWhenAsked) {
   long long peak = -1;
   {
     TestFrame frame;
-    lstrcpynA(g_frame.plugins.directory, QVX_WIC_PLUGIN_DIR, MAX_PATH);
+    lstrcpynA(frame.state.plugins.directory, QVX_WIC_PLUGIN_DIR, MAX_PATH);
     bool ok = true;
     if (mode == "open") {
-      set_file_name(kBigPicture.c_str());
-      ok = open_picture(g_frame.frame, false) == 1 && g_frame.picture.description.width == 4000;
+      set_file_name(frame.state, kBigPicture.c_str());
+      ok = open_picture(frame.state, false) == 1 && frame.state.picture.description.width == 4000;
     }
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;

@@ -55,13 +55,13 @@ bool loaded_from(const std::string& folder) {
 
 class PluginReader : public ::testing::Test {
  protected:
-  ~PluginReader() override { g_frame.plugins = PluginSearch(); }
+  ~PluginReader() override { state.plugins = PluginSearch(); }
 
   int open_with(const std::string& folder, const std::string& file) {
-    lstrcpynA(g_frame.plugins.directory, folder.c_str(), MAX_PATH);
-    set_file_name(file.c_str());
+    lstrcpynA(state.plugins.directory, folder.c_str(), MAX_PATH);
+    set_file_name(state, file.c_str());
     boxes.clear();
-    const int opened = open_picture(g_frame.frame, false);
+    const int opened = open_picture(state, false);
     // Let the watcher see a box that is still closing.
     for (int i = 0; i < 100 && !opened && boxes.texts().empty(); ++i) Sleep(10);
     return opened;
@@ -72,6 +72,7 @@ class PluginReader : public ::testing::Test {
   }
 
   TestFrame frame;
+  FrameState& state = frame.state;
   MessageBoxWatcher boxes;
 };
 
@@ -80,18 +81,18 @@ TEST_F(PluginReader, WithoutPluginFilesAJpegIsNotABitmap) {
   write_file(file, {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
   EXPECT_EQ(open_with(temp_directory(), file), 0);
   EXPECT_EQ(only_message(), "error|bitmap read failed.\nThis file is not a bitmap file.");
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
+  EXPECT_EQ(state.picture.store_kind, kStoreGlobal);
 }
 
 TEST_F(PluginReader, PluginsThatDeliverNothingGiveUnsupported) {
   const std::string folder = plugin_folder({{"refuse", "a.spi"}, {"fail", "b.SPI"}, {"nogetpicture", "c.spi"}});
   write_file(folder + "junk.spi", std::vector<unsigned char>(300, 0x5A));
   CreateDirectoryA((folder + "dir.spi").c_str(), nullptr);
-  const HANDLE store_before = g_frame.picture.store;
+  const HANDLE store_before = state.picture.store;
   EXPECT_EQ(open_with(folder, test_picture_file()), 0);
   EXPECT_EQ(only_message(), "error|bitmap read failed.\nThis file format is not supported.");
-  EXPECT_EQ(g_frame.picture.store, store_before);
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
+  EXPECT_EQ(state.picture.store, store_before);
+  EXPECT_EQ(state.picture.store_kind, kStoreGlobal);
   EXPECT_FALSE(loaded_from(folder));
 }
 
@@ -105,8 +106,8 @@ TEST_F(PluginReader, AClaimThatFailsLetsTheNextPluginDeliver) {
     ASSERT_EQ(search_order(folder)[0], "two.spi");
   }
   EXPECT_EQ(open_with(folder, test_picture_file()), 1);
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreLocal);
-  EXPECT_EQ(g_frame.picture.description.width, 3);
+  EXPECT_EQ(state.picture.store_kind, kStoreLocal);
+  EXPECT_EQ(state.picture.description.width, 3);
   EXPECT_FALSE(loaded_from(folder));
   EXPECT_EQ(only_message(), "(0 messages)");
 }
@@ -116,10 +117,10 @@ TEST_F(PluginReader, APictureOfZeroWidthIsTaken) {
   const std::string folder = plugin_folder({{"empty", "a.spi"}});
   EXPECT_EQ(open_with(folder, test_picture_file()), 1);
   EXPECT_EQ(only_message(), "(0 messages)");
-  EXPECT_TRUE(g_frame.picture.loaded);
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreLocal);
-  EXPECT_EQ(g_frame.picture.description.width, 0);
-  EXPECT_EQ(g_frame.picture.description.height, 2);
+  EXPECT_TRUE(state.picture.loaded);
+  EXPECT_EQ(state.picture.store_kind, kStoreLocal);
+  EXPECT_EQ(state.picture.description.width, 0);
+  EXPECT_EQ(state.picture.description.height, 2);
 }
 
 TEST_F(PluginReader, APluginOfTheOtherWordSizeFailsToLoadAndTheSearchGoesOn) {
@@ -132,7 +133,7 @@ TEST_F(PluginReader, APluginOfTheOtherWordSizeFailsToLoadAndTheSearchGoesOn) {
   ASSERT_TRUE(CopyFileA(other.c_str(), (folder + order[0]).c_str(), FALSE));
   ASSERT_TRUE(CopyFileA((std::string(QVX_TEST_PLUGINS) + "/pic8.spi").c_str(), (folder + order[1]).c_str(), FALSE));
   EXPECT_EQ(open_with(folder, test_picture_file()), 1) << only_message();
-  EXPECT_EQ(g_frame.picture.description.colour_count, 256u);  // the 8-bit picture, not the 24-bit one
+  EXPECT_EQ(state.picture.description.colour_count, 256u);  // the 8-bit picture, not the 24-bit one
   EXPECT_EQ(only_message(), "(0 messages)");
 }
 
@@ -154,15 +155,15 @@ TEST_F(PluginReader, DeliveredPicturesBecomeTheStore) {
   for (const auto& c : cases) {
     const std::string folder = plugin_folder({{c.kind, "only.spi"}});
     ASSERT_EQ(open_with(folder, file), 1) << c.kind << " " << only_message();
-    EXPECT_EQ(g_frame.picture.store_kind, kStoreLocal) << c.kind;
-    EXPECT_EQ(g_frame.picture.description.colour_count, c.colour_count) << c.kind;
-    EXPECT_EQ(g_frame.picture.description.offset_to_pixels, c.offset) << c.kind;
-    EXPECT_EQ(g_frame.picture.description.mask_byte_count, 0u) << c.kind;
-    EXPECT_EQ(g_frame.picture.description.source_header_size, 40u) << c.kind;
-    EXPECT_EQ(g_frame.picture.description.width, c.width) << c.kind;
-    EXPECT_EQ(g_frame.picture.description.height, c.height) << c.kind;
-    EXPECT_EQ(LocalSize(g_frame.picture.store), c.offset + c.image_size) << c.kind;
-    StoreLock lock(g_frame.picture);
+    EXPECT_EQ(state.picture.store_kind, kStoreLocal) << c.kind;
+    EXPECT_EQ(state.picture.description.colour_count, c.colour_count) << c.kind;
+    EXPECT_EQ(state.picture.description.offset_to_pixels, c.offset) << c.kind;
+    EXPECT_EQ(state.picture.description.mask_byte_count, 0u) << c.kind;
+    EXPECT_EQ(state.picture.description.source_header_size, 40u) << c.kind;
+    EXPECT_EQ(state.picture.description.width, c.width) << c.kind;
+    EXPECT_EQ(state.picture.description.height, c.height) << c.kind;
+    EXPECT_EQ(LocalSize(state.picture.store), c.offset + c.image_size) << c.kind;
+    StoreLock lock(state.picture);
     const uint8_t* store = lock.get();
     ASSERT_NE(store, nullptr);
     EXPECT_EQ(get_i32(store + 8), c.stored_height) << c.kind;
@@ -170,11 +171,11 @@ TEST_F(PluginReader, DeliveredPicturesBecomeTheStore) {
     EXPECT_EQ(get_u32(store + 32), c.colours_used) << c.kind;
     EXPECT_EQ(get_u32(store + 16), c.compression) << c.kind;
     EXPECT_EQ(get_i32(store + 24), 2835) << c.kind;
-    EXPECT_EQ(fetch_pixel(store, g_frame.picture.description, 0, 0) & 0xFFFFFF, c.pixel_0_0) << c.kind;
-    EXPECT_EQ(fetch_pixel(store, g_frame.picture.description, c.width - 1, c.height - 1) & 0xFFFFFF, c.pixel_last)
+    EXPECT_EQ(fetch_pixel(store, state.picture.description, 0, 0) & 0xFFFFFF, c.pixel_0_0) << c.kind;
+    EXPECT_EQ(fetch_pixel(store, state.picture.description, c.width - 1, c.height - 1) & 0xFFFFFF, c.pixel_last)
         << c.kind;
     char caption[400] = {};
-    GetWindowTextA(g_frame.frame, caption, sizeof caption);
+    GetWindowTextA(state.frame, caption, sizeof caption);
     EXPECT_EQ(std::string(caption), "QUILLVEX- " + file + c.caption_tail) << c.kind;
     EXPECT_FALSE(loaded_from(folder)) << c.kind;
   }
@@ -191,7 +192,7 @@ TEST_F(PluginReader, TheOldJpegPluginIsSkippedOnlyBeforePlatform4) {
   };
   const std::string file = test_picture_file();
   for (const auto& c : cases) {
-    g_frame.version = c.version;
+    state.version = c.version;
     EXPECT_EQ(open_with(plugin_folder({{"pic24", c.name}}), file), c.opened) << c.name << " " << c.version;
   }
 }
@@ -207,11 +208,11 @@ TEST_F(PluginReader, ADirectoryNamedLikeAPluginIsPassedOver) {
 
 TEST_F(PluginReader, ABitmapAfterAPluginPictureReadsIntoAFreshGlobalBlock) {
   ASSERT_EQ(open_with(plugin_folder({{"pic24", "x.spi"}}), test_picture_file()), 1);
-  ASSERT_EQ(g_frame.picture.store_kind, kStoreLocal);
-  set_file_name(testdata("bmpsuite/g/pal8.bmp").c_str());
-  ASSERT_EQ(open_picture(g_frame.frame, false), 1);
-  EXPECT_EQ(g_frame.picture.store_kind, kStoreGlobal);
-  EXPECT_EQ(GlobalSize(g_frame.picture.store), 40u + 4 * 252 + 128 * 64);  // 252 colours, 127 x 64
+  ASSERT_EQ(state.picture.store_kind, kStoreLocal);
+  set_file_name(state, testdata("bmpsuite/g/pal8.bmp").c_str());
+  ASSERT_EQ(open_picture(state, false), 1);
+  EXPECT_EQ(state.picture.store_kind, kStoreGlobal);
+  EXPECT_EQ(GlobalSize(state.picture.store), 40u + 4 * 252 + 128 * 64);  // 252 colours, 127 x 64
 }
 
 }  // namespace

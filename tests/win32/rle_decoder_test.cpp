@@ -18,20 +18,21 @@ namespace {
 class RleDecoding : public ::testing::Test {
  protected:
   TestFrame frame;
+  FrameState& state = frame.state;
   MessageBoxWatcher boxes;
 
   // Sets up the read-back of the loaded picture with a decoder and reads every pixel,
   // a span at a time; nothing decoded reads as black.
   std::vector<uint32_t> read_back_whole(Decoder decoder) {
-    clean_up_picture(g_frame.picture);
-    g_frame.picture.loaded = true;
-    const PictureDescription& d = g_frame.picture.description;
-    const bool decoded = set_up_read_back(g_frame.picture, g_frame.frame, decoder);
+    clean_up_picture(state.picture);
+    state.picture.loaded = true;
+    const PictureDescription& d = state.picture.description;
+    const bool decoded = set_up_read_back(state.picture, state.frame, decoder);
     std::vector<uint32_t> pixels(static_cast<size_t>(d.width) * static_cast<size_t>(d.height), 0);
     for (int32_t row = 0; decoded && row < d.height; ++row) {
       for (int32_t x = 0; x < d.width; x += kDecodedSpan) {
         const int32_t count = std::min(kDecodedSpan, d.width - x);
-        const uint32_t* span = decoded_pixels(&g_frame.picture, row, x, count);
+        const uint32_t* span = decoded_pixels(&state.picture, row, x, count);
         if (span) std::copy(span, span + count, pixels.begin() + static_cast<size_t>(row) * d.width + x);
       }
     }
@@ -40,14 +41,14 @@ class RleDecoding : public ::testing::Test {
 
   // Reads a file with the program's reader and compares both decodings pixel by pixel.
   void compare(const std::string& path, const std::string& name) {
-    clean_up_picture(g_frame.picture);
+    clean_up_picture(state.picture);
     // The command refuses it alike.
-    if (read_file(g_frame.picture, path.c_str(), g_frame.version, g_frame.plugins) != ReadCode::kOk) return;
-    g_frame.picture.loaded = true;
-    StoreLock lock(g_frame.picture);
+    if (read_file(state.picture, path.c_str(), state.version, state.plugins) != ReadCode::kOk) return;
+    state.picture.loaded = true;
+    StoreLock lock(state.picture);
     const uint8_t* store = static_cast<const uint8_t*>(lock.get());
-    describe_picture(store, g_frame.picture.description);
-    const PictureDescription& d = g_frame.picture.description;
+    describe_picture(store, state.picture.description);
+    const PictureDescription& d = state.picture.description;
     if (d.read_back == 0 || d.width <= 0 || d.height <= 0) return;
     // Pictures of absurd size (the suite has some) are refused by the platform and
     // would only cost time here.

@@ -12,7 +12,10 @@
 
 namespace {
 
+// Keeps the state it is created with, as the frame's procedure does, and nothing more.
 LRESULT CALLBACK plain_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE)
+    keep_frame_state(window, static_cast<FrameState*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams));
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
@@ -24,33 +27,32 @@ TestFrame::TestFrame() {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "qvx_test_frame";
   RegisterClassA(&wc);
-  g_frame.instance = GetModuleHandleA(nullptr);
-  g_frame.version = 1537;
-  g_frame.frame = CreateWindowExA(0, "qvx_test_frame", "QUILLVEX", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
-                                  nullptr, g_frame.instance, nullptr);
-  g_frame.source_pane = CreateWindowExA(0, "qvx_test_frame", "", WS_CHILD, 0, 30, 200, 200, g_frame.frame, nullptr,
-                                        g_frame.instance, nullptr);
-  g_frame.result_pane = CreateWindowExA(0, "qvx_test_frame", "", WS_CHILD, 200, 30, 200, 200, g_frame.frame,
-                                        nullptr, g_frame.instance, nullptr);
-  g_frame.controls[kDensityBar] = CreateWindowExA(0, "scrollbar", "", WS_CHILD | SBS_HORZ, 6, 6, 300, 13,
-                                                  g_frame.frame, nullptr, g_frame.instance, nullptr);
-  g_frame.menu = CreateMenu();
-  SetScrollRange(g_frame.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
+  state.instance = GetModuleHandleA(nullptr);
+  state.version = 1537;
+  state.frame = CreateWindowExA(0, "qvx_test_frame", "QUILLVEX", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                  nullptr, state.instance, &state);
+  state.source_pane = CreateWindowExA(0, "qvx_test_frame", "", WS_CHILD, 0, 30, 200, 200, state.frame, nullptr,
+                                        state.instance, nullptr);
+  state.result_pane = CreateWindowExA(0, "qvx_test_frame", "", WS_CHILD, 200, 30, 200, 200, state.frame,
+                                        nullptr, state.instance, nullptr);
+  state.controls[kDensityBar] = CreateWindowExA(0, "scrollbar", "", WS_CHILD | SBS_HORZ, 6, 6, 300, 13,
+                                                  state.frame, nullptr, state.instance, nullptr);
+  state.menu = CreateMenu();
+  SetScrollRange(state.controls[kDensityBar], SB_CTL, 0, 254, FALSE);
   set_density(127);
-  create_store(g_frame.picture);
-  create_result_block(g_frame.picture);
+  create_store(state.picture);
+  create_result_block(state.picture);
 }
 
 TestFrame::~TestFrame() {
-  clean_up_picture(g_frame.picture);
-  free_store(g_frame.picture);
-  free_result_block(g_frame.picture);
-  DestroyMenu(g_frame.menu);
-  DestroyWindow(g_frame.frame);
-  g_frame = FrameState();
+  clean_up_picture(state.picture);
+  free_store(state.picture);
+  free_result_block(state.picture);
+  DestroyMenu(state.menu);
+  DestroyWindow(state.frame);
 }
 
-void TestFrame::set_density(int density) { SetScrollPos(g_frame.controls[kDensityBar], SB_CTL, density, FALSE); }
+void TestFrame::set_density(int density) { SetScrollPos(state.controls[kDensityBar], SB_CTL, density, FALSE); }
 
 MessageBoxWatcher::MessageBoxWatcher() {
   InitializeCriticalSection(&lock_);

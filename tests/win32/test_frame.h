@@ -10,10 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "app/frame_state_win32.h"
+
 struct TestFrame {
   TestFrame();
   ~TestFrame();
+  TestFrame(const TestFrame&) = delete;
+  TestFrame& operator=(const TestFrame&) = delete;
   void set_density(int density);
+
+  FrameState state;  // kept by the frame window, as the program's frame keeps its own
 };
 
 // Closes every message box of this process while it lives and records its texts.

@@ -18,8 +18,12 @@ const state = {
   state: 'empty', picture: null, methods: [], maxPixels: 0,
   seq: 0, settingsSeq: 0, failedSeq: 0, frameSeq: 0, resultSeq: 0, convertedSeq: 0,
   firstViewSeq: 0,  // the first view of the picture opened last; Infinity until it is sent
+  openId: 0,        // the number of the latest open; a picture keeps its open's number
+  refused: null,    // {seq, field, message}: the latest settings, refused
 };
 let message = () => '';   // the message shown, re-made on a language switch
+let messageIsError = false;
+let notes = [];           // [{make, error}]: what the saves since the last open came to
 const waiters = [];       // {test, resolve}: settled as frames and answers arrive
 
 // Timing marks for tests and benchmarks. Numbered ones (qvx-view-N, qvx-settings-N,
@@ -40,6 +44,13 @@ function setState(name) {
   body.dataset.state = name;
   $('progress').hidden = name !== 'converting' && name !== 'opening';
   $('result-pane').setAttribute('aria-busy', String(name === 'converting' || name === 'opening'));
+  updateSaves();
+}
+
+// Saves need a picture that is open, not being replaced, and settings the command takes.
+function updateSaves() {
+  const off = !state.picture || state.state === 'opening' || Boolean(state.refused);
+  for (const el of document.querySelectorAll('[data-needs-picture]')) el.disabled = off;
 }
 
 // Ready once the latest settings are converted whole and shown in the panes.
@@ -50,9 +61,23 @@ function checkReady() {
   }
 }
 
-function showMessage(make) {
+// The message line: what the page is doing or why it can't, then what the saves since
+// the last open came to, so that no save's outcome is replaced unseen.
+function showMessage(make, error = false) {
   message = make;
-  $('message').textContent = make();
+  messageIsError = error;
+  renderMessage();
+}
+
+function addNote(make, error = false) {
+  notes = [...notes.slice(-2), { make, error }];
+  renderMessage();
+}
+
+function renderMessage() {
+  const line = $('message');
+  line.textContent = [message(), ...notes.map((n) => n.make())].filter(Boolean).join(' ');
+  line.classList.toggle('error', messageIsError || notes.some((n) => n.error));
 }
 
 function settle() {
@@ -89,6 +114,17 @@ const controls = new Controls(sendSettings);
 function sendSettings() {
   const seq = ++state.seq;
   state.settingsSeq = seq;
+  if (state.refused) {
+    // The worker answers these settings with a refusal, or with their result.
+    state.refused = null;
+    updateSaves();
+    if (state.picture) {
+      showMessage(pictureLine);
+    } else {
+      showMessage(() => '');
+      setState('empty');
+    }
+  }
   mark(`qvx-settings-${seq}`);
   worker.postMessage({ type: 'settings', seq, ...controls.settings() });
   if (state.picture) setState('converting');
@@ -106,18 +142,23 @@ const handlers = {
   },
   fatal(m) {
     setState('error');
-    showMessage(() => text('fatal', m.message));
+    showMessage(() => text('fatal', m.message), true);
     readyReject(new Error(m.message));
   },
   opened(m) {
     mark('qvx-opened');
-    state.picture = { name: m.name, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
+    state.picture = { id: m.id, name: m.name, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
                       info: m.info, kind: m.kind, mime: m.mime, ms: m.ms };
     state.firstViewSeq = Infinity;
     pictureChanged();
-    state.failureShown = false;
-    showMessage(pictureLine);
-    setState('converting');
+    if (state.refused) {
+      setState('error');
+      showRefusal();
+    } else {
+      state.failureShown = false;
+      showMessage(pictureLine);
+      setState('converting');
+    }
     finishOpen(m);
   },
   'open-failed'(m) {
@@ -125,8 +166,11 @@ const handlers = {
     state.picture = null;
     pictureChanged();
     setState('error');
-    showMessage(() => text('failed', m.name, failureText(m.reason)));
+    showMessage(() => text('failed', m.name, failureText(m.reason)), true);
     finishOpen(m);
+  },
+  restarted(m) {
+    addNote(() => text('restarted', m.reason), true);
   },
   frame(m) {
     // A frame drawn for the view of the picture before is not this picture's.
@@ -138,7 +182,7 @@ const handlers = {
     mark(`qvx-frame-${state.frameSeq}`);
     if (m.settingsSeq > state.resultSeq) {
       state.resultSeq = m.settingsSeq;
-      if (state.failureShown && m.settingsSeq > state.failedSeq) {
+      if (state.failureShown && m.settingsSeq > state.failedSeq && !state.refused) {
         state.failureShown = false;  // good settings again: back to the picture's line
         showMessage(pictureLine);
       }
@@ -162,8 +206,12 @@ const handlers = {
     if (m.seq !== state.settingsSeq) return;
     state.failedSeq = m.seq;
     state.failureShown = true;
-    setState('error');
-    showMessage(() => text('settingsFailed', text('settingsCodes')[m.code] ?? m.message));
+    // A field the parser refuses keeps the result and the saves off until it is good;
+    // settings refused only when started (memory) are a failure of that start alone.
+    if (m.field) state.refused = { seq: m.seq, field: m.field, message: m.message };
+    if (state.picture || m.field) setState('error');
+    if (m.field) showRefusal();
+    else showMessage(() => (m.message === 'memory' ? text('memory') : text('settingsFailed', m.message)), true);
     settle();
   },
   exported(m) {
@@ -175,6 +223,14 @@ const handlers = {
 worker.onmessage = (event) => handlers[event.data.type]?.(event.data);
 worker.onerror = (event) => handlers.fatal({ message: event.message || 'worker error' });
 
+// Names the refused field and its rule in the page's language.
+function showRefusal() {
+  const { field, message: why } = state.refused;
+  const rule = text('settingRules')[field];
+  showMessage(() => (rule ? text('settingRefused', text(field), rule)
+                          : text('settingsFailed', why)), true);
+}
+
 const pictureLine = () => (state.picture ? text('opened', state.picture.name, state.picture.width, state.picture.height) : '');
 
 function failureText(reason) {
@@ -184,6 +240,7 @@ function failureText(reason) {
     case 'too-large':
       return reason.width ? text('tooLargeSize', reason.width, reason.height, state.maxPixels.toLocaleString())
                           : text('tooLarge', state.maxPixels.toLocaleString());
+    case 'refused-format': return text('formatRefused', reason.format);
     case 'damaged': return text('damaged', text('bmpCodes')[reason.code] ?? String(reason.code));
     case 'memory': return text('memory');
     case 'unreadable': return text('bmpCodes')[1];
@@ -195,7 +252,7 @@ function failureText(reason) {
 function pictureChanged() {
   const p = state.picture;
   panes.setPicture(p && { width: p.width, height: p.height });
-  for (const el of document.querySelectorAll('[data-needs-picture]')) el.disabled = !p;
+  updateSaves();
   $('otsu').disabled = !p;
   relabel();
 }
@@ -213,7 +270,7 @@ function relabel() {
   $('otsu').textContent = state.picture ? text('useOtsuValue', state.picture.otsu) : text('useOtsu');
   for (const option of $('zoom').options) option.textContent = levelLabel(Number(option.value));
   $('zoom-label').textContent = text('scale', levelLabel(panes.level));
-  $('message').textContent = message();
+  renderMessage();
   showInfo(state.picture?.info ?? null, state.picture);
   redrawHistogram();
 }
@@ -235,14 +292,16 @@ function open(file) {
   const run = async () => {
     await ready;
     const name = file.name ?? 'picture';
+    const id = ++state.openId;
     mark('qvx-open-start');
+    notes = [];
     setState('opening');
     showMessage(() => text('opening'));
     // The worker reads the file itself, straight into the core's memory.
     const blob = file instanceof Blob ? file : new Blob([file.bytes]);
     mark('qvx-open-read');
     const answer = new Promise((resolve) => { openResolve = resolve; });
-    worker.postMessage({ type: 'open', name, file: blob });
+    worker.postMessage({ type: 'open', id, name, file: blob });
     return answer;
   };
   const result = openChain.then(run);
@@ -305,23 +364,35 @@ function switchLanguage(lang) {
 const exports = new Map();
 let exportId = 0;
 
-// Resolves with {fileName, mime, bytes} or {error}.
+// The text of an export's failure: the worker's reason, or the command's message.
+function exportFailure(m) {
+  switch (m.error?.key) {
+    case 'replaced': return text('saveReplaced');
+    case 'settings': return state.refused ? text('saveRefused') : text('noPicture');
+    case 'fault': return m.error.message;
+    default: return exportFailureText(m);
+  }
+}
+
+// Resolves with {fileName, mime, bytes} or {error} (a text). The request names the
+// picture its file name is made from: the worker saves that picture or nothing.
 function requestExport(format, extra = []) {
-  if (!state.picture) return Promise.resolve({ error: text('noPicture') });
-  const id = ++exportId;
+  if (!state.picture || state.state === 'opening') return Promise.resolve({ error: text('noPicture') });
+  const id = ++exportId, picture = state.picture;
   return new Promise((resolve) => {
-    exports.set(id, (m) => resolve(m.error ? { ...m, error: exportFailureText(m) } : m));
-    worker.postMessage({ type: 'export', id, format, fileName: outputName(state.picture.name, format), extra });
+    exports.set(id, (m) => resolve(m.error ? { ...m, error: exportFailure(m) } : m));
+    worker.postMessage({ type: 'export', id, pictureId: picture.id, format, fileName: outputName(picture.name, format),
+                         extra });
   });
 }
 
 async function download(format, extra) {
   const made = await requestExport(format, extra);
   if (made.error) {
-    showMessage(() => text('exportFailed', made.error));
+    addNote(() => text('exportFailed', made.error), true);
   } else {
     saveFile(made.bytes, made.fileName, made.mime);
-    showMessage(() => text('saved', made.fileName));
+    addNote(() => text('saved', made.fileName));
   }
   return made;
 }
@@ -341,10 +412,10 @@ $('copy').addEventListener('click', async () => {
     return new Blob([made.bytes], { type: 'image/png' });
   });
   const refused = await copyPng(png);
-  if (!refused) showMessage(() => text('copied'));
-  else if (exportError) showMessage(() => text('exportFailed', exportError));
-  else if (refused === 'unsupported') showMessage(() => text('noClipboard'));
-  else showMessage(() => text('copyRefused', refused));
+  if (!refused) addNote(() => text('copied'));
+  else if (exportError) addNote(() => text('exportFailed', exportError), true);
+  else if (refused === 'unsupported') addNote(() => text('noClipboard'), true);
+  else addNote(() => text('copyRefused', refused), true);
 });
 
 // --- start ------------------------------------------------------------------------------
@@ -382,6 +453,8 @@ window.quillvex = {
   },
   export: requestExport,
   download,
+  // Makes the converter fault, as the recovery's test.
+  fault() { worker.postMessage({ type: 'fault' }); },
   get state() {
     const p = state.picture;
     return { state: state.state, name: p?.name ?? null, width: p?.width ?? 0, height: p?.height ?? 0,

@@ -20,8 +20,26 @@ export function optionsFor(method) {
 
 export const clampDensity = (value) => Math.min(kMaxDensity, Math.max(0, Math.round(value)));
 
-// A number field's value, or null when empty (the method's default).
-const numberOrNull = (input) => (input.value.trim() === '' ? null : Number(input.value));
+// A number field's text as typed, for the command's parser to take or refuse (2.5 for
+// a radius is refused, not cut to 2); null when empty (the method's default). Text the
+// browser can't read as a number reaches the parser as such.
+const fieldText = (input) => (input.validity?.badInput ? 'NaN' : input.value.trim() === '' ? null : input.value.trim());
+
+// The command's arguments for settings, in groups by the field they come from:
+// [{field, args}], the mode first so that each option meets its method.
+export function settingsArguments(s, methods) {
+  const method = methods.find((m) => m.kind === s.kind);
+  const groups = [{ field: 'mode', args: ['-m', method ? method.name : kModeNames[s.kind] ?? String(s.kind)] },
+                  { field: 'density', args: ['-t', String(s.density)] }];
+  const add = (field, ...args) => groups.push({ field, args });
+  if (s.invert) add('invert', '-i');
+  if (s.linear) add('linear', '--linear');
+  if (s.serpentine) add('serpentine', '--serpentine');
+  if (s.radius != null) add('radius', '--radius', String(s.radius));
+  if (s.k != null) add('k', '--k', String(s.k));
+  if (s.percent != null) add('percent', '--percent', String(s.percent));
+  return groups;
+}
 
 export class Controls {
   // onChange() is called after every change of a setting.
@@ -85,9 +103,9 @@ export class Controls {
       kind: Number(el.mode.value), density: this.density(), invert: el.invert.checked,
       serpentine: options.has('serpentine') && el.serpentine.checked,
       linear: options.has('linear') && el.linear.checked,
-      radius: options.has('radius') ? numberOrNull(el.radius) : null,
-      k: options.has('k') ? numberOrNull(el.k) : null,
-      percent: options.has('percent') ? numberOrNull(el.percent) : null,
+      radius: options.has('radius') ? fieldText(el.radius) : null,
+      k: options.has('k') ? fieldText(el.k) : null,
+      percent: options.has('percent') ? fieldText(el.percent) : null,
     };
   }
 

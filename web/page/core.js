@@ -29,10 +29,12 @@ function systemCalls(memory) {
   };
 }
 
-export async function loadCore(wasmBytes) {
+// wasm: the module's bytes, or the module compiled (a fresh instance each call).
+export async function loadCore(wasm) {
   let instance;
   const imports = { wasi_snapshot_preview1: systemCalls(() => instance.exports.memory) };
-  ({ instance } = await WebAssembly.instantiate(wasmBytes, imports));
+  if (wasm instanceof WebAssembly.Module) instance = await WebAssembly.instantiate(wasm, imports);
+  else ({ instance } = await WebAssembly.instantiate(wasm, imports));
   instance.exports._initialize();
   return new Core(instance.exports);
 }
@@ -134,13 +136,33 @@ export class Core {
     };
   }
 
-  // Starts converting with new settings; returns 0, or the core's code of what is wrong
-  // with them (with its English text).
-  start(s) {
-    const code = this.x.qvx_start(this.page, s.kind, s.density, s.invert ? 1 : 0, s.serpentine ? 1 : 0,
-                                  s.linear ? 1 : 0, s.radius ?? 7, s.k ?? NaN, s.percent ?? 15);
-    return code ? { code, text: this.text(this.x.qvx_halftone_error_text(code)) } : 0;
+  // The command's arguments as the module takes them, copied in; the address, or 0.
+  copyArguments(args) {
+    return this.copyIn(new TextEncoder().encode(args.map((a) => a + '\0').join('') + '\0'));
   }
+
+  // Checks the command's arguments for the settings as the command's parser (and the
+  // core's check within it) does; returns '' or the command's message.
+  checkSettings(args) {
+    const at = this.copyArguments(args);
+    if (!at) return 'memory';
+    const refused = this.x.qvx_check_settings(this.page, at);
+    this.x.qvx_free(at);
+    return refused ? this.text(this.x.qvx_settings_error(this.page)) : '';
+  }
+
+  // Starts converting with the settings the command's arguments give; returns '', the
+  // command's message when it refuses them, or 'memory'.
+  start(args) {
+    const at = this.copyArguments(args);
+    if (!at) return 'memory';
+    const code = this.x.qvx_start_settings(this.page, at);
+    this.x.qvx_free(at);
+    return code === 0 ? '' : code === 1 ? this.text(this.x.qvx_settings_error(this.page)) : 'memory';
+  }
+
+  // Empties the result: the panes show the picture beside nothing.
+  clearResult() { this.x.qvx_clear_result(this.page); }
 
   // Converts up to about `pixels` more; returns the rows still to convert.
   convertMore(pixels) { return this.x.qvx_convert_more(this.page, pixels); }
@@ -163,8 +185,7 @@ export class Core {
   // Runs the command's conversion with its arguments over the open picture (its BMP
   // file, or its decoded pixels). Returns {bytes, xResolution, yResolution} or {error}.
   exportFile(args) {
-    const list = new TextEncoder().encode(args.map((a) => a + '\0').join('') + '\0');
-    const argsAt = this.copyIn(list);
+    const argsAt = this.copyArguments(args);
     if (!argsAt) return { error: 'memory' };
     const failed = this.x.qvx_export(this.page, argsAt, this.file, this.fileSize);
     this.x.qvx_free(argsAt);

@@ -8,8 +8,7 @@ const kLabels = ['biSize', 'biWidth', 'biHeight', 'biPlanes', 'biBitCount', 'biC
 // Cells 13..20 are the left column, 21..28 the right one.
 const kFirstCell = 13, kRows = 8;
 
-const kFormats = { 'image/png': 'PNG', 'image/jpeg': 'JPEG', 'image/gif': 'GIF', 'image/webp': 'WebP',
-                   'image/x-icon': 'ICO', 'image/avif': 'AVIF' };
+const kFormats = { 'image/png': 'PNG', 'image/jpeg': 'JPEG', 'image/gif': 'GIF', 'image/webp': 'WebP' };
 
 // Shows the picture's Info, or that there is none; `file` is {kind: 'bmp' | 'decoded',
 // mime: the file's MIME type}. Called again on a language switch.

@@ -59,8 +59,8 @@ const en = {
   failed: (name, why) => `${name}: ${why}`,
   empty: 'The file is empty.',
   notPicture: 'This file is not a picture this page can read.',
-  tooLarge: (max) => `The picture is too large: this page opens up to ${max} pixels.`,
-  tooLargeSize: (w, h, max) => `The picture is too large (${w} × ${h} pixels): this page opens up to ${max} pixels.`,
+  tooLarge: (max) => `File is too large. This page opens up to ${max} pixels.`,
+  tooLargeSize: (w, h, max) => `File is too large. This page opens up to ${max} pixels; this picture has ${w} × ${h}.`,
   damaged: (why) => `The BMP file is damaged or of a kind not supported: ${why}`,
   bmpCodes: ['', "Can't open file.", "Can't read bitmap file header.", 'This file is not a bitmap file.',
              "Can't read bitmap info header.", 'This file format is not supported.', 'File is too large.',
@@ -68,10 +68,6 @@ const en = {
   memory: "Can't allocate memory.",
   fatal: (m) => `The converter could not be loaded: ${m}`,
   settingsFailed: (m) => `These settings can't be used: ${m}`,
-  // By the core's code: 1 unknown method, 2 density, 3 radius, 4 k, 5 percent, 6 serpentine.
-  settingsCodes: ['', 'the method is unknown.', 'the density must be 0 to 254.', 'the radius must be 1 to 10000.',
-                  'k must be a number.', 'the percentage must be 0 to 100.',
-                  'only the error-diffusion methods run serpentine.'],
   exportFailed: (m) => `Nothing was saved: ${m}`,
   saved: (name) => `${name} is ready.`,
   copied: 'The result is on the clipboard.',
@@ -106,6 +102,15 @@ const en = {
                 'The picture has fewer rows than were written.', 'The picture ended before its last row.',
                 'The file could not be written.'],
   exportCodes: { 'no-picture': 'No picture is open.', memory: 'There is not enough memory for the file.' },
+  // The settings check, saves and the converter's recovery.
+  settingRefused: (field, rule) => `These settings can't be used: ${field} ${rule}`,
+  settingRules: { mode: 'is not one this page knows.', density: 'must be a whole number from 0 to 254.',
+                  radius: 'must be a whole number from 1 to 10000.', k: 'must be a number.',
+                  percent: 'must be a whole number from 0 to 100.' },
+  saveRefused: 'the settings are not ones the converter takes.',
+  saveReplaced: 'another picture was opened meanwhile.',
+  restarted: (why) => `The converter stopped (${why}) and was started again.`,
+  formatRefused: (format) => `This page does not read ${format} pictures (quillvex-cli does).`,
 };
 
 const ja = {
@@ -165,8 +170,8 @@ const ja = {
   failed: (name, why) => `${name}：${why}`,
   empty: 'ファイルが空です。',
   notPicture: 'このページで読める画像ファイルではありません。',
-  tooLarge: (max) => `画像が大きすぎます。このページで開けるのは ${max} ピクセルまでです。`,
-  tooLargeSize: (w, h, max) => `画像が大きすぎます（${w} × ${h} ピクセル）。このページで開けるのは ${max} ピクセルまでです。`,
+  tooLarge: (max) => `ファイルが大きすぎます。このページで開けるのは ${max} ピクセルまでです。`,
+  tooLargeSize: (w, h, max) => `ファイルが大きすぎます。このページで開けるのは ${max} ピクセルまでです（この画像は ${w} × ${h}）。`,
   damaged: (why) => `BMPファイルが壊れているか、扱えない種類です：${why}`,
   bmpCodes: ['', 'ファイルを開けません。', 'ファイルヘッダーが読めません。', 'このファイルはBMPファイルではありません。',
              'BMPINFOヘッダーが読めません。', 'この形式は扱えません。', 'ファイルが大きすぎます。',
@@ -174,9 +179,6 @@ const ja = {
   memory: 'メモリを確保できません。',
   fatal: (m) => `変換プログラムを読み込めませんでした：${m}`,
   settingsFailed: (m) => `この設定は使えません：${m}`,
-  settingsCodes: ['', '方式が不明です。', '濃度は 0 から 254 までです。', '半径は 1 から 10000 までです。',
-                  'k には数値を入れてください。', '割合は 0 から 100 までです。',
-                  '蛇行走査は誤差拡散の方式だけで使えます。'],
   exportFailed: (m) => `保存できませんでした：${m}`,
   saved: (name) => `${name} を用意しました。`,
   copied: '変換結果をクリップボードにコピーしました。',
@@ -206,6 +208,15 @@ const ja = {
                 '画像の行数より多くの行が書かれました。', '最後の行の前で画像が終わりました。',
                 'ファイルを書き込めませんでした。'],
   exportCodes: { 'no-picture': '画像が開かれていません。', memory: 'ファイルを作るメモリが足りません。' },
+  // 設定の検査、保存、変換プログラムの再起動。
+  settingRefused: (field, rule) => `この設定は使えません：${field}${rule}`,
+  settingRules: { mode: 'はこのページにない方式です。', density: 'は 0 から 254 までの整数です。',
+                  radius: 'は 1 から 10000 までの整数です。', k: 'には数値を入れてください。',
+                  percent: 'は 0 から 100 までの整数です。' },
+  saveRefused: '変換プログラムが受け付けない設定です。',
+  saveReplaced: 'その間に別の画像が開かれました。',
+  restarted: (why) => `変換プログラムが停止したため（${why}）、起動し直しました。`,
+  formatRefused: (format) => `このページは ${format} 画像を読めません（quillvex-cli は読めます）。`,
 };
 
 export const kTexts = { en, ja };

@@ -8,7 +8,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { chromium } from 'playwright-core';
-import { alphaPng, hugePng } from './pictures.mjs';
+import { alphaPng, gifClaiming, hugePng, jpegClaiming, webpClaiming, withOrientation } from './pictures.mjs';
 
 const root = new URL('../..', import.meta.url).pathname;
 const cli = join(root, 'build/release/quillvex-cli');
@@ -118,6 +118,153 @@ test('downloads are the command\'s files, for every depth, RLE, top-down, an alp
   page = main;
 });
 
+// --- JPEG: the page's pixels, level by level ----------------------------------------
+//
+// A pixel is white in Letter mode when its luminance is above the density, so the
+// files of every density from one at which the whole picture is white to one at which
+// it is black give each pixel's luminance exactly: a difference of one level in any
+// pixel changes one of them. The pictures' levels span a narrow band, so that few
+// densities are needed.
+
+const pbmRows = (pbm) => pbm.subarray(pbm.indexOf(10, pbm.indexOf(10) + 1) + 1);
+
+// Each pixel's luminance from Letter files {density: PBM} of width x height.
+function levelsOfLetters(files, width, height) {
+  const densities = Object.keys(files).map(Number).sort((a, b) => a - b);
+  const stride = (width + 7) >> 3, levels = new Uint8Array(width * height).fill(densities[0]);
+  for (const d of densities) {
+    const rows = pbmRows(files[d]);
+    assert.equal(rows.length, stride * height, `the file of density ${d} is ${width} x ${height}`);
+    for (let y = 0; y < height; ++y) {
+      for (let x = 0; x < width; ++x) levels[y * width + x] += (~rows[y * stride + (x >> 3)] >> (7 - (x & 7))) & 1;
+    }
+  }
+  return levels;
+}
+
+// The number of black pixels of a PBM file.
+function blackPixels(pbm) {
+  const [, width, height] = /^P4\s+(\d+)\s+(\d+)/.exec(pbm.toString('latin1')).map(Number);
+  const rows = pbmRows(pbm), stride = (width + 7) >> 3;
+  let black = 0;
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) black += (rows[y * stride + (x >> 3)] >> (7 - (x & 7))) & 1;
+  }
+  return { black, pixels: width * height };
+}
+
+// The command's Letter files of each picture, {density: PBM}, from a density at which
+// the picture is all white to one at which it is all black.
+function commandLetters(pictures) {
+  const files = new Map(pictures.map((p) => [p, {}]));
+  const folder = join(scratch, 'letters');
+  for (const [start, step] of [[127, -1], [128, 1]]) {
+    let active = [...pictures];
+    for (let d = start; active.length && d >= 0 && d <= 254; d += step) {
+      rmSync(folder, { recursive: true, force: true });
+      mkdirSync(folder);
+      execFileSync(cli, ['-q', '-t', String(d), '-m', 'letter', '-f', 'pbm', '-d', folder, ...active]);
+      active = active.filter((p) => {
+        const pbm = readFileSync(join(folder, p.split('/').pop().replace(/\.[^.]*$/, '.pbm')));
+        files.get(p)[d] = pbm;
+        const { black, pixels } = blackPixels(pbm);
+        return black !== (step < 0 ? 0 : pixels);
+      });
+    }
+  }
+  return files;
+}
+
+// The page's Letter files of its open picture at the given densities.
+async function pageLetters(densities) {
+  await settle({ mode: 'letter', invert: false });
+  const files = await page.evaluate(async (list) => {
+    const out = {};
+    for (const d of list) {
+      const made = await window.quillvex.export('pbm', ['-t', String(d)]);
+      if (made.error) return { error: made.error };
+      out[d] = [...new Uint8Array(made.bytes)];
+    }
+    return out;
+  }, densities);
+  assert.ok(!files.error, files.error);
+  return Object.fromEntries(Object.entries(files).map(([d, bytes]) => [d, Buffer.from(bytes)]));
+}
+
+function assertSameLevels(got, expected, width, what) {
+  let differing = 0, first = '';
+  for (let i = 0; i < expected.length; ++i) {
+    if (got[i] === expected[i]) continue;
+    if (!differing++) first = ` (first at ${i % width}, ${Math.floor(i / width)}: ${got[i]}, not ${expected[i]})`;
+  }
+  assert.equal(differing, 0, `${what}: ${differing} pixels differ${first}`);
+}
+
+test('JPEGs: the command\'s pixels at every level, CMYK, EXIF orientation and a recorded resolution', async () => {
+  const base = ['-size', '200x150', '-seed', '7', 'plasma:red-blue', '-blur', '0x1', '+level', '40%,60%', '-quality', '90'];
+  const jpeg = (name, ...args) => {
+    const path = join(scratch, name);
+    execFileSync('convert', [...base, ...args, path]);
+    return path;
+  };
+  const gradient = jpeg('gradient.jpg', '-sampling-factor', '2x2');
+  const dpi = jpeg('dpi300.jpg', '-density', '300', '-units', 'PixelsPerInch');
+  const cmyk = jpeg('cmyk.jpg', '-colorspace', 'CMYK');
+  const rotated = join(scratch, 'turned.jpg');
+  writeFileSync(rotated, withOrientation(readFileSync(gradient), 6));
+  const expected = commandLetters([gradient, dpi, rotated, cmyk]);
+
+  const main = page;
+  try {
+    for (const picture of [gradient, dpi]) {
+      page = await newPage();
+      assert.equal((await openFile(picture)).state, 'ready');
+      const files = expected.get(picture), densities = Object.keys(files).map(Number);
+      assertSameLevels(levelsOfLetters(await pageLetters(densities), 200, 150), levelsOfLetters(files, 200, 150), 200,
+                       picture);
+      // The recorded resolution goes into both files' headers.
+      const args = ['-m', 'floyd-steinberg'];
+      await settle({ mode: 'floyd-steinberg', density: 127 });
+      assert.ok((await exported('bmp')).equals(command(args, picture, '.bmp')), `${picture}: BMP`);
+      assert.ok((await exported('png')).equals(command(args, picture, '.png')), `${picture}: PNG`);
+      await page.context().close();
+    }
+
+    // Orientation 6: the stored picture turned a quarter clockwise, 150 x 200.
+    page = await newPage();
+    const turned = await openFile(rotated);
+    assert.deepEqual([turned.width, turned.height], [150, 200]);
+    const stored = levelsOfLetters(expected.get(gradient), 200, 150), upright = new Uint8Array(150 * 200);
+    for (let y = 0; y < 200; ++y) {
+      for (let x = 0; x < 150; ++x) upright[y * 150 + x] = stored[(149 - x) * 200 + y];
+    }
+    const densities = Object.keys(expected.get(gradient)).map(Number);
+    assertSameLevels(levelsOfLetters(await pageLetters(densities), 150, 200), upright, 150, 'orientation 6');
+    // The command turns it upright on reading too.
+    assertSameLevels(levelsOfLetters(expected.get(rotated), 150, 200), upright, 150, 'the command, orientation 6');
+    await page.context().close();
+
+    // CMYK, stored inverted (Adobe): red = (255 - C)(255 - K) / 255, truncated, from the
+    // inks as ImageMagick reads them.
+    const inks = execFileSync('convert', [cmyk, '-depth', '8', 'cmyk:-'], { maxBuffer: 1 << 24 });
+    const levels = new Uint8Array(200 * 150);
+    for (let i = 0; i < levels.length; ++i) {
+      const [c, m, y, k] = inks.subarray(4 * i, 4 * i + 4), w = 255 - k;
+      const [r, g, b] = [c, m, y].map((ink) => Math.floor(((255 - ink) * w) / 255));
+      levels[i] = Math.floor((299 * r + 587 * g + 114 * b) / 1000);
+    }
+    page = await newPage();
+    await openFile(cmyk);
+    const low = Math.max(0, Math.min(...levels) - 1), high = Math.max(...levels);
+    const range = Array.from({ length: high - low + 1 }, (_, i) => low + i);
+    assertSameLevels(levelsOfLetters(await pageLetters(range), 200, 150), levels, 200, 'CMYK');
+    assertSameLevels(levelsOfLetters(expected.get(cmyk), 200, 150), levels, 200, 'the command, CMYK');
+    await page.context().close();
+  } finally {
+    page = main;
+  }
+});
+
 test('a device format with its options is the command\'s file', async () => {
   const picture = join(suite, 'rgb24.bmp');
   await openFile(picture);
@@ -125,6 +272,105 @@ test('a device format with its options is the command\'s file', async () => {
   await page.selectOption('#device-format', 'zpl');
   const zpl = await download('#download-device');
   assert.ok(zpl.equals(command(['-t', '140', '-m', 'atkinson', '-f', 'zpl'], picture, '.zpl')));
+});
+
+// The state of the saves and the message line, as a user sees them.
+const saves = () => page.evaluate(() => ({
+  disabled: ['bmp', 'png', 'pbm', 'device'].filter((f) => document.getElementById(`download-${f}`).disabled).length,
+  message: document.getElementById('message').textContent,
+  error: getComputedStyle(document.getElementById('message')).color === 'rgb(179, 38, 30)',
+}));
+
+test('refused settings: one message naming the field, no result and no saves, until the field is good', async () => {
+  const photo = join(scratch, 'photo640.jpg');
+  execFileSync('convert', ['-size', '640x480', 'gradient:navy-orange', '-swirl', '120', photo]);
+  await openFile(join(suite, 'rgb24.bmp'));
+  const cases = [
+    [{ mode: 'sauvola', radius: 0, density: 127, invert: false }, 'Radius'],
+    [{ mode: 'bradley', radius: 7, percent: 101 }, 'Percent'],
+    [{ mode: 'sauvola', percent: 15, radius: 2.5 }, 'Radius'],
+  ];
+  for (const [settings, field] of cases) {
+    const done = await page.evaluate((s) => window.quillvex.setSettings(s), settings);
+    const what = JSON.stringify(settings);
+    assert.ok(done.error, `${what} converts`);
+    const seen = await saves();
+    assert.match(seen.message, new RegExp(`^These settings can't be used: ${field} must be a whole number`), what);
+    assert.equal(seen.disabled, 4, `${what}: a save is offered`);
+    assert.ok(seen.error, `${what}: the message is not in the error style`);
+    assert.deepEqual(await page.evaluate(() => window.quillvex.export('bmp')).then((m) => Boolean(m.error)), true);
+  }
+  // A picture opened meanwhile opens, and keeps the refusal; the result pane stays empty.
+  const opened = await openFile(photo);
+  assert.equal(opened.name, 'photo640.jpg');
+  assert.match(opened.message, /Radius must be a whole number/);
+  assert.equal((await saves()).disabled, 4);
+  await page.evaluate(() => window.quillvex.setZoom(2));
+  assert.equal(await page.evaluate(() => window.quillvex.state.state), 'error');
+  // The good value converts: the saves are the command's again.
+  await settle({ radius: 12 });
+  const seen = await saves();
+  assert.equal(seen.disabled, 0);
+  assert.ok(!seen.error, seen.message);
+  assert.ok((await exported('bmp')).equals(command(['-m', 'sauvola', '--radius', '12'], photo, '.bmp')), 'BMP');
+  assert.equal((await openFile(join(suite, 'pal8.bmp'))).state, 'ready');
+});
+
+test('a save holds the picture its name says, and saves are off while a picture opens', async () => {
+  const first = join(suite, 'rgb24.bmp'), big = join(scratch, 'big.jpg');
+  execFileSync('convert', ['-size', '3000x2000', 'plasma:', '-quality', '80', big]);
+  const main = page;
+  page = await newPage();
+  try {
+    await savesFollowThePicture(first, big);
+  } finally {
+    await page.context().close();
+    page = main;
+  }
+});
+
+async function savesFollowThePicture(first, big) {
+  await openFile(first);
+  await settle({ mode: 'hard', density: 127, invert: false });
+  // Disabled whenever the page is opening, watched from inside the page.
+  await page.evaluate(() => {
+    window.offWhileOpening = [];
+    new MutationObserver(() => {
+      if (document.body.dataset.state === 'opening') window.offWhileOpening.push(document.getElementById('download-bmp').disabled);
+    }).observe(document.body, { attributes: true, attributeFilter: ['data-state'] });
+  });
+  const bytes = readFileSync(big);
+  // A save asked for just before the next picture is opened: the first picture's file,
+  // or nothing, never the next one's under the first one's name.
+  const made = await page.evaluate(async (list) => {
+    const saved = window.quillvex.download('bmp');
+    const opening = window.quillvex.open({ name: 'big.jpg', bytes: new Uint8Array(list) });
+    const [file] = await Promise.all([saved, opening]);
+    return file.error ? { error: file.error } : { name: file.fileName, bytes: [...new Uint8Array(file.bytes)] };
+  }, [...bytes]);
+  if (!made.error) {
+    assert.equal(made.name, 'rgb24.bmp');
+    assert.ok(Buffer.from(made.bytes).equals(command(['-m', 'hard', '-t', '127'], first, '.bmp')), 'the save holds another picture');
+  }
+  await page.waitForFunction(() => document.body.dataset.state === 'ready');
+  const after = await saves();
+  assert.deepEqual(await page.evaluate(() => window.offWhileOpening), [true]);
+  // The save's outcome is still on the line once the next picture has opened.
+  assert.match(after.message, made.error ? /Nothing was saved: another picture was opened/ : /rgb24\.bmp is ready/);
+  assert.ok(after.message.startsWith('big.jpg: 3000 × 2000 pixels.'), after.message);
+  const next = await download('#download-bmp');
+  assert.ok(next.equals(command(['-m', 'hard', '-t', '127'], big, '.bmp')));
+}
+
+test('a fault of the converter restarts it with the open picture', async () => {
+  const picture = join(suite, 'pal8.bmp');
+  await openFile(picture);
+  await settle({ mode: 'floyd-steinberg', density: 110 });
+  await page.evaluate(() => window.quillvex.fault());
+  await page.waitForFunction(() => /started again/.test(document.getElementById('message').textContent));
+  await page.waitForFunction(() => document.body.dataset.state === 'ready');
+  assert.equal(await page.evaluate(() => window.quillvex.state.name), 'pal8.bmp');
+  assert.ok((await exported('bmp')).equals(command(['-m', 'floyd-steinberg', '-t', '110'], picture, '.bmp')));
 });
 
 test('the density follows the keys, the zoom follows + and -', async () => {
@@ -167,14 +413,20 @@ test('bad files end in one message each and the page stays usable', async () => 
     ['empty.bmp', Buffer.alloc(0)],
     ['damaged.bmp', good.subarray(0, 700)],
     ['words.png', Buffer.from('not a picture at all\n')],
-    ['huge.png', hugePng(30000)],
+    ['huge.png', hugePng(30000), /: File is too large\./],
+    ['huge.jpg', jpegClaiming(65500, 65500), /: File is too large\./],
+    ['huge.gif', gifClaiming(65535, 65535), /: File is too large\./],
+    ['huge.webp', webpClaiming(16000, 16000), /: File is too large\./],
+    ['icon.ico', execFileSync('convert', ['-size', '32x32', 'xc:red', 'ico:-']), /not a picture this page can read/],
+    ['scan.tif', execFileSync('convert', ['-size', '32x32', 'xc:red', 'tif:-']), /does not read TIFF pictures/],
   ];
-  for (const [name, bytes] of cases) {
+  for (const [name, bytes, reason] of cases) {
     const path = join(scratch, name);
     writeFileSync(path, bytes);
     const failed = await openFile(path);
     assert.equal(failed.state, 'error', name);
     assert.ok(failed.message.length > 10 && !failed.message.includes('\n'), `${name}: "${failed.message}"`);
+    if (reason) assert.match(failed.message, reason, name);
     assert.ok(await page.isDisabled('#download-bmp'), `${name}: a download is offered without a picture`);
     const again = await openFile(join(suite, 'pal8.bmp'));
     assert.equal(again.state, 'ready', `after ${name}: ${again.message}`);

@@ -56,3 +56,45 @@ export function hugePng(side) {
   const row = Buffer.alloc(Math.ceil(side / 8));
   return pngOf(side, side, 0, 1, Array(side).fill(row));
 }
+
+// The JPEG with an EXIF block holding only an orientation (1..8), after its JFIF segment.
+export function withOrientation(jpeg, orientation) {
+  const tiff = Buffer.alloc(26);
+  tiff.write('II', 0, 'latin1');
+  tiff.writeUInt16LE(42, 2);
+  tiff.writeUInt32LE(8, 4);
+  tiff.writeUInt16LE(1, 8);  // one entry: Orientation, SHORT, 1
+  tiff.writeUInt16LE(274, 10);
+  tiff.writeUInt16LE(3, 12);
+  tiff.writeUInt32LE(1, 14);
+  tiff.writeUInt16LE(orientation, 18);
+  const body = Buffer.concat([Buffer.from('Exif\0\0', 'latin1'), tiff]);
+  const segment = Buffer.from([0xff, 0xe1, 0, 0]);
+  segment.writeUInt16BE(body.length + 2, 2);
+  const at = jpeg[3] === 0xe0 ? 4 + jpeg.readUInt16BE(4) : 2;
+  return Buffer.concat([jpeg.subarray(0, at), segment, body, jpeg.subarray(at)]);
+}
+
+// Headers claiming a picture of width x height, with nothing to decode behind them.
+export function jpegClaiming(width, height) {
+  const frame = Buffer.from([0xff, 0xc0, 0, 17, 8, 0, 0, 0, 0, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0]);
+  frame.writeUInt16BE(height, 5);
+  frame.writeUInt16BE(width, 7);
+  return Buffer.concat([Buffer.from([0xff, 0xd8]), frame, Buffer.from([0xff, 0xd9])]);
+}
+
+export function gifClaiming(width, height) {
+  const g = Buffer.from('GIF89a\0\0\0\0\xf0\0\0\0\0\0\xff\xff\xff,\0\0\0\0\0\0\0\0\0\x02\x02\x4c\x01\0;', 'latin1');
+  g.writeUInt16LE(width, 6);
+  g.writeUInt16LE(height, 8);
+  g.writeUInt16LE(width, 23);
+  g.writeUInt16LE(height, 25);
+  return g;
+}
+
+export function webpClaiming(width, height) {
+  const w = Buffer.alloc(38);
+  w.write('RIFF\x1e\0\0\0WEBPVP8L\x12\0\0\0\x2f', 0, 'latin1');
+  w.writeUInt32LE(((width - 1) | ((height - 1) << 14)) >>> 0, 21);
+  return w;
+}

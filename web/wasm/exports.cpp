@@ -1,6 +1,5 @@
 // The functions the page's worker calls. Pointers are offsets into the module's memory;
 // the worker copies files in and pane pixels and downloads out.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +20,7 @@ struct Page {
   PagePicture picture;
   PageResult result;
   PageExport exported;
+  std::string settings_error;
   uint32_t histogram[256] = {};
   std::string info;
 };
@@ -60,6 +60,13 @@ std::string info_json(const PagePicture& p) {
   }
   out += "]}";
   return out;
+}
+
+// args: the command's arguments, each ended by a zero byte, the list by an empty one.
+std::vector<std::string> arguments_of(const char* args) {
+  std::vector<std::string> list;
+  for (const char* at = args; *at; at += list.back().size() + 1) list.emplace_back(at);
+  return list;
 }
 
 void picture_opened(Page& page) {
@@ -103,20 +110,29 @@ QVX_EXPORT(qvx_histogram) const uint32_t* qvx_histogram(const Page* page) { retu
 QVX_EXPORT(qvx_info) const char* qvx_info(const Page* page) { return page->info.c_str(); }
 QVX_EXPORT(qvx_info_size) size_t qvx_info_size(const Page* page) { return page->info.size(); }
 
-// kind: 0..2 a mode, 100 + n the nth method; k NaN for the method's default.
-QVX_EXPORT(qvx_start)
-int qvx_start(Page* page, int kind, int density, int invert, int serpentine, int linear, int radius, double k,
-              int percent) {
-  HalftoneParams params;
-  params.density = density;
-  params.invert = invert != 0;
-  params.serpentine = serpentine != 0;
-  params.linear = linear != 0;
-  params.radius = radius;
-  if (!std::isnan(k)) params.k = k;
-  params.percent = percent;
-  return static_cast<int>(start_result(page->result, page->picture, kind, params));
+// Checks the command's arguments for the settings (see arguments_of) with the command's
+// parser and the core's check; 0, or 1 with qvx_settings_error saying why.
+QVX_EXPORT(qvx_check_settings) int qvx_check_settings(Page* page, const char* args) {
+  PageSettings settings;
+  page->settings_error = parse_page_settings(arguments_of(args), settings);
+  return page->settings_error.empty() ? 0 : 1;
 }
+
+// Starts the result for settings the check took: 0; 1 when they are refused, 2 when
+// memory runs out (the result is then empty).
+QVX_EXPORT(qvx_start_settings) int qvx_start_settings(Page* page, const char* args) {
+  PageSettings settings;
+  page->settings_error = parse_page_settings(arguments_of(args), settings);
+  if (!page->settings_error.empty()) {
+    clear_result(page->result, page->picture);
+    return 1;
+  }
+  return start_result(page->result, page->picture, settings.kind, settings.params) == HalftoneError::kNone ? 0 : 2;
+}
+
+QVX_EXPORT(qvx_settings_error) const char* qvx_settings_error(const Page* page) { return page->settings_error.c_str(); }
+
+QVX_EXPORT(qvx_clear_result) void qvx_clear_result(Page* page) { clear_result(page->result, page->picture); }
 
 QVX_EXPORT(qvx_convert_more) int32_t qvx_convert_more(Page* page, double pixels) {
   return convert_more(page->result, static_cast<int64_t>(pixels));
@@ -128,12 +144,9 @@ void qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t sc
   draw_panes(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}, source_pane, result_pane);
 }
 
-// args: the command's arguments, each ended by a zero byte, the list by an empty one.
 QVX_EXPORT(qvx_export) int qvx_export(Page* page, const char* args, const uint8_t* bmp, size_t bmp_size) {
-  std::vector<std::string> list;
-  for (const char* at = args; *at; at += list.back().size() + 1) list.emplace_back(at);
   page->exported = PageExport();
-  export_picture(list, page->picture, bmp, bmp_size, page->exported);
+  export_picture(arguments_of(args), page->picture, bmp, bmp_size, page->exported);
   return page->exported.error.empty() ? 0 : 1;
 }
 

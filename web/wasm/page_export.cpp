@@ -12,6 +12,7 @@
 #include "cli/cli_texts.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
+#include "page_result.h"
 
 namespace {
 
@@ -82,6 +83,19 @@ std::string convert_into(FILE* file, const CliOptions& options, const std::strin
 }
 
 }  // namespace
+
+std::string parse_page_settings(const std::vector<std::string>& args, PageSettings& settings) {
+  CliOptions options;
+  std::vector<std::string> line = args;
+  line.insert(line.end(), {"-o", "picture.bmp", "picture"});
+  std::string error;
+  if (parse_cli_options(line, options, error) != ParseOutcome::Run) return error.empty() ? "not a conversion" : error;
+  settings.kind = options.method ? kFirstMethodKind + static_cast<int>(*options.method) : options.mode;
+  settings.params = options.halftone;
+  settings.params.density = options.density;
+  settings.params.invert = options.invert;
+  return "";
+}
 
 void export_picture(const std::vector<std::string>& args, const PagePicture& picture, const uint8_t* bmp,
                     size_t bmp_size, PageExport& result) {

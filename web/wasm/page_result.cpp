@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "mono/conversion.h"
 #include "mono/random_jump.h"
@@ -69,26 +70,35 @@ int32_t picture_coordinate(int32_t pane, int32_t scroll, const PaneView& v, int3
 
 }  // namespace
 
-HalftoneError start_result(PageResult& r, const PagePicture& p, int kind, const HalftoneParams& params) {
+void clear_result(PageResult& r, const PagePicture& p) {
   r = PageResult();
   r.picture = &p;
-  r.kind = kind;
-  r.params = params;
-  r.stride = (static_cast<size_t>(p.width) + 7) / 8;
+}
+
+HalftoneError start_result(PageResult& r, const PagePicture& p, int kind, const HalftoneParams& params) {
+  clear_result(r, p);
+  HalftoneConverter converter;
   if (is_method(kind)) {
     const HalftoneError error =
-        start_halftone(static_cast<HalftoneMethod>(kind - kFirstMethodKind), params, p.width, r.converter);
+        start_halftone(static_cast<HalftoneMethod>(kind - kFirstMethodKind), params, p.width, converter);
     if (error != HalftoneError::kNone) return error;
   } else if (params.density < kDensityMin || params.density > kDensityMax) {
     return HalftoneError::kBadDensity;
   }
-  if (!r.bits.allocate(r.stride * static_cast<size_t>(p.height))) return HalftoneError::kUnknownMethod;
+  // Only a result with its rows allocated is started: the panes and the slices read them.
+  const size_t stride = (static_cast<size_t>(p.width) + 7) / 8;
+  if (!r.bits.allocate(stride * static_cast<size_t>(p.height))) return HalftoneError::kUnknownMethod;
+  r.kind = kind;
+  r.params = params;
+  r.stride = stride;
+  r.converter = std::move(converter);
   std::memset(r.bits.get(), 0, r.stride * static_cast<size_t>(p.height));
   r.ready.assign(static_cast<size_t>(p.height), 0);
   return HalftoneError::kNone;
 }
 
 int32_t convert_more(PageResult& r, int64_t pixels) {
+  if (r.picture == nullptr || r.bits.get() == nullptr) return 0;
   const PagePicture& p = *r.picture;
   if (p.width <= 0 || p.height <= 0) return 0;
   const int32_t budget = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(pixels / p.width, p.height)));
@@ -113,7 +123,9 @@ int32_t convert_more(PageResult& r, int64_t pixels) {
 }
 
 void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_t* result_pane) {
+  if (r.picture == nullptr) return;
   const PagePicture& p = *r.picture;
+  const bool started = r.bits.get() != nullptr;
   const size_t pane_width = static_cast<size_t>(std::max(v.pane_width, 0));
   std::vector<int32_t> columns(pane_width), tops(static_cast<size_t>(std::max(v.pane_height, 0)));
   for (size_t u = 0; u < pane_width; ++u) columns[u] = picture_coordinate(static_cast<int32_t>(u), v.scroll_x, v, p.width);
@@ -125,7 +137,9 @@ void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_
     needed.push_back(storage_row(p, tops[y]));
     lowest_top = std::max(lowest_top, tops[y]);
   }
-  if (is_method(r.kind)) {
+  if (!started) {
+    // nothing to convert
+  } else if (is_method(r.kind)) {
     if (lowest_top >= 0) convert_method_to(r, lowest_top);
   } else {
     std::sort(needed.begin(), needed.end());
@@ -141,11 +155,12 @@ void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_
       continue;
     }
     const uint32_t* colours = p.colours.get() + static_cast<size_t>(tops[y]) * static_cast<size_t>(p.width);
-    const uint8_t* bits = r.bits.get() + static_cast<size_t>(storage_row(p, tops[y])) * r.stride;
+    const uint8_t* bits = started ? r.bits.get() + static_cast<size_t>(storage_row(p, tops[y])) * r.stride : nullptr;
     for (size_t u = 0; u < pane_width; ++u) {
       const int32_t x = columns[u];
-      if (x < 0) {
-        source_out[u] = result_out[u] = 0;
+      if (x < 0 || bits == nullptr) {
+        source_out[u] = x < 0 ? 0 : colours[x];
+        result_out[u] = 0;
         continue;
       }
       source_out[u] = colours[x];

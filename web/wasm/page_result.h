@@ -28,8 +28,12 @@ struct PageResult {
 };
 
 // Starts the result of a picture for a kind and its parameters: kNone, or what is wrong
-// with the parameters. HalftoneError::kUnknownMethod also when memory runs out.
+// with the parameters (the result is then empty). HalftoneError::kUnknownMethod also
+// when memory runs out.
 HalftoneError start_result(PageResult& result, const PagePicture& picture, int kind, const HalftoneParams& params);
+
+// Empties the result: the panes show the picture beside nothing.
+void clear_result(PageResult& result, const PagePicture& picture);
 
 // Converts up to about `pixels` more pixels of rows not yet converted; returns the
 // storage rows still to convert.
@@ -44,7 +48,7 @@ struct PaneView {
 };
 
 // Draws both panes as RGBA (red in the low byte), converting the rows in view first;
-// pixels beyond the picture are transparent.
+// pixels beyond the picture, and the whole result pane of an empty result, are transparent.
 void draw_panes(PageResult& result, const PaneView& view, uint32_t* source_pane, uint32_t* result_pane);
 
 #endif
