@@ -146,22 +146,22 @@ std::string check_general(CliOptions& o) {
   return check_size_limit(o);
 }
 
-// -t's help and refusal, and -i's help, from their descriptors.
+// -t's and -i's letters and help, and -t's refusal, from their descriptors.
 const std::string kDensityHelp = std::string(kDensityParam.help) + " " + param_number_text(kDensityParam.min) + ".." +
                                  param_number_text(kDensityParam.max) + " (default " +
                                  param_number_text(kDensityParam.default_value) + ")";
 const std::string kDensityInvalid = param_refusal(kDensityParam, kDensityParam.name);
-const char* const kInvertHelp = param_descriptor(HalftoneParam::kInvert).help;
+const ParamDescriptor& kInvertParam = param_descriptor(HalftoneParam::kInvert);
 
 // clang-format off
 const CliOption kGeneralRows[] = {
   // long        short  argument  help
-  {"density",    't', "N",      kDensityHelp.c_str(),
+  {"density",    kDensityParam.short_name, "N", kDensityHelp.c_str(),
    set_density, kDensityInvalid.c_str()},
   {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter;\n"
                                 "niblack turns a blank white page black)",
    set_mode, "mode must be letter, hard, soft or a method --list-methods prints"},
-  {"invert",     'i', nullptr,  kInvertHelp, set_invert, nullptr},
+  {"invert",     kInvertParam.short_name, nullptr, kInvertParam.help, set_invert, nullptr},
   {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr,
    ParseOutcome::Run, false, "-t"},
   {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"

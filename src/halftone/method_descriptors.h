@@ -53,6 +53,7 @@ enum class HalftoneError {
 struct ParamDescriptor {
   HalftoneParam param;
   const char* name;        // the command's long option without its dashes; the page's field
+  char short_name;         // the command's one-letter option (-t), or 0
   ParamKind kind;
   double min, max;         // a number's range (a real's may be infinite); a flag's 0 and 1
   double step;             // what the page's field steps by: 1 for whole numbers
@@ -67,21 +68,21 @@ constexpr double kAnyNumber = std::numeric_limits<double>::infinity();
 // The density is the Windows program's too (kDensityMin..kDensityMax of the conversion,
 // a layer beside this one): the command checks at compile time that the two agree.
 inline constexpr ParamDescriptor kParamDescriptors[] = {
-    {HalftoneParam::kDensity, "density", ParamKind::kWhole, 0, 254, 1, 127, "N", "threshold",
+    {HalftoneParam::kDensity, "density", 't', ParamKind::kWhole, 0, 254, 1, 127, "N", "threshold",
      HalftoneError::kBadDensity},
     // Every method takes invert, so nothing refuses it.
-    {HalftoneParam::kInvert, "invert", ParamKind::kFlag, 0, 1, 1, 0, nullptr,
+    {HalftoneParam::kInvert, "invert", 'i', ParamKind::kFlag, 0, 1, 1, 0, nullptr,
      "white for dark pixels, black for light ones", HalftoneError::kNone},
-    {HalftoneParam::kSerpentine, "serpentine", ParamKind::kFlag, 0, 1, 1, 0, nullptr, "odd rows run right to left",
+    {HalftoneParam::kSerpentine, "serpentine", 0, ParamKind::kFlag, 0, 1, 1, 0, nullptr, "odd rows run right to left",
      HalftoneError::kNoScanDirection},
     // Every halftoning method takes linear, and the modes are refused it by the command.
-    {HalftoneParam::kLinear, "linear", ParamKind::kFlag, 0, 1, 1, 0, nullptr,
+    {HalftoneParam::kLinear, "linear", 0, ParamKind::kFlag, 0, 1, 1, 0, nullptr,
      "halftone in linear light (the sRGB curve undone)", HalftoneError::kNone},
-    {HalftoneParam::kRadius, "radius", ParamKind::kWhole, 1, 10000, 1, 7, "N", "a window of 2N+1 pixels square",
+    {HalftoneParam::kRadius, "radius", 0, ParamKind::kWhole, 1, 10000, 1, 7, "N", "a window of 2N+1 pixels square",
      HalftoneError::kBadRadius},
-    {HalftoneParam::kK, "k", ParamKind::kReal, -kAnyNumber, kAnyNumber, 0.05, 0.2, "X", "the deviation's weight",
+    {HalftoneParam::kK, "k", 0, ParamKind::kReal, -kAnyNumber, kAnyNumber, 0.05, 0.2, "X", "the deviation's weight",
      HalftoneError::kBadK},
-    {HalftoneParam::kPercent, "percent", ParamKind::kWhole, 0, 100, 1, 15, "P",
+    {HalftoneParam::kPercent, "percent", 0, ParamKind::kWhole, 0, 100, 1, 15, "P",
      "black when P percent below the window's mean", HalftoneError::kBadPercent},
 };
 

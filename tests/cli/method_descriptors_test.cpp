@@ -69,6 +69,7 @@ TEST(MethodDescriptors, EveryParameterIsAnOptionWithItsRangeAndTakers) {
     SCOPED_TRACE(p.name);
     const std::string option = std::string("--") + p.name;
     EXPECT_TRUE(contains(help, option + (p.value_name ? std::string(" ") + p.value_name : "") + " "));
+    if (p.short_name) EXPECT_TRUE(contains(help, std::string("  -") + p.short_name + ", " + option));
     EXPECT_TRUE(contains(help, p.help));
     const ParamTakers takers = methods_taking(p.param);
     ASSERT_FALSE(takers.methods.empty());

@@ -63,6 +63,9 @@ std::string method_descriptors_json() {
     if (&p != kParamDescriptors) out += ',';
     out += "{\"name\":";
     append_string(out, p.name);
+    const std::string option = p.short_name ? std::string("-") + p.short_name : std::string("--") + p.name;
+    out += ",\"option\":";
+    append_string(out, option.c_str());
     out += ",\"kind\":";
     append_string(out, kind_name(p.kind));
     out += ",\"min\":";
