@@ -127,7 +127,7 @@ if(QVX_CLI_TESTS)
 endif()
 
 # The page's calls into the core, tested natively (the page builds them to WebAssembly).
-add_executable(qvx_page_tests ${CMAKE_SOURCE_DIR}/tests/web/page_result_test.cpp
+add_executable(qvx_page_tests ${CMAKE_SOURCE_DIR}/web/tests/page_result_test.cpp
                ${CMAKE_SOURCE_DIR}/web/wasm/page_picture.cpp ${CMAKE_SOURCE_DIR}/web/wasm/page_result.cpp
                ${CMAKE_SOURCE_DIR}/web/wasm/page_export.cpp)
 target_include_directories(qvx_page_tests PRIVATE ${CMAKE_SOURCE_DIR}/web/wasm)
