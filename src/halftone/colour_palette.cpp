@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "halftone/index_diffusion.h"
+#include "image/simd_level.h"
 
 namespace {
 
@@ -59,6 +60,48 @@ struct ChooseEntry {
     return static_cast<uint8_t>(best);
   }
 };
+
+void diffuse(PaletteConverter& c, const uint8_t* rgb, int32_t y) {
+  for (size_t x = 0; x < 3 * static_cast<size_t>(c.width); ++x) c.values[x] = c.tone[rgb[x]];
+  int32_t* errors[kErrorRows] = {error_row(c, y), error_row(c, y + 1), error_row(c, y + 2)};
+  const int direction = c.params.serpentine && (y & 1) ? -1 : 1;
+  diffuse_index_row<3>(diffusion_kernel(*c.method), c.values.data(), errors, c.width, direction, ChooseEntry{c},
+                       c.out.data());
+  // This row's errors are used up: the row becomes the one three below, pads included.
+  std::fill(errors[0] - 6, errors[0] + 3 * c.width + 6, 0);
+}
+
+void emit(PaletteConverter& c, const uint8_t* indexes, IndexSink sink, void* context) {
+  sink(context, c.rows_out, indexes);
+  ++c.rows_out;
+}
+
+// Diffuses the waiting rows: a whole band at once on the vector path, else one by one.
+void diffuse_waiting(PaletteConverter& c, IndexSink sink, void* context) {
+  const size_t w = static_cast<size_t>(c.width), w3 = 3 * w;
+#if QVX_X86
+  if (c.banded && c.waiting == kPaletteBandRows) {
+    const size_t row = w + 2 * kBandPad;
+    const int32_t y = c.rows_out;
+    int32_t* here = error_row(c, y);
+    for (int ch = 0; ch < 3; ++ch)
+      for (size_t x = 0; x < w; ++x) c.band.above[ch * row + kBandPad + x] = here[3 * x + ch];
+    diffuse_palette_band_fs_avx2(c, c.band);
+    std::fill(here - 6, here + w3 + 6, 0);
+    int32_t* below = error_row(c, y + kPaletteBandRows);
+    for (int ch = 0; ch < 3; ++ch)
+      for (size_t x = 0; x < w; ++x) below[3 * x + ch] = c.band.below[ch * row + kBandPad + x];
+    for (int j = 0; j < kPaletteBandRows; ++j) emit(c, &c.band.indexes[j * row + kBandPad], sink, context);
+    c.waiting = 0;
+    return;
+  }
+#endif
+  for (int32_t j = 0; j < c.waiting; ++j) {
+    diffuse(c, &c.band.rgb[(j * (w + 2 * kBandPad) + kBandPad) * 3], c.rows_out);
+    emit(c, c.out.data(), sink, context);
+  }
+  c.waiting = 0;
+}
 
 }  // namespace
 
@@ -150,6 +193,18 @@ LevelsError start_palette(std::optional<HalftoneMethod> method, const HalftonePa
   c.out.assign(w + 1, 0);
   c.values.assign(3 * w, 0);
   if (method) c.errors.assign(kErrorRows * (w + 4) * 3, 0);
+#if QVX_X86
+  // The band runs Floyd-Steinberg left to right on 8-bit channels.
+  c.banded = method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
+             c.width <= kMaxBandWidth && active_simd_level() == SimdLevel::kAvx2;
+#endif
+  if (c.banded) {
+    const size_t row = w + 2 * kBandPad;
+    c.band.rgb.assign(kPaletteBandRows * row * 3, 0);
+    c.band.above.assign(3 * row, 0);
+    c.band.below.assign(3 * row, 0);
+    c.band.indexes.assign(kPaletteBandRows * row, 0);
+  }
   return LevelsError::kNone;
 }
 
@@ -157,25 +212,23 @@ void palette_rows(PaletteConverter& c, const uint8_t* rgb, size_t stride, int32_
                   void* context) {
   const size_t w3 = 3 * static_cast<size_t>(c.width);
   for (int32_t i = 0; i < rows; ++i, rgb += stride) {
-    for (size_t x = 0; x < w3; ++x) c.values[x] = c.tone[rgb[x]];
     if (!c.method) {
       const ChooseEntry choose{c};
       for (int32_t x = 0; x < c.width; ++x) {
-        int32_t w[3] = {c.values[3 * x], c.values[3 * x + 1], c.values[3 * x + 2]};
+        int32_t w[3] = {c.tone[rgb[3 * x]], c.tone[rgb[3 * x + 1]], c.tone[rgb[3 * x + 2]]};
         c.out[x] = choose(w);
       }
+      emit(c, c.out.data(), sink, context);
+    } else if (c.banded) {
+      const size_t row = static_cast<size_t>(c.width) + 2 * kBandPad;
+      std::memcpy(&c.band.rgb[(c.waiting++ * row + kBandPad) * 3], rgb, w3);
+      if (c.waiting == kPaletteBandRows) diffuse_waiting(c, sink, context);
     } else {
-      const int32_t y = c.rows_in;
-      int32_t* errors[kErrorRows] = {error_row(c, y), error_row(c, y + 1), error_row(c, y + 2)};
-      const int direction = c.params.serpentine && (y & 1) ? -1 : 1;
-      diffuse_index_row<3>(diffusion_kernel(*c.method), c.values.data(), errors, c.width, direction, ChooseEntry{c},
-                           c.out.data());
-      // This row's errors are used up: the row becomes the one three below, pads included.
-      std::fill(errors[0] - 6, errors[0] + 3 * c.width + 6, 0);
+      diffuse(c, rgb, c.rows_in);
+      emit(c, c.out.data(), sink, context);
     }
-    sink(context, c.rows_out++, c.out.data());
     ++c.rows_in;
   }
 }
 
-void finish_palette(PaletteConverter&, IndexSink, void*) {}
+void finish_palette(PaletteConverter& c, IndexSink sink, void* context) { diffuse_waiting(c, sink, context); }

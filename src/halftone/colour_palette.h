@@ -46,6 +46,15 @@ bool parse_palette(const std::string& spec, Palette* palette, std::string* error
 // Returns the palette as a list "#rrggbb,...", lower case.
 std::string palette_text(const Palette& palette);
 
+// Scratch of the vector Floyd-Steinberg to a palette (palette_diffusion_x86.cpp).
+constexpr int kPaletteBandRows = 8;
+struct PaletteBandScratch {
+  std::vector<uint8_t> rgb;      // kPaletteBandRows rows of (width + 2 kBandPad) pixels
+  std::vector<int32_t> above;    // per channel, the errors carried into the band's first row
+  std::vector<int32_t> below;    // per channel, the errors the band leaves to the row after it
+  std::vector<uint8_t> indexes;  // kPaletteBandRows rows of width + 2 kBandPad
+};
+
 struct PaletteConverter {
   std::optional<HalftoneMethod> method;  // nothing: the nearest colour
   HalftoneParams params;
@@ -61,6 +70,10 @@ struct PaletteConverter {
   std::vector<int32_t> errors;
   std::vector<int32_t> values;
   std::vector<uint8_t> out;  // one row of indexes
+  // Floyd-Steinberg on AVX2: rows wait to be diffused a band at a time.
+  bool banded = false;
+  int32_t waiting = 0;
+  PaletteBandScratch band;
 };
 
 // Sets up a converter to a palette for pictures `width` pixels wide; method nothing is

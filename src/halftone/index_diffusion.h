@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "halftone/colour_palette.h"
 #include "halftone/grey_levels.h"
 #include "halftone/halftone_rows.h"
 #include "image/luma_kernels_x86.h"
@@ -59,6 +60,12 @@ void diffuse_index_row(const DiffusionKernel& kernel, const int32_t* values, int
 // False when an e grew past band.error_limit (the 16-bit arithmetic is exact within
 // it): the scalar path then does the rows. Widths up to kMaxBandWidth.
 bool diffuse_levels_band_fs_avx2(const int32_t* values_of, int levels, int32_t width, LevelsBandScratch& band);
+
+// Floyd-Steinberg to a palette (8-bit t, left to right) on kPaletteBandRows rows of
+// colours at once with AVX2: band.rgb holds the rows, band.above the errors carried into
+// the first; gives each row's indexes in band.indexes and the errors for the row after
+// the band in band.below. The clamp bounds every e, so 32-bit lanes are always exact.
+void diffuse_palette_band_fs_avx2(const PaletteConverter& converter, PaletteBandScratch& band);
 #endif
 
 #endif

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "halftone/colour_palette.h"
+#include "image/simd_level.h"
 
 namespace {
 
@@ -164,6 +165,31 @@ TEST(ColourPalette, StripsEqualWholePicture) {
       const Rows whole = indexes_of(method, p, palette, width, rgb, height);
       ASSERT_EQ(whole.rows.size(), size_t{height});
       for (int32_t strip : {1, 3, 16}) EXPECT_EQ(indexes_of(method, p, palette, width, rgb, strip).rows, whole.rows);
+    }
+  }
+}
+
+// The vector band gives the scalar rows on random pictures of odd widths, over several
+// bands and a few rows more, for palettes of up to 8 entries and of more, with colours
+// the palette cannot make (the clamp at work) and densities that push the tone to its ends.
+TEST(ColourPalette, VectorBandEqualsScalar) {
+  std::mt19937 random(23);
+  const std::string sixteen =
+      "#000000,#ffffff,#ff0000,#00ff00,#0000ff,#ffff00,#00ffff,#ff00ff,#808080,#800000,#008000,#000080,"
+      "#808000,#008080,#800080,#c0c0c0";
+  for (int32_t width : {1, 3, 15, 17, 33, 65, 131}) {
+    std::vector<uint8_t> rgb(3 * static_cast<size_t>(width) * 21);
+    for (uint8_t& c : rgb) c = static_cast<uint8_t>(random() % 3 == 0 ? 255 * (random() & 1) : random());
+    for (const std::string& palette : {std::string("acep7-measured"), std::string("bwr"), sixteen}) {
+      for (int density : {127, 30, 230}) {
+        force_simd_level(SimdLevel::kScalar);
+        const Rows reference =
+            indexes_of(HalftoneMethod::kFloydSteinberg, with(density, false, false), palette, width, rgb, 5);
+        force_simd_level(best_simd_level());
+        EXPECT_EQ(indexes_of(HalftoneMethod::kFloydSteinberg, with(density, false, false), palette, width, rgb, 5).rows,
+                  reference.rows)
+            << "width " << width << " " << palette << " density " << density;
+      }
     }
   }
 }
