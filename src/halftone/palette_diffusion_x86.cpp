@@ -77,7 +77,7 @@ QVX_AVX2 inline __m256i form(const Tables& t, int j, const __m256i* w) {
 
 // One step: every lane takes one pixel; returns the entries chosen. Lanes outside
 // their rows (masked) pass no error on.
-template <bool kMasked, bool kWide>
+template <bool kMasked, int kCount>
 QVX_AVX2 inline __m256i step(State& b, const Tables& t, const __m256i* s, int32_t step_index, int32_t width,
                              int32_t* const* below) {
   __m256i w[3];
@@ -85,6 +85,7 @@ QVX_AVX2 inline __m256i step(State& b, const Tables& t, const __m256i* s, int32_
     const __m256i carried = _mm256_add_epi32(b.right[c], lanes_up1(b.below1[c]));
     w[c] = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(s[c], carried), t.low), t.high);
   }
+  constexpr bool kWide = kCount == 0;
   __m256i chosen;
   if (kWide) {
     __m256i best = form(t, 0, w);
@@ -96,7 +97,7 @@ QVX_AVX2 inline __m256i step(State& b, const Tables& t, const __m256i* s, int32_
     }
   } else {
     __m256i key = form(t, 0, w);
-    for (int j = 1; j < t.count; ++j) key = _mm256_min_epu32(key, form(t, j, w));
+    for (int j = 1; j < kCount; ++j) key = _mm256_min_epu32(key, form(t, j, w));
     chosen = _mm256_and_si256(key, _mm256_set1_epi32(7));
   }
   __m256i inside = _mm256_set1_epi32(-1);
@@ -147,7 +148,7 @@ QVX_AVX2 inline void load_colours(const Tables& t, const uint8_t* rgb, __m256i* 
   }
 }
 
-template <bool kMasked, bool kWide>
+template <bool kMasked, int kCount>
 QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const* rgb, const int32_t* const* above,
                                  uint8_t* const* indexes, int32_t* const* below, int32_t t0, int32_t width) {
   __m256i v[3][8];
@@ -163,7 +164,7 @@ QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const
   __m256i chosen[8];
   for (int i = 0; i < 8; ++i) {
     const __m256i s[3] = {v[0][i], v[1][i], v[2][i]};
-    chosen[i] = step<kMasked, kWide>(b, t, s, t0 + i, width, below);
+    chosen[i] = step<kMasked, kCount>(b, t, s, t0 + i, width, below);
   }
   transpose8(chosen);
   for (int j = 0; j < kRows; ++j) {
@@ -175,7 +176,8 @@ QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const
   }
 }
 
-template <bool kWide>
+// kCount: the palette's entries, known when compiled (2..8), or 0 for more.
+template <int kCount>
 QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band) {
   const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
   const uint8_t* rgb[kRows];
@@ -197,9 +199,9 @@ QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band)
   const int32_t steps = (width + 2 * kRows - 1 + 7) / 8 * 8;
   for (int32_t t0 = 0; t0 < steps; t0 += 8) {
     if (t0 >= 2 * (kRows - 1) && t0 + 8 <= width) {
-      eight_steps<false, kWide>(b, t, rgb, above, indexes, below, t0, width);
+      eight_steps<false, kCount>(b, t, rgb, above, indexes, below, t0, width);
     } else {
-      eight_steps<true, kWide>(b, t, rgb, above, indexes, below, t0, width);
+      eight_steps<true, kCount>(b, t, rgb, above, indexes, below, t0, width);
     }
   }
 }
@@ -234,10 +236,15 @@ QVX_AVX2 void diffuse_palette_band_fs_avx2(const PaletteConverter& c, PaletteBan
   const int offset = 127 - c.params.density;
   t.offset = _mm256_set1_epi8(static_cast<char>(offset > 0 ? offset : 0));
   t.lower = _mm256_set1_epi8(static_cast<char>(offset < 0 ? -offset : 0));
-  if (wide) {
-    run_band<true>(t, c.width, band);
-  } else {
-    run_band<false>(t, c.width, band);
+  switch (c.palette.count) {
+    case 2: return run_band<2>(t, c.width, band);
+    case 3: return run_band<3>(t, c.width, band);
+    case 4: return run_band<4>(t, c.width, band);
+    case 5: return run_band<5>(t, c.width, band);
+    case 6: return run_band<6>(t, c.width, band);
+    case 7: return run_band<7>(t, c.width, band);
+    case 8: return run_band<8>(t, c.width, band);
+    default: return run_band<0>(t, c.width, band);
   }
 }
 
