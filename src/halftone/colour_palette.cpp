@@ -197,6 +197,7 @@ LevelsError start_palette(std::optional<HalftoneMethod> method, const HalftonePa
   // The band runs Floyd-Steinberg left to right on 8-bit channels.
   c.banded = method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
              c.width <= kMaxBandWidth && active_simd_level() == SimdLevel::kAvx2;
+  c.vector_nearest = !method && !params.linear && active_simd_level() == SimdLevel::kAvx2;
 #endif
   if (c.banded) {
     const size_t row = w + 2 * kBandPad;
@@ -214,7 +215,11 @@ void palette_rows(PaletteConverter& c, const uint8_t* rgb, size_t stride, int32_
   for (int32_t i = 0; i < rows; ++i, rgb += stride) {
     if (!c.method) {
       const ChooseEntry choose{c};
-      for (int32_t x = 0; x < c.width; ++x) {
+      int32_t x = 0;
+#if QVX_X86
+      if (c.vector_nearest) x = nearest_palette_row_avx2(c, rgb, c.out.data());
+#endif
+      for (; x < c.width; ++x) {
         int32_t w[3] = {c.tone[rgb[3 * x]], c.tone[rgb[3 * x + 1]], c.tone[rgb[3 * x + 2]]};
         c.out[x] = choose(w);
       }

@@ -70,6 +70,7 @@ struct PaletteConverter {
   std::vector<int32_t> errors;
   std::vector<int32_t> values;
   std::vector<uint8_t> out;  // one row of indexes
+  bool vector_nearest = false;  // the nearest colour on AVX2
   // Floyd-Steinberg on AVX2: rows wait to be diffused a band at a time.
   bool banded = false;
   int32_t waiting = 0;

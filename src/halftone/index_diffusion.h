@@ -66,6 +66,10 @@ bool diffuse_levels_band_fs_avx2(const int32_t* values_of, int levels, int32_t w
 // the first; gives each row's indexes in band.indexes and the errors for the row after
 // the band in band.below. The clamp bounds every e, so 32-bit lanes are always exact.
 void diffuse_palette_band_fs_avx2(const PaletteConverter& converter, PaletteBandScratch& band);
+
+// The nearest entries (8-bit t) of a row's first pixels, eight at a time with AVX2;
+// returns how many pixels it did (the rest are fewer than eight).
+int32_t nearest_palette_row_avx2(const PaletteConverter& converter, const uint8_t* rgb, uint8_t* indexes);
 #endif
 
 #endif

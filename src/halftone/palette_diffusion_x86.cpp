@@ -208,12 +208,13 @@ QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band)
 
 }  // namespace
 
-QVX_AVX2 void diffuse_palette_band_fs_avx2(const PaletteConverter& c, PaletteBandScratch& band) {
+namespace {
+
+QVX_AVX2 void prepare_tables(const PaletteConverter& c, Tables& t) {
   static const int kWeights[3] = {299, 587, 114};
   // |K_j - sum 2 W_c P_jc w_c| <= 1000 * 382^2 for w within the clamp.
   constexpr uint32_t kBound = 1000u * 382u * 382u;
   const bool wide = c.palette.count > 8;
-  Tables t;
   t.count = c.palette.count;
   alignas(32) int32_t entries[3][16] = {};
   for (int j = 0; j < c.palette.count; ++j) {
@@ -236,6 +237,58 @@ QVX_AVX2 void diffuse_palette_band_fs_avx2(const PaletteConverter& c, PaletteBan
   const int offset = 127 - c.params.density;
   t.offset = _mm256_set1_epi8(static_cast<char>(offset > 0 ? offset : 0));
   t.lower = _mm256_set1_epi8(static_cast<char>(offset < 0 ? -offset : 0));
+}
+
+// The nearest entries of a row's pixels, eight at a time.
+template <int kCount>
+QVX_AVX2 int32_t nearest_row(const Tables& t, const uint8_t* rgb, int32_t width, uint8_t* indexes) {
+  int32_t x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i w[3];
+    load_colours(t, rgb + 3 * x, w);
+    __m256i chosen;
+    if (kCount == 0) {
+      __m256i best = form(t, 0, w);
+      chosen = _mm256_setzero_si256();
+      for (int j = 1; j < t.count; ++j) {
+        const __m256i d = form(t, j, w);
+        chosen = _mm256_blendv_epi8(chosen, _mm256_set1_epi32(j), _mm256_cmpgt_epi32(best, d));
+        best = _mm256_min_epi32(best, d);
+      }
+    } else {
+      __m256i key = form(t, 0, w);
+      for (int j = 1; j < kCount; ++j) key = _mm256_min_epu32(key, form(t, j, w));
+      chosen = _mm256_and_si256(key, _mm256_set1_epi32(7));
+    }
+    const __m256i p16 = _mm256_packs_epi32(chosen, chosen);
+    const __m256i p8 = _mm256_packus_epi16(p16, p16);
+    const uint64_t eight = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(p8))) |
+                           uint64_t{static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p8, 1)))} << 32;
+    std::memcpy(indexes + x, &eight, 8);
+  }
+  return x;
+}
+
+}  // namespace
+
+QVX_AVX2 int32_t nearest_palette_row_avx2(const PaletteConverter& c, const uint8_t* rgb, uint8_t* indexes) {
+  Tables t;
+  prepare_tables(c, t);
+  switch (c.palette.count) {
+    case 2: return nearest_row<2>(t, rgb, c.width, indexes);
+    case 3: return nearest_row<3>(t, rgb, c.width, indexes);
+    case 4: return nearest_row<4>(t, rgb, c.width, indexes);
+    case 5: return nearest_row<5>(t, rgb, c.width, indexes);
+    case 6: return nearest_row<6>(t, rgb, c.width, indexes);
+    case 7: return nearest_row<7>(t, rgb, c.width, indexes);
+    case 8: return nearest_row<8>(t, rgb, c.width, indexes);
+    default: return nearest_row<0>(t, rgb, c.width, indexes);
+  }
+}
+
+QVX_AVX2 void diffuse_palette_band_fs_avx2(const PaletteConverter& c, PaletteBandScratch& band) {
+  Tables t;
+  prepare_tables(c, t);
   switch (c.palette.count) {
     case 2: return run_band<2>(t, c.width, band);
     case 3: return run_band<3>(t, c.width, band);

@@ -169,8 +169,9 @@ TEST(ColourPalette, StripsEqualWholePicture) {
   }
 }
 
-// The vector band gives the scalar rows on random pictures of odd widths, over several
-// bands and a few rows more, for palettes of up to 8 entries and of more, with colours
+// The vector band and the vector nearest colour give the scalar rows on random pictures
+// of odd widths, over several bands and a few rows more, for palettes of each size the
+// vector code picks a path for (2 to 8 entries, and more), with colours
 // the palette cannot make (the clamp at work) and densities that push the tone to its ends.
 TEST(ColourPalette, VectorBandEqualsScalar) {
   std::mt19937 random(23);
@@ -180,15 +181,18 @@ TEST(ColourPalette, VectorBandEqualsScalar) {
   for (int32_t width : {1, 3, 15, 17, 33, 65, 131}) {
     std::vector<uint8_t> rgb(3 * static_cast<size_t>(width) * 21);
     for (uint8_t& c : rgb) c = static_cast<uint8_t>(random() % 3 == 0 ? 255 * (random() & 1) : random());
-    for (const std::string& palette : {std::string("acep7-measured"), std::string("bwr"), sixteen}) {
+    for (const std::string& palette :
+         {std::string("bw"), std::string("bwr"), std::string("spectra6"), std::string("acep7-measured"),
+          sixteen.substr(0, 8 * 8 - 1), sixteen}) {
       for (int density : {127, 30, 230}) {
-        force_simd_level(SimdLevel::kScalar);
-        const Rows reference =
-            indexes_of(HalftoneMethod::kFloydSteinberg, with(density, false, false), palette, width, rgb, 5);
-        force_simd_level(best_simd_level());
-        EXPECT_EQ(indexes_of(HalftoneMethod::kFloydSteinberg, with(density, false, false), palette, width, rgb, 5).rows,
-                  reference.rows)
-            << "width " << width << " " << palette << " density " << density;
+        for (const std::optional<HalftoneMethod> method : {std::optional<HalftoneMethod>(HalftoneMethod::kFloydSteinberg),
+                                                           std::optional<HalftoneMethod>()}) {
+          force_simd_level(SimdLevel::kScalar);
+          const Rows reference = indexes_of(method, with(density, false, false), palette, width, rgb, 5);
+          force_simd_level(best_simd_level());
+          EXPECT_EQ(indexes_of(method, with(density, false, false), palette, width, rgb, 5).rows, reference.rows)
+              << "width " << width << " " << palette << " density " << density << (method ? "" : " nearest");
+        }
       }
     }
   }
