@@ -11,6 +11,8 @@
 //   qvx_bench --memory=NAME   (natively) one method over a 20000 x 20000 picture fed in
 //                             strips of 64 rows: the process' peak resident memory
 //   qvx_bench --memory-palette=NAME   the same for Floyd-Steinberg to a built-in palette
+//   qvx_bench --rgb-file=PATH   the palettes on these colours instead (4000 x 3000 pixels,
+//                               3 bytes each, top row first: bench/palette-peers writes it)
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -241,10 +243,9 @@ void print_speed(const char* name, const char* level, const Speed& speed) {
 }
 
 // Grey levels from the luminance and palettes from the colours, at each level.
-void levels_bench(const std::vector<SimdLevel>& levels, int runs) {
+void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vector<uint8_t>& rgb) {
   std::printf("grey levels and palettes, G pixels/s\n");
   const std::vector<uint8_t> luma = photo_luminance();
-  const std::vector<uint8_t> rgb = photo_rgb();
   std::vector<uint8_t> indexes(static_cast<size_t>(kWidth) * kHeight);
   const struct {
     const char* name;
@@ -382,6 +383,7 @@ int main(int argc, char** argv) {
   int runs = 9;
   std::vector<uint16_t> depths{8, 16, 24, 32};
   bool with_levels = true;
+  std::vector<uint8_t> rgb;  // the palettes' picture when read from a file
   std::vector<HalftoneMethod> methods;
   for (const HalftoneMethodInfo& m : halftone_methods()) methods.push_back(m.method);
   for (int i = 1; i < argc; ++i) {
@@ -410,6 +412,17 @@ int main(int argc, char** argv) {
     } else if (arg.rfind("--memory-palette=", 0) == 0) {
       return palette_memory_run(arg.c_str() + 17);
 #endif
+    } else if (arg.rfind("--rgb-file=", 0) == 0) {
+      const size_t size = static_cast<size_t>(kWidth) * kHeight * 3;
+      rgb.assign(size + 1, 0);  // one byte more shows a longer file
+      FILE* file = std::fopen(arg.c_str() + 11, "rb");
+      const size_t read = file ? std::fread(rgb.data(), 1, rgb.size(), file) : 0;
+      if (file) std::fclose(file);
+      rgb.resize(size);
+      if (read != size) {
+        std::fprintf(stderr, "qvx_bench: %s is not %d x %d pixels of 3 bytes\n", arg.c_str() + 11, kWidth, kHeight);
+        return 2;
+      }
     } else if (arg == "--levels=none" || arg == "--levels=all") {
       with_levels = arg == "--levels=all";
     } else if (arg == "--methods=none") {
@@ -424,7 +437,7 @@ int main(int argc, char** argv) {
     } else if (arg != "--methods=all") {
       std::fprintf(stderr,
                    "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N] "
-                   "[--methods=none|all|NAME] [--levels=none|all]\n");
+                   "[--methods=none|all|NAME] [--levels=none|all] [--rgb-file=PATH]\n");
       return 2;
     }
   }
@@ -450,6 +463,6 @@ int main(int argc, char** argv) {
     }
   }
   if (!methods.empty()) methods_bench(methods, levels, runs);
-  if (with_levels) levels_bench(levels, runs);
+  if (with_levels) levels_bench(levels, runs, rgb.empty() ? photo_rgb() : rgb);
   return 0;
 }

@@ -75,6 +75,17 @@ QVX_AVX2 inline __m256i form(const Tables& t, int j, const __m256i* w) {
   return _mm256_sub_epi32(t.k[j], sum);
 }
 
+// The least key of entries kFirst .. kFirst + kCount - 1, as a tree of pairs, so that
+// the chain from one step to the next stays short.
+template <int kCount, int kFirst = 0>
+QVX_AVX2 inline __m256i least_key(const Tables& t, const __m256i* w) {
+  if constexpr (kCount == 1) {
+    return form(t, kFirst, w);
+  } else {
+    return _mm256_min_epu32(least_key<kCount / 2, kFirst>(t, w), least_key<kCount - kCount / 2, kFirst + kCount / 2>(t, w));
+  }
+}
+
 // One step: every lane takes one pixel; returns the entries chosen. Lanes outside
 // their rows (masked) pass no error on.
 template <bool kMasked, int kCount>
@@ -96,9 +107,7 @@ QVX_AVX2 inline __m256i step(State& b, const Tables& t, const __m256i* s, int32_
       best = _mm256_min_epi32(best, d);
     }
   } else {
-    __m256i key = form(t, 0, w);
-    for (int j = 1; j < kCount; ++j) key = _mm256_min_epu32(key, form(t, j, w));
-    chosen = _mm256_and_si256(key, _mm256_set1_epi32(7));
+    chosen = _mm256_and_si256(least_key<kCount>(t, w), _mm256_set1_epi32(7));
   }
   __m256i inside = _mm256_set1_epi32(-1);
   if (kMasked) {
@@ -256,9 +265,7 @@ QVX_AVX2 int32_t nearest_row(const Tables& t, const uint8_t* rgb, int32_t width,
         best = _mm256_min_epi32(best, d);
       }
     } else {
-      __m256i key = form(t, 0, w);
-      for (int j = 1; j < kCount; ++j) key = _mm256_min_epu32(key, form(t, j, w));
-      chosen = _mm256_and_si256(key, _mm256_set1_epi32(7));
+      chosen = _mm256_and_si256(least_key<kCount>(t, w), _mm256_set1_epi32(7));
     }
     const __m256i p16 = _mm256_packs_epi32(chosen, chosen);
     const __m256i p8 = _mm256_packus_epi16(p16, p16);
