@@ -5,9 +5,10 @@
 // block). Plain C++ with no benchmark library, so that the same program builds
 // natively and in both Windows builds (run those under Wine).
 // Then grey levels (4 and 16, Floyd-Steinberg and the nearest level) from the same
-// luminance, and colour palettes (Floyd-Steinberg, nearest) from its colours.
+// luminance, and colour palettes (Floyd-Steinberg, nearest) from its colours; TEXT picks
+// the cases whose names hold it ("acep7 floyd").
 //   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N]
-//             [--methods=none|all|NAME] [--levels=none|all]
+//             [--methods=none|all|NAME] [--levels=none|all|TEXT]
 //   qvx_bench --memory=NAME   (natively) one method over a 20000 x 20000 picture fed in
 //                             strips of 64 rows: the process' peak resident memory
 //   qvx_bench --memory-palette=NAME   the same for Floyd-Steinberg to a built-in palette
@@ -243,7 +244,8 @@ void print_speed(const char* name, const char* level, const Speed& speed) {
 }
 
 // Grey levels from the luminance and palettes from the colours, at each level.
-void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vector<uint8_t>& rgb) {
+void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vector<uint8_t>& rgb,
+                  const std::string& only) {
   std::printf("grey levels and palettes, G pixels/s\n");
   const std::vector<uint8_t> luma = photo_luminance();
   std::vector<uint8_t> indexes(static_cast<size_t>(kWidth) * kHeight);
@@ -271,6 +273,7 @@ void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vec
   for (SimdLevel level : levels) {
     if (!force_simd_level(level)) continue;
     for (const auto& g : greys) {
+      if (std::string(g.name).find(only) == std::string::npos) continue;
       print_speed(g.name, level_name(level), time_runs(runs, [&] {
         GreyLevelsConverter c;
         start_grey_levels(g.method, HalftoneParams{}, g.levels, kWidth, c);
@@ -279,6 +282,7 @@ void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vec
       }));
     }
     for (const auto& p : palettes) {
+      if (std::string(p.name).find(only) == std::string::npos) continue;
       Palette palette;
       std::string error;
       parse_palette(p.palette, &palette, &error);
@@ -383,6 +387,7 @@ int main(int argc, char** argv) {
   int runs = 9;
   std::vector<uint16_t> depths{8, 16, 24, 32};
   bool with_levels = true;
+  std::string levels_only;  // only the grey-level and palette cases whose names hold this
   std::vector<uint8_t> rgb;  // the palettes' picture when read from a file
   std::vector<HalftoneMethod> methods;
   for (const HalftoneMethodInfo& m : halftone_methods()) methods.push_back(m.method);
@@ -423,8 +428,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qvx_bench: %s is not %d x %d pixels of 3 bytes\n", arg.c_str() + 11, kWidth, kHeight);
         return 2;
       }
-    } else if (arg == "--levels=none" || arg == "--levels=all") {
-      with_levels = arg == "--levels=all";
+    } else if (arg.rfind("--levels=", 0) == 0) {
+      with_levels = arg != "--levels=none";
+      if (arg != "--levels=all") levels_only = arg.substr(9);
     } else if (arg == "--methods=none") {
       methods.clear();
     } else if (arg.rfind("--methods=", 0) == 0 && arg != "--methods=all") {
@@ -437,7 +443,7 @@ int main(int argc, char** argv) {
     } else if (arg != "--methods=all") {
       std::fprintf(stderr,
                    "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N] "
-                   "[--methods=none|all|NAME] [--levels=none|all] [--rgb-file=PATH]\n");
+                   "[--methods=none|all|NAME] [--levels=none|all|TEXT] [--rgb-file=PATH]\n");
       return 2;
     }
   }
@@ -463,6 +469,6 @@ int main(int argc, char** argv) {
     }
   }
   if (!methods.empty()) methods_bench(methods, levels, runs);
-  if (with_levels) levels_bench(levels, runs, rgb.empty() ? photo_rgb() : rgb);
+  if (with_levels) levels_bench(levels, runs, rgb.empty() ? photo_rgb() : rgb, levels_only);
   return 0;
 }

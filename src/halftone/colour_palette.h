@@ -47,7 +47,7 @@ bool parse_palette(const std::string& spec, Palette* palette, std::string* error
 std::string palette_text(const Palette& palette);
 
 // Scratch of the vector Floyd-Steinberg to a palette (palette_diffusion_x86.cpp).
-constexpr int kPaletteBandRows = 8;
+constexpr int kPaletteBandRows = 16;
 struct PaletteBandScratch {
   std::vector<uint8_t> rgb;      // kPaletteBandRows rows of (width + 2 kBandPad) pixels
   std::vector<int32_t> above;    // per channel, the errors carried into the band's first row

@@ -1,5 +1,6 @@
-// Floyd-Steinberg to a colour palette on 8 rows at once, one row per 32-bit lane of an
-// AVX2 vector, each row two pixels behind the one above it, so that every share a
+// Floyd-Steinberg to a colour palette on 16 rows at once, one row per 32-bit lane of two
+// AVX2 vectors (two chains of work a step, which hides each one's latency), each row two
+// pixels behind the one above it, so that every share a
 // pixel takes is final when its lane reaches it.
 //
 // D_j = sum W_c (w_c - P_jc)^2 differs from K_j - sum 2 W_c P_jc w_c, with
@@ -20,10 +21,16 @@
 namespace {
 
 constexpr int kRows = kPaletteBandRows;
+constexpr int kGroups = kRows / 8;  // vectors of 8 rows each
 
 // Lane j takes lane j - 1's value, lane 0 zero.
 QVX_AVX2 inline __m256i lanes_up1(__m256i v) {
   return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 12);
+}
+
+// Lane j takes lane j - 1's value, lane 0 lane 7 of the vector of the rows above.
+QVX_AVX2 inline __m256i lanes_up1(__m256i v, __m256i above) {
+  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(above, v, 0x21), 12);
 }
 
 // Transposes 8 x 8 32-bit values.
@@ -56,10 +63,10 @@ struct Tables {
   __m256i lower;
 };
 
-// Per channel: the share for each lane's next pixel, and the shares for the lane below
-// taken 1, 2 and 3 steps on (not yet moved down a lane).
+// Per vector of rows and channel: the share for each lane's next pixel, and the shares
+// for the lane below taken 1, 2 and 3 steps on (not yet moved down a lane).
 struct State {
-  __m256i right[3], below1[3], below2[3], below3[3];
+  __m256i right[kGroups][3], below1[kGroups][3], below2[kGroups][3], below3[kGroups][3];
 };
 
 // trunc(e * weight / 16).
@@ -86,52 +93,63 @@ QVX_AVX2 inline __m256i least_key(const Tables& t, const __m256i* w) {
   }
 }
 
-// One step: every lane takes one pixel; returns the entries chosen. Lanes outside
-// their rows (masked) pass no error on.
-template <bool kMasked, int kCount>
-QVX_AVX2 inline __m256i step(State& b, const Tables& t, const __m256i* s, int32_t step_index, int32_t width,
-                             int32_t* const* below) {
-  __m256i w[3];
-  for (int c = 0; c < 3; ++c) {
-    const __m256i carried = _mm256_add_epi32(b.right[c], lanes_up1(b.below1[c]));
-    w[c] = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(s[c], carried), t.low), t.high);
-  }
-  constexpr bool kWide = kCount == 0;
-  __m256i chosen;
-  if (kWide) {
-    __m256i best = form(t, 0, w);
-    chosen = _mm256_setzero_si256();
+// The entries of the rows of one vector for w.
+template <int kCount>
+QVX_AVX2 inline __m256i choose(const Tables& t, const __m256i* w) {
+  if constexpr (kCount == 0) {
+    __m256i best = form(t, 0, w), chosen = _mm256_setzero_si256();
     for (int j = 1; j < t.count; ++j) {
       const __m256i d = form(t, j, w);
       chosen = _mm256_blendv_epi8(chosen, _mm256_set1_epi32(j), _mm256_cmpgt_epi32(best, d));  // ties keep the lower
       best = _mm256_min_epi32(best, d);
     }
+    return chosen;
   } else {
-    chosen = _mm256_and_si256(least_key<kCount>(t, w), _mm256_set1_epi32(7));
+    return _mm256_and_si256(least_key<kCount>(t, w), _mm256_set1_epi32(7));
   }
-  __m256i inside = _mm256_set1_epi32(-1);
-  if (kMasked) {
-    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(step_index), _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14));
-    inside = _mm256_and_si256(_mm256_cmpgt_epi32(x, _mm256_set1_epi32(-1)),
-                              _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x));
+}
+
+// One step: every lane takes one pixel (rows 8 g .. 8 g + 7 in s[g]); the entries chosen
+// go to chosen[g]. Lanes outside their rows (masked) pass no error on.
+template <bool kMasked, int kCount>
+QVX_AVX2 inline void step(State& b, const Tables& t, const __m256i (*s)[3], int32_t step_index, int32_t width,
+                          int32_t* const* below, __m256i* chosen) {
+  __m256i w[kGroups][3];
+  for (int g = 0; g < kGroups; ++g) {
+    for (int c = 0; c < 3; ++c) {
+      const __m256i from_above = g == 0 ? lanes_up1(b.below1[g][c]) : lanes_up1(b.below1[g][c], b.below1[g - 1][c]);
+      w[g][c] = _mm256_min_epi32(
+          _mm256_max_epi32(_mm256_add_epi32(s[g][c], _mm256_add_epi32(b.right[g][c], from_above)), t.low), t.high);
+    }
   }
-  const __m256i upper = kWide ? _mm256_cmpgt_epi32(chosen, _mm256_set1_epi32(7)) : _mm256_setzero_si256();
-  for (int c = 0; c < 3; ++c) {
-    __m256i entry = _mm256_permutevar8x32_epi32(t.low_entries[c], chosen);
-    if (kWide) entry = _mm256_blendv_epi8(entry, _mm256_permutevar8x32_epi32(t.high_entries[c], chosen), upper);
-    __m256i e = _mm256_sub_epi32(w[c], entry);
-    if (kMasked) e = _mm256_and_si256(e, inside);
-    const __m256i a = _mm256_abs_epi32(e);
-    const __m256i right = sixteenth<7>(a, e), down_left = sixteenth<3>(a, e), down = sixteenth<5>(a, e);
-    const __m256i down_right = _mm256_sub_epi32(e, _mm256_add_epi32(_mm256_add_epi32(right, down_left), down));
-    b.right[c] = right;
-    b.below1[c] = _mm256_add_epi32(b.below2[c], down_left);
-    b.below2[c] = _mm256_add_epi32(b.below3[c], down);
-    b.below3[c] = down_right;
-    // Lane 7's total for the row after the band, whose pixel step - 14 - 1 it reaches next.
-    below[c][step_index - 2 * kRows + 1] = _mm256_extract_epi32(b.below1[c], 7);
+  for (int g = 0; g < kGroups; ++g) {
+    chosen[g] = choose<kCount>(t, w[g]);
+    __m256i inside = _mm256_set1_epi32(-1);
+    if (kMasked) {
+      const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(step_index - 16 * g),
+                                         _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14));
+      inside = _mm256_and_si256(_mm256_cmpgt_epi32(x, _mm256_set1_epi32(-1)),
+                                _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x));
+    }
+    const __m256i upper = kCount == 0 ? _mm256_cmpgt_epi32(chosen[g], _mm256_set1_epi32(7)) : _mm256_setzero_si256();
+    for (int c = 0; c < 3; ++c) {
+      __m256i entry = _mm256_permutevar8x32_epi32(t.low_entries[c], chosen[g]);
+      if (kCount == 0)
+        entry = _mm256_blendv_epi8(entry, _mm256_permutevar8x32_epi32(t.high_entries[c], chosen[g]), upper);
+      __m256i e = _mm256_sub_epi32(w[g][c], entry);
+      if (kMasked) e = _mm256_and_si256(e, inside);
+      const __m256i a = _mm256_abs_epi32(e);
+      const __m256i right = sixteenth<7>(a, e), down_left = sixteenth<3>(a, e), down = sixteenth<5>(a, e);
+      const __m256i down_right = _mm256_sub_epi32(e, _mm256_add_epi32(_mm256_add_epi32(right, down_left), down));
+      b.right[g][c] = right;
+      b.below1[g][c] = _mm256_add_epi32(b.below2[g][c], down_left);
+      b.below2[g][c] = _mm256_add_epi32(b.below3[g][c], down);
+      b.below3[g][c] = down_right;
+    }
   }
-  return chosen;
+  // The last lane's total for the row after the band, whose pixel step - 2 kRows + 1 it reaches next.
+  for (int c = 0; c < 3; ++c)
+    below[c][step_index - 2 * kRows + 1] = _mm256_extract_epi32(b.below1[kGroups - 1][c], 7);
 }
 
 // The tone of 8 pixels' channels from 24 bytes of colours: each channel's bytes gathered
@@ -160,28 +178,38 @@ QVX_AVX2 inline void load_colours(const Tables& t, const uint8_t* rgb, __m256i* 
 template <bool kMasked, int kCount>
 QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const* rgb, const int32_t* const* above,
                                  uint8_t* const* indexes, int32_t* const* below, int32_t t0, int32_t width) {
-  __m256i v[3][8];
+  __m256i v[kGroups][3][8];
   for (int j = 0; j < kRows; ++j) {
     __m256i channels[3];
     load_colours(t, rgb[j] + 3 * (t0 - 2 * j), channels);
-    for (int c = 0; c < 3; ++c) v[c][j] = channels[c];
+    for (int c = 0; c < 3; ++c) v[j / 8][c][j % 8] = channels[c];
   }
-  for (int c = 0; c < 3; ++c) {
-    v[c][0] = _mm256_add_epi32(v[c][0], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(above[c] + t0)));
-    transpose8(v[c]);
+  for (int g = 0; g < kGroups; ++g) {
+    for (int c = 0; c < 3; ++c) {
+      if (g == 0)
+        v[0][c][0] = _mm256_add_epi32(v[0][c][0], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(above[c] + t0)));
+      transpose8(v[g][c]);
+    }
   }
-  __m256i chosen[8];
+  __m256i chosen[kGroups][8];
   for (int i = 0; i < 8; ++i) {
-    const __m256i s[3] = {v[0][i], v[1][i], v[2][i]};
-    chosen[i] = step<kMasked, kCount>(b, t, s, t0 + i, width, below);
+    __m256i s[kGroups][3], picked[kGroups];
+    for (int g = 0; g < kGroups; ++g)
+      for (int c = 0; c < 3; ++c) s[g][c] = v[g][c][i];
+    step<kMasked, kCount>(b, t, s, t0 + i, width, below, picked);
+    for (int g = 0; g < kGroups; ++g) chosen[g][i] = picked[g];
   }
-  transpose8(chosen);
-  for (int j = 0; j < kRows; ++j) {
-    const __m256i p16 = _mm256_packs_epi32(chosen[j], chosen[j]);
-    const __m256i p8 = _mm256_packus_epi16(p16, p16);
-    const uint64_t eight = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(p8))) |
-                           uint64_t{static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p8, 1)))} << 32;
-    std::memcpy(indexes[j] + t0 - 2 * j, &eight, 8);
+  for (int g = 0; g < kGroups; ++g) {
+    transpose8(chosen[g]);
+    for (int l = 0; l < 8; ++l) {
+      const int j = 8 * g + l;
+      const __m256i p16 = _mm256_packs_epi32(chosen[g][l], chosen[g][l]);
+      const __m256i p8 = _mm256_packus_epi16(p16, p16);
+      const uint64_t eight =
+          static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(p8))) |
+          uint64_t{static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p8, 1)))} << 32;
+      std::memcpy(indexes[j] + t0 - 2 * j, &eight, 8);
+    }
   }
 }
 
@@ -202,9 +230,11 @@ QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band)
     below[c] = &band.below[c * row + kBandPad];
   }
   State b;
-  for (int c = 0; c < 3; ++c) b.right[c] = b.below1[c] = b.below2[c] = b.below3[c] = _mm256_setzero_si256();
-  // Every lane is inside its row from step 14 to width - 1; the steps run until the
-  // row after the band has its last pixel's total (step width + 14).
+  for (int g = 0; g < kGroups; ++g)
+    for (int c = 0; c < 3; ++c)
+      b.right[g][c] = b.below1[g][c] = b.below2[g][c] = b.below3[g][c] = _mm256_setzero_si256();
+  // Every lane is inside its row from step 2 (kRows - 1) to width - 1; the steps run
+  // until the row after the band has its last pixel's total (step width + 2 kRows - 2).
   const int32_t steps = (width + 2 * kRows - 1 + 7) / 8 * 8;
   for (int32_t t0 = 0; t0 < steps; t0 += 8) {
     if (t0 >= 2 * (kRows - 1) && t0 + 8 <= width) {

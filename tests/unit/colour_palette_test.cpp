@@ -179,7 +179,7 @@ TEST(ColourPalette, VectorBandEqualsScalar) {
       "#000000,#ffffff,#ff0000,#00ff00,#0000ff,#ffff00,#00ffff,#ff00ff,#808080,#800000,#008000,#000080,"
       "#808000,#008080,#800080,#c0c0c0";
   for (int32_t width : {1, 3, 15, 17, 33, 65, 131}) {
-    std::vector<uint8_t> rgb(3 * static_cast<size_t>(width) * 21);
+    std::vector<uint8_t> rgb(3 * static_cast<size_t>(width) * 37);
     for (uint8_t& c : rgb) c = static_cast<uint8_t>(random() % 3 == 0 ? 255 * (random() & 1) : random());
     for (const std::string& palette :
          {std::string("bw"), std::string("bwr"), std::string("spectra6"), std::string("acep7-measured"),
