@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "halftone/grey_levels.h"
+#include "halftone/halftone_rows.h"
 #include "image/simd_level.h"
 
 namespace {
@@ -125,6 +126,9 @@ TEST(GreyLevels, GoldenRows) {
       // Three levels on flat 200, two rows: e -55 gives -24 right, -17 and -4 below; 176
       // is level 1 with e 48 ...; the second row starts at 192, 63 from 255: level 2.
       {HalftoneMethod::kFloydSteinberg, kPlain, 3, 3, std::vector<uint8_t>(6, 200), "212/212"},
+      // Atkinson to 0, 128, 255: 60 is level 0 and hands trunc(60 / 8) = 7 to the next two;
+      // 73 is level 1 and hands trunc(-55 / 8) = -6 on (not floor's -7); 64 + 7 - 6 = 65 is level 2.
+      {HalftoneMethod::kAtkinson, kPlain, 3, 3, {60, 66, 64}, "011"},
       // Bayer 2 on three levels: k = floor(2 s / 255), f = 2 s - 255 k, one up when
       // 8 f > 255 (2 M + 1); 64 gives f 128, up for M 0 and 1; 200 gives k 1, f 145, the
       // same; 255 is the top level.
@@ -135,6 +139,14 @@ TEST(GreyLevels, GoldenRows) {
     EXPECT_EQ(text(levels_of(g.method, g.params, g.levels, g.width, g.luma, 1)), g.expected)
         << (g.method ? halftone_method_info(*g.method).name : "nearest") << " " << g.levels;
   }
+}
+
+// Blue noise on four levels at s = 100: k = 1, f = 300 - 255 = 45, one level up where
+// 2 * 4096 * 45 = 368640 > 255 (2 M + 1), that is where the array's M is 722 or less.
+TEST(GreyLevels, BlueNoiseRule) {
+  const Rows out = levels_of(HalftoneMethod::kBlueNoise, kPlain, 4, 64, std::vector<uint8_t>(128, 100), 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 64; ++x) ASSERT_EQ(out.rows[y][x], kBlueNoise64[y * 64 + x] <= 722 ? 2 : 1) << x << " " << y;
 }
 
 // Two levels give the 1-bit converter's rows for every method, and the nearest level is
