@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "halftone/colour_palette_x86.h"
 #include "halftone/index_diffusion.h"
 #include "image/simd_level.h"
 

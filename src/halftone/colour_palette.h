@@ -46,7 +46,7 @@ bool parse_palette(const std::string& spec, Palette* palette, std::string* error
 // Returns the palette as a list "#rrggbb,...", lower case.
 std::string palette_text(const Palette& palette);
 
-// Scratch of the vector Floyd-Steinberg to a palette (palette_diffusion_x86.cpp).
+// Scratch of the vector Floyd-Steinberg to a palette (colour_palette_x86.cpp).
 constexpr int kPaletteBandRows = 16;
 struct PaletteBandScratch {
   std::vector<uint8_t> rgb;      // kPaletteBandRows rows of (width + 2 kBandPad) pixels

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "halftone/grey_levels_x86.h"
 #include "halftone/index_diffusion.h"
 #include "image/simd_level.h"
 

@@ -49,7 +49,7 @@ inline uint8_t level_grey(int levels, int k) { return static_cast<uint8_t>(level
 // high bits, the bits past the width zero; writes (width * bits + 7) / 8 bytes.
 void pack_indexes(const uint8_t* indexes, int32_t width, int bits, uint8_t* packed);
 
-// Scratch of the vector Floyd-Steinberg to grey levels (levels_diffusion_x86.cpp).
+// Scratch of the vector Floyd-Steinberg to grey levels (grey_levels_x86.cpp).
 struct LevelsBandScratch {
   std::vector<int16_t> values;   // kDiffusionBandRows rows of width + 2 kBandPad
   std::vector<uint8_t> indexes;  // the same

@@ -5,10 +5,7 @@
 
 #include <cstdint>
 
-#include "halftone/colour_palette.h"
-#include "halftone/grey_levels.h"
 #include "halftone/halftone_rows.h"
-#include "image/luma_kernels_x86.h"
 
 // One row: values and errors hold C channels a pixel, interleaved; the error rows have
 // two spare pixels on either side (pixel 0 at offset 2 C) where shares leaving the
@@ -52,24 +49,5 @@ void diffuse_index_row(const DiffusionKernel& kernel, const int32_t* values, int
     return diffuse_index_row<kAtkinsonKernel, C>(values, errors, width, direction, choose, indexes);
   diffuse_index_row<kFloydSteinbergKernel, C>(values, errors, width, direction, choose, indexes);
 }
-
-#if QVX_X86
-// Floyd-Steinberg to grey levels (8-bit s, left to right) on kDiffusionBandRows rows at
-// once with AVX2: band.values holds each row's s, the first row's carried errors added;
-// gives each row's indexes in band.indexes and the last row's e in band.last_errors.
-// False when an e grew past band.error_limit (the 16-bit arithmetic is exact within
-// it): the scalar path then does the rows. Widths up to kMaxBandWidth.
-bool diffuse_levels_band_fs_avx2(const int32_t* values_of, int levels, int32_t width, LevelsBandScratch& band);
-
-// Floyd-Steinberg to a palette (8-bit t, left to right) on kPaletteBandRows rows of
-// colours at once with AVX2: band.rgb holds the rows, band.above the errors carried into
-// the first; gives each row's indexes in band.indexes and the errors for the row after
-// the band in band.below. The clamp bounds every e, so 32-bit lanes are always exact.
-void diffuse_palette_band_fs_avx2(const PaletteConverter& converter, PaletteBandScratch& band);
-
-// The nearest entries (8-bit t) of a row's first pixels, eight at a time with AVX2;
-// returns how many pixels it did (the rest are fewer than eight).
-int32_t nearest_palette_row_avx2(const PaletteConverter& converter, const uint8_t* rgb, uint8_t* indexes);
-#endif
 
 #endif

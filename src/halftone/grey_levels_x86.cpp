@@ -3,7 +3,7 @@
 // when a lane reaches pixel x, the row above has passed x + 1, so every share it takes
 // is final. The level is the count of midpoints q_k + q_k+1 below 2 w (a tie stays
 // darker), its value a byte lookup; the shares are the scalar ones exactly.
-#include "halftone/index_diffusion.h"
+#include "halftone/grey_levels_x86.h"
 
 #if QVX_X86
 #include <immintrin.h>

@@ -9,7 +9,7 @@
 // +-1000 * 382^2: shifted up by that bound, times 8, plus j, it fits 32 unsigned bits,
 // so for up to 8 entries the least key names the entry, the lower on a tie (more
 // entries keep the form and the index apart). The shares are the scalar ones.
-#include "halftone/index_diffusion.h"
+#include "halftone/colour_palette_x86.h"
 
 #if QVX_X86
 #include <immintrin.h>
