@@ -237,7 +237,7 @@ void store_indexes(void* context, int32_t row, const uint8_t* indexes) {
 }
 
 void print_speed(const char* name, const char* level, const Speed& speed) {
-  std::printf("  %-28s %-6s %6.3f (best %6.3f", name, level, speed.median / 1e9, speed.best / 1e9);
+  std::printf("  %-30s %-6s %6.3f (best %6.3f", name, level, speed.median / 1e9, speed.best / 1e9);
   if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
   std::printf(")\n");
   std::fflush(stdout);

@@ -131,6 +131,7 @@ int32_t level_value(int levels, int k, int32_t white) {
 }
 
 void pack_indexes(const uint8_t* indexes, int32_t width, int bits, uint8_t* packed) {
+  if (bits != 1 && bits != 2 && bits != 4 && bits != 8) return;
   const size_t bytes = (static_cast<size_t>(width) * bits + 7) / 8;
   std::memset(packed, 0, bytes);
   const int per_byte = 8 / bits;

@@ -46,7 +46,8 @@ int32_t level_value(int levels, int k, int32_t white);
 inline uint8_t level_grey(int levels, int k) { return static_cast<uint8_t>(level_value(levels, k, 255)); }
 
 // Packs indexes of `bits` bits each (1, 2, 4 or 8) into bytes, the first pixel in the
-// high bits, the bits past the width zero; writes (width * bits + 7) / 8 bytes.
+// high bits, the bits past the width zero; writes (width * bits + 7) / 8 bytes (nothing
+// for another number of bits).
 void pack_indexes(const uint8_t* indexes, int32_t width, int bits, uint8_t* packed);
 
 // Scratch of the vector Floyd-Steinberg to grey levels (grey_levels_x86.cpp).
