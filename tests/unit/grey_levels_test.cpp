@@ -123,6 +123,9 @@ TEST(GreyLevels, GoldenRows) {
       // Floyd-Steinberg to 0, 85, 170, 255: 200 is level 2 and hands 13 on; 263 is beyond
       // white, level 3, and its e = 8 hands 3 on, which lifts 40 to 43, nearer 85 than 0.
       {HalftoneMethod::kFloydSteinberg, kPlain, 4, 3, {200, 250, 40}, "231"},
+      // A tie while diffusing: 100 is level 1 and hands -12 on, making 76 the tie 64, which
+      // goes darker and hands 28 on: 128 is level 1 exactly.
+      {HalftoneMethod::kFloydSteinberg, kPlain, 3, 4, {100, 76, 100, 77}, "1011"},
       // Three levels on flat 200, two rows: e -55 gives -24 right, -17 and -4 below; 176
       // is level 1 with e 48 ...; the second row starts at 192, 63 from 255: level 2.
       {HalftoneMethod::kFloydSteinberg, kPlain, 3, 3, std::vector<uint8_t>(6, 200), "212/212"},
