@@ -45,8 +45,8 @@ void emit(GreyLevelsConverter& c, const uint8_t* indexes, IndexSink sink, void* 
   ++c.rows_out;
 }
 
-void diffuse(GreyLevelsConverter& c, const uint8_t* luma, int32_t y) {
-  for (int32_t x = 0; x < c.width; ++x) c.values[x] = c.tone[luma[x]];
+// Diffuses row y, its s in c.values.
+void diffuse_values(GreyLevelsConverter& c, int32_t y) {
   int32_t* rows[kErrorRows] = {error_row(c, y), error_row(c, y + 1), error_row(c, y + 2)};
   const int direction = c.params.serpentine && (y & 1) ? -1 : 1;
   diffuse_index_row<1>(diffusion_kernel(*c.method), c.values.data(), rows, c.width, direction, ChooseLevel{c},
@@ -56,22 +56,28 @@ void diffuse(GreyLevelsConverter& c, const uint8_t* luma, int32_t y) {
   invert_row(c, c.out.data());
 }
 
-// Diffuses the waiting rows: a whole band at once on the vector path, else one by one.
+void diffuse(GreyLevelsConverter& c, const uint8_t* luma, int32_t y) {
+  for (int32_t x = 0; x < c.width; ++x) c.values[x] = c.tone[luma[x]];
+  diffuse_values(c, y);
+}
+
+int16_t* band_values(GreyLevelsConverter& c, int32_t j) {
+  return &c.band.values[static_cast<size_t>(j) * (static_cast<size_t>(c.width) + 2 * kBandPad) + kBandPad];
+}
+
+// Diffuses the waiting rows (their s in the band's values): a whole band at once on
+// the vector path, else one by one.
 void diffuse_waiting(GreyLevelsConverter& c, IndexSink sink, void* context) {
-  const size_t w = static_cast<size_t>(c.width);
+  if (c.waiting == 0) return;
 #if QVX_X86
-  if (c.banded && c.waiting == kDiffusionBandRows) {
-    const size_t row = w + 2 * kBandPad;
+  if (c.waiting == kDiffusionBandRows) {
+    const size_t row = static_cast<size_t>(c.width) + 2 * kBandPad;
     const int32_t y = c.rows_out;
-    const int32_t* above = error_row(c, y);
-    for (int j = 0; j < kDiffusionBandRows; ++j) {
-      int16_t* v = &c.band.values[j * row + kBandPad];
-      const uint8_t* luma = &c.waiting_rows[j * w];
-      for (size_t x = 0; x < w; ++x) v[x] = static_cast<int16_t>(c.tone[luma[x]] + (j == 0 ? above[x] : 0));
-    }
+    int32_t* here = error_row(c, y);
+    int16_t* first = band_values(c, 0);
+    for (int32_t x = 0; x < c.width; ++x) first[x] = static_cast<int16_t>(first[x] + here[x]);
     if (diffuse_levels_band_fs_avx2(c.values_of, c.levels, c.width, c.band)) {
       // The row after the band takes the last row's shares: 3, 5 and the rest of 16.
-      int32_t* here = error_row(c, y);
       std::fill(here - 2, here + c.width + 2, 0);
       int32_t* below = error_row(c, y + kDiffusionBandRows);
       const int16_t* last = &c.band.last_errors[kBandPad];
@@ -89,10 +95,13 @@ void diffuse_waiting(GreyLevelsConverter& c, IndexSink sink, void* context) {
       c.waiting = 0;
       return;
     }
+    for (int32_t x = 0; x < c.width; ++x) first[x] = static_cast<int16_t>(first[x] - here[x]);  // s again
   }
 #endif
   for (int32_t j = 0; j < c.waiting; ++j) {
-    diffuse(c, &c.waiting_rows[j * w], c.rows_out);
+    const int16_t* s = band_values(c, j);
+    for (int32_t x = 0; x < c.width; ++x) c.values[x] = s[x];
+    diffuse_values(c, c.rows_out);
     emit(c, c.out.data(), sink, context);
   }
   c.waiting = 0;
@@ -210,7 +219,6 @@ LevelsError start_grey_levels(std::optional<HalftoneMethod> method, const Halfto
 #endif
     if (c.banded) {
       const size_t row = w + 2 * kBandPad;
-      c.waiting_rows.assign(kDiffusionBandRows * w, 0);
       c.band.values.assign(kDiffusionBandRows * row, 0);
       c.band.indexes.assign(kDiffusionBandRows * row, 0);
       c.band.last_errors.assign(row, 0);
@@ -242,7 +250,10 @@ void grey_level_rows(GreyLevelsConverter& c, const uint8_t* luma, size_t stride,
       invert_row(c, c.out.data());
       emit(c, c.out.data(), sink, context);
     } else if (c.banded) {
-      std::memcpy(&c.waiting_rows[static_cast<size_t>(c.waiting++) * c.width], luma, static_cast<size_t>(c.width));
+      // The band runs on 8-bit levels only, where s is the clamp itself.
+      const int offset = 127 - c.params.density;
+      int16_t* s = band_values(c, c.waiting++);
+      for (int32_t x = 0; x < c.width; ++x) s[x] = static_cast<int16_t>(std::min(std::max(luma[x] + offset, 0), 255));
       if (c.waiting == kDiffusionBandRows) diffuse_waiting(c, sink, context);
     } else {
       diffuse(c, luma, c.rows_in);

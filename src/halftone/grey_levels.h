@@ -79,10 +79,9 @@ struct GreyLevelsConverter {
   // Error diffusion: kErrorRows rows of width + 4 carried errors, one row of s.
   std::vector<int32_t> errors;
   std::vector<int32_t> values;
-  // Floyd-Steinberg on AVX2: rows wait to be diffused a band at a time.
+  // Floyd-Steinberg on AVX2: rows wait in the band's values to be diffused a band at a time.
   bool banded = false;
   int32_t waiting = 0;
-  std::vector<uint8_t> waiting_rows;
   LevelsBandScratch band;
   // A local threshold (two levels): the 1-bit converter, its rows unpacked.
   HalftoneConverter one_bit;
