@@ -20,6 +20,7 @@ constexpr size_t kHelpWidth = 64;
 // The bit of a parameter in CliOptions::halftone_given.
 constexpr unsigned given_bit(HalftoneParam param) { return 1u << static_cast<unsigned>(param); }
 
+// A row's setter is a plain function: the compiler makes one for each parameter.
 template <size_t P>
 bool set_param(const std::string& value, CliOptions& o) {
   constexpr HalftoneParam param = static_cast<HalftoneParam>(P);
