@@ -17,7 +17,7 @@ function allParams(methods) {
       all.get(p.name).defaults.add(p.default);
     }
   }
-  return [...all.values()];
+  return [...all.values()].sort((a, b) => a.index - b.index);
 }
 
 // A number field's text as typed, for the command's parser to take or refuse (2.5 for

@@ -76,13 +76,13 @@ export class Core {
 
   // The modes and methods as the module describes them, modes first: [{name, kind,
   // family, description, params}], each parameter {name, option, kind ('flag', 'whole',
-  // 'real'), min, max (null: any), step, default, valueName, help} with the method's own
-  // default. Read once.
+  // 'real'), min, max (null: any), step, default, valueName, help, index} with the
+  // method's own default; index is its place among all parameters. Read once.
   methods() {
     if (!this.described) {
       const { params, methods } = JSON.parse(this.text(this.x.qvx_method_descriptors(),
                                                        this.x.qvx_method_descriptors_size()));
-      const byName = new Map(params.map((p) => [p.name, p]));
+      const byName = new Map(params.map((p, index) => [p.name, { ...p, index }]));
       this.described = methods.map((m) => ({
         ...m, params: Object.entries(m.params).map(([name, value]) => ({ ...byName.get(name), default: value })),
       }));
