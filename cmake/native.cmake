@@ -127,10 +127,10 @@ if(QVX_CLI_TESTS)
 endif()
 
 # The page's calls into the core, tested natively (the page builds them to WebAssembly).
-add_executable(qvx_page_tests ${CMAKE_SOURCE_DIR}/tests/web/page_result_test.cpp
+add_executable(qvx_page_tests ${CMAKE_SOURCE_DIR}/web/tests/page_result_test.cpp
                ${CMAKE_SOURCE_DIR}/web/wasm/page_picture.cpp ${CMAKE_SOURCE_DIR}/web/wasm/page_result.cpp
                ${CMAKE_SOURCE_DIR}/web/wasm/page_export.cpp)
-target_include_directories(qvx_page_tests PRIVATE ${CMAKE_SOURCE_DIR}/web/wasm)
+target_include_directories(qvx_page_tests PRIVATE ${CMAKE_SOURCE_DIR}/web/wasm ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(qvx_page_tests PRIVATE qvx_cli_lib GTest::gtest GTest::gtest_main)
 target_compile_definitions(qvx_page_tests PRIVATE QVX_TESTDATA="${CMAKE_SOURCE_DIR}/tests/data")
 gtest_discover_tests(qvx_page_tests DISCOVERY_TIMEOUT 60)

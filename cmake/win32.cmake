@@ -103,6 +103,7 @@ set_tests_properties(win32_panes_nt351 win32_panes_depth8 PROPERTIES TIMEOUT 300
 
 # Image-reader plug-ins: the shipped one beside the program, the test ones apart.
 add_subdirectory(${CMAKE_SOURCE_DIR}/plugins ${CMAKE_BINARY_DIR}/plugins)
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/plugins ${CMAKE_BINARY_DIR}/test-plugin-build)
 add_dependencies(quillvex qvx_wic_plugin)
 add_dependencies(qvx_win32_tests ${QVX_TEST_PLUGIN_TARGETS})
 # The other build's test plug-ins, built beside this one by ./test.

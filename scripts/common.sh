@@ -12,7 +12,7 @@ QVX_PROGRAM_PACKAGES="wine xvfb xauth x11-utils locales fonts-vlgothic"
 QVX_WEB_PACKAGES="cmake make clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs"
 QVX_TEST_PACKAGES="$QVX_CLI_PACKAGES $QVX_PROGRAM_PACKAGES $QVX_WEB_PACKAGES g++ g++-mingw-w64-i686 \
 g++-mingw-w64-x86-64 mingw-w64-tools wine32:i386 wine64 xdotool imagemagick libbenchmark-dev libclang-rt-14-dev \
-time chromium npm python3-dev pybind11-dev python3-numpy python3-pil python3-pytest python3-dask \
+time chromium python3-dev pybind11-dev python3-numpy python3-pil python3-pytest python3-dask \
 python3-distributed python3-setuptools python3-build python3-venv python3-wheel"
 
 qvx_log() { printf '== %s\n' "$*" >&2; }
@@ -222,6 +222,9 @@ qvx_build_web() {
 # The browser test's driver (playwright-core, pointed at Debian's chromium; it
 # downloads no browser), installed from the lock file when missing.
 qvx_ensure_page_test_tools() {
+  # Debian's npm conflicts with a Node.js that brings its own npm.
+  command -v npm >/dev/null ||
+    DEBIAN_FRONTEND=noninteractive qvx_sudo apt-get install -y -qq --no-install-recommends npm >/dev/null
   local tests="$QVX_ROOT/web/tests"
   if ! cmp -s "$tests/package-lock.json" "$tests/node_modules/.qvx-lock" 2>/dev/null; then
     (cd "$tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)

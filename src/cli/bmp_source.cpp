@@ -77,8 +77,8 @@ bool read_strip_backwards(BmpSource& s, int32_t rows, int32_t first_row) {
 // Whether the header describes pixels that can be decoded. The Windows program takes
 // any header of a size it knows and shows what its pixel fetch can't read as black;
 // here a header with no pixels (a side of 0), a depth no row has (0, 7), or a
-// compression the platform does not decode (JPEG, PNG, unknown codes, RLE of the
-// wrong depth) is refused rather than converted to a picture that isn't there.
+// compression nothing here decodes (JPEG, PNG, unknown codes) is refused rather
+// than converted to a picture that isn't there.
 bool describes_pixels(const uint8_t* header, const PictureDescription& picture) {
   if (picture.width <= 0 || picture.height <= 0) return false;
   const uint16_t bits = get_u16(header + kBitCountField);
@@ -86,8 +86,10 @@ bool describes_pixels(const uint8_t* header, const PictureDescription& picture) 
     case kCompressionNone:
     case kCompressionBitFields:
       return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-    case kCompressionRle8: return bits == 8;
-    case kCompressionRle4: return bits == 4;
+    // A run-length picture whose depth does not match goes on as the Windows
+    // program shows it (the platform refuses to decode it).
+    case kCompressionRle8:
+    case kCompressionRle4: return true;
     default: return false;
   }
 }

@@ -136,11 +136,6 @@ std::string_view file_name_of(std::string_view path) {
 
 }  // namespace
 
-const DeviceFormatInfo* device_formats(size_t* count) {
-  *count = sizeof kFormats / sizeof kFormats[0];
-  return kFormats;
-}
-
 const DeviceFormatInfo* find_device_format(std::string_view name) {
   for (const DeviceFormatInfo& f : kFormats) {
     if (name == f.name) return &f;

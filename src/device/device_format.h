@@ -43,9 +43,6 @@ constexpr unsigned kMaxBandRows = 2303;
 constexpr uint32_t kMaxZplFieldBytes = 99999;
 constexpr uint32_t kMaxZplOrigin = 32000;
 
-// Returns the table of device formats and its length.
-const DeviceFormatInfo* device_formats(size_t* count);
-
 // Returns the format called `name` (exactly, as listed), or null.
 const DeviceFormatInfo* find_device_format(std::string_view name);
 

@@ -76,8 +76,17 @@ void prepare_ordered(HalftoneConverter& c, const uint16_t* tone_of_value) {
     for (int x = 0; x < n; ++x) {
       const int m = c.method == HalftoneMethod::kBlueNoise ? kBlueNoise64[y * 64 + x] : bayer_entry(n, x, y);
       const int64_t limit = int64_t{c.white} * (2 * m + 1);
-      int t = 0;  // tone(0) = 0 never passes
-      while (t < 255 && 2 * int64_t{n} * n * tone_of_value[t + 1] <= limit) ++t;
+      // The tone rises with the value, so the values 1.. that fail form a run from 1:
+      // t is its end (0 when 1 passes already), found by halving rather than walking.
+      int t = 0, last = 255;
+      while (t < last) {
+        const int middle = (t + last + 1) / 2;
+        if (2 * int64_t{n} * n * tone_of_value[middle] <= limit) {
+          t = middle;
+        } else {
+          last = middle - 1;
+        }
+      }
       for (int i = x; i < 128; i += n) c.ordered[static_cast<size_t>(y) * 128 + i] = static_cast<uint8_t>(t);
     }
   }

@@ -376,13 +376,14 @@ function exportFailure(m) {
 
 // Resolves with {fileName, mime, bytes} or {error} (a text). The request names the
 // picture its file name is made from: the worker saves that picture or nothing.
-function requestExport(format, extra = []) {
+// `density`, when given, stands in for the slider's (the tests' hook asks for many).
+function requestExport(format, extra = [], density = null) {
   if (!state.picture || state.state === 'opening') return Promise.resolve({ error: text('noPicture') });
   const id = ++exportId, picture = state.picture;
   return new Promise((resolve) => {
     exports.set(id, (m) => resolve(m.error ? { ...m, error: exportFailure(m) } : m));
     worker.postMessage({ type: 'export', id, pictureId: picture.id, format, fileName: outputName(picture.name, format),
-                         extra });
+                         extra, density });
   });
 }
 

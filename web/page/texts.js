@@ -229,8 +229,6 @@ export function languageFor(tag) {
   return /^ja\b/i.test(tag ?? '') ? 'ja' : 'en';
 }
 
-export function language() { return currentLanguage; }
-
 // The text for key in the current language; functions are called with args.
 export function text(key, ...args) {
   const value = current[key];

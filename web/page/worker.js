@@ -189,8 +189,9 @@ async function exportFile(message) {
   if (!file || file.id !== message.pictureId) return reply({ error: { key: 'replaced' } });
   if (!settings || settings.refused) return reply({ error: { key: 'settings' } });
   const png = message.format === 'png';
-  const args = [...settings.args, '-f', png ? 'pbm' : message.format,
-                '-o', message.fileName, ...(message.extra ?? [])];
+  const args = [...settings.args];
+  if (message.density != null) args[args.indexOf('-t') + 1] = String(message.density);
+  args.push('-f', png ? 'pbm' : message.format, '-o', message.fileName, ...(message.extra ?? []));
   const made = core.exportFile(args);
   if (made.error) return reply({ error: made.error });
   const bytes = png ? await pngFile(made.bytes, made.xResolution, made.yResolution) : made.bytes;

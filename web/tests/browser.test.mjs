@@ -181,7 +181,7 @@ async function pageLetters(densities) {
   const files = await page.evaluate(async (list) => {
     const out = {};
     for (const d of list) {
-      const made = await window.quillvex.export('pbm', ['-t', String(d)]);
+      const made = await window.quillvex.export('pbm', [], d);
       if (made.error) return { error: made.error };
       out[d] = [...new Uint8Array(made.bytes)];
     }

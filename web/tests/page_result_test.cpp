@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../common/bmp_builder.h"
+#include "common/bmp_builder.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
 #include "page_export.h"
