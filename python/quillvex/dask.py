@@ -31,12 +31,23 @@ class Outcome(NamedTuple):
 
 
 def _convert_one(source, target, words):
-    """One task: converts source into target; returns (target, None) or (None, reason)."""
+    """Converts source into target; returns (target, None) or (None, reason)."""
     try:
         _core.convert_file(source, target, _core.parse_options(words + ["-o", target, "--", source]))
         return target, None
     except (OSError, ValueError, MemoryError) as e:
         return None, str(e)
+
+
+def _convert_some(pairs, words):
+    """One task: a few files, each converted on its own."""
+    return [_convert_one(source, target, words) for source, target in pairs]
+
+
+def _files_per_task(count, threads):
+    """A few files a task, so that the scheduler's work per task stays small beside the
+    conversions, while every thread still gets several tasks to even out the load."""
+    return max(1, min(8, count // (4 * max(threads, 1))))
 
 
 def _plan(inputs, folder, words):
@@ -52,14 +63,17 @@ def _run(inputs, folder, words, client):
     os.makedirs(folder, exist_ok=True)
     targets, refusals = _plan(inputs, folder, words)
     tasks = [i for i, refusal in enumerate(refusals) if not refusal]
+    threads = sum(client.nthreads().values()) if client is not None else (os.cpu_count() or 1)
+    size = _files_per_task(len(tasks), threads)
+    chunks = [[(inputs[i], targets[i]) for i in tasks[at:at + size]] for at in range(0, len(tasks), size)]
     if client is not None:
-        futures = client.map(_convert_one, [inputs[i] for i in tasks], [targets[i] for i in tasks],
-                             words=words, pure=False)
-        results = client.gather(futures)
+        futures = client.map(_convert_some, chunks, words=words, pure=False)
+        results = [r for chunk in client.gather(futures) for r in chunk]
     else:
         import dask
-        results = dask.compute(*[dask.delayed(_convert_one, pure=False)(inputs[i], targets[i], words)
-                                 for i in tasks], scheduler="threads")
+        done = dask.compute(*[dask.delayed(_convert_some, pure=False)(chunk, words) for chunk in chunks],
+                            scheduler="threads")
+        results = [r for chunk in done for r in chunk]
     outcomes = [Outcome(source, None, refusal or None) for source, refusal in zip(inputs, refusals)]
     for i, (written, error) in zip(tasks, results):
         outcomes[i] = Outcome(inputs[i], written, error)
