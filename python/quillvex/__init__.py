@@ -119,7 +119,11 @@ def _is_pil_image(image):
 
 def _pil_array(image, autorotate):
     """The samples of a PIL image as the command reads the same picture from a file."""
-    from PIL import Image, ImageOps
+    from PIL import ImageOps
+    try:
+        image.load()
+    except OSError as e:
+        raise ReadError(str(e)) from e
     if autorotate and image.getexif().get(0x0112, 1) != 1:
         image = ImageOps.exif_transpose(image)
     mode = image.mode

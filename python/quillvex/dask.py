@@ -132,7 +132,9 @@ def _split_command(args):
                 raise ValueError(f"option {name} needs a value")
             value, i = args[i], i + 1
         if name == "-d":
-            folder = value if value is not None else word[2:]
+            if folder is not None:
+                raise ValueError("-d given twice")
+            folder = value if value is not None else word[len(name) + word.startswith("--"):]
         elif name in names_output:
             raise ValueError("-o names one output; give a folder with -d")
         else:
