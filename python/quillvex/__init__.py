@@ -24,9 +24,7 @@ __all__ = ["convert", "convert_file", "encode", "save", "to_image", "methods", "
 
 ReadError.__doc__ = "A picture that can't be read; the reader's message. An OSError."
 
-# Keywords of the methods' parameters and the command's options they stand for.
-_FLAG_OPTIONS = {"serpentine": "--serpentine", "linear": "--linear"}
-_VALUE_OPTIONS = {"radius": "--radius", "k": "--k", "percent": "--percent"}
+# The device formats' keywords and the command's options they stand for.
 _DEVICE_OPTIONS = {"layout": "--layout", "on": "--on", "name": "--name", "band": "--band"}
 # Stand for the picture and its output where the command's rules want them.
 _PICTURE = "picture"
@@ -55,6 +53,19 @@ def methods():
             for name, family, description, parameters in _core.methods()]
 
 
+_parameter_kinds = {}
+
+
+def _parameter_kind(keyword):
+    """The kind of a method parameter ('bool', 'int', 'float') from the methods' list,
+    or None. A parameter's keyword is its name with '_' for '-', its option --NAME."""
+    if not _parameter_kinds:
+        for method in _core.methods():
+            for parameter in method[3]:
+                _parameter_kinds[parameter[0].replace("-", "_")] = parameter[1]
+    return _parameter_kinds.get(keyword)
+
+
 def _whole_number_word(name, value):
     if isinstance(value, bool) or not isinstance(value, (int, np.integer)):
         raise TypeError(f"{name} must be a whole number, not {type(value).__name__}")
@@ -62,9 +73,9 @@ def _whole_number_word(name, value):
 
 
 def _value_word(name, value):
-    if name == "k":
+    if _parameter_kind(name) == "float":
         if isinstance(value, bool) or not isinstance(value, (int, float, np.integer, np.floating)):
-            raise TypeError(f"k must be a number, not {type(value).__name__}")
+            raise TypeError(f"{name} must be a number, not {type(value).__name__}")
         return repr(float(value))
     return _whole_number_word(name, value)
 
@@ -80,14 +91,15 @@ def _conversion_words(method, density, invert, max_pixels, autorotate, parameter
     if invert:
         words.append("-i")
     for name, value in parameters.items():
-        if name in _FLAG_OPTIONS:
-            if value:
-                words.append(_FLAG_OPTIONS[name])
-        elif name in _VALUE_OPTIONS:
-            if value is not None:
-                words += [_VALUE_OPTIONS[name], _value_word(name, value)]
-        else:
+        kind = _parameter_kind(name) if name not in ("density", "invert") else None
+        option = "--" + name.replace("_", "-")
+        if kind is None:
             raise TypeError(f"unexpected keyword argument {name!r}")
+        if kind == "bool":
+            if value:
+                words.append(option)
+        elif value is not None:
+            words += [option, _value_word(name, value)]
     if max_pixels is not None:
         words += ["--max-pixels", _whole_number_word("max_pixels", max_pixels)]
     if not autorotate:
