@@ -6,7 +6,7 @@
 #include "cli/strip.h"
 #include "halftone/halftone.h"
 #include "image/decoded_rows.h"
-#include "image/luma_kernels.h"
+#include "image/luminance.h"
 #include "image/row_decoder.h"
 #include "mono/conversion.h"
 #include "mono/otsu.h"
@@ -66,15 +66,7 @@ void array_luminance_row(const ArrayPicture& p, int32_t top, LumaScratch& scratc
   if (p.bands == 1) {
     std::memcpy(out, s, static_cast<size_t>(p.width));
   } else if (p.bands == 3) {
-    // The vector kernel of 24-bit BMP rows takes blue first.
-    scratch.swapped.resize(static_cast<size_t>(p.width) * 3);
-    uint8_t* q = scratch.swapped.data();
-    for (int32_t x = 0; x < p.width; ++x, s += 3, q += 3) {
-      q[0] = s[2];
-      q[1] = s[1];
-      q[2] = s[0];
-    }
-    active_luma_kernels().bgr24(scratch.swapped.data(), p.width, out);
+    for (int32_t x = 0; x < p.width; ++x) out[x] = luminance_of_rgb(s[3 * x], s[3 * x + 1], s[3 * x + 2]);
   } else {
     scratch.colours.resize(static_cast<size_t>(p.width));
     colours_of_samples(s, p.width, p.bands, scratch.colours.data());

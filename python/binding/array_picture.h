@@ -20,7 +20,6 @@ struct ArrayPicture {
 // Row buffers for array_luminance_row, sized for one picture.
 struct LumaScratch {
   std::vector<uint8_t> samples;    // one row gathered from a strided array
-  std::vector<uint8_t> swapped;    // one RGB row as blue, green, red
   std::vector<uint32_t> colours;   // one row laid over white
 };
 
