@@ -4,9 +4,16 @@
 // picture (the luminance decoded once beforehand, the 1-bit rows copied into a result
 // block). Plain C++ with no benchmark library, so that the same program builds
 // natively and in both Windows builds (run those under Wine).
-//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N] [--methods=none|all|NAME]
+// Then grey levels (4 and 16, Floyd-Steinberg and the nearest level) from the same
+// luminance, and colour palettes (Floyd-Steinberg, nearest) from its colours; TEXT picks
+// the cases whose names hold it ("acep7 floyd").
+//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N]
+//             [--methods=none|all|NAME] [--levels=none|all|TEXT]
 //   qvx_bench --memory=NAME   (natively) one method over a 20000 x 20000 picture fed in
 //                             strips of 64 rows: the process' peak resident memory
+//   qvx_bench --memory-palette=NAME   the same for Floyd-Steinberg to a built-in palette
+//   qvx_bench --rgb-file=PATH   the palettes on these colours instead (4000 x 3000 pixels,
+//                               3 bytes each, top row first: bench/palette-peers writes it)
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -22,6 +29,8 @@
 #include <time.h>
 #endif
 
+#include "halftone/colour_palette.h"
+#include "halftone/grey_levels.h"
 #include "halftone/halftone.h"
 #include "image/bmp_reader.h"
 #include "image/le_bytes.h"
@@ -40,8 +49,17 @@ struct Picture {
   PictureDescription description;
 };
 
-// A photo-like picture: smooth gradients with a little noise, so that neither the
-// thresholds nor the branches are all alike.
+// A photo-like pixel: smooth gradients with a little noise, so that neither the
+// thresholds nor the branches are all alike. Pixels go row by row, top row first.
+void photo_pixel(int32_t x, int32_t y, uint32_t& noise, uint8_t* r, uint8_t* g, uint8_t* b) {
+  noise = noise * 1103515245u + 12345u;
+  const uint8_t n = static_cast<uint8_t>((noise >> 24) & 0x1F);
+  *r = static_cast<uint8_t>(x * 255 / kWidth + n);
+  *g = static_cast<uint8_t>(y * 255 / kHeight + n);
+  *b = static_cast<uint8_t>((x + y) / 28 + n);
+}
+
+// The photo as a BMP file of a depth (its rows bottom-up, as BMP stores them).
 std::vector<uint8_t> photo_file(uint16_t bit_count) {
   const uint32_t colours = bit_count == 8 ? 256 : 0;
   const uint32_t masks = bit_count == 16 ? 12 : 0;
@@ -67,10 +85,8 @@ std::vector<uint8_t> photo_file(uint16_t bit_count) {
   for (int32_t y = 0; y < kHeight; ++y) {
     uint8_t* row = &file[offset + static_cast<size_t>(y) * stride];
     for (int32_t x = 0; x < kWidth; ++x) {
-      noise = noise * 1103515245u + 12345u;
-      const uint8_t n = static_cast<uint8_t>((noise >> 24) & 0x1F);
-      const uint8_t r = static_cast<uint8_t>(x * 255 / kWidth + n), g = static_cast<uint8_t>(y * 255 / kHeight + n),
-                    b = static_cast<uint8_t>((x + y) / 28 + n);
+      uint8_t r, g, b;
+      photo_pixel(x, y, noise, &r, &g, &b);
       if (bit_count == 8) {
         row[x] = static_cast<uint8_t>((r + g + b) / 3);
       } else if (bit_count == 16) {
@@ -177,7 +193,147 @@ std::vector<uint8_t> photo_luminance() {
   return luma;
 }
 
+const char* level_name(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::kScalar: return "scalar";
+    case SimdLevel::kSse2: return "sse2";
+    case SimdLevel::kAvx2: return "avx2";
+  }
+  return "?";
+}
+
+// The picture's colours, top row first, 3 bytes a pixel (red, green, blue).
+std::vector<uint8_t> photo_rgb() {
+  std::vector<uint8_t> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
+  uint32_t noise = 12345;
+  for (int32_t y = 0; y < kHeight; ++y) {
+    uint8_t* row = &rgb[static_cast<size_t>(kHeight - 1 - y) * kWidth * 3];  // made bottom-up as the BMP is
+    for (int32_t x = 0; x < kWidth; ++x) photo_pixel(x, y, noise, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
+  }
+  return rgb;
+}
+
+// Returns the median, best and processor-time speeds of `runs` calls of convert().
+template <class Convert>
+Speed time_runs(int runs, const Convert& convert) {
+  std::vector<double> seconds;
+  double cpu = 0;
+  for (int i = 0; i < runs + 1; ++i) {
+    if (i == 1) cpu = thread_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    convert();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (i > 0) seconds.push_back(elapsed.count());  // the first run warms the caches
+  }
+  std::sort(seconds.begin(), seconds.end());
+  cpu = thread_seconds() - cpu;
+  const double pixels = double{kWidth} * kHeight;
+  return Speed{pixels / seconds[seconds.size() / 2], pixels / seconds.front(), cpu > 0 ? pixels * runs / cpu : 0};
+}
+
+// Index rows are copied into a picture of one byte a pixel.
+void store_indexes(void* context, int32_t row, const uint8_t* indexes) {
+  std::memcpy(static_cast<uint8_t*>(context) + static_cast<size_t>(row) * kWidth, indexes, kWidth);
+}
+
+void print_speed(const char* name, const char* level, const Speed& speed) {
+  std::printf("  %-30s %-6s %6.3f (best %6.3f", name, level, speed.median / 1e9, speed.best / 1e9);
+  if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
+  std::printf(")\n");
+  std::fflush(stdout);
+}
+
+// Grey levels from the luminance and palettes from the colours, at each level.
+void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vector<uint8_t>& rgb,
+                  const std::string& only) {
+  std::printf("grey levels and palettes, G pixels/s\n");
+  const std::vector<uint8_t> luma = photo_luminance();
+  std::vector<uint8_t> indexes(static_cast<size_t>(kWidth) * kHeight);
+  const struct {
+    const char* name;
+    int levels;
+    std::optional<HalftoneMethod> method;
+  } greys[] = {
+      {"4 levels floyd-steinberg", 4, HalftoneMethod::kFloydSteinberg},
+      {"16 levels floyd-steinberg", 16, HalftoneMethod::kFloydSteinberg},
+      {"4 levels atkinson", 4, HalftoneMethod::kAtkinson},
+      {"4 levels bayer8", 4, HalftoneMethod::kBayer8},
+      {"16 levels nearest", 16, std::nullopt},
+  };
+  const struct {
+    const char* name;
+    const char* palette;
+    std::optional<HalftoneMethod> method;
+  } palettes[] = {
+      {"acep7 floyd-steinberg", "acep7", HalftoneMethod::kFloydSteinberg},
+      {"acep7-measured floyd-steinberg", "acep7-measured", HalftoneMethod::kFloydSteinberg},
+      {"bwr floyd-steinberg", "bwr", HalftoneMethod::kFloydSteinberg},
+      {"acep7 nearest", "acep7", std::nullopt},
+  };
+  for (SimdLevel level : levels) {
+    if (!force_simd_level(level)) continue;
+    for (const auto& g : greys) {
+      if (std::string(g.name).find(only) == std::string::npos) continue;
+      print_speed(g.name, level_name(level), time_runs(runs, [&] {
+        GreyLevelsConverter c;
+        start_grey_levels(g.method, HalftoneParams{}, g.levels, kWidth, c);
+        grey_level_rows(c, luma.data(), kWidth, kHeight, store_indexes, indexes.data());
+        finish_grey_levels(c, store_indexes, indexes.data());
+      }));
+    }
+    for (const auto& p : palettes) {
+      if (std::string(p.name).find(only) == std::string::npos) continue;
+      Palette palette;
+      std::string error;
+      parse_palette(p.palette, &palette, &error);
+      print_speed(p.name, level_name(level), time_runs(runs, [&] {
+        PaletteConverter c;
+        start_palette(p.method, HalftoneParams{}, palette, kWidth, c);
+        palette_rows(c, rgb.data(), 3 * size_t{kWidth}, kHeight, store_indexes, indexes.data());
+        finish_palette(c, store_indexes, indexes.data());
+      }));
+    }
+  }
+}
+
 #ifndef _WIN32
+void count_indexes(void* context, int32_t, const uint8_t* indexes) {
+  uint64_t& sum = *static_cast<uint64_t*>(context);
+  for (int32_t i = 0; i < 20000; ++i) sum += indexes[i];
+}
+
+// Floyd-Steinberg to a palette over a 20000 x 20000 picture made strip by strip;
+// prints the peak resident memory.
+int palette_memory_run(const char* name) {
+  constexpr int32_t kSide = 20000, kStrip = 64;
+  Palette palette;
+  std::string error;
+  if (!parse_palette(name, &palette, &error)) {
+    std::fprintf(stderr, "qvx_bench: %s\n", error.c_str());
+    return 2;
+  }
+  std::vector<uint8_t> strip(static_cast<size_t>(kStrip) * kSide * 3);
+  PaletteConverter converter;
+  start_palette(HalftoneMethod::kFloydSteinberg, HalftoneParams{}, palette, kSide, converter);
+  uint64_t sum = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (int32_t y = 0; y < kSide; y += kStrip) {
+    for (int32_t r = 0; r < kStrip; ++r)
+      for (int32_t x = 0; x < kSide; ++x)
+        for (int c = 0; c < 3; ++c)
+          strip[(static_cast<size_t>(r) * kSide + x) * 3 + c] =
+              static_cast<uint8_t>((x / (79 + c) + (y + r) / 79 + (x ^ (y + r)) * (c + 1)) & 0xFF);
+    palette_rows(converter, strip.data(), 3 * size_t{kSide}, kStrip, count_indexes, &sum);
+  }
+  finish_palette(converter, count_indexes, &sum);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%-16s floyd-steinberg 20000 x 20000: peak resident %.1f MiB, %.2f s, mean index %.3f\n", name,
+              usage.ru_maxrss / 1024.0, elapsed.count(), sum / (double{kSide} * kSide));
+  return 0;
+}
+
 void count_whites(void* context, int32_t, const uint8_t* bits) {
   uint64_t& whites = *static_cast<uint64_t*>(context);
   for (int32_t i = 0; i < 20000 / 8; ++i) whites += static_cast<uint64_t>(__builtin_popcount(bits[i]));
@@ -207,13 +363,21 @@ int memory_run(HalftoneMethod method) {
 }
 #endif
 
-const char* level_name(SimdLevel level) {
-  switch (level) {
-    case SimdLevel::kScalar: return "scalar";
-    case SimdLevel::kSse2: return "sse2";
-    case SimdLevel::kAvx2: return "avx2";
+// Every halftoning method from the luminance rows, at each level.
+void methods_bench(const std::vector<HalftoneMethod>& methods, const std::vector<SimdLevel>& levels, int runs) {
+  std::printf("halftoning from luminance rows, G pixels/s\n");
+  const std::vector<uint8_t> luma = photo_luminance();
+  for (HalftoneMethod method : methods) {
+    for (SimdLevel level : levels) {
+      if (!force_simd_level(level)) continue;
+      const Speed speed = measure_halftone(luma, method, runs);
+      std::printf("  %-16s %-6s %6.3f (best %6.3f", halftone_method_info(method).name, level_name(level),
+                  speed.median / 1e9, speed.best / 1e9);
+      if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
+      std::printf(")\n");
+      std::fflush(stdout);
+    }
   }
-  return "?";
 }
 
 }  // namespace
@@ -222,6 +386,9 @@ int main(int argc, char** argv) {
   std::vector<SimdLevel> levels{best_simd_level()};
   int runs = 9;
   std::vector<uint16_t> depths{8, 16, 24, 32};
+  bool with_levels = true;
+  std::string levels_only;  // only the grey-level and palette cases whose names hold this
+  std::vector<uint8_t> rgb;  // the palettes' picture when read from a file
   std::vector<HalftoneMethod> methods;
   for (const HalftoneMethodInfo& m : halftone_methods()) methods.push_back(m.method);
   for (int i = 1; i < argc; ++i) {
@@ -233,6 +400,8 @@ int main(int argc, char** argv) {
       levels.clear();
       for (SimdLevel l : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2})
         if (arg.substr(8) == level_name(l)) levels.push_back(l);
+    } else if (arg == "--bits=none") {
+      depths.clear();
     } else if (arg.rfind("--bits=", 0) == 0) {
       depths = {static_cast<uint16_t>(std::atoi(arg.c_str() + 7))};
     } else if (arg.rfind("--runs=", 0) == 0) {
@@ -245,7 +414,23 @@ int main(int argc, char** argv) {
         return 2;
       }
       return memory_run(*method);
+    } else if (arg.rfind("--memory-palette=", 0) == 0) {
+      return palette_memory_run(arg.c_str() + 17);
 #endif
+    } else if (arg.rfind("--rgb-file=", 0) == 0) {
+      const size_t size = static_cast<size_t>(kWidth) * kHeight * 3;
+      rgb.assign(size + 1, 0);  // one byte more shows a longer file
+      FILE* file = std::fopen(arg.c_str() + 11, "rb");
+      const size_t read = file ? std::fread(rgb.data(), 1, rgb.size(), file) : 0;
+      if (file) std::fclose(file);
+      rgb.resize(size);
+      if (read != size) {
+        std::fprintf(stderr, "qvx_bench: %s is not %d x %d pixels of 3 bytes\n", arg.c_str() + 11, kWidth, kHeight);
+        return 2;
+      }
+    } else if (arg.rfind("--levels=", 0) == 0) {
+      with_levels = arg != "--levels=none";
+      if (arg != "--levels=all") levels_only = arg.substr(9);
     } else if (arg == "--methods=none") {
       methods.clear();
     } else if (arg.rfind("--methods=", 0) == 0 && arg != "--methods=all") {
@@ -257,8 +442,8 @@ int main(int argc, char** argv) {
       methods = {*method};
     } else if (arg != "--methods=all") {
       std::fprintf(stderr,
-                   "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=8|16|24|32] [--runs=N] "
-                   "[--methods=none|all|NAME]\n");
+                   "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N] "
+                   "[--methods=none|all|NAME] [--levels=none|all|TEXT] [--rgb-file=PATH]\n");
       return 2;
     }
   }
@@ -283,19 +468,7 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
   }
-  if (methods.empty()) return 0;
-  std::printf("halftoning from luminance rows, G pixels/s\n");
-  const std::vector<uint8_t> luma = photo_luminance();
-  for (HalftoneMethod method : methods) {
-    for (SimdLevel level : levels) {
-      if (!force_simd_level(level)) continue;
-      const Speed speed = measure_halftone(luma, method, runs);
-      std::printf("  %-16s %-6s %6.3f (best %6.3f", halftone_method_info(method).name, level_name(level),
-                  speed.median / 1e9, speed.best / 1e9);
-      if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
-      std::printf(")\n");
-      std::fflush(stdout);
-    }
-  }
+  if (!methods.empty()) methods_bench(methods, levels, runs);
+  if (with_levels) levels_bench(levels, runs, rgb.empty() ? photo_rgb() : rgb, levels_only);
   return 0;
 }

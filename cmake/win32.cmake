@@ -32,7 +32,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB QVX_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
 # The vector paths against the scalar reference, run here too (Windows ABI and stack).
 list(APPEND QVX_WIN32_TESTS ${CMAKE_SOURCE_DIR}/tests/unit/row_paths_test.cpp
-  ${CMAKE_SOURCE_DIR}/tests/unit/halftone_test.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/unit/halftone_test.cpp ${CMAKE_SOURCE_DIR}/tests/unit/grey_levels_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/unit/colour_palette_test.cpp)
 add_executable(qvx_win32_tests ${QVX_WIN32_TESTS} ${QVX_RESOURCES})
 target_link_libraries(qvx_win32_tests PRIVATE qvx_glue gtest gtest_main)
 target_link_options(qvx_win32_tests PRIVATE ${QVX_STATIC_LINK})
