@@ -204,3 +204,14 @@ def test_threads_convert_as_one_thread_does(files):
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
         got = list(pool.map(lambda job: quillvex.convert(job[0], method=job[1]), jobs))
     assert all(np.array_equal(a, b) for a, b in zip(got, expected))
+
+
+def test_rgb_luminance_is_the_rule_for_every_density():
+    # Every red and green level with a spread of blues; 250 columns leave a tail past
+    # whole blocks of 16 pixels.
+    y, x = np.mgrid[0:256, 0:250]
+    rgb = np.stack([x, y, (x * 7 + y * 13) % 256], axis=-1).astype(np.uint8)
+    wide = rgb.astype(np.int64)
+    luminance = ((299 * wide[..., 0] + 587 * wide[..., 1] + 114 * wide[..., 2]) // 1000).astype(np.uint8)
+    for density in range(255):
+        assert np.array_equal(quillvex.convert(rgb, density=density), quillvex.convert(luminance, density=density))
