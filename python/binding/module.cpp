@@ -225,7 +225,7 @@ py::list method_descriptions() {
       {"soft", "random-threshold", "a threshold drawn at random within 127 levels of the density"},
   };
   for (const auto& m : modes) list.append(py::make_tuple(m.name, m.family, m.description, py::make_tuple(density, invert)));
-  for (const HalftoneMethodInfo& m : halftone_methods()) {
+  for (const auto& m : halftone_methods()) {
     py::list params;
     params.append(density);
     params.append(invert);
@@ -249,6 +249,7 @@ py::list method_descriptions() {
                                   none, "the deviation's weight"));
         }
         break;
+      default: break;
     }
     std::string description = m.description;
     for (char& c : description) c = c == '\n' ? ' ' : c;
