@@ -141,3 +141,6 @@ target_link_libraries(qvx_cli_pictures PRIVATE qvx_core)
 
 # The generator of the blue-noise array kept in src/halftone/blue_noise_array.cpp.
 add_executable(qvx_make_blue_noise EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/src/halftone/tools/make_blue_noise.cpp)
+
+# The Python module, in builds without sanitizers.
+include(${CMAKE_SOURCE_DIR}/cmake/python.cmake)

@@ -12,7 +12,8 @@ QVX_PROGRAM_PACKAGES="wine xvfb xauth x11-utils locales fonts-vlgothic"
 QVX_WEB_PACKAGES="cmake make clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs"
 QVX_TEST_PACKAGES="$QVX_CLI_PACKAGES $QVX_PROGRAM_PACKAGES $QVX_WEB_PACKAGES g++ g++-mingw-w64-i686 \
 g++-mingw-w64-x86-64 mingw-w64-tools wine32:i386 wine64 xdotool imagemagick libbenchmark-dev libclang-rt-14-dev \
-time chromium"
+time chromium python3-dev pybind11-dev python3-numpy python3-pil python3-pytest python3-dask \
+python3-distributed python3-setuptools python3-build python3-venv python3-wheel"
 
 qvx_log() { printf '== %s\n' "$*" >&2; }
 
@@ -105,6 +106,24 @@ qvx_configure_release() {
 qvx_build_release() {
   qvx_configure_release
   cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target qvx_bench quillvex-cli
+}
+
+# The Python module beside the release build: build/release/python is a tree Python
+# imports quillvex from. Debian's interpreter, which has numpy, Pillow and Dask
+# (another python3 may come first on PATH).
+QVX_PYTHON=${QVX_PYTHON:-/usr/bin/python3}
+qvx_build_python() {
+  qvx_configure_release
+  cmake --build "$QVX_BUILD/release" -j "$(qvx_jobs)" --target quillvex_python quillvex-cli
+}
+
+# The module's tests against the release quillvex-cli; any exit but 0 fails, 5 (no
+# tests collected) included.
+qvx_python_tests() {
+  local rc=0
+  PYTHONPATH="$QVX_BUILD/release/python" PYTHONDONTWRITEBYTECODE=1 QVX_CLI="$QVX_BUILD/release/quillvex-cli" \
+    "$QVX_PYTHON" -m pytest -q -p no:cacheprovider "$QVX_ROOT/python/tests" || rc=$?
+  [ "$rc" -eq 0 ]
 }
 
 # A Windows flavour (win32 or win64): the program, its plug-ins and the Wine-run

@@ -129,6 +129,9 @@ int open_anonymous_file(const std::string& folder, bool& can_link) {
 }
 
 bool name_anonymous_file(int fd, const std::string& target) {
+  // A new file is named at once: nothing else is ever seen, even if the process is killed.
+  if (linkat(AT_FDCWD, proc_path(fd).c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno != EEXIST) return false;
   // linkat can't replace a file: a fresh unique name first, then the rename.
   std::string path;
   const int placeholder = make_named(target, path);

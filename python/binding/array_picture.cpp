@@ -1,0 +1,184 @@
+#include "array_picture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/strip.h"
+#include "halftone/halftone.h"
+#include "image/decoded_rows.h"
+#include "image/luminance.h"
+#include "image/row_decoder.h"
+#include "mono/conversion.h"
+#include "mono/otsu.h"
+#include "mono/result_bitmap.h"
+
+namespace {
+
+const char kNoMemory[] = "not enough memory";
+
+// The samples of row `top`, gathered into scratch when the array's pixels are not packed.
+const uint8_t* row_samples(const ArrayPicture& p, int32_t top, LumaScratch& scratch) {
+  const uint8_t* row = p.data + p.row_step * top;
+  if (p.pixel_step == p.bands && p.band_step == 1) return row;
+  scratch.samples.resize(static_cast<size_t>(p.width) * static_cast<size_t>(p.bands));
+  uint8_t* q = scratch.samples.data();
+  for (int32_t x = 0; x < p.width; ++x) {
+    const uint8_t* s = row + p.pixel_step * x;
+    for (int b = 0; b < p.bands; ++b) *q++ = s[p.band_step * b];
+  }
+  return scratch.samples.data();
+}
+
+// The eight pixels of each byte of a result row, one byte each.
+struct UnpackTable {
+  uint8_t pixels[256][8];
+  UnpackTable() {
+    for (int v = 0; v < 256; ++v)
+      for (int i = 0; i < 8; ++i) pixels[v][i] = static_cast<uint8_t>((v >> (7 - i)) & 1);
+  }
+};
+
+// Result rows hold pixel 0 in bit 7, a set bit white.
+void unpack_bits(const uint8_t* bits, int32_t width, uint8_t* out) {
+  static const UnpackTable table;
+  int32_t x = 0;
+  for (; x + 8 <= width; x += 8) std::memcpy(out + x, table.pixels[bits[x >> 3]], 8);
+  for (; x < width; ++x) out[x] = static_cast<uint8_t>((bits[x >> 3] >> (7 - (x & 7))) & 1);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+// Bytes 3i + first of the 48 in v0, v1, v2, gathered into byte i.
+__attribute__((target("sse4.1"))) __m128i rgb_plane(__m128i v0, __m128i v1, __m128i v2, int first) {
+  alignas(16) int8_t m0[16], m1[16], m2[16];
+  for (int i = 0; i < 16; ++i) {
+    const int at = 3 * i + first;
+    m0[i] = at < 16 ? static_cast<int8_t>(at) : -1;  // -1 leaves a zero
+    m1[i] = at >= 16 && at < 32 ? static_cast<int8_t>(at - 16) : -1;
+    m2[i] = at >= 32 ? static_cast<int8_t>(at - 32) : -1;
+  }
+  return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, _mm_load_si128(reinterpret_cast<const __m128i*>(m0))),
+                                   _mm_shuffle_epi8(v1, _mm_load_si128(reinterpret_cast<const __m128i*>(m1)))),
+                      _mm_shuffle_epi8(v2, _mm_load_si128(reinterpret_cast<const __m128i*>(m2))));
+}
+
+// The luminance of the low 4 pixels of the planes: the weighted sum in 32-bit lanes,
+// over 8, then over 125 as a multiply and shift (exact for every sum up to 255000:
+// sum / 8 stays below 59074).
+__attribute__((target("sse4.1"))) __m128i rgb_luminance_4(__m128i r, __m128i g, __m128i b) {
+  __m128i sum = _mm_add_epi32(_mm_mullo_epi32(_mm_cvtepu8_epi32(r), _mm_set1_epi32(kLumaRedWeight)),
+                              _mm_mullo_epi32(_mm_cvtepu8_epi32(g), _mm_set1_epi32(kLumaGreenWeight)));
+  sum = _mm_add_epi32(sum, _mm_mullo_epi32(_mm_cvtepu8_epi32(b), _mm_set1_epi32(kLumaBlueWeight)));
+  return _mm_srli_epi32(_mm_mullo_epi32(_mm_srli_epi32(sum, 3), _mm_set1_epi32(33555)), 22);
+}
+
+// The luminance of 16 RGB pixels (48 bytes).
+__attribute__((target("sse4.1"))) void rgb_luminance_16(const uint8_t* s, uint8_t* out) {
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+  const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
+  const __m128i r = rgb_plane(v0, v1, v2, 0), g = rgb_plane(v0, v1, v2, 1), b = rgb_plane(v0, v1, v2, 2);
+  const __m128i low = _mm_packus_epi32(
+      rgb_luminance_4(r, g, b), rgb_luminance_4(_mm_srli_si128(r, 4), _mm_srli_si128(g, 4), _mm_srli_si128(b, 4)));
+  const __m128i high =
+      _mm_packus_epi32(rgb_luminance_4(_mm_srli_si128(r, 8), _mm_srli_si128(g, 8), _mm_srli_si128(b, 8)),
+                       rgb_luminance_4(_mm_srli_si128(r, 12), _mm_srli_si128(g, 12), _mm_srli_si128(b, 12)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+}
+
+bool has_sse41() {
+  static const bool has = __builtin_cpu_supports("sse4.1");
+  return has;
+}
+#endif
+
+// The luminance of a row of RGB pixels, as luminance_of_rgb gives it.
+void rgb_luminance_row(const uint8_t* s, int32_t width, uint8_t* out) {
+  int32_t x = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (has_sse41()) {
+    for (; x + 16 <= width; x += 16) rgb_luminance_16(s + 3 * x, out + x);
+  }
+#endif
+  for (; x < width; ++x) out[x] = luminance_of_rgb(s[3 * x], s[3 * x + 1], s[3 * x + 2]);
+}
+
+struct RowsOut {
+  uint8_t* out;
+  int32_t width;
+};
+
+void take_halftone_row(void* context, int32_t top, const uint8_t* bits) {
+  const auto* o = static_cast<RowsOut*>(context);
+  unpack_bits(bits, o->width, o->out + static_cast<size_t>(top) * static_cast<size_t>(o->width));
+}
+
+int32_t strip_rows_of(const ArrayPicture& p) { return rows_per_strip(static_cast<uint64_t>(p.width), p.height); }
+
+}  // namespace
+
+void array_luminance_row(const ArrayPicture& p, int32_t top, LumaScratch& scratch, uint8_t* out) {
+  const uint8_t* s = row_samples(p, top, scratch);
+  // Grey v has the luminance v; RGB without alpha needs no laying over white.
+  if (p.bands == 1) {
+    std::memcpy(out, s, static_cast<size_t>(p.width));
+  } else if (p.bands == 3) {
+    rgb_luminance_row(s, p.width, out);
+  } else {
+    scratch.colours.resize(static_cast<size_t>(p.width));
+    colours_of_samples(s, p.width, p.bands, scratch.colours.data());
+    luminance_of_colours(scratch.colours.data(), p.width, out);
+  }
+}
+
+std::string convert_array_picture(const ArrayPicture& p, const CliOptions& options, int density, uint8_t* out) {
+  const size_t width = static_cast<size_t>(p.width);
+  const int32_t strip = strip_rows_of(p);
+  LumaScratch scratch;
+  std::vector<uint8_t> luma(static_cast<size_t>(strip) * width);
+  if (options.method) {
+    HalftoneParams params = options.halftone;
+    params.density = density;
+    params.invert = options.invert;
+    HalftoneConverter converter;
+    const HalftoneError error = start_halftone(*options.method, params, p.width, converter);
+    if (error != HalftoneError::kNone) return halftone_error_text(error);
+    RowsOut rows_out{out, p.width};
+    for (int32_t top = 0; top < p.height; top += strip) {
+      const int32_t rows = std::min(strip, p.height - top);
+      for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, top + k, scratch, luma.data() + k * width);
+      halftone_rows(converter, luma.data(), width, rows, take_halftone_row, &rows_out);
+    }
+    finish_halftone(converter, take_halftone_row, &rows_out);
+    return "";
+  }
+  // The photo modes draw a threshold a pixel in storage order; a picture read from a
+  // file other than BMP is stored bottom-up, so the bottom row draws first.
+  RandomSource random;
+  const size_t stride = result_stride(static_cast<uint32_t>(p.width));
+  std::vector<uint8_t> bits(static_cast<size_t>(strip) * stride);
+  for (int32_t done = 0; done < p.height; done += strip) {
+    const int32_t rows = std::min(strip, p.height - done);
+    for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, p.height - 1 - done - k, scratch, luma.data() + k * width);
+    if (!convert_luminance_rows(luma.data(), width, p.width, rows, bits.data(), stride, density, options.mode,
+                                options.invert, random)) {
+      return kNoMemory;
+    }
+    for (int32_t k = 0; k < rows; ++k) {
+      unpack_bits(bits.data() + k * stride, p.width, out + static_cast<size_t>(p.height - 1 - done - k) * width);
+    }
+  }
+  return "";
+}
+
+int array_otsu(const ArrayPicture& p) {
+  uint64_t histogram[256] = {};
+  LumaScratch scratch;
+  std::vector<uint8_t> luma(static_cast<size_t>(p.width));
+  for (int32_t top = 0; top < p.height; ++top) {
+    array_luminance_row(p, top, scratch, luma.data());
+    for (uint8_t v : luma) ++histogram[v];
+  }
+  return otsu_threshold(histogram);
+}

@@ -1,0 +1,106 @@
+#include "result_file.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/convert_strips.h"
+#include "cli/output_file.h"
+#include "cli/result_output.h"
+#include "cli/strip.h"
+#include "image/decoded_rows.h"
+#include "mono/result_bitmap.h"
+
+namespace {
+
+const char kBadValue[] = "a converted picture holds only 0 (black) and 1 (white)";
+
+// Packs row `top` into result bits (pixel 0 in bit 7, a set bit white); false on a value above 1.
+bool pack_row(const ResultPicture& p, int32_t top, uint8_t* bits) {
+  const uint8_t* row = p.data + p.row_step * top;
+  std::memset(bits, 0, (static_cast<size_t>(p.width) + 7) / 8);
+  uint8_t seen = 0;
+  for (int32_t x = 0; x < p.width; ++x) {
+    const uint8_t v = row[p.pixel_step * x];
+    seen |= v;
+    bits[x >> 3] |= static_cast<uint8_t>((v & 1) << (7 - (x & 7)));
+  }
+  return seen <= 1;
+}
+
+// Writes the picture into `file` as the command writes a result of a picture stored
+// bottom-up (as it stores every picture read through libvips).
+bool write_result(const ResultPicture& p, const CliOptions& options, const std::string& target, FILE* file,
+                  std::string& error) {
+  ResultOutput out;
+  out.file = file;
+  if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
+  uint8_t header[kStoreHeaderSize];
+  decoded_header(p.width, p.height, p.x_resolution, p.y_resolution, header);
+  const auto failed = [&](const std::string& reason) {
+    abandon_output(out);
+    error = reason;
+    return false;
+  };
+  const auto output_failure = [&]() {
+    return failed(write_failure(target, out.error.empty() ? std::strerror(errno) : out.error));
+  };
+  errno = 0;
+  if (!begin_output(out, options.format, file, header, p.width, p.height)) return output_failure();
+  const size_t stride = result_stride(static_cast<uint32_t>(p.width));
+  const int32_t strip = rows_per_strip(stride, p.height);
+  std::vector<uint8_t> bits(static_cast<size_t>(strip) * stride);
+  for (int32_t first = 0; first < p.height; first += strip) {
+    const int32_t rows = std::min(strip, p.height - first);
+    for (int32_t k = 0; k < rows; ++k) {
+      if (!pack_row(p, p.height - 1 - (first + k), bits.data() + k * stride)) return failed(kBadValue);
+    }
+    if (!put_result_rows(out, first, rows, bits.data())) return output_failure();
+  }
+  return finish_output(out) ? true : output_failure();
+}
+
+}  // namespace
+
+bool encode_result(const ResultPicture& picture, const CliOptions& options, const std::string& target,
+                   std::vector<uint8_t>& bytes, std::string& error) {
+  const int fd = memfd_create("quillvex", MFD_CLOEXEC);
+  FILE* file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+  if (!file) {
+    if (fd >= 0) close(fd);
+    error = std::string("can't hold the file: ") + std::strerror(errno);
+    return false;
+  }
+  bool ok = write_result(picture, options, target, file, error) && std::fflush(file) == 0;
+  if (ok) {
+    ok = std::fseek(file, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(file) : -1;
+    ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+      bytes.resize(static_cast<size_t>(size));
+      ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    if (!ok) error = std::string("can't hold the file: ") + std::strerror(errno);
+  }
+  std::fclose(file);
+  return ok;
+}
+
+std::string save_result(const ResultPicture& picture, const CliOptions& options, const std::string& target,
+                        bool& bad_value) {
+  bad_value = false;
+  OutputFile output;
+  const std::string reason = open_output_file(target, output);
+  if (!reason.empty()) return write_failure(target, reason);
+  std::string error;
+  if (!write_result(picture, options, target, output.file, error)) {
+    bad_value = error == kBadValue;
+    return error;
+  }
+  const std::string committed = commit_output_file(output);
+  return committed.empty() ? "" : write_failure(target, committed);
+}

@@ -1,0 +1,217 @@
+"""quillvex against quillvex-cli: the same picture and options give the same file."""
+
+import concurrent.futures
+import os
+
+import numpy as np
+import pytest
+from PIL import Image
+
+import quillvex
+from conftest import picture
+
+# Every method with options that move its result; the command's words for the same.
+CASES = [
+    ("letter", dict(density=140)),
+    ("letter", dict(density="auto", invert=True)),
+    ("hard", dict(density=100, invert=True)),
+    ("soft", dict()),
+    ("floyd-steinberg", dict(serpentine=True)),
+    ("jarvis", dict(density=150)),
+    ("stucki", dict(linear=True)),
+    ("burkes", dict(invert=True)),
+    ("sierra", dict()),
+    ("sierra2", dict(serpentine=True, linear=True)),
+    ("sierra-lite", dict()),
+    ("atkinson", dict(density=90)),
+    ("bayer2", dict()),
+    ("bayer4", dict(linear=True)),
+    ("bayer8", dict(invert=True)),
+    ("bayer16", dict()),
+    ("blue-noise", dict(density=160)),
+    ("bradley", dict(radius=5, percent=10)),
+    ("sauvola", dict(radius=4, k=0.3)),
+    ("niblack", dict(k=-0.1)),
+]
+
+
+def cli_words(method, options):
+    words = ["-m", method]
+    for name, value in options.items():
+        if name == "density":
+            words += ["-a"] if value == "auto" else ["-t", value]
+        elif value is True:
+            words.append({"invert": "-i"}.get(name, "--" + name))
+        else:
+            words += ["--" + name, value]
+    return words
+
+
+@pytest.fixture(scope="module")
+def files(tmp_path_factory):
+    """The same RGB picture as an array, a PNG and a bottom-up 24-bit BMP."""
+    folder = tmp_path_factory.mktemp("pictures")
+    array = picture(37, 53, 3)
+    Image.fromarray(array).save(folder / "p.png", dpi=(300, 300))
+    Image.fromarray(array).save(folder / "p.bmp")
+    return array, folder / "p.png", folder / "p.bmp"
+
+
+def test_cases_cover_every_method():
+    assert {m.name for m in quillvex.methods()} == {name for name, _ in CASES}
+
+
+@pytest.mark.parametrize("method,options", CASES, ids=[f"{m}-{i}" for i, (m, _) in enumerate(CASES)])
+def test_every_input_kind_gives_the_command_s_pbm(cli, files, tmp_path, method, options):
+    array, png, bmp = files
+    for source in (png, bmp):
+        out = tmp_path / (source.suffix[1:] + ".pbm")
+        cli(*cli_words(method, options), source, "-o", out)
+        expected = out.read_bytes()
+        inputs = [str(source), source.read_bytes()]
+        if source == png:
+            inputs += [array, Image.open(png)]
+        for image in inputs:
+            got = quillvex.encode(quillvex.convert(image, method=method, **options), "pbm")
+            assert got == expected, f"{type(image).__name__} from {source.name}"
+
+
+@pytest.mark.parametrize("bands,mode", [(1, "L"), (2, "LA"), (4, "RGBA")])
+@pytest.mark.parametrize("method", ["letter", "floyd-steinberg"])
+def test_grey_and_alpha_are_read_as_the_command_reads_them(cli, tmp_path, bands, mode, method):
+    array = picture(41, 29, bands, seed=bands)
+    Image.fromarray(array, mode).save(tmp_path / "p.png")
+    cli("-m", method, tmp_path / "p.png", "-o", tmp_path / "p.pbm")
+    assert quillvex.encode(quillvex.convert(array, method=method), "pbm") == (tmp_path / "p.pbm").read_bytes()
+
+
+def test_pinned_results():
+    grey = np.array([[0, 127, 128, 255]], np.uint8)
+    assert quillvex.convert(grey).tolist() == [[0, 0, 1, 1]]
+    assert quillvex.convert(grey, invert=True).tolist() == [[1, 1, 0, 0]]
+    # A transparent pixel is white whatever its colour; an opaque black one black.
+    rgba = np.array([[[0, 0, 0, 0], [0, 0, 0, 255], [255, 255, 255, 0]]], np.uint8)
+    assert quillvex.convert(rgba, density=254).tolist() == [[1, 0, 1]]
+    assert quillvex.encode(np.array([[1, 0, 1, 1, 1, 1, 1, 1, 0]], np.uint8), "pbm") == b"P4\n9 1\n\x40\x80"
+
+
+@pytest.mark.parametrize("method", ["soft", "floyd-steinberg", "sauvola"])
+def test_strided_and_read_only_arrays(method):
+    base = picture(60, 90, 4, seed=7)
+    views = [base[::2, ::3, :3], base[::-1, :, 1], base[:, ::-2], base[10:50, 5:80, :3].transpose(1, 0, 2)]
+    frozen = np.ascontiguousarray(base[:, :, :3])
+    frozen.setflags(write=False)
+    views.append(frozen)
+    for view in views:
+        assert np.array_equal(quillvex.convert(view, method=method),
+                              quillvex.convert(np.ascontiguousarray(view), method=method))
+
+
+@pytest.mark.parametrize("options,kind,text", [
+    (dict(method="nope"), ValueError, "nope"),
+    (dict(density=255), ValueError, "0 to 254"),
+    (dict(method="bayer4", serpentine=True), ValueError, "--serpentine needs"),
+    (dict(linear=True), ValueError, "--linear needs"),
+    (dict(method="sauvola", radius=0), ValueError, "--radius"),
+    (dict(method="bradley", percent=101), ValueError, "--percent"),
+    (dict(method="niblack", k=float("nan")), ValueError, "--k"),
+    (dict(density=True), TypeError, "density"),
+    (dict(threshold=3), TypeError, "threshold"),
+])
+def test_bad_parameters(options, kind, text):
+    with pytest.raises(kind, match=text):
+        quillvex.convert(picture(4, 4, 3), **options)
+
+
+@pytest.mark.parametrize("array", [
+    np.zeros((4, 4), np.float32), np.zeros((4, 4, 5), np.uint8), np.zeros((0, 4), np.uint8),
+    np.zeros((2, 2, 2, 2), np.uint8), np.zeros(4, np.uint8),
+], ids=["float", "5 bands", "empty", "4-d", "1-d"])
+def test_bad_arrays(array):
+    with pytest.raises(ValueError):
+        quillvex.convert(array)
+
+
+def test_bad_files_give_the_command_s_reason_and_write_nothing(cli, files, tmp_path):
+    _, png, bmp = files
+    damaged = {
+        "cut.png": png.read_bytes()[:200],
+        "cut.bmp": bmp.read_bytes()[:500],
+        "noise.png": b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 4,
+        "text.txt": b"not a picture at all\n",
+        "empty.bmp": b"",
+    }
+    paths = []
+    for name, data in damaged.items():
+        (tmp_path / name).write_bytes(data)
+        paths.append(tmp_path / name)
+    paths += [tmp_path / "missing.png", tmp_path]
+    out = tmp_path / "out"
+    out.mkdir()
+    (out / "kept.pbm").write_bytes(b"old")
+    for path in paths:
+        said = cli(path, "-o", out / "x.pbm", check=False).stderr.strip()
+        with pytest.raises(quillvex.ReadError) as caught:
+            quillvex.convert(path)
+        assert isinstance(caught.value, OSError)
+        assert said == f"quillvex-cli: {path}: {caught.value}"
+        if path.is_file():
+            with pytest.raises(quillvex.ReadError):
+                quillvex.convert(path.read_bytes())
+        with pytest.raises(quillvex.ReadError):
+            quillvex.convert_file(path, out / "kept.pbm")
+    with pytest.raises(ValueError):
+        quillvex.save(np.full((3, 3), 2, np.uint8), out / "kept.pbm")
+    assert os.listdir(out) == ["kept.pbm"] and (out / "kept.pbm").read_bytes() == b"old"
+
+
+FORMATS = [
+    ("bmp", {}), ("png", {}), ("tiff", {}), ("pbm", {}),
+    ("xbm", dict(name="logo")), ("c", dict(name="logo", layout="pages")), ("bin", dict(on="black")),
+    ("bin", dict(layout="columns-msb")), ("escpos", dict(band=16)), ("zpl", {}),
+]
+
+
+@pytest.mark.parametrize("format,device", FORMATS, ids=[f + str(i) for i, (f, _) in enumerate(FORMATS)])
+def test_encode_and_save_write_the_command_s_files(cli, files, tmp_path, format, device):
+    _, png, _ = files
+    words = [w for name, value in device.items() for w in ("--" + name, value)]
+    cli("-m", "atkinson", png, "-f", format, "-o", tmp_path / "cli.out", *words)
+    expected = (tmp_path / "cli.out").read_bytes()
+    result = quillvex.convert(png, method="atkinson")
+    assert quillvex.encode(result, format, resolution=11811, **device) == expected
+    quillvex.save(result, tmp_path / "saved.out", format, resolution=11811, **device)
+    assert (tmp_path / "saved.out").read_bytes() == expected
+    quillvex.convert_file(png, tmp_path / "direct.out", format=format, method="atkinson", **device)
+    assert (tmp_path / "direct.out").read_bytes() == expected
+
+
+def test_to_image_and_otsu(cli, files):
+    array, png, _ = files
+    result = quillvex.convert(array, method="bayer8")
+    image = quillvex.to_image(result)
+    assert image.mode == "1" and image.size == (53, 37)
+    assert np.array_equal(np.asarray(image), result.astype(bool))
+    said = cli("-a", png, "-o", png.with_suffix(".auto.bmp")).stdout
+    assert said == f"{png}: density {quillvex.otsu(array)}\n"
+    assert quillvex.otsu(png) == quillvex.otsu(Image.open(png)) == quillvex.otsu(array)
+
+
+def test_threads_convert_as_one_thread_does(files):
+    array, png, bmp = files
+    jobs = [(source, method) for source in (array, png, bmp) for method in ("soft", "jarvis", "bradley")] * 3
+    expected = [quillvex.convert(source, method=method) for source, method in jobs]
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        got = list(pool.map(lambda job: quillvex.convert(job[0], method=job[1]), jobs))
+    assert all(np.array_equal(a, b) for a, b in zip(got, expected))
+
+
+def test_rgb_luminance_is_the_rule_for_every_density():
+    # Every red and green level with a spread of blues; 250 columns leave a tail past
+    # whole blocks of 16 pixels.
+    y, x = np.mgrid[0:256, 0:250]
+    rgb = np.stack([x, y, (x * 7 + y * 13) % 256], axis=-1).astype(np.uint8)
+    wide = rgb.astype(np.int64)
+    luminance = ((299 * wide[..., 0] + 587 * wide[..., 1] + 114 * wide[..., 2]) // 1000).astype(np.uint8)
+    for density in range(255):
+        assert np.array_equal(quillvex.convert(rgb, density=density), quillvex.convert(luminance, density=density))
