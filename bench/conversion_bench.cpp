@@ -390,7 +390,7 @@ int main(int argc, char** argv) {
   std::string levels_only;  // only the grey-level and palette cases whose names hold this
   std::vector<uint8_t> rgb;  // the palettes' picture when read from a file
   std::vector<HalftoneMethod> methods;
-  for (const HalftoneMethodInfo& m : halftone_methods()) methods.push_back(m.method);
+  for (const MethodDescriptor& m : halftone_methods()) methods.push_back(m.method);
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--level=all") {

@@ -1,88 +1,114 @@
-// The options of the halftoning methods (-m floyd-steinberg and the others): their
-// rows, setters and the check that each option given applies to the method chosen.
+// The options of the halftoning methods (-m floyd-steinberg and the others): a row for
+// each parameter the methods take beyond the general ones, made from the method
+// descriptors with its setter, help and refusals, and the check that each option given
+// applies to the method chosen.
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
+#include <array>
+#include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/option_table.h"
 #include "cli/options.h"
 
 namespace {
 
-enum HalftoneOption : unsigned { kSerpentine = 1, kLinear = 2, kRadius = 4, kK = 8, kPercent = 16 };
+// Help text wider than this puts its "(default ...)" on a line of its own.
+constexpr size_t kHelpWidth = 64;
 
-// A whole decimal number of at most `digits` digits, from `low` to `high`.
-bool parse_count(const std::string& text, size_t digits, int low, int high, int& out) {
-  if (text.empty() || text.size() > digits) return false;
-  for (char c : text)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  const int value = std::atoi(text.c_str());
-  if (value < low || value > high) return false;
-  out = value;
+// The bit of a parameter in CliOptions::halftone_given.
+constexpr unsigned given_bit(HalftoneParam param) { return 1u << static_cast<unsigned>(param); }
+
+// A row's setter is a plain function: the compiler makes one for each parameter.
+template <size_t P>
+bool set_param(const std::string& value, CliOptions& o) {
+  constexpr HalftoneParam param = static_cast<HalftoneParam>(P);
+  o.halftone_given |= given_bit(param);
+  double number = 0;
+  if (!parse_param_text(param_descriptor(param), value.c_str(), &number)) return false;
+  set_param_value(o.halftone, param, number);
   return true;
 }
 
-bool set_serpentine(const std::string&, CliOptions& o) {
-  o.halftone.serpentine = true;
-  o.halftone_given |= kSerpentine;
-  return true;
+template <size_t... P>
+constexpr std::array<OptionSetter, sizeof...(P)> param_setters(std::index_sequence<P...>) {
+  return {{&set_param<P>...}};
 }
 
-bool set_linear(const std::string&, CliOptions& o) {
-  o.halftone.linear = true;
-  o.halftone_given |= kLinear;
-  return true;
+constexpr std::array<OptionSetter, kParamCount> kSetters = param_setters(std::make_index_sequence<kParamCount>());
+
+// The methods that take a parameter, before its help: "bradley, sauvola, niblack: ".
+std::string help_prefix(const ParamTakers& takers) {
+  if (takers.every_halftoning) return "";
+  if (!takers_named_one_by_one(takers)) return std::string(takers.family->name) + ": ";
+  std::string names;
+  for (const MethodDescriptor* m : takers.methods) names += (names.empty() ? "" : ", ") + std::string(m->name);
+  return names + ": ";
 }
 
-bool set_radius(const std::string& value, CliOptions& o) {
-  o.halftone_given |= kRadius;
-  return parse_count(value, 5, 1, kMaxHalftoneRadius, o.halftone.radius);
+// "(default 7)", or each method's own where they differ: "(default 0.2, -0.2)".
+std::string defaults_text(HalftoneParam param, const ParamTakers& takers) {
+  std::vector<double> defaults;
+  for (const MethodDescriptor* m : takers.methods) {
+    const double value = param_default(*m, param);
+    if (std::find(defaults.begin(), defaults.end(), value) == defaults.end()) defaults.push_back(value);
+  }
+  std::string text = "(default ";
+  for (size_t i = 0; i < defaults.size(); ++i) text += (i ? ", " : "") + param_number_text(defaults[i]);
+  return text + ")";
 }
 
-bool set_k(const std::string& value, CliOptions& o) {
-  o.halftone_given |= kK;
-  double k = 0;
-  if (parse_halftone_k(value.c_str(), &k) != HalftoneError::kNone) return false;
-  o.halftone.k = k;
-  return true;
+std::string help_text(const ParamDescriptor& p) {
+  const ParamTakers takers = methods_taking(p.param);
+  std::string text = help_prefix(takers) + p.help;
+  if (p.kind == ParamKind::kFlag) return text;
+  const std::string defaults = defaults_text(p.param, takers);
+  return text + (text.size() + 1 + defaults.size() > kHelpWidth ? "\n" : " ") + defaults;
 }
 
-bool set_percent(const std::string& value, CliOptions& o) {
-  o.halftone_given |= kPercent;
-  return parse_count(value, 3, 0, 100, o.halftone.percent);
-}
+// The rows, made once: --list-methods, then a row for every parameter that is not a
+// general option (density and invert are -t and -i).
+struct HalftoneRows {
+  std::string help[kParamCount], invalid[kParamCount];
+  CliOption rows[1 + kParamCount];
+  size_t count = 0;
 
-bool is_family(const CliOptions& o, HalftoneFamily family) {
-  return o.method && halftone_method_info(*o.method).family == family;
-}
-
-// Which methods each option applies to, and what is said when it does not.
-struct Applies {
-  unsigned option;
-  bool (*applies)(const CliOptions&);
-  const char* refusal;
+  HalftoneRows() {
+    CliOption& list = rows[count++];
+    list.long_name = "list-methods";
+    list.help = "print every method -m takes, a line on each";
+    list.outcome = ParseOutcome::ListMethods;
+    for (const ParamDescriptor& p : kParamDescriptors) {
+      if (methods_taking(p.param).every_method) continue;
+      const size_t i = static_cast<size_t>(p.param);
+      help[i] = help_text(p);
+      CliOption& row = rows[count++];
+      row.long_name = p.name;
+      row.argument = p.value_name;
+      row.help = help[i].c_str();
+      row.set = kSetters[i];
+      if (p.kind != ParamKind::kFlag) {
+        invalid[i] = param_refusal(p, std::string("--") + p.name);
+        row.invalid = invalid[i].c_str();
+      }
+    }
+  }
 };
 
-const Applies kApplies[] = {
-    {kSerpentine, [](const CliOptions& o) { return is_family(o, HalftoneFamily::kErrorDiffusion); },
-     "--serpentine needs an error-diffusion method (--list-methods)"},
-    {kLinear, [](const CliOptions& o) { return o.method.has_value(); },
-     "--linear needs a halftoning method (--list-methods)"},
-    {kRadius, [](const CliOptions& o) { return is_family(o, HalftoneFamily::kLocalThreshold); },
-     "--radius needs bradley, sauvola or niblack"},
-    {kK,
-     [](const CliOptions& o) {
-       return o.method == HalftoneMethod::kSauvola || o.method == HalftoneMethod::kNiblack;
-     },
-     "--k needs sauvola or niblack"},
-    {kPercent, [](const CliOptions& o) { return o.method == HalftoneMethod::kBradley; }, "--percent needs bradley"},
-};
+const HalftoneRows kRows;
+
+const MethodDescriptor& chosen_method(const CliOptions& o) {
+  return o.method ? halftone_method_info(*o.method) : mode_descriptor(o.mode);
+}
 
 // Every halftoning option given applies to the method, and the core takes the whole.
 std::string check_halftone(CliOptions& o) {
-  for (const Applies& a : kApplies) {
-    if ((o.halftone_given & a.option) && !a.applies(o)) return a.refusal;
+  for (const ParamDescriptor& p : kParamDescriptors) {
+    if (!(o.halftone_given & given_bit(p.param)) || method_param(chosen_method(o), p.param)) continue;
+    const ParamTakers takers = methods_taking(p.param);
+    return std::string("--") + p.name + " needs " + takers_phrase(takers) +
+           (takers_named_one_by_one(takers) ? "" : " (--list-methods)");
   }
   if (!o.method) return "";
   HalftoneParams params = o.halftone;
@@ -92,48 +118,26 @@ std::string check_halftone(CliOptions& o) {
   return error == HalftoneError::kNone ? "" : halftone_error_text(error);
 }
 
-// clang-format off
-constexpr CliOption kHalftoneRows[] = {
-  // long          short argument help
-  {"list-methods", 0,   nullptr, "print every method -m takes, a line on each",
-   nullptr, nullptr, ParseOutcome::ListMethods},
-  {"serpentine",   0,   nullptr, "error diffusion: odd rows run right to left", set_serpentine, nullptr},
-  {"linear",       0,   nullptr, "halftone in linear light (the sRGB curve undone)", set_linear, nullptr},
-  {"radius",       0,   "N",     "bradley, sauvola, niblack: a window of 2N+1 pixels square\n(default 7)",
-   set_radius, "--radius must be a whole number from 1 to 10000"},
-  {"k",            0,   "X",     "sauvola, niblack: the deviation's weight (default 0.2, -0.2)",
-   set_k, "--k must be a number"},
-  {"percent",      0,   "P",     "bradley: black when P percent below the window's mean\n(default 15)",
-   set_percent, "--percent must be a whole number from 0 to 100"},
-};
-// clang-format on
-
-// The three modes of the program, listed with the methods.
-const struct {
-  const char* name;
-  const char* description;
-} kModes[] = {
-    {"letter", "a fixed threshold at the density, for text and line art (the default)"},
-    {"hard", "a threshold drawn at random within 64 levels of the density"},
-    {"soft", "a threshold drawn at random within 127 levels of the density"},
-};
-
 }  // namespace
 
-extern const CliOptionSection kHalftoneOptions =
-    option_section("Halftoning options (with -m METHOD)", kHalftoneRows, check_halftone);
+extern const CliOptionSection kHalftoneOptions{"Halftoning options (with -m METHOD)", kRows.rows, kRows.count,
+                                               check_halftone};
+
+std::string param_refusal(const ParamDescriptor& p, const std::string& option) {
+  if (p.kind == ParamKind::kReal && std::isinf(p.min) && std::isinf(p.max)) return option + " must be a number";
+  return option + (p.kind == ParamKind::kWhole ? " must be a whole number from " : " must be a number from ") +
+         param_number_text(p.min) + " to " + param_number_text(p.max);
+}
 
 std::string method_list_text() {
   size_t width = 0;
-  for (const HalftoneMethodInfo& m : halftone_methods()) width = std::max(width, std::string(m.name).size());
-  // A description's further lines are indented to its column.
-  const auto line = [&](const char* name, const char* description) {
-    std::string text = std::string(name) + std::string(width + 2 - std::string(name).size(), ' ');
-    for (const char* c = description; *c; ++c) text += *c == '\n' ? "\n" + std::string(width + 2, ' ') : std::string(1, *c);
-    return text + "\n";
-  };
+  for (const MethodDescriptor& m : method_descriptors()) width = std::max(width, std::string(m.name).size());
   std::string text;
-  for (const auto& m : kModes) text += line(m.name, m.description);
-  for (const HalftoneMethodInfo& m : halftone_methods()) text += line(m.name, m.description);
+  for (const MethodDescriptor& m : method_descriptors()) {
+    text += m.name + std::string(width + 2 - std::string(m.name).size(), ' ');
+    // A description's further lines are indented to its column.
+    for (const char* c = m.description; *c; ++c) text += *c == '\n' ? "\n" + std::string(width + 2, ' ') : std::string(1, *c);
+    text += "\n";
+  }
   return text;
 }

@@ -9,17 +9,6 @@
 
 namespace {
 
-bool parse_density(const std::string& text, int& density) {
-  if (text.empty() || text.size() > 3) return false;
-  for (char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  }
-  const int value = std::atoi(text.c_str());
-  if (value > kDensityMax) return false;
-  density = value;
-  return true;
-}
-
 bool parse_max_pixels(const std::string& text, uint64_t& pixels) {
   if (text.empty() || text.size() > 18) return false;
   for (char c : text) {
@@ -29,17 +18,6 @@ bool parse_max_pixels(const std::string& text, uint64_t& pixels) {
   if (value == 0) return false;
   pixels = value;
   return true;
-}
-
-bool parse_mode(const std::string& text, int& mode) {
-  static const char* const names[] = {"letter", "hard", "soft"};
-  for (int i = 0; i < 3; ++i) {
-    if (text == names[i]) {
-      mode = i;
-      return true;
-    }
-  }
-  return false;
 }
 
 // Every output format: -f takes its name or any of its extensions, an output name
@@ -87,10 +65,30 @@ std::string extension_of(const std::string& name) {
 
 bool has_extension(const std::string& name) { return !extension_of(name).empty(); }
 
-bool set_density(const std::string& value, CliOptions& o) { return parse_density(value, o.density); }
+const ParamDescriptor& kDensityParam = param_descriptor(HalftoneParam::kDensity);
+static_assert(param_descriptor(HalftoneParam::kDensity).min == kDensityMin &&
+                  param_descriptor(HalftoneParam::kDensity).max == kDensityMax &&
+                  param_descriptor(HalftoneParam::kDensity).default_value == kDensityDefault,
+              "the command's density is the Windows program's");
+
+bool set_density(const std::string& value, CliOptions& o) {
+  double density = 0;
+  if (!parse_param_text(kDensityParam, value.c_str(), &density)) return false;
+  o.density = static_cast<int>(density);
+  return true;
+}
+
+// -m names a mode or a halftoning method.
 bool set_mode(const std::string& value, CliOptions& o) {
-  o.method = parse_method_name(value.c_str());
-  return o.method || parse_mode(value, o.mode);
+  const MethodDescriptor* m = find_method(value.c_str());
+  o.method.reset();
+  if (!m) return false;
+  if (m->family == HalftoneFamily::kThreshold) {
+    o.mode = m->mode;
+  } else {
+    o.method = m->method;
+  }
+  return true;
 }
 bool set_format(const std::string& value, CliOptions& o) {
   o.format = parse_format(value);
@@ -148,15 +146,22 @@ std::string check_general(CliOptions& o) {
   return check_size_limit(o);
 }
 
+// -t's and -i's letters and help, and -t's refusal, from their descriptors.
+const std::string kDensityHelp = std::string(kDensityParam.help) + " " + param_number_text(kDensityParam.min) + ".." +
+                                 param_number_text(kDensityParam.max) + " (default " +
+                                 param_number_text(kDensityParam.default_value) + ")";
+const std::string kDensityInvalid = param_refusal(kDensityParam, kDensityParam.name);
+const ParamDescriptor& kInvertParam = param_descriptor(HalftoneParam::kInvert);
+
 // clang-format off
-constexpr CliOption kGeneralRows[] = {
+const CliOption kGeneralRows[] = {
   // long        short  argument  help
-  {"density",    't', "N",      "threshold 0..254 (default 127)",
-   set_density, "density must be a whole number from 0 to 254"},
+  {"density",    kDensityParam.short_name, "N", kDensityHelp.c_str(),
+   set_density, kDensityInvalid.c_str()},
   {"mode",       'm', "MODE",   "letter | hard | soft, or a halftoning method\n(--list-methods; default letter;\n"
                                 "niblack turns a blank white page black)",
    set_mode, "mode must be letter, hard, soft or a method --list-methods prints"},
-  {"invert",     'i', nullptr,  "white for dark pixels, black for light ones", set_invert, nullptr},
+  {"invert",     kInvertParam.short_name, nullptr, kInvertParam.help, set_invert, nullptr},
   {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr,
    ParseOutcome::Run, false, "-t"},
   {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"

@@ -60,6 +60,10 @@ std::string cli_help_text();
 // Returns the --list-methods text: every name -m takes, with a line on each.
 std::string method_list_text();
 
+// Returns what is said of a value a parameter's option does not take, before ": VALUE":
+// "--radius must be a whole number from 1 to 10000".
+std::string param_refusal(const ParamDescriptor& param, const std::string& option);
+
 // Returns the format a -f value names (a format's name or one of its extensions,
 // any case), or kFormatUnset.
 int parse_format(const std::string& text);

@@ -1,8 +1,6 @@
 #include "halftone/halftone.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -11,38 +9,6 @@
 #include "image/luma_kernels_x86.h"
 
 namespace {
-
-const HalftoneMethodInfo kMethods[] = {
-    {HalftoneMethod::kFloydSteinberg, HalftoneFamily::kErrorDiffusion, "floyd-steinberg",
-     "error diffusion to 4 neighbours (Floyd-Steinberg)"},
-    {HalftoneMethod::kJarvis, HalftoneFamily::kErrorDiffusion, "jarvis",
-     "error diffusion to 12 neighbours over 3 rows (Jarvis, Judice, Ninke)"},
-    {HalftoneMethod::kStucki, HalftoneFamily::kErrorDiffusion, "stucki",
-     "error diffusion to 12 neighbours over 3 rows, sharper (Stucki)"},
-    {HalftoneMethod::kBurkes, HalftoneFamily::kErrorDiffusion, "burkes",
-     "error diffusion to 7 neighbours over 2 rows (Burkes)"},
-    {HalftoneMethod::kSierra, HalftoneFamily::kErrorDiffusion, "sierra",
-     "error diffusion to 10 neighbours over 3 rows (Sierra)"},
-    {HalftoneMethod::kSierra2, HalftoneFamily::kErrorDiffusion, "sierra2",
-     "error diffusion to 7 neighbours over 2 rows (two-row Sierra)"},
-    {HalftoneMethod::kSierraLite, HalftoneFamily::kErrorDiffusion, "sierra-lite",
-     "error diffusion to 3 neighbours (Sierra Lite)"},
-    {HalftoneMethod::kAtkinson, HalftoneFamily::kErrorDiffusion, "atkinson",
-     "error diffusion of three quarters of the error to 6 neighbours (Atkinson)"},
-    {HalftoneMethod::kBayer2, HalftoneFamily::kOrdered, "bayer2", "ordered dither, 2 x 2 Bayer matrix"},
-    {HalftoneMethod::kBayer4, HalftoneFamily::kOrdered, "bayer4", "ordered dither, 4 x 4 Bayer matrix"},
-    {HalftoneMethod::kBayer8, HalftoneFamily::kOrdered, "bayer8", "ordered dither, 8 x 8 Bayer matrix"},
-    {HalftoneMethod::kBayer16, HalftoneFamily::kOrdered, "bayer16", "ordered dither, 16 x 16 Bayer matrix"},
-    {HalftoneMethod::kBlueNoise, HalftoneFamily::kOrdered, "blue-noise",
-     "ordered dither with a 64 x 64 blue-noise array (no visible pattern)"},
-    {HalftoneMethod::kBradley, HalftoneFamily::kLocalThreshold, "bradley",
-     "local threshold for text: black when --percent below the window's mean"},
-    {HalftoneMethod::kSauvola, HalftoneFamily::kLocalThreshold, "sauvola",
-     "local threshold for text from the window's mean and deviation (k 0.2)"},
-    {HalftoneMethod::kNiblack, HalftoneFamily::kLocalThreshold, "niblack",
-     "local threshold: the window's mean plus k times its deviation (k -0.2);\n"
-     "a blank white page comes out all black: the rule's own result, not a fault"},
-};
 
 // The sRGB decoding curve on 0..1.
 double srgb_to_linear(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
@@ -208,60 +174,6 @@ void local_threshold_next(HalftoneConverter& c, int32_t last_row) {
 
 }  // namespace
 
-const std::vector<HalftoneMethodInfo>& halftone_methods() {
-  static const std::vector<HalftoneMethodInfo> all(std::begin(kMethods), std::end(kMethods));
-  return all;
-}
-
-const HalftoneMethodInfo& halftone_method_info(HalftoneMethod method) {
-  for (const HalftoneMethodInfo& m : kMethods)
-    if (m.method == method) return m;
-  return kMethods[0];
-}
-
-std::optional<HalftoneMethod> parse_method_name(const char* name) {
-  if (!name) return std::nullopt;
-  for (const HalftoneMethodInfo& m : kMethods)
-    if (std::strcmp(m.name, name) == 0) return m.method;
-  return std::nullopt;
-}
-
-HalftoneError check_halftone_params(HalftoneMethod method, const HalftoneParams& params) {
-  bool known = false;
-  for (const HalftoneMethodInfo& m : kMethods) known = known || m.method == method;
-  if (!known) return HalftoneError::kUnknownMethod;
-  if (params.density < 0 || params.density > 254) return HalftoneError::kBadDensity;
-  if (params.radius < 1 || params.radius > kMaxHalftoneRadius) return HalftoneError::kBadRadius;
-  if (params.k && !std::isfinite(*params.k)) return HalftoneError::kBadK;
-  if (params.percent < 0 || params.percent > 100) return HalftoneError::kBadPercent;
-  if (params.serpentine && halftone_method_info(method).family != HalftoneFamily::kErrorDiffusion)
-    return HalftoneError::kNoScanDirection;
-  return HalftoneError::kNone;
-}
-
-const char* halftone_error_text(HalftoneError error) {
-  switch (error) {
-    case HalftoneError::kNone: return "no error";
-    case HalftoneError::kUnknownMethod: return "unknown method (--list-methods lists them)";
-    case HalftoneError::kBadDensity: return "the density must be 0..254";
-    case HalftoneError::kBadRadius: return "--radius must be 1..10000";
-    case HalftoneError::kBadK: return "--k must be a number";
-    case HalftoneError::kBadPercent: return "--percent must be 0..100";
-    case HalftoneError::kNoScanDirection: return "--serpentine needs an error-diffusion method";
-  }
-  return "unknown error";
-}
-
-HalftoneError parse_halftone_k(const char* text, double* k) {
-  if (!text || !*text || std::isspace(static_cast<unsigned char>(*text))) return HalftoneError::kBadK;
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(text, &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(value)) return HalftoneError::kBadK;
-  *k = value;
-  return HalftoneError::kNone;
-}
-
 HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params, int32_t width,
                              HalftoneConverter& c) {
   const HalftoneError error = check_halftone_params(method, params);
@@ -305,7 +217,7 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       prepare_ordered(c, tone_of_value);
       break;
     case HalftoneFamily::kLocalThreshold:
-      c.k = params.k ? *params.k : (method == HalftoneMethod::kNiblack ? -0.2 : 0.2);
+      c.k = params.k ? *params.k : param_default(halftone_method_info(method), HalftoneParam::kK);
       c.band_rows = 2 * params.radius + 1;
       c.band.resize(static_cast<size_t>(c.band_rows));
       c.narrow = !params.linear && params.radius <= kNarrowRadius && active_simd_level() == SimdLevel::kAvx2;
@@ -320,6 +232,8 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
         c.row_sums.assign(w + 1, 0);
         c.row_squares.assign(w + 1, 0);
       }
+      break;
+    case HalftoneFamily::kThreshold:  // the modes are the conversion's own, never a HalftoneMethod
       break;
   }
   return HalftoneError::kNone;
@@ -357,6 +271,7 @@ void halftone_rows(HalftoneConverter& c, const uint8_t* luma, size_t stride, int
         }
         break;
       }
+      case HalftoneFamily::kThreshold: break;
     }
     ++c.rows_in;
   }

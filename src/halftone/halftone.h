@@ -13,80 +13,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
-enum class HalftoneMethod : int {
-  kFloydSteinberg,
-  kJarvis,
-  kStucki,
-  kBurkes,
-  kSierra,
-  kSierra2,
-  kSierraLite,
-  kAtkinson,
-  kBayer2,
-  kBayer4,
-  kBayer8,
-  kBayer16,
-  kBlueNoise,
-  kBradley,
-  kSauvola,
-  kNiblack,
-};
-
-enum class HalftoneFamily { kErrorDiffusion, kOrdered, kLocalThreshold };
-
-struct HalftoneMethodInfo {
-  HalftoneMethod method;
-  HalftoneFamily family;
-  const char* name;         // as typed after -m
-  const char* description;  // for --list-methods: a line, or lines parted by '\n'
-};
-
-// Returns the table of every method, in the order --list-methods prints them.
-const std::vector<HalftoneMethodInfo>& halftone_methods();
-
-// Returns the entry of a method.
-const HalftoneMethodInfo& halftone_method_info(HalftoneMethod method);
-
-// Returns the method with this exact name, or nothing.
-std::optional<HalftoneMethod> parse_method_name(const char* name);
-
-// A method's parameters; radius, k and percent are ignored by methods without a
-// window, serpentine is refused by those without a scan direction. The exact rules of
-// every method (the shares' rounding, the Bayer test, the local thresholds' arithmetic)
-// are given beside the code: halftone_rows.h, and prepare_ordered in halftone.cpp.
-struct HalftoneParams {
-  int density = 127;          // 0..254
-  bool invert = false;
-  bool serpentine = false;    // error diffusion only: odd rows run right to left
-  bool linear = false;        // dither in linear light
-  int radius = 7;             // local thresholds: the window is (2 radius + 1) squared
-  std::optional<double> k;    // sauvola (default 0.2) and niblack (default -0.2)
-  int percent = 15;           // bradley: how far below the window's mean a pixel turns black
-};
-
-constexpr int kMaxHalftoneRadius = 10000;
-
-enum class HalftoneError {
-  kNone,
-  kUnknownMethod,
-  kBadDensity,         // outside 0..254
-  kBadRadius,          // outside 1..kMaxHalftoneRadius
-  kBadK,               // not a finite number
-  kBadPercent,         // outside 0..100
-  kNoScanDirection,    // serpentine with a method that has no scan direction
-};
-
-// Returns the first thing wrong with parameters for a method, or kNone.
-HalftoneError check_halftone_params(HalftoneMethod method, const HalftoneParams& params);
-
-// Returns a short English text for an error ("--radius must be 1..10000").
-const char* halftone_error_text(HalftoneError error);
-
-// Reads a whole decimal number for --k into *k; kBadK when the text is not one.
-HalftoneError parse_halftone_k(const char* text, double* k);
+#include "halftone/halftone_params.h"
 
 // Receives each finished row, top row first: (width + 7) / 8 bytes, the bits past
 // the width zero.

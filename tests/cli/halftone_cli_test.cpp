@@ -115,7 +115,7 @@ TEST_F(CliRun, EveryMethodIntoEveryFormatIsTheCoresResult) {
   const Colours c = random_colours(67, 45, palette, 17);
   write_file(dir + "in.bmp", bmp_of(c, 24, false));
   std::vector<MethodCase> cases;
-  for (const HalftoneMethodInfo& m : halftone_methods()) {
+  for (const MethodDescriptor& m : halftone_methods()) {
     switch (m.family) {
       case HalftoneFamily::kErrorDiffusion: cases.push_back({m.method, "--serpentine", with(true)}); break;
       case HalftoneFamily::kOrdered: cases.push_back({m.method, "", with(false)}); break;
@@ -126,6 +126,7 @@ TEST_F(CliRun, EveryMethodIntoEveryFormatIsTheCoresResult) {
           cases.push_back({m.method, "--radius 3 --k -0.31", with(false, 3, -0.31)});
         }
         break;
+      case HalftoneFamily::kThreshold: break;
     }
   }
   ASSERT_EQ(cases.size(), 16u);

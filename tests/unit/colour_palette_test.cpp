@@ -137,7 +137,7 @@ TEST(ColourPalette, GreysInBlackAndWhiteAreTheOneBitResult) {
     l = static_cast<uint8_t>(40 + random() % 176);
     rgb.insert(rgb.end(), {l, l, l});
   }
-  for (const HalftoneMethodInfo& m : halftone_methods()) {
+  for (const MethodDescriptor& m : halftone_methods()) {
     if (m.family != HalftoneFamily::kErrorDiffusion) continue;
     for (int variant = 0; variant < 3; ++variant) {
       const HalftoneParams p = with(127, variant >= 1, variant == 2);

@@ -158,7 +158,7 @@ TEST(GreyLevels, TwoLevelsAreTheOneBitResult) {
   std::mt19937 random(3);
   const int32_t width = 45, height = 37;
   const std::vector<uint8_t> luma = random_picture(width, height, random);
-  for (const HalftoneMethodInfo& m : halftone_methods()) {
+  for (const MethodDescriptor& m : halftone_methods()) {
     for (int variant = 0; variant < 3; ++variant) {
       const bool diffusion = m.family == HalftoneFamily::kErrorDiffusion;
       HalftoneParams p = with(variant == 1 ? 90 : 127 + 20 * variant, variant == 1, diffusion && variant != 0,
@@ -189,7 +189,7 @@ TEST(GreyLevels, StripsEqualWholePicture) {
   const int32_t width = 35, height = 41;
   const std::vector<uint8_t> luma = random_picture(width, height, random);
   std::vector<std::optional<HalftoneMethod>> methods = {std::nullopt};
-  for (const HalftoneMethodInfo& m : halftone_methods())
+  for (const MethodDescriptor& m : halftone_methods())
     if (m.family != HalftoneFamily::kLocalThreshold) methods.push_back(m.method);
   for (const auto& method : methods) {
     const bool diffusion = method && halftone_method_info(*method).family == HalftoneFamily::kErrorDiffusion;

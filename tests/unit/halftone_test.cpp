@@ -193,7 +193,7 @@ TEST(Halftone, StripsEqualWholePicture) {
   std::mt19937 random(7);
   const int32_t width = 37, height = 29;
   const std::vector<uint8_t> luma = random_picture(width, height, random);
-  for (const HalftoneMethodInfo& m : halftone_methods()) {
+  for (const MethodDescriptor& m : halftone_methods()) {
    for (bool serpentine : {false, true}) {
     if (serpentine && m.family != HalftoneFamily::kErrorDiffusion) continue;
     HalftoneParams p = with(140, true, serpentine, m.method == HalftoneMethod::kJarvis);
@@ -234,7 +234,7 @@ TEST(Halftone, VectorPathsEqualScalar) {
   std::mt19937 random(11);
   for (int32_t width : {1, 7, 15, 17, 31, 33, 63, 65, 97, 129, 301}) {
     const std::vector<uint8_t> luma = random_picture(width, 37, random);
-    for (const HalftoneMethodInfo& m : halftone_methods()) {
+    for (const MethodDescriptor& m : halftone_methods()) {
       for (int density : {127, 30, 250}) {
         HalftoneParams p = with(density, density == 30, false, density == 250);
         p.radius = density == 127 ? 7 : density == 30 ? 1 : 40;
@@ -292,9 +292,10 @@ TEST(Halftone, ParameterChecks) {
   };
   for (const auto& c : cases) EXPECT_EQ(check_halftone_params(method_named(c.method), c.params), c.expected) << c.method;
   EXPECT_EQ(check_halftone_params(static_cast<HalftoneMethod>(99), kPlain), HalftoneError::kUnknownMethod);
+  const ParamDescriptor& k_param = param_descriptor(HalftoneParam::kK);
   double k = 0;
-  for (const char* bad : {"abc", "", "0.2x", " 1", "nan", "1e999"}) EXPECT_EQ(parse_halftone_k(bad, &k), HalftoneError::kBadK) << bad;
-  EXPECT_EQ(parse_halftone_k("-0.35", &k), HalftoneError::kNone);
+  for (const char* bad : {"abc", "", "0.2x", " 1", "nan", "1e999"}) EXPECT_FALSE(parse_param_text(k_param, bad, &k)) << bad;
+  EXPECT_TRUE(parse_param_text(k_param, "-0.35", &k));
   EXPECT_EQ(k, -0.35);
 }
 

@@ -226,7 +226,8 @@ worker.onerror = (event) => handlers.fatal({ message: event.message || 'worker e
 // Names the refused field and its rule in the page's language.
 function showRefusal() {
   const { field, message: why } = state.refused;
-  const rule = text('settingRules')[field];
+  const param = state.methods.flatMap((m) => m.params).find((p) => p.name === field);
+  const rule = field === 'mode' ? text('modeRule') : param && param.kind !== 'flag' ? text('settingRule', param) : '';
   showMessage(() => (rule ? text('settingRefused', text(field), rule)
                           : text('settingsFailed', why)), true);
 }

@@ -1,24 +1,24 @@
 // The conversion controls: density slider, mode and method list with the options that
 // apply to the chosen one, and invert. They hold the settings the worker converts with.
+// Which options a method takes, their ranges and defaults come from the module's method
+// descriptors (core.js methods()); a parameter's field is the input whose id is its name.
 import { text } from './texts.js';
 
-export const kMaxDensity = 254;
-const kModeNames = ['letter', 'hard', 'soft'];
-const kDefaultK = { sauvola: 0.2, niblack: -0.2 };
+// The parameter a method takes by this name, or undefined.
+const paramOf = (method, name) => method?.params.find((p) => p.name === name);
 
-// The options a mode or method takes: a Set of 'serpentine', 'linear', 'radius', 'k', 'percent'.
-export function optionsFor(method) {
-  const options = new Set();
-  if (!method) return options;
-  options.add('linear');
-  if (method.family === 0) options.add('serpentine');
-  if (method.family === 2) options.add('radius');
-  if (method.name in kDefaultK) options.add('k');
-  if (method.name === 'bradley') options.add('percent');
-  return options;
+// Every parameter of any method, once each, in the descriptors' order, with the
+// defaults of the methods that take it.
+function allParams(methods) {
+  const all = new Map();
+  for (const m of methods) {
+    for (const p of m.params) {
+      if (!all.has(p.name)) all.set(p.name, { ...p, defaults: new Set() });
+      all.get(p.name).defaults.add(p.default);
+    }
+  }
+  return [...all.values()].sort((a, b) => a.index - b.index);
 }
-
-export const clampDensity = (value) => Math.min(kMaxDensity, Math.max(0, Math.round(value)));
 
 // A number field's text as typed, for the command's parser to take or refuse (2.5 for
 // a radius is refused, not cut to 2); null when empty (the method's default). Text the
@@ -26,18 +26,17 @@ export const clampDensity = (value) => Math.min(kMaxDensity, Math.max(0, Math.ro
 const fieldText = (input) => (input.validity?.badInput ? 'NaN' : input.value.trim() === '' ? null : input.value.trim());
 
 // The command's arguments for settings, in groups by the field they come from:
-// [{field, args}], the mode first so that each option meets its method.
+// [{field, args}], the mode first so that each option meets its method, then every
+// parameter the method takes that the settings give.
 export function settingsArguments(s, methods) {
   const method = methods.find((m) => m.kind === s.kind);
-  const groups = [{ field: 'mode', args: ['-m', method ? method.name : kModeNames[s.kind] ?? String(s.kind)] },
-                  { field: 'density', args: ['-t', String(s.density)] }];
-  const add = (field, ...args) => groups.push({ field, args });
-  if (s.invert) add('invert', '-i');
-  if (s.linear) add('linear', '--linear');
-  if (s.serpentine) add('serpentine', '--serpentine');
-  if (s.radius != null) add('radius', '--radius', String(s.radius));
-  if (s.k != null) add('k', '--k', String(s.k));
-  if (s.percent != null) add('percent', '--percent', String(s.percent));
+  const groups = [{ field: 'mode', args: ['-m', method ? method.name : String(s.kind)] }];
+  for (const p of method?.params ?? []) {
+    const value = s[p.name];
+    if (p.kind === 'flag' ? value : value != null) {
+      groups.push({ field: p.name, args: p.kind === 'flag' ? [p.option] : [p.option, String(value)] });
+    }
+  }
   return groups;
 }
 
@@ -46,26 +45,26 @@ export class Controls {
   constructor(onChange) {
     this.onChange = onChange;
     this.methods = [];
+    this.params = [];
     const $ = (id) => document.getElementById(id);
-    this.el = { density: $('density'), value: $('density-value'), mode: $('mode'), invert: $('invert'),
-                serpentine: $('serpentine'), linear: $('linear'), radius: $('radius'), k: $('k'),
-                percent: $('percent'), options: document.querySelectorAll('#method-options [data-applies]') };
-    const changed = () => {
-      this.showOptions();
-      this.onChange();
-    };
+    this.$ = $;
+    this.el = { density: $('density'), value: $('density-value'), mode: $('mode'),
+                options: document.querySelectorAll('#method-options .option') };
     this.el.density.addEventListener('input', () => {
       this.el.value.value = this.el.density.value;
       this.onChange();
     });
-    this.el.mode.addEventListener('change', changed);
-    for (const name of ['invert', 'serpentine', 'linear']) this.el[name].addEventListener('change', changed);
-    for (const name of ['radius', 'k', 'percent']) this.el[name].addEventListener('input', changed);
+    this.el.mode.addEventListener('change', () => {
+      this.showOptions();
+      this.onChange();
+    });
     this.fillModes();
   }
 
-  // The mode list: the three modes, then the methods grouped by family.
+  // The mode list: the three modes, then the methods grouped by family. The first
+  // methods given also set up every parameter's field: its range, step and default.
   fillModes(methods = this.methods) {
+    if (!this.params.length && methods.length) this.setUpFields(methods);
     this.methods = methods;
     const select = this.el.mode, kept = select.value || '0';
     select.replaceChildren();
@@ -86,27 +85,66 @@ export class Controls {
     this.showOptions();
   }
 
+  // A number field takes its range and step; when every method that takes it has the
+  // same default, that is its first value, else it stays empty and shows the chosen
+  // method's default (showOptions).
+  setUpFields(methods) {
+    // A parameter the page has no field for is left to its default.
+    this.params = allParams(methods).filter((p) => this.$(p.name));
+    for (const p of this.params) {
+      const field = this.$(p.name);
+      if (p.kind === 'flag') {
+        field.checked = p.default;
+        field.addEventListener('change', () => this.fieldChanged());
+        continue;
+      }
+      if (p.min !== null) field.min = String(p.min);
+      if (p.max !== null) field.max = String(p.max);
+      field.step = String(p.step);
+      if (p.defaults.size === 1) field.value = String(p.default);
+      if (field !== this.el.density) field.addEventListener('input', () => this.fieldChanged());
+    }
+    this.el.value.value = this.el.density.value;
+  }
+
+  fieldChanged() {
+    this.showOptions();
+    this.onChange();
+  }
+
   method() { return this.methods.find((m) => m.kind === Number(this.el.mode.value)) ?? null; }
 
+  // Shows the fields of the options the chosen method takes; a field without one
+  // default shows the method's.
   showOptions() {
-    const method = this.method(), options = optionsFor(method);
-    for (const el of this.el.options) el.hidden = !options.has(el.dataset.applies);
-    this.el.k.placeholder = method && method.name in kDefaultK ? text('kDefault', kDefaultK[method.name]) : '';
+    const method = this.method();
+    for (const option of this.el.options) option.hidden = !paramOf(method, option.querySelector('input').id);
+    for (const p of this.params) {
+      if (p.kind === 'flag' || p.defaults.size === 1) continue;
+      const taken = paramOf(method, p.name);
+      this.$(p.name).placeholder = taken ? text('kDefault', taken.default) : '';
+    }
   }
 
   density() { return Number(this.el.density.value); }
 
-  // The settings as the worker takes them; options that don't apply are left out.
+  // The density within its range, a whole number.
+  clampDensity(value) {
+    const p = this.params.find((q) => q.name === 'density');
+    return p ? Math.min(p.max, Math.max(p.min, Math.round(value))) : Math.round(value);
+  }
+
+  // The settings as the worker takes them: a value for every parameter, false or null
+  // for the options the method doesn't take.
   settings() {
-    const method = this.method(), options = optionsFor(method), el = this.el;
-    return {
-      kind: Number(el.mode.value), density: this.density(), invert: el.invert.checked,
-      serpentine: options.has('serpentine') && el.serpentine.checked,
-      linear: options.has('linear') && el.linear.checked,
-      radius: options.has('radius') ? fieldText(el.radius) : null,
-      k: options.has('k') ? fieldText(el.k) : null,
-      percent: options.has('percent') ? fieldText(el.percent) : null,
-    };
+    const method = this.method(), s = { kind: Number(this.el.mode.value) };
+    for (const p of this.params) {
+      const field = this.$(p.name), taken = paramOf(method, p.name);
+      if (p.kind === 'flag') s[p.name] = Boolean(taken) && field.checked;
+      else if (field === this.el.density) s[p.name] = this.density();
+      else s[p.name] = taken ? fieldText(field) : null;
+    }
+    return s;
   }
 
   // Sets controls from a partial settings object; `mode` may name a mode or method.
@@ -115,27 +153,27 @@ export class Controls {
     const el = this.el;
     if ('mode' in partial) {
       const name = String(partial.mode).toLowerCase();
-      const kind = kModeNames.includes(name) ? kModeNames.indexOf(name) : this.methods.find((m) => m.name === name)?.kind;
+      const kind = this.methods.find((m) => m.name === name)?.kind;
       if (kind === undefined) return `unknown mode ${partial.mode}`;
       el.mode.value = String(kind);
     }
     if ('kind' in partial) el.mode.value = String(partial.kind);
     if (el.mode.selectedIndex < 0) el.mode.value = '0';
-    if ('density' in partial) el.density.value = String(clampDensity(partial.density));
+    for (const p of this.params) {
+      if (!(p.name in partial)) continue;
+      const field = this.$(p.name), value = partial[p.name];
+      if (p.kind === 'flag') field.checked = Boolean(value);
+      else if (field === el.density) field.value = String(this.clampDensity(value));
+      else field.value = value == null ? '' : String(value);
+    }
     el.value.value = el.density.value;
-    for (const name of ['invert', 'serpentine', 'linear']) {
-      if (name in partial) el[name].checked = Boolean(partial[name]);
-    }
-    for (const name of ['radius', 'k', 'percent']) {
-      if (name in partial) el[name].value = partial[name] == null ? '' : String(partial[name]);
-    }
     this.showOptions();
     return '';
   }
 
-  // Moves the density by `step`, kept within 0..254.
+  // Moves the density by `step`, kept within its range.
   step(step) {
-    const next = clampDensity(this.density() + step);
+    const next = this.clampDensity(this.density() + step);
     if (next === this.density()) return;
     this.set({ density: next });
     this.onChange();

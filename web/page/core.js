@@ -43,6 +43,7 @@ export class Core {
   constructor(exports) {
     this.x = exports;
     this.page = exports.qvx_page_new();
+    this.described = null;
     this.panes = 0;
     this.paneSize = 0;
     this.pixels = 0;
@@ -73,13 +74,20 @@ export class Core {
     this.page = this.x.qvx_page_new();
   }
 
+  // The modes and methods as the module describes them, modes first: [{name, kind,
+  // family, description, params}], each parameter {name, option, kind ('flag', 'whole',
+  // 'real'), min, max (null: any), step, default, valueName, help, index} with the
+  // method's own default; index is its place among all parameters. Read once.
   methods() {
-    const list = [];
-    for (let i = 0; i < this.x.qvx_method_count(); ++i) {
-      list.push({ name: this.text(this.x.qvx_method_name(i)), kind: this.x.qvx_method_kind(i),
-                  family: this.x.qvx_method_family(i) });
+    if (!this.described) {
+      const { params, methods } = JSON.parse(this.text(this.x.qvx_method_descriptors(),
+                                                       this.x.qvx_method_descriptors_size()));
+      const byName = new Map(params.map((p, index) => [p.name, { ...p, index }]));
+      this.described = methods.map((m) => ({
+        ...m, params: Object.entries(m.params).map(([name, value]) => ({ ...byName.get(name), default: value })),
+      }));
     }
-    return list;
+    return this.described;
   }
 
   // A block of the module's memory for the file's bytes, kept while its picture is

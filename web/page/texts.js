@@ -104,9 +104,10 @@ const en = {
   exportCodes: { 'no-picture': 'No picture is open.', memory: 'There is not enough memory for the file.' },
   // The settings check, saves and the converter's recovery.
   settingRefused: (field, rule) => `These settings can't be used: ${field} ${rule}`,
-  settingRules: { mode: 'is not one this page knows.', density: 'must be a whole number from 0 to 254.',
-                  radius: 'must be a whole number from 1 to 10000.', k: 'must be a number.',
-                  percent: 'must be a whole number from 0 to 100.' },
+  modeRule: 'is not one this page knows.',
+  // p: a parameter as the module describes it (core.js methods()).
+  settingRule: (p) => (p.kind === 'whole' ? `must be a whole number from ${p.min} to ${p.max}.`
+                       : p.min === null ? 'must be a number.' : `must be a number from ${p.min} to ${p.max}.`),
   saveRefused: 'the settings are not ones the converter takes.',
   saveReplaced: 'another picture was opened meanwhile.',
   restarted: (why) => `The converter stopped (${why}) and was started again.`,
@@ -210,9 +211,9 @@ const ja = {
   exportCodes: { 'no-picture': '画像が開かれていません。', memory: 'ファイルを作るメモリが足りません。' },
   // 設定の検査、保存、変換プログラムの再起動。
   settingRefused: (field, rule) => `この設定は使えません：${field}${rule}`,
-  settingRules: { mode: 'はこのページにない方式です。', density: 'は 0 から 254 までの整数です。',
-                  radius: 'は 1 から 10000 までの整数です。', k: 'には数値を入れてください。',
-                  percent: 'は 0 から 100 までの整数です。' },
+  modeRule: 'はこのページにない方式です。',
+  settingRule: (p) => (p.kind === 'whole' ? `は ${p.min} から ${p.max} までの整数です。`
+                       : p.min === null ? 'には数値を入れてください。' : `は ${p.min} から ${p.max} までの数値です。`),
   saveRefused: '変換プログラムが受け付けない設定です。',
   saveReplaced: 'その間に別の画像が開かれました。',
   restarted: (why) => `変換プログラムが停止したため（${why}）、起動し直しました。`,

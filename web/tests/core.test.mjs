@@ -8,6 +8,7 @@ import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
+import { settingsArguments } from '../page/controls.js';
 import { loadCore } from '../page/core.js';
 
 const root = new URL('../..', import.meta.url).pathname;
@@ -50,5 +51,26 @@ test('every conformance picture: opened or refused as the command does, and the 
     }
   } finally {
     rmSync(scratch, { recursive: true, force: true });
+  }
+});
+
+// The module's method descriptors reach the page whole: every parameter has a field
+// (the input whose id is its name), and the page's arguments for it pass the command's
+// parser at its default and are refused past its range, naming the range.
+test('every descriptor parameter has a field on the page and reaches the command', async () => {
+  const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
+  const page = readFileSync(join(root, 'web/page/index.html'), 'utf8');
+  const methods = core.methods();
+  assert.deepEqual(methods.filter((m) => m.kind < 100).map((m) => m.name), ['letter', 'hard', 'soft']);
+  for (const m of methods) {
+    for (const p of m.params) {
+      const what = `${m.name} ${p.name}`;
+      assert.match(page, new RegExp(`<input id="${p.name}" type="(checkbox|range|number)">`), `${what}: its field`);
+      const args = (value) => settingsArguments({ kind: m.kind, [p.name]: value }, methods).flatMap((g) => g.args);
+      const given = args(p.kind === 'flag' ? true : p.default);
+      assert.ok(given.includes(p.option), `${what}: ${given.join(' ')}`);
+      assert.equal(core.checkSettings(given), '', `${what}: ${given.join(' ')}`);
+      if (p.kind === 'whole') assert.match(core.checkSettings(args(p.max + 1)), new RegExp(`from ${p.min} to ${p.max}`), what);
+    }
   }
 });

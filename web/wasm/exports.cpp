@@ -8,6 +8,7 @@
 #include "dialogs/info_format.h"
 #include "halftone/halftone.h"
 #include "image/picture.h"
+#include "method_json.h"
 #include "page_export.h"
 #include "page_picture.h"
 #include "page_result.h"
@@ -72,6 +73,13 @@ std::vector<std::string> arguments_of(const char* args) {
 void picture_opened(Page& page) {
   for (int i = 0; i < 256; ++i) page.histogram[i] = static_cast<uint32_t>(page.picture.histogram[i]);
   page.info = info_json(page.picture);
+}
+
+// The descriptors' JSON, made once and kept: the page builds its method list and option
+// fields from it.
+const std::string& method_descriptors_text() {
+  static const std::string text = method_descriptors_json();
+  return text;
 }
 
 }  // namespace
@@ -156,14 +164,10 @@ QVX_EXPORT(qvx_export_error) const char* qvx_export_error(const Page* page) { re
 QVX_EXPORT(qvx_export_x_resolution) int32_t qvx_export_x_resolution(const Page* page) { return page->exported.x_resolution; }
 QVX_EXPORT(qvx_export_y_resolution) int32_t qvx_export_y_resolution(const Page* page) { return page->exported.y_resolution; }
 
-QVX_EXPORT(qvx_method_count) int qvx_method_count() { return static_cast<int>(halftone_methods().size()); }
-QVX_EXPORT(qvx_method_name) const char* qvx_method_name(int i) { return halftone_methods()[static_cast<size_t>(i)].name; }
-QVX_EXPORT(qvx_method_family) int qvx_method_family(int i) {
-  return static_cast<int>(halftone_methods()[static_cast<size_t>(i)].family);
-}
-QVX_EXPORT(qvx_method_kind) int qvx_method_kind(int i) {
-  return kFirstMethodKind + static_cast<int>(halftone_methods()[static_cast<size_t>(i)].method);
-}
+// The modes and methods with every parameter they take, as JSON (method_json.h).
+QVX_EXPORT(qvx_method_descriptors) const char* qvx_method_descriptors() { return method_descriptors_text().c_str(); }
+QVX_EXPORT(qvx_method_descriptors_size) size_t qvx_method_descriptors_size() { return method_descriptors_text().size(); }
+
 QVX_EXPORT(qvx_halftone_error_text) const char* qvx_halftone_error_text(int error) {
   return halftone_error_text(static_cast<HalftoneError>(error));
 }
