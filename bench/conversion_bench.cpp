@@ -198,6 +198,7 @@ const char* level_name(SimdLevel level) {
     case SimdLevel::kScalar: return "scalar";
     case SimdLevel::kSse2: return "sse2";
     case SimdLevel::kAvx2: return "avx2";
+    case SimdLevel::kWasm128: return "wasm128";
   }
   return "?";
 }

@@ -77,8 +77,9 @@ void emit(PaletteConverter& c, const uint8_t* indexes, IndexSink sink, void* con
 
 // Diffuses the waiting rows: a whole band at once on the vector path, else one by one.
 void diffuse_waiting(PaletteConverter& c, IndexSink sink, void* context) {
-  const size_t w = static_cast<size_t>(c.width), w3 = 3 * w;
+  const size_t w = static_cast<size_t>(c.width);
 #if QVX_X86
+  const size_t w3 = 3 * w;
   if (c.banded && c.waiting == kPaletteBandRows) {
     const size_t row = w + 2 * kBandPad;
     const int32_t y = c.rows_out;
