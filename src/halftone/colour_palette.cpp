@@ -110,22 +110,22 @@ const std::vector<NamedPalette>& builtin_palettes() {
   return all;
 }
 
-bool parse_palette(const std::string& spec, Palette* palette, std::string* error) {
+bool parse_palette(const std::string& given, Palette* palette, std::string* error) {
   for (const NamedPalette& p : kPalettes)
-    if (spec == p.name) return parse_palette(p.colours, palette, error);
-  if (spec.empty()) {
+    if (given == p.name) return parse_palette(p.colours, palette, error);
+  if (given.empty()) {
     *error = "--palette needs a name or colours #rrggbb,#rrggbb,...";
     return false;
   }
   std::vector<std::string> entries;
   for (size_t start = 0;;) {
-    const size_t comma = spec.find(',', start);
-    entries.push_back(spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    const size_t comma = given.find(',', start);
+    entries.push_back(given.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
-  if (entries.size() == 1 && spec[0] != '#') {
-    *error = "unknown palette \"" + spec + "\" (--list-palettes lists them)";
+  if (entries.size() == 1 && given[0] != '#') {
+    *error = "unknown palette \"" + given + "\" (--list-palettes lists them)";
     return false;
   }
   Palette result;
@@ -141,7 +141,7 @@ bool parse_palette(const std::string& spec, Palette* palette, std::string* error
     }
   }
   if (entries.size() < kMinPaletteEntries) {
-    *error = "palette \"" + spec + "\" has one colour: a palette holds 2 to 16 colours";
+    *error = "palette \"" + given + "\" has one colour: a palette holds 2 to 16 colours";
     return false;
   }
   result.count = static_cast<int>(entries.size());
@@ -176,19 +176,13 @@ LevelsError start_palette(std::optional<HalftoneMethod> method, const HalftonePa
   c.width = std::max(width, 0);
   // The 1-bit converter's tone: the same clamp and linear-light table; at density 127
   // it is the table alone, which the entries go through.
-  HalftoneParams tone_params;
-  tone_params.density = params.density;
-  tone_params.linear = params.linear;
-  HalftoneConverter tone;
-  start_halftone(HalftoneMethod::kFloydSteinberg, tone_params, 0, tone);
-  std::copy(std::begin(tone.tone), std::end(tone.tone), c.tone);
-  c.white = tone.white;
+  c.white = one_bit_tone(params.density, params.linear, c.tone);
   c.low = -(c.white / 2);
   c.high = c.white + c.white / 2;
-  tone_params.density = 127;
-  start_halftone(HalftoneMethod::kFloydSteinberg, tone_params, 0, tone);
+  uint16_t plain[256];
+  one_bit_tone(127, params.linear, plain);
   for (int j = 0; j < palette.count; ++j)
-    for (int i = 0; i < 3; ++i) c.entries[j][i] = tone.tone[palette.rgb[j][i]];
+    for (int i = 0; i < 3; ++i) c.entries[j][i] = plain[palette.rgb[j][i]];
   const size_t w = static_cast<size_t>(c.width);
   c.out.assign(w + 1, 0);
   c.values.assign(3 * w, 0);

@@ -41,7 +41,7 @@ const std::vector<NamedPalette>& builtin_palettes();
 
 // Reads a built-in name or a list "#rrggbb,#rrggbb,..." (index = position) into
 // *palette; false with one message naming the bad entry in *error.
-bool parse_palette(const std::string& spec, Palette* palette, std::string* error);
+bool parse_palette(const std::string& given, Palette* palette, std::string* error);
 
 // Returns the palette as a list "#rrggbb,...", lower case.
 std::string palette_text(const Palette& palette);

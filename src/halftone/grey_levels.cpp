@@ -180,13 +180,7 @@ LevelsError start_grey_levels(std::optional<HalftoneMethod> method, const Halfto
     return LevelsError::kNone;
   }
   // The 1-bit converter's tone: the same clamp and linear-light table.
-  HalftoneParams tone_params;
-  tone_params.density = params.density;
-  tone_params.linear = params.linear;
-  HalftoneConverter tone;
-  start_halftone(HalftoneMethod::kFloydSteinberg, tone_params, 0, tone);
-  std::copy(std::begin(tone.tone), std::end(tone.tone), c.tone);
-  c.white = tone.white;
+  c.white = one_bit_tone(params.density, params.linear, c.tone);
   for (int k = 0; k < levels; ++k) c.values_of[k] = level_value(levels, k, c.white);
   // A tie goes to the darker level: one up only when 2 w > q_k + q_k+1.
   c.nearest.assign(static_cast<size_t>(c.white) + 1, 0);

@@ -3,7 +3,9 @@
 #ifndef QVX_INDEX_DIFFUSION_H
 #define QVX_INDEX_DIFFUSION_H
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "halftone/halftone_rows.h"
 
@@ -48,6 +50,18 @@ void diffuse_index_row(const DiffusionKernel& kernel, const int32_t* values, int
   if (&kernel == &kAtkinsonKernel)
     return diffuse_index_row<kAtkinsonKernel, C>(values, errors, width, direction, choose, indexes);
   diffuse_index_row<kFloydSteinbergKernel, C>(values, errors, width, direction, choose, indexes);
+}
+
+// Fills tone[256] with the 1-bit converter's tone (the clamp at the density, then the
+// linear-light table when asked); returns its white level (255, or 65535 in linear light).
+inline int32_t one_bit_tone(int density, bool linear, uint16_t* tone) {
+  HalftoneParams params;
+  params.density = density;
+  params.linear = linear;
+  HalftoneConverter converter;
+  start_halftone(HalftoneMethod::kFloydSteinberg, params, 0, converter);
+  std::copy(std::begin(converter.tone), std::end(converter.tone), tone);
+  return converter.white;
 }
 
 #endif

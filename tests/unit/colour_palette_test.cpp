@@ -30,10 +30,10 @@ void collect_bits(void* context, int32_t, const uint8_t* bits) {
   out.rows.push_back(unpacked);
 }
 
-Palette palette_of(const std::string& spec) {
+Palette palette_of(const std::string& given) {
   Palette p;
   std::string error;
-  EXPECT_TRUE(parse_palette(spec, &p, &error)) << spec << ": " << error;
+  EXPECT_TRUE(parse_palette(given, &p, &error)) << given << ": " << error;
   return p;
 }
 
@@ -70,7 +70,7 @@ std::string text(const Rows& out) {
 
 TEST(ColourPalette, ParsesNamesAndLists) {
   const struct {
-    const char* spec;
+    const char* given;
     const char* colours;  // the palette read, or the message
   } cases[] = {
       {"bwr", "#000000,#ffffff,#ff0000"},
@@ -90,8 +90,8 @@ TEST(ColourPalette, ParsesNamesAndLists) {
   for (const auto& c : cases) {
     Palette p;
     std::string error;
-    const bool read = parse_palette(c.spec, &p, &error);
-    EXPECT_EQ(read ? palette_text(p) : error, c.colours) << c.spec;
+    const bool read = parse_palette(c.given, &p, &error);
+    EXPECT_EQ(read ? palette_text(p) : error, c.colours) << c.given;
   }
 }
 
