@@ -129,7 +129,8 @@ endif()
 # The page's calls into the core, tested natively (the page builds them to WebAssembly).
 add_executable(qvx_page_tests ${CMAKE_SOURCE_DIR}/web/tests/page_result_test.cpp
                ${CMAKE_SOURCE_DIR}/web/wasm/page_picture.cpp ${CMAKE_SOURCE_DIR}/web/wasm/page_result.cpp
-               ${CMAKE_SOURCE_DIR}/web/wasm/page_export.cpp)
+               ${CMAKE_SOURCE_DIR}/web/wasm/page_export.cpp ${CMAKE_SOURCE_DIR}/web/wasm/page_failure.cpp
+               ${CMAKE_SOURCE_DIR}/web/wasm/page_settings.cpp)
 target_include_directories(qvx_page_tests PRIVATE ${CMAKE_SOURCE_DIR}/web/wasm ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(qvx_page_tests PRIVATE qvx_cli_lib GTest::gtest GTest::gtest_main)
 target_compile_definitions(qvx_page_tests PRIVATE QVX_TESTDATA="${CMAKE_SOURCE_DIR}/tests/data")

@@ -1,30 +1,41 @@
-// The page's main thread: talks to the worker that holds the WebAssembly core, and
-// keeps the panes, controls, messages and downloads in step with what it answers.
-// Every request to the worker (settings and views alike) takes the next number of one
-// counter, so "the newest request a painted frame answers" is a single growing number.
+// The page's main thread: keeps the panes, controls, messages and downloads in step
+// with what the workers answer (protocol.js). Settings and views share one counter, so
+// "the newest request a painted frame answers" is a single growing number.
 import { Controls } from './controls.js';
 import { drawHistogram } from './histogram.js';
 import { showInfo } from './info.js';
 import { isEditable, wireOpening } from './open.js';
-import { copyPng, deviceArguments, outputName, readDeviceOptions, saveFile, showDeviceOptions } from './out.js';
+import { copyPng, deviceOptionsFor, outputName, readDeviceOptions, saveFile, showDeviceOptions } from './out.js';
 import { Panes } from './panes.js';
-import { exportFailureText, languageFor, setLanguage, text } from './texts.js';
+import { failure, message, Workers } from './protocol.js';
+import { failureText, languageFor, openFailureText, setLanguage, text } from './texts.js';
 import { kLevels, levelName, parseLevel, zoomIn, zoomOut } from './zoom.js';
 
 const $ = (id) => document.getElementById(id);
 const body = document.body;
 
+// Everything the page holds.
 const state = {
-  state: 'empty', picture: null, methods: [], maxPixels: 0,
-  seq: 0, settingsSeq: 0, failedSeq: 0, frameSeq: 0, resultSeq: 0, convertedSeq: 0,
-  firstViewSeq: 0,  // the first view of the picture opened last; Infinity until it is sent
-  openId: 0,        // the number of the latest open; a picture keeps its open's number
-  refused: null,    // {seq, field, message}: the latest settings, refused
+  phase: 'empty',  // empty | opening | converting | ready | error
+  // The open picture: {id, name, file (a Blob), width, height, otsu, histogram, info,
+  // decoded, mime, firstView: the request of its first view, Infinity until sent}.
+  picture: null,
+  methods: [],
+  maxPixels: 0,
+  lastPictureId: 0,
+  seq: 0,  // the latest request of settings or a view
+  // The latest settings sent, and their failure: refused ("setting": the result and the
+  // saves wait until the field is good) or failed to start.
+  settings: { seq: 0, failure: null },
+  // The newest request a painted frame answers, and the settings whose result is
+  // painted and whose result is converted whole.
+  shown: { frame: 0, result: 0, converted: 0 },
+  line: { make: () => '', error: false },  // the message shown, re-made on a language switch
+  notes: [],    // [{make, error}]: what the saves since the last open came to
+  waiters: [],  // {test, resolve}: settled as frames and answers arrive
 };
-let message = () => '';   // the message shown, re-made on a language switch
-let messageIsError = false;
-let notes = [];           // [{make, error}]: what the saves since the last open came to
-const waiters = [];       // {test, resolve}: settled as frames and answers arrive
+
+const refused = () => state.settings.failure?.code === 'setting';
 
 // Timing marks for tests and benchmarks. Numbered ones (qvx-view-N, qvx-settings-N,
 // qvx-frame-N, qvx-result-N, qvx-converted-N) are let go once far behind, so a long
@@ -39,61 +50,77 @@ function mark(name) {
   }
 }
 
-function setState(name) {
-  state.state = name;
-  body.dataset.state = name;
-  $('progress').hidden = name !== 'converting' && name !== 'opening';
-  $('result-pane').setAttribute('aria-busy', String(name === 'converting' || name === 'opening'));
+function setPhase(phase) {
+  state.phase = phase;
+  body.dataset.state = phase;
+  const busy = phase === 'converting' || phase === 'opening';
+  $('progress').hidden = !busy;
+  $('result-pane').setAttribute('aria-busy', String(busy));
   updateSaves();
 }
 
 // Saves need a picture that is open, not being replaced, and settings the command takes.
 function updateSaves() {
-  const off = !state.picture || state.state === 'opening' || Boolean(state.refused);
+  const off = !state.picture || state.phase === 'opening' || refused();
   for (const el of document.querySelectorAll('[data-needs-picture]')) el.disabled = off;
 }
 
 // Ready once the latest settings are converted whole and shown in the panes.
 function checkReady() {
-  if (state.state === 'converting' && state.convertedSeq >= state.settingsSeq && state.resultSeq >= state.settingsSeq &&
-      state.frameSeq >= state.firstViewSeq) {
-    setState('ready');
+  const { settings, shown, picture } = state;
+  if (state.phase === 'converting' && shown.converted >= settings.seq && shown.result >= settings.seq &&
+      shown.frame >= picture.firstView) {
+    setPhase('ready');
   }
 }
 
 // The message line: what the page is doing or why it can't, then what the saves since
 // the last open came to, so that no save's outcome is replaced unseen.
 function showMessage(make, error = false) {
-  message = make;
-  messageIsError = error;
+  state.line = { make, error };
   renderMessage();
 }
 
 function addNote(make, error = false) {
-  notes = [...notes.slice(-2), { make, error }];
+  state.notes = [...state.notes.slice(-2), { make, error }];
   renderMessage();
 }
 
 function renderMessage() {
   const line = $('message');
-  line.textContent = [message(), ...notes.map((n) => n.make())].filter(Boolean).join(' ');
-  line.classList.toggle('error', messageIsError || notes.some((n) => n.error));
+  line.textContent = [state.line.make(), ...state.notes.map((n) => n.make())].filter(Boolean).join(' ');
+  line.classList.toggle('error', state.line.error || state.notes.some((n) => n.error));
 }
 
 function settle() {
+  const { waiters } = state;
   for (let i = waiters.length - 1; i >= 0; --i) {
     const value = waiters[i].test();
     if (value !== undefined) waiters.splice(i, 1)[0].resolve(value);
   }
 }
 const waitFor = (test) => new Promise((resolve) => {
-  waiters.push({ test, resolve });
+  state.waiters.push({ test, resolve });
   settle();
 });
 
-// --- the worker ---------------------------------------------------------------
+const pictureLine = () => (state.picture ? text('opened', state.picture.name, state.picture.width, state.picture.height) : '');
 
-const worker = new Worker('worker.js', { type: 'module' });
+// Names the refused field and its rule in the page's language; a failure to start is
+// said as the failure.
+function showSettingsFailure() {
+  const why = state.settings.failure;
+  if (why.code !== 'setting') {
+    showMessage(() => (why.code === 'memory' ? text('memory') : text('settingsFailed', failureText(why))), true);
+    return;
+  }
+  const param = state.methods.flatMap((m) => m.params).find((p) => p.name === why.field);
+  const rule = why.field === 'mode' ? text('modeRule') : param && param.type !== 'flag' ? text('settingRule', param) : '';
+  showMessage(() => (rule ? text('settingRefused', text(why.field), rule) : text('settingsFailed', why.text)), true);
+}
+
+// --- the workers ------------------------------------------------------------------
+
 let readyResolve, readyReject;
 const ready = new Promise((resolve, reject) => {
   readyResolve = resolve;
@@ -101,38 +128,7 @@ const ready = new Promise((resolve, reject) => {
 });
 ready.catch(() => {});
 
-const panes = new Panes($('source-pane'), $('result-pane'), (view) => {
-  const seq = ++state.seq;
-  if (state.firstViewSeq === Infinity) state.firstViewSeq = seq;
-  mark(`qvx-view-${seq}`);
-  worker.postMessage({ type: 'view', seq, ...view });
-});
-// The worker draws straight into the panes' canvases where the browser allows it.
-if (HTMLCanvasElement.prototype.transferControlToOffscreen) panes.transferTo(worker);
-const controls = new Controls(sendSettings);
-
-function sendSettings() {
-  const seq = ++state.seq;
-  state.settingsSeq = seq;
-  if (state.refused) {
-    // The worker answers these settings with a refusal, or with their result.
-    state.refused = null;
-    updateSaves();
-    if (state.picture) {
-      showMessage(pictureLine);
-    } else {
-      showMessage(() => '');
-      setState('empty');
-    }
-  }
-  mark(`qvx-settings-${seq}`);
-  worker.postMessage({ type: 'settings', seq, ...controls.settings() });
-  if (state.picture) setState('converting');
-  redrawHistogram();
-  return seq;
-}
-
-const handlers = {
+const workers = new Workers('worker.js', {
   ready(m) {
     state.methods = m.methods;
     state.maxPixels = m.maxPixels;
@@ -141,51 +137,21 @@ const handlers = {
     readyResolve();
   },
   fatal(m) {
-    setState('error');
-    showMessage(() => text('fatal', m.message), true);
-    readyReject(new Error(m.message));
-  },
-  opened(m) {
-    mark('qvx-opened');
-    state.picture = { id: m.id, name: m.name, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
-                      info: m.info, kind: m.kind, mime: m.mime, ms: m.ms };
-    state.firstViewSeq = Infinity;
-    pictureChanged();
-    if (state.refused) {
-      setState('error');
-      showRefusal();
-    } else {
-      state.failureShown = false;
-      showMessage(pictureLine);
-      setState('converting');
-    }
-    finishOpen(m);
-  },
-  'open-failed'(m) {
-    mark('qvx-open-failed');
-    state.picture = null;
-    pictureChanged();
-    setState('error');
-    showMessage(() => text('failed', m.name, failureText(m.reason)), true);
-    finishOpen(m);
-  },
-  restarted(m) {
-    addNote(() => text('restarted', m.reason), true);
+    setPhase('error');
+    showMessage(() => text('fatal', m.text), true);
+    readyReject(new Error(m.text));
   },
   frame(m) {
+    const { picture, shown } = state;
     // A frame drawn for the view of the picture before is not this picture's.
-    if (!state.picture || m.seq < state.firstViewSeq) return;
-    const first = state.frameSeq < state.firstViewSeq;
+    if (!picture || m.seq < picture.firstView) return;
+    const first = shown.frame < picture.firstView;
     panes.paint(m);
-    state.frameSeq = Math.max(state.frameSeq, m.seq, m.settingsSeq);
-    body.dataset.frameSeq = String(state.frameSeq);
-    mark(`qvx-frame-${state.frameSeq}`);
-    if (m.settingsSeq > state.resultSeq) {
-      state.resultSeq = m.settingsSeq;
-      if (state.failureShown && m.settingsSeq > state.failedSeq && !state.refused) {
-        state.failureShown = false;  // good settings again: back to the picture's line
-        showMessage(pictureLine);
-      }
+    shown.frame = Math.max(shown.frame, m.seq, m.settingsSeq);
+    body.dataset.frameSeq = String(shown.frame);
+    mark(`qvx-frame-${shown.frame}`);
+    if (m.settingsSeq > shown.result) {
+      shown.result = m.settingsSeq;
       mark(`qvx-result-${m.settingsSeq}`);
       if (m.drawnAt) {
         performance.mark(`qvx-drawn-${m.settingsSeq}`, { startTime: m.drawnAt - performance.timeOrigin });
@@ -196,57 +162,70 @@ const handlers = {
     settle();
   },
   converted(m) {
-    state.convertedSeq = Math.max(state.convertedSeq, m.seq);
-    body.dataset.convertedSeq = String(state.convertedSeq);
+    state.shown.converted = Math.max(state.shown.converted, m.seq);
+    body.dataset.convertedSeq = String(state.shown.converted);
     mark(`qvx-converted-${m.seq}`);
     checkReady();
     settle();
   },
   'settings-failed'(m) {
-    if (m.seq !== state.settingsSeq) return;
-    state.failedSeq = m.seq;
-    state.failureShown = true;
-    // A field the parser refuses keeps the result and the saves off until it is good;
-    // settings refused only when started (memory) are a failure of that start alone.
-    if (m.field) state.refused = { seq: m.seq, field: m.field, message: m.message };
-    if (state.picture || m.field) setState('error');
-    if (m.field) showRefusal();
-    else showMessage(() => (m.message === 'memory' ? text('memory') : text('settingsFailed', m.message)), true);
+    if (m.seq !== state.settings.seq) return;
+    state.settings.failure = m.failure;
+    // A refused field keeps the result and the saves off until it is good; settings
+    // that failed only when started (memory) are a failure of that start alone.
+    if (state.picture || refused()) setPhase('error');
+    showSettingsFailure();
     settle();
   },
-  exported(m) {
-    const pending = exports.get(m.id);
-    exports.delete(m.id);
-    pending?.(m);
+  restarted(m) {
+    addNote(() => text('restarted', m.failure.text), true);
+    const { picture } = state;
+    if (!picture || picture.id !== m.pictureId) return;
+    if (m.lost) {
+      state.picture = null;
+      pictureChanged();
+      setPhase('error');
+      showMessage(() => text('failed', picture.name, openFailureText(m.lost, state.maxPixels)), true);
+      return;
+    }
+    // The result is made again from the start.
+    state.shown.converted = 0;
+    if (state.phase === 'ready') setPhase('converting');
   },
-};
-worker.onmessage = (event) => handlers[event.data.type]?.(event.data);
-worker.onerror = (event) => handlers.fatal({ message: event.message || 'worker error' });
+});
 
-// Names the refused field and its rule in the page's language.
-function showRefusal() {
-  const { field, message: why } = state.refused;
-  const param = state.methods.flatMap((m) => m.params).find((p) => p.name === field);
-  const rule = field === 'mode' ? text('modeRule') : param && param.kind !== 'flag' ? text('settingRule', param) : '';
-  showMessage(() => (rule ? text('settingRefused', text(field), rule)
-                          : text('settingsFailed', why)), true);
+const panes = new Panes($('source-pane'), $('result-pane'), (view) => {
+  const seq = ++state.seq;
+  if (state.picture?.firstView === Infinity) state.picture.firstView = seq;
+  mark(`qvx-view-${seq}`);
+  workers.post(message('view', { seq, view }));
+});
+// The worker draws straight into the panes' canvases where the browser allows it.
+if (HTMLCanvasElement.prototype.transferControlToOffscreen) {
+  const { source, result } = panes.takeCanvases();
+  workers.post(message('canvases', { source, result }), [source, result]);
 }
+const controls = new Controls(sendSettings);
 
-const pictureLine = () => (state.picture ? text('opened', state.picture.name, state.picture.width, state.picture.height) : '');
-
-function failureText(reason) {
-  switch (reason?.key) {
-    case 'empty': return text('empty');
-    case 'not-picture': return text('notPicture');
-    case 'too-large':
-      return reason.width ? text('tooLargeSize', reason.width, reason.height, state.maxPixels.toLocaleString())
-                          : text('tooLarge', state.maxPixels.toLocaleString());
-    case 'refused-format': return text('formatRefused', reason.format);
-    case 'damaged': return text('damaged', text('bmpCodes')[reason.code] ?? String(reason.code));
-    case 'memory': return text('memory');
-    case 'unreadable': return text('bmpCodes')[1];
-    default: return text('notPicture');
+function sendSettings() {
+  const seq = ++state.seq;
+  const failed = state.settings.failure;
+  state.settings = { seq, failure: null };
+  if (failed) {
+    // The worker answers these settings with a failure, or with their result.
+    updateSaves();
+    if (state.picture) {
+      showMessage(pictureLine);
+    } else {
+      showMessage(() => '');
+      setPhase('empty');
+    }
   }
+  mark(`qvx-settings-${seq}`);
+  workers.post(message('settings', { seq, settings: controls.settings() }));
+  if (state.picture) setPhase('converting');
+  redrawHistogram();
+  return seq;
 }
 
 // Shows what belongs to the picture, or clears it all when there is none.
@@ -281,33 +260,50 @@ const levelLabel = (level) => (levelName(level) === 'fit' ? text('fit') : levelN
 // --- opening: one at a time, in the order asked --------------------------------
 
 let openChain = Promise.resolve();
-let openResolve = null;
 
-function finishOpen(m) {
-  openResolve?.(m);
-  openResolve = null;
-}
-
-// Opens a File or {name, bytes}; resolves with the worker's answer ('opened' or 'open-failed').
+// Opens a File or {name, bytes}; resolves with the worker's answer: the picture's facts,
+// or {failure}.
 function open(file) {
   const run = async () => {
     await ready;
     const name = file.name ?? 'picture';
-    const id = ++state.openId;
+    const id = ++state.lastPictureId;
     mark('qvx-open-start');
-    notes = [];
-    setState('opening');
+    state.notes = [];
+    setPhase('opening');
     showMessage(() => text('opening'));
     // The worker reads the file itself, straight into the core's memory.
     const blob = file instanceof Blob ? file : new Blob([file.bytes]);
     mark('qvx-open-read');
-    const answer = new Promise((resolve) => { openResolve = resolve; });
-    worker.postMessage({ type: 'open', id, name, file: blob });
+    const answer = await workers.open(id, name, blob);
+    opened(id, name, blob, answer);
     return answer;
   };
   const result = openChain.then(run);
   openChain = result.catch(() => {});
   return result;
+}
+
+function opened(id, name, file, m) {
+  if (m.failure) {
+    mark('qvx-open-failed');
+    state.picture = null;
+    pictureChanged();
+    setPhase('error');
+    showMessage(() => text('failed', name, openFailureText(m.failure, state.maxPixels)), true);
+    return;
+  }
+  mark('qvx-opened');
+  state.picture = { id, name, file, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
+                    info: m.info, decoded: m.decoded, mime: m.mime, firstView: Infinity };
+  pictureChanged();
+  if (refused()) {
+    setPhase('error');
+    showSettingsFailure();
+  } else {
+    showMessage(pictureLine);
+    setPhase('converting');
+  }
 }
 
 wireOpening(open, () => showMessage(() => text('pasteNothing')));
@@ -362,36 +358,24 @@ function switchLanguage(lang) {
 
 // --- out ------------------------------------------------------------------------------
 
-const exports = new Map();
-let exportId = 0;
-
-// The text of an export's failure: the worker's reason, or the command's message.
-function exportFailure(m) {
-  switch (m.error?.key) {
-    case 'replaced': return text('saveReplaced');
-    case 'settings': return state.refused ? text('saveRefused') : text('noPicture');
-    case 'fault': return m.error.message;
-    default: return exportFailureText(m);
-  }
+// Writes a file of the open picture with the controls' settings: resolves with
+// {fileName, mime, bytes} or {failure}. The file holds the picture its name is made
+// from, however soon another is opened. `options.density` stands in for the slider's
+// (the tests' hook asks for many), `options.device` gives a device format's options.
+async function requestExport(format, options = {}) {
+  const picture = state.picture;
+  if (!picture || state.phase === 'opening') return { failure: failure('no-picture') };
+  if (refused()) return { failure: failure('settings-refused') };
+  const settings = controls.settings();
+  if (options.density != null) settings.density = options.density;
+  return workers.exportFile(picture, outputName(picture.name, format),
+                            { format, settings, device: options.device ?? {} });
 }
 
-// Resolves with {fileName, mime, bytes} or {error} (a text). The request names the
-// picture its file name is made from: the worker saves that picture or nothing.
-// `density`, when given, stands in for the slider's (the tests' hook asks for many).
-function requestExport(format, extra = [], density = null) {
-  if (!state.picture || state.state === 'opening') return Promise.resolve({ error: text('noPicture') });
-  const id = ++exportId, picture = state.picture;
-  return new Promise((resolve) => {
-    exports.set(id, (m) => resolve(m.error ? { ...m, error: exportFailure(m) } : m));
-    worker.postMessage({ type: 'export', id, pictureId: picture.id, format, fileName: outputName(picture.name, format),
-                         extra, density });
-  });
-}
-
-async function download(format, extra) {
-  const made = await requestExport(format, extra);
-  if (made.error) {
-    addNote(() => text('exportFailed', made.error), true);
+async function download(format, device) {
+  const made = await requestExport(format, { device });
+  if (made.failure) {
+    addNote(() => text('exportFailed', failureText(made.failure)), true);
   } else {
     saveFile(made.bytes, made.fileName, made.mime);
     addNote(() => text('saved', made.fileName));
@@ -403,27 +387,26 @@ for (const format of ['bmp', 'png', 'pbm']) $(`download-${format}`).addEventList
 $('device-format').addEventListener('change', showDeviceOptions);
 showDeviceOptions();
 $('download-device').addEventListener('click', () => {
-  const options = readDeviceOptions();
-  download(options.format, deviceArguments(options.format, options));
+  const { format, ...device } = readDeviceOptions();
+  download(format, deviceOptionsFor(format, device));
 });
 
 $('copy').addEventListener('click', async () => {
-  let exportError = '';
+  let exportFailure = null;
   const png = requestExport('png').then((made) => {
-    if (made.error) throw new Error((exportError = made.error));
+    if (made.failure) throw new Error((exportFailure = made.failure).text);
     return new Blob([made.bytes], { type: 'image/png' });
   });
-  const refused = await copyPng(png);
-  if (!refused) addNote(() => text('copied'));
-  else if (exportError) addNote(() => text('exportFailed', exportError), true);
-  else if (refused === 'unsupported') addNote(() => text('noClipboard'), true);
-  else addNote(() => text('copyRefused', refused), true);
+  const copyFailure = await copyPng(png);
+  if (!copyFailure) addNote(() => text('copied'));
+  else if (exportFailure) addNote(() => text('exportFailed', failureText(exportFailure)), true);
+  else addNote(() => failureText(copyFailure), true);
 });
 
 // --- start ------------------------------------------------------------------------------
 
 switchLanguage(languageFor(navigator.language));
-setState('empty');
+setPhase('empty');
 pictureChanged();
 
 // Hooks for tests and benchmarks.
@@ -438,9 +421,9 @@ window.quillvex = {
     const seq = sendSettings();
     if (!state.picture) return Promise.resolve({ seq });
     return waitFor(() => {
-      if (state.failedSeq === seq) return { seq, error: $('message').textContent };
-      if (state.convertedSeq >= seq) return { seq };
-      if (!state.picture || state.settingsSeq !== seq) return { seq, superseded: true };
+      if (state.settings.seq === seq && state.settings.failure) return { seq, error: $('message').textContent };
+      if (state.shown.converted >= seq) return { seq };
+      if (state.settings.seq !== seq || !state.picture) return { seq, superseded: true };
       return undefined;
     });
   },
@@ -451,17 +434,18 @@ window.quillvex = {
     const after = state.seq;
     setLevel(level);
     if (!state.picture) return Promise.resolve({ level });
-    return waitFor(() => (state.frameSeq > after || !state.picture ? { level } : undefined));
+    return waitFor(() => (state.shown.frame > after || !state.picture ? { level } : undefined));
   },
+  // export(format, {density, device}): resolves as requestExport does.
   export: requestExport,
   download,
-  // Makes the converter fault, as the recovery's test.
-  fault() { worker.postMessage({ type: 'fault' }); },
+  // Makes the preview's converter fault, as the recovery's test.
+  fault() { workers.post(message('fault')); },
   get state() {
     const p = state.picture;
-    return { state: state.state, name: p?.name ?? null, width: p?.width ?? 0, height: p?.height ?? 0,
+    return { state: state.phase, name: p?.name ?? null, width: p?.width ?? 0, height: p?.height ?? 0,
              otsu: p?.otsu ?? null, zoom: levelName(panes.level), settings: controls.settings(),
-             settingsSeq: state.settingsSeq, frameSeq: state.frameSeq, convertedSeq: state.convertedSeq,
+             settingsSeq: state.settings.seq, frameSeq: state.shown.frame, convertedSeq: state.shown.converted,
              message: $('message').textContent, methods: state.methods };
   },
 };

@@ -20,25 +20,10 @@ function allParams(methods) {
   return [...all.values()].sort((a, b) => a.index - b.index);
 }
 
-// A number field's text as typed, for the command's parser to take or refuse (2.5 for
+// A number field's text as typed, for the command's rules to take or refuse (2.5 for
 // a radius is refused, not cut to 2); null when empty (the method's default). Text the
-// browser can't read as a number reaches the parser as such.
+// browser can't read as a number reaches them as such.
 const fieldText = (input) => (input.validity?.badInput ? 'NaN' : input.value.trim() === '' ? null : input.value.trim());
-
-// The command's arguments for settings, in groups by the field they come from:
-// [{field, args}], the mode first so that each option meets its method, then every
-// parameter the method takes that the settings give.
-export function settingsArguments(s, methods) {
-  const method = methods.find((m) => m.kind === s.kind);
-  const groups = [{ field: 'mode', args: ['-m', method ? method.name : String(s.kind)] }];
-  for (const p of method?.params ?? []) {
-    const value = s[p.name];
-    if (p.kind === 'flag' ? value : value != null) {
-      groups.push({ field: p.name, args: p.kind === 'flag' ? [p.option] : [p.option, String(value)] });
-    }
-  }
-  return groups;
-}
 
 export class Controls {
   // onChange() is called after every change of a setting.
@@ -93,7 +78,7 @@ export class Controls {
     this.params = allParams(methods).filter((p) => this.$(p.name));
     for (const p of this.params) {
       const field = this.$(p.name);
-      if (p.kind === 'flag') {
+      if (p.type === 'flag') {
         field.checked = p.default;
         field.addEventListener('change', () => this.fieldChanged());
         continue;
@@ -120,7 +105,7 @@ export class Controls {
     const method = this.method();
     for (const option of this.el.options) option.hidden = !paramOf(method, option.querySelector('input').id);
     for (const p of this.params) {
-      if (p.kind === 'flag' || p.defaults.size === 1) continue;
+      if (p.type === 'flag' || p.defaults.size === 1) continue;
       const taken = paramOf(method, p.name);
       this.$(p.name).placeholder = taken ? text('kDefault', taken.default) : '';
     }
@@ -134,17 +119,17 @@ export class Controls {
     return p ? Math.min(p.max, Math.max(p.min, Math.round(value))) : Math.round(value);
   }
 
-  // The settings as the worker takes them: a value for every parameter, false or null
-  // for the options the method doesn't take.
+  // The settings as the workers take them (protocol.js Settings): a value for every
+  // parameter, false or null for the options the method doesn't take.
   settings() {
-    const method = this.method(), s = { kind: Number(this.el.mode.value) };
+    const method = this.method(), settings = { kind: Number(this.el.mode.value) };
     for (const p of this.params) {
       const field = this.$(p.name), taken = paramOf(method, p.name);
-      if (p.kind === 'flag') s[p.name] = Boolean(taken) && field.checked;
-      else if (field === this.el.density) s[p.name] = this.density();
-      else s[p.name] = taken ? fieldText(field) : null;
+      if (p.type === 'flag') settings[p.name] = Boolean(taken) && field.checked;
+      else if (field === this.el.density) settings[p.name] = this.density();
+      else settings[p.name] = taken ? fieldText(field) : null;
     }
-    return s;
+    return settings;
   }
 
   // Sets controls from a partial settings object; `mode` may name a mode or method.
@@ -162,7 +147,7 @@ export class Controls {
     for (const p of this.params) {
       if (!(p.name in partial)) continue;
       const field = this.$(p.name), value = partial[p.name];
-      if (p.kind === 'flag') field.checked = Boolean(value);
+      if (p.type === 'flag') field.checked = Boolean(value);
       else if (field === el.density) field.value = String(this.clampDensity(value));
       else field.value = value == null ? '' : String(value);
     }

@@ -1,5 +1,6 @@
 // The WebAssembly core: loading the module and calling it with JavaScript values.
-// Used by the worker, and by the tests under Node.
+// Used by the workers, and by the tests under Node.
+import { failure } from './protocol.js';
 
 // The largest picture the page opens: its colours, luminance and decoded rows must fit
 // in the module's memory with room to spare.
@@ -39,9 +40,12 @@ export async function loadCore(wasm) {
   return new Core(instance.exports);
 }
 
+// The device options a PageRequest carries, in its order.
+const kDeviceOptions = ['layout', 'on', 'name', 'band'];
+
 export class Core {
   constructor(exports) {
-    this.x = exports;
+    this.exports = exports;
     this.page = exports.qvx_page_new();
     this.described = null;
     this.panes = 0;
@@ -51,37 +55,50 @@ export class Core {
     this.fileSize = 0;
   }
 
-  bytes(at, size) { return new Uint8Array(this.x.memory.buffer, at, size); }
+  // The module's addresses are unsigned: above 2 GiB the 32-bit numbers it returns
+  // read as negative.
+  bytes(at, size) { return new Uint8Array(this.exports.memory.buffer, at >>> 0, size); }
 
   text(at, size) {
-    const bytes = new Uint8Array(this.x.memory.buffer, at);
+    const bytes = new Uint8Array(this.exports.memory.buffer, at >>> 0);
     const end = size === undefined ? bytes.indexOf(0) : size;
     return new TextDecoder().decode(bytes.subarray(0, end));
   }
 
+  // A block of the module's memory: its address, or 0.
+  alloc(size) { return this.exports.qvx_alloc(size) >>> 0; }
+
   // Copies bytes into the module; returns the address (to be freed) or 0.
   copyIn(bytes) {
-    const at = this.x.qvx_alloc(bytes.length);
+    const at = this.alloc(bytes.length);
     if (at) this.bytes(at, bytes.length).set(bytes);
     return at;
+  }
+
+  // The failure of the module's latest call that failed (a call returning 1).
+  failure() {
+    const x = this.exports, p = this.page;
+    const field = this.text(x.qvx_failure_field(p));
+    return failure(this.text(x.qvx_failure_code(p)), this.text(x.qvx_failure_text(p)), field ? { field } : {});
   }
 
   // A fresh page: the previous picture and result are let go.
   reset() {
     this.releaseFile();
     this.releasePixels();
-    this.x.qvx_page_delete(this.page);
-    this.page = this.x.qvx_page_new();
+    this.exports.qvx_page_delete(this.page);
+    this.page = this.exports.qvx_page_new();
   }
 
   // The modes and methods as the module describes them, modes first: [{name, kind,
-  // family, description, params}], each parameter {name, option, kind ('flag', 'whole',
+  // family, description, params}], each parameter {name, option, type ('flag', 'whole',
   // 'real'), min, max (null: any), step, default, valueName, help, index} with the
   // method's own default; index is its place among all parameters. Read once.
   methods() {
     if (!this.described) {
-      const { params, methods } = JSON.parse(this.text(this.x.qvx_method_descriptors(),
-                                                       this.x.qvx_method_descriptors_size()));
+      const { params, methods } = JSON.parse(this.text(this.exports.qvx_method_descriptors(),
+                                                       this.exports.qvx_method_descriptors_size()));
+      this.params = params;
       const byName = new Map(params.map((p, index) => [p.name, { ...p, index }]));
       this.described = methods.map((m) => ({
         ...m, params: Object.entries(m.params).map(([name, value]) => ({ ...byName.get(name), default: value })),
@@ -94,112 +111,155 @@ export class Core {
   // open (the command's conversion reads it again for a download); a view, or null.
   allocateFile(size) {
     this.releaseFile();
-    this.file = this.x.qvx_alloc(size);
+    this.file = this.alloc(size);
     this.fileSize = this.file ? size : 0;
     return this.file ? this.bytes(this.file, size) : null;
   }
 
   releaseFile() {
-    if (this.file) this.x.qvx_free(this.file);
+    if (this.file) this.exports.qvx_free(this.file);
     this.file = 0;
     this.fileSize = 0;
   }
 
-  // Reads the BMP file in allocateFile's block; returns the reader's code: 0 opened,
-  // else why not (the command's read codes).
-  openBmp() { return this.x.qvx_open_bmp(this.page, this.file, this.fileSize, kMaxPixels); }
+  // Reads the BMP file in allocateFile's block; returns null, or the failure.
+  openBmp() {
+    return this.exports.qvx_open_bmp(this.page, this.file, this.fileSize, kMaxPixels) ? this.failure() : null;
+  }
 
   // A block of the module's memory for a decoder to fill, or null.
   allocatePixels(size) {
     this.releasePixels();
-    this.pixels = this.x.qvx_alloc(size);
+    this.pixels = this.alloc(size);
     return this.pixels ? this.bytes(this.pixels, size) : null;
   }
 
   releasePixels() {
-    if (this.pixels) this.x.qvx_free(this.pixels);
+    if (this.pixels) this.exports.qvx_free(this.pixels);
     this.pixels = 0;
   }
 
-  // Opens the picture decoded into allocatePixels' block, which the page takes over.
+  // Opens the picture decoded into allocatePixels' block, which the page takes over;
+  // returns null, or the failure.
   openDecoded(width, height, order, head) {
     const headAt = this.copyIn(head);
     const pixels = this.pixels;
     this.pixels = 0;
     if (!headAt) {
-      this.x.qvx_free(pixels);
-      return 'memory';
+      this.exports.qvx_free(pixels);
+      return failure('memory', 'no room for the file\'s head');
     }
-    const code = this.x.qvx_open_decoded(this.page, pixels, width, height, order, headAt, head.length);
-    this.x.qvx_free(headAt);
-    return code;
+    const failed = this.exports.qvx_open_decoded(this.page, pixels, width, height, order, headAt, head.length);
+    this.exports.qvx_free(headAt);
+    return failed ? this.failure() : null;
   }
 
   picture() {
-    const x = this.x, p = this.page;
+    const x = this.exports, p = this.page;
     return {
       width: x.qvx_width(p), height: x.qvx_height(p), otsu: x.qvx_otsu(p),
-      histogram: new Uint32Array(x.memory.buffer, x.qvx_histogram(p), 256).slice(),
+      histogram: new Uint32Array(x.memory.buffer, x.qvx_histogram(p) >>> 0, 256).slice(),
       info: JSON.parse(this.text(x.qvx_info(p), x.qvx_info_size(p))),
     };
   }
 
-  // The command's arguments as the module takes them, copied in; the address, or 0.
-  copyArguments(args) {
-    return this.copyIn(new TextEncoder().encode(args.map((a) => a + '\0').join('') + '\0'));
+  // Runs call(address) with a PageRequest written into the module's memory: the
+  // settings' kind and parameters' texts (a set flag's is empty, a parameter not given
+  // has none), and for a save its format and device options. Returns the call's answer,
+  // or the memory failure when the request does not fit.
+  withRequest(settings, save, call) {
+    this.methods();
+    const texts = this.params.map((p) => {
+      const value = settings[p.name];
+      if (p.type === 'flag') return value ? '' : null;
+      return value == null ? null : String(value);
+    });
+    for (const name of kDeviceOptions) texts.push(save?.device?.[name] || null);
+    // The fields: kind, a text per parameter, the format, a text per device option.
+    const fields = 2 + texts.length;
+    if (4 * fields !== this.exports.qvx_request_size()) throw new Error('the module reads another request');
+    const encoded = texts.map((t) => (t === null ? null : new TextEncoder().encode(`${t}\0`)));
+    const size = 4 * fields + encoded.reduce((n, e) => n + (e?.length ?? 0), 0);
+    const at = this.alloc(size);
+    if (!at) return failure('memory', 'no room for the request');
+    const view = new DataView(this.exports.memory.buffer, at, size);
+    let next = 4 * fields;
+    const slots = encoded.map((e) => {
+      if (!e) return 0;
+      this.bytes(at + next, e.length).set(e);
+      next += e.length;
+      return at + next - e.length;
+    });
+    const params = this.params.length;
+    view.setInt32(0, settings.kind, true);
+    slots.slice(0, params).forEach((slot, i) => view.setUint32(4 + 4 * i, slot, true));
+    view.setInt32(4 + 4 * params, save ? this.formatNumber(save.format) : -1, true);
+    slots.slice(params).forEach((slot, i) => view.setUint32(8 + 4 * params + 4 * i, slot, true));
+    try {
+      return call(at);
+    } finally {
+      this.exports.qvx_free(at);
+    }
   }
 
-  // Checks the command's arguments for the settings as the command's parser (and the
-  // core's check within it) does; returns '' or the command's message.
-  checkSettings(args) {
-    const at = this.copyArguments(args);
-    if (!at) return 'memory';
-    const refused = this.x.qvx_check_settings(this.page, at);
-    this.x.qvx_free(at);
-    return refused ? this.text(this.x.qvx_settings_error(this.page)) : '';
+  // The number the module gives a format's name (the command's -f), or -1.
+  formatNumber(name) {
+    const at = this.copyIn(new TextEncoder().encode(`${name}\0`));
+    if (!at) return -1;
+    const number = this.exports.qvx_format_of(at);
+    this.exports.qvx_free(at);
+    return number;
   }
 
-  // Starts converting with the settings the command's arguments give; returns '', the
-  // command's message when it refuses them, or 'memory'.
-  start(args) {
-    const at = this.copyArguments(args);
-    if (!at) return 'memory';
-    const code = this.x.qvx_start_settings(this.page, at);
-    this.x.qvx_free(at);
-    return code === 0 ? '' : code === 1 ? this.text(this.x.qvx_settings_error(this.page)) : 'memory';
+  // Checks settings by the command's rules; returns null, or the failure ("setting",
+  // naming the field).
+  checkSettings(settings) {
+    return this.withRequest(settings, null, (at) => (this.exports.qvx_check_settings(this.page, at) ? this.failure() : null));
+  }
+
+  // Starts converting with the settings; returns null, or the failure (the result is
+  // then empty).
+  start(settings) {
+    return this.withRequest(settings, null, (at) => (this.exports.qvx_start(this.page, at) ? this.failure() : null));
   }
 
   // Empties the result: the panes show the picture beside nothing.
-  clearResult() { this.x.qvx_clear_result(this.page); }
+  clearResult() { this.exports.qvx_clear_result(this.page); }
 
   // Converts up to about `pixels` more; returns the rows still to convert.
-  convertMore(pixels) { return this.x.qvx_convert_more(this.page, pixels); }
+  convertMore(pixels) { return this.exports.qvx_convert_more(this.page, pixels); }
 
   // Draws both panes into one block kept for the pane size (fresh memory is slow to
-  // touch); returns views of their RGBA bytes, valid until the next call.
+  // touch); returns views of their RGBA bytes, valid until the next call, or null when
+  // there is no memory for them.
   draw(v) {
     const size = v.width * v.height * 4;
     if (this.paneSize !== size) {
-      if (this.panes) this.x.qvx_free(this.panes);
-      this.panes = this.x.qvx_alloc(2 * size);
+      if (this.panes) this.exports.qvx_free(this.panes);
+      this.panes = this.alloc(2 * size);
       this.paneSize = this.panes ? size : 0;
       if (!this.panes) return null;
     }
-    this.x.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, this.panes, this.panes + size);
-    const pixels = (at) => new Uint8ClampedArray(this.x.memory.buffer, at, size);
+    this.exports.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, this.panes, this.panes + size);
+    const pixels = (at) => new Uint8ClampedArray(this.exports.memory.buffer, at, size);
     return { source: pixels(this.panes), result: pixels(this.panes + size) };
   }
 
-  // Runs the command's conversion with its arguments over the open picture (its BMP
-  // file, or its decoded pixels). Returns {bytes, xResolution, yResolution} or {error}.
-  exportFile(args) {
-    const argsAt = this.copyArguments(args);
-    if (!argsAt) return { error: 'memory' };
-    const failed = this.x.qvx_export(this.page, argsAt, this.file, this.fileSize);
-    this.x.qvx_free(argsAt);
-    const p = this.page;
-    if (failed) return { error: this.text(this.x.qvx_export_error(p)) };
-    return { bytes: this.bytes(this.x.qvx_export_data(p), this.x.qvx_export_size(p)).slice(),
-             xResolution: this.x.qvx_export_x_resolution(p), yResolution: this.x.qvx_export_y_resolution(p) };
+  // Runs the command's conversion over the open picture (its BMP file, or its decoded
+  // pixels) into a file: `save` is {format, settings, device} (protocol.js
+  // ExportRequest); `fileName` names a device array. Returns {failure: null, bytes,
+  // xResolution, yResolution} or {failure}.
+  exportFile(save, fileName) {
+    const nameAt = this.copyIn(new TextEncoder().encode(`${fileName}\0`));
+    if (!nameAt) return { failure: failure('memory', 'no room for the file name') };
+    try {
+      const failed = this.withRequest(save.settings, save, (at) => this.exports.qvx_export(this.page, at, nameAt, this.file, this.fileSize));
+      if (failed) return { failure: typeof failed === 'object' ? failed : this.failure() };
+    } finally {
+      this.exports.qvx_free(nameAt);
+    }
+    const x = this.exports, p = this.page;
+    return { failure: null, bytes: this.bytes(x.qvx_export_data(p), x.qvx_export_size(p)).slice(),
+             xResolution: x.qvx_export_x_resolution(p), yResolution: x.qvx_export_y_resolution(p) };
   }
 }

@@ -2,6 +2,7 @@
 // their colour exactly (the core lays them over white), so the decoder's own RGBA is
 // read where the browser offers it; a canvas, which stores premultiplied colours,
 // serves only where it does not.
+import { failure } from './protocol.js';
 
 const kSignatures = [
   { type: 'image/png', bytes: [0x89, 0x50, 0x4e, 0x47] },
@@ -107,10 +108,10 @@ async function decodeWithDecoder(blob, type, maxPixels, allocate) {
     const { image } = await decoder.decode({ frameIndex: 0 });
     try {
       const width = image.displayWidth, height = image.displayHeight;
-      if (width * height > maxPixels) return { width, height, tooLarge: true };
+      if (width * height > maxPixels) return { failure: tooLarge(width, height) };
       if (!(image.format in kOrders)) return null;
       const pixels = allocate(width * height * 4);
-      if (!pixels) return { width, height, noMemory: true };
+      if (!pixels) return { failure: failure('memory') };
       await image.copyTo(pixels, { rect: { x: 0, y: 0, width, height } });
       return { width, height, order: kOrders[image.format], pixels };
     } finally {
@@ -129,7 +130,7 @@ async function decodeWithCanvas(blob, type, maxPixels, allocate) {
   const { width, height } = bitmap;
   if (width * height > maxPixels) {
     bitmap.close();
-    return { width, height, tooLarge: true };
+    return { failure: tooLarge(width, height) };
   }
   const canvas = new OffscreenCanvas(width, height);
   const context = canvas.getContext('2d', { willReadFrequently: true });
@@ -137,7 +138,7 @@ async function decodeWithCanvas(blob, type, maxPixels, allocate) {
   bitmap.close();
   const data = context.getImageData(0, 0, width, height).data;
   const pixels = allocate(data.length);
-  if (!pixels) return { width, height, noMemory: true };
+  if (!pixels) return { failure: failure('memory') };
   pixels.set(data);
   return { width, height, order: kOrders.RGBA, pixels };
 }
@@ -145,20 +146,26 @@ async function decodeWithCanvas(blob, type, maxPixels, allocate) {
 // JPEG headers may run past the first bytes read (large EXIF or colour profiles).
 const kJpegHeaderLimit = 1 << 24;
 
-// Decodes a picture file (`head`: its first bytes): {width, height, order, pixels},
-// {width, height, tooLarge} for a picture of more than maxPixels pixels, {noMemory},
-// {refused: FORMAT} for a format the command reads and the page does not, or null
-// when the browser can't decode it.
+const tooLarge = (width, height) => failure('too-large', '', { width, height });
+
+// Decodes a picture file (`head`: its first bytes): {width, height, order, pixels}, or
+// {failure}: "too-large" for a picture of more than maxPixels pixels, "memory",
+// "refused-format" for a format the command reads and the page does not, or
+// "not-picture" when the browser can't decode it.
 export async function decodePicture(head, blob, maxPixels, allocate) {
+  return (await decode(head, blob, maxPixels, allocate)) ?? { failure: failure('not-picture') };
+}
+
+async function decode(head, blob, maxPixels, allocate) {
   const refused = refusedFormat(head);
-  if (refused) return { refused };
+  if (refused) return { failure: failure('refused-format', '', { format: refused }) };
   const type = sniffType(head);
   if (!type) return null;
   let known = headerSize(head);
   if (!known && type === 'image/jpeg' && blob.size > head.length) {
     known = headerSize(new Uint8Array(await blob.slice(0, kJpegHeaderLimit).arrayBuffer()));
   }
-  if (known && known.width * known.height > maxPixels) return { ...known, tooLarge: true };
+  if (known && known.width * known.height > maxPixels) return { failure: tooLarge(known.width, known.height) };
   try {
     // A JPEG has no alpha to keep: the canvas gives its pixels the same way every time.
     return (type !== 'image/jpeg' && (await decodeWithDecoder(blob, type, maxPixels, allocate))) ||

@@ -10,14 +10,15 @@ const kFirstCell = 13, kRows = 8;
 
 const kFormats = { 'image/png': 'PNG', 'image/jpeg': 'JPEG', 'image/gif': 'GIF', 'image/webp': 'WebP' };
 
-// Shows the picture's Info, or that there is none; `file` is {kind: 'bmp' | 'decoded',
-// mime: the file's MIME type}. Called again on a language switch.
+// Shows the picture's Info, or that there is none; `file` is {decoded: whether the
+// browser decoded it (not the BMP reader), mime: the file's MIME type}. Called again on
+// a language switch.
 export function showInfo(info, file) {
   const $ = (id) => document.getElementById(id);
   $('info-empty').hidden = Boolean(info);
   $('info-body').hidden = !info;
   if (!info) return;
-  $('info-header').textContent = file?.kind === 'decoded' ? text('decodedHeader', kFormats[file.mime]) : text('header');
+  $('info-header').textContent = file?.decoded ? text('decodedHeader', kFormats[file.mime]) : text('header');
   $('info-colours').hidden = !info.cells.length && !info.table.length;
 
   $('info-values').replaceChildren(...kLabels.map((label, i) => {

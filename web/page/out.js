@@ -1,4 +1,5 @@
 // Saving the result: file names, the device formats' options, downloads and the clipboard.
+import { failure } from './protocol.js';
 
 // The command's own extension for each format.
 const kExtensions = { bmp: '.bmp', png: '.png', pbm: '.pbm', xbm: '.xbm', c: '.h', bin: '.bin',
@@ -13,14 +14,15 @@ export function baseName(name) {
 
 export function outputName(pictureName, format) { return baseName(pictureName) + kExtensions[format]; }
 
-// The device options the user set for a format, as the command's arguments.
-export function deviceArguments(format, { layout, on, name, band }) {
-  const args = [];
-  if (layout && (format === 'c' || format === 'bin')) args.push('--layout', layout);
-  if (on) args.push('--on', on);
-  if (name && (format === 'c' || format === 'xbm')) args.push('--name', name);
-  if (band && format === 'escpos') args.push('--band', band);
-  return args;
+// The device options the user set that apply to a format (the others' fields may
+// still hold values, hidden).
+export function deviceOptionsFor(format, { layout, on, name, band }) {
+  const options = {};
+  if (layout && (format === 'c' || format === 'bin')) options.layout = layout;
+  if (on) options.on = on;
+  if (name && (format === 'c' || format === 'xbm')) options.name = name;
+  if (band && format === 'escpos') options.band = band;
+  return options;
 }
 
 // Shows the device options that apply to the chosen format.
@@ -50,13 +52,14 @@ export function saveFile(bytes, fileName, mime) {
 }
 
 // Puts a PNG on the clipboard. pngBlob is a promise, so the browser sees the click
-// that asked for it even though the PNG is made afterwards. Returns '' or why not.
+// that asked for it even though the PNG is made afterwards. Returns null, or the
+// failure: "no-clipboard" or "copy-refused".
 export async function copyPng(pngBlob) {
-  if (!navigator.clipboard?.write || typeof ClipboardItem === 'undefined') return 'unsupported';
+  if (!navigator.clipboard?.write || typeof ClipboardItem === 'undefined') return failure('no-clipboard');
   try {
     await navigator.clipboard.write([new ClipboardItem({ 'image/png': pngBlob })]);
-    return '';
+    return null;
   } catch (error) {
-    return error?.message || String(error);
+    return failure('copy-refused', error?.message || String(error));
   }
 }

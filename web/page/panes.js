@@ -108,11 +108,11 @@ export class Panes {
                   scrollY: Math.round(this.panes[0].scrollTop), width, height });
   }
 
-  // Hands both canvases to the worker, which draws into them from then on.
-  transferTo(worker) {
+  // Gives both canvases up, for the worker to draw into from then on: {source, result}.
+  takeCanvases() {
     const [source, result] = this.canvases.map((canvas) => canvas.transferControlToOffscreen());
-    worker.postMessage({ type: 'canvases', source, result }, [source, result]);
     this.transferred = true;
+    return { source, result };
   }
 
   // Paints a frame the worker posted as pixels (when the canvases are still the page's).

@@ -62,10 +62,10 @@ const en = {
   tooLarge: (max) => `File is too large. This page opens up to ${max} pixels.`,
   tooLargeSize: (w, h, max) => `File is too large. This page opens up to ${max} pixels; this picture has ${w} × ${h}.`,
   damaged: (why) => `The BMP file is damaged or of a kind not supported: ${why}`,
-  bmpCodes: ['', "Can't open file.", "Can't read bitmap file header.", 'This file is not a bitmap file.',
-             "Can't read bitmap info header.", 'This file format is not supported.', 'File is too large.',
-             'Read error.'],
+  unreadable: "The browser could not read the file.",
   memory: "Can't allocate memory.",
+  // A failure of the core in its own words (protocol.js Failure).
+  coreFailure: (f) => f.text,
   fatal: (m) => `The converter could not be loaded: ${m}`,
   settingsFailed: (m) => `These settings can't be used: ${m}`,
   exportFailed: (m) => `Nothing was saved: ${m}`,
@@ -85,33 +85,44 @@ const en = {
   savePng: 'Save as PNG',
   savePbm: 'Save as PBM',
   decodedHeader: (format) => `${format || 'Picture'}, decoded to 24-bit colour`,
-  // By the refused option's name.
-  optionCodes: {
-    band: 'Rows per band must be a whole number from 1 to 65535.',
+  // A refused device option, by its name.
+  optionRules: {
+    band: 'Rows per band must be a whole number from 1 to 2303.',
     name: 'The array name must not be empty.',
     layout: 'The layout must be rows-msb, rows-lsb, pages or columns-msb.',
     on: 'A set bit must stand for black or white.',
   },
-  // By the device writer's code: 0 none, 1 layout, 2 name, 3 band not for the format,
-  // 4 band out of range, 5 empty picture, 6 too large, 7 too many rows, 8 missing rows,
-  // 9 write failed.
-  deviceCodes: ['', 'A layout applies to the C header and raw formats only.',
-                'An array name applies to the C header and XBM formats only.',
-                'Rows per band apply to the ESC/POS format only.', 'Rows per band must be 1 to 65535.',
-                'The picture has no pixels.', 'The picture is too large for this format.',
-                'The picture has fewer rows than were written.', 'The picture ended before its last row.',
-                'The file could not be written.'],
-  exportCodes: { 'no-picture': 'No picture is open.', memory: 'There is not enough memory for the file.' },
   // The settings check, saves and the converter's recovery.
   settingRefused: (field, rule) => `These settings can't be used: ${field} ${rule}`,
   modeRule: 'is not one this page knows.',
   // p: a parameter as the module describes it (core.js methods()).
-  settingRule: (p) => (p.kind === 'whole' ? `must be a whole number from ${p.min} to ${p.max}.`
+  settingRule: (p) => (p.type === 'whole' ? `must be a whole number from ${p.min} to ${p.max}.`
                        : p.min === null ? 'must be a number.' : `must be a number from ${p.min} to ${p.max}.`),
   saveRefused: 'the settings are not ones the converter takes.',
   saveReplaced: 'another picture was opened meanwhile.',
   restarted: (why) => `The converter stopped (${why}) and was started again.`,
   formatRefused: (format) => `This page does not read ${format} pictures (quillvex-cli does).`,
+};
+
+// The core's failures in Japanese, by their codes: the BMP reader's (the program's own
+// texts) and the device writer's.
+const kJaCoreFailures = {
+  'cant-open': 'ファイルを開けません。',
+  'no-file-header': 'ファイルヘッダーが読めません。',
+  'not-bitmap': 'このファイルはBMPファイルではありません。',
+  'no-info-header': 'BMPINFOヘッダーが読めません。',
+  unsupported: 'この形式は扱えません。',
+  'too-large': 'ファイルが大きすぎます。',
+  'short-data': '読み込みエラーが発生しました。',
+  'layout-not-for-format': '配置は C ヘッダーと raw の形式だけで使えます。',
+  'name-not-for-format': '配列名は C ヘッダーと XBM の形式だけで使えます。',
+  'band-not-for-format': 'バンドの行数は ESC/POS の形式だけで使えます。',
+  'band-out-of-range': 'バンドの行数は 1 から 2303 までです。',
+  'empty-picture': '画像にピクセルがありません。',
+  'picture-too-large': 'この形式には画像が大きすぎます。',
+  'too-many-rows': '画像の行数より多くの行が書かれました。',
+  'missing-rows': '最後の行の前で画像が終わりました。',
+  'write-failed': 'ファイルを書き込めませんでした。',
 };
 
 const ja = {
@@ -174,10 +185,9 @@ const ja = {
   tooLarge: (max) => `ファイルが大きすぎます。このページで開けるのは ${max} ピクセルまでです。`,
   tooLargeSize: (w, h, max) => `ファイルが大きすぎます。このページで開けるのは ${max} ピクセルまでです（この画像は ${w} × ${h}）。`,
   damaged: (why) => `BMPファイルが壊れているか、扱えない種類です：${why}`,
-  bmpCodes: ['', 'ファイルを開けません。', 'ファイルヘッダーが読めません。', 'このファイルはBMPファイルではありません。',
-             'BMPINFOヘッダーが読めません。', 'この形式は扱えません。', 'ファイルが大きすぎます。',
-             '読み込みエラーが発生しました。'],
+  unreadable: 'ブラウザーがファイルを読めませんでした。',
   memory: 'メモリを確保できません。',
+  coreFailure: (f) => kJaCoreFailures[f.code] ?? f.text,
   fatal: (m) => `変換プログラムを読み込めませんでした：${m}`,
   settingsFailed: (m) => `この設定は使えません：${m}`,
   exportFailed: (m) => `保存できませんでした：${m}`,
@@ -197,22 +207,16 @@ const ja = {
   savePng: 'PNG 形式で保存',
   savePbm: 'PBM 形式で保存',
   decodedHeader: (format) => `${format || '画像'}（24ビットカラーに展開）`,
-  optionCodes: {
-    band: 'バンドの行数は 1 から 65535 までの整数です。',
+  optionRules: {
+    band: 'バンドの行数は 1 から 2303 までの整数です。',
     name: '配列名を入れてください。',
     layout: '配置は rows-msb、rows-lsb、pages、columns-msb のどれかです。',
     on: 'ビット1の色は黒か白です。',
   },
-  deviceCodes: ['', '配置は C ヘッダーと raw の形式だけで使えます。', '配列名は C ヘッダーと XBM の形式だけで使えます。',
-                'バンドの行数は ESC/POS の形式だけで使えます。', 'バンドの行数は 1 から 65535 までです。',
-                '画像にピクセルがありません。', 'この形式には画像が大きすぎます。',
-                '画像の行数より多くの行が書かれました。', '最後の行の前で画像が終わりました。',
-                'ファイルを書き込めませんでした。'],
-  exportCodes: { 'no-picture': '画像が開かれていません。', memory: 'ファイルを作るメモリが足りません。' },
   // 設定の検査、保存、変換プログラムの再起動。
   settingRefused: (field, rule) => `この設定は使えません：${field}${rule}`,
   modeRule: 'はこのページにない方式です。',
-  settingRule: (p) => (p.kind === 'whole' ? `は ${p.min} から ${p.max} までの整数です。`
+  settingRule: (p) => (p.type === 'whole' ? `は ${p.min} から ${p.max} までの整数です。`
                        : p.min === null ? 'には数値を入れてください。' : `は ${p.min} から ${p.max} までの数値です。`),
   saveRefused: '変換プログラムが受け付けない設定です。',
   saveReplaced: 'その間に別の画像が開かれました。',
@@ -247,15 +251,30 @@ export function setLanguage(lang, root = document) {
   for (const el of root.querySelectorAll('[data-text-title]')) el.title = text(el.dataset.textTitle);
 }
 
-// The text of a refused save in the current language: by the core's code where the
-// answer has one ({option}: the refused option's name, {deviceCode}, {code}), else by
-// the option the core's English message names ('--band must be ...'); a message
-// of no known kind is shown as it is.
-export function exportFailureText(failure) {
-  const { error = '', option, deviceCode, code } = typeof failure === 'string' ? { error: failure } : failure;
-  const byOption = text('optionCodes')[option ?? /^--([a-z]+) must\b/.exec(error)?.[1]];
-  if (byOption) return byOption;
-  if (deviceCode) return text('deviceCodes')[deviceCode] ?? error;
-  const known = { 'no picture': 'no-picture', memory: 'memory', 'not enough memory': 'memory' };
-  return text('exportCodes')[code ?? known[error]] ?? error;
+// A failure (protocol.js Failure) in the current language: the page's words where it
+// words the code, else the core's. `maxPixels`: the largest picture the page opens.
+export function failureText(f, maxPixels = 0) {
+  const max = maxPixels.toLocaleString();
+  switch (f.code) {
+    case 'empty': return text('empty');
+    case 'not-picture': return text('notPicture');
+    case 'unreadable': return text('unreadable');
+    case 'memory': return text('memory');
+    case 'too-large': return f.width ? text('tooLargeSize', f.width, f.height, max) : text('tooLarge', max);
+    case 'refused-format': return text('formatRefused', f.format);
+    case 'replaced': return text('saveReplaced');
+    case 'no-picture': return text('noPicture');
+    case 'settings-refused': return text('saveRefused');
+    case 'setting': return text('optionRules')[f.field] ?? f.text;
+    case 'fault': return f.text;
+    case 'no-clipboard': return text('noClipboard');
+    case 'copy-refused': return text('copyRefused', f.text);
+    default: return text('coreFailure', f);
+  }
+}
+
+// A failure to open a picture: any but the page's own says the BMP file is damaged.
+const kOpenFailures = new Set(['empty', 'not-picture', 'unreadable', 'memory', 'too-large', 'refused-format', 'fault']);
+export function openFailureText(f, maxPixels) {
+  return kOpenFailures.has(f.code) ? failureText(f, maxPixels) : text('damaged', failureText(f, maxPixels));
 }

@@ -1,70 +1,72 @@
-// The page's worker: holds the picture and its result in the WebAssembly core, draws
-// both panes for the view it is told, converts the rest of the picture in slices
-// between messages, and writes the files for download. A new setting or view is
-// taken between two slices, so work that is out of date is dropped at once.
-import { settingsArguments } from './controls.js';
+// A worker of the page (protocol.js): holds a picture and its result in the
+// WebAssembly core, draws both panes for the view it is told, converts the rest of the
+// picture in slices between messages, and writes the files for download. A new
+// setting or view is taken between two slices, so work that is out of date is dropped
+// at once. The page runs two: one for the preview, one for the saves.
 import { kMaxPixels, loadCore } from './core.js';
 import { decodePicture, sniffType } from './decode.js';
 import { pngFile } from './png.js';
+import { answer, failedAnswer, failure, message } from './protocol.js';
 
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
 
-let core = null;
-let module = null;    // the compiled core, instantiated anew after a fault
-let file = null;      // {id, name, bmp, source}: the open picture
-let settings = null;  // the latest settings message, with its arguments and what is refused
-let view = null;      // the latest view message
-let canvases = null;  // the panes' canvases, when the page hands them over
-let started = null;   // the settings the result was started with
-let startTime = 0;
-let needFrame = false;
-let remaining = 0;
-let scheduled = false;
-let opening = Promise.resolve();  // opens run one after the other
+// Everything the worker holds.
+const held = {
+  module: null,     // the compiled core, instantiated anew after a fault
+  core: null,
+  picture: null,    // {id, name, file (a Blob)}: the open picture
+  settings: null,   // {seq, settings, refused: Failure | null}: the latest settings
+  view: null,       // the latest view message
+  canvases: null,   // the panes' canvases, when the page hands them over
+  result: null,     // {seq, began, remaining}: the settings the result was started with
+  needFrame: false,
+  scheduled: false,
+  opening: Promise.resolve(),  // opens run one after the other
+};
 
 const ready = (async () => {
   const response = await fetch(new URL('quillvex.wasm', import.meta.url));
   if (!response.ok) throw new Error(`quillvex.wasm: ${response.status} ${response.statusText}`);
-  module = await WebAssembly.compile(await response.arrayBuffer());
-  core = await loadCore(module);
-  self.postMessage({ type: 'ready', methods: core.methods(), maxPixels: kMaxPixels });
+  held.module = await WebAssembly.compile(await response.arrayBuffer());
+  held.core = await loadCore(held.module);
+  self.postMessage(message('ready', { methods: held.core.methods(), maxPixels: kMaxPixels }));
 })();
-ready.catch((error) => self.postMessage({ type: 'fatal', message: String(error) }));
+ready.catch((error) => self.postMessage(message('fatal', { text: String(error) })));
 
 // Work is done in tasks of its own, so that messages that arrive meanwhile come first.
 const channel = new MessageChannel();
 channel.port1.onmessage = () => guarded(work);
 function schedule() {
-  if (scheduled) return;
-  scheduled = true;
+  if (held.scheduled) return;
+  held.scheduled = true;
   channel.port2.postMessage(0);
 }
 
 function work() {
-  scheduled = false;
-  if (!file || !settings) return;
-  if (settings !== started) {
-    started = settings;
-    startTime = performance.now();
-    const refused = settings.refused ? settings.refused.why : core.start(settings.args);
-    if (refused) {
+  held.scheduled = false;
+  const { core, settings } = held;
+  if (!held.picture || !settings) return;
+  if (held.result?.seq !== settings.seq) {
+    held.result = { seq: settings.seq, began: performance.now(), remaining: 0 };
+    const failed = settings.refused ?? core.start(settings.settings);
+    if (failed) {
       // Nothing of the settings before stays in view: the result pane empties.
       core.clearResult();
-      remaining = 0;
-      if (!settings.refused) self.postMessage({ type: 'settings-failed', seq: settings.seq, message: refused });
+      if (!settings.refused) self.postMessage(message('settings-failed', { seq: settings.seq, failure: failed }));
     } else {
-      remaining = 1;
+      held.result.remaining = 1;
     }
-    needFrame = true;
+    held.needFrame = true;
   }
-  if (needFrame && view) {
-    needFrame = false;
+  if (held.needFrame && held.view) {
+    held.needFrame = false;
     drawFrame();
   }
-  if (remaining > 0) {
-    remaining = core.convertMore(kSlicePixels);
-    if (remaining === 0) {
-      self.postMessage({ type: 'converted', seq: started.seq, ms: performance.now() - startTime });
+  const result = held.result;
+  if (result.remaining > 0) {
+    result.remaining = core.convertMore(kSlicePixels);
+    if (result.remaining === 0) {
+      self.postMessage(message('converted', { seq: result.seq, ms: performance.now() - result.began }));
     } else {
       schedule();
     }
@@ -74,10 +76,11 @@ function work() {
 // Draws both panes: straight into the page's canvases when the page handed them over,
 // else as copies posted to the page.
 function drawFrame() {
-  const began = performance.now();
-  const panes = core.draw(view);
+  const began = performance.now(), view = held.view.view;
+  const panes = held.core.draw(view);
   if (!panes) return;
-  const frame = { type: 'frame', seq: view.seq, settingsSeq: started.seq, width: view.width, height: view.height };
+  const frame = { seq: held.view.seq, settingsSeq: held.result.seq, width: view.width, height: view.height };
+  const { canvases } = held;
   if (canvases) {
     for (const [canvas, pixels] of [[canvases.source, panes.source], [canvases.result, panes.result]]) {
       if (canvas.width !== view.width || canvas.height !== view.height) {
@@ -87,16 +90,17 @@ function drawFrame() {
       canvas.getContext('2d').putImageData(new ImageData(pixels, view.width, view.height), 0, 0);
     }
     // The canvases show this frame from the end of this task on, whatever the page is doing.
-    self.postMessage({ ...frame, ms: performance.now() - began, drawnAt: performance.timeOrigin + performance.now() });
+    self.postMessage(message('frame', { ...frame, ms: performance.now() - began,
+                                        drawnAt: performance.timeOrigin + performance.now() }));
     return;
   }
   const source = panes.source.slice(), result = panes.result.slice();
-  self.postMessage({ ...frame, source: source.buffer, result: result.buffer, ms: performance.now() - began },
-                   [source.buffer, result.buffer]);
+  self.postMessage(message('frame', { ...frame, source: source.buffer, result: result.buffer,
+                                      ms: performance.now() - began }), [source.buffer, result.buffer]);
 }
 
 function clearCanvases() {
-  for (const canvas of canvases ? [canvases.source, canvases.result] : []) {
+  for (const canvas of held.canvases ? [held.canvases.source, held.canvases.result] : []) {
     canvas.width = 0;
     canvas.height = 0;
   }
@@ -116,66 +120,59 @@ async function readInto(blob, view) {
   }
 }
 
-async function open(message) {
+// Reads the picture into the core; returns its facts, or {failure}.
+async function readPicture(file) {
+  const { core } = held;
   const began = performance.now();
-  const source = message.file ?? new Blob([message.bytes]);
-  const { name, id } = message;
-  const fail = (reason) => {
-    core.reset();
-    clearCanvases();
-    self.postMessage({ type: 'open-failed', id, name, reason });
-  };
-  let code, decodeMs = 0;
-  file = null;
-  core.reset();
-  if (source.size === 0) return fail({ key: 'empty' });
+  if (file.size === 0) return { failure: failure('empty') };
   let head;
   try {
-    head = new Uint8Array(await source.slice(0, 1 << 16).arrayBuffer());
-  } catch {
-    return fail({ key: 'unreadable' });
+    head = new Uint8Array(await file.slice(0, 1 << 16).arrayBuffer());
+  } catch (error) {
+    return { failure: failure('unreadable', String(error)) };
   }
-  const bmp = isBmp(head);
-  if (bmp) {
-    const view = core.allocateFile(source.size);
-    if (!view) return fail({ key: 'memory' });
-    if (!(await readInto(source, view).catch(() => false))) return fail({ key: 'unreadable' });
-    code = core.openBmp();
+  const decoded = !isBmp(head);
+  let failed, decodeMs = 0;
+  if (!decoded) {
+    const view = core.allocateFile(file.size);
+    if (!view) return { failure: failure('memory') };
+    if (!(await readInto(file, view).catch(() => false))) return { failure: failure('unreadable') };
+    failed = core.openBmp();
   } else {
-    const decoded = await decodePicture(head, source, kMaxPixels, (size) => core.allocatePixels(size));
+    const picture = await decodePicture(head, file, kMaxPixels, (size) => core.allocatePixels(size));
     decodeMs = performance.now() - began;
-    if (!decoded) return fail({ key: 'not-picture' });
-    if (decoded.refused) return fail({ key: 'refused-format', format: decoded.refused });
-    if (decoded.tooLarge) return fail({ key: 'too-large', width: decoded.width, height: decoded.height });
-    if (decoded.noMemory) return fail({ key: 'memory' });
-    code = core.openDecoded(decoded.width, decoded.height, decoded.order, head);
+    if (picture.failure) return picture;
+    failed = core.openDecoded(picture.width, picture.height, picture.order, head);
   }
-  // The previous picture is gone: after a failure the page shows none.
-  if (code !== 0) return fail(code === 'memory' ? { key: 'memory' } : code === 6 ? { key: 'too-large' } : { key: 'damaged', code });
-  file = { id, name, bmp, source };
-  started = null;
-  self.postMessage({ type: 'opened', id, name, kind: bmp ? 'bmp' : 'decoded', mime: bmp ? 'image/bmp' : sniffType(head),
-                     ...core.picture(),
-                     ms: performance.now() - began, decodeMs });
-  needFrame = true;
-  schedule();
+  if (failed) return { failure: failed };
+  return { decoded, mime: decoded ? sniffType(head) : 'image/bmp', ...core.picture(),
+           ms: performance.now() - began, decodeMs };
 }
 
-// Takes new settings: their command arguments, and the first field the command's
-// parser refuses ({field, why}), found by checking the arguments field by field.
-function takeSettings(message) {
-  const args = [];
-  let refused = null;
-  for (const group of settingsArguments(message, core.methods())) {
-    args.push(...group.args);
-    const why = core.checkSettings(args);
-    if (why) {
-      refused = { field: group.field, why };
-      break;
-    }
+// Opens a picture in place of the one held; returns its facts, or {failure}.
+async function open(pictureId, name, file) {
+  const { core } = held;
+  held.picture = null;
+  core.reset();
+  const read = await readPicture(file);
+  if (read.failure) {
+    // The previous picture is gone: after a failure the page shows none.
+    core.reset();
+    clearCanvases();
+    return read;
   }
-  settings = { ...message, args, refused };
-  if (refused) self.postMessage({ type: 'settings-failed', seq: message.seq, field: refused.field, message: refused.why });
+  held.picture = { id: pictureId, name, file };
+  held.result = null;
+  held.needFrame = true;
+  schedule();
+  return read;
+}
+
+// Takes new settings, refused at once when the command's rules refuse a field.
+function takeSettings(m) {
+  const refused = held.core.checkSettings(m.settings);
+  held.settings = { seq: m.seq, settings: m.settings, refused };
+  if (refused) self.postMessage(message('settings-failed', { seq: m.seq, failure: refused }));
   schedule();
 }
 
@@ -183,78 +180,81 @@ const kMime = { bmp: 'image/bmp', png: 'image/png', pbm: 'image/x-portable-bitma
                 c: 'text/x-c', bin: 'application/octet-stream', escpos: 'application/octet-stream',
                 zpl: 'application/octet-stream' };
 
-async function exportFile(message) {
-  const reply = (fields) => self.postMessage({ type: 'exported', id: message.id, ...fields });
+// Writes a file of the picture: the PNG from the command's PBM, compressed by the browser.
+async function exportFile(m) {
   // A save holds the picture its name was made from, or nothing.
-  if (!file || file.id !== message.pictureId) return reply({ error: { key: 'replaced' } });
-  if (!settings || settings.refused) return reply({ error: { key: 'settings' } });
-  const png = message.format === 'png';
-  const args = [...settings.args];
-  if (message.density != null) args[args.indexOf('-t') + 1] = String(message.density);
-  args.push('-f', png ? 'pbm' : message.format, '-o', message.fileName, ...(message.extra ?? []));
-  const made = core.exportFile(args);
-  if (made.error) return reply({ error: made.error });
+  if (held.picture?.id !== m.pictureId) return self.postMessage(failedAnswer(m.id, failure('replaced')));
+  const png = m.request.format === 'png';
+  const made = held.core.exportFile({ ...m.request, format: png ? 'pbm' : m.request.format }, m.fileName);
+  if (made.failure) return self.postMessage(failedAnswer(m.id, made.failure));
   const bytes = png ? await pngFile(made.bytes, made.xResolution, made.yResolution) : made.bytes;
-  reply({ fileName: message.fileName, mime: kMime[message.format], bytes: bytes.buffer, args });
+  self.postMessage(answer(m.id, { fileName: m.fileName, mime: kMime[m.request.format], bytes: bytes.buffer }),
+                   [bytes.buffer]);
 }
 
 // A fault of the module (a trap) leaves its memory in no known state: the core is made
 // anew from the compiled module and the open picture read again, with the latest
 // settings and view. A second fault while reading it gives the picture up.
 async function recover(error) {
-  const reopen = file;
-  file = null;
-  started = null;
-  remaining = 0;
-  core = await loadCore(module);
-  self.postMessage({ type: 'restarted', reason: error.message, name: reopen?.name ?? null });
-  if (!reopen) return;
-  try {
-    await open({ id: reopen.id, name: reopen.name, file: reopen.source });
-  } catch (again) {
-    if (!(again instanceof WebAssembly.RuntimeError)) throw again;
-    file = null;
-    core = await loadCore(module);
-    clearCanvases();
-    self.postMessage({ type: 'open-failed', id: reopen.id, name: reopen.name, reason: { key: 'memory' } });
+  const reopen = held.picture;
+  held.picture = null;
+  held.result = null;
+  held.core = await loadCore(held.module);
+  let lost = null;
+  if (reopen) {
+    try {
+      lost = (await open(reopen.id, reopen.name, reopen.file)).failure ?? null;
+    } catch (again) {
+      if (!(again instanceof WebAssembly.RuntimeError)) throw again;
+      held.picture = null;
+      held.core = await loadCore(held.module);
+      clearCanvases();
+      lost = failure('memory', again.message);
+    }
   }
+  self.postMessage(message('restarted', { failure: failure('fault', error.message), pictureId: reopen?.id ?? 0, lost }));
 }
 
-// Runs a task; after a fault, `answer` tells the page what became of its request.
-async function guarded(task, answer = () => {}) {
+// Runs a task; after a fault, `answerFault` tells the page what became of its request.
+async function guarded(task, answerFault = () => {}) {
   try {
     await task();
   } catch (error) {
     if (!(error instanceof WebAssembly.RuntimeError)) throw error;
-    answer(error);
+    answerFault(error);
     await recover(error);
   }
 }
 
-// Makes the module fault, as a test of the recovery.
+// Makes the module fault, as a test of the recovery: a request past the module's memory.
 function fault() {
-  core.x.qvx_export(core.page, 0xfffffff0, 0, 0);  // arguments past the module's memory
+  const { core } = held;
+  core.exports.qvx_export(core.page, 0xfffffff0, 0, 0, 0);
 }
 
 self.onmessage = async (event) => {
   await ready;
-  const message = event.data;
-  switch (message.type) {
+  const m = event.data;
+  // The module faults mostly where memory runs out.
+  const faulted = (code) => (error) => self.postMessage(failedAnswer(m.id, failure(code, error.message)));
+  switch (m.type) {
     case 'open': {
-      // The module faults mostly where memory runs out.
-      const failed = () => self.postMessage({ type: 'open-failed', id: message.id, name: message.name, reason: { key: 'memory' } });
-      opening = opening.then(() => guarded(() => open(message), failed));
-      await opening;
+      const opened = async () => {
+        const read = await open(m.pictureId, m.name, m.file);
+        self.postMessage(read.failure ? failedAnswer(m.id, read.failure) : answer(m.id, read));
+      };
+      held.opening = held.opening.then(() => guarded(opened, faulted('memory')));
+      await held.opening;
       break;
     }
-    case 'settings': await guarded(() => takeSettings(message)); break;
-    case 'view': view = message; needFrame = true; schedule(); break;
-    case 'canvases': canvases = { source: message.source, result: message.result }; break;
-    case 'export': {
-      const failed = (error) => self.postMessage({ type: 'exported', id: message.id, error: { key: 'fault', message: error.message } });
-      await guarded(() => exportFile(message), failed);
+    case 'close':
+      held.picture = null;
+      held.core.reset();
       break;
-    }
+    case 'settings': await guarded(() => takeSettings(m)); break;
+    case 'view': held.view = m; held.needFrame = true; schedule(); break;
+    case 'canvases': held.canvases = { source: m.source, result: m.result }; break;
+    case 'export': await guarded(() => exportFile(m), faulted('fault')); break;
     case 'fault': await guarded(fault); break;
   }
 };

@@ -73,7 +73,7 @@ async function download(button) {
 async function exported(format) {
   const made = await page.evaluate(async (f) => {
     const m = await window.quillvex.export(f);
-    return m.error ? { error: m.error } : { bytes: [...new Uint8Array(m.bytes)] };
+    return m.failure ? { error: JSON.stringify(m.failure) } : { bytes: [...new Uint8Array(m.bytes)] };
   }, format);
   assert.ok(!made.error, made.error);
   return Buffer.from(made.bytes);
@@ -181,8 +181,8 @@ async function pageLetters(densities) {
   const files = await page.evaluate(async (list) => {
     const out = {};
     for (const d of list) {
-      const made = await window.quillvex.export('pbm', [], d);
-      if (made.error) return { error: made.error };
+      const made = await window.quillvex.export('pbm', { density: d });
+      if (made.failure) return { error: JSON.stringify(made.failure) };
       out[d] = [...new Uint8Array(made.bytes)];
     }
     return out;
@@ -298,7 +298,7 @@ test('refused settings: one message naming the field, no result and no saves, un
     assert.match(seen.message, new RegExp(`^These settings can't be used: ${field} must be a whole number`), what);
     assert.equal(seen.disabled, 4, `${what}: a save is offered`);
     assert.ok(seen.error, `${what}: the message is not in the error style`);
-    assert.deepEqual(await page.evaluate(() => window.quillvex.export('bmp')).then((m) => Boolean(m.error)), true);
+    assert.deepEqual(await page.evaluate(() => window.quillvex.export('bmp')).then((m) => m.failure?.code), 'settings-refused');
   }
   // A picture opened meanwhile opens, and keeps the refusal; the result pane stays empty.
   const opened = await openFile(photo);
@@ -346,7 +346,7 @@ async function savesFollowThePicture(first, big) {
     const saved = window.quillvex.download('bmp');
     const opening = window.quillvex.open({ name: 'big.jpg', bytes: new Uint8Array(list) });
     const [file] = await Promise.all([saved, opening]);
-    return file.error ? { error: file.error } : { name: file.fileName, bytes: [...new Uint8Array(file.bytes)] };
+    return file.failure ? { error: file.failure.code } : { name: file.fileName, bytes: [...new Uint8Array(file.bytes)] };
   }, [...bytes]);
   if (!made.error) {
     assert.equal(made.name, 'rgb24.bmp');

@@ -8,18 +8,23 @@ import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { settingsArguments } from '../page/controls.js';
 import { loadCore } from '../page/core.js';
 
 const root = new URL('../..', import.meta.url).pathname;
 const cli = join(root, 'build/release/quillvex-cli');
 const suite = join(root, 'tests/data/bmpsuite');
 
+// The page's settings and the command's arguments for them.
 const settings = [
-  ['-t', '200', '-m', 'hard', '-i'],
-  ['-m', 'floyd-steinberg'],
-  ['-t', '100', '-m', 'sauvola', '--radius', '3'],
+  [{ mode: 'hard', density: 200, invert: true }, ['-t', '200', '-m', 'hard', '-i']],
+  [{ mode: 'floyd-steinberg' }, ['-m', 'floyd-steinberg']],
+  [{ mode: 'sauvola', density: 100, radius: '3' }, ['-t', '100', '-m', 'sauvola', '--radius', '3']],
 ];
+
+// Settings as the controls give them: the method's kind in place of its name.
+function pageSettings(core, { mode, ...values }) {
+  return { kind: core.methods().find((m) => m.name === mode).kind, ...values };
+}
 
 test('every conformance picture: opened or refused as the command does, and the same files', async () => {
   const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
@@ -30,8 +35,8 @@ test('every conformance picture: opened or refused as the command does, and the 
         const path = join(suite, folder, name), bytes = readFileSync(path);
         core.reset();
         core.allocateFile(bytes.length).set(bytes);
-        const opened = core.openBmp() === 0;
-        for (const [i, args] of settings.entries()) {
+        const opened = core.openBmp() === null;
+        for (const [i, [chosen, args]] of settings.entries()) {
           for (const format of i === 0 ? ['bmp', 'zpl'] : ['bmp']) {
             const out = join(scratch, `picture.${format}`);
             let expected = null;
@@ -43,7 +48,7 @@ test('every conformance picture: opened or refused as the command does, and the 
             }
             assert.equal(opened, expected !== null, `${folder}/${name}: the page ${opened ? 'opens' : 'refuses'} it`);
             if (!opened) continue;
-            const made = core.exportFile([...args, '-f', format, '-o', `picture.${format}`]);
+            const made = core.exportFile({ format, settings: pageSettings(core, chosen), device: {} }, `picture.${format}`);
             assert.ok(Buffer.from(made.bytes ?? []).equals(expected), `${folder}/${name} ${args.join(' ')} ${format}`);
           }
         }
@@ -55,8 +60,8 @@ test('every conformance picture: opened or refused as the command does, and the 
 });
 
 // The module's method descriptors reach the page whole: every parameter has a field
-// (the input whose id is its name), and the page's arguments for it pass the command's
-// parser at its default and are refused past its range, naming the range.
+// (the input whose id is its name), and the page's settings pass the command's rules
+// at its default and are refused past its range, naming the field and the range.
 test('every descriptor parameter has a field on the page and reaches the command', async () => {
   const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
   const page = readFileSync(join(root, 'web/page/index.html'), 'utf8');
@@ -66,11 +71,45 @@ test('every descriptor parameter has a field on the page and reaches the command
     for (const p of m.params) {
       const what = `${m.name} ${p.name}`;
       assert.match(page, new RegExp(`<input id="${p.name}" type="(checkbox|range|number)">`), `${what}: its field`);
-      const args = (value) => settingsArguments({ kind: m.kind, [p.name]: value }, methods).flatMap((g) => g.args);
-      const given = args(p.kind === 'flag' ? true : p.default);
-      assert.ok(given.includes(p.option), `${what}: ${given.join(' ')}`);
-      assert.equal(core.checkSettings(given), '', `${what}: ${given.join(' ')}`);
-      if (p.kind === 'whole') assert.match(core.checkSettings(args(p.max + 1)), new RegExp(`from ${p.min} to ${p.max}`), what);
+      const check = (value) => core.checkSettings({ kind: m.kind, [p.name]: value });
+      assert.equal(check(p.type === 'flag' ? true : p.default), null, what);
+      if (p.type === 'whole') {
+        const refused = check(p.max + 1);
+        assert.equal(refused?.field, p.name, what);
+        assert.match(refused.text, new RegExp(`from ${p.min} to ${p.max}`), what);
+      }
     }
+  }
+});
+
+// Out of memory is said as such wherever the module meets it, never as settings the
+// command refuses: the result's own rows fail as "memory"; the library's containers
+// (the converter's error rows) fault, for the worker to start anew, rather than
+// write at address 0.
+test('a result that finds no memory fails as out of memory, or faults', async () => {
+  const wasm = readFileSync(join(root, 'build/wasm/quillvex.wasm'));
+  const bytes = readFileSync(join(suite, 'g/rgb24.bmp'));
+  for (const [method, expected] of [['letter', { code: 'memory', text: '' }], ['floyd-steinberg', 'fault']]) {
+    const core = await loadCore(wasm);
+    core.allocateFile(bytes.length).set(bytes);
+    assert.equal(core.openBmp(), null);
+    const kind = core.methods().find((m) => m.name === method).kind;
+    // Room for the request alone: the 1024 bytes of rows (127 x 64 pixels) fit nowhere.
+    const room = core.exports.qvx_alloc(256), blocks = [];
+    for (let size = 1 << 30; size >= 256; size >>= 1) {
+      for (let at; (at = core.exports.qvx_alloc(size));) blocks.push(at);
+    }
+    core.exports.qvx_free(room);
+    let failed;
+    try {
+      failed = core.start({ kind, density: 127 });
+    } catch (error) {
+      assert.ok(error instanceof WebAssembly.RuntimeError, String(error));
+      failed = 'fault';
+    }
+    assert.deepEqual(failed, expected, method);
+    if (failed === 'fault') continue;
+    for (const at of blocks) core.exports.qvx_free(at);
+    assert.equal(core.start({ kind, density: 127 }), null, `${method}: the memory given back is used again`);
   }
 });

@@ -1,5 +1,5 @@
 // The page's pure rules: zoom stepping and naming, the view's centre kept across a
-// zoom, the panes' scroll keys, the names and device arguments of the files it saves,
+// zoom, the panes' scroll keys, the names and device options of the files it saves,
 // the two languages' texts; and the page's server answering bad requests.
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
@@ -8,8 +8,9 @@ import { request } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { deviceArguments, outputName } from '../page/out.js';
-import { exportFailureText, kTexts, setLanguage } from '../page/texts.js';
+import { deviceOptionsFor, outputName } from '../page/out.js';
+import { failure } from '../page/protocol.js';
+import { failureText, kTexts, openFailureText, setLanguage } from '../page/texts.js';
 import { keepCentre, kFit, levelName, parseLevel, scrollForKey, zoomIn, zoomOut, zoomRatio,
          zoomedSize } from '../page/zoom.js';
 
@@ -44,9 +45,9 @@ test('saved files take the command extensions and only the options of their form
   assert.equal(outputName('C:\\pics\\photo.BMP', 'pbm'), 'photo.pbm');
   assert.equal(outputName('', 'zpl'), 'picture.zpl');
   const all = { layout: 'pages', on: 'white', name: 'logo', band: '64' };
-  assert.deepEqual(deviceArguments('xbm', all), ['--on', 'white', '--name', 'logo']);
-  assert.deepEqual(deviceArguments('bin', all), ['--layout', 'pages', '--on', 'white']);
-  assert.deepEqual(deviceArguments('escpos', { band: '64' }), ['--band', '64']);
+  assert.deepEqual(deviceOptionsFor('xbm', all), { on: 'white', name: 'logo' });
+  assert.deepEqual(deviceOptionsFor('bin', all), { layout: 'pages', on: 'white' });
+  assert.deepEqual(deviceOptionsFor('escpos', { band: '64' }), { band: '64' });
 });
 
 test('a picture one pixel thin keeps a pixel at every zoom', () => {
@@ -95,22 +96,28 @@ test('both languages have every text, of the same kind, and every text the page 
   }
 });
 
-test('a refused save reads in the page\'s language, not in the command\'s words', () => {
+test('a failure reads in the page\'s language by its code, not in the core\'s words', () => {
   const page = { documentElement: {}, title: '', querySelectorAll: () => [] };
+  const { ja } = kTexts;
   try {
     setLanguage('ja', page);
-    const cases = [  // [the worker's answer, the Japanese text]
-      [{ error: '--band must be a number from 1 to 65535: 0' }, kTexts.ja.optionCodes.band],
-      [{ error: '--name must not be empty' }, kTexts.ja.optionCodes.name],
-      [{ error: 'no picture' }, kTexts.ja.exportCodes['no-picture']],
-      [{ error: 'memory' }, kTexts.ja.exportCodes.memory],
-      [{ error: 'the band height must be 1 to 65535 rows', deviceCode: 4 }, kTexts.ja.deviceCodes[4]],
-      [{ error: 'something new' }, 'something new'],
+    const cases = [  // [the failure, the Japanese text]
+      [failure('setting', '--band must be a number from 1 to 2303: 0', { field: 'band' }), ja.optionRules.band],
+      [failure('no-picture'), ja.noPicture],
+      [failure('memory'), ja.memory],
+      [failure('band-out-of-range', 'the band height must be 1 to 2303 rows'), 'バンドの行数は 1 から 2303 までです。'],
+      [failure('too-large', '', { width: 9000, height: 9000 }), ja.tooLargeSize(9000, 9000, (100).toLocaleString())],
+      [failure('something-new', 'something new'), 'something new'],
     ];
-    for (const [failure, expected] of cases) assert.equal(exportFailureText(failure), expected, failure.error);
+    for (const [f, expected] of cases) assert.equal(failureText(f, 100), expected, f.code);
+    // Opening: the BMP reader's codes say the file is damaged; the page's own do not.
+    assert.equal(openFailureText(failure('short-data', 'Read error.')), ja.damaged('読み込みエラーが発生しました。'));
+    assert.equal(openFailureText(failure('empty')), ja.empty);
   } finally {
     setLanguage('en', page);
   }
+  // In English the core's own words.
+  assert.equal(openFailureText(failure('short-data', 'Read error.')), kTexts.en.damaged('Read error.'));
 });
 
 // Sends one request with the path as it is written; resolves with {status, body}.

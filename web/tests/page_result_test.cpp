@@ -16,6 +16,8 @@
 #include "page_export.h"
 #include "page_picture.h"
 #include "page_result.h"
+#include "page_settings.h"
+#include "cli/options.h"
 
 namespace {
 
@@ -24,10 +26,19 @@ std::vector<uint8_t> read_file(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A request as the worker writes it: the kind, parameter texts by their names, a format.
+PageRequest request_of(int kind, const std::vector<std::pair<HalftoneParam, const char*>>& values,
+                       int format = kFormatBmp) {
+  PageRequest request{};
+  request.kind = kind;
+  for (const auto& [param, text] : values) request.values[static_cast<size_t>(param)] = text;
+  request.format = format;
+  return request;
+}
+
 struct Case {
   const char* file;
   int kind;
-  std::vector<std::string> args;  // the command's arguments for the same settings
 };
 
 class PageResult_ : public testing::TestWithParam<Case> {};
@@ -37,11 +48,11 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
   const std::vector<uint8_t> bytes = read_file(std::string(QVX_TESTDATA) + "/bmpsuite/g/" + c.file);
   PagePicture picture;
   ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
-  HalftoneParams params;
-  params.density = 150;
-  params.invert = true;
+  const PageRequest request = request_of(c.kind, {{HalftoneParam::kDensity, "150"}, {HalftoneParam::kInvert, ""}});
+  PageSettings settings;
+  ASSERT_STREQ(read_page_settings(request, settings).code, "");
   PageResult result;
-  ASSERT_EQ(start_result(result, picture, c.kind, params), HalftoneError::kNone);
+  ASSERT_STREQ(start_result(result, picture, settings).code, "");
 
   // A pane in the middle of the picture, at zoom 2: its rows are converted first.
   const PaneView view{2, 1, 60, 40, 50, 30};
@@ -50,11 +61,9 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
   while (convert_more(result, 3000) > 0) {
   }
 
-  std::vector<std::string> args = c.args;
-  args.insert(args.end(), {"-t", "150", "-i", "-o", "x.bmp"});
   PageExport file;
-  export_picture(args, picture, bytes.data(), bytes.size(), file);
-  ASSERT_EQ(file.error, "");
+  export_picture(settings, request, "x.bmp", picture, bytes.data(), bytes.size(), file);
+  ASSERT_STREQ(file.failure.code, "");
   const size_t file_stride = (static_cast<size_t>(picture.width) + 31) / 32 * 4;
   for (int32_t row = 0; row < picture.height; ++row) {
     for (int32_t x = 0; x < picture.width; ++x) {
@@ -77,12 +86,9 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
 
 INSTANTIATE_TEST_SUITE_P(
     ModesAndMethods, PageResult_,
-    testing::Values(Case{"rgb24.bmp", 0, {"-m", "letter"}}, Case{"pal8rle.bmp", 1, {"-m", "hard"}},
-                    Case{"pal8topdown.bmp", 2, {"-m", "soft"}},
-                    Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg),
-                         {"-m", "floyd-steinberg"}},
-                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola),
-                         {"-m", "sauvola"}}));
+    testing::Values(Case{"rgb24.bmp", 0}, Case{"pal8rle.bmp", 1}, Case{"pal8topdown.bmp", 2},
+                    Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg)},
+                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola)}));
 
 }  // namespace
 
@@ -98,19 +104,22 @@ TEST(PageResultRefused, EmptyResultDrawsThePictureAndConvertsNothing) {
   const struct {
     int kind;
     int radius, percent, density;
-    HalftoneError error;
+    const char* field;
   } cases[] = {
-      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola), 0, 15, 127, HalftoneError::kBadRadius},
-      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBradley), 7, 101, 127, HalftoneError::kBadPercent},
-      {1, 7, 15, 300, HalftoneError::kBadDensity},
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola), 0, 15, 127, "radius"},
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBradley), 7, 101, 127, "percent"},
+      {1, 7, 15, 300, "density"},
   };
   for (const auto& c : cases) {
     PageResult result;
-    HalftoneParams params;
-    params.radius = c.radius;
-    params.percent = c.percent;
-    params.density = c.density;
-    ASSERT_EQ(start_result(result, picture, c.kind, params), c.error);
+    PageSettings settings;
+    settings.kind = c.kind;
+    settings.params.radius = c.radius;
+    settings.params.percent = c.percent;
+    settings.params.density = c.density;
+    const PageFailure failure = start_result(result, picture, settings);
+    ASSERT_STREQ(failure.code, "setting");
+    EXPECT_STREQ(failure.field, c.field);
     std::vector<uint32_t> source(40 * 30, 1), shown(40 * 30, 1);
     draw_panes(result, PaneView{1, 1, 0, 0, 40, 30}, source.data(), shown.data());
     EXPECT_EQ(convert_more(result, 1 << 20), 0);
@@ -206,34 +215,46 @@ TEST(PagePictureJpegResolution, TheCommandsFigures) {
   }
 }
 
-// The preview's settings come from the command's parser: what it refuses is refused
-// with its message, and what it takes arrives as the core's kind and parameters.
-TEST(PageSettings, TheCommandsParserDecides) {
+// The page's settings are read by the command's rules: what it refuses is refused in
+// its words, naming the field; what it takes arrives as the core's kind and parameters.
+TEST(PageSettings, TheCommandsRulesDecide) {
+  const int sauvola = kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola);
   const struct {
-    std::vector<std::string> args;
-    const char* refusal;  // the start of the message, or "" when taken
+    int kind;
+    HalftoneParam param;
+    const char* text;
+    const char* field;
+    const char* refusal;  // the start of the message
   } cases[] = {
-      {{"-m", "sauvola", "--radius", "0"}, "--radius must be"},
-      {{"-m", "sauvola", "--radius", "2.5"}, "--radius must be"},
-      {{"-m", "bradley", "--percent", "101"}, "--percent must be"},
-      {{"-m", "niblack", "--k", "NaN"}, "--k must be"},
-      {{"-m", "bayer4", "--serpentine"}, "--serpentine needs"},
-      {{"-m", "letter", "-t", "255"}, "density must be"},
+      {sauvola, HalftoneParam::kRadius, "0", "radius", "--radius must be a whole number from 1 to 10000: 0"},
+      {sauvola, HalftoneParam::kRadius, "2.5", "radius", "--radius must be"},
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBradley), HalftoneParam::kPercent, "101", "percent",
+       "--percent must be"},
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kNiblack), HalftoneParam::kK, "NaN", "k", "--k must be"},
+      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4), HalftoneParam::kSerpentine, "", "serpentine",
+       "--serpentine is not"},
+      {0, HalftoneParam::kDensity, "255", "density", "-t must be"},
+      {0, HalftoneParam::kDensity, "-1", "density", "-t must be"},
+      {999, HalftoneParam::kDensity, "127", "mode", "unknown mode"},
   };
   for (const auto& c : cases) {
     PageSettings settings;
-    const std::string error = parse_page_settings(c.args, settings);
-    EXPECT_EQ(error.compare(0, std::strlen(c.refusal), c.refusal), 0) << c.args[1] << ": " << error;
-    EXPECT_FALSE(error.empty()) << c.args[1];
+    const PageFailure failure = read_page_settings(request_of(c.kind, {{c.param, c.text}}), settings);
+    EXPECT_STREQ(failure.code, "setting") << c.text;
+    EXPECT_STREQ(failure.field, c.field) << c.text;
+    EXPECT_EQ(failure.text.compare(0, std::strlen(c.refusal), c.refusal), 0) << failure.text;
   }
   PageSettings settings;
-  ASSERT_EQ(parse_page_settings({"-m", "sauvola", "-t", "90", "-i", "--radius", "12", "--k", "0.3"}, settings), "");
-  EXPECT_EQ(settings.kind, kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola));
+  ASSERT_STREQ(read_page_settings(request_of(sauvola, {{HalftoneParam::kDensity, "90"}, {HalftoneParam::kInvert, ""},
+                                                    {HalftoneParam::kRadius, "12"}, {HalftoneParam::kK, "0.3"}}),
+                               settings).code, "");
+  EXPECT_EQ(settings.kind, sauvola);
   EXPECT_EQ(settings.params.density, 90);
   EXPECT_TRUE(settings.params.invert);
   EXPECT_EQ(settings.params.radius, 12);
   EXPECT_EQ(settings.params.k, 0.3);
-  ASSERT_EQ(parse_page_settings({"-m", "soft", "-t", "40"}, settings), "");
+  EXPECT_EQ(settings.params.percent, 15);
+  ASSERT_STREQ(read_page_settings(request_of(2, {{HalftoneParam::kDensity, "40"}}), settings).code, "");
   EXPECT_EQ(settings.kind, 2);
   EXPECT_EQ(settings.params.density, 40);
 }

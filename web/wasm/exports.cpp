@@ -5,13 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "dialogs/info_format.h"
 #include "halftone/halftone.h"
 #include "image/picture.h"
 #include "method_json.h"
 #include "page_export.h"
+#include "page_failure.h"
 #include "page_picture.h"
 #include "page_result.h"
+#include "page_settings.h"
 
 #define QVX_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
@@ -21,10 +24,16 @@ struct Page {
   PagePicture picture;
   PageResult result;
   PageExport exported;
-  std::string settings_error;
+  PageFailure failure;  // of the latest call that can fail
   uint32_t histogram[256] = {};
   std::string info;
 };
+
+// Keeps a call's failure for the qvx_failure_* calls; returns 0, or 1 when it failed.
+int answer(Page& page, PageFailure failure) {
+  page.failure = std::move(failure);
+  return failed(page.failure) ? 1 : 0;
+}
 
 void append_quoted(std::string& out, const std::string& text) {
   out += '"';
@@ -63,13 +72,6 @@ std::string info_json(const PagePicture& p) {
   return out;
 }
 
-// args: the command's arguments, each ended by a zero byte, the list by an empty one.
-std::vector<std::string> arguments_of(const char* args) {
-  std::vector<std::string> list;
-  for (const char* at = args; *at; at += list.back().size() + 1) list.emplace_back(at);
-  return list;
-}
-
 void picture_opened(Page& page) {
   for (int i = 0; i < 256; ++i) page.histogram[i] = static_cast<uint32_t>(page.picture.histogram[i]);
   page.info = info_json(page.picture);
@@ -89,16 +91,37 @@ const std::string& method_descriptors_text() {
 extern "C" void* __cxa_allocate_exception(size_t) { std::abort(); }
 extern "C" void __cxa_throw(void*, void*, void (*)(void*)) { std::abort(); }
 
+// The library's own allocation hands back null when memory runs out, and address 0 is
+// memory like any other here: a container would write there unseen. It faults instead.
+void* operator new(size_t size) {
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) std::abort();
+  return block;
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+
 QVX_EXPORT(qvx_alloc) void* qvx_alloc(size_t size) { return std::malloc(size == 0 ? 1 : size); }
 QVX_EXPORT(qvx_free) void qvx_free(void* block) { std::free(block); }
 
 QVX_EXPORT(qvx_page_new) Page* qvx_page_new() { return new Page; }
 QVX_EXPORT(qvx_page_delete) void qvx_page_delete(Page* page) { delete page; }
 
+// The calls that can fail return 0, or 1 with qvx_failure_code, _text and _field saying why.
+QVX_EXPORT(qvx_failure_code) const char* qvx_failure_code(const Page* page) { return page->failure.code; }
+QVX_EXPORT(qvx_failure_text) const char* qvx_failure_text(const Page* page) { return page->failure.text.c_str(); }
+QVX_EXPORT(qvx_failure_field) const char* qvx_failure_field(const Page* page) { return page->failure.field; }
+
+// A failed allocation reads kCantOpen from the page's readers: out of memory is its own failure.
+PageFailure open_failure(ReadCode code) { return code == ReadCode::kCantOpen ? memory_failure() : read_failure(code); }
+
 QVX_EXPORT(qvx_open_bmp) int qvx_open_bmp(Page* page, const uint8_t* bytes, size_t size, double max_pixels) {
   const ReadCode code = open_bmp_picture(bytes, size, static_cast<uint64_t>(max_pixels), page->picture);
   if (code == ReadCode::kOk) picture_opened(*page);
-  return static_cast<int>(code);
+  return answer(*page, open_failure(code));
 }
 
 // pixels: a block from qvx_alloc, taken over whatever the outcome.
@@ -108,7 +131,7 @@ int qvx_open_decoded(Page* page, uint8_t* pixels, int32_t width, int32_t height,
   const ReadCode code =
       adopt_decoded_picture(pixels, width, height, static_cast<PixelOrder>(order), head, head_size, page->picture);
   if (code == ReadCode::kOk) picture_opened(*page);
-  return static_cast<int>(code);
+  return answer(*page, open_failure(code));
 }
 
 QVX_EXPORT(qvx_width) int32_t qvx_width(const Page* page) { return page->picture.width; }
@@ -118,27 +141,26 @@ QVX_EXPORT(qvx_histogram) const uint32_t* qvx_histogram(const Page* page) { retu
 QVX_EXPORT(qvx_info) const char* qvx_info(const Page* page) { return page->info.c_str(); }
 QVX_EXPORT(qvx_info_size) size_t qvx_info_size(const Page* page) { return page->info.size(); }
 
-// Checks the command's arguments for the settings (see arguments_of) with the command's
-// parser and the core's check; 0, or 1 with qvx_settings_error saying why.
-QVX_EXPORT(qvx_check_settings) int qvx_check_settings(Page* page, const char* args) {
+// The command's number of a format's name (-f), or kFormatUnset.
+QVX_EXPORT(qvx_format_of) int qvx_format_of(const char* name) { return parse_format(name); }
+
+// The size of a PageRequest, which the worker lays out field by field.
+QVX_EXPORT(qvx_request_size) size_t qvx_request_size() { return sizeof(PageRequest); }
+
+// Checks a request's settings by the command's rules.
+QVX_EXPORT(qvx_check_settings) int qvx_check_settings(Page* page, const PageRequest* request) {
   PageSettings settings;
-  page->settings_error = parse_page_settings(arguments_of(args), settings);
-  return page->settings_error.empty() ? 0 : 1;
+  return answer(*page, read_page_settings(*request, settings));
 }
 
-// Starts the result for settings the check took: 0; 1 when they are refused, 2 when
-// memory runs out (the result is then empty).
-QVX_EXPORT(qvx_start_settings) int qvx_start_settings(Page* page, const char* args) {
+// Starts the result for a request's settings; after a failure the result is empty.
+QVX_EXPORT(qvx_start) int qvx_start(Page* page, const PageRequest* request) {
   PageSettings settings;
-  page->settings_error = parse_page_settings(arguments_of(args), settings);
-  if (!page->settings_error.empty()) {
-    clear_result(page->result, page->picture);
-    return 1;
-  }
-  return start_result(page->result, page->picture, settings.kind, settings.params) == HalftoneError::kNone ? 0 : 2;
+  PageFailure failure = read_page_settings(*request, settings);
+  if (!failed(failure)) return answer(*page, start_result(page->result, page->picture, settings));
+  clear_result(page->result, page->picture);
+  return answer(*page, std::move(failure));
 }
-
-QVX_EXPORT(qvx_settings_error) const char* qvx_settings_error(const Page* page) { return page->settings_error.c_str(); }
 
 QVX_EXPORT(qvx_clear_result) void qvx_clear_result(Page* page) { clear_result(page->result, page->picture); }
 
@@ -152,22 +174,25 @@ void qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t sc
   draw_panes(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}, source_pane, result_pane);
 }
 
-QVX_EXPORT(qvx_export) int qvx_export(Page* page, const char* args, const uint8_t* bmp, size_t bmp_size) {
+// Writes the file of a request's settings, format and device options (file_name names
+// a device array); its bytes are kept for qvx_export_data until the next export.
+QVX_EXPORT(qvx_export)
+int qvx_export(Page* page, const PageRequest* request, const char* file_name, const uint8_t* bmp, size_t bmp_size) {
   page->exported = PageExport();
-  export_picture(arguments_of(args), page->picture, bmp, bmp_size, page->exported);
-  return page->exported.error.empty() ? 0 : 1;
+  PageSettings settings;
+  PageFailure failure = read_page_settings(*request, settings);
+  if (!failed(failure)) {
+    export_picture(settings, *request, file_name, page->picture, bmp, bmp_size, page->exported);
+    failure = page->exported.failure;
+  }
+  return answer(*page, std::move(failure));
 }
 
 QVX_EXPORT(qvx_export_data) const uint8_t* qvx_export_data(const Page* page) { return page->exported.bytes.data(); }
 QVX_EXPORT(qvx_export_size) size_t qvx_export_size(const Page* page) { return page->exported.bytes.size(); }
-QVX_EXPORT(qvx_export_error) const char* qvx_export_error(const Page* page) { return page->exported.error.c_str(); }
 QVX_EXPORT(qvx_export_x_resolution) int32_t qvx_export_x_resolution(const Page* page) { return page->exported.x_resolution; }
 QVX_EXPORT(qvx_export_y_resolution) int32_t qvx_export_y_resolution(const Page* page) { return page->exported.y_resolution; }
 
 // The modes and methods with every parameter they take, as JSON (method_json.h).
 QVX_EXPORT(qvx_method_descriptors) const char* qvx_method_descriptors() { return method_descriptors_text().c_str(); }
 QVX_EXPORT(qvx_method_descriptors_size) size_t qvx_method_descriptors_size() { return method_descriptors_text().size(); }
-
-QVX_EXPORT(qvx_halftone_error_text) const char* qvx_halftone_error_text(int error) {
-  return halftone_error_text(static_cast<HalftoneError>(error));
-}

@@ -46,7 +46,7 @@ void append_value(std::string& out, const ParamDescriptor& p, double value) {
   }
 }
 
-const char* kind_name(ParamKind kind) {
+const char* type_name(ParamKind kind) {
   switch (kind) {
     case ParamKind::kFlag: return "flag";
     case ParamKind::kWhole: return "whole";
@@ -66,8 +66,8 @@ std::string method_descriptors_json() {
     const std::string option = p.short_name ? std::string("-") + p.short_name : std::string("--") + p.name;
     out += ",\"option\":";
     append_string(out, option.c_str());
-    out += ",\"kind\":";
-    append_string(out, kind_name(p.kind));
+    out += ",\"type\":";
+    append_string(out, type_name(p.kind));
     out += ",\"min\":";
     append_number(out, p.min);
     out += ",\"max\":";

@@ -6,7 +6,7 @@
 #include <string>
 
 // Returns {"params": [...], "methods": [...]}: each parameter's name, the command's
-// option for it ("-t", "--radius"), kind ("flag",
+// option for it ("-t", "--radius"), type ("flag",
 // "whole", "real"), min and max (null when unbounded), step, default, value name and help;
 // each method's name, family, kind (its mode, or kFirstMethodKind + its method),
 // description and the defaults of the parameters it takes, by name.

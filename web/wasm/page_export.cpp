@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "cli/bmp_source.h"
 #include "cli/convert_strips.h"
@@ -50,8 +52,8 @@ bool next_decoded(void* context, Strip& strip, ReadCode& code) {
   return true;
 }
 
-// Runs the conversion into a file in memory; returns the message of a failure.
-std::string convert_into(FILE* file, const CliOptions& options, const std::string& target, const PagePicture& picture,
+// Runs the conversion into a file in memory; returns its failure, if any.
+PageFailure convert_into(FILE* file, const CliOptions& options, const std::string& target, const PagePicture& picture,
                          const uint8_t* bmp, size_t bmp_size) {
   ResultOutput out;
   out.file = file;
@@ -60,7 +62,7 @@ std::string convert_into(FILE* file, const CliOptions& options, const std::strin
   std::string failure;
   if (bmp != nullptr) {
     FILE* in = fmemopen(const_cast<uint8_t*>(bmp), bmp_size, "rb");
-    if (in == nullptr) return "not enough memory";
+    if (in == nullptr) return memory_failure();
     BmpSource source;
     code = open_bmp_source(in, options.max_pixels, source);
     if (code == ReadCode::kOk) {
@@ -77,59 +79,87 @@ std::string convert_into(FILE* file, const CliOptions& options, const std::strin
     const StripReader reader{&strips, next_decoded, picture.width, picture.height, picture.head.data()};
     failure = convert_strips(reader, options.density, options, out, target, code);
   }
-  if (code != ReadCode::kOk) failure = read_failure_reason(code, target);
-  if (!failure.empty()) abandon_output(out);
-  return failure;
+  if (code != ReadCode::kOk || !failure.empty()) abandon_output(out);
+  if (code != ReadCode::kOk) return read_failure(code);
+  return failure.empty() ? PageFailure() : PageFailure{"write", failure, ""};
+}
+
+// A device option's text read by the core's rule; a "setting" failure in the
+// command's words when it is not one.
+template <class T>
+bool device_option(const char* text, bool (*parse)(std::string_view, T&), std::optional<T>& out, const char* name,
+                   const char* rule, PageFailure& failure) {
+  if (text == nullptr) return true;
+  T value{};
+  if (!parse(text, value)) {
+    failure = {"setting", std::string("--") + name + " must be " + rule + ": " + text, name};
+    return false;
+  }
+  out = value;
+  return true;
+}
+
+// The command's options for an export: the settings, the format and its device options.
+PageFailure export_options(const PageSettings& settings, const PageRequest& request, const std::string& file_name,
+                           CliOptions& options) {
+  options.density = settings.params.density;
+  options.invert = settings.params.invert;
+  options.halftone = settings.params;
+  if (settings.kind >= kFirstMethodKind) {
+    options.method = static_cast<HalftoneMethod>(settings.kind - kFirstMethodKind);
+  } else {
+    options.mode = settings.kind;
+  }
+  options.format = request.format;
+  if (!can_write_format(options.format)) {
+    return {"setting", "the page does not write format " + std::to_string(request.format), "format"};
+  }
+  options.output = file_name;
+  PageFailure failure;
+  DeviceRequest& device = options.device;
+  if (!device_option(request.layout, parse_device_layout, device.layout, "layout",
+                     "rows-msb, rows-lsb, pages or columns-msb", failure) ||
+      !device_option(request.on, parse_device_on, device.on, "on", "black or white", failure) ||
+      !device_option(request.band, parse_band_rows, device.band_rows, "band", "a number from 1 to 2303", failure)) {
+    return failure;
+  }
+  if (request.name != nullptr) {
+    if (*request.name == '\0') return {"setting", "--name must not be empty", "name"};
+    device.name = request.name;
+  }
+  const bool any = device.layout || device.on || device.band_rows || device.name;
+  if (!is_device_format(options.format) && any) {
+    return {"setting", "device options apply to the device formats only", "format"};
+  }
+  if (is_device_format(options.format)) {
+    device.format = device_format_of(options.format);
+    DeviceSettings resolved;
+    const DeviceError error = resolve_device_request(device, file_name, "-", resolved);
+    if (error != DeviceError::None) return device_failure(error);
+  }
+  return {};
 }
 
 }  // namespace
 
-std::string parse_page_settings(const std::vector<std::string>& args, PageSettings& settings) {
+void export_picture(const PageSettings& settings, const PageRequest& request, const std::string& file_name,
+                    const PagePicture& picture, const uint8_t* bmp, size_t bmp_size, PageExport& result) {
   CliOptions options;
-  std::vector<std::string> line = args;
-  line.insert(line.end(), {"-o", "picture.bmp", "picture"});
-  std::string error;
-  if (parse_cli_options(line, options, error) != ParseOutcome::Run) return error.empty() ? "not a conversion" : error;
-  settings.kind = options.method ? kFirstMethodKind + static_cast<int>(*options.method) : options.mode;
-  settings.params = options.halftone;
-  settings.params.density = options.density;
-  settings.params.invert = options.invert;
-  return "";
-}
-
-void export_picture(const std::vector<std::string>& args, const PagePicture& picture, const uint8_t* bmp,
-                    size_t bmp_size, PageExport& result) {
-  CliOptions options;
-  std::vector<std::string> line = args;
-  line.push_back("picture");
-  if (parse_cli_options(line, options, result.error) != ParseOutcome::Run) {
-    if (result.error.empty()) result.error = "not a conversion";
-    return;
-  }
-  if (prepares(options.prepare)) {
-    result.error = "the page does not resize, rotate or flip pictures";
-    return;
-  }
-  if (options.format == kFormatUnset) options.format = kFormatBmp;
-  if (!can_write_format(options.format)) {
-    result.error = "the page writes this format through its own writer";
-    return;
-  }
-  if (options.automatic) options.density = picture.otsu;
-  const std::string target = options.output.empty() ? "picture" : options.output;
+  result.failure = export_options(settings, request, file_name, options);
+  if (failed(result.failure)) return;
   char* buffer = nullptr;
   size_t size = 0;
   FILE* file = open_memstream(&buffer, &size);
   if (file == nullptr) {
-    result.error = "not enough memory";
+    result.failure = memory_failure();
     return;
   }
-  result.error = convert_into(file, options, target, picture, bmp, bmp_size);
+  result.failure = convert_into(file, options, file_name, picture, bmp, bmp_size);
   // Rows may have been written out of order: the file ends at the furthest byte written.
   off_t end = 0;
   if (std::fseek(file, 0, SEEK_END) == 0) end = ftello(file);
   std::fflush(file);
-  if (result.error.empty() && end > 0) result.bytes.assign(buffer, buffer + end);
+  if (!failed(result.failure) && end > 0) result.bytes.assign(buffer, buffer + end);
   std::fclose(file);
   std::free(buffer);
   result.x_resolution = get_i32(picture.head.data() + kXResolutionField);

@@ -20,7 +20,7 @@ void convert_mode_rows(PageResult& r, int32_t first, int32_t rows) {
   convert_luminance_rows(p.luma.get() + static_cast<size_t>(first) * width, width, p.width, rows,
                          r.bits.get() + static_cast<size_t>(first) * r.stride, r.stride, r.params.density, r.kind,
                          r.params.invert, random);
-  for (int32_t s = first; s < first + rows; ++s) r.ready[static_cast<size_t>(s)] = 1;
+  for (int32_t s = first; s < first + rows; ++s) r.ready.get()[static_cast<size_t>(s)] = 1;
   r.ready_rows += rows;
 }
 
@@ -28,12 +28,12 @@ void convert_mode_rows(PageResult& r, int32_t first, int32_t rows) {
 void convert_mode_list(PageResult& r, const std::vector<int32_t>& rows) {
   size_t i = 0;
   while (i < rows.size()) {
-    if (r.ready[static_cast<size_t>(rows[i])]) {
+    if (r.ready.get()[static_cast<size_t>(rows[i])]) {
       ++i;
       continue;
     }
     size_t j = i + 1;
-    while (j < rows.size() && rows[j] == rows[j - 1] + 1 && !r.ready[static_cast<size_t>(rows[j])]) ++j;
+    while (j < rows.size() && rows[j] == rows[j - 1] + 1 && !r.ready.get()[static_cast<size_t>(rows[j])]) ++j;
     convert_mode_rows(r, rows[i], rows[j - 1] - rows[i] + 1);
     i = j;
   }
@@ -43,14 +43,14 @@ void take_row(void* context, int32_t top, const uint8_t* bits) {
   PageResult& r = *static_cast<PageResult*>(context);
   const int32_t s = storage_row(*r.picture, top);
   std::memcpy(r.bits.get() + static_cast<size_t>(s) * r.stride, bits, r.stride);
-  r.ready[static_cast<size_t>(s)] = 1;
+  r.ready.get()[static_cast<size_t>(s)] = 1;
   ++r.ready_rows;
 }
 
 // The methods: feeds rows from the top until `top` is out or the picture ends.
 void convert_method_to(PageResult& r, int32_t top) {
   const PagePicture& p = *r.picture;
-  while (!r.finished && !r.ready[static_cast<size_t>(storage_row(p, top))]) {
+  while (!r.finished && !r.ready.get()[static_cast<size_t>(storage_row(p, top))]) {
     if (r.next_top == p.height) {
       finish_halftone(r.converter, take_row, &r);
       r.finished = true;
@@ -75,26 +75,30 @@ void clear_result(PageResult& r, const PagePicture& p) {
   r.picture = &p;
 }
 
-HalftoneError start_result(PageResult& r, const PagePicture& p, int kind, const HalftoneParams& params) {
+PageFailure start_result(PageResult& r, const PagePicture& p, const PageSettings& settings) {
   clear_result(r, p);
   HalftoneConverter converter;
-  if (is_method(kind)) {
+  if (is_method(settings.kind)) {
     const HalftoneError error =
-        start_halftone(static_cast<HalftoneMethod>(kind - kFirstMethodKind), params, p.width, converter);
-    if (error != HalftoneError::kNone) return error;
-  } else if (params.density < kDensityMin || params.density > kDensityMax) {
-    return HalftoneError::kBadDensity;
+        start_halftone(static_cast<HalftoneMethod>(settings.kind - kFirstMethodKind), settings.params, p.width, converter);
+    if (error != HalftoneError::kNone) return halftone_failure(error);
+  } else if (settings.params.density < kDensityMin || settings.params.density > kDensityMax) {
+    return halftone_failure(HalftoneError::kBadDensity);
   }
   // Only a result with its rows allocated is started: the panes and the slices read them.
   const size_t stride = (static_cast<size_t>(p.width) + 7) / 8;
-  if (!r.bits.allocate(stride * static_cast<size_t>(p.height))) return HalftoneError::kUnknownMethod;
-  r.kind = kind;
-  r.params = params;
+  const size_t height = static_cast<size_t>(p.height);
+  if (!r.bits.allocate(stride * height) || !r.ready.allocate(height)) {
+    clear_result(r, p);
+    return memory_failure();
+  }
+  r.kind = settings.kind;
+  r.params = settings.params;
   r.stride = stride;
   r.converter = std::move(converter);
-  std::memset(r.bits.get(), 0, r.stride * static_cast<size_t>(p.height));
-  r.ready.assign(static_cast<size_t>(p.height), 0);
-  return HalftoneError::kNone;
+  std::memset(r.bits.get(), 0, stride * height);
+  std::memset(r.ready.get(), 0, height);
+  return {};
 }
 
 int32_t convert_more(PageResult& r, int64_t pixels) {
@@ -108,12 +112,12 @@ int32_t convert_more(PageResult& r, int64_t pixels) {
   } else {
     int32_t left = budget;
     while (left > 0 && r.scan < p.height) {
-      if (r.ready[static_cast<size_t>(r.scan)]) {
+      if (r.ready.get()[static_cast<size_t>(r.scan)]) {
         ++r.scan;
         continue;
       }
       int32_t end = r.scan;
-      while (end < p.height && end - r.scan < left && !r.ready[static_cast<size_t>(end)]) ++end;
+      while (end < p.height && end - r.scan < left && !r.ready.get()[static_cast<size_t>(end)]) ++end;
       convert_mode_rows(r, r.scan, end - r.scan);
       left -= end - r.scan;
       r.scan = end;

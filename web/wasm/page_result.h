@@ -7,19 +7,17 @@
 #include <vector>
 
 #include "halftone/halftone.h"
+#include "page_failure.h"
 #include "page_picture.h"
-
-// A mode of the program (0 Letter, 1 photo(Hard), 2 photo(Soft)) or, from
-// kFirstMethodKind on, a halftoning method.
-constexpr int kFirstMethodKind = 100;
+#include "page_settings.h"
 
 struct PageResult {
   const PagePicture* picture = nullptr;
-  int kind = 0;
+  int kind = 0;                 // as PageSettings has it
   HalftoneParams params;        // density and invert serve the modes too
   size_t stride = 0;            // (width + 7) / 8
   Block<uint8_t> bits;          // storage rows, a set bit white
-  std::vector<uint8_t> ready;   // per storage row
+  Block<uint8_t> ready;         // per storage row
   int32_t ready_rows = 0;
   int32_t scan = 0;             // the modes: storage rows below this are all ready
   HalftoneConverter converter;  // the methods: fed top row first
@@ -27,10 +25,10 @@ struct PageResult {
   bool finished = false;
 };
 
-// Starts the result of a picture for a kind and its parameters: kNone, or what is wrong
-// with the parameters (the result is then empty). HalftoneError::kUnknownMethod also
-// when memory runs out.
-HalftoneError start_result(PageResult& result, const PagePicture& picture, int kind, const HalftoneParams& params);
+// Starts the result of a picture for its settings. Returns no failure, the parameters'
+// "setting" failure, or "memory" when its rows can't be allocated; after a failure
+// the result is empty.
+PageFailure start_result(PageResult& result, const PagePicture& picture, const PageSettings& settings);
 
 // Empties the result: the panes show the picture beside nothing.
 void clear_result(PageResult& result, const PagePicture& picture);
