@@ -1,6 +1,6 @@
 // The command's options for devices: preparing the picture (size, fit, rotation,
 // flip) and laying out the device formats' bits (layout, polarity, name, band).
-#include "cli/device_options.h"
+#include "pipeline/conversion_request.h"
 
 #include "cli/option_table.h"
 #include "cli/options.h"
@@ -121,9 +121,3 @@ constexpr CliOption kDeviceRows[] = {
 extern const CliOptionSection kPreparationOptions =
     option_section("Preparation, before the conversion", kPreparationRows, check_preparation);
 extern const CliOptionSection kDeviceOptions = option_section("Device formats", kDeviceRows, check_device);
-
-DeviceSettings device_settings_for(const CliOptions& options, const std::string& target, const std::string& input) {
-  DeviceSettings settings;
-  resolve_device_request(options.device, target, input, settings);
-  return settings;
-}
