@@ -30,6 +30,9 @@ struct Preparation {
 // Returns true when the picture is changed before its conversion.
 inline bool prepares(const Preparation& p) { return p.resize || p.rotation != 0 || p.flip != Flip::None; }
 
+// The bit of a parameter in ConversionRequest::halftone_given.
+constexpr unsigned param_given_bit(HalftoneParam param) { return 1u << static_cast<unsigned>(param); }
+
 struct ConversionRequest {
   int density = kDensityDefault;         // kDensityMin..kDensityMax
   int mode = 0;                          // 0 letter, 1 hard, 2 soft
@@ -48,5 +51,18 @@ struct ConversionRequest {
 // the input when the target is standard output; "-" is a standard stream).
 DeviceSettings device_settings_for(const ConversionRequest& request, const std::string& target,
                                    const std::string& input = "-");
+
+// The checks of a request once all of it is known, each returning "" or the message
+// that names what is wrong in the command's words ("--radius needs bradley, ...").
+// Every parameter given applies to the method chosen, and the core takes its values.
+std::string check_method_request(const ConversionRequest& request);
+// The fit and background go with a size.
+std::string check_preparation_request(const ConversionRequest& request);
+// The device options suit the format; settles request.device.format. `output` is the
+// output's name ("-" for standard output), which the array's name may come from.
+std::string check_device_request(ConversionRequest& request, const std::string& output);
+// All three, in that order: what the page and the Python module ask passes the
+// command's own check.
+std::string check_conversion_request(ConversionRequest& request, const std::string& output);
 
 #endif
