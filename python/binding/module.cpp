@@ -16,7 +16,7 @@
 #include "cli/batch_plan.h"
 #include "cli/option_table.h"
 #include "cli/options.h"
-#include "cli/result_output.h"
+#include "pipeline/result_output.h"
 #include "halftone/halftone.h"
 #include "picture_file.h"
 #include "result_file.h"
