@@ -105,7 +105,7 @@ const en = {
 };
 
 // The core's failures in Japanese, by their codes: the BMP reader's (the program's own
-// texts) and the device writer's.
+// texts).
 const kJaCoreFailures = {
   'cant-open': 'ファイルを開けません。',
   'no-file-header': 'ファイルヘッダーが読めません。',
@@ -114,15 +114,6 @@ const kJaCoreFailures = {
   unsupported: 'この形式は扱えません。',
   'too-large': 'ファイルが大きすぎます。',
   'short-data': '読み込みエラーが発生しました。',
-  'layout-not-for-format': '配置は C ヘッダーと raw の形式だけで使えます。',
-  'name-not-for-format': '配列名は C ヘッダーと XBM の形式だけで使えます。',
-  'band-not-for-format': 'バンドの行数は ESC/POS の形式だけで使えます。',
-  'band-out-of-range': 'バンドの行数は 1 から 2303 までです。',
-  'empty-picture': '画像にピクセルがありません。',
-  'picture-too-large': 'この形式には画像が大きすぎます。',
-  'too-many-rows': '画像の行数より多くの行が書かれました。',
-  'missing-rows': '最後の行の前で画像が終わりました。',
-  'write-failed': 'ファイルを書き込めませんでした。',
 };
 
 const ja = {

@@ -82,20 +82,35 @@ test('every descriptor parameter has a field on the page and reaches the command
   }
 });
 
+// A grey 24-bit BMP file, bottom-up.
+function greyBmp(width, height) {
+  const stride = (width * 3 + 3) & ~3, out = Buffer.alloc(54 + stride * height, 0x80);
+  out.fill(0, 0, 54);
+  out.write('BM', 0, 'latin1');
+  for (const [at, value] of [[2, out.length], [10, 54], [14, 40], [18, width], [22, height], [34, 0]]) {
+    out.writeUInt32LE(value, at);
+  }
+  out.writeUInt16LE(1, 26);
+  out.writeUInt16LE(24, 28);
+  return out;
+}
+
 // Out of memory is said as such wherever the module meets it, never as settings the
 // command refuses: the result's own rows fail as "memory"; the library's containers
 // (the converter's error rows) fault, for the worker to start anew, rather than
 // write at address 0.
 test('a result that finds no memory fails as out of memory, or faults', async () => {
   const wasm = readFileSync(join(root, 'build/wasm/quillvex.wasm'));
-  const bytes = readFileSync(join(suite, 'g/rgb24.bmp'));
+  // Its rows take 64 KiB; the request and its check take much less.
+  const bytes = greyBmp(2048, 256);
   for (const [method, expected] of [['letter', { code: 'memory', text: '' }], ['floyd-steinberg', 'fault']]) {
     const core = await loadCore(wasm);
     core.allocateFile(bytes.length).set(bytes);
     assert.equal(core.openBmp(), null);
     const kind = core.methods().find((m) => m.name === method).kind;
-    // Room for the request alone: the 1024 bytes of rows (127 x 64 pixels) fit nowhere.
-    const room = core.exports.qvx_alloc(256), blocks = [];
+    // The check's tables are made at its first call, as when the page starts.
+    assert.equal(core.checkSettings({ kind, density: 127 }), null);
+    const room = core.exports.qvx_alloc(16384), blocks = [];
     for (let size = 1 << 30; size >= 256; size >>= 1) {
       for (let at; (at = core.exports.qvx_alloc(size));) blocks.push(at);
     }

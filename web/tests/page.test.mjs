@@ -105,7 +105,7 @@ test('a failure reads in the page\'s language by its code, not in the core\'s wo
       [failure('setting', '--band must be a number from 1 to 2303: 0', { field: 'band' }), ja.optionRules.band],
       [failure('no-picture'), ja.noPicture],
       [failure('memory'), ja.memory],
-      [failure('band-out-of-range', 'the band height must be 1 to 2303 rows'), 'バンドの行数は 1 から 2303 までです。'],
+      [failure('not-bitmap', 'This file is not a bitmap file.'), 'このファイルはBMPファイルではありません。'],
       [failure('too-large', '', { width: 9000, height: 9000 }), ja.tooLargeSize(9000, 9000, (100).toLocaleString())],
       [failure('something-new', 'something new'), 'something new'],
     ];

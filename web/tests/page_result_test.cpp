@@ -17,7 +17,7 @@
 #include "page_picture.h"
 #include "page_result.h"
 #include "page_settings.h"
-#include "cli/options.h"
+#include "pipeline/output_format.h"
 
 namespace {
 
@@ -49,8 +49,8 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
   PagePicture picture;
   ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
   const PageRequest request = request_of(c.kind, {{HalftoneParam::kDensity, "150"}, {HalftoneParam::kInvert, ""}});
-  PageSettings settings;
-  ASSERT_STREQ(read_page_settings(request, settings).code, "");
+  ConversionRequest settings;
+  ASSERT_STREQ(read_page_request(request, "x.bmp", settings).code, "");
   PageResult result;
   ASSERT_STREQ(start_result(result, picture, settings).code, "");
 
@@ -62,7 +62,7 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
   }
 
   PageExport file;
-  export_picture(settings, request, "x.bmp", picture, bytes.data(), bytes.size(), file);
+  export_picture(settings, "x.bmp", picture, bytes.data(), bytes.size(), file);
   ASSERT_STREQ(file.failure.code, "");
   const size_t file_stride = (static_cast<size_t>(picture.width) + 31) / 32 * 4;
   for (int32_t row = 0; row < picture.height; ++row) {
@@ -102,21 +102,22 @@ TEST(PageResultRefused, EmptyResultDrawsThePictureAndConvertsNothing) {
   PagePicture picture;
   ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
   const struct {
-    int kind;
+    std::optional<HalftoneMethod> method;
     int radius, percent, density;
     const char* field;
   } cases[] = {
-      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola), 0, 15, 127, "radius"},
-      {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBradley), 7, 101, 127, "percent"},
-      {1, 7, 15, 300, "density"},
+      {HalftoneMethod::kSauvola, 0, 15, 127, "radius"},
+      {HalftoneMethod::kBradley, 7, 101, 127, "percent"},
+      {std::nullopt, 7, 15, 300, "density"},
   };
   for (const auto& c : cases) {
     PageResult result;
-    PageSettings settings;
-    settings.kind = c.kind;
-    settings.params.radius = c.radius;
-    settings.params.percent = c.percent;
-    settings.params.density = c.density;
+    ConversionRequest settings;
+    settings.method = c.method;
+    settings.mode = 1;
+    settings.halftone.radius = c.radius;
+    settings.halftone.percent = c.percent;
+    settings.density = c.density;
     const PageFailure failure = start_result(result, picture, settings);
     ASSERT_STREQ(failure.code, "setting");
     EXPECT_STREQ(failure.field, c.field);
@@ -215,8 +216,8 @@ TEST(PagePictureJpegResolution, TheCommandsFigures) {
   }
 }
 
-// The page's settings are read by the command's rules: what it refuses is refused in
-// its words, naming the field; what it takes arrives as the core's kind and parameters.
+// The page's settings are read by the command's rules and its check: what it refuses is
+// refused in its words, naming the field; what it takes arrives as the pipeline's request.
 TEST(PageSettings, TheCommandsRulesDecide) {
   const int sauvola = kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola);
   const struct {
@@ -232,31 +233,32 @@ TEST(PageSettings, TheCommandsRulesDecide) {
        "--percent must be"},
       {kFirstMethodKind + static_cast<int>(HalftoneMethod::kNiblack), HalftoneParam::kK, "NaN", "k", "--k must be"},
       {kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4), HalftoneParam::kSerpentine, "", "serpentine",
-       "--serpentine is not"},
+       "--serpentine needs"},
       {0, HalftoneParam::kDensity, "255", "density", "-t must be"},
       {0, HalftoneParam::kDensity, "-1", "density", "-t must be"},
       {999, HalftoneParam::kDensity, "127", "mode", "unknown mode"},
   };
   for (const auto& c : cases) {
-    PageSettings settings;
-    const PageFailure failure = read_page_settings(request_of(c.kind, {{c.param, c.text}}), settings);
+    ConversionRequest settings;
+    const PageFailure failure = read_page_request(request_of(c.kind, {{c.param, c.text}}), "picture", settings);
     EXPECT_STREQ(failure.code, "setting") << c.text;
     EXPECT_STREQ(failure.field, c.field) << c.text;
     EXPECT_EQ(failure.text.compare(0, std::strlen(c.refusal), c.refusal), 0) << failure.text;
   }
-  PageSettings settings;
-  ASSERT_STREQ(read_page_settings(request_of(sauvola, {{HalftoneParam::kDensity, "90"}, {HalftoneParam::kInvert, ""},
+  ConversionRequest settings;
+  ASSERT_STREQ(read_page_request(request_of(sauvola, {{HalftoneParam::kDensity, "90"}, {HalftoneParam::kInvert, ""},
                                                     {HalftoneParam::kRadius, "12"}, {HalftoneParam::kK, "0.3"}}),
-                               settings).code, "");
-  EXPECT_EQ(settings.kind, sauvola);
-  EXPECT_EQ(settings.params.density, 90);
-  EXPECT_TRUE(settings.params.invert);
-  EXPECT_EQ(settings.params.radius, 12);
-  EXPECT_EQ(settings.params.k, 0.3);
-  EXPECT_EQ(settings.params.percent, 15);
-  ASSERT_STREQ(read_page_settings(request_of(2, {{HalftoneParam::kDensity, "40"}}), settings).code, "");
-  EXPECT_EQ(settings.kind, 2);
-  EXPECT_EQ(settings.params.density, 40);
+                                 "picture", settings).code, "");
+  EXPECT_EQ(settings.method, HalftoneMethod::kSauvola);
+  EXPECT_EQ(settings.density, 90);
+  EXPECT_TRUE(settings.invert);
+  EXPECT_EQ(settings.halftone.radius, 12);
+  EXPECT_EQ(settings.halftone.k, 0.3);
+  EXPECT_EQ(settings.halftone.percent, 15);
+  ASSERT_STREQ(read_page_request(request_of(2, {{HalftoneParam::kDensity, "40"}}), "picture", settings).code, "");
+  EXPECT_FALSE(settings.method);
+  EXPECT_EQ(settings.mode, 2);
+  EXPECT_EQ(settings.density, 40);
 }
 
 }  // namespace

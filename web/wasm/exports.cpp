@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "pipeline/output_format.h"
 #include "dialogs/info_format.h"
 #include "halftone/halftone.h"
 #include "image/picture.h"
@@ -149,14 +149,14 @@ QVX_EXPORT(qvx_request_size) size_t qvx_request_size() { return sizeof(PageReque
 
 // Checks a request's settings by the command's rules.
 QVX_EXPORT(qvx_check_settings) int qvx_check_settings(Page* page, const PageRequest* request) {
-  PageSettings settings;
-  return answer(*page, read_page_settings(*request, settings));
+  ConversionRequest settings;
+  return answer(*page, read_page_request(*request, "picture", settings));
 }
 
 // Starts the result for a request's settings; after a failure the result is empty.
 QVX_EXPORT(qvx_start) int qvx_start(Page* page, const PageRequest* request) {
-  PageSettings settings;
-  PageFailure failure = read_page_settings(*request, settings);
+  ConversionRequest settings;
+  PageFailure failure = read_page_request(*request, "picture", settings);
   if (!failed(failure)) return answer(*page, start_result(page->result, page->picture, settings));
   clear_result(page->result, page->picture);
   return answer(*page, std::move(failure));
@@ -179,10 +179,10 @@ void qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t sc
 QVX_EXPORT(qvx_export)
 int qvx_export(Page* page, const PageRequest* request, const char* file_name, const uint8_t* bmp, size_t bmp_size) {
   page->exported = PageExport();
-  PageSettings settings;
-  PageFailure failure = read_page_settings(*request, settings);
+  ConversionRequest settings;
+  PageFailure failure = read_page_request(*request, file_name, settings);
   if (!failed(failure)) {
-    export_picture(settings, *request, file_name, page->picture, bmp, bmp_size, page->exported);
+    export_picture(settings, file_name, page->picture, bmp, bmp_size, page->exported);
     failure = page->exported.failure;
   }
   return answer(*page, std::move(failure));

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "halftone/method_descriptors.h"
-#include "page_result.h"
+#include "page_settings.h"
 
 namespace {
 

@@ -1,15 +1,13 @@
 #include "page_export.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <string_view>
 
 #include "pipeline/bmp_source.h"
 #include "pipeline/convert_strips.h"
-#include "cli/options.h"
 #include "pipeline/result_output.h"
 #include "pipeline/pipeline_texts.h"
 #include "image/le_bytes.h"
@@ -53,22 +51,22 @@ bool next_decoded(void* context, Strip& strip, ReadCode& code) {
 }
 
 // Runs the conversion into a file in memory; returns its failure, if any.
-PageFailure convert_into(FILE* file, const CliOptions& options, const std::string& target, const PagePicture& picture,
-                         const uint8_t* bmp, size_t bmp_size) {
+PageFailure convert_into(FILE* file, const ConversionRequest& request, const std::string& target,
+                         const PagePicture& picture, const uint8_t* bmp, size_t bmp_size) {
   ResultOutput out;
   out.file = file;
-  if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
+  if (is_device_format(request.format)) out.device_settings = device_settings_for(request, target);
   ReadCode code = ReadCode::kOk;
   std::string failure;
   if (bmp != nullptr) {
     FILE* in = fmemopen(const_cast<uint8_t*>(bmp), bmp_size, "rb");
     if (in == nullptr) return memory_failure();
     BmpSource source;
-    code = open_bmp_source(in, options.max_pixels, source);
+    code = open_bmp_source(in, UINT64_MAX, source);  // the page's own limit was checked on opening
     if (code == ReadCode::kOk) {
       const StripReader reader{&source, next_bmp, std::max(source.picture.width, 0), source.picture.height,
                                source.store.data()};
-      failure = convert_strips(reader, options.density, options, out, target, code);
+      failure = convert_strips(reader, request.density, request, out, target, code);
     }
     std::fclose(in);
   } else {
@@ -77,76 +75,21 @@ PageFailure convert_into(FILE* file, const CliOptions& options, const std::strin
     strips.description.offset_to_pixels = kStoreHeaderSize;
     strips.description.read_back = 1;
     const StripReader reader{&strips, next_decoded, picture.width, picture.height, picture.head.data()};
-    failure = convert_strips(reader, options.density, options, out, target, code);
+    failure = convert_strips(reader, request.density, request, out, target, code);
   }
   if (code != ReadCode::kOk || !failure.empty()) abandon_output(out);
   if (code != ReadCode::kOk) return read_failure(code);
   return failure.empty() ? PageFailure() : PageFailure{"write", failure, ""};
 }
 
-// A device option's text read by the core's rule; a "setting" failure in the
-// command's words when it is not one.
-template <class T>
-bool device_option(const char* text, bool (*parse)(std::string_view, T&), std::optional<T>& out, const char* name,
-                   const char* rule, PageFailure& failure) {
-  if (text == nullptr) return true;
-  T value{};
-  if (!parse(text, value)) {
-    failure = {"setting", std::string("--") + name + " must be " + rule + ": " + text, name};
-    return false;
-  }
-  out = value;
-  return true;
-}
-
-// The command's options for an export: the settings, the format and its device options.
-PageFailure export_options(const PageSettings& settings, const PageRequest& request, const std::string& file_name,
-                           CliOptions& options) {
-  options.density = settings.params.density;
-  options.invert = settings.params.invert;
-  options.halftone = settings.params;
-  if (settings.kind >= kFirstMethodKind) {
-    options.method = static_cast<HalftoneMethod>(settings.kind - kFirstMethodKind);
-  } else {
-    options.mode = settings.kind;
-  }
-  options.format = request.format;
-  if (!can_write_format(options.format)) {
-    return {"setting", "the page does not write format " + std::to_string(request.format), "format"};
-  }
-  options.output = file_name;
-  PageFailure failure;
-  DeviceRequest& device = options.device;
-  if (!device_option(request.layout, parse_device_layout, device.layout, "layout",
-                     "rows-msb, rows-lsb, pages or columns-msb", failure) ||
-      !device_option(request.on, parse_device_on, device.on, "on", "black or white", failure) ||
-      !device_option(request.band, parse_band_rows, device.band_rows, "band", "a number from 1 to 2303", failure)) {
-    return failure;
-  }
-  if (request.name != nullptr) {
-    if (*request.name == '\0') return {"setting", "--name must not be empty", "name"};
-    device.name = request.name;
-  }
-  const bool any = device.layout || device.on || device.band_rows || device.name;
-  if (!is_device_format(options.format) && any) {
-    return {"setting", "device options apply to the device formats only", "format"};
-  }
-  if (is_device_format(options.format)) {
-    device.format = device_format_of(options.format);
-    DeviceSettings resolved;
-    const DeviceError error = resolve_device_request(device, file_name, "-", resolved);
-    if (error != DeviceError::None) return device_failure(error);
-  }
-  return {};
-}
-
 }  // namespace
 
-void export_picture(const PageSettings& settings, const PageRequest& request, const std::string& file_name,
-                    const PagePicture& picture, const uint8_t* bmp, size_t bmp_size, PageExport& result) {
-  CliOptions options;
-  result.failure = export_options(settings, request, file_name, options);
-  if (failed(result.failure)) return;
+void export_picture(const ConversionRequest& request, const std::string& file_name, const PagePicture& picture,
+                    const uint8_t* bmp, size_t bmp_size, PageExport& result) {
+  if (!can_write_format(request.format)) {
+    result.failure = {"setting", "the page does not write format " + std::to_string(request.format), "format"};
+    return;
+  }
   char* buffer = nullptr;
   size_t size = 0;
   FILE* file = open_memstream(&buffer, &size);
@@ -154,7 +97,7 @@ void export_picture(const PageSettings& settings, const PageRequest& request, co
     result.failure = memory_failure();
     return;
   }
-  result.failure = convert_into(file, options, file_name, picture, bmp, bmp_size);
+  result.failure = convert_into(file, request, file_name, picture, bmp, bmp_size);
   // Rows may have been written out of order: the file ends at the furthest byte written.
   off_t end = 0;
   if (std::fseek(file, 0, SEEK_END) == 0) end = ftello(file);

@@ -9,7 +9,7 @@
 
 #include "page_failure.h"
 #include "page_picture.h"
-#include "page_settings.h"
+#include "pipeline/conversion_request.h"
 
 struct PageExport {
   std::vector<uint8_t> bytes;
@@ -17,11 +17,10 @@ struct PageExport {
   int32_t x_resolution = 0, y_resolution = 0;  // pixels per metre, for a PNG made of the rows
 };
 
-// Converts the picture as quillvex-cli converts its file with the same settings, into
-// the request's format with its device options, under `file_name` (a device array is
-// named after it). `bmp` is the BMP file the picture was read from, or null for a
-// decoded picture.
-void export_picture(const PageSettings& settings, const PageRequest& request, const std::string& file_name,
-                    const PagePicture& picture, const uint8_t* bmp, size_t bmp_size, PageExport& out);
+// Converts the picture as quillvex-cli converts its file with the same request (checked:
+// read_page_request), under `file_name` (a device array is named after it). `bmp` is
+// the BMP file the picture was read from, or null for a decoded picture.
+void export_picture(const ConversionRequest& request, const std::string& file_name, const PagePicture& picture,
+                    const uint8_t* bmp, size_t bmp_size, PageExport& out);
 
 #endif

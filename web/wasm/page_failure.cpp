@@ -31,19 +31,3 @@ PageFailure halftone_failure(HalftoneError error) {
   return failure;
 }
 
-PageFailure device_failure(DeviceError error) {
-  const char* name = nullptr;
-  switch (error) {
-    case DeviceError::None: return {};
-    case DeviceError::LayoutNotForFormat: name = "layout-not-for-format"; break;
-    case DeviceError::NameNotForFormat: name = "name-not-for-format"; break;
-    case DeviceError::BandNotForFormat: name = "band-not-for-format"; break;
-    case DeviceError::BandOutOfRange: name = "band-out-of-range"; break;
-    case DeviceError::EmptyPicture: name = "empty-picture"; break;
-    case DeviceError::PictureTooLarge: name = "picture-too-large"; break;
-    case DeviceError::TooManyRows: name = "too-many-rows"; break;
-    case DeviceError::MissingRows: name = "missing-rows"; break;
-    case DeviceError::WriteFailed: name = "write-failed"; break;
-  }
-  return {name, device_error_text(error), ""};
-}

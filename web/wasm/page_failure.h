@@ -5,15 +5,13 @@
 
 #include <string>
 
-#include "device/device_format.h"
 #include "halftone/method_descriptors.h"
 #include "image/read_code.h"
 
 // The codes the page words. A reader's code keeps its own name ("too-large",
 // "short-data"); "memory" is an allocation refused anywhere; "setting" is a value the
-// command refuses, named by `field` (a parameter's or device option's name, "mode" or
-// "format"); a device writer's code keeps its name too ("band-out-of-range"); "write" is
-// a file that could not be made.
+// command refuses, named by `field` (a parameter's or device option's name, or "mode");
+// "write" is a file that could not be made, the writer's message in `text`.
 struct PageFailure {
   const char* code = "";   // empty: no failure
   std::string text;        // English, in the command's words
@@ -30,9 +28,5 @@ PageFailure read_failure(ReadCode code);
 
 // Returns the failure of parameters the core refuses, naming the parameter.
 PageFailure halftone_failure(HalftoneError error);
-
-// Returns the failure of a device format's writer or its options ("layout-not-for-format",
-// "band-out-of-range", ...); DeviceError::None gives none.
-PageFailure device_failure(DeviceError error);
 
 #endif

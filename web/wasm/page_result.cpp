@@ -9,8 +9,6 @@
 
 namespace {
 
-bool is_method(int kind) { return kind >= kFirstMethodKind; }
-
 // The modes: converts storage rows [first, first + rows), each drawing where it
 // would in a conversion of the whole picture.
 void convert_mode_rows(PageResult& r, int32_t first, int32_t rows) {
@@ -18,7 +16,7 @@ void convert_mode_rows(PageResult& r, int32_t first, int32_t rows) {
   const size_t width = static_cast<size_t>(p.width);
   RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(first) * width);
   convert_luminance_rows(p.luma.get() + static_cast<size_t>(first) * width, width, p.width, rows,
-                         r.bits.get() + static_cast<size_t>(first) * r.stride, r.stride, r.params.density, r.kind,
+                         r.bits.get() + static_cast<size_t>(first) * r.stride, r.stride, r.params.density, r.mode,
                          r.params.invert, random);
   for (int32_t s = first; s < first + rows; ++s) r.ready.get()[static_cast<size_t>(s)] = 1;
   r.ready_rows += rows;
@@ -75,14 +73,16 @@ void clear_result(PageResult& r, const PagePicture& p) {
   r.picture = &p;
 }
 
-PageFailure start_result(PageResult& r, const PagePicture& p, const PageSettings& settings) {
+PageFailure start_result(PageResult& r, const PagePicture& p, const ConversionRequest& request) {
   clear_result(r, p);
+  HalftoneParams params = request.halftone;
+  params.density = request.density;
+  params.invert = request.invert;
   HalftoneConverter converter;
-  if (is_method(settings.kind)) {
-    const HalftoneError error =
-        start_halftone(static_cast<HalftoneMethod>(settings.kind - kFirstMethodKind), settings.params, p.width, converter);
+  if (request.method) {
+    const HalftoneError error = start_halftone(*request.method, params, p.width, converter);
     if (error != HalftoneError::kNone) return halftone_failure(error);
-  } else if (settings.params.density < kDensityMin || settings.params.density > kDensityMax) {
+  } else if (params.density < kDensityMin || params.density > kDensityMax) {
     return halftone_failure(HalftoneError::kBadDensity);
   }
   // Only a result with its rows allocated is started: the panes and the slices read them.
@@ -92,8 +92,9 @@ PageFailure start_result(PageResult& r, const PagePicture& p, const PageSettings
     clear_result(r, p);
     return memory_failure();
   }
-  r.kind = settings.kind;
-  r.params = settings.params;
+  r.method = request.method;
+  r.mode = request.mode;
+  r.params = params;
   r.stride = stride;
   r.converter = std::move(converter);
   std::memset(r.bits.get(), 0, stride * height);
@@ -106,7 +107,7 @@ int32_t convert_more(PageResult& r, int64_t pixels) {
   const PagePicture& p = *r.picture;
   if (p.width <= 0 || p.height <= 0) return 0;
   const int32_t budget = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(pixels / p.width, p.height)));
-  if (is_method(r.kind)) {
+  if (r.method) {
     convert_method_to(r, std::min(r.next_top + budget, p.height) - 1);
     if (r.next_top == p.height && !r.finished) convert_method_to(r, p.height - 1);
   } else {
@@ -143,7 +144,7 @@ void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_
   }
   if (!started) {
     // nothing to convert
-  } else if (is_method(r.kind)) {
+  } else if (r.method) {
     if (lowest_top >= 0) convert_method_to(r, lowest_top);
   } else {
     std::sort(needed.begin(), needed.end());

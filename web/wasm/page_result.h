@@ -4,16 +4,18 @@
 #define QVX_WEB_PAGE_RESULT_H
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "halftone/halftone.h"
 #include "page_failure.h"
 #include "page_picture.h"
-#include "page_settings.h"
+#include "pipeline/conversion_request.h"
 
 struct PageResult {
   const PagePicture* picture = nullptr;
-  int kind = 0;                 // as PageSettings has it
+  std::optional<HalftoneMethod> method;  // else a mode
+  int mode = 0;
   HalftoneParams params;        // density and invert serve the modes too
   size_t stride = 0;            // (width + 7) / 8
   Block<uint8_t> bits;          // storage rows, a set bit white
@@ -25,10 +27,10 @@ struct PageResult {
   bool finished = false;
 };
 
-// Starts the result of a picture for its settings. Returns no failure, the parameters'
-// "setting" failure, or "memory" when its rows can't be allocated; after a failure
-// the result is empty.
-PageFailure start_result(PageResult& result, const PagePicture& picture, const PageSettings& settings);
+// Starts the result of a picture for a conversion request (its mode or method and their
+// parameters). Returns no failure, the parameters' "setting" failure, or "memory" when
+// its rows can't be allocated; after a failure the result is empty.
+PageFailure start_result(PageResult& result, const PagePicture& picture, const ConversionRequest& request);
 
 // Empties the result: the panes show the picture beside nothing.
 void clear_result(PageResult& result, const PagePicture& picture);

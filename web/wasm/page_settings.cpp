@@ -1,41 +1,90 @@
 #include "page_settings.h"
 
-#include <string>
+#include <cstring>
+#include <string_view>
 
 #include "cli/options.h"
 #include "halftone/halftone_params.h"
 
-const MethodDescriptor* method_of_kind(int kind) {
-  if (kind >= 0 && kind < kFirstMethodKind) {
-    for (const MethodDescriptor& m : method_descriptors()) {
-      if (m.family == HalftoneFamily::kThreshold && m.mode == kind) return &m;
-    }
-    return nullptr;
+namespace {
+
+const char* const kDeviceOptions[] = {"layout", "on", "name", "band"};
+
+// The field a message of the command's check is about: the option it begins with.
+const char* field_of(const std::string& message) {
+  for (const ParamDescriptor& p : kParamDescriptors) {
+    const std::string option = p.short_name ? std::string("-") + p.short_name : std::string("--") + p.name;
+    if (message.compare(0, option.size() + 1, option + " ") == 0) return p.name;
   }
-  const int index = kind - kFirstMethodKind;
-  if (index < 0 || static_cast<size_t>(index) >= halftone_methods().size()) return nullptr;
-  return &halftone_methods()[static_cast<size_t>(index)];
+  for (const char* name : kDeviceOptions) {
+    if (message.compare(0, std::strlen(name) + 3, std::string("--") + name + " ") == 0) return name;
+  }
+  return "mode";
 }
 
-PageFailure read_page_settings(const PageRequest& request, PageSettings& settings) {
-  const MethodDescriptor* method = method_of_kind(request.kind);
-  if (method == nullptr) return {"setting", "unknown mode " + std::to_string(request.kind), "mode"};
-  settings = PageSettings();
-  settings.kind = request.kind;
+// A device option's text read by the core's rule into `out`; false when it is not one.
+template <class T>
+bool read_option(const char* text, bool (*parse)(std::string_view, T&), std::optional<T>& out) {
+  if (text == nullptr) return true;
+  T value{};
+  if (!parse(text, value)) return false;
+  out = value;
+  return true;
+}
+
+// Reads the texts of the request: "" or what is wrong, in the command's words.
+PageFailure read_texts(const PageRequest& page, ConversionRequest& request) {
   for (const ParamDescriptor& p : kParamDescriptors) {
-    const char* text = request.values[static_cast<size_t>(p.param)];
-    const std::string option = p.short_name ? std::string("-") + p.short_name : std::string("--") + p.name;
+    const char* text = page.values[static_cast<size_t>(p.param)];
     if (text == nullptr) continue;  // the core's default, as for an option not given
-    if (method_param(*method, p.param) == nullptr) {
-      return {"setting", option + " is not an option of " + method->name, p.name};
-    }
     double value = 0;
+    const std::string option = p.short_name ? std::string("-") + p.short_name : std::string("--") + p.name;
     if (!parse_param_text(p, text, &value)) return {"setting", param_refusal(p, option) + ": " + text, p.name};
-    set_param_value(settings.params, p.param, value);
+    switch (p.param) {
+      case HalftoneParam::kDensity: request.density = static_cast<int>(value); break;
+      case HalftoneParam::kInvert: request.invert = value != 0; break;
+      default:
+        set_param_value(request.halftone, p.param, value);
+        request.halftone_given |= param_given_bit(p.param);
+    }
   }
-  if (method->family != HalftoneFamily::kThreshold) {
-    const HalftoneError error = check_halftone_params(method->method, settings.params);
-    if (error != HalftoneError::kNone) return halftone_failure(error);
+  DeviceRequest& device = request.device;
+  const auto refused = [](const char* name, const char* rule, const char* text) {
+    return PageFailure{"setting", std::string("--") + name + " must be " + rule + ": " + text, name};
+  };
+  if (!read_option(page.layout, parse_device_layout, device.layout)) {
+    return refused("layout", "rows-msb, rows-lsb, pages or columns-msb", page.layout);
+  }
+  if (!read_option(page.on, parse_device_on, device.on)) return refused("on", "black or white", page.on);
+  if (!read_option(page.band, parse_band_rows, device.band_rows)) {
+    return refused("band", "a number from 1 to 2303", page.band);
+  }
+  if (page.name != nullptr) {
+    if (*page.name == '\0') return {"setting", "--name must not be empty", "name"};
+    device.name = page.name;
   }
   return {};
+}
+
+}  // namespace
+
+PageFailure read_page_request(const PageRequest& page, const std::string& output, ConversionRequest& request) {
+  request = ConversionRequest();
+  if (page.kind >= 0 && page.kind < kFirstMethodKind) {
+    bool known = false;
+    for (const MethodDescriptor& m : method_descriptors()) known = known || m.mode == page.kind;
+    if (!known) return {"setting", "unknown mode " + std::to_string(page.kind), "mode"};
+    request.mode = page.kind;
+  } else if (page.kind >= kFirstMethodKind &&
+             static_cast<size_t>(page.kind - kFirstMethodKind) < halftone_methods().size()) {
+    request.method = static_cast<HalftoneMethod>(page.kind - kFirstMethodKind);
+  } else {
+    return {"setting", "unknown mode " + std::to_string(page.kind), "mode"};
+  }
+  request.format = page.format;
+  PageFailure failure = read_texts(page, request);
+  if (failed(failure)) return failure;
+  const std::string message = check_conversion_request(request, output);
+  if (message.empty()) return {};
+  return {"setting", message, field_of(message)};
 }
