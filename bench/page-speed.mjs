@@ -1,7 +1,8 @@
 // The page's speed in Debian's chromium on a 4000 x 3000 picture: opening to both
 // panes shown, a density step to its result on screen, and the whole conversion.
 // Run from the project: node bench/page-speed.mjs (after ./test or ./run --web has
-// built build/web). Figures are the page's own performance marks; a result is in the
+// built build/web). Last, the density steps again while a PNG of the whole picture is
+// being made: saves are written by a worker of their own, so the steps should not wait. Figures are the page's own performance marks; a result is in the
 // canvas when the worker has drawn it (the worker owns the panes' canvases, which
 // show its frames without the page's thread), and the page is told a little later.
 import { spawn } from 'node:child_process';
@@ -114,6 +115,40 @@ for (const zoom of [1, 'fit']) {
                 ` the page told ${fmt(median(steps))} (max ${fmt(Math.max(...steps))}),` +
                 ` whole conversion ${fmt(median(wholes))} (max ${fmt(Math.max(...wholes))})`);
   }
+}
+// Density steps while a save is being made: the first save also opens the picture in
+// the export worker. A step counts as during the save when its result was painted
+// before the save was done.
+async function steps(count) {
+  const done = [];
+  for (let i = 0; i < count; ++i) {
+    await page.keyboard.press(i % 2 ? 'ArrowLeft' : 'ArrowRight');
+    const settled = await page.waitForFunction(() => {
+      const s = window.quillvex.state;
+      return s.frameSeq >= s.settingsSeq ? s.settingsSeq : 0;
+    });
+    const n = await settled.jsonValue();
+    const at = await page.evaluate((name) => performance.getEntriesByName(name).at(-1).startTime, `qvx-result-${n}`);
+    done.push({ ms: await between(`qvx-settings-${n}`, `qvx-result-${n}`), at });
+  }
+  return done;
+}
+const summary = (list) => (list.length ? `${fmt(median(list))} (max ${fmt(Math.max(...list))}, ${list.length} steps)` : 'none');
+await page.evaluate(() => window.quillvex.setZoom(1));
+await page.evaluate(() => window.quillvex.setSettings({ mode: 'floyd-steinberg', density: 100 }));
+await page.focus('#density');
+const alone = (await steps(8)).map((d) => d.ms);
+for (const round of ['first', 'second']) {
+  await page.evaluate(() => {
+    const began = performance.now();
+    window.saved = window.quillvex.export('png').then((m) => ({ ms: performance.now() - began, end: performance.now(),
+                                                                 failure: m.failure }));
+  });
+  const done = await steps(16);
+  const save = await page.evaluate(() => window.saved);
+  const during = done.filter((d) => d.at < save.end).map((d) => d.ms);
+  console.log(`${round} save of a PNG: ${fmt(save.ms)}${save.failure ? ` (failed: ${save.failure.code})` : ''};` +
+              ` density steps to the result painted during it ${summary(during)}, alone ${summary(alone)}`);
 }
 await browser.close();
 server.kill();

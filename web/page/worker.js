@@ -248,13 +248,19 @@ self.onmessage = async (event) => {
       break;
     }
     case 'close':
-      held.picture = null;
-      held.core.reset();
+      held.opening = held.opening.then(() => {
+        held.picture = null;
+        held.core.reset();
+      });
       break;
     case 'settings': await guarded(() => takeSettings(m)); break;
     case 'view': held.view = m; held.needFrame = true; schedule(); break;
     case 'canvases': held.canvases = { source: m.source, result: m.result }; break;
-    case 'export': await guarded(() => exportFile(m), faulted('fault')); break;
+    case 'export':
+      // A save asked for after an open is of that picture.
+      await held.opening;
+      await guarded(() => exportFile(m), faulted('fault'));
+      break;
     case 'fault': await guarded(fault); break;
   }
 };
