@@ -103,8 +103,8 @@ for (const zoom of [1, 'fit']) {
     for (let i = 0; i < 12; ++i) {
       await page.keyboard.press('ArrowRight');
       const settled = await page.waitForFunction(() => {
-        const s = window.quillvex.state;
-        return s.convertedSeq >= s.settingsSeq && s.frameSeq >= s.settingsSeq ? s.settingsSeq : 0;
+        const now = window.quillvex.state;
+        return now.convertedSeq >= now.settingsSeq && now.frameSeq >= now.settingsSeq ? now.settingsSeq : 0;
       });
       const n = await settled.jsonValue();
       steps.push(await between(`qvx-settings-${n}`, `qvx-result-${n}`));
@@ -124,8 +124,8 @@ async function steps(count) {
   for (let i = 0; i < count; ++i) {
     await page.keyboard.press(i % 2 ? 'ArrowLeft' : 'ArrowRight');
     const settled = await page.waitForFunction(() => {
-      const s = window.quillvex.state;
-      return s.frameSeq >= s.settingsSeq ? s.settingsSeq : 0;
+      const now = window.quillvex.state;
+      return now.frameSeq >= now.settingsSeq ? now.settingsSeq : 0;
     });
     const n = await settled.jsonValue();
     const at = await page.evaluate((name) => performance.getEntriesByName(name).at(-1).startTime, `qvx-result-${n}`);

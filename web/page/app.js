@@ -443,7 +443,7 @@ window.quillvex = {
   fault() { workers.post(message('fault')); },
   get state() {
     const p = state.picture;
-    return { state: state.phase, name: p?.name ?? null, width: p?.width ?? 0, height: p?.height ?? 0,
+    return { phase: state.phase, name: p?.name ?? null, width: p?.width ?? 0, height: p?.height ?? 0,
              otsu: p?.otsu ?? null, zoom: levelName(panes.level), settings: controls.settings(),
              settingsSeq: state.settings.seq, frameSeq: state.shown.frame, convertedSeq: state.shown.converted,
              message: $('message').textContent, methods: state.methods };

@@ -154,6 +154,13 @@ export class Core {
     return failed ? this.failure() : null;
   }
 
+  // A copy of a decoded picture's pixels as the pane shows them (opaque, RGBX), which
+  // openDecoded takes again to the same picture.
+  colours() {
+    const x = this.exports, p = this.page;
+    return this.bytes(x.qvx_colours(p), 4 * x.qvx_width(p) * x.qvx_height(p)).slice();
+  }
+
   picture() {
     const x = this.exports, p = this.page;
     return {

@@ -93,8 +93,8 @@ export function headerSize(bytes) {
   }
 }
 
-// The decoder's own layouts that the core takes as they are.
-const kOrders = { RGBA: 0, RGBX: 1, BGRA: 2, BGRX: 3 };
+// The decoder's own layouts that the core takes as they are (page_picture.h PixelOrder).
+export const kOrders = { RGBA: 0, RGBX: 1, BGRA: 2, BGRX: 3 };
 
 // Decodes into memory from `allocate(bytes)` (a Uint8Array, or null when memory runs
 // out), in the decoder's own layout where the core takes it. Null when the browser

@@ -7,12 +7,13 @@
 // that a large save never holds up the preview.
 
 /**
- * Why something could not be done. `code` is the core's code ("too-large",
- * "short-data", "memory", "setting", "device", "write") or the page's own ("empty",
- * "not-picture", "refused-format", "unreadable", "replaced", "no-picture",
- * "settings-refused", "fault"); `text` is the core's or the command's words in English,
- * which the page words again in its language where it knows the code (texts.js
- * failureText). Some codes carry what their wording needs.
+ * Why something could not be done. `code` is the module's (a BMP reader's code such as
+ * "too-large" or "short-data", "memory", "setting" naming its field, "write") or the
+ * page's own ("empty", "not-picture", "refused-format", "unreadable", "replaced",
+ * "no-picture", "settings-refused", "fault", "no-clipboard", "copy-refused"); `text` is
+ * the core's or the command's words in English, which the page words again in its
+ * language where it knows the code (texts.js failureText). Some codes carry what their
+ * wording needs.
  * @typedef {{code: string, text: string, field?: string, width?: number, height?: number,
  *            format?: string}} Failure
  */
@@ -39,7 +40,11 @@ export const failure = (code, text = '', details = {}) => ({ code, text, ...deta
 // answered by an 'answer' with the same id: {id, failure: Failure | null, ...result}.
 const kMessages = {
   // to a worker
-  open: ['id', 'pictureId', 'name', 'file'],        // a request; answered with the picture's facts
+  open: ['id', 'pictureId', 'name', 'file'],        // a request; answered with the picture's facts; a
+                                                    // decoded picture's {pixels, width, height} from
+                                                    // 'share' spare decoding it again
+  share: ['id', 'pictureId'],                       // a request; answered with {pixels, width, height}: the
+                                                    // open picture's pixels when it was decoded, else null
   settings: ['seq', 'settings'],                    // the preview's settings
   view: ['seq', 'view'],                            // what the panes show: {num, den, scrollX, scrollY, width, height}
   canvases: ['source', 'result'],                   // the panes' OffscreenCanvases
@@ -100,11 +105,11 @@ export class Workers {
 
   post(m, transfer = []) { this.preview.postMessage(m, transfer); }
 
-  request(worker, type, fields) {
+  request(worker, type, fields, transfer = []) {
     const id = ++this.lastId;
     return new Promise((resolve) => {
       this.pending.set(id, { resolve, worker });
-      worker.postMessage(message(type, { id, ...fields }));
+      worker.postMessage(message(type, { id, ...fields }), transfer);
     });
   }
 
@@ -117,7 +122,8 @@ export class Workers {
   }
 
   // Writes a file of a picture (`picture`: {id, name, file}) in the export worker,
-  // which opens the picture first when it holds another; resolves with the answer.
+  // which opens the picture first when it holds another: a picture the browser decoded
+  // from the preview's pixels, without decoding it again. Resolves with the answer.
   async exportFile(picture, fileName, request) {
     this.exporter ??= this.start((m) => {
       // A worker that can't load answers nothing more: its saves fail, the next starts anew.
@@ -125,8 +131,10 @@ export class Workers {
     });
     if (this.exporterPicture !== picture.id) {
       this.exporterPicture = picture.id;
+      const { pixels, width, height } = await this.request(this.preview, 'share', { pictureId: picture.id });
       const opened = await this.request(this.exporter, 'open',
-                                        { pictureId: picture.id, name: picture.name, file: picture.file });
+                                        { pictureId: picture.id, name: picture.name, file: picture.file,
+                                          ...(pixels && { pixels, width, height }) }, pixels ? [pixels] : []);
       if (opened.failure) {
         this.exporterPicture = 0;
         return opened;

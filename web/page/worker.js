@@ -4,7 +4,7 @@
 // setting or view is taken between two slices, so work that is out of date is dropped
 // at once. The page runs two: one for the preview, one for the saves.
 import { kMaxPixels, loadCore } from './core.js';
-import { decodePicture, sniffType } from './decode.js';
+import { decodePicture, kOrders, sniffType } from './decode.js';
 import { pngFile } from './png.js';
 import { answer, failedAnswer, failure, message } from './protocol.js';
 
@@ -120,8 +120,18 @@ async function readInto(blob, view) {
   }
 }
 
-// Reads the picture into the core; returns its facts, or {failure}.
-async function readPicture(file) {
+// Takes again the pixels of a picture another worker decoded (an ArrayBuffer of opaque
+// RGBX rows), sparing the decoder; returns as decodePicture does.
+function samePicture(pixels, width, height) {
+  const block = held.core.allocatePixels(pixels.byteLength);
+  if (!block) return { failure: failure('memory') };
+  block.set(new Uint8Array(pixels));
+  return { width, height, order: kOrders.RGBX };
+}
+
+// Reads the picture into the core (`shared`: {pixels, width, height} of the same
+// picture decoded before); returns its facts, or {failure}.
+async function readPicture(file, shared) {
   const { core } = held;
   const began = performance.now();
   if (file.size === 0) return { failure: failure('empty') };
@@ -139,7 +149,8 @@ async function readPicture(file) {
     if (!(await readInto(file, view).catch(() => false))) return { failure: failure('unreadable') };
     failed = core.openBmp();
   } else {
-    const picture = await decodePicture(head, file, kMaxPixels, (size) => core.allocatePixels(size));
+    const picture = shared ? samePicture(shared.pixels, shared.width, shared.height)
+                           : await decodePicture(head, file, kMaxPixels, (size) => core.allocatePixels(size));
     decodeMs = performance.now() - began;
     if (picture.failure) return picture;
     failed = core.openDecoded(picture.width, picture.height, picture.order, head);
@@ -150,18 +161,18 @@ async function readPicture(file) {
 }
 
 // Opens a picture in place of the one held; returns its facts, or {failure}.
-async function open(pictureId, name, file) {
+async function open(pictureId, name, file, shared = null) {
   const { core } = held;
   held.picture = null;
   core.reset();
-  const read = await readPicture(file);
+  const read = await readPicture(file, shared);
   if (read.failure) {
     // The previous picture is gone: after a failure the page shows none.
     core.reset();
     clearCanvases();
     return read;
   }
-  held.picture = { id: pictureId, name, file };
+  held.picture = { id: pictureId, name, file, decoded: read.decoded, width: read.width, height: read.height };
   held.result = null;
   held.needFrame = true;
   schedule();
@@ -240,7 +251,7 @@ self.onmessage = async (event) => {
   switch (m.type) {
     case 'open': {
       const opened = async () => {
-        const read = await open(m.pictureId, m.name, m.file);
+        const read = await open(m.pictureId, m.name, m.file, m.pixels && { pixels: m.pixels, width: m.width, height: m.height });
         self.postMessage(read.failure ? failedAnswer(m.id, read.failure) : answer(m.id, read));
       };
       held.opening = held.opening.then(() => guarded(opened, faulted('memory')));
@@ -253,6 +264,13 @@ self.onmessage = async (event) => {
         held.core.reset();
       });
       break;
+    case 'share': {
+      await held.opening;
+      const { picture } = held;
+      const pixels = picture?.id === m.pictureId && picture.decoded ? held.core.colours().buffer : null;
+      self.postMessage(answer(m.id, { pixels, width: picture?.width, height: picture?.height }), pixels ? [pixels] : []);
+      break;
+    }
     case 'settings': await guarded(() => takeSettings(m)); break;
     case 'view': held.view = m; held.needFrame = true; schedule(); break;
     case 'canvases': held.canvases = { source: m.source, result: m.result }; break;

@@ -103,7 +103,7 @@ test('downloads are the command\'s files, for every depth, RLE, top-down, an alp
   for (const picture of pictures) {
     page = await newPage();
     const opened = await openFile(picture);
-    assert.equal(opened.state, 'ready', `${picture}: ${opened.message}`);
+    assert.equal(opened.phase, 'ready', `${picture}: ${opened.message}`);
     for (const [i, [chosen, args]] of settings.entries()) {
       await settle(chosen);
       const what = `${picture} ${args.join(' ')}`;
@@ -218,7 +218,7 @@ test('JPEGs: the command\'s pixels at every level, CMYK, EXIF orientation and a 
   try {
     for (const picture of [gradient, dpi]) {
       page = await newPage();
-      assert.equal((await openFile(picture)).state, 'ready');
+      assert.equal((await openFile(picture)).phase, 'ready');
       const files = expected.get(picture), densities = Object.keys(files).map(Number);
       assertSameLevels(levelsOfLetters(await pageLetters(densities), 200, 150), levelsOfLetters(files, 200, 150), 200,
                        picture);
@@ -306,14 +306,14 @@ test('refused settings: one message naming the field, no result and no saves, un
   assert.match(opened.message, /Radius must be a whole number/);
   assert.equal((await saves()).disabled, 4);
   await page.evaluate(() => window.quillvex.setZoom(2));
-  assert.equal(await page.evaluate(() => window.quillvex.state.state), 'error');
+  assert.equal(await page.evaluate(() => window.quillvex.state.phase), 'error');
   // The good value converts: the saves are the command's again.
   await settle({ radius: 12 });
   const seen = await saves();
   assert.equal(seen.disabled, 0);
   assert.ok(!seen.error, seen.message);
   assert.ok((await exported('bmp')).equals(command(['-m', 'sauvola', '--radius', '12'], photo, '.bmp')), 'BMP');
-  assert.equal((await openFile(join(suite, 'pal8.bmp'))).state, 'ready');
+  assert.equal((await openFile(join(suite, 'pal8.bmp'))).phase, 'ready');
 });
 
 test('a save holds the picture its name says, and saves are off while a picture opens', async () => {
@@ -424,12 +424,12 @@ test('bad files end in one message each and the page stays usable', async () => 
     const path = join(scratch, name);
     writeFileSync(path, bytes);
     const failed = await openFile(path);
-    assert.equal(failed.state, 'error', name);
+    assert.equal(failed.phase, 'error', name);
     assert.ok(failed.message.length > 10 && !failed.message.includes('\n'), `${name}: "${failed.message}"`);
     if (reason) assert.match(failed.message, reason, name);
     assert.ok(await page.isDisabled('#download-bmp'), `${name}: a download is offered without a picture`);
     const again = await openFile(join(suite, 'pal8.bmp'));
-    assert.equal(again.state, 'ready', `after ${name}: ${again.message}`);
+    assert.equal(again.phase, 'ready', `after ${name}: ${again.message}`);
   }
 });
 

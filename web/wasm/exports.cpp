@@ -138,6 +138,8 @@ QVX_EXPORT(qvx_width) int32_t qvx_width(const Page* page) { return page->picture
 QVX_EXPORT(qvx_height) int32_t qvx_height(const Page* page) { return page->picture.height; }
 QVX_EXPORT(qvx_otsu) int qvx_otsu(const Page* page) { return page->picture.otsu; }
 QVX_EXPORT(qvx_histogram) const uint32_t* qvx_histogram(const Page* page) { return page->histogram; }
+// The pane's colours, top row first, red in the low byte: a decoded picture again.
+QVX_EXPORT(qvx_colours) const uint32_t* qvx_colours(const Page* page) { return page->picture.colours.get(); }
 QVX_EXPORT(qvx_info) const char* qvx_info(const Page* page) { return page->info.c_str(); }
 QVX_EXPORT(qvx_info_size) size_t qvx_info_size(const Page* page) { return page->info.size(); }
 
