@@ -27,7 +27,9 @@ std::string polarity_clauses(const DeviceSettings& s, DeviceLayout layout) {
   }
   if (s.codes.empty() && grey(s)) return s.on == DeviceOn::White ? "value 0 is black" : "value 0 is white";
   std::vector<uint8_t> codes = s.codes;
-  for (int i = 0; codes.empty() && i < s.meaning.count; ++i) codes.push_back(static_cast<uint8_t>(i));
+  if (codes.empty()) {
+    for (int i = 0; i < s.meaning.count; ++i) codes.push_back(static_cast<uint8_t>(i));
+  }
   return "codes " + code_map_text(codes);
 }
 
