@@ -89,7 +89,7 @@ std::string device_preset_settings_text(const DevicePreset& p) {
   if (device_format_info(p.format).options & kTakesLayout) text += std::string(", layout ") + device_layout_name(p.layout);
   if (p.palette) {
     text += ", " + std::to_string(p.count) + " colours of palette " + p.palette;
-  } else {
+  } else if (p.count != 2) {
     text += ", " + std::to_string(p.count) + " grey levels";
   }
   const bool planes = p.layout == DeviceLayout::Planes && (device_format_info(p.format).options & kTakesLayout);
