@@ -177,6 +177,14 @@ void prepare_row(DeviceWriter& w, const uint8_t* input) {
   if (w.width & 7) w.row[w.row_bytes - 1] &= static_cast<uint8_t>(0xFF00 >> (w.width & 7));
 }
 
+FILE* open_spill_file() {
+#ifdef __wasi__
+  return nullptr;
+#else
+  return std::tmpfile();
+#endif
+}
+
 // Plane 1's row kept until plane 0 is written.
 void spill_row(DeviceWriter& w, const uint8_t* bytes, size_t n) {
   PlaneSpill& spill = w.spill;
@@ -184,7 +192,7 @@ void spill_row(DeviceWriter& w, const uint8_t* bytes, size_t n) {
     spill.memory.insert(spill.memory.end(), bytes, bytes + n);
     return;
   }
-  if (!spill.file) spill.file.reset(std::tmpfile());
+  if (!spill.file) spill.file.reset(open_spill_file());
   if (!spill.file || std::fwrite(bytes, 1, n, spill.file.get()) != n) {
     w.error = DeviceError::SpillFailed;
     return;
@@ -355,14 +363,17 @@ DeviceError put_device_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdif
   if (writer.error != DeviceError::None) return writer.error;
   if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::TooManyRows;
   const bool unpack = index_layout(layout_of(writer.settings));
+  // A 1-bit row in a layout of indexes is black and white: white the last grey level,
+  // or a palette's entry 1 (white in every built-in palette).
+  const IndexMeaning& meaning = writer.settings.meaning;
+  const uint8_t white = static_cast<uint8_t>(meaning.palette.empty() ? meaning.count - 1 : 1);
   for (uint32_t i = 0; i < rows && writer.error == DeviceError::None; ++i) {
     const uint8_t* row = top_row + static_cast<ptrdiff_t>(i) * stride;
     if (!unpack) {
       take_row(writer, row);
       continue;
     }
-    // A 1-bit row in a layout of indexes: index 1 for a set (white) bit.
-    for (uint32_t x = 0; x < writer.width; ++x) writer.indexes[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    for (uint32_t x = 0; x < writer.width; ++x) writer.indexes[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? white : 0;
     take_index_row(writer, writer.indexes.data());
   }
   return writer.error;

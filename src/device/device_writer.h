@@ -13,7 +13,8 @@
 // column runs from top to bottom.
 //
 // Index rows (one byte a pixel) go to any layout: the 1-bit ones take pictures of
-// two levels or colours, index 1 the set bit when on is white. `planes` writes plane
+// two levels or colours, index 1 the set bit when on is white. 1-bit rows go to the
+// index layouts as black (index 0) and white (the last grey level, a palette's 1). `planes` writes plane
 // 0 as the rows come and keeps plane 1 (an eighth of the index rows) until the last
 // row: in memory up to PlaneSpill::memory_limit, the rest in a temporary file, so a
 // large picture never needs more than that much memory.
@@ -41,11 +42,18 @@ struct FileCloser {
 };
 
 // Plane 1's rows while plane 0 is written: the first in memory, the rest in a file.
+// The page (WASI) has no temporary files: its memory is the only limit.
+#ifdef __wasi__
+constexpr size_t kSpillMemoryBytes = SIZE_MAX;
+#else
+constexpr size_t kSpillMemoryBytes = size_t{8} << 20;
+#endif
+
 struct PlaneSpill {
   std::vector<uint8_t> memory;
   std::unique_ptr<FILE, FileCloser> file;
   uint64_t file_bytes = 0;
-  size_t memory_limit = size_t{8} << 20;  // lowered by a test
+  size_t memory_limit = kSpillMemoryBytes;  // lowered by a test
 };
 
 struct DeviceWriter {

@@ -144,6 +144,21 @@ TEST(DeviceIndexes, FiveByTwoByHand) {
     EXPECT_EQ(out, c.bytes) << describe(c.settings);
   }
 
+  // 1-bit rows (set bit white) are black and white: the last grey level, a palette's entry 1.
+  const uint8_t one_bit[2] = {0x68, 0x90};
+  const struct {
+    DeviceSettings settings;
+    std::vector<uint8_t> bytes;
+  } black_and_white[] = {
+      {index_settings(DeviceFormat::Bin, DeviceLayout::TwoBppMsb, 4), {0x3C, 0xC0, 0xC3, 0x00}},
+      {index_settings(DeviceFormat::Bin, DeviceLayout::Planes, 3, "bwr"), {0x68, 0x90, 0xF8, 0xF8}},
+  };
+  for (const auto& c : black_and_white) {
+    std::vector<uint8_t> out;
+    ASSERT_EQ(encode_device_picture(c.settings, one_bit, 1, 5, 2, out), DeviceError::None);
+    EXPECT_EQ(out, c.bytes) << describe(c.settings);
+  }
+
   // The C header names everything the reader needs in its comment.
   DeviceSettings c = index_settings(DeviceFormat::C, DeviceLayout::FourBppMsb, 6, "spectra6-measured",
                                     {0, 1, 2, 3, 5, 6});

@@ -91,8 +91,6 @@ TEST(DeviceReader, RefusesWhatIsNotAPicture) {
       {DeviceFormat::C, "const char a[] = {\n 0x01,\n 0x100 };", 8, 2, DeviceSettings(),
        DeviceReadError::MalformedText, 3},
       {DeviceFormat::C, "const char a[] = {\n 0x01 0x02 };", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 2},
-      {DeviceFormat::C, "const char a[] = {\n 0x01, , 0x02 };", 8, 2, DeviceSettings(),
-       DeviceReadError::MalformedText, 2},
       {DeviceFormat::C, "const char a[] = { 0x01 /* open", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 1},
       {DeviceFormat::C, "no array at all\n", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 2},
       {DeviceFormat::C, "const char a[] = { 0x01 };", 8, 2, DeviceSettings(), DeviceReadError::Truncated},
