@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (encode_device_indexes(again, p.indexes.data(), p.width, p.width, p.height, bytes) != DeviceError::None) {
     std::abort();
   }
-  const DeviceReadResult back = read_device_bytes(bytes.data(), bytes.size(), {DeviceFormat::Bin, p.width, p.height, again});
+  const DeviceReadResult back =
+      read_device_bytes(bytes.data(), bytes.size(), {DeviceFormat::Bin, p.width, p.height, again});
   if (back.error != DeviceReadError::None || back.picture.indexes != p.indexes) std::abort();
   return 0;
 }

@@ -16,8 +16,8 @@ std::string polarity_clauses(const DeviceSettings& s, DeviceLayout layout) {
   if (layout == DeviceLayout::Planes) {
     std::string text;
     for (int p = 0; p < 2; ++p) {
-      text += std::string(p ? ", " : "") + "plane " + std::to_string(p) + " " + plane_role(s, p) +
-              " with set bits " + device_on_name(plane_polarity(s, p));
+      text += std::string(p ? ", " : "") + "plane " + std::to_string(p) + " " + plane_role(s, p) + " with set bits " +
+              device_on_name(plane_polarity(s, p));
     }
     return text;
   }
@@ -169,8 +169,8 @@ CommentRead read_c_header_comment(std::string_view text, HeaderFacts& facts) {
   const DeviceSettings& s = f.settings;
   const bool planes = s.layout == DeviceLayout::Planes;
   // Every clause that the writer gives this layout, and no other.
-  if (!seen.layout || (planes ? seen.polarity || !seen.plane[0] || !seen.plane[1]
-                              : !seen.polarity || seen.plane[0] || seen.plane[1])) {
+  if (!seen.layout ||
+      (planes ? seen.polarity || !seen.plane[0] || !seen.plane[1] : !seen.polarity || seen.plane[0] || seen.plane[1])) {
     return CommentRead::Malformed;
   }
   for (int p = 0; planes && p < 2; ++p) {

@@ -305,7 +305,8 @@ const char* device_error_text(DeviceError error) {
       return "planes take 4 grey levels or a palette of three: black, white and one colour";
     case DeviceError::BadMeaning: return "the levels, the palette or the preset cannot be named in the output";
     case DeviceError::CodesNotForLayout: return "a code map applies to the 2bpp-msb and 4bpp-msb layouts only";
-    case DeviceError::BadCodeMap: return "the code map needs a different code, small enough for the layout, for each index";
+    case DeviceError::BadCodeMap:
+      return "the code map needs a different code, small enough for the layout, for each index";
     case DeviceError::NoPolarityForCodes: return "a palette's or a code map's values take no --on black";
     case DeviceError::PlaneOnNotForLayout: return "a plane's polarity applies to the planes layout only";
     case DeviceError::IndexOutOfRange: return "a pixel's index is beyond the levels or colours";

@@ -23,8 +23,8 @@ const DevicePreset kPresets[] = {
     // Adafruit GFX drawBitmap(x, y, bitmap, w, h, colour): rows of (w + 7) / 8 bytes,
     // the leftmost pixel in bit 7; a set bit is drawn in the colour, a clear one left
     // as it is. The picture's black is what it draws.
-    {"adafruit-gfx", "Adafruit GFX drawBitmap(): the black pixels drawn in the colour given", C,
-     DeviceLayout::RowsMsb, Black, 2, nullptr, nullptr, 0, 0},
+    {"adafruit-gfx", "Adafruit GFX drawBitmap(): the black pixels drawn in the colour given", C, DeviceLayout::RowsMsb,
+     Black, 2, nullptr, nullptr, 0, 0},
     // u8g2 drawXBM(): X bitmap rows, the leftmost pixel in bit 0, a set bit drawn.
     {"u8g2-xbm", "u8g2 drawXBM() / drawXBMP(): the black pixels drawn in the draw colour", DeviceFormat::Xbm,
      DeviceLayout::RowsLsb, Black, 2, nullptr, nullptr, 0, 0},
@@ -53,8 +53,8 @@ const DevicePreset kPresets[] = {
     {"acep7", "7-colour ACeP e-paper, 4 bits a pixel, its measured colours", C, DeviceLayout::FourBppMsb, White, 7,
      "acep7-measured", "0,1,2,3,4,5,6", 0, 0},
     // Spectra 6 panels: black 0, white 1, yellow 2, red 3, blue 5, green 6 (no 4).
-    {"spectra6", "Spectra 6 e-paper, 4 bits a pixel, its measured colours (code 4 unused)", C,
-     DeviceLayout::FourBppMsb, White, 6, "spectra6-measured", "0,1,2,3,5,6", 0, 0},
+    {"spectra6", "Spectra 6 e-paper, 4 bits a pixel, its measured colours (code 4 unused)", C, DeviceLayout::FourBppMsb,
+     White, 6, "spectra6-measured", "0,1,2,3,5,6", 0, 0},
     {"inkplate-3bit", "Inkplate 3-bit grey mode, 4 bits a pixel, 0 black .. 7 white", C, DeviceLayout::FourBppMsb,
      White, 8, nullptr, nullptr, 0, 0},
 };
@@ -86,7 +86,8 @@ DeviceRequest device_request_for(const DevicePreset& preset) {
 
 std::string device_preset_settings_text(const DevicePreset& p) {
   std::string text = device_format_info(p.format).name;
-  if (device_format_info(p.format).options & kTakesLayout) text += std::string(", layout ") + device_layout_name(p.layout);
+  if (device_format_info(p.format).options & kTakesLayout)
+    text += std::string(", layout ") + device_layout_name(p.layout);
   if (p.palette) {
     text += ", " + std::to_string(p.count) + " colours of palette " + p.palette;
   } else if (p.count != 2) {

@@ -1,6 +1,7 @@
 #include "device/device_reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 #include "device/device_comment.h"
@@ -91,7 +92,7 @@ bool read_define(std::string_view line, ArrayText& a) {
   const std::string_view name = line.substr(name_at, at - name_at);
   uint64_t* side = ends_with(name, "_WIDTH") || ends_with(name, "_width")     ? &a.width
                    : ends_with(name, "_HEIGHT") || ends_with(name, "_height") ? &a.height
-                                                                               : nullptr;
+                                                                              : nullptr;
   if (!side || *side) return true;
   while (at < line.size() && space(line[at])) ++at;
   // A size that is no number (an expression) is left to the caller to give.
@@ -203,7 +204,8 @@ DeviceReadResult unpack(const uint8_t* bytes, DeviceReadResult r) {
         case DeviceLayout::TwoBppMsb:
         case DeviceLayout::FourBppMsb: {
           const unsigned per_byte = 8 / bits;
-          const unsigned value = bytes[y * packed_row + x / per_byte] >> (8 - bits * (x % per_byte + 1)) & ((1u << bits) - 1);
+          const unsigned value =
+              bytes[y * packed_row + x / per_byte] >> (8 - bits * (x % per_byte + 1)) & ((1u << bits) - 1);
           if (!index_of_value(s, value, p.indexes[i])) {
             r.error = DeviceReadError::NoValue;
             r.pixel = i;
@@ -235,6 +237,7 @@ DeviceReadResult failed(DeviceReadError error) {
 // Checks that `size` bytes hold exactly the picture, then unpacks them.
 DeviceReadResult read_bytes(const uint8_t* bytes, size_t size, DeviceReadResult r) {
   if (check_device_indexes(r.picture.settings) != DeviceError::None) return failed(DeviceReadError::BadSettings);
+  if (uint64_t{r.picture.width} * r.picture.height > SIZE_MAX) return failed(DeviceReadError::TooLarge);
   r.expected = device_layout_bytes(r.picture.settings.layout, r.picture.width, r.picture.height);
   r.found = size;
   if (r.found != r.expected) {
@@ -293,6 +296,7 @@ std::string device_read_error_text(const DeviceReadResult& r) {
     case DeviceReadError::FormatNotRead: return "only xbm, c and bin outputs are read back";
     case DeviceReadError::NoSize: return "the size is needed (width x height): the bytes do not say it";
     case DeviceReadError::EmptyPicture: return "the picture has no pixels";
+    case DeviceReadError::TooLarge: return "the picture is too large to read into memory";
     case DeviceReadError::SizeContradicts: return "the size given is not the one the file states";
     case DeviceReadError::BadSettings:
       return "no output is written that way: the layout cannot hold those levels or colours";

@@ -31,6 +31,7 @@ enum class DeviceReadError {
   FormatNotRead,     // escpos and zpl are not read back
   NoSize,            // no width and height given or defined
   EmptyPicture,      // a side of 0
+  TooLarge,          // more pixels than this process can hold
   SizeContradicts,   // the size given differs from the one the text defines or its comment names
   BadSettings,       // settings no output could have been written with (check_device_indexes)
   Truncated,         // fewer bytes or items than the size takes

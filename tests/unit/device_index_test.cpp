@@ -109,10 +109,10 @@ TEST(DeviceIndexes, EveryPackingReadsBack) {
 
 // A 5 x 2 picture in each packing, its bytes worked out by hand.
 TEST(DeviceIndexes, FiveByTwoByHand) {
-  const uint8_t grey[10] = {0, 1, 2, 3, 0, 3, 2, 1, 0, 3};        // 4 levels
-  const uint8_t six[10] = {0, 1, 2, 3, 4, 5, 4, 3, 2, 1};         // spectra6's order
-  const uint8_t bwr[10] = {0, 1, 2, 1, 0, 2, 2, 0, 1, 1};         // black, white, red
-  const uint8_t two[10] = {0, 1, 1, 0, 1, 1, 0, 0, 1, 0};         // black and white
+  const uint8_t grey[10] = {0, 1, 2, 3, 0, 3, 2, 1, 0, 3};  // 4 levels
+  const uint8_t six[10] = {0, 1, 2, 3, 4, 5, 4, 3, 2, 1};   // spectra6's order
+  const uint8_t bwr[10] = {0, 1, 2, 1, 0, 2, 2, 0, 1, 1};   // black, white, red
+  const uint8_t two[10] = {0, 1, 1, 0, 1, 1, 0, 0, 1, 0};   // black and white
   DeviceSettings flipped_planes = index_settings(DeviceFormat::Bin, DeviceLayout::Planes, 3, "bwr");
   flipped_planes.on = DeviceOn::Black;
   DeviceSettings ssd1680 = index_settings(DeviceFormat::Bin, DeviceLayout::Planes, 3, "bwr");
@@ -129,7 +129,8 @@ TEST(DeviceIndexes, FiveByTwoByHand) {
       {index_settings(DeviceFormat::Bin, DeviceLayout::TwoBppMsb, 4), grey, {0x1B, 0x00, 0xE4, 0xC0}},
       {grey_on_black, grey, {0xE4, 0xC0, 0x1B, 0x00}},
       {index_settings(DeviceFormat::Bin, DeviceLayout::FourBppMsb, 4), grey, {0x01, 0x23, 0x00, 0x32, 0x10, 0x30}},
-      {index_settings(DeviceFormat::Bin, DeviceLayout::FourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}), six,
+      {index_settings(DeviceFormat::Bin, DeviceLayout::FourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}),
+       six,
        {0x01, 0x23, 0x50, 0x65, 0x32, 0x10}},
       {index_settings(DeviceFormat::Bin, DeviceLayout::Planes, 4), grey, {0x30, 0xC8, 0x50, 0xA8}},
       {index_settings(DeviceFormat::Bin, DeviceLayout::Planes, 3, "bwr"), bwr, {0x70, 0xD8, 0xD8, 0x38}},
@@ -160,8 +161,8 @@ TEST(DeviceIndexes, FiveByTwoByHand) {
   }
 
   // The C header names everything the reader needs in its comment.
-  DeviceSettings c = index_settings(DeviceFormat::C, DeviceLayout::FourBppMsb, 6, "spectra6-measured",
-                                    {0, 1, 2, 3, 5, 6});
+  DeviceSettings c =
+      index_settings(DeviceFormat::C, DeviceLayout::FourBppMsb, 6, "spectra6-measured", {0, 1, 2, 3, 5, 6});
   c.preset = "spectra6";
   std::vector<uint8_t> out;
   ASSERT_EQ(encode_device_indexes(c, six, 5, 5, 2, out), DeviceError::None);

@@ -42,7 +42,8 @@ std::string shown_pixel(const std::string& preset, const Shown& s, uint32_t x, u
   // ESC/POS GS v 0 and ZPL ^GFA: rows of bytes, the leftmost dot in the high bit, 1 printed.
   if (preset.rfind("escpos", 0) == 0 || preset == "zpl-203dpi") return bit_msb(b, row_bytes, x, y) ? "dot" : "paper";
   // 2-bit grey frame buffers: four pixels a byte from the high bits, 0 black .. 3 white.
-  if (preset == "epaper-4gray") return "grey " + std::to_string((b[y * ((s.w + 3) / 4) + x / 4] >> (6 - 2 * (x % 4))) & 3);
+  if (preset == "epaper-4gray")
+    return "grey " + std::to_string((b[y * ((s.w + 3) / 4) + x / 4] >> (6 - 2 * (x % 4))) & 3);
   // Two RAMs loaded one after the other: 4-grey modes take the level's high bit in
   // the first and its low bit in the second; black-white-colour controllers (UC8151
   // KWR mode) a 0 for black in the first and a 0 for the colour in the second.
@@ -96,8 +97,7 @@ TEST(DevicePresets, EachShowsThePictureAsItsDeviceReadsIt) {
     }
     for (uint32_t y = 0; y < h; ++y) {
       for (uint32_t x = 0; x < w; ++x) {
-        ASSERT_EQ(shown_pixel(preset.name, shown, x, y), meant_pixel(preset.name, indexes[y * w + x]))
-            << x << "," << y;
+        ASSERT_EQ(shown_pixel(preset.name, shown, x, y), meant_pixel(preset.name, indexes[y * w + x])) << x << "," << y;
       }
     }
     if (s.format != DeviceFormat::C && s.format != DeviceFormat::Xbm) continue;
@@ -110,7 +110,8 @@ TEST(DevicePresets, EachShowsThePictureAsItsDeviceReadsIt) {
     std::vector<uint8_t> raw;
     ASSERT_EQ(encode_device_indexes(bin, indexes.data(), w, w, h, raw), DeviceError::None);
     if (s.format == DeviceFormat::C) EXPECT_EQ(raw, shown.bytes);
-    const DeviceReadResult raw_read = read_device_bytes(raw.data(), raw.size(), DeviceReadRequest{DeviceFormat::Bin, w, h, bin});
+    const DeviceReadResult raw_read =
+        read_device_bytes(raw.data(), raw.size(), DeviceReadRequest{DeviceFormat::Bin, w, h, bin});
     ASSERT_EQ(raw_read.error, DeviceReadError::None) << device_read_error_text(raw_read);
     EXPECT_EQ(raw_read.picture.indexes, indexes);
   }

@@ -23,7 +23,8 @@ DeviceReadResult read_text(DeviceFormat format, const std::string& text, uint32_
 
 const char kOurs[] =
     "/* logo: 5 x 2 pixels, layout 2bpp-msb, 4 grey levels, value 0 is black; 4 bytes,\n   in program memory. */\n"
-    "#define LOGO_WIDTH 5\n#define LOGO_HEIGHT 2\nstatic const uint8_t logo[] PROGMEM = {\n  0x1b, 0x00, 0xe4, 0xc0\n};\n";
+    "#define LOGO_WIDTH 5\n#define LOGO_HEIGHT 2\nstatic const uint8_t logo[] PROGMEM = {\n  0x1b, 0x00, 0xe4, "
+    "0xc0\n};\n";
 
 // Arrays written by hand and by other tools: X bitmaps with a hot spot, decimal
 // items, a trailing comma, comments between items; a C array with no comment of ours
@@ -39,15 +40,30 @@ TEST(DeviceReader, ReadsArraysOfOtherShapes) {
       {DeviceFormat::Xbm,
        "#define x_width 3\n#define x_height 2\n#define x_x_hot 1\n#define x_y_hot 0\n"
        "static char x_bits[] = {\n 0x05, 0x04, };\n",
-       0, 0, DeviceSettings(), {0, 1, 0, 1, 1, 0}},
-      {DeviceFormat::Xbm, "#define x_width 3\n#define x_height 2\nstatic char x_bits[] = { 5u, /* row 2 */ 4 };", 0, 0,
-       DeviceSettings(), {0, 1, 0, 1, 1, 0}},
+       0,
+       0,
+       DeviceSettings(),
+       {0, 1, 0, 1, 1, 0}},
+      {DeviceFormat::Xbm,
+       "#define x_width 3\n#define x_height 2\nstatic char x_bits[] = { 5u, /* row 2 */ 4 };",
+       0,
+       0,
+       DeviceSettings(),
+       {0, 1, 0, 1, 1, 0}},
       {DeviceFormat::C, kOurs, 0, 0, DeviceSettings(), {0, 1, 2, 3, 0, 3, 2, 1, 0, 3}},
       {DeviceFormat::C, kOurs, 5, 2, DeviceSettings(), {0, 1, 2, 3, 0, 3, 2, 1, 0, 3}},
-      {DeviceFormat::C, "// a logo\nconst unsigned char logo[] = {0x01, 0x23, 0x50, 0x65, 0x32, 0x10};", 5, 2,
-       layout_settings(DeviceLayout::FourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}), {0, 1, 2, 3, 4, 5, 4, 3, 2, 1}},
-      {DeviceFormat::C, "#define W_WIDTH (4 + 1)\n#define W_HEIGHT 2\nconst char w[] = {0x68, 0x90};", 5, 0,
-       DeviceSettings(), {0, 1, 1, 0, 1, 1, 0, 0, 1, 0}},
+      {DeviceFormat::C,
+       "// a logo\nconst unsigned char logo[] = {0x01, 0x23, 0x50, 0x65, 0x32, 0x10};",
+       5,
+       2,
+       layout_settings(DeviceLayout::FourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}),
+       {0, 1, 2, 3, 4, 5, 4, 3, 2, 1}},
+      {DeviceFormat::C,
+       "#define W_WIDTH (4 + 1)\n#define W_HEIGHT 2\nconst char w[] = {0x68, 0x90};",
+       5,
+       0,
+       DeviceSettings(),
+       {0, 1, 1, 0, 1, 1, 0, 0, 1, 0}},
   };
   for (const auto& c : cases) {
     const DeviceReadResult r = read_text(c.format, c.text, c.w, c.h, c.settings);
@@ -88,8 +104,8 @@ TEST(DeviceReader, RefusesWhatIsNotAPicture) {
       {DeviceFormat::C, bad_clause, 0, 0, DeviceSettings(), DeviceReadError::MalformedComment, 1},
       {DeviceFormat::C, bad_count, 0, 0, DeviceSettings(), DeviceReadError::MalformedComment, 1},
       {DeviceFormat::C, no_close, 0, 0, DeviceSettings(), DeviceReadError::MalformedText, 7},
-      {DeviceFormat::C, "const char a[] = {\n 0x01,\n 0x100 };", 8, 2, DeviceSettings(),
-       DeviceReadError::MalformedText, 3},
+      {DeviceFormat::C, "const char a[] = {\n 0x01,\n 0x100 };", 8, 2, DeviceSettings(), DeviceReadError::MalformedText,
+       3},
       {DeviceFormat::C, "const char a[] = {\n 0x01 0x02 };", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 2},
       {DeviceFormat::C, "const char a[] = { 0x01 /* open", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 1},
       {DeviceFormat::C, "no array at all\n", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 2},
