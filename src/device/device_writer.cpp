@@ -332,8 +332,7 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
   }
   if (const DeviceError e = check_device_indexes(settings); e != DeviceError::None) return writer.error = e;
   const DeviceLayout layout = layout_of(settings);
-  const unsigned bits = layout == DeviceLayout::Planes ? 1 : device_layout_bits(layout);
-  const uint64_t row_bytes = (uint64_t{width} * bits + 7) / 8;
+  const uint64_t row_bytes = (uint64_t{width} * device_layout_bits(layout) + 7) / 8;
   if (row_bytes > kMaxHeldBytes) return writer.error = DeviceError::PictureTooLarge;
   writer.row_bytes = static_cast<size_t>(row_bytes);
   if (settings.format == DeviceFormat::EscPos && writer.row_bytes > 0xFFFF) {
