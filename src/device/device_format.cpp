@@ -20,7 +20,10 @@ const DeviceFormatInfo kFormats[] = {
 const Word<DeviceLayout> kLayouts[] = {{"rows-msb", DeviceLayout::RowsMsb},
                                        {"rows-lsb", DeviceLayout::RowsLsb},
                                        {"pages", DeviceLayout::Pages},
-                                       {"columns-msb", DeviceLayout::ColumnsMsb}};
+                                       {"columns-msb", DeviceLayout::ColumnsMsb},
+                                       {"2bpp-msb", DeviceLayout::TwoBppMsb},
+                                       {"4bpp-msb", DeviceLayout::FourBppMsb},
+                                       {"planes", DeviceLayout::Planes}};
 const Word<DeviceOn> kOns[] = {{"black", DeviceOn::Black}, {"white", DeviceOn::White}};
 
 // Words a C or C++ compiler would not take as the array's name (C23 and C++20 included).
@@ -172,6 +175,68 @@ const char* device_layout_name(DeviceLayout layout) { return kLayouts[static_cas
 
 bool parse_device_on(std::string_view text, DeviceOn& out) { return find_word(kOns, text, out); }
 
+const char* device_on_name(DeviceOn on) { return on == DeviceOn::Black ? "black" : "white"; }
+
+unsigned device_layout_bits(DeviceLayout layout) {
+  switch (layout) {
+    case DeviceLayout::TwoBppMsb: return 2;
+    case DeviceLayout::FourBppMsb: return 4;
+    default: return 1;
+  }
+}
+
+uint64_t device_layout_bytes(DeviceLayout layout, uint32_t width, uint32_t height) {
+  const uint64_t w = width, h = height;
+  switch (layout) {
+    case DeviceLayout::Pages: return w * ((h + 7) / 8);
+    case DeviceLayout::ColumnsMsb: return (h + 7) / 8 * w;
+    case DeviceLayout::Planes: return 2 * ((w + 7) / 8) * h;
+    default: return (w * device_layout_bits(layout) + 7) / 8 * h;
+  }
+}
+
+bool parse_code_map(std::string_view text, std::vector<uint8_t>& out) {
+  std::vector<uint8_t> codes;
+  while (true) {
+    const size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    if (item.empty() || item.size() > 2 || codes.size() == kMaxIndexes) return false;
+    unsigned value = 0;
+    for (char c : item) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value > 15) return false;
+    codes.push_back(static_cast<uint8_t>(value));
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  out = codes;
+  return true;
+}
+
+std::string code_map_text(const std::vector<uint8_t>& codes) {
+  std::string text;
+  for (uint8_t code : codes) text += (text.empty() ? "" : ",") + std::to_string(code);
+  return text;
+}
+
+bool parse_plane_on(std::string_view text, DeviceOn (&out)[2]) {
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return false;
+  DeviceOn first, second;
+  if (!parse_device_on(text.substr(0, comma), first) || !parse_device_on(text.substr(comma + 1), second)) {
+    return false;
+  }
+  out[0] = first;
+  out[1] = second;
+  return true;
+}
+
+DeviceOn plane_polarity(const DeviceSettings& settings, int plane) {
+  return settings.plane_on[plane].value_or(settings.on);
+}
+
 bool parse_band_rows(std::string_view text, unsigned& out) {
   if (text.empty() || text.size() > 5) return false;
   unsigned value = 0;
@@ -233,8 +298,72 @@ const char* device_error_text(DeviceError error) {
     case DeviceError::TooManyRows: return "more rows than the picture has";
     case DeviceError::MissingRows: return "the picture ended before its last row";
     case DeviceError::WriteFailed: return "the output could not be written";
+    case DeviceError::TwoIndexesOnly:
+      return "this format or layout holds two levels or colours only (2bpp-msb, 4bpp-msb and planes hold more)";
+    case DeviceError::TooManyForTwoBits: return "2bpp-msb holds at most four levels or colours";
+    case DeviceError::PlanesNeedThree:
+      return "planes take 4 grey levels or a palette of three: black, white and one colour";
+    case DeviceError::BadMeaning: return "the levels, the palette or the preset cannot be named in the output";
+    case DeviceError::CodesNotForLayout: return "a code map applies to the 2bpp-msb and 4bpp-msb layouts only";
+    case DeviceError::BadCodeMap:
+      return "the code map needs a different code, small enough for the layout, for each index";
+    case DeviceError::NoPolarityForCodes: return "a palette's or a code map's values take no --on black";
+    case DeviceError::PlaneOnNotForLayout: return "a plane's polarity applies to the planes layout only";
+    case DeviceError::IndexOutOfRange: return "a pixel's index is beyond the levels or colours";
+    case DeviceError::SpillFailed: return "no temporary file could hold the second plane";
   }
   return "unknown error";
+}
+
+namespace {
+
+// A palette's or a preset's name goes into the C header's comment: letters, digits,
+// '-' and (a palette's list of colours) '#' and ',' only, so the comment reads back.
+bool nameable(const std::string& text, bool list) {
+  for (char c : text) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                    (list && (c == '#' || c == ','));
+    if (!ok) return false;
+  }
+  return text.size() <= 200;
+}
+
+bool one_bit_output(const DeviceSettings& s) {
+  const bool takes_layout = s.format == DeviceFormat::C || s.format == DeviceFormat::Bin;
+  return !takes_layout || !index_layout(s.layout);
+}
+
+}  // namespace
+
+DeviceError check_device_indexes(const DeviceSettings& s) {
+  const int count = s.meaning.count;
+  if (count < 2 || count > kMaxIndexes || !nameable(s.meaning.palette, true) ||
+      !nameable(s.preset, false)) {
+    return DeviceError::BadMeaning;
+  }
+  const bool planes = !one_bit_output(s) && s.layout == DeviceLayout::Planes;
+  if ((s.plane_on[0] || s.plane_on[1]) && !planes) return DeviceError::PlaneOnNotForLayout;
+  const unsigned bits = one_bit_output(s) ? 1 : device_layout_bits(s.layout);
+  if (!s.codes.empty() && bits == 1) return DeviceError::CodesNotForLayout;
+  if (one_bit_output(s)) return count == 2 ? DeviceError::None : DeviceError::TwoIndexesOnly;
+  if (planes) {
+    const bool grey = s.meaning.palette.empty() && count == 4, colour = !s.meaning.palette.empty() && count == 3;
+    return grey || colour ? DeviceError::None : DeviceError::PlanesNeedThree;
+  }
+  if (bits == 2 && count > 4) return DeviceError::TooManyForTwoBits;
+  if (!s.codes.empty()) {
+    if (s.codes.size() != static_cast<size_t>(count)) return DeviceError::BadCodeMap;
+    for (size_t i = 0; i < s.codes.size(); ++i) {
+      if (s.codes[i] >= 1u << bits) return DeviceError::BadCodeMap;
+      for (size_t j = 0; j < i; ++j) {
+        if (s.codes[j] == s.codes[i]) return DeviceError::BadCodeMap;
+      }
+    }
+  }
+  // Reversed grey levels are levels still; a palette's order is the device's.
+  const bool codes = !s.codes.empty() || !s.meaning.palette.empty();
+  if (codes && s.on == DeviceOn::Black) return DeviceError::NoPolarityForCodes;
+  return DeviceError::None;
 }
 
 DeviceError resolve_device_request(const DeviceRequest& request, std::string_view output_path,
@@ -251,5 +380,10 @@ DeviceError resolve_device_request(const DeviceRequest& request, std::string_vie
   settings.on = request.on.value_or(info.default_on);
   settings.name = request.name ? c_identifier(*request.name) : c_identifier_for(output_path, input_path);
   settings.band_rows = request.band_rows.value_or(kDefaultBandRows);
-  return DeviceError::None;
+  settings.meaning = request.meaning;
+  settings.codes = request.codes;
+  settings.plane_on[0] = request.plane_on[0];
+  settings.plane_on[1] = request.plane_on[1];
+  settings.preset = request.preset;
+  return check_device_indexes(settings);
 }

@@ -8,19 +8,43 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class DeviceFormat { Xbm, C, Bin, EscPos, Zpl };
 
-// How the bits of a picture are laid out in the bytes of `c` and `bin`.
+// How the bits of a picture are laid out in the bytes of `c` and `bin`. The first
+// four hold one bit a pixel, so two levels or colours; the others hold indexes.
 enum class DeviceLayout {
   RowsMsb,     // row by row, each row padded to whole bytes, leftmost pixel in bit 7
   RowsLsb,     // the same with the leftmost pixel in bit 0
   Pages,       // bands of 8 rows from the top, a byte per column, the band's top row in bit 0
   ColumnsMsb,  // column by column from the left, each padded to whole bytes, top pixel in bit 7
+  TwoBppMsb,   // 2 bits a pixel, each row on a new byte, the leftmost pixel in bits 7-6
+  FourBppMsb,  // 4 bits a pixel, each row on a new byte, the leftmost pixel in the high nibble
+  Planes,      // rows-msb once per plane: every row of plane 0, then every row of plane 1
 };
 
-// Which pixels are the set bits.
+// Returns the bits a layout gives each pixel: 1, 2 or 4 (planes: 1 in each plane).
+unsigned device_layout_bits(DeviceLayout layout);
+
+// Returns true for the layouts of more than one bit a pixel: 2bpp-msb, 4bpp-msb, planes.
+inline bool index_layout(DeviceLayout layout) { return layout >= DeviceLayout::TwoBppMsb; }
+
+// Returns the bytes a picture of width x height takes in a layout.
+uint64_t device_layout_bytes(DeviceLayout layout, uint32_t width, uint32_t height);
+
+// Which pixels are the set bits; for the planes, which value a set bit means in one
+// plane: White the paper (not black, not the colour, an index bit of 1), Black the ink.
 enum class DeviceOn { Black, White };
+
+// What the indexes of a picture stand for: grey levels (index 0 black .. count - 1
+// white) or the entries of a palette. A 1-bit picture is two grey levels.
+struct IndexMeaning {
+  int count = 2;        // 2..16
+  std::string palette;  // empty for grey levels; else a name or "#rrggbb,..." as --palette takes it
+};
+
+constexpr int kMaxIndexes = 16;
 
 // The options a format takes (bits of DeviceFormatInfo::options).
 constexpr unsigned kTakesLayout = 1;  // --layout
@@ -60,6 +84,19 @@ bool parse_band_rows(std::string_view text, unsigned& out);
 // Returns the name of a layout as the command spells it.
 const char* device_layout_name(DeviceLayout layout);
 
+// Reads a code map "0,1,2,3,5,6" (the code of index 0 first, each 0..15); false
+// when it is anything else or holds more than kMaxIndexes codes.
+bool parse_code_map(std::string_view text, std::vector<uint8_t>& out);
+
+// Returns a code map as parse_code_map reads it.
+std::string code_map_text(const std::vector<uint8_t>& codes);
+
+// Reads the planes' polarities "white,black" (plane 0 first).
+bool parse_plane_on(std::string_view text, DeviceOn (&out)[2]);
+
+// Returns a polarity as the command spells it: "black" or "white".
+const char* device_on_name(DeviceOn on);
+
 // Returns `text` made into a C identifier that no compiler or standard header has
 // taken: every character other than an ASCII letter, digit or underscore becomes
 // '_' and runs of '_' become one; a name that begins with a digit or '_', or whose
@@ -88,6 +125,10 @@ struct DeviceRequest {
   std::optional<DeviceOn> on;
   std::optional<std::string> name;
   std::optional<unsigned> band_rows;
+  std::optional<DeviceOn> plane_on[2];  // planes: each plane's own polarity
+  std::vector<uint8_t> codes;           // 2bpp-msb, 4bpp-msb: the code of each index; empty: the index
+  IndexMeaning meaning;                 // what the conversion's indexes stand for
+  std::string preset;                   // named in the C header's comment; empty: none
 };
 
 // What the writer uses: every option decided.
@@ -97,7 +138,14 @@ struct DeviceSettings {
   DeviceOn on = DeviceOn::White;
   std::string name = "image";  // a C identifier
   unsigned band_rows = kDefaultBandRows;
+  IndexMeaning meaning;
+  std::vector<uint8_t> codes;           // empty: the index is the value
+  std::optional<DeviceOn> plane_on[2];  // planes: empty takes `on`
+  std::string preset;
 };
+
+// Returns the polarity of plane `plane` (0 or 1) of the planes layout.
+DeviceOn plane_polarity(const DeviceSettings& settings, int plane);
 
 enum class DeviceError {
   None,
@@ -110,10 +158,24 @@ enum class DeviceError {
   TooManyRows,         // rows given past the picture's height
   MissingRows,         // finished before every row was given
   WriteFailed,         // the byte sink refused bytes
+  TwoIndexesOnly,      // more than two levels or colours for a 1-bit layout or format
+  TooManyForTwoBits,   // 2bpp-msb: more than four levels or colours
+  PlanesNeedThree,     // planes: neither 4 grey levels nor a palette of black, white and a colour
+  BadMeaning,          // a count outside 2..16 or a palette text with other characters
+  CodesNotForLayout,   // a code map with a layout other than 2bpp-msb and 4bpp-msb
+  BadCodeMap,          // a code map without one distinct code, small enough, for each index
+  NoPolarityForCodes,  // on black for a palette's or a code map's values
+  PlaneOnNotForLayout, // a plane's polarity with a layout other than planes
+  IndexOutOfRange,     // an index row holds a value of no level or colour
+  SpillFailed,         // the second plane could not be kept until the first was written
 };
 
 // Returns the one-line text of an error (no trailing full stop), for messages.
 const char* device_error_text(DeviceError error);
+
+// Returns None when the layout can hold what the indexes mean with the code map and
+// polarities of `settings`, else what is wrong.
+DeviceError check_device_indexes(const DeviceSettings& settings);
 
 // Checks the request and fills `settings`; the paths give the default name
 // (c_identifier_for).

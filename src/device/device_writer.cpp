@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/device_comment.h"
+
 namespace {
 
 // columns-msb keeps the whole packed picture; beyond this it is refused rather
@@ -118,13 +120,7 @@ void emit_columns(DeviceWriter& w) {
 std::string c_header_opening(const DeviceWriter& w) {
   const std::string& name = w.settings.name;
   const std::string stem = to_upper(identifier_stem(name));
-  const char* on = w.settings.on == DeviceOn::White ? "white" : "black";
-  const DeviceLayout layout = layout_of(w.settings);
-  const bool by_rows = layout == DeviceLayout::RowsMsb || layout == DeviceLayout::RowsLsb;
-  const uint64_t bytes = by_rows ? uint64_t{w.row_bytes} * w.height : uint64_t{w.width} * ((w.height + 7) / 8);
-  return "/* " + name + ": " + std::to_string(w.width) + " x " + std::to_string(w.height) + " pixels, layout " +
-         device_layout_name(w.settings.layout) + ", a set bit is a " + on + " pixel; " + std::to_string(bytes) +
-         " bytes,\n   in program memory on AVR (read them with pgm_read_byte). */\n"
+  return c_header_comment(w.settings, w.width, w.height) +
          "#ifndef QUILLVEX_" + stem + "_H\n#define QUILLVEX_" + stem + "_H\n\n"
          "#include <stdint.h>\n\n"
          "#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#else\n#ifndef PROGMEM\n#define PROGMEM\n#endif\n#endif\n\n"
@@ -181,6 +177,105 @@ void prepare_row(DeviceWriter& w, const uint8_t* input) {
   if (w.width & 7) w.row[w.row_bytes - 1] &= static_cast<uint8_t>(0xFF00 >> (w.width & 7));
 }
 
+FILE* open_spill_file() {
+#ifdef __wasi__
+  return nullptr;
+#else
+  return std::tmpfile();
+#endif
+}
+
+// Plane 1's row kept until plane 0 is written.
+void spill_row(DeviceWriter& w, const uint8_t* bytes, size_t n) {
+  PlaneSpill& spill = w.spill;
+  if (!spill.file && spill.memory.size() + n <= spill.memory_limit) {
+    spill.memory.insert(spill.memory.end(), bytes, bytes + n);
+    return;
+  }
+  if (!spill.file) spill.file.reset(open_spill_file());
+  if (!spill.file || std::fwrite(bytes, 1, n, spill.file.get()) != n) {
+    w.error = DeviceError::SpillFailed;
+    return;
+  }
+  spill.file_bytes += n;
+}
+
+// Writes plane 1 after plane 0: the memory's rows, then the file's.
+void emit_spill(DeviceWriter& w) {
+  PlaneSpill& spill = w.spill;
+  emit_array(w, spill.memory.data(), spill.memory.size());
+  if (!spill.file) return;
+  FILE* file = spill.file.get();
+  if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    w.error = DeviceError::SpillFailed;
+    return;
+  }
+  std::vector<uint8_t> chunk(kFlushBytes);
+  for (uint64_t left = spill.file_bytes; left > 0 && w.error == DeviceError::None;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+    if (std::fread(chunk.data(), 1, n, file) != n) {
+      w.error = DeviceError::SpillFailed;
+      return;
+    }
+    emit_array(w, chunk.data(), n);
+    left -= n;
+  }
+}
+
+// The value written for an index in 2bpp-msb and 4bpp-msb: its code, or the level
+// counted from black (from white when on is black).
+uint8_t packed_value(const DeviceSettings& s, uint8_t index) {
+  if (!s.codes.empty()) return s.codes[index];
+  return s.on == DeviceOn::Black ? static_cast<uint8_t>(s.meaning.count - 1 - index) : index;
+}
+
+// The bit of plane `plane` for an index before its polarity: 1 for the paper (white;
+// grey levels: the index's bit, the high one in plane 0).
+unsigned plane_bit(const DeviceSettings& s, int plane, uint8_t index) {
+  if (s.meaning.palette.empty()) return plane == 0 ? index >> 1 & 1u : index & 1u;
+  return plane == 0 ? index != 0 : index != 2;
+}
+
+void take_row(DeviceWriter& w, const uint8_t* input);
+
+// One row of indexes in a layout of more than one bit a pixel; a 1-bit layout takes
+// it packed as a 1-bit row, index 1 the set bit.
+void take_index_row(DeviceWriter& w, const uint8_t* indexes) {
+  const DeviceSettings& s = w.settings;
+  for (uint32_t x = 0; x < w.width; ++x) {
+    if (indexes[x] >= s.meaning.count) {
+      w.error = DeviceError::IndexOutOfRange;
+      return;
+    }
+  }
+  const DeviceLayout layout = layout_of(s);
+  std::fill(w.packed.begin(), w.packed.end(), 0);
+  if (!index_layout(layout)) {
+    for (uint32_t x = 0; x < w.width; ++x) w.packed[x >> 3] |= static_cast<uint8_t>((indexes[x] & 1) << (7 - (x & 7)));
+    take_row(w, w.packed.data());
+    return;
+  }
+  ++w.rows_taken;
+  if (layout == DeviceLayout::Planes) {
+    uint8_t* plane1 = w.packed.data() + w.row_bytes;
+    const unsigned flip0 = plane_polarity(s, 0) == DeviceOn::Black, flip1 = plane_polarity(s, 1) == DeviceOn::Black;
+    for (uint32_t x = 0; x < w.width; ++x) {
+      const unsigned shift = 7 - (x & 7);
+      w.packed[x >> 3] |= static_cast<uint8_t>((plane_bit(s, 0, indexes[x]) ^ flip0) << shift);
+      plane1[x >> 3] |= static_cast<uint8_t>((plane_bit(s, 1, indexes[x]) ^ flip1) << shift);
+    }
+    emit_array(w, w.packed.data(), w.row_bytes);
+    spill_row(w, plane1, w.row_bytes);
+    return;
+  }
+  const unsigned bits = device_layout_bits(layout), per_byte = 8 / bits;
+  for (uint32_t x = 0; x < w.width; ++x) {
+    const unsigned shift = 8 - bits * (x % per_byte + 1);
+    w.packed[x / per_byte] |= static_cast<uint8_t>(packed_value(s, indexes[x]) << shift);
+  }
+  emit_array(w, w.packed.data(), w.row_bytes);
+}
+
 void take_row(DeviceWriter& w, const uint8_t* input) {
   prepare_row(w, input);
   const uint32_t y = w.rows_taken;
@@ -235,7 +330,11 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
   if (settings.format == DeviceFormat::EscPos && (settings.band_rows == 0 || settings.band_rows > kMaxBandRows)) {
     return writer.error = DeviceError::BandOutOfRange;
   }
-  writer.row_bytes = (size_t{width} + 7) / 8;
+  if (const DeviceError e = check_device_indexes(settings); e != DeviceError::None) return writer.error = e;
+  const DeviceLayout layout = layout_of(settings);
+  const uint64_t row_bytes = (uint64_t{width} * device_layout_bits(layout) + 7) / 8;
+  if (row_bytes > kMaxHeldBytes) return writer.error = DeviceError::PictureTooLarge;
+  writer.row_bytes = static_cast<size_t>(row_bytes);
   if (settings.format == DeviceFormat::EscPos && writer.row_bytes > 0xFFFF) {
     return writer.error = DeviceError::PictureTooLarge;
   }
@@ -246,13 +345,15 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
       return writer.error = DeviceError::PictureTooLarge;
     }
   }
-  const DeviceLayout layout = layout_of(settings);
   if (layout == DeviceLayout::Pages || layout == DeviceLayout::ColumnsMsb) {
     const uint64_t held_rows = device_rows_held(settings, height);
     if (uint64_t{writer.row_bytes} * held_rows > kMaxHeldBytes) return writer.error = DeviceError::PictureTooLarge;
     writer.held.assign(static_cast<size_t>(writer.row_bytes * held_rows), 0);
   }
   writer.row.resize(writer.row_bytes);
+  // Index rows packed to one bit (a 1-bit layout), to 2 or 4 bits, or to both planes.
+  writer.packed.resize(layout == DeviceLayout::Planes ? 2 * writer.row_bytes : writer.row_bytes);
+  if (index_layout(layout)) writer.indexes.resize(width);
   emit_opening(writer);
   flush(writer);
   return writer.error;
@@ -261,8 +362,28 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
 DeviceError put_device_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdiff_t stride, uint32_t rows) {
   if (writer.error != DeviceError::None) return writer.error;
   if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::TooManyRows;
+  const bool unpack = index_layout(layout_of(writer.settings));
+  // A 1-bit row in a layout of indexes is black and white: white the last grey level,
+  // or a palette's entry 1 (white in every built-in palette).
+  const IndexMeaning& meaning = writer.settings.meaning;
+  const uint8_t white = static_cast<uint8_t>(meaning.palette.empty() ? meaning.count - 1 : 1);
   for (uint32_t i = 0; i < rows && writer.error == DeviceError::None; ++i) {
-    take_row(writer, top_row + static_cast<ptrdiff_t>(i) * stride);
+    const uint8_t* row = top_row + static_cast<ptrdiff_t>(i) * stride;
+    if (!unpack) {
+      take_row(writer, row);
+      continue;
+    }
+    for (uint32_t x = 0; x < writer.width; ++x) writer.indexes[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? white : 0;
+    take_index_row(writer, writer.indexes.data());
+  }
+  return writer.error;
+}
+
+DeviceError put_device_index_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdiff_t stride, uint32_t rows) {
+  if (writer.error != DeviceError::None) return writer.error;
+  if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::TooManyRows;
+  for (uint32_t i = 0; i < rows && writer.error == DeviceError::None; ++i) {
+    take_index_row(writer, top_row + static_cast<ptrdiff_t>(i) * stride);
   }
   return writer.error;
 }
@@ -271,6 +392,8 @@ DeviceError finish_device_output(DeviceWriter& writer) {
   if (writer.error != DeviceError::None) return writer.error;
   if (writer.rows_taken != writer.height) return writer.error = DeviceError::MissingRows;
   if (layout_of(writer.settings) == DeviceLayout::ColumnsMsb) emit_columns(writer);
+  if (layout_of(writer.settings) == DeviceLayout::Planes) emit_spill(writer);
+  if (writer.error != DeviceError::None) return writer.error;
   emit_closing(writer);
   flush(writer);
   return writer.error;
@@ -281,5 +404,13 @@ DeviceError encode_device_picture(const DeviceSettings& settings, const uint8_t*
   DeviceWriter writer;
   if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::None) return writer.error;
   if (put_device_rows(writer, top_row, stride, height) != DeviceError::None) return writer.error;
+  return finish_device_output(writer);
+}
+
+DeviceError encode_device_indexes(const DeviceSettings& settings, const uint8_t* top_row, ptrdiff_t stride,
+                                  uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
+  DeviceWriter writer;
+  if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::None) return writer.error;
+  if (put_device_index_rows(writer, top_row, stride, height) != DeviceError::None) return writer.error;
   return finish_device_output(writer);
 }

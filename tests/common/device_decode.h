@@ -31,6 +31,7 @@ inline BitPlace place_of(DeviceLayout layout, uint32_t w, uint32_t h, uint32_t x
     case DeviceLayout::RowsLsb: return {y * row_bytes + x / 8, x % 8};
     case DeviceLayout::Pages: return {(y / 8) * w + x, y % 8};
     case DeviceLayout::ColumnsMsb: return {x * column_bytes + y / 8, 7 - y % 8};
+    default: break;  // the index layouts: decode_indexes
   }
   return {0, 0};
 }
@@ -164,6 +165,67 @@ inline std::vector<uint8_t> decode_device_output(const DeviceSettings& s, const 
   for (uint8_t b : bytes) set += static_cast<size_t>(std::bitset<8>(b).count());
   EXPECT_EQ(set, on) << "bits set outside the picture";
   return pixels;
+}
+
+// The index layouts, from their definitions: 2bpp-msb and 4bpp-msb rows start on a
+// new byte, the leftmost pixel in the high bits, the value the index's code (or the
+// level counted from black, from white when on is black); planes are two rows-msb
+// pictures one after the other, plane 0 first. For grey levels plane 0 holds the
+// index's high bit and plane 1 its low bit; for black, white and a colour (indexes
+// 0, 1, 2) plane 0 is 0 for black and plane 1 is 0 for the colour; a plane whose
+// polarity is black has its bits flipped. Returns the indexes, the top row first,
+// checking that the bits past each row's last pixel are clear; -1 for a value that
+// stands for no index.
+inline std::vector<int> decode_indexes(const DeviceSettings& s, const std::vector<uint8_t>& bytes, uint32_t w,
+                                       uint32_t h) {
+  std::vector<int> indexes(static_cast<size_t>(w) * h, -1);
+  const int count = s.meaning.count;
+  if (s.layout == DeviceLayout::Planes) {
+    const size_t row = (w + 7) / 8, plane = row * h;
+    EXPECT_EQ(bytes.size(), 2 * plane);
+    if (bytes.size() != 2 * plane) return indexes;
+    const bool flip[2] = {s.plane_on[0].value_or(s.on) == DeviceOn::Black,
+                          s.plane_on[1].value_or(s.on) == DeviceOn::Black};
+    for (uint32_t y = 0; y < h; ++y) {
+      for (uint32_t x = 0; x < w; ++x) {
+        const int b0 = ((bytes[y * row + x / 8] >> (7 - x % 8)) & 1) ^ flip[0];
+        const int b1 = ((bytes[plane + y * row + x / 8] >> (7 - x % 8)) & 1) ^ flip[1];
+        int& index = indexes[static_cast<size_t>(y) * w + x];
+        if (s.meaning.palette.empty()) {
+          index = b0 * 2 + b1;
+        } else {
+          index = b0 == 0 && b1 == 0 ? -1 : b0 == 0 ? 0 : b1 == 0 ? 2 : 1;
+        }
+      }
+      for (uint32_t x = w; x < row * 8; ++x) {
+        EXPECT_EQ((bytes[y * row + x / 8] >> (7 - x % 8)) & 1, 0) << "padding of plane 0, row " << y;
+        EXPECT_EQ((bytes[plane + y * row + x / 8] >> (7 - x % 8)) & 1, 0) << "padding of plane 1, row " << y;
+      }
+    }
+    return indexes;
+  }
+  const unsigned bits = s.layout == DeviceLayout::TwoBppMsb ? 2 : 4;
+  const size_t row = (w * bits + 7) / 8;
+  EXPECT_EQ(bytes.size(), row * h);
+  if (bytes.size() != row * h) return indexes;
+  for (uint32_t y = 0; y < h; ++y) {
+    for (uint32_t x = 0; x < row * 8 / bits; ++x) {
+      const size_t byte = y * row + x * bits / 8;
+      const int value = (bytes[byte] >> (8 - bits - x * bits % 8)) & ((1 << bits) - 1);
+      if (x >= w) {
+        EXPECT_EQ(value, 0) << "padding of row " << y;
+        continue;
+      }
+      int index = -1;
+      if (!s.codes.empty()) {
+        for (size_t i = 0; i < s.codes.size(); ++i) index = s.codes[i] == value ? static_cast<int>(i) : index;
+      } else if (value < count) {
+        index = s.on == DeviceOn::Black ? count - 1 - value : value;
+      }
+      indexes[static_cast<size_t>(y) * w + x] = index;
+    }
+  }
+  return indexes;
 }
 
 }  // namespace device_decode
