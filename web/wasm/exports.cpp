@@ -72,6 +72,9 @@ std::string info_json(const PagePicture& p) {
   return out;
 }
 
+// A failed allocation reads kCantOpen from the page's readers: out of memory is its own failure.
+PageFailure open_failure(ReadCode code) { return code == ReadCode::kCantOpen ? memory_failure() : read_failure(code); }
+
 void picture_opened(Page& page) {
   for (int i = 0; i < 256; ++i) page.histogram[i] = static_cast<uint32_t>(page.picture.histogram[i]);
   page.info = info_json(page.picture);
@@ -114,9 +117,6 @@ QVX_EXPORT(qvx_page_delete) void qvx_page_delete(Page* page) { delete page; }
 QVX_EXPORT(qvx_failure_code) const char* qvx_failure_code(const Page* page) { return page->failure.code; }
 QVX_EXPORT(qvx_failure_text) const char* qvx_failure_text(const Page* page) { return page->failure.text.c_str(); }
 QVX_EXPORT(qvx_failure_field) const char* qvx_failure_field(const Page* page) { return page->failure.field; }
-
-// A failed allocation reads kCantOpen from the page's readers: out of memory is its own failure.
-PageFailure open_failure(ReadCode code) { return code == ReadCode::kCantOpen ? memory_failure() : read_failure(code); }
 
 QVX_EXPORT(qvx_open_bmp) int qvx_open_bmp(Page* page, const uint8_t* bytes, size_t size, double max_pixels) {
   const ReadCode code = open_bmp_picture(bytes, size, static_cast<uint64_t>(max_pixels), page->picture);
