@@ -27,20 +27,27 @@ namespace {
 const char kNotAPicture[] = "not a picture in a format this build reads";
 
 #ifdef QVX_PY_VIPS
-// The libvips reader keeps its last reason in process-wide strings: one picture at a
-// time goes through it, while BMP files and arrays convert in parallel.
+// libvips keeps the reason of a failure in one process-wide buffer (vips_error_buffer)
+// and its warnings go to one handler: one picture at a time goes through it, so that
+// each failure gets its own reason, while BMP files and arrays convert in parallel.
 std::mutex g_vips_lock;
+// The module's libvips, started at the first picture it reads; never ended, as the
+// interpreter may read pictures until it exits.
+VipsSession& vips_session() {
+  static VipsSession* session = new VipsSession;
+  return *session;
+}
 #endif
 
 bool is_bmp_head(const std::vector<uint8_t>& head) {
   return head.size() >= 2 && head[0] == 'B' && (head[1] == 'M' || head[1] == 'A');
 }
 
-bool is_picture_head(const std::vector<uint8_t>& head) {
+bool is_picture_head(void*, const std::vector<uint8_t>& head) {
   if (is_bmp_head(head)) return true;
 #ifdef QVX_PY_VIPS
   std::lock_guard<std::mutex> hold(g_vips_lock);
-  return vips_reads_head(head);
+  return vips_reads_head(vips_session(), head);
 #else
   return false;
 #endif
@@ -68,7 +75,7 @@ struct PictureInput {
 std::string reader_failure(PictureInput& in, ReadCode code) {
 #ifdef QVX_PY_VIPS
   if (!in.is_bmp) {
-    const std::string reason = vips_failure_reason(in.file.path, in.shown);
+    const std::string reason = vips_failure_reason(vips_session(), in.file.path, in.shown);
     return reason.empty() ? read_failure_reason(code, in.shown) : "can't decode: " + reason;
   }
 #endif
@@ -94,7 +101,7 @@ std::string open_reader(PictureInput& in, const CliOptions& options) {
 #ifdef QVX_PY_VIPS
   if (!in.vips_held.owns_lock()) in.vips_held.lock();
   RefusedSize refused;
-  switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips, refused)) {
+  switch (open_vips_source(vips_session(), in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips, refused)) {
     case ReadCode::kOk: return "";
     case ReadCode::kTooLarge: return too_many_pixels_reason(refused.width, refused.height, options.max_pixels);
     case ReadCode::kUnsupported: return kNotAPicture;
@@ -154,7 +161,7 @@ uint64_t copy_cap(const CliOptions& options) {
 std::string open_step(const std::string& path, const std::string& shown, const CliOptions& options, PictureInput& in,
                       int& density) {
   in.shown = shown;
-  std::string reason = open_input_file(path, copy_cap(options), is_picture_head, in.file);
+  std::string reason = open_input_file(path, copy_cap(options), HeadCheck{nullptr, is_picture_head}, in.file);
   if (reason.empty()) reason = open_reader(in, options);
   if (!reason.empty()) return reason;
   density = options.density;

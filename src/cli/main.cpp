@@ -72,10 +72,20 @@ void end_progress(Progress& p) {
   p.last = -1;
 }
 
+// What the readers keep from one input to the next.
+struct Readers {
+#ifdef QVX_CLI_VIPS
+  VipsSession vips;
+#endif
+};
+
 // Where the rows of one input come from: the BMP reader, or libvips.
 struct Input {
   std::string shown;  // the name in messages
   InputFile file;
+#ifdef QVX_CLI_VIPS
+  VipsSession* session = nullptr;  // the command's libvips, for every input
+#endif
   BmpSource bmp;
   bool is_bmp = false;
   bool top_first = false;  // halftoning: strips from the top row down where the file allows
@@ -96,9 +106,11 @@ bool is_bmp_head(const std::vector<uint8_t>& head) {
   return head.size() >= 2 && head[0] == 'B' && (head[1] == 'M' || head[1] == 'A');
 }
 
-bool is_picture_head(const std::vector<uint8_t>& head) {
+bool is_picture_head(void* session, const std::vector<uint8_t>& head) {
 #ifdef QVX_CLI_VIPS
-  if (!is_bmp_head(head)) return vips_reads_head(head);
+  if (!is_bmp_head(head)) return vips_reads_head(*static_cast<VipsSession*>(session), head);
+#else
+  (void)session;
 #endif
   return is_bmp_head(head);
 }
@@ -110,7 +122,7 @@ std::string reader_failure(Input& in, ReadCode code = ReadCode::kShortData) {
 #ifdef QVX_CLI_VIPS
   if (in.prepared_code != ReadCode::kOk) return read_failure_reason(in.prepared_code, in.shown);
   if (!in.is_bmp) {
-    const std::string reason = vips_failure_reason(in.file.path, in.shown);
+    const std::string reason = vips_failure_reason(*in.session, in.file.path, in.shown);
     return reason.empty() ? read_failure_reason(code, in.shown) : "can't decode: " + reason;
   }
 #endif
@@ -134,14 +146,14 @@ std::string prepare_bmp(Input& in, const CliOptions& options) {
   // A file too short for the rows its header claims fails before anything is allocated for them.
   if (!bmp_source_holds_pixels(in.bmp)) return read_failure_reason(ReadCode::kShortData, in.shown);
   RefusedSize refused;
-  switch (open_vips_rows(RowSource{&in, next_prepared_row}, in.bmp.picture.width, in.bmp.picture.height,
+  switch (open_vips_rows(*in.session, RowSource{&in, next_prepared_row}, in.bmp.picture.width, in.bmp.picture.height,
                          in.bmp.store.data(), options.max_pixels, options.prepare, in.vips, refused)) {
     case ReadCode::kOk: in.is_bmp = false; return "";
     case ReadCode::kTooLarge: return too_many_pixels_reason(refused.width, refused.height, options.max_pixels);
     case ReadCode::kUnsupported: return "can't prepare: " + std::string(kNoModule);
     default: {
       if (in.prepared_code != ReadCode::kOk) return read_failure_reason(in.prepared_code, in.shown);
-      const std::string reason = vips_failure_reason(in.file.path, in.shown);
+      const std::string reason = vips_failure_reason(*in.session, in.file.path, in.shown);
       return "can't prepare: " + (reason.empty() ? std::string("libvips gave no reason") : reason);
     }
   }
@@ -175,7 +187,7 @@ std::string open_reader(Input& in, const CliOptions& options) {
   }
 #ifdef QVX_CLI_VIPS
   RefusedSize refused;
-  switch (open_vips_source(in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips, refused)) {
+  switch (open_vips_source(*in.session, in.file.path, in.file.head, options.max_pixels, options.prepare, in.vips, refused)) {
     case ReadCode::kOk: return "";
     case ReadCode::kTooLarge: return too_many_pixels_reason(refused.width, refused.height, options.max_pixels);
     case ReadCode::kUnsupported: return kNotAPicture;
@@ -267,8 +279,13 @@ std::string measure_density(Input& in, const CliOptions& options, bool to_stdout
 std::string open_step(const std::string& name, const std::string& target, const CliOptions& options, Input& in,
                       int& density) {
   in.shown = name;
+#ifdef QVX_CLI_VIPS
+  void* session = in.session;
+#else
+  void* session = nullptr;
+#endif
   in.top_first = options.method.has_value();
-  std::string reason = open_input_file(name, copy_cap(options), is_picture_head, in.file);
+  std::string reason = open_input_file(name, copy_cap(options), HeadCheck{session, is_picture_head}, in.file);
   if (reason.empty()) reason = open_reader(in, options);
   if (!reason.empty()) return reason;
   density = options.density;
@@ -305,8 +322,14 @@ std::string commit_step(OutputFile& output, const std::string& target) {
 }
 
 // Converts one input into its target; returns an empty string or the reason.
-std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options) {
+std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options,
+                        Readers& readers) {
   Input in;
+#ifdef QVX_CLI_VIPS
+  in.session = &readers.vips;
+#else
+  (void)readers;
+#endif
   int density = 0;
   std::string reason = open_step(name, target, options, in, density);
   OutputFile output;
@@ -316,10 +339,11 @@ std::string convert_one(const std::string& name, const std::string& target, cons
 }
 
 // Converts one input, reporting its failure; true on success.
-bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options) {
+bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options,
+                        Readers& readers) {
   std::string reason;
   try {
-    reason = convert_one(name, target, options);
+    reason = convert_one(name, target, options, readers);
   } catch (const std::bad_alloc&) {
     reason = kNoMemory;
   }
@@ -362,14 +386,18 @@ ExitStatus convert_batch(const CliOptions& options) {
   // Nothing is written before every output is known to replace no input and no other output.
   const std::vector<std::string> refused = check_batch(options.inputs, targets);
   ExitStatus status = ExitStatus::Ok;
+  Readers readers;
   for (size_t i = 0; i < options.inputs.size(); ++i) {
     if (!refused[i].empty()) {
       report(options.inputs[i], refused[i]);
       status = ExitStatus::SomeFailed;
-    } else if (!convert_and_report(options.inputs[i], targets[i], options)) {
+    } else if (!convert_and_report(options.inputs[i], targets[i], options, readers)) {
       status = ExitStatus::SomeFailed;
     }
   }
+#ifdef QVX_CLI_VIPS
+  end_vips(readers.vips);
+#endif
   return status;
 }
 

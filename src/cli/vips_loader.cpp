@@ -32,26 +32,33 @@ const VipsReaderFunctions* reader() {
 
 }  // namespace
 
-bool start_vips(const char* program) { return reader() && reader()->start_vips(program); }
+bool start_vips(VipsSession& session, const char* program) { return reader() && reader()->start_vips(session, program); }
 
-bool vips_reads_head(const std::vector<uint8_t>& head) { return reader() && reader()->vips_reads_head(head); }
+void end_vips(VipsSession& session) {
+  if (session.started == 1) reader()->end_vips(session);
+}
 
-ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                          const Preparation& prepare, VipsPicture*& source, RefusedSize& refused) {
+bool vips_reads_head(VipsSession& session, const std::vector<uint8_t>& head) {
+  return reader() && reader()->vips_reads_head(session, head);
+}
+
+ReadCode open_vips_source(VipsSession& session, const std::string& path, const std::vector<uint8_t>& head,
+                          uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source, RefusedSize& refused) {
   source = nullptr;
-  return reader() ? reader()->open_vips_source(path, head, max_pixels, prepare, source, refused)
+  return reader() ? reader()->open_vips_source(session, path, head, max_pixels, prepare, source, refused)
                   : ReadCode::kUnsupported;
 }
 
-ReadCode open_vips_rows(const RowSource& rows, int32_t width, int32_t height, const uint8_t* header40,
-                        uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source, RefusedSize& refused) {
+ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t width, int32_t height,
+                        const uint8_t* header40, uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source,
+                        RefusedSize& refused) {
   source = nullptr;
-  return reader() ? reader()->open_vips_rows(rows, width, height, header40, max_pixels, prepare, source, refused)
+  return reader() ? reader()->open_vips_rows(session, rows, width, height, header40, max_pixels, prepare, source, refused)
                   : ReadCode::kUnsupported;
 }
 
-std::string vips_failure_reason(const std::string& path, const std::string& shown) {
-  return reader() ? reader()->vips_failure_reason(path, shown) : "";
+std::string vips_failure_reason(VipsSession& session, const std::string& path, const std::string& shown) {
+  return reader() ? reader()->vips_failure_reason(session, path, shown) : "";
 }
 
 void close_vips_source(VipsPicture* source) {
