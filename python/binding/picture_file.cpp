@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "cli/input_file.h"
 #include "cli/output_file.h"
@@ -73,6 +74,15 @@ std::string open_step(const std::string& path, const std::string& shown, const C
   return options.automatic ? measure_picture_density(in.source, options, options.max_pixels, density) : "";
 }
 
+// A read failure with its cause; memory running out is thrown, as Python reports it.
+FileOutcome read_failure(const PictureInput& in, const std::string& reason, ReadCode code = ReadCode::kOk) {
+  if (code == ReadCode::kNoMemory || in.source.prepared_code == ReadCode::kNoMemory) throw std::bad_alloc();
+  const char* detail = picture_failure_detail(in.source);
+  return {FileFailure::kRead, reason, detail ? detail : ""};
+}
+
+FileOutcome written_failure(const std::string& reason) { return {FileFailure::kWrite, reason, ""}; }
+
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -94,11 +104,11 @@ FileOutcome convert_input(PictureInput& in, int density, const CliOptions& optio
   const std::string failure = convert_strips(reader, density, options, out, target, code);
   if (code != ReadCode::kOk) {
     abandon_output(out);
-    return {FileFailure::kRead, picture_read_failure(in.source, code)};
+    return read_failure(in, picture_read_failure(in.source, code), code);
   }
   if (!failure.empty()) {
     abandon_output(out);
-    return {FileFailure::kWrite, failure};
+    return written_failure(failure);
   }
   return {};
 }
@@ -128,9 +138,9 @@ FileOutcome convert_file_to_memory(const std::string& path, const std::string& s
   PictureInput in;
   int density = 0;
   const std::string reason = open_step(path, shown, options, in, density);
-  if (!reason.empty()) return {FileFailure::kRead, reason};
+  if (!reason.empty()) return read_failure(in, reason);
   const auto file = memory_file();
-  if (!file) return {FileFailure::kWrite, std::string("can't hold the result: ") + std::strerror(errno)};
+  if (!file) return written_failure(std::string("can't hold the result: ") + std::strerror(errno));
   // The command's own PBM, read back: every mode and method converts exactly as it does.
   CliOptions pbm = options;
   pbm.format = kFormatPbm;
@@ -139,7 +149,7 @@ FileOutcome convert_file_to_memory(const std::string& path, const std::string& s
   const FileOutcome outcome = convert_input(in, density, pbm, out, "memory");
   if (outcome.failure != FileFailure::kNone) return outcome;
   if (std::fflush(file.get()) != 0 || !read_back_pbm(file.get(), out.width, out.height, picture)) {
-    return {FileFailure::kWrite, std::string("can't hold the result: ") + std::strerror(errno)};
+    return written_failure(std::string("can't hold the result: ") + std::strerror(errno));
   }
   return {};
 }
@@ -148,17 +158,17 @@ FileOutcome convert_file_to_target(const std::string& path, const std::string& t
   PictureInput in;
   int density = 0;
   const std::string reason = open_step(path, path, options, in, density);
-  if (!reason.empty()) return {FileFailure::kRead, reason};
+  if (!reason.empty()) return read_failure(in, reason);
   OutputFile output;
   const std::string opened = open_output_file(target, output);
-  if (!opened.empty()) return {FileFailure::kWrite, write_failure(target, opened)};
+  if (!opened.empty()) return written_failure(write_failure(target, opened));
   ResultOutput out;
   out.file = output.file;
   if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target, path);
   const FileOutcome outcome = convert_input(in, density, options, out, target);
   if (outcome.failure != FileFailure::kNone) return outcome;
   const std::string committed = commit_output_file(output);
-  if (!committed.empty()) return {FileFailure::kWrite, write_failure(target, committed)};
+  if (!committed.empty()) return written_failure(write_failure(target, committed));
   return {};
 }
 
@@ -167,6 +177,6 @@ FileOutcome file_otsu(const std::string& path, const std::string& shown, const C
   CliOptions automatic = options;
   automatic.automatic = true;
   const std::string reason = open_step(path, shown, automatic, in, density);
-  if (!reason.empty()) return {FileFailure::kRead, reason};
+  if (!reason.empty()) return read_failure(in, reason);
   return {};
 }

@@ -73,8 +73,6 @@ struct Input {
   PictureSource source;
 };
 
-const char kNoMemory[] = "not enough memory";
-
 void on_rows_done(void* context, int32_t done, int32_t height) {
   show_progress(*static_cast<Progress*>(context), static_cast<uint64_t>(done), static_cast<uint64_t>(height));
 }
@@ -159,7 +157,7 @@ bool convert_and_report(const std::string& name, const std::string& target, cons
   try {
     reason = convert_one(name, target, options, vips);
   } catch (const std::bad_alloc&) {
-    reason = kNoMemory;
+    reason = kNotEnoughMemory;
   }
   if (!reason.empty()) report(name, reason);
   return reason.empty();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "pipeline/pipeline_texts.h"
 #include "mono/otsu.h"
@@ -19,11 +20,17 @@ bool is_bmp_head(const std::vector<uint8_t>& head) {
   return head.size() >= 2 && head[0] == 'B' && (head[1] == 'M' || head[1] == 'A');
 }
 
-// Gives libvips the next row of a BMP picture being prepared.
+// Gives libvips the next row of a BMP picture being prepared. Called from libvips (C):
+// nothing may be thrown through it.
 bool next_prepared_row(void* context, uint8_t* rgb) {
   PictureSource& s = *static_cast<PictureSource*>(context);
   ReadCode code = ReadCode::kOk;
-  if (next_bmp_rgb_row(s.bmp, rgb, code)) return true;
+  try {
+    if (next_bmp_rgb_row(s.bmp, rgb, code)) return true;
+  } catch (const std::bad_alloc&) {
+    // A compressed picture is decoded whole at its first row.
+    code = ReadCode::kNoMemory;
+  }
   s.prepared_code = code == ReadCode::kOk ? ReadCode::kShortData : code;
   return false;
 }
@@ -31,7 +38,10 @@ bool next_prepared_row(void* context, uint8_t* rgb) {
 // A BMP picture to be prepared goes to libvips row by row from the program's own reader.
 std::string prepare_bmp(PictureSource& s, const ConversionRequest& request, uint64_t max_pixels) {
   // A file too short for the rows its header claims fails before anything is allocated for them.
-  if (!bmp_source_holds_pixels(s.bmp)) return read_failure_reason(ReadCode::kShortData, s.shown);
+  if (!bmp_source_holds_pixels(s.bmp)) {
+    s.bmp.failure_detail = kShortPixelData;
+    return read_failure_reason(ReadCode::kShortData, s.shown);
+  }
   s.functions = s.vips ? vips_functions(*s.vips) : nullptr;
   if (s.functions == nullptr) return "can't prepare: " + std::string(missing_vips(s));
   RefusedSize refused;
@@ -118,6 +128,8 @@ std::string open_picture_source(PictureSource& s, const ConversionRequest& reque
   }
 }
 
+const char* picture_failure_detail(const PictureSource& s) { return s.bmp.failure_detail; }
+
 StripReader picture_strip_reader(PictureSource& s) {
   if (s.is_bmp) {
     std::memcpy(s.header, s.bmp.store.data(), kStoreHeaderSize);
@@ -129,6 +141,7 @@ StripReader picture_strip_reader(PictureSource& s) {
 }
 
 std::string picture_read_failure(PictureSource& s, ReadCode code) {
+  if (code == ReadCode::kNoMemory) return kNotEnoughMemory;
   if (s.prepared_code != ReadCode::kOk) return read_failure_reason(s.prepared_code, s.shown);
   if (!s.is_bmp && s.functions) {
     const std::string reason = s.functions->vips_failure_reason(s.vips->session, s.path, s.shown);

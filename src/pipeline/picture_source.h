@@ -75,6 +75,10 @@ StripReader picture_strip_reader(PictureSource& source);
 // Returns the reason the reader stopped with `code`: the BMP reader's message, or libvips' own reason.
 std::string picture_read_failure(PictureSource& source, ReadCode code);
 
+// Returns the cause of the BMP reader's last failure where it knows it ("file shorter
+// than its header says"), for messages that may say more than the command's; else null.
+const char* picture_failure_detail(const PictureSource& source);
+
 // Reads the picture once for Otsu's threshold of its luminance and starts the reader
 // again at the first row; returns an empty string or the reason.
 std::string measure_picture_density(PictureSource& source, const ConversionRequest& request, uint64_t max_pixels,

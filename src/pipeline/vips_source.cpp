@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/vips_prepare.h"
@@ -330,7 +331,14 @@ int feed_rows(VipsRegion* out, void*, void* a, void*, gboolean*) {
     result = -1;
   }
   for (; result == 0 && feed->next < r.top; ++feed->next) {
-    feed->skipped.resize(static_cast<size_t>(feed->width) * 3);
+    // Nothing may be thrown through libvips.
+    try {
+      feed->skipped.resize(static_cast<size_t>(feed->width) * 3);
+    } catch (const std::bad_alloc&) {
+      vips_error("prepare", "%s", kNotEnoughMemory);
+      result = -1;
+      break;
+    }
     if (!feed->source.next_row(feed->source.context, feed->skipped.data())) result = -1;
   }
   for (int y = r.top; result == 0 && y < r.top + r.height; ++y, ++feed->next) {
