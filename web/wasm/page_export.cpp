@@ -89,7 +89,7 @@ std::string parse_page_settings(const std::vector<std::string>& args, PageSettin
   std::vector<std::string> line = args;
   line.insert(line.end(), {"-o", "picture.bmp", "picture"});
   std::string error;
-  if (parse_cli_options(line, options, error) != ParseOutcome::Run) return error.empty() ? "not a conversion" : error;
+  if (parse_cli_options(line, options, error) != ParseOutcome::kRun) return error.empty() ? "not a conversion" : error;
   settings.kind = options.method ? kFirstMethodKind + static_cast<int>(*options.method) : options.mode;
   settings.params = options.halftone;
   settings.params.density = options.density;
@@ -102,7 +102,7 @@ void export_picture(const std::vector<std::string>& args, const PagePicture& pic
   CliOptions options;
   std::vector<std::string> line = args;
   line.push_back("picture");
-  if (parse_cli_options(line, options, result.error) != ParseOutcome::Run) {
+  if (parse_cli_options(line, options, result.error) != ParseOutcome::kRun) {
     if (result.error.empty()) result.error = "not a conversion";
     return;
   }
