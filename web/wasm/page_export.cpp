@@ -60,7 +60,7 @@ std::string convert_into(FILE* file, const CliOptions& options, const std::strin
   std::string failure;
   if (bmp != nullptr) {
     FILE* in = fmemopen(const_cast<uint8_t*>(bmp), bmp_size, "rb");
-    if (in == nullptr) return "not enough memory";
+    if (in == nullptr) return kNotEnoughMemory;
     BmpSource source;
     code = open_bmp_source(in, options.max_pixels, source);
     if (code == ReadCode::kOk) {
@@ -121,7 +121,7 @@ void export_picture(const std::vector<std::string>& args, const PagePicture& pic
   size_t size = 0;
   FILE* file = open_memstream(&buffer, &size);
   if (file == nullptr) {
-    result.error = "not enough memory";
+    result.error = kNotEnoughMemory;
     return;
   }
   result.error = convert_into(file, options, target, picture, bmp, bmp_size);
