@@ -50,7 +50,7 @@ TEST(MethodDescriptors, EveryMethodIsListedAndTaken) {
     for (std::string line; std::getline(lines, line);) EXPECT_TRUE(contains(list, line + "\n")) << m.name;
     CliOptions o;
     std::string error;
-    ASSERT_EQ(parse_cli_options({"-m", m.name, "in.bmp", "-o", "out.bmp"}, o, error), ParseOutcome::Run) << error;
+    ASSERT_EQ(parse_cli_options({"-m", m.name, "in.bmp", "-o", "out.bmp"}, o, error), ParseOutcome::kRun) << error;
     if (m.family == HalftoneFamily::kThreshold) {
       EXPECT_FALSE(o.method) << m.name;
       EXPECT_EQ(o.mode, m.mode) << m.name;
@@ -83,7 +83,7 @@ TEST(MethodDescriptors, EveryParameterIsAnOptionWithItsRangeAndTakers) {
         std::vector<std::string> given = {option};
         if (p.kind != ParamKind::kFlag) given.push_back(number(p.default_value));
         const Parsed refused = parse(m.name, given);
-        EXPECT_EQ(refused.outcome, ParseOutcome::Usage);
+        EXPECT_EQ(refused.outcome, ParseOutcome::kUsage);
         EXPECT_TRUE(contains(refused.error, option + " needs " + takers_phrase(takers))) << refused.error;
         if (p.kind == ParamKind::kFlag && m.family != HalftoneFamily::kThreshold) {
           HalftoneParams set;
@@ -96,20 +96,20 @@ TEST(MethodDescriptors, EveryParameterIsAnOptionWithItsRangeAndTakers) {
       }
       if (p.kind == ParamKind::kFlag) {
         const Parsed set = parse(m.name, {option});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(param_value(set.params, p.param), 1.0);
         continue;
       }
       if (p.kind == ParamKind::kReal) {
         const Parsed set = parse(m.name, {option, "-1.5"});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(param_value(set.params, p.param), -1.5);
         EXPECT_TRUE(contains(parse(m.name, {option, "x"}).error, option + " must be a number"));
         continue;
       }
       for (double end : {p.min, p.max}) {
         const Parsed set = parse(m.name, {option, number(end)});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(param_value(set.params, p.param), end);
       }
       const std::string range = "from " + number(p.min) + " to " + number(p.max) + ": ";

@@ -72,7 +72,8 @@ std::string info_json(const PagePicture& p) {
   return out;
 }
 
-// A failed allocation reads kCantOpen from the page's readers: out of memory is its own failure.
+// The page's pictures are in memory already: a picture that can't be opened is one
+// whose memory could not be had.
 PageFailure open_failure(ReadCode code) { return code == ReadCode::kCantOpen ? memory_failure() : read_failure(code); }
 
 void picture_opened(Page& page) {

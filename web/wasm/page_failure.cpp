@@ -15,6 +15,7 @@ PageFailure read_failure(ReadCode code) {
     case ReadCode::kTooLarge: name = "too-large"; break;
     case ReadCode::kShortData: name = "short-data"; break;
     case ReadCode::kNoSignature: name = "not-bitmap"; break;
+    case ReadCode::kNoMemory: return memory_failure();
   }
   std::string text = english_read_message(code);
   // Only "can't open" names a file; the page's picture has no path.

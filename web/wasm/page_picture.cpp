@@ -160,7 +160,7 @@ FileResolution jpeg_resolution(const uint8_t* b, size_t n) {
 
 ReadCode open_bmp_picture(const uint8_t* bytes, size_t size, uint64_t max_pixels, PagePicture& p) {
   FILE* file = fmemopen(const_cast<uint8_t*>(bytes), size, "rb");
-  if (file == nullptr) return ReadCode::kCantOpen;
+  if (file == nullptr) return ReadCode::kNoMemory;
   BmpSource source;
   ReadCode code = open_bmp_source(file, max_pixels, source);
   if (code == ReadCode::kOk) {
@@ -171,7 +171,7 @@ ReadCode open_bmp_picture(const uint8_t* bytes, size_t size, uint64_t max_pixels
     p.source_header_size = source.picture.source_header_size;
     p.mask_byte_count = source.picture.mask_byte_count;
     p.head.assign(source.store.begin(), source.store.begin() + source.picture.offset_to_pixels);
-    if (!allocate_pixels(p)) code = ReadCode::kCantOpen;
+    if (!allocate_pixels(p)) code = ReadCode::kNoMemory;
   }
   if (code == ReadCode::kOk) {
     std::vector<int32_t> columns(static_cast<size_t>(p.width));
@@ -195,7 +195,7 @@ ReadCode adopt_decoded_picture(uint8_t* pixels, int32_t width, int32_t height, P
   const FileResolution recorded = jpeg ? jpeg_resolution(head, head_size) : file_resolution(head, head_size);
   p.head.assign(kStoreHeaderSize, 0);
   decoded_header(width, height, recorded.exact ? recorded.x : 0, recorded.exact ? recorded.y : 0, p.head.data());
-  if (!p.luma.allocate(static_cast<size_t>(width) * static_cast<size_t>(height))) return ReadCode::kCantOpen;
+  if (!p.luma.allocate(static_cast<size_t>(width) * static_cast<size_t>(height))) return ReadCode::kNoMemory;
   const size_t w = static_cast<size_t>(width);
   const bool blue_first = order == PixelOrder::kBgra || order == PixelOrder::kBgrx;
   const bool opaque = order == PixelOrder::kRgbx || order == PixelOrder::kBgrx;

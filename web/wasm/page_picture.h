@@ -40,7 +40,7 @@ struct PagePicture {
 inline int32_t storage_row(const PagePicture& p, int32_t top) { return p.bottom_up ? p.height - 1 - top : top; }
 
 // Reads a BMP file held in memory; kOk, or why it can't (kTooLarge above max_pixels,
-// kShortData when the rows are not all there, kCantOpen when memory runs out).
+// kShortData when the rows are not all there, kNoMemory when memory runs out).
 ReadCode open_bmp_picture(const uint8_t* bytes, size_t size, uint64_t max_pixels, PagePicture& picture);
 
 // How a decoded picture's pixels are laid out: four bytes each, red or blue first,
@@ -49,7 +49,7 @@ enum class PixelOrder : int { kRgba = 0, kRgbx = 1, kBgra = 2, kBgrx = 3 };
 
 // Takes over a picture the browser decoded (`pixels` from malloc, top row first,
 // four bytes a pixel), whose block becomes the pane's colours; `head` is the file's
-// start, where a recorded resolution is found. kCantOpen when memory runs out.
+// start, where a recorded resolution is found. kNoMemory when memory runs out.
 ReadCode adopt_decoded_picture(uint8_t* pixels, int32_t width, int32_t height, PixelOrder order, const uint8_t* head,
                                size_t head_size, PagePicture& picture);
 
