@@ -114,8 +114,9 @@ std::string check_output_request(const ConversionRequest& request) {
   std::string error;
   if (!parse_palette(request.palette, &palette, &error)) return error;
   // Two colours stand for black and white in PBM and the device formats: the darker is black.
-  if (request.format == kFormatTiff || request.format == kFormatPgm || (one_bit && palette.count > 2))
-    return "--palette " + (one_bit ? "of " + std::to_string(palette.count) + " colours " : std::string()) +
+  const bool two_colours = request.format == kFormatPbm || is_device_format(request.format);
+  if (request.format == kFormatTiff || request.format == kFormatPgm || (two_colours && palette.count > 2))
+    return "--palette " + (two_colours ? "of " + std::to_string(palette.count) + " colours " : std::string()) +
            "needs png, bmp or ppm (" + format +
            (request.format == kFormatPgm ? " holds grey levels)" : request.format == kFormatTiff
                                                                        ? " holds black and white only)"
