@@ -120,24 +120,20 @@ bool index_strip(IndexStrips& s, const Strip& strip) {
       for (int32_t x = 0; x < s.width; ++x) s.columns[x] = x;
     }
   }
-  // Rows that can only be had bottom first (compressed BMP) wait here whole.
+  // Rows that can only be had bottom first (compressed BMP) wait here whole; rows in
+  // order go to the converter one at a time, so no strip is copied.
   if (!in_order && s.held.empty()) s.held.assign(static_cast<size_t>(s.height) * row_bytes, 0);
-  uint8_t* base = in_order ? nullptr : s.held.data() + static_cast<size_t>(top) * row_bytes;
-  if (in_order) {
-    s.rows.resize(static_cast<size_t>(strip.rows) * row_bytes);
-    base = s.rows.data();
-  }
+  if (in_order) s.rows.resize(row_bytes);
   for (int32_t k = 0; k < strip.rows; ++k) {
-    uint8_t* row = base + static_cast<size_t>(k) * row_bytes;
+    uint8_t* row = in_order ? s.rows.data() : s.held.data() + static_cast<size_t>(top + k) * row_bytes;
     if (s.palette) {
       strip_colours(s, strip, decode ? &decoder : nullptr, index(top + k), row);
     } else {
       strip_luminance(strip, index(top + k), row);
     }
+    if (in_order) convert_rows(s, row, 1);
   }
-  if (!in_order) return true;
-  convert_rows(s, s.rows.data(), strip.rows);
-  s.next_top += strip.rows;
+  if (in_order) s.next_top += strip.rows;
   return !s.failed;
 }
 
