@@ -46,6 +46,10 @@ bool begin_png(ResultOutput& out, int bits, const uint8_t (*colours)[3], int cou
     png_set_pHYs(c->png, c->info, static_cast<png_uint_32>(out.x_resolution),
                  static_cast<png_uint_32>(out.y_resolution), PNG_RESOLUTION_METER);
   }
+  // Dithered levels and colours compress little better at zlib's default than at its
+  // fastest (a 12-megapixel acep7 picture: 2.83 MB against 3.02 MB, in 1.3 s against
+  // 0.3 s), so they take the fastest; black and white keeps the default.
+  if (bits > 1 || colours) png_set_compression_level(c->png, 1);
   png_write_info(c->png, c->info);
   return true;
 }

@@ -10,7 +10,8 @@
 #ifdef QVX_CLI_PNG
 // Starts a PNG of out.width x out.height into out.file: grey samples of `bits` bits,
 // or, with `colours` entries of red, green and blue, indexes into them; the resolution
-// from out. False with out.error set by libpng when it fails.
+// from out; levels and colours at zlib's fastest. False with out.error set by libpng
+// when it fails.
 bool begin_png(ResultOutput& out, int bits, const uint8_t (*colours)[3], int count);
 
 // Writes the next row from the top, packed at the PNG's depth.
