@@ -55,7 +55,8 @@ bool begin_bmp(ResultOutput& out) {
     entry[2] = out.table[k][0];
   }
   // Batches of about 64 KiB: one seek each, the rows filling a batch from its end.
-  out.batch_capacity = static_cast<int32_t>(std::max<uint64_t>(1, std::min<uint64_t>((64u << 10) / stride, out.height)));
+  const uint64_t batch_rows = std::min<uint64_t>((64u << 10) / stride, static_cast<uint64_t>(out.height));
+  out.batch_capacity = static_cast<int32_t>(std::max<uint64_t>(1, batch_rows));
   out.batch.assign(static_cast<size_t>(out.batch_capacity) * stride, 0);
   out.batch_rows = 0;
   return std::fwrite(head.data(), 1, head.size(), out.file) == head.size();

@@ -99,7 +99,8 @@ std::string start_index_strips(IndexStrips& s, const ConversionRequest& request,
     s.bits.assign(result_stride(static_cast<uint32_t>(s.width)), 0);
     output_failed = !begin_output(out, request.format, out.file, header40, width, height);
   } else {
-    output_failed = !begin_index_output(out, request.format, out.file, header40, width, height, count, table, !s.palette);
+    output_failed =
+        !begin_index_output(out, request.format, out.file, header40, width, height, count, table, !s.palette);
   }
   return "";
 }
@@ -109,7 +110,9 @@ bool index_strip(IndexStrips& s, const Strip& strip) {
   const size_t row_bytes = s.pixel_bytes * static_cast<size_t>(s.width);
   const int32_t top = std::min(top_of(s, strip.first_row), top_of(s, strip.first_row + strip.rows - 1));
   // Strip row of a row from the top.
-  const auto index = [&](int32_t t) { return s.out->bottom_up ? s.height - 1 - t - strip.first_row : t - strip.first_row; };
+  const auto index = [&](int32_t t) {
+    return s.out->bottom_up ? s.height - 1 - t - strip.first_row : t - strip.first_row;
+  };
   const bool in_order = s.held.empty() && top == s.next_top;
   RowDecoder decoder;
   const bool decode = s.palette && strip.picture.read_back == 0;
