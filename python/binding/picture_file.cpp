@@ -66,7 +66,7 @@ std::string open_step(const std::string& path, const std::string& shown, const C
   in.source.head = &in.file.head;
   in.source.shown = shown;
   // Halftoning takes rows from the top: uncompressed bottom-up rows are read back to front.
-  in.source.top_first = options.method.has_value();
+  in.source.top_first = takes_rows_top_first(options);
   in.source.vips = &vips.access;
   reason = open_picture_source(in.source, options, options.max_pixels);
   if (!reason.empty()) return reason;

@@ -103,7 +103,7 @@ std::string open_step(const std::string& name, const std::string& target, const 
   in.source.path = in.file.path;
   in.source.head = &in.file.head;
   in.source.shown = name;
-  in.source.top_first = options.method.has_value();
+  in.source.top_first = takes_rows_top_first(options);
   in.source.vips = &vips;
   reason = open_picture_source(in.source, options, options.max_pixels);
   if (!reason.empty()) return reason;
@@ -222,6 +222,7 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::kHelp: std::fputs(cli_help_text().c_str(), stdout); return ExitStatus::kOk;
     case ParseOutcome::kVersion: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::kOk;
     case ParseOutcome::kListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::kOk;
+    case ParseOutcome::kListPalettes: std::fputs(palette_list_text().c_str(), stdout); return ExitStatus::kOk;
     case ParseOutcome::kUsage:
       // One line that stays on screen; the help is a command away.
       std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,

@@ -33,6 +33,9 @@ std::string cli_help_text();
 // Returns the --list-methods text: every name -m takes, with a line on each.
 std::string method_list_text();
 
+// Returns the --list-palettes text: each built-in palette's name and its colours.
+std::string palette_list_text();
+
 // Returns what is said of a value a parameter's option does not take, before ": VALUE":
 // "--radius must be a whole number from 1 to 10000".
 std::string param_refusal(const ParamDescriptor& param, const std::string& option);
