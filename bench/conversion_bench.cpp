@@ -163,7 +163,8 @@ void store_row(void* context, int32_t row, const uint8_t* bits) {
 }
 
 // The same timing for one halftoning method, from luminance rows to the result block.
-Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, int runs) {
+Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, const HalftoneParams& params,
+                       int runs) {
   std::vector<uint8_t> result(result_block_size(kWidth, kHeight));
   ResultRows rows{result.data() + kResultPixelOffset, result_stride(kWidth)};
   std::vector<double> seconds;
@@ -172,7 +173,7 @@ Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, 
     if (i == 1) cpu = thread_seconds();
     const auto start = std::chrono::steady_clock::now();
     HalftoneConverter converter;
-    start_halftone(method, HalftoneParams{}, kWidth, converter);
+    start_halftone(method, params, kWidth, converter);
     halftone_rows(converter, luma.data(), kWidth, kHeight, store_row, &rows);
     finish_halftone(converter, store_row, &rows);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -364,19 +365,28 @@ int memory_run(HalftoneMethod method) {
 }
 #endif
 
-// Every halftoning method from the luminance rows, at each level.
+// Every halftoning method from the luminance rows, at each level; error diffusion
+// also with serpentine rows and in linear light.
 void methods_bench(const std::vector<HalftoneMethod>& methods, const std::vector<SimdLevel>& levels, int runs) {
   std::printf("halftoning from luminance rows, G pixels/s\n");
   const std::vector<uint8_t> luma = photo_luminance();
   for (HalftoneMethod method : methods) {
-    for (SimdLevel level : levels) {
-      if (!force_simd_level(level)) continue;
-      const Speed speed = measure_halftone(luma, method, runs);
-      std::printf("  %-16s %-6s %6.3f (best %6.3f", halftone_method_info(method).name, level_name(level),
-                  speed.median / 1e9, speed.best / 1e9);
-      if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
-      std::printf(")\n");
-      std::fflush(stdout);
+    const bool diffusion = halftone_method_info(method).family == HalftoneFamily::kErrorDiffusion;
+    for (int variant = 0; variant < (diffusion ? 3 : 1); ++variant) {
+      HalftoneParams params;
+      params.serpentine = variant == 1;
+      params.linear = variant == 2;
+      const std::string name =
+          std::string(halftone_method_info(method).name) + (variant == 1 ? " serp" : variant == 2 ? " linear" : "");
+      for (SimdLevel level : levels) {
+        if (!force_simd_level(level)) continue;
+        const Speed speed = measure_halftone(luma, method, params, runs);
+        std::printf("  %-22s %-6s %6.3f (best %6.3f", name.c_str(), level_name(level), speed.median / 1e9,
+                    speed.best / 1e9);
+        if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
+        std::printf(")\n");
+        std::fflush(stdout);
+      }
     }
   }
 }
