@@ -74,8 +74,13 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
   for (int32_t x = 0; x < c.width; ++x) c.values[x] = c.tone[luma[x]];
   int32_t* rows[kErrorRows] = {error_row(c, y), error_row(c, y + 1), error_row(c, y + 2)};
   const int direction = c.params.serpentine && (y & 1) ? -1 : 1;
-  diffuse_row_scalar(diffusion_kernel(c.method), c.values.data(), rows, c.width, direction, c.white / 2, c.white,
-                     c.params.invert, c.bits.data());
+  if (c.chained) {
+    diffuse_row_chain(diffusion_kernel(c.method), c.values.data(), rows, c.width, direction, c.params.linear,
+                      c.params.invert, c.chain_scratch, c.bits.data());
+  } else {
+    diffuse_row_scalar(diffusion_kernel(c.method), c.values.data(), rows, c.width, direction, c.white / 2, c.white,
+                       c.params.invert, c.bits.data());
+  }
   // This row's errors are used up: the row becomes the one three below, pads included.
   std::fill(rows[0] - 2, rows[0] + c.width + 2, 0);
 }
@@ -207,6 +212,8 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
         c.banded = 8;
       }
 #endif
+      c.chained = active_simd_level() != SimdLevel::kScalar;
+      if (c.chained) size_chain_scratch(c.chain_scratch, c.width);
       if (c.banded) {
         c.waiting_rows.assign(kDiffusionBandRows * w, 0);
         c.band_bits.assign(kDiffusionBandRows * ((w + 7) / 8 + 32), 0);

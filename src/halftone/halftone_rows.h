@@ -58,6 +58,14 @@ const DiffusionKernel& diffusion_kernel(HalftoneMethod method);
 void diffuse_row_scalar(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
                         int direction, int32_t half, int32_t white, bool invert, uint8_t* bits);
 
+// The same row with the same result, the shares to the pixels ahead looked up and the
+// shares to the rows below given over the whole row at once: the path of every vector
+// level where the bands do not run (serpentine rows, linear light). linear: white
+// 65535, else 255. The scratch is sized by size_chain_scratch.
+void size_chain_scratch(ChainScratch& scratch, int32_t width);
+void diffuse_row_chain(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
+                       int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits);
+
 // Thresholds one row of s against its window: rows of the window in the column sums
 // (`rows` of them), columns x - radius .. x + radius clipped to the row. row_sums and
 // row_squares are scratch of width + 1. The rules, with n pixels in the window, S

@@ -229,25 +229,31 @@ TEST(Halftone, LocalThresholdWaitsForTheRowsBelow) {
 }
 
 // The vector paths give the scalar rows on random pictures of odd widths, over several
-// bands of rows and a few rows more.
+// bands of rows and a few rows more; error diffusion also with serpentine rows and in
+// linear light, one row at a time (dark pictures in linear light carry large errors).
 TEST(Halftone, VectorPathsEqualScalar) {
   std::mt19937 random(11);
-  for (int32_t width : {1, 7, 15, 17, 31, 33, 63, 65, 97, 129, 301}) {
+  for (int32_t width : {1, 3, 7, 15, 17, 31, 33, 63, 65, 97, 129, 257, 301}) {
     const std::vector<uint8_t> luma = random_picture(width, 37, random);
     for (const MethodDescriptor& m : halftone_methods()) {
+      const bool diffusion = m.family == HalftoneFamily::kErrorDiffusion;
       for (int density : {127, 30, 250}) {
-        HalftoneParams p = with(density, density == 30, false, density == 250);
-        p.radius = density == 127 ? 7 : density == 30 ? 1 : 40;
-        if (density == 30) p.k = m.method == HalftoneMethod::kNiblack ? -0.7 : 0.5;
-        if (density == 250) p.percent = 4;
-        force_simd_level(SimdLevel::kScalar);
-        const Output reference = convert(m.method, p, width, luma, 5);
-        for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
-          force_simd_level(static_cast<SimdLevel>(l));
-          EXPECT_EQ(convert(m.method, p, width, luma, 5).rows, reference.rows)
-              << m.name << " width " << width << " level " << l << " density " << density;
+        for (int variant = 0; variant < (diffusion ? 4 : 1); ++variant) {
+          const bool serpentine = variant & 1, linear = variant & 2;
+          HalftoneParams p = with(density, density == 30, serpentine, diffusion ? linear : density == 250);
+          p.radius = density == 127 ? 7 : density == 30 ? 1 : 40;
+          if (density == 30) p.k = m.method == HalftoneMethod::kNiblack ? -0.7 : 0.5;
+          if (density == 250) p.percent = 4;
+          force_simd_level(SimdLevel::kScalar);
+          const Output reference = convert(m.method, p, width, luma, 5);
+          for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
+            force_simd_level(static_cast<SimdLevel>(l));
+            EXPECT_EQ(convert(m.method, p, width, luma, 5).rows, reference.rows)
+                << m.name << " width " << width << " level " << l << " density " << density << " serpentine "
+                << serpentine << " linear " << linear;
+          }
+          force_simd_level(best_simd_level());
         }
-        force_simd_level(best_simd_level());
       }
     }
   }
