@@ -60,7 +60,7 @@ void give_to_row_below(const int32_t* __restrict e, int32_t* __restrict below, i
 template <const DiffusionKernel& K, int D>
 void give_to_rows_below(const int32_t* e, int32_t* const* errors, int32_t width, int32_t largest) {
 #if defined(__x86_64__) || defined(__i386__)
-  if (largest < kChainVectorLimit && active_simd_level() == SimdLevel::kAvx2)
+  if (largest < kWideErrorLimit && active_simd_level() == SimdLevel::kAvx2)
     return give_to_rows_below_avx2(K, D, e, errors[1], errors[2], width);
 #endif
   (void)largest;
@@ -87,7 +87,7 @@ void chain_row(const int32_t* values, int32_t* const* errors, int32_t width, boo
   intptr_t w = base[x];
   intptr_t next_partial = base[x + D];
   for (int32_t i = 0; i < width; ++i, x += D) {
-    int32_t to_next, to_after;
+    intptr_t to_next, to_after;  // as wide as w: no widening on the chain
     if (!kLinear && __builtin_expect(static_cast<uintptr_t>(w - kTableLow) < uintptr_t{kTableHigh - kTableLow}, 1)) {
       to_next = table[w].next;
       to_after = table[w].after;

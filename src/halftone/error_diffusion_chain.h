@@ -39,12 +39,9 @@ constexpr bool reaches(int dy) {
   return false;
 }
 
-// The vector loops' products stay exact while every |e| is below this.
-constexpr int32_t kChainVectorLimit = 1 << 20;
-
 #if defined(__x86_64__) || defined(__i386__)
 // Adds to below1 and below2 (pixels -2 .. width + 1) what they receive from the row's e
-// (pixel 0 at e[0], four zeros either side), every |e| below kChainVectorLimit.
+// (pixel 0 at e[0], four zeros either side), every |e| below kWideErrorLimit (shares_x86.h).
 void give_to_rows_below_avx2(const DiffusionKernel& kernel, int direction, const int32_t* e, int32_t* below1,
                              int32_t* below2, int32_t width);
 #endif

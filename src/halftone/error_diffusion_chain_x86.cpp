@@ -1,33 +1,13 @@
 // The shares a diffused row gives to the rows below, eight receiving pixels at a time
-// with AVX2 in 32-bit lanes: trunc(e * weight / divisor) as the sign of e on the
-// quotient of |e| * weight, a shift for powers of two, else the high half of a product
-// with ceil(2^32 / divisor), exact for products below 2^26 (|e| below 2^20, weights up to 8).
+// with AVX2 in 32-bit lanes (the shares as shares_x86.h gives them).
 #include "halftone/error_diffusion_chain.h"
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
+#include "halftone/shares_x86.h"
 
 #define QVX_AVX2 __attribute__((target("avx2")))
 
 namespace {
-
-template <int weight, int divisor>
-QVX_AVX2 inline __m256i truncated_share(__m256i e) {
-  const __m256i a = _mm256_abs_epi32(e);
-  const __m256i p = weight == 1 ? a : _mm256_mullo_epi32(a, _mm256_set1_epi32(weight));
-  __m256i q;
-  if constexpr ((divisor & (divisor - 1)) == 0) {
-    int shift = 0;
-    while ((1 << shift) < divisor) ++shift;
-    q = _mm256_srli_epi32(p, shift);
-  } else {
-    const __m256i m = _mm256_set1_epi32(static_cast<int>(((uint64_t{1} << 32) + divisor - 1) / divisor));
-    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(p, m), 32);
-    const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(p, 32), m);
-    q = _mm256_blend_epi32(even, odd, 0xAA);
-  }
-  return _mm256_sign_epi32(q, e);
-}
 
 // The truncated shares 0 .. k - 1 of e, summed.
 template <const DiffusionKernel& K, int k>
