@@ -160,10 +160,22 @@ QVX_AVX2 inline void wide_eight_steps(WideState<K>& b, int32_t* const* values, u
   }
 }
 
-// Packs each row's white flags into bits.
-void pack_whites(int32_t width, bool invert, uint8_t* const* whites, uint8_t* const* bits) {
+// Packs each row's white flags (0 or 0xFF) into bits, 32 at a time: each group of eight
+// reversed, so that its first pixel lands on bit 7.
+QVX_AVX2 void pack_whites(int32_t width, bool invert, uint8_t* const* whites, uint8_t* const* bits) {
   const int flip = invert ? 0xFF : 0;
-  for (int j = 0; j < kLanes; ++j) pack_band_whites_from(whites[j], flip, 0, width, bits[j]);
+  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1,
+                                           0, 15, 14, 13, 12, 11, 10, 9, 8);
+  for (int j = 0; j < kLanes; ++j) {
+    int32_t x = 0;
+    for (; width - x >= 32; x += 32) {
+      const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(whites[j] + x));
+      const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_shuffle_epi8(m, reverse))) ^
+                            (invert ? 0xFFFFFFFFu : 0u);
+      std::memcpy(bits[j] + x / 8, &mask, sizeof mask);
+    }
+    pack_band_whites_from(whites[j], flip, x, width, bits[j]);
+  }
 }
 
 template <const DiffusionKernel& K>
