@@ -7,7 +7,7 @@
 // Then grey levels (4 and 16, Floyd-Steinberg and the nearest level) from the same
 // luminance, and colour palettes (Floyd-Steinberg, nearest) from its colours; TEXT picks
 // the cases whose names hold it ("acep7 floyd").
-//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N]
+//   qvx_bench [--level=scalar|sse2|avx2|wasm128|all] [--bits=none|8|16|24|32] [--runs=N]
 //             [--methods=none|all|NAME] [--levels=none|all|TEXT]
 //   qvx_bench --memory=NAME   (natively) one method over a 20000 x 20000 picture fed in
 //                             strips of 64 rows: the process' peak resident memory
@@ -25,7 +25,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#ifndef __wasi__
 #include <sys/resource.h>
+#endif
 #include <time.h>
 #endif
 
@@ -124,7 +126,7 @@ double thread_seconds() {
   return (ticks(kernel) + ticks(user)) / 1e7;
 #else
   timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;  // none in WebAssembly under Node
   return t.tv_sec + t.tv_nsec / 1e9;
 #endif
 }
@@ -298,7 +300,7 @@ void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vec
   }
 }
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__wasi__)  // the memory runs read the peak resident size
 void count_indexes(void* context, int32_t, const uint8_t* indexes) {
   uint64_t& sum = *static_cast<uint64_t*>(context);
   for (int32_t i = 0; i < 20000; ++i) sum += indexes[i];
@@ -409,7 +411,7 @@ int main(int argc, char** argv) {
       for (int l = 0; l <= static_cast<int>(best_simd_level()); ++l) levels.push_back(static_cast<SimdLevel>(l));
     } else if (arg.rfind("--level=", 0) == 0) {
       levels.clear();
-      for (SimdLevel l : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2})
+      for (SimdLevel l : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2, SimdLevel::kWasm128})
         if (arg.substr(8) == level_name(l)) levels.push_back(l);
     } else if (arg == "--bits=none") {
       depths.clear();
@@ -417,7 +419,7 @@ int main(int argc, char** argv) {
       depths = {static_cast<uint16_t>(std::atoi(arg.c_str() + 7))};
     } else if (arg.rfind("--runs=", 0) == 0) {
       runs = std::max(1, std::atoi(arg.c_str() + 7));
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__wasi__)  // the memory runs read the peak resident size
     } else if (arg.rfind("--memory=", 0) == 0) {
       const std::optional<HalftoneMethod> method = parse_method_name(arg.c_str() + 9);
       if (!method) {
@@ -453,7 +455,7 @@ int main(int argc, char** argv) {
       methods = {*method};
     } else if (arg != "--methods=all") {
       std::fprintf(stderr,
-                   "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N] "
+                   "usage: qvx_bench [--level=scalar|sse2|avx2|wasm128|all] [--bits=none|8|16|24|32] [--runs=N] "
                    "[--methods=none|all|NAME] [--levels=none|all|TEXT] [--rgb-file=PATH]\n");
       return 2;
     }
