@@ -6,12 +6,15 @@
 #include "halftone/shares_x86.h"
 
 #define QVX_AVX2 __attribute__((target("avx2")))
+// Deep template recursions stay inline with GCC too (a vector returned across a call
+// would change the ABI).
+#define QVX_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 namespace {
 
 // The truncated shares 0 .. k - 1 of e, summed.
 template <const DiffusionKernel& K, int k>
-QVX_AVX2 inline __m256i shares_before(__m256i e) {
+QVX_AVX2_INLINE __m256i shares_before(__m256i e) {
   if constexpr (k == 0) {
     return _mm256_setzero_si256();
   } else {
@@ -21,7 +24,7 @@ QVX_AVX2 inline __m256i shares_before(__m256i e) {
 }
 
 template <const DiffusionKernel& K, int k>
-QVX_AVX2 inline __m256i share_vector(__m256i e) {
+QVX_AVX2_INLINE __m256i share_vector(__m256i e) {
   if constexpr (K.remainder_to_last && k == K.count - 1) {
     return _mm256_sub_epi32(e, shares_before<K, k>(e));
   } else {
@@ -30,7 +33,7 @@ QVX_AVX2 inline __m256i share_vector(__m256i e) {
 }
 
 template <const DiffusionKernel& K, int D, int kDy, int k = 0>
-QVX_AVX2 inline __m256i received_vector(const int32_t* e, int32_t x) {
+QVX_AVX2_INLINE __m256i received_vector(const int32_t* e, int32_t x) {
   if constexpr (k == K.count) {
     return _mm256_setzero_si256();
   } else if constexpr (K.shares[k].dy == kDy) {
@@ -66,7 +69,7 @@ QVX_AVX2 void give(int direction, const int32_t* e, int32_t* below1, int32_t* be
 
 }  // namespace
 
-void give_to_rows_below_avx2(const DiffusionKernel& kernel, int direction, const int32_t* e, int32_t* below1,
+QVX_AVX2 void give_to_rows_below_avx2(const DiffusionKernel& kernel, int direction, const int32_t* e, int32_t* below1,
                              int32_t* below2, int32_t width) {
   using Give = void (*)(int, const int32_t*, int32_t*, int32_t*, int32_t);
   Give give_shares = give<kFloydSteinbergKernel>;

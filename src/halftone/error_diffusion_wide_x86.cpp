@@ -12,12 +12,15 @@
 #include <cstring>
 
 #define QVX_AVX2 __attribute__((target("avx2")))
+// Deep template recursions stay inline with GCC too (a vector returned across a call
+// would change the ABI).
+#define QVX_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 namespace {
 
 constexpr int kLanes = kWideBandRows;
 
-QVX_AVX2 inline void transpose8x8(__m256i* v) {
+QVX_AVX2_INLINE void transpose8x8(__m256i* v) {
   const __m256i a0 = _mm256_unpacklo_epi32(v[0], v[1]), a1 = _mm256_unpackhi_epi32(v[0], v[1]);
   const __m256i a2 = _mm256_unpacklo_epi32(v[2], v[3]), a3 = _mm256_unpackhi_epi32(v[2], v[3]);
   const __m256i a4 = _mm256_unpacklo_epi32(v[4], v[5]), a5 = _mm256_unpackhi_epi32(v[4], v[5]);
@@ -38,7 +41,7 @@ QVX_AVX2 inline void transpose8x8(__m256i* v) {
 
 // Lane j takes lane j - n's value, the first n lanes zeros (n = 1, 2).
 template <int n>
-QVX_AVX2 inline __m256i lanes_up(__m256i v) {
+QVX_AVX2_INLINE __m256i lanes_up(__m256i v) {
   return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - 4 * n);
 }
 
@@ -69,7 +72,7 @@ struct WideState {
 };
 
 template <const DiffusionKernel& K, int k>
-QVX_AVX2 inline __m256i shares_before(__m256i e) {
+QVX_AVX2_INLINE __m256i shares_before(__m256i e) {
   if constexpr (k == 0) {
     return _mm256_setzero_si256();
   } else {
@@ -78,7 +81,7 @@ QVX_AVX2 inline __m256i shares_before(__m256i e) {
 }
 
 template <const DiffusionKernel& K, int i>
-QVX_AVX2 inline void give_shares(__m256i e, __m256i* fresh, __m256i* fresh_out) {
+QVX_AVX2_INLINE void give_shares(__m256i e, __m256i* fresh, __m256i* fresh_out) {
   if constexpr (i < K.count) {
     constexpr auto share = K.shares[i];
     constexpr bool last = K.remainder_to_last && i == K.count - 1;
@@ -104,7 +107,7 @@ QVX_AVX2 inline void give_shares(__m256i e, __m256i* fresh, __m256i* fresh_out) 
 
 // One step: every lane takes one pixel; lanes outside their rows (masked) pass no error on.
 template <const DiffusionKernel& K, bool kMasked>
-QVX_AVX2 inline __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t width, __m256i limit) {
+QVX_AVX2_INLINE __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t width, __m256i limit) {
   constexpr Wave wave = WideState<K>::kWave;
   const __m256i w = _mm256_add_epi32(s, b.pending[1]);
   const __m256i is_white = _mm256_cmpgt_epi32(w, _mm256_set1_epi32(32767));
@@ -133,7 +136,7 @@ QVX_AVX2 inline __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t
 }
 
 template <const DiffusionKernel& K, bool kMasked>
-QVX_AVX2 inline void wide_eight_steps(WideState<K>& b, int32_t* const* values, uint8_t* const* whites,
+QVX_AVX2_INLINE void wide_eight_steps(WideState<K>& b, int32_t* const* values, uint8_t* const* whites,
                                       int32_t* below0, int32_t* below1, int32_t t0, int32_t width, __m256i limit) {
   constexpr int skew = WideState<K>::kWave.skew;
   __m256i v[kLanes];

@@ -13,7 +13,7 @@
 #include <immintrin.h>
 
 template <int weight, int divisor>
-__attribute__((target("avx2"))) inline __m256i truncated_share(__m256i e) {
+__attribute__((target("avx2"), always_inline)) inline __m256i truncated_share(__m256i e) {
   static_assert(weight <= 8 && divisor <= 64, "products below 2^26 for |e| below kWideErrorLimit");
   const __m256i a = _mm256_abs_epi32(e);
   const __m256i p = weight == 1 ? a : _mm256_mullo_epi32(a, _mm256_set1_epi32(weight));
