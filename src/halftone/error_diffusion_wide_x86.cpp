@@ -66,9 +66,11 @@ constexpr Wave wave_of(const DiffusionKernel& k) {
 template <const DiffusionKernel& K>
 struct WideState {
   static constexpr Wave kWave = wave_of(K);
-  __m256i pending[kWave.delays + 1];  // [d]: taken d steps on
-  __m256i out[kWave.delays + 1];      // lanes 4 and 5: the same for the two rows below the band
-  __m256i outside;                    // lanes where an e reached the limit
+  // [dy][d]: the shares to the row dy below, taken d steps on, still in the giving row's
+  // lane: moved down dy lanes only when taken, so that a step moves two vectors, not
+  // one per share.
+  __m256i pending[3][kWave.delays + 1];
+  __m256i outside;  // lanes where an e reached the limit
 };
 
 template <const DiffusionKernel& K, int k>
@@ -81,7 +83,7 @@ QVX_AVX2_INLINE __m256i shares_before(__m256i e) {
 }
 
 template <const DiffusionKernel& K, int i>
-QVX_AVX2_INLINE void give_shares(__m256i e, __m256i* fresh, __m256i* fresh_out) {
+QVX_AVX2_INLINE void give_shares(__m256i e, __m256i (*fresh)[WideState<K>::kWave.delays + 1]) {
   if constexpr (i < K.count) {
     constexpr auto share = K.shares[i];
     constexpr bool last = K.remainder_to_last && i == K.count - 1;
@@ -92,16 +94,8 @@ QVX_AVX2_INLINE void give_shares(__m256i e, __m256i* fresh, __m256i* fresh_out) 
       v = truncated_share<share.weight, K.divisor>(e);
     }
     constexpr int d = share.dx + share.dy * WideState<K>::kWave.skew;
-    if constexpr (share.dy == 0) {
-      fresh[d] = _mm256_add_epi32(fresh[d], v);
-    } else if constexpr (share.dy == 1) {
-      fresh[d] = _mm256_add_epi32(fresh[d], lanes_up<1>(v));
-      fresh_out[d] = _mm256_add_epi32(fresh_out[d], _mm256_srli_si256(v, 12));  // lane 7 to lane 4
-    } else {
-      fresh[d] = _mm256_add_epi32(fresh[d], lanes_up<2>(v));
-      fresh_out[d] = _mm256_add_epi32(fresh_out[d], _mm256_srli_si256(v, 8));  // lanes 6, 7 to 4, 5
-    }
-    give_shares<K, i + 1>(e, fresh, fresh_out);
+    fresh[share.dy][d] = _mm256_add_epi32(fresh[share.dy][d], v);
+    give_shares<K, i + 1>(e, fresh);
   }
 }
 
@@ -109,7 +103,9 @@ QVX_AVX2_INLINE void give_shares(__m256i e, __m256i* fresh, __m256i* fresh_out) 
 template <const DiffusionKernel& K, bool kMasked>
 QVX_AVX2_INLINE __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t width, __m256i limit) {
   constexpr Wave wave = WideState<K>::kWave;
-  const __m256i w = _mm256_add_epi32(s, b.pending[1]);
+  const __m256i taken = _mm256_add_epi32(b.pending[0][1], _mm256_add_epi32(lanes_up<1>(b.pending[1][1]),
+                                                                            lanes_up<2>(b.pending[2][1])));
+  const __m256i w = _mm256_add_epi32(s, taken);
   const __m256i is_white = _mm256_cmpgt_epi32(w, _mm256_set1_epi32(32767));
   __m256i e = _mm256_sub_epi32(w, _mm256_and_si256(is_white, _mm256_set1_epi32(65535)));
   if (kMasked) {
@@ -121,17 +117,14 @@ QVX_AVX2_INLINE __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t
                                                 _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x)));
   }
   b.outside = _mm256_or_si256(b.outside, _mm256_cmpgt_epi32(_mm256_abs_epi32(e), limit));
-  __m256i fresh[wave.delays + 1], fresh_out[wave.delays + 1];
-  // fresh[d] (d >= 1): what is taken d steps on; built from the pipeline moved on by one.
-  for (int d = wave.delays; d >= 1; --d) {
-    fresh[d] = d + 1 <= wave.delays ? b.pending[d + 1] : _mm256_setzero_si256();
-    fresh_out[d] = d + 1 <= wave.delays ? b.out[d + 1] : _mm256_setzero_si256();
-  }
-  give_shares<K, 0>(e, fresh, fresh_out);
-  for (int d = 1; d <= wave.delays; ++d) {
-    b.pending[d] = fresh[d];
-    b.out[d] = fresh_out[d];
-  }
+  __m256i fresh[3][wave.delays + 1];
+  // fresh[dy][d] (d >= 1): what is taken d steps on; built from the pipeline moved on by one.
+  for (int dy = 0; dy < 3; ++dy)
+    for (int d = wave.delays; d >= 1; --d)
+      fresh[dy][d] = d + 1 <= wave.delays ? b.pending[dy][d + 1] : _mm256_setzero_si256();
+  give_shares<K, 0>(e, fresh);
+  for (int dy = 0; dy < 3; ++dy)
+    for (int d = 1; d <= wave.delays; ++d) b.pending[dy][d] = fresh[dy][d];
   return is_white;
 }
 
@@ -142,10 +135,11 @@ QVX_AVX2_INLINE void wide_eight_steps(WideState<K>& b, int32_t* const* values, u
   __m256i v[kLanes];
   for (int j = 0; j < kLanes; ++j) v[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values[j] + t0 - skew * j));
   transpose8x8(v);
-  alignas(32) int32_t out[kLanes][8];
+  alignas(32) int32_t next1[kLanes][8], next2[kLanes][8];  // each step's pending[1][1], pending[2][1]
   for (int k = 0; k < kLanes; ++k) {
     v[k] = wide_step<K, kMasked>(b, v[k], t0 + k, width, limit);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(out[k]), b.out[1]);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(next1[k]), b.pending[1][1]);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(next2[k]), b.pending[2][1]);
   }
   transpose8x8(v);
   for (int j = 0; j < kLanes; ++j) {
@@ -155,11 +149,11 @@ QVX_AVX2_INLINE void wide_eight_steps(WideState<K>& b, int32_t* const* values, u
     const uint64_t flags = lo | uint64_t{hi} << 32;
     std::memcpy(whites[j] + t0 - skew * j, &flags, sizeof flags);
   }
-  // Step t's lanes 4 and 5 are what the two rows below take at pixel t + 1 - 8 skew
-  // and t + 1 - 9 skew.
+  // After step t the last lanes hold what the two rows below take at pixel t + 1 - 8 skew
+  // (from the row one and two above) and t + 1 - 9 skew (from the last row).
   for (int k = 0; k < kLanes; ++k) {
-    below0[t0 + k + 1 - 8 * skew] = out[k][4];
-    below1[t0 + k + 1 - 9 * skew] = out[k][5];
+    below0[t0 + k + 1 - 8 * skew] = next1[k][7] + next2[k][6];
+    below1[t0 + k + 1 - 9 * skew] = next2[k][7];
   }
 }
 
@@ -201,8 +195,8 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
   int32_t* below0 = scratch.wide_below.data() + kBandPad;
   int32_t* below1 = below0 + row;
   WideState<K> b;
-  for (__m256i& v : b.pending) v = _mm256_setzero_si256();
-  for (__m256i& v : b.out) v = _mm256_setzero_si256();
+  for (auto& row : b.pending)
+    for (__m256i& v : row) v = _mm256_setzero_si256();
   b.outside = _mm256_setzero_si256();
   const __m256i limit = _mm256_set1_epi32(scratch.wide_error_limit - 1);
   // Every lane is inside its row from step 7 skew to width - 1; the steps run until
