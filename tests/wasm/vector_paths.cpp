@@ -1,6 +1,6 @@
 // The page's vector paths against the scalar reference, in the WebAssembly build (the
 // unit tests run natively, where these paths are not compiled): Floyd-Steinberg to
-// palettes of each size the band picks a path for, and every error-diffusion kernel to
+// palettes of each size the band picks a path for and to grey levels, and every error-diffusion kernel to
 // 1 bit plain, serpentine and in linear light, on random pictures of odd widths over
 // several bands and a few rows more. Prints each difference; exit status 1 if any.
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "halftone/colour_palette.h"
+#include "halftone/grey_levels.h"
 #include "halftone/halftone.h"
 #include "halftone/method_descriptors.h"
 #include "image/simd_level.h"
@@ -37,6 +38,20 @@ Rows palette_indexes(const Palette& palette, int density, int32_t width, const s
   const int32_t height = static_cast<int32_t>(rgb.size() / stride);
   for (int32_t y = 0; y < height; y += 5) palette_rows(c, &rgb[y * stride], stride, std::min(5, height - y), collect, &out);
   finish_palette(c, collect, &out);
+  return out;
+}
+
+Rows grey_indexes(int levels, int density, int32_t width, const std::vector<uint8_t>& luma) {
+  HalftoneParams params;
+  params.density = density;
+  GreyLevelsConverter c;
+  if (start_grey_levels(HalftoneMethod::kFloydSteinberg, params, levels, width, c) != LevelsError::kNone) return {};
+  Rows out;
+  out.bytes = static_cast<size_t>(width);
+  const int32_t height = static_cast<int32_t>(luma.size() / width);
+  for (int32_t y = 0; y < height; y += 5)
+    grey_level_rows(c, &luma[static_cast<size_t>(y) * width], width, std::min(5, height - y), collect, &out);
+  finish_grey_levels(c, collect, &out);
   return out;
 }
 
@@ -88,6 +103,15 @@ int main() {
         force_simd_level(SimdLevel::kWasm128);
         check(reference, palette_indexes(palette, density, width, rgb),
               "palette " + name + " width " + std::to_string(width) + " density " + std::to_string(density));
+      }
+    }
+    for (int levels : {2, 3, 4, 16}) {
+      for (int density : {127, 30, 230}) {
+        force_simd_level(SimdLevel::kScalar);
+        const Rows reference = grey_indexes(levels, density, width, luma);
+        force_simd_level(SimdLevel::kWasm128);
+        check(reference, grey_indexes(levels, density, width, luma),
+              std::to_string(levels) + " levels width " + std::to_string(width) + " density " + std::to_string(density));
       }
     }
     for (const MethodDescriptor& m : halftone_methods()) {
