@@ -59,9 +59,9 @@ void diffuse_row_scalar(const DiffusionKernel& kernel, const int32_t* values, in
                         int direction, int32_t half, int32_t white, bool invert, uint8_t* bits);
 
 // The same row with the same result, the shares to the pixels ahead looked up and the
-// shares to the rows below given over the whole row at once: the path of every vector
-// level where the bands do not run (serpentine rows, linear light). linear: white
-// 65535, else 255. The scratch is sized by size_chain_scratch.
+// shares to the rows below given over the whole row at once: the path of the x86
+// vector levels where the bands do not run (serpentine rows, linear light without
+// AVX2). linear: white 65535, else 255. The scratch is sized by size_chain_scratch.
 void size_chain_scratch(ChainScratch& scratch, int32_t width);
 void diffuse_row_chain(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
                        int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits);
