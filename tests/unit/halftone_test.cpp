@@ -288,6 +288,46 @@ TEST(Halftone, LargeErrorsFallBackToScalar) {
   }
 }
 
+// The one-row path gives the reference's bits and carried errors for any errors carried
+// in, also far outside what a picture makes: past its tables of the shares ahead (w
+// beyond -1024 .. 1279) and past the vector shares' limit (|e| from 2^20, products
+// from 2^26 where the vector division is no longer exact).
+TEST(Halftone, RowPathEqualsReferenceForAnyCarriedErrors) {
+  std::mt19937 random(3);
+  const int32_t width = 41;
+  const size_t row = width + 4;
+  for (const MethodDescriptor& m : halftone_methods()) {
+    if (m.family != HalftoneFamily::kErrorDiffusion) continue;
+    const DiffusionKernel& kernel = diffusion_kernel(m.method);
+    for (int32_t reach : {300, 5000, 200000000}) {  // e * 8 stays within 32 bits
+      for (int direction : {1, -1}) {
+        for (bool linear : {false, true}) {
+          const int32_t white = linear ? 65535 : 255;
+          std::vector<int32_t> values(width);
+          for (int32_t& v : values) v = static_cast<int32_t>(random() % (white + 1));
+          std::vector<int32_t> carried(3 * row, 0);
+          for (int32_t x = 0; x < width; ++x)
+            carried[2 + x] = static_cast<int32_t>(random() % (2 * reach + 1)) - reach;
+          std::vector<int32_t> expected_errors = carried, errors = carried;
+          std::vector<uint8_t> expected_bits(8, 0xAA), bits(8, 0x55);
+          int32_t* expected_rows[3] = {&expected_errors[2], &expected_errors[row + 2], &expected_errors[2 * row + 2]};
+          int32_t* rows[3] = {&errors[2], &errors[row + 2], &errors[2 * row + 2]};
+          diffuse_row_scalar(kernel, values.data(), expected_rows, width, direction, white / 2, white, false,
+                             expected_bits.data());
+          ChainScratch scratch;
+          size_chain_scratch(scratch, width);
+          diffuse_row_chain(kernel, values.data(), rows, width, direction, linear, false, scratch, bits.data());
+          const std::string what = std::string(m.name) + " reach " + std::to_string(reach) + " direction " +
+                                   std::to_string(direction) + " linear " + std::to_string(linear);
+          EXPECT_TRUE(std::equal(bits.begin(), bits.begin() + 6, expected_bits.begin())) << what;
+          // The row itself is used up afterwards; the two below carry on.
+          EXPECT_TRUE(std::equal(errors.begin() + row, errors.end(), expected_errors.begin() + row)) << what;
+        }
+      }
+    }
+  }
+}
+
 TEST(Halftone, ParameterChecks) {
   EXPECT_FALSE(parse_method_name("floyd"));
   EXPECT_FALSE(parse_method_name("Bayer4"));
