@@ -29,7 +29,7 @@ struct DiffusionBandScratch {
   int error_limit = 255;  // the largest |e| the band may meet (lowered by a test)
   // The same in linear light, in 32 bits.
   std::vector<int32_t> wide_values, wide_below;
-  int32_t wide_error_limit = 1 << 20;
+  int32_t wide_error_limit = 1 << 20;  // kWideErrorLimit (halftone_rows.h), lowered by a test
 };
 
 // Scratch of the one-row-at-a-time error diffusion (error_diffusion_chain.cpp): a row's
