@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "cli/options.h"
 #include "cli/result_output.h"
 #include "halftone/halftone.h"
+#include "halftone/method_descriptors.h"
 #include "picture_file.h"
 #include "result_file.h"
 
@@ -198,62 +200,42 @@ int otsu_path(const std::string& path, const std::string& shown, const CliOption
   return density;
 }
 
-// A parameter as the module lists it: name, kind, default, minimum, maximum, description.
-py::tuple parameter(const char* name, const char* kind, py::object fallback, py::object low, py::object high,
-                    const char* description) {
-  return py::make_tuple(name, kind, fallback, low, high, description);
+// A number of a descriptor as Python takes it: an int for a whole number, None for no bound.
+py::object param_number(ParamKind kind, double value) {
+  if (std::isinf(value)) return py::none();
+  if (kind == ParamKind::kFlag) return py::bool_(value != 0);
+  if (kind == ParamKind::kWhole) return py::int_(static_cast<long long>(value));
+  return py::float_(value);
 }
 
-// Every method convert takes, with its family, description and parameters. The
-// parameters follow the command's option rules; their keywords are the options' names.
+const char* family_name(const MethodDescriptor& m) {
+  switch (m.family) {
+    case HalftoneFamily::kErrorDiffusion: return "error-diffusion";
+    case HalftoneFamily::kOrdered: return "ordered";
+    case HalftoneFamily::kLocalThreshold: return "local-threshold";
+    case HalftoneFamily::kThreshold: break;
+  }
+  return m.mode == 0 ? "threshold" : "random-threshold";
+}
+
+// Every method convert takes, with its family, description and parameters, as the
+// core's descriptors give them: a parameter's keyword is its option's long name.
 py::list method_descriptions() {
-  const py::object none = py::none();
-  const py::tuple density = parameter("density", "int", py::int_(kDensityDefault), py::int_(kDensityMin),
-                                      py::int_(kDensityMax), "the threshold; higher gives a darker result");
-  const py::tuple invert = parameter("invert", "bool", py::bool_(false), none, none,
-                                     "white for dark pixels, black for light ones");
-  const py::tuple linear = parameter("linear", "bool", py::bool_(false), none, none,
-                                     "halftone in linear light (the sRGB curve undone)");
+  static const char* const kKinds[] = {"bool", "int", "float"};  // ParamKind's order
   py::list list;
-  const struct {
-    const char* name;
-    const char* family;
-    const char* description;
-  } modes[] = {
-      {"letter", "threshold", "a fixed threshold at the density, for text and line art (the default)"},
-      {"hard", "random-threshold", "a threshold drawn at random within 64 levels of the density"},
-      {"soft", "random-threshold", "a threshold drawn at random within 127 levels of the density"},
-  };
-  for (const auto& m : modes) list.append(py::make_tuple(m.name, m.family, m.description, py::make_tuple(density, invert)));
-  for (const auto& m : halftone_methods()) {
+  for (const MethodDescriptor& m : method_descriptors()) {
     py::list params;
-    params.append(density);
-    params.append(invert);
-    params.append(linear);
-    const char* family = "";
-    switch (m.family) {
-      case HalftoneFamily::kErrorDiffusion:
-        family = "error-diffusion";
-        params.append(parameter("serpentine", "bool", py::bool_(false), none, none, "odd rows run right to left"));
-        break;
-      case HalftoneFamily::kOrdered: family = "ordered"; break;
-      case HalftoneFamily::kLocalThreshold:
-        family = "local-threshold";
-        params.append(parameter("radius", "int", py::int_(7), py::int_(1), py::int_(kMaxHalftoneRadius),
-                                "a window of 2 radius + 1 pixels square"));
-        if (m.method == HalftoneMethod::kBradley) {
-          params.append(parameter("percent", "int", py::int_(15), py::int_(0), py::int_(100),
-                                  "black when this many percent below the window's mean"));
-        } else {
-          params.append(parameter("k", "float", py::float_(m.method == HalftoneMethod::kSauvola ? 0.2 : -0.2), none,
-                                  none, "the deviation's weight"));
-        }
-        break;
-      default: break;
+    for (const MethodParam& taken : m.params) {
+      const ParamDescriptor& d = param_descriptor(taken.param);
+      const bool flag = d.kind == ParamKind::kFlag;
+      params.append(py::make_tuple(d.name, kKinds[static_cast<int>(d.kind)],
+                                   param_number(d.kind, param_default(m, taken.param)),
+                                   flag ? py::none() : param_number(d.kind, d.min),
+                                   flag ? py::none() : param_number(d.kind, d.max), d.help));
     }
     std::string description = m.description;
     for (char& c : description) c = c == '\n' ? ' ' : c;
-    list.append(py::make_tuple(m.name, family, description, py::tuple(params)));
+    list.append(py::make_tuple(m.name, family_name(m), description, py::tuple(params)));
   }
   return list;
 }

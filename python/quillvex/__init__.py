@@ -201,8 +201,8 @@ def convert(image, *, method="letter", density=127, invert=False, max_pixels=Non
 
     method: 'letter', 'hard', 'soft' or a halftoning method (see methods()).
     density: 0..254 (higher is darker), or 'auto' for Otsu's threshold.
-    invert: white for dark pixels. parameters: the method's own (serpentine,
-    linear, radius, k, percent). max_pixels: refuse larger pictures.
+    invert: white for dark pixels. max_pixels: refuse larger pictures.
+    parameters: the method's own, listed below from the methods' descriptors.
 
     Raises ValueError for bad parameters or arrays (the command's message) and
     ReadError (an OSError) for pictures that can't be read.
@@ -214,6 +214,28 @@ def convert(image, *, method="letter", density=127, invert=False, max_pixels=Non
         return _core.convert_array(array, options, level)
 
     return _dispatch(image, autorotate, on_array, lambda path, shown: _core.convert_path(path, shown, options))
+
+
+def _parameters_doc():
+    """A line on each method parameter beyond density and invert: kind, default, range,
+    help and the methods that take it, as the core's descriptors give them."""
+    found = {}
+    for method in methods():
+        for p in method.parameters:
+            if p.name not in ("density", "invert"):
+                found.setdefault(p.name, (p, {}))[1][method.name] = p.default
+    halftoning = [m.name for m in methods() if m.family not in ("threshold", "random-threshold")]
+    lines = []
+    for name, (p, takers) in found.items():
+        bounds = f" {p.minimum}..{p.maximum}," if p.minimum is not None and p.maximum is not None else ""
+        defaults = set(map(repr, takers.values()))
+        default = defaults.pop() if len(defaults) == 1 else ", ".join(f"{m} {v!r}" for m, v in takers.items())
+        names = "every halftoning method" if list(takers) == halftoning else ", ".join(takers)
+        lines.append(f"    {name.replace('-', '_')} ({p.kind},{bounds} default {default}): {p.description}; {names}")
+    return "\n".join(lines) + "\n"
+
+
+convert.__doc__ += "\n" + _parameters_doc()
 
 
 def otsu(image, *, max_pixels=None, autorotate=True):

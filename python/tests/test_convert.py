@@ -2,13 +2,14 @@
 
 import concurrent.futures
 import os
+import re
 
 import numpy as np
 import pytest
 from PIL import Image
 
 import quillvex
-from conftest import picture
+from conftest import ROOT, picture
 
 # Every method with options that move its result; the command's words for the same.
 CASES = [
@@ -215,3 +216,31 @@ def test_rgb_luminance_is_the_rule_for_every_density():
     luminance = ((299 * wide[..., 0] + 587 * wide[..., 1] + 114 * wide[..., 2]) // 1000).astype(np.uint8)
     for density in range(255):
         assert np.array_equal(quillvex.convert(rgb, density=density), quillvex.convert(luminance, density=density))
+
+
+def test_every_descriptor_parameter_reaches_convert_and_the_stubs(cli, tmp_path):
+    # The names as the core's descriptors table writes them, read from its source.
+    source = (ROOT / "src" / "halftone" / "method_descriptors.h").read_text()
+    start = source.index("kParamDescriptors[] = {")
+    names = re.findall(r'\{HalftoneParam::k\w+, "([\w-]+)"', source[start:source.index("};", start)])
+    assert names and set(names) == {p.name for m in quillvex.methods() for p in m.parameters}
+    stubs = (ROOT / "python" / "quillvex" / "__init__.pyi").read_text()
+    for function in ("convert", "convert_file"):
+        signature = stubs[stubs.index(f"def {function}("):]
+        signature = signature[:signature.index("->")]
+        assert all(f" {name.replace('-', '_')}:" in signature for name in names), function
+    # Each method with each of its parameters off its default: the command's result.
+    rgb = picture(9, 11, 3)
+    Image.fromarray(rgb).save(tmp_path / "p.bmp")
+    for method in quillvex.methods():
+        for p in method.parameters:
+            keyword = p.name.replace("-", "_")
+            if p.kind == "bool":
+                value = True
+            else:
+                value = p.default + 1 if p.maximum is None or p.default + 1 <= p.maximum else p.default - 1
+                with pytest.raises(TypeError, match=keyword):
+                    quillvex.convert(rgb, method=method.name, **{keyword: "1"})
+            cli(*cli_words(method.name, {p.name: value}), tmp_path / "p.bmp", "-o", tmp_path / "p.pbm")
+            got = quillvex.encode(quillvex.convert(rgb, method=method.name, **{keyword: value}), "pbm")
+            assert got == (tmp_path / "p.pbm").read_bytes(), (method.name, p.name)
