@@ -132,6 +132,20 @@ void array_luminance_row(const ArrayPicture& p, int32_t top, LumaScratch& scratc
   }
 }
 
+const uint8_t* array_rgb_row(const ArrayPicture& p, int32_t top, LumaScratch& scratch, uint8_t* rgb) {
+  const uint8_t* s = row_samples(p, top, scratch);
+  if (p.bands == 3) return s;
+  scratch.colours.resize(static_cast<size_t>(p.width));
+  colours_of_samples(s, p.width, p.bands, scratch.colours.data());
+  for (int32_t x = 0; x < p.width; ++x) {
+    const uint32_t c = scratch.colours[static_cast<size_t>(x)];
+    rgb[3 * x] = static_cast<uint8_t>(c >> 16);
+    rgb[3 * x + 1] = static_cast<uint8_t>(c >> 8);
+    rgb[3 * x + 2] = static_cast<uint8_t>(c);
+  }
+  return rgb;
+}
+
 std::string convert_array_picture(const ArrayPicture& p, const CliOptions& options, int density, uint8_t* out) {
   const size_t width = static_cast<size_t>(p.width);
   const int32_t strip = strip_rows_of(p);

@@ -5,19 +5,23 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "array_picture.h"
+#include "indexed_picture.h"
 #include "cli/batch_plan.h"
 #include "cli/option_table.h"
 #include "cli/options.h"
 #include "cli/result_output.h"
+#include "halftone/colour_palette.h"
 #include "halftone/halftone.h"
 #include "halftone/method_descriptors.h"
 #include "picture_file.h"
@@ -120,6 +124,66 @@ py::array_t<uint8_t> convert_array(const py::buffer& image, const CliOptions& op
   {
     py::gil_scoped_release released;
     error = convert_array_picture(picture, options, density, out);
+  }
+  if (!error.empty()) throw py::value_error(error);
+  return result;
+}
+
+using Colour = std::array<uint8_t, 3>;
+
+Palette palette_of(const std::vector<Colour>& colours) {
+  Palette palette;
+  palette.count = static_cast<int>(std::min<size_t>(colours.size(), kMaxPaletteEntries + 1));
+  for (int j = 0; j < palette.count && j < kMaxPaletteEntries; ++j) std::memcpy(palette.rgb[j], colours[j].data(), 3);
+  return palette;
+}
+
+std::vector<Colour> colours_of(const Palette& palette) {
+  std::vector<Colour> colours(static_cast<size_t>(palette.count));
+  for (int j = 0; j < palette.count; ++j) std::memcpy(colours[j].data(), palette.rgb[j], 3);
+  return colours;
+}
+
+// A built-in palette's name or a list "#rrggbb,...": its colours, or ValueError naming the bad entry.
+std::vector<Colour> parse_palette_spec(const std::string& spec) {
+  Palette palette;
+  std::string error;
+  if (!parse_palette(spec, &palette, &error)) throw py::value_error(error);
+  return colours_of(palette);
+}
+
+// The built-in palettes, in the order the command lists them.
+std::vector<std::pair<std::string, std::vector<Colour>>> builtin_palette_list() {
+  std::vector<std::pair<std::string, std::vector<Colour>>> list;
+  for (const NamedPalette& named : builtin_palettes()) list.emplace_back(named.name, parse_palette_spec(named.colours));
+  return list;
+}
+
+// Checks options with levels (0 not given) or a palette (empty not given) as the command does.
+IndexedTarget indexed_target(const CliOptions& options, int levels, const std::vector<Colour>& palette) {
+  IndexedTarget target;
+  target.levels = levels;
+  if (!palette.empty()) target.palette = palette_of(palette);
+  if (target.palette && (target.palette->count < kMinPaletteEntries || target.palette->count > kMaxPaletteEntries)) {
+    throw py::value_error("a palette has 2 to 16 colours, not " + std::to_string(palette.size()));
+  }
+  const std::string refusal = indexed_refusal(options, target);
+  if (!refusal.empty()) throw py::value_error(refusal);
+  return target;
+}
+
+// Per pixel the level index or palette entry of the picture.
+py::array_t<uint8_t> convert_indexed(const py::buffer& image, const CliOptions& options, int density, int levels,
+                                     const std::vector<Colour>& palette) {
+  const IndexedTarget target = indexed_target(options, levels, palette);
+  const py::buffer_info info = image.request();
+  const ArrayPicture picture = array_picture(info, options);
+  py::array_t<uint8_t> result({static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width)});
+  uint8_t* out = result.mutable_data();
+  std::string error;
+  {
+    py::gil_scoped_release released;
+    error = convert_array_indexed(picture, options, density, target, out);
   }
   if (!error.empty()) throw py::value_error(error);
   return result;
@@ -288,6 +352,13 @@ PYBIND11_MODULE(_quillvex, m) {
         py::arg("y_resolution"));
   m.def("save", &save, py::arg("result"), py::arg("options"), py::arg("target"), py::arg("x_resolution"),
         py::arg("y_resolution"));
+  m.def("convert_array_indexed", &convert_indexed, py::arg("image"), py::arg("options"), py::arg("density"),
+        py::arg("levels"), py::arg("palette"));
+  m.def("check_indexed", [](const CliOptions& o, int levels, const std::vector<Colour>& palette) {
+    indexed_target(o, levels, palette);
+  }, py::arg("options"), py::arg("levels"), py::arg("palette"), "ValueError when the command refuses these levels or palette with the options.");
+  m.def("parse_palette", &parse_palette_spec, py::arg("spec"));
+  m.def("palettes", &builtin_palette_list);
   m.def("otsu_array", &otsu_array, py::arg("image"), py::arg("options"));
   m.def("otsu_path", &otsu_path, py::arg("path"), py::arg("shown"), py::arg("options"));
   m.def("methods", &method_descriptions);

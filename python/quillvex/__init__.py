@@ -19,8 +19,8 @@ import numpy as np
 from . import _quillvex as _core
 from ._quillvex import ReadError
 
-__all__ = ["convert", "convert_file", "encode", "save", "to_image", "methods", "otsu", "ReadError",
-           "Method", "Parameter"]
+__all__ = ["convert", "convert_file", "encode", "save", "to_image", "methods", "palettes", "otsu", "ReadError",
+           "Method", "Parameter", "IndexedResult"]
 
 ReadError.__doc__ = "A picture that can't be read; the reader's message. An OSError."
 
@@ -51,6 +51,55 @@ def methods():
     """Every method ``convert`` takes, with its family, description and parameters."""
     return [Method(name, family, description, tuple(Parameter(*p) for p in parameters))
             for name, family, description, parameters in _core.methods()]
+
+
+def palettes():
+    """The built-in palettes: {name: ((r, g, b), ...)}, in the command's order."""
+    return {name: tuple(map(tuple, colours)) for name, colours in _core.palettes()}
+
+
+class IndexedResult(np.ndarray):
+    """A picture converted to grey levels or a colour palette: an (H, W) uint8 array of
+    indexes. ``levels`` is the number of grey levels (0 black .. levels - 1 white) or
+    None; ``palette`` the entries' (r, g, b) colours or None."""
+
+    levels = None
+    palette = None
+
+    def __array_finalize__(self, obj):
+        self.levels = getattr(obj, "levels", None)
+        self.palette = getattr(obj, "palette", None)
+
+    def __reduce__(self):
+        rebuild, args, state = super().__reduce__()
+        return rebuild, args, (state, self.levels, self.palette)
+
+    def __setstate__(self, state):
+        array_state, self.levels, self.palette = state
+        super().__setstate__(array_state)
+
+
+def _indexed(array, levels, palette):
+    result = array.view(IndexedResult)
+    result.levels, result.palette = levels, palette
+    return result
+
+
+def _palette_colours(palette):
+    """A palette's colours from a built-in name, a list "#rrggbb,...", or a sequence of
+    "#rrggbb" texts or (r, g, b) triples; ValueError naming a bad entry."""
+    if isinstance(palette, str):
+        return tuple(map(tuple, _core.parse_palette(palette)))
+    words = []
+    for entry in palette:
+        if isinstance(entry, str):
+            words.append(entry)
+        else:
+            channels = [int(_whole_number_word("a palette colour's channel", v)) for v in entry]
+            if len(channels) != 3 or not all(0 <= v <= 255 for v in channels):
+                raise ValueError(f"a palette colour is (r, g, b), each 0..255, not {tuple(entry)!r}")
+            words.append("#%02x%02x%02x" % tuple(channels))
+    return tuple(map(tuple, _core.parse_palette(",".join(words))))
 
 
 _parameter_kinds = {}
@@ -190,8 +239,9 @@ def _dispatch(image, autorotate, on_array, on_path):
 
 
 def convert(image, *, method="letter", density=127, invert=False, max_pixels=None, autorotate=True,
-            **parameters):
+            levels=None, palette=None, **parameters):
     """Converts a picture to black and white; returns an (H, W) uint8 array, 0 black, 1 white.
+    With levels or palette, an IndexedResult: per pixel the grey level or palette entry.
 
     image: a numpy array ((H, W) grey, (H, W, 3) RGB, (H, W, 4) RGBA, uint8, any
     strides; transparent pixels are laid over white), a PIL image, the bytes of a
@@ -202,18 +252,38 @@ def convert(image, *, method="letter", density=127, invert=False, max_pixels=Non
     method: 'letter', 'hard', 'soft' or a halftoning method (see methods()).
     density: 0..254 (higher is darker), or 'auto' for Otsu's threshold.
     invert: white for dark pixels. max_pixels: refuse larger pictures.
+    levels: 2..16 grey levels, the level index per pixel (0 black); 2 gives the
+    black-and-white result. letter gives the nearest level; error diffusion and
+    ordered dither spread the rest. palette: a built-in name (palettes()), a text
+    "#rrggbb,#rrggbb,..." or a sequence of "#rrggbb" or (r, g, b): the entry's index
+    per pixel, by letter (the nearest colour) or error diffusion, without invert.
+    Levels and palettes take arrays and PIL images.
     parameters: the method's own, listed below from the methods' descriptors.
 
     Raises ValueError for bad parameters or arrays (the command's message) and
     ReadError (an OSError) for pictures that can't be read.
     """
     options = _options(_conversion_words(method, density, invert, max_pixels, autorotate, parameters) + _TO_MEMORY)
+    if levels is not None:
+        levels = int(_whole_number_word("levels", levels))
+    colours = _palette_colours(palette) if palette is not None else None
+    indexed = colours is not None or levels not in (None, 2)
+    if indexed:
+        _core.check_indexed(options, levels or 0, colours or [])
 
     def on_array(array):
         level = _core.otsu_array(array, options) if options.automatic else options.density
-        return _core.convert_array(array, options, level)
+        if not indexed:
+            return _core.convert_array(array, options, level)
+        return _indexed(_core.convert_array_indexed(array, options, level, levels or 0, colours or []),
+                        levels if colours is None else None, colours)
 
-    return _dispatch(image, autorotate, on_array, lambda path, shown: _core.convert_path(path, shown, options))
+    def on_path(path, shown):
+        if indexed:
+            raise ValueError("levels and palettes convert numpy arrays and PIL images; open the file with PIL first")
+        return _core.convert_path(path, shown, options)
+
+    return _dispatch(image, autorotate, on_array, on_path)
 
 
 def _parameters_doc():
@@ -254,6 +324,12 @@ def _resolution(resolution):
     return int(x), int(y)
 
 
+def _one_bit(result):
+    if isinstance(result, IndexedResult) and (result.levels or result.palette):
+        raise ValueError("grey-level and palette results are written with to_image(result).save(...)")
+    return np.asarray(result)
+
+
 def encode(result, format, *, resolution=None, **device_options):
     """Returns the bytes of a file of a converted picture, as quillvex-cli writes it.
 
@@ -265,7 +341,7 @@ def encode(result, format, *, resolution=None, **device_options):
     if not isinstance(format, str):
         raise TypeError(f"format must be a str, not {type(format).__name__}")
     options = _options(["-f", format] + _device_words(device_options) + _TO_MEMORY)
-    return _core.encode(np.asarray(result), options, "-", *_resolution(resolution))
+    return _core.encode(_one_bit(result), options, "-", *_resolution(resolution))
 
 
 def save(result, path, format=None, *, resolution=None, **device_options):
@@ -275,7 +351,7 @@ def save(result, path, format=None, *, resolution=None, **device_options):
     target = os.fsdecode(os.fspath(path))
     words = (["-f", format] if format is not None else []) + _device_words(device_options)
     options = _options(words + ["-o", target, "--", _PICTURE])
-    _core.save(np.asarray(result), options, target, *_resolution(resolution))
+    _core.save(_one_bit(result), options, target, *_resolution(resolution))
 
 
 def convert_file(input, output, *, format=None, method="letter", density=127, invert=False, max_pixels=None,
@@ -291,9 +367,27 @@ def convert_file(input, output, *, format=None, method="letter", density=127, in
     _core.convert_file(source, target, _options(words + ["-o", target, "--", source]))
 
 
+def _level_greys(levels):
+    """The 8-bit grey each level is stored as: (2 * 255 k + N - 1) div (2 (N - 1))."""
+    return np.array([(2 * 255 * k + levels - 1) // (2 * (levels - 1)) for k in range(levels)], np.uint8)
+
+
 def to_image(result):
-    """Returns a converted picture as a PIL image of mode '1'."""
+    """Returns a converted picture as a PIL image: mode '1' for black and white, 'L' for
+    grey levels (each level's stored grey), 'P' for a palette (its colours)."""
     from PIL import Image
+    if isinstance(result, IndexedResult) and (result.levels or result.palette):
+        array = np.asarray(result)
+        count = result.levels or len(result.palette)
+        if array.ndim != 2 or array.dtype != np.uint8 or array.size == 0:
+            raise ValueError("a converted picture is an (H, W) array of uint8")
+        if array.max() >= count:
+            raise ValueError(f"an index of {int(array.max())} in a picture of {count} levels or colours")
+        if result.levels:
+            return Image.fromarray(_level_greys(result.levels)[array], "L")
+        image = Image.fromarray(array, "P")
+        image.putpalette([c for colour in result.palette for c in colour])
+        return image
     array = np.asarray(result)
     if array.ndim != 2 or array.dtype not in (np.uint8, np.bool_) or array.size == 0:
         raise ValueError("a converted picture is an (H, W) array of uint8 (0 black, 1 white)")

@@ -2,6 +2,7 @@
 
 import concurrent.futures
 import os
+import pickle
 import re
 
 import numpy as np
@@ -244,3 +245,112 @@ def test_every_descriptor_parameter_reaches_convert_and_the_stubs(cli, tmp_path)
             cli(*cli_words(method.name, {p.name: value}), tmp_path / "p.bmp", "-o", tmp_path / "p.pbm")
             got = quillvex.encode(quillvex.convert(rgb, method=method.name, **{keyword: value}), "pbm")
             assert got == (tmp_path / "p.pbm").read_bytes(), (method.name, p.name)
+
+
+def rgb_row(*colours):
+    return np.array([colours], np.uint8)
+
+
+# Tiny pictures and the indexes worked out by hand from the rules: levels at
+# q_k = (2 * 255 k + N - 1) div (2 (N - 1)), ties to the darker level; palettes by the
+# least 299 dR^2 + 587 dG^2 + 114 dB^2, ties to the lower index.
+INDEXED_CASES = [
+    # 4 levels (0, 85, 170, 255): 42 and 43 either side of the middle of 0 and 85.
+    (np.array([[0, 42, 43, 127, 128, 212, 213, 255]], np.uint8), dict(levels=4), [[0, 0, 1, 1, 2, 2, 3, 3]]),
+    (np.array([[0, 42, 43, 127, 128, 212, 213, 255]], np.uint8), dict(levels=4, invert=True),
+     [[3, 3, 2, 2, 1, 1, 0, 0]]),
+    # 3 levels (0, 128, 255) at density 100 (s = L + 27): 64 is the tie, darker.
+    (np.array([[0, 36, 37, 100, 101, 200]], np.uint8), dict(levels=3, density=100), [[0, 0, 0, 1, 1, 2]]),
+    # Floyd-Steinberg on one row: w 120, 135, 105, 128; e 35, -35, 20 carry trunc(7 e / 16).
+    (np.array([[120, 120, 120, 120]], np.uint8), dict(levels=4, method="floyd-steinberg"), [[1, 2, 1, 2]]),
+    # Bayer 2 x 2 ([[0, 2], [3, 1]]) to 3 levels: s 64 and 200 lie a fraction 128/255 and
+    # 145/255 above level 0 and 1; up when 8 f > 255 (2 M + 1).
+    (np.array([[64, 64, 200, 200], [64, 64, 200, 200]], np.uint8), dict(levels=3, method="bayer2"),
+     [[1, 0, 2, 1], [0, 1, 1, 2]]),
+    # RGBA laid over white before the levels: transparent black is white.
+    (np.array([[[0, 0, 0, 0], [0, 0, 0, 255], [90, 90, 90, 255]]], np.uint8), dict(levels=4), [[3, 0, 1]]),
+    # The nearest colour of black, white and red.
+    (rgb_row((255, 0, 0), (250, 250, 250), (0, 0, 0), (127, 127, 127), (128, 128, 128)), dict(palette="bwr"),
+     [[2, 1, 0, 0, 1]]),
+    # (1, 0, 0) lies midway between the two entries: the lower index, in either order.
+    (rgb_row((1, 0, 0), (2, 0, 0)), dict(palette="#020000,#000000"), [[0, 0]]),
+    (rgb_row((1, 0, 0), (0, 0, 0)), dict(palette=[(0, 0, 0), "#020000"]), [[0, 0]]),
+    # Red to black and white by Floyd-Steinberg: the red carried into the third pixel is
+    # 255 + trunc(366 * 7 / 16) = 415, held at 255 + 127 = 382, which leaves it black
+    # (299 R + 587 G + 114 B = 121228 < 127500); unheld it would be white.
+    (rgb_row((255, 0, 0), (255, 0, 0), (255, 10, 10)), dict(palette="bw", method="floyd-steinberg"), [[0, 0, 0]]),
+    # Grey pictures take a palette as RGB.
+    (np.array([[0, 127, 128, 255]], np.uint8), dict(palette="bw"), [[0, 0, 1, 1]]),
+]
+
+
+@pytest.mark.parametrize("image,options,expected", INDEXED_CASES, ids=[str(i) for i in range(len(INDEXED_CASES))])
+def test_levels_and_palettes_give_the_indexes_worked_out_by_hand(image, options, expected):
+    result = quillvex.convert(image, **options)
+    assert isinstance(result, quillvex.IndexedResult) and result.dtype == np.uint8
+    assert result.tolist() == expected
+    if "palette" in options:
+        assert result.levels is None and len(result.palette) >= 2
+    else:
+        assert result.levels == options["levels"] and result.palette is None
+    # A PIL image and a strided view give the same indexes.
+    assert quillvex.convert(Image.fromarray(image), **options).tolist() == expected
+    wide = np.repeat(image, 2, axis=1)[:, ::2]
+    assert quillvex.convert(wide, **options).tolist() == expected
+
+
+@pytest.mark.parametrize("levels,greys", [
+    (3, [0, 128, 255]), (4, [0, 85, 170, 255]), (5, [0, 64, 128, 191, 255]),
+    (8, [0, 36, 73, 109, 146, 182, 219, 255]),
+])
+def test_to_image_of_levels_gives_each_level_s_stored_grey(levels, greys):
+    indexes = np.arange(levels, dtype=np.uint8)[None, :]
+    ramp = np.array([greys], np.uint8)
+    result = quillvex.convert(ramp, levels=levels)
+    assert result.tolist() == indexes.tolist()
+    image = quillvex.to_image(result)
+    assert image.mode == "L" and list(image.getdata()) == greys
+
+
+def test_palette_results_their_image_and_pickle():
+    colours = quillvex.palettes()
+    assert list(colours)[:3] == ["bw", "bwr", "bwy"]
+    assert colours["acep7"][6] == (255, 128, 0) and colours["spectra6-measured"][1] == (0xa1, 0xa4, 0xa5)
+    rgb = picture(13, 17, 3)
+    result = quillvex.convert(rgb, palette="acep7-measured", method="atkinson", serpentine=True)
+    assert result.palette == colours["acep7-measured"]
+    image = quillvex.to_image(result)
+    assert image.mode == "P" and image.size == (17, 13)
+    expected = np.array(colours["acep7-measured"], np.uint8)[result]
+    assert np.array_equal(np.asarray(image.convert("RGB")), expected)
+    for kept in (pickle.loads(pickle.dumps(result)), result[2:5, 1:]):
+        assert isinstance(kept, quillvex.IndexedResult) and kept.palette == result.palette
+    with pytest.raises(ValueError, match="to_image"):
+        quillvex.encode(result, "png")
+    levels = quillvex.convert(rgb, levels=6, method="blue-noise", linear=True)
+    assert pickle.loads(pickle.dumps(levels)).levels == 6
+
+
+@pytest.mark.parametrize("options,kind,text", [
+    (dict(levels=1), ValueError, "--levels must be 2..16"),
+    (dict(levels=17), ValueError, "--levels must be 2..16"),
+    (dict(levels=4.0), TypeError, "levels"),
+    (dict(levels=2, palette="bw"), ValueError, "--levels and --palette"),
+    (dict(method="hard", levels=4), ValueError, "two levels only"),
+    (dict(method="soft", palette="bwr"), ValueError, "a colour palette takes"),
+    (dict(method="sauvola", levels=3), ValueError, "two levels only"),
+    (dict(method="bradley", palette="bw"), ValueError, "a colour palette takes"),
+    (dict(method="bayer4", palette="bwy"), ValueError, "a colour palette takes"),
+    (dict(palette="bwr", invert=True), ValueError, "--invert"),
+    (dict(levels=4, linear=True), ValueError, "--linear needs"),
+    (dict(palette="red"), ValueError, '"red"'),
+    (dict(palette="#12345"), ValueError, '"#12345"'),
+    (dict(palette=",".join(["#000000"] * 17)), ValueError, "17"),
+    (dict(palette="#000000"), ValueError, "one colour"),
+    (dict(palette=[(0, 0, 0), (0, 0, 256)]), ValueError, "0..255"),
+])
+def test_levels_and_palettes_refused(options, kind, text):
+    with pytest.raises(kind, match=text):
+        quillvex.convert(picture(4, 4, 3), **options)
+    with pytest.raises(kind):
+        quillvex.convert(b"not read", **options)
