@@ -67,12 +67,16 @@ std::string convert_array_indexed(const ArrayPicture& p, const CliOptions& optio
   }
   GreyLevelsConverter converter;
   start_grey_levels(options.method, params, target.levels, p.width, converter);
-  const int32_t strip = rows_per_strip(width, p.height);
-  std::vector<uint8_t> luma(static_cast<size_t>(strip) * width);
-  for (int32_t top = 0; top < p.height; top += strip) {
-    const int32_t rows = std::min(strip, p.height - top);
-    for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, top + k, scratch, luma.data() + k * width);
-    grey_level_rows(converter, luma.data(), width, rows, take_indexes, &sink);
+  if (grey_rows_in_order(p)) {
+    grey_level_rows(converter, p.data, static_cast<size_t>(p.row_step), p.height, take_indexes, &sink);
+  } else {
+    const int32_t strip = rows_per_strip(width, p.height);
+    std::vector<uint8_t> luma(static_cast<size_t>(strip) * width);
+    for (int32_t top = 0; top < p.height; top += strip) {
+      const int32_t rows = std::min(strip, p.height - top);
+      for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, top + k, scratch, luma.data() + k * width);
+      grey_level_rows(converter, luma.data(), width, rows, take_indexes, &sink);
+    }
   }
   finish_grey_levels(converter, take_indexes, &sink);
   return "";
