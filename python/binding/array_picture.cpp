@@ -156,7 +156,7 @@ void rgb_luminance_row(const uint8_t* s, int32_t width, uint8_t* out) {
   if (has_avx2()) {
     // Each block reads 4 bytes past its pixels: 2 pixels more must follow.
     for (; x + 18 <= width; x += 16) rgb_luminance_16_avx2(s + 3 * x, out + x);
-  } else if (has_sse41()) {
+  } else if (active_simd_level() != SimdLevel::kScalar && has_sse41()) {
     for (; x + 16 <= width; x += 16) rgb_luminance_16(s + 3 * x, out + x);
   }
 #endif

@@ -24,6 +24,7 @@
 #include "halftone/colour_palette.h"
 #include "halftone/halftone.h"
 #include "halftone/method_descriptors.h"
+#include "image/simd_level.h"
 #include "picture_file.h"
 #include "result_file.h"
 
@@ -369,5 +370,8 @@ PYBIND11_MODULE(_quillvex, m) {
   m.def("batch_refusals", &check_batch, py::arg("inputs"), py::arg("targets"),
         "Per input, why its output can't be written in this batch, or an empty string.");
   m.def("option_spellings", &option_spellings);
+  // For the tests that hold every vector path to the scalar one: the level the row kernels use.
+  m.def("simd_level", [] { return static_cast<int>(active_simd_level()); });
+  m.def("force_simd_level", [](int level) { return force_simd_level(static_cast<SimdLevel>(level)); }, py::arg("level"));
   m.def("format_of_name", &format_of_name, py::arg("name"));
 }

@@ -208,15 +208,30 @@ def test_threads_convert_as_one_thread_does(files):
     assert all(np.array_equal(a, b) for a, b in zip(got, expected))
 
 
-def test_rgb_luminance_is_the_rule_for_every_density():
+@pytest.fixture(params=[0, 1, 2], ids=["scalar", "sse", "avx2"])
+def simd_level(request):
+    """Each level of vector code this machine runs, the best one restored after."""
+    from quillvex import _core
+    best = _core.simd_level()
+    if request.param > best or not _core.force_simd_level(request.param):
+        pytest.skip("this machine lacks the level")
+    yield request.param
+    _core.force_simd_level(best)
+
+
+def test_rgb_luminance_and_the_unpacked_bits_are_the_rule_at_every_vector_level(simd_level):
     # Every red and green level with a spread of blues; 250 columns leave a tail past
-    # whole blocks of 16 pixels.
+    # whole blocks of 16 and 32 pixels.
     y, x = np.mgrid[0:256, 0:250]
     rgb = np.stack([x, y, (x * 7 + y * 13) % 256], axis=-1).astype(np.uint8)
     wide = rgb.astype(np.int64)
     luminance = ((299 * wide[..., 0] + 587 * wide[..., 1] + 114 * wide[..., 2]) // 1000).astype(np.uint8)
     for density in range(255):
-        assert np.array_equal(quillvex.convert(rgb, density=density), quillvex.convert(luminance, density=density))
+        expected = (luminance.astype(np.int64) + 127 - density > 127).astype(np.uint8)
+        assert np.array_equal(quillvex.convert(rgb, density=density), expected), density
+    # Bits of a result unpacked: bayer2 at density 127 alternates in a known pattern.
+    grey = np.full((2, 250), 128, np.uint8)
+    assert quillvex.convert(grey, method="bayer2").tolist() == [[1, 0] * 125, [0, 1] * 125]
 
 
 def test_every_descriptor_parameter_reaches_convert_and_the_stubs(cli, tmp_path):
