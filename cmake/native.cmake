@@ -31,7 +31,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND QVX_SANITIZE)
   target_link_options(qvx_core_fuzz PUBLIC -fsanitize=address,undefined)
   file(GLOB QVX_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
   # The command's option table and parser, one file per section, for the cli_ targets.
-  file(GLOB QVX_FUZZ_CLI_OPTION_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*option*.cpp)
+  file(GLOB QVX_FUZZ_CLI_OPTION_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*option*.cpp
+       ${CMAKE_SOURCE_DIR}/src/pipeline/output_format.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/conversion_request.cpp)
   foreach(src ${QVX_FUZZ_TARGETS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
@@ -60,7 +61,7 @@ add_test(NAME layering_self_test COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/chec
 # quillvex-cli: the conversion as a native command. libvips brings the other input
 # formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program
 # reads and writes BMP (and writes PBM).
-file(GLOB QVX_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*.cpp)
+file(GLOB QVX_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/*.cpp)
 list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_[a-z]+)\\.cpp$")
 add_library(qvx_cli_lib STATIC ${QVX_CLI_SOURCES})
 target_link_libraries(qvx_cli_lib PUBLIC qvx_core)
@@ -86,8 +87,8 @@ if(VIPS_FOUND)
   # The libvips reader and preparation are a module beside the command, loaded for the
   # first picture that needs them (not a BMP file, or prepared): libvips brings a
   # hundred libraries whose loading would otherwise take most of a BMP conversion's time.
-  add_library(quillvex-cli-vips MODULE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp
-              ${CMAKE_SOURCE_DIR}/src/cli/vips_prepare.cpp ${CMAKE_SOURCE_DIR}/src/cli/cli_texts.cpp
+  add_library(quillvex-cli-vips MODULE ${CMAKE_SOURCE_DIR}/src/pipeline/vips_source.cpp
+              ${CMAKE_SOURCE_DIR}/src/pipeline/vips_prepare.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/pipeline_texts.cpp
               ${CMAKE_SOURCE_DIR}/src/image/file_resolution.cpp ${CMAKE_SOURCE_DIR}/src/image/image_texts.cpp
               ${CMAKE_SOURCE_DIR}/src/image/decoded_rows.cpp
               ${CMAKE_SOURCE_DIR}/src/device/fit.cpp)

@@ -29,8 +29,8 @@ target_compile_options(quillvex_python PRIVATE -Wall -Wextra)
 target_link_libraries(quillvex_python PRIVATE qvx_cli_lib)
 if(VIPS_FOUND)
   # The command's libvips reader, linked in: the interpreter loads libvips with the module.
-  target_sources(quillvex_python PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_source.cpp
-                 ${CMAKE_SOURCE_DIR}/src/cli/vips_prepare.cpp)
+  target_sources(quillvex_python PRIVATE ${CMAKE_SOURCE_DIR}/src/pipeline/vips_source.cpp
+                 ${CMAKE_SOURCE_DIR}/src/pipeline/vips_prepare.cpp)
   target_compile_definitions(quillvex_python PRIVATE QVX_PY_VIPS)
   target_link_libraries(quillvex_python PRIVATE PkgConfig::VIPS)
 endif()

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cli/strip.h"
+#include "pipeline/strip.h"
 #include "halftone/halftone.h"
 #include "image/decoded_rows.h"
 #include "image/luminance.h"

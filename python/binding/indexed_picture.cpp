@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/strip.h"
+#include "pipeline/strip.h"
 #include "halftone/grey_levels.h"
 
 namespace {
@@ -19,7 +19,7 @@ void take_indexes(void* context, int32_t row, const uint8_t* indexes) {
   std::memcpy(o->out + static_cast<size_t>(row) * o->width, indexes, o->width);
 }
 
-HalftoneParams params_of(const CliOptions& options, int density) {
+HalftoneParams params_of(const ConversionRequest& options, int density) {
   HalftoneParams params = options.halftone;
   params.density = density;
   params.invert = options.invert;
@@ -28,11 +28,11 @@ HalftoneParams params_of(const CliOptions& options, int density) {
 
 // letter is the nearest level or colour (no method); hard and soft draw random thresholds
 // between two levels only.
-bool is_random_mode(const CliOptions& options) { return !options.method && options.mode != 0; }
+bool is_random_mode(const ConversionRequest& options) { return !options.method && options.mode != 0; }
 
 }  // namespace
 
-std::string indexed_refusal(const CliOptions& options, const IndexedTarget& target) {
+std::string indexed_refusal(const ConversionRequest& options, const IndexedTarget& target) {
   if (target.palette) {
     if (target.levels != 0) return "--levels and --palette can't be given together";
     if (is_random_mode(options)) return levels_error_text(LevelsError::kNotForPalettes);
@@ -47,7 +47,7 @@ std::string indexed_refusal(const CliOptions& options, const IndexedTarget& targ
   return error == LevelsError::kNone ? "" : levels_error_text(error);
 }
 
-std::string convert_array_indexed(const ArrayPicture& p, const CliOptions& options, int density,
+std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest& options, int density,
                                   const IndexedTarget& target, uint8_t* out) {
   const std::string refusal = indexed_refusal(options, target);
   if (!refusal.empty()) return refusal;

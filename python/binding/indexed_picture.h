@@ -8,7 +8,7 @@
 #include <string>
 
 #include "array_picture.h"
-#include "cli/options.h"
+#include "pipeline/conversion_request.h"
 #include "halftone/colour_palette.h"
 
 struct IndexedTarget {
@@ -17,11 +17,11 @@ struct IndexedTarget {
 };
 
 // Returns why the command refuses these options with levels or a palette, or "".
-std::string indexed_refusal(const CliOptions& options, const IndexedTarget& target);
+std::string indexed_refusal(const ConversionRequest& options, const IndexedTarget& target);
 
 // Converts the picture into out (height x width indexes, top row first) with the density
 // given. Returns an empty string or what failed.
-std::string convert_array_indexed(const ArrayPicture& picture, const CliOptions& options, int density,
+std::string convert_array_indexed(const ArrayPicture& picture, const ConversionRequest& options, int density,
                                   const IndexedTarget& target, uint8_t* out);
 
 #endif

@@ -10,16 +10,16 @@
 #include <memory>
 #include <mutex>
 
-#include "cli/bmp_source.h"
-#include "cli/cli_texts.h"
-#include "cli/convert_strips.h"
+#include "pipeline/bmp_source.h"
+#include "pipeline/pipeline_texts.h"
+#include "pipeline/convert_strips.h"
 #include "cli/input_file.h"
 #include "cli/output_file.h"
-#include "cli/result_output.h"
+#include "pipeline/result_output.h"
 #include "image/bmp_reader.h"
 #include "mono/otsu.h"
 #ifdef QVX_PY_VIPS
-#include "cli/vips_source.h"
+#include "pipeline/vips_source.h"
 #endif
 
 namespace {

@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/convert_strips.h"
+#include "pipeline/convert_strips.h"
 #include "cli/output_file.h"
-#include "cli/result_output.h"
-#include "cli/strip.h"
+#include "pipeline/result_output.h"
+#include "pipeline/strip.h"
 #include "image/decoded_rows.h"
 #include "mono/result_bitmap.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "cli/cli_texts.h"
+#include "pipeline/pipeline_texts.h"
 #include "cli/temp_files.h"
 
 namespace {

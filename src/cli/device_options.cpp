@@ -1,6 +1,6 @@
 // The command's options for devices: preparing the picture (size, fit, rotation,
 // flip) and laying out the device formats' bits (layout, polarity, name, band).
-#include "cli/device_options.h"
+#include "pipeline/conversion_request.h"
 
 #include "cli/option_table.h"
 #include "cli/options.h"
@@ -60,29 +60,10 @@ bool set_band(const std::string& value, CliOptions& o) {
   return true;
 }
 
-std::string check_preparation(CliOptions& o) {
-  if ((o.prepare.fit_given || o.prepare.background_given) && !o.prepare.resize) {
-    return "--fit and --background go with --size";
-  }
-  return "";
-}
+std::string check_preparation(CliOptions& o) { return check_preparation_request(o); }
 
 // Runs after the general check has settled the format.
-std::string check_device(CliOptions& o) {
-  DeviceRequest request = o.device;
-  if (!is_device_format(o.format)) {
-    if (o.device.on) return "--on applies to the xbm, c, bin, escpos and zpl formats only";
-    // A format that takes none of the other options gives their own messages.
-    request.format = DeviceFormat::Zpl;
-  } else {
-    request.format = device_format_of(o.format);
-  }
-  DeviceSettings settings;
-  const DeviceError error = resolve_device_request(request, o.output, "-", settings);
-  if (error != DeviceError::None) return device_error_text(error);
-  o.device.format = request.format;
-  return "";
-}
+std::string check_device(CliOptions& o) { return check_device_request(o, o.output); }
 
 // clang-format off
 constexpr CliOption kPreparationRows[] = {
@@ -121,9 +102,3 @@ constexpr CliOption kDeviceRows[] = {
 extern const CliOptionSection kPreparationOptions =
     option_section("Preparation, before the conversion", kPreparationRows, check_preparation);
 extern const CliOptionSection kDeviceOptions = option_section("Device formats", kDeviceRows, check_device);
-
-DeviceSettings device_settings_for(const CliOptions& options, const std::string& target, const std::string& input) {
-  DeviceSettings settings;
-  resolve_device_request(options.device, target, input, settings);
-  return settings;
-}

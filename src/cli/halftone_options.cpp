@@ -17,14 +17,11 @@ namespace {
 // Help text wider than this puts its "(default ...)" on a line of its own.
 constexpr size_t kHelpWidth = 64;
 
-// The bit of a parameter in CliOptions::halftone_given.
-constexpr unsigned given_bit(HalftoneParam param) { return 1u << static_cast<unsigned>(param); }
-
 // A row's setter is a plain function: the compiler makes one for each parameter.
 template <size_t P>
 bool set_param(const std::string& value, CliOptions& o) {
   constexpr HalftoneParam param = static_cast<HalftoneParam>(P);
-  o.halftone_given |= given_bit(param);
+  o.halftone_given |= param_given_bit(param);
   double number = 0;
   if (!parse_param_text(param_descriptor(param), value.c_str(), &number)) return false;
   set_param_value(o.halftone, param, number);
@@ -98,25 +95,8 @@ struct HalftoneRows {
 
 const HalftoneRows kRows;
 
-const MethodDescriptor& chosen_method(const CliOptions& o) {
-  return o.method ? halftone_method_info(*o.method) : mode_descriptor(o.mode);
-}
-
 // Every halftoning option given applies to the method, and the core takes the whole.
-std::string check_halftone(CliOptions& o) {
-  for (const ParamDescriptor& p : kParamDescriptors) {
-    if (!(o.halftone_given & given_bit(p.param)) || method_param(chosen_method(o), p.param)) continue;
-    const ParamTakers takers = methods_taking(p.param);
-    return std::string("--") + p.name + " needs " + takers_phrase(takers) +
-           (takers_named_one_by_one(takers) ? "" : " (--list-methods)");
-  }
-  if (!o.method) return "";
-  HalftoneParams params = o.halftone;
-  params.density = o.density;
-  params.invert = o.invert;
-  const HalftoneError error = check_halftone_params(*o.method, params);
-  return error == HalftoneError::kNone ? "" : halftone_error_text(error);
-}
+std::string check_halftone(CliOptions& o) { return check_method_request(o); }
 
 }  // namespace
 

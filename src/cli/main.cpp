@@ -12,20 +12,20 @@
 #include <vector>
 
 #include "cli/batch_plan.h"
-#include "cli/bmp_source.h"
-#include "cli/cli_texts.h"
-#include "cli/convert_strips.h"
+#include "pipeline/bmp_source.h"
+#include "pipeline/pipeline_texts.h"
+#include "pipeline/convert_strips.h"
 #include "cli/input_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "mono/otsu.h"
-#include "cli/result_output.h"
+#include "pipeline/result_output.h"
 #include "image/bmp_reader.h"
 #include "image/row_decoder.h"
 #include "image/pixel.h"
 #include "mono/conversion.h"
 #ifdef QVX_CLI_VIPS
-#include "cli/vips_source.h"
+#include "pipeline/vips_source.h"
 #endif
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)

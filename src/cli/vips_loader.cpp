@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "cli/vips_source.h"
+#include "pipeline/vips_source.h"
 #include "image/bmp_reader.h"
 
 namespace {

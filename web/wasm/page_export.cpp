@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/bmp_source.h"
-#include "cli/convert_strips.h"
+#include "pipeline/bmp_source.h"
+#include "pipeline/convert_strips.h"
 #include "cli/options.h"
-#include "cli/result_output.h"
-#include "cli/cli_texts.h"
+#include "pipeline/result_output.h"
+#include "pipeline/pipeline_texts.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
 #include "page_result.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "cli/bmp_source.h"
+#include "pipeline/bmp_source.h"
 #include "image/decoded_rows.h"
 #include "image/file_resolution.h"
 #include "image/le_bytes.h"

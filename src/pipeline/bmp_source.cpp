@@ -1,4 +1,4 @@
-#include "cli/bmp_source.h"
+#include "pipeline/bmp_source.h"
 
 #include <sys/stat.h>
 

@@ -1,15 +1,15 @@
 // Converting a picture strip by strip into a started output: the three modes through
 // the core's conversion, the halftoning methods through the core's converter. The
 // command and the page both convert this way, so their files are the same.
-#ifndef QVX_CLI_CONVERT_STRIPS_H
-#define QVX_CLI_CONVERT_STRIPS_H
+#ifndef QVX_PIPELINE_CONVERT_STRIPS_H
+#define QVX_PIPELINE_CONVERT_STRIPS_H
 
 #include <cstdint>
 #include <string>
 
-#include "cli/options.h"
-#include "cli/result_output.h"
-#include "cli/strip.h"
+#include "pipeline/conversion_request.h"
+#include "pipeline/result_output.h"
+#include "pipeline/strip.h"
 #include "image/read_code.h"
 
 // Where the strips come from: next fills the next strip and returns false at the end,
@@ -27,7 +27,7 @@ using RowsDone = void (*)(void* context, int32_t done, int32_t height);
 // Converts every strip into `out` (not yet begun) with the density given. Returns an
 // empty string, or the whole message of what failed (the target named); a reader
 // failure leaves read_code set and the message empty, for the caller to word.
-std::string convert_strips(const StripReader& reader, int density, const CliOptions& options, ResultOutput& out,
+std::string convert_strips(const StripReader& reader, int density, const ConversionRequest& request, ResultOutput& out,
                            const std::string& target, ReadCode& read_code, RowsDone rows_done = nullptr,
                            void* rows_context = nullptr);
 

@@ -1,4 +1,4 @@
-#include "cli/vips_source.h"
+#include "pipeline/vips_source.h"
 
 #include <vips/vips.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/cli_texts.h"
-#include "cli/vips_prepare.h"
+#include "pipeline/pipeline_texts.h"
+#include "pipeline/vips_prepare.h"
 #include "image/file_resolution.h"
 #include "image/bmp_reader.h"
 #include "image/decoded_rows.h"

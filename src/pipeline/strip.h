@@ -1,7 +1,7 @@
 // A strip of a picture: a few consecutive storage rows that the core conversion
 // takes as a picture of their own.
-#ifndef QVX_CLI_STRIP_H
-#define QVX_CLI_STRIP_H
+#ifndef QVX_PIPELINE_STRIP_H
+#define QVX_PIPELINE_STRIP_H
 
 #include <cstdint>
 

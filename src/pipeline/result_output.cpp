@@ -1,9 +1,9 @@
-#include "cli/result_output.h"
+#include "pipeline/result_output.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "cli/options.h"
+#include "pipeline/output_format.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
 #include "mono/bmp_writer.h"

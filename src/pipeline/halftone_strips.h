@@ -1,14 +1,14 @@
 // Halftoning a picture strip by strip: each strip's luminance goes to the core's
 // converter top row first, whatever order the strips come in, and the converter's
 // rows go to the output a batch at a time.
-#ifndef QVX_CLI_HALFTONE_STRIPS_H
-#define QVX_CLI_HALFTONE_STRIPS_H
+#ifndef QVX_PIPELINE_HALFTONE_STRIPS_H
+#define QVX_PIPELINE_HALFTONE_STRIPS_H
 
 #include <cstdint>
 #include <vector>
 
-#include "cli/result_output.h"
-#include "cli/strip.h"
+#include "pipeline/result_output.h"
+#include "pipeline/strip.h"
 #include "halftone/halftone.h"
 
 struct HalftoneStrips {

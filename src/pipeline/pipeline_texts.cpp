@@ -1,4 +1,4 @@
-#include "cli/cli_texts.h"
+#include "pipeline/pipeline_texts.h"
 
 #include <cstdio>
 

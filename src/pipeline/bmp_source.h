@@ -1,14 +1,14 @@
 // A BMP file read with the program's own reader, its rows taken in file order a
 // strip at a time, or top row first (uncompressed bottom-up rows read back to front);
 // compressed rows decoded as the platform decodes them, always in file order.
-#ifndef QVX_CLI_BMP_SOURCE_H
-#define QVX_CLI_BMP_SOURCE_H
+#ifndef QVX_PIPELINE_BMP_SOURCE_H
+#define QVX_PIPELINE_BMP_SOURCE_H
 
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "cli/strip.h"
+#include "pipeline/strip.h"
 #include "image/read_code.h"
 #include "image/rle_decoder.h"
 

@@ -1,4 +1,4 @@
-#include "cli/vips_prepare.h"
+#include "pipeline/vips_prepare.h"
 
 #include <vector>
 

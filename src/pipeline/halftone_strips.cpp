@@ -1,4 +1,4 @@
-#include "cli/halftone_strips.h"
+#include "pipeline/halftone_strips.h"
 
 #include <algorithm>
 #include <cstring>

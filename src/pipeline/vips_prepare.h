@@ -1,11 +1,11 @@
 // Preparing a colour picture for a device with libvips: rotated, flipped, then
 // resampled and placed as plan_fit says, so the command and the core agree on sizes.
-#ifndef QVX_CLI_VIPS_PREPARE_H
-#define QVX_CLI_VIPS_PREPARE_H
+#ifndef QVX_PIPELINE_VIPS_PREPARE_H
+#define QVX_PIPELINE_VIPS_PREPARE_H
 
 #include <vips/vips.h>
 
-#include "cli/device_options.h"
+#include "pipeline/conversion_request.h"
 
 // Returns true when the preparation reads the picture in another order than top to
 // bottom (a rotation, an upside-down flip), so the file can't be read sequentially.

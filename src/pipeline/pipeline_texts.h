@@ -1,7 +1,7 @@
 // The English texts quillvex-cli gives: the program's reader messages, and names
 // and library reasons made fit for a one-line message.
-#ifndef QVX_CLI_TEXTS_H
-#define QVX_CLI_TEXTS_H
+#ifndef QVX_PIPELINE_PIPELINE_TEXTS_H
+#define QVX_PIPELINE_PIPELINE_TEXTS_H
 
 #include <cstdint>
 #include <string>

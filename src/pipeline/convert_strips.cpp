@@ -1,12 +1,12 @@
-#include "cli/convert_strips.h"
+#include "pipeline/convert_strips.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-#include "cli/cli_texts.h"
-#include "cli/halftone_strips.h"
+#include "pipeline/pipeline_texts.h"
+#include "pipeline/halftone_strips.h"
 #include "mono/conversion.h"
 #include "mono/random_jump.h"
 #include "mono/result_bitmap.h"
@@ -32,27 +32,27 @@ std::string write_failure(const std::string& target, const std::string& reason) 
   return "can't write " + quoted_name(target) + ": " + reason;
 }
 
-std::string convert_strips(const StripReader& reader, int density, const CliOptions& options, ResultOutput& out,
+std::string convert_strips(const StripReader& reader, int density, const ConversionRequest& request, ResultOutput& out,
                            const std::string& target, ReadCode& read_code, RowsDone rows_done, void* rows_context) {
   const int32_t width = reader.width, height = reader.height;
   const auto output_failure = [&]() { return write_failure(target, out.error.empty() ? std::strerror(errno) : out.error); };
   read_code = ReadCode::kOk;
   errno = 0;
-  if (!begin_output(out, options.format, out.file, reader.header, width, height)) return output_failure();
+  if (!begin_output(out, request.format, out.file, reader.header, width, height)) return output_failure();
   const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
   std::vector<uint8_t> result;
   HalftoneStrips halftone;
-  if (options.method) {
-    HalftoneParams params = options.halftone;
+  if (request.method) {
+    HalftoneParams params = request.halftone;
     params.density = density;
-    params.invert = options.invert;
-    const HalftoneError error = start_halftone_strips(halftone, *options.method, params, out, width, height);
+    params.invert = request.invert;
+    const HalftoneError error = start_halftone_strips(halftone, *request.method, params, out, width, height);
     if (error != HalftoneError::kNone) return halftone_error_text(error);
   }
   Strip strip;
   int32_t done_rows = 0;
   while (reader.next(reader.context, strip, read_code)) {
-    if (options.method) {
+    if (request.method) {
       if (!halftone_strip(halftone, strip)) return output_failure();
       done_rows += strip.rows;
       if (rows_done) rows_done(rows_context, done_rows, height);
@@ -63,7 +63,7 @@ std::string convert_strips(const StripReader& reader, int density, const CliOpti
     // picture in storage order, whatever order the strips come in.
     RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(strip.first_row) * static_cast<uint64_t>(width));
     RowProgress progress{rows_done, rows_context, done_rows, height};
-    if (!convert_picture(strip.source, result.data(), density, options.mode, options.invert, random,
+    if (!convert_picture(strip.source, result.data(), density, request.mode, request.invert, random,
                          rows_done ? on_row : nullptr, &progress)) {
       return kNoMemory;
     }
@@ -71,6 +71,6 @@ std::string convert_strips(const StripReader& reader, int density, const CliOpti
     if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();
   }
   if (read_code != ReadCode::kOk) return "";
-  if (options.method && !finish_halftone_strips(halftone)) return output_failure();
+  if (request.method && !finish_halftone_strips(halftone)) return output_failure();
   return finish_output(out) ? "" : output_failure();
 }

@@ -1,8 +1,8 @@
 // Writing the 1-bit result as it is converted, strip by strip: a BMP by the core's
 // writer, PBM, the device formats by the device writer, and where the libraries are
 // present 1-bit PNG and CCITT G4 TIFF.
-#ifndef QVX_CLI_RESULT_OUTPUT_H
-#define QVX_CLI_RESULT_OUTPUT_H
+#ifndef QVX_PIPELINE_RESULT_OUTPUT_H
+#define QVX_PIPELINE_RESULT_OUTPUT_H
 
 #include <cstdint>
 #include <cstdio>

@@ -1,14 +1,14 @@
 // Pictures in the formats libvips reads (PNG, JPEG, GIF, TIFF, WebP, ...), read top
 // to bottom in strips and laid over white as the shipped imaging plug-in lays them.
-#ifndef QVX_CLI_VIPS_SOURCE_H
-#define QVX_CLI_VIPS_SOURCE_H
+#ifndef QVX_PIPELINE_VIPS_SOURCE_H
+#define QVX_PIPELINE_VIPS_SOURCE_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "cli/device_options.h"
-#include "cli/strip.h"
+#include "pipeline/conversion_request.h"
+#include "pipeline/strip.h"
 #include "image/read_code.h"
 
 struct VipsPicture;
