@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/strip.h"
 #include "halftone/grey_levels.h"
+#include "pipeline/strip.h"
 
 namespace {
 
@@ -19,45 +19,48 @@ void take_indexes(void* context, int32_t row, const uint8_t* indexes) {
   std::memcpy(o->out + static_cast<size_t>(row) * o->width, indexes, o->width);
 }
 
-HalftoneParams params_of(const ConversionRequest& options, int density) {
-  HalftoneParams params = options.halftone;
-  params.density = density;
-  params.invert = options.invert;
-  return params;
+std::string start_error(LevelsError error, const HalftoneParams& params, const ConversionRequest& request) {
+  if (error == LevelsError::kBadParams && request.method) {
+    return halftone_error_text(check_halftone_params(*request.method, params));
+  }
+  return levels_error_text(error);
 }
-
-// letter is the nearest level or colour (no method); hard and soft draw random thresholds
-// between two levels only.
-bool is_random_mode(const ConversionRequest& options) { return !options.method && options.mode != 0; }
 
 }  // namespace
 
-std::string indexed_refusal(const ConversionRequest& options, const IndexedTarget& target) {
-  if (target.palette) {
-    if (target.levels != 0) return "--levels and --palette can't be given together";
-    if (is_random_mode(options)) return levels_error_text(LevelsError::kNotForPalettes);
-    PaletteConverter probe;
-    const LevelsError error = start_palette(options.method, params_of(options, options.density), *target.palette, 0, probe);
-    return error == LevelsError::kNone ? "" : levels_error_text(error);
-  }
-  if (target.levels < kMinLevels || target.levels > kMaxLevels) return levels_error_text(LevelsError::kBadLevels);
-  if (target.levels > 2 && is_random_mode(options)) return "hard and soft give two levels only";
-  GreyLevelsConverter probe;
-  const LevelsError error = start_grey_levels(options.method, params_of(options, options.density), target.levels, 0, probe);
-  return error == LevelsError::kNone ? "" : levels_error_text(error);
+bool indexed_target_of(const ConversionRequest& request, IndexedTarget& target, std::string& error) {
+  target = IndexedTarget{};
+  target.levels = request.levels;
+  if (!wants_palette(request)) return true;
+  Palette palette;
+  if (!parse_palette(request.palette, &palette, &error)) return false;
+  target.palette = palette;
+  return true;
 }
 
-std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest& options, int density,
+int indexed_colours(const IndexedTarget& target, uint8_t (*table)[3]) {
+  if (target.palette) {
+    std::memcpy(table, target.palette->rgb, sizeof target.palette->rgb);
+    return target.palette->count;
+  }
+  for (int k = 0; k < target.levels; ++k) std::fill(table[k], table[k] + 3, level_grey(target.levels, k));
+  return target.levels;
+}
+
+std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest& request, int density,
                                   const IndexedTarget& target, uint8_t* out) {
-  const std::string refusal = indexed_refusal(options, target);
-  if (!refusal.empty()) return refusal;
+  // letter is the nearest level or colour (no method); the command's check refuses hard and soft.
+  if (!request.method && request.mode != 0) return "--levels and --palette need letter or a method";
   const size_t width = static_cast<size_t>(p.width);
-  const HalftoneParams params = params_of(options, density);
+  HalftoneParams params = request.halftone;
+  params.density = density;
+  params.invert = request.invert;
   IndexesOut sink{out, width};
   LumaScratch scratch;
   if (target.palette) {
     PaletteConverter converter;
-    start_palette(options.method, params, *target.palette, p.width, converter);
+    const LevelsError error = start_palette(request.method, params, *target.palette, p.width, converter);
+    if (error != LevelsError::kNone) return start_error(error, params, request);
     std::vector<uint8_t> rgb(3 * width);
     for (int32_t top = 0; top < p.height; ++top) {
       palette_rows(converter, array_rgb_row(p, top, scratch, rgb.data()), 0, 1, take_indexes, &sink);
@@ -66,7 +69,8 @@ std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest
     return "";
   }
   GreyLevelsConverter converter;
-  start_grey_levels(options.method, params, target.levels, p.width, converter);
+  const LevelsError error = start_grey_levels(request.method, params, target.levels, p.width, converter);
+  if (error != LevelsError::kNone) return start_error(error, params, request);
   if (grey_rows_in_order(p)) {
     grey_level_rows(converter, p.data, static_cast<size_t>(p.row_step), p.height, take_indexes, &sink);
   } else {

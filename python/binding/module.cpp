@@ -132,13 +132,6 @@ py::array_t<uint8_t> convert_array(const py::buffer& image, const CliOptions& op
 
 using Colour = std::array<uint8_t, 3>;
 
-Palette palette_of(const std::vector<Colour>& colours) {
-  Palette palette;
-  palette.count = static_cast<int>(std::min<size_t>(colours.size(), kMaxPaletteEntries + 1));
-  for (int j = 0; j < palette.count && j < kMaxPaletteEntries; ++j) std::memcpy(palette.rgb[j], colours[j].data(), 3);
-  return palette;
-}
-
 std::vector<Colour> colours_of(const Palette& palette) {
   std::vector<Colour> colours(static_cast<size_t>(palette.count));
   for (int j = 0; j < palette.count; ++j) std::memcpy(colours[j].data(), palette.rgb[j], 3);
@@ -160,23 +153,16 @@ std::vector<std::pair<std::string, std::vector<Colour>>> builtin_palette_list() 
   return list;
 }
 
-// Checks options with levels (0 not given) or a palette (empty not given) as the command does.
-IndexedTarget indexed_target(const CliOptions& options, int levels, const std::vector<Colour>& palette) {
+IndexedTarget indexed_target(const ConversionRequest& request) {
   IndexedTarget target;
-  target.levels = levels;
-  if (!palette.empty()) target.palette = palette_of(palette);
-  if (target.palette && (target.palette->count < kMinPaletteEntries || target.palette->count > kMaxPaletteEntries)) {
-    throw py::value_error("a palette has 2 to 16 colours, not " + std::to_string(palette.size()));
-  }
-  const std::string refusal = indexed_refusal(options, target);
-  if (!refusal.empty()) throw py::value_error(refusal);
+  std::string error;
+  if (!indexed_target_of(request, target, error)) throw py::value_error(error);
   return target;
 }
 
-// Per pixel the level index or palette entry of the picture.
-py::array_t<uint8_t> convert_indexed(const py::buffer& image, const CliOptions& options, int density, int levels,
-                                     const std::vector<Colour>& palette) {
-  const IndexedTarget target = indexed_target(options, levels, palette);
+// Per pixel the level index or palette entry of the picture, as the options ask.
+py::array_t<uint8_t> convert_indexed(const py::buffer& image, const CliOptions& options, int density) {
+  const IndexedTarget target = indexed_target(options);
   const py::buffer_info info = image.request();
   const ArrayPicture picture = array_picture(info, options);
   py::array_t<uint8_t> result({static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width)});
@@ -267,10 +253,17 @@ int otsu_path(const std::string& path, const std::string& shown, const CliOption
 
 // A number of a descriptor as Python takes it: an int for a whole number, None for no bound.
 py::object param_number(ParamKind kind, double value) {
-  if (std::isinf(value)) return py::none();
+  if (std::isinf(value) || kind == ParamKind::kText) return py::none();
   if (kind == ParamKind::kFlag) return py::bool_(value != 0);
   if (kind == ParamKind::kWhole) return py::int_(static_cast<long long>(value));
   return py::float_(value);
+}
+
+// The descriptors' texts break lines for --help; the module's are one line each.
+std::string one_line(const char* text) {
+  std::string line = text;
+  for (char& c : line) c = c == '\n' ? ' ' : c;
+  return line;
 }
 
 const char* family_name(const MethodDescriptor& m) {
@@ -286,7 +279,7 @@ const char* family_name(const MethodDescriptor& m) {
 // Every method convert takes, with its family, description and parameters, as the
 // core's descriptors give them: a parameter's keyword is its option's long name.
 py::list method_descriptions() {
-  static const char* const kKinds[] = {"bool", "int", "float"};  // ParamKind's order
+  static const char* const kKinds[] = {"bool", "int", "float", "str"};  // ParamKind's order
   py::list list;
   for (const MethodDescriptor& m : method_descriptors()) {
     py::list params;
@@ -296,11 +289,9 @@ py::list method_descriptions() {
       params.append(py::make_tuple(d.name, kKinds[static_cast<int>(d.kind)],
                                    param_number(d.kind, param_default(m, taken.param)),
                                    flag ? py::none() : param_number(d.kind, d.min),
-                                   flag ? py::none() : param_number(d.kind, d.max), d.help));
+                                   flag ? py::none() : param_number(d.kind, d.max), one_line(d.help)));
     }
-    std::string description = m.description;
-    for (char& c : description) c = c == '\n' ? ' ' : c;
-    list.append(py::make_tuple(m.name, family_name(m), description, py::tuple(params)));
+    list.append(py::make_tuple(m.name, family_name(m), one_line(m.description), py::tuple(params)));
   }
   return list;
 }
@@ -342,6 +333,11 @@ PYBIND11_MODULE(_quillvex, m) {
       .def_readonly("format", &CliOptions::format)
       .def_readonly("inputs", &CliOptions::inputs)
       .def_readonly("folder", &CliOptions::folder)
+      .def_readonly("levels", &CliOptions::levels)
+      .def_property_readonly("palette", [](const CliOptions& o) -> py::object {
+        if (!wants_palette(o)) return py::none();
+        return py::cast(colours_of(indexed_target(o).palette.value_or(Palette{})));
+      })
       .def_property_readonly("extension", [](const CliOptions& o) { return format_extension(o.format); });
 
   m.def("parse_options", &parse_options, py::arg("args"),
@@ -353,11 +349,7 @@ PYBIND11_MODULE(_quillvex, m) {
         py::arg("y_resolution"));
   m.def("save", &save, py::arg("result"), py::arg("options"), py::arg("target"), py::arg("x_resolution"),
         py::arg("y_resolution"));
-  m.def("convert_array_indexed", &convert_indexed, py::arg("image"), py::arg("options"), py::arg("density"),
-        py::arg("levels"), py::arg("palette"));
-  m.def("check_indexed", [](const CliOptions& o, int levels, const std::vector<Colour>& palette) {
-    indexed_target(o, levels, palette);
-  }, py::arg("options"), py::arg("levels"), py::arg("palette"), "ValueError when the command refuses these levels or palette with the options.");
+  m.def("convert_array_indexed", &convert_indexed, py::arg("image"), py::arg("options"), py::arg("density"));
   m.def("parse_palette", &parse_palette_spec, py::arg("spec"));
   m.def("palettes", &builtin_palette_list);
   m.def("otsu_array", &otsu_array, py::arg("image"), py::arg("options"));

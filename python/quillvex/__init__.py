@@ -85,21 +85,23 @@ def _indexed(array, levels, palette):
     return result
 
 
-def _palette_colours(palette):
-    """A palette's colours from a built-in name, a list "#rrggbb,...", or a sequence of
-    "#rrggbb" texts or (r, g, b) triples; ValueError naming a bad entry."""
+def _palette_text(palette):
+    """A palette as the command's --palette takes it, from a built-in name, a list
+    "#rrggbb,...", or a sequence of "#rrggbb" texts or (r, g, b) triples."""
     if isinstance(palette, str):
-        return tuple(map(tuple, _core.parse_palette(palette)))
+        return palette
+    if not isinstance(palette, (list, tuple)):
+        raise TypeError(f"palette must be a str or a sequence of colours, not {type(palette).__name__}")
     words = []
     for entry in palette:
         if isinstance(entry, str):
             words.append(entry)
-        else:
-            channels = [int(_whole_number_word("a palette colour's channel", v)) for v in entry]
-            if len(channels) != 3 or not all(0 <= v <= 255 for v in channels):
-                raise ValueError(f"a palette colour is (r, g, b), each 0..255, not {tuple(entry)!r}")
-            words.append("#%02x%02x%02x" % tuple(channels))
-    return tuple(map(tuple, _core.parse_palette(",".join(words))))
+            continue
+        channels = [int(_whole_number_word("a palette colour's channel", v)) for v in entry]
+        if len(channels) != 3 or not all(0 <= v <= 255 for v in channels):
+            raise ValueError(f"a palette colour is (r, g, b), each 0..255, not {tuple(entry)!r}")
+        words.append("#%02x%02x%02x" % tuple(channels))
+    return ",".join(words)
 
 
 _parameter_kinds = {}
@@ -122,6 +124,12 @@ def _whole_number_word(name, value):
 
 
 def _value_word(name, value):
+    if _parameter_kind(name) == "str":
+        if name == "palette" and not isinstance(value, str):
+            return _palette_text(value)
+        if not isinstance(value, str):
+            raise TypeError(f"{name} must be a str, not {type(value).__name__}")
+        return value
     if _parameter_kind(name) == "float":
         if isinstance(value, bool) or not isinstance(value, (int, float, np.integer, np.floating)):
             raise TypeError(f"{name} must be a number, not {type(value).__name__}")
@@ -257,33 +265,58 @@ def convert(image, *, method="letter", density=127, invert=False, max_pixels=Non
     ordered dither spread the rest. palette: a built-in name (palettes()), a text
     "#rrggbb,#rrggbb,..." or a sequence of "#rrggbb" or (r, g, b): the entry's index
     per pixel, by letter (the nearest colour) or error diffusion, without invert.
-    Levels and palettes take arrays and PIL images.
     parameters: the method's own, listed below from the methods' descriptors.
 
     Raises ValueError for bad parameters or arrays (the command's message) and
     ReadError (an OSError) for pictures that can't be read.
     """
-    options = _options(_conversion_words(method, density, invert, max_pixels, autorotate, parameters) + _TO_MEMORY)
-    if levels is not None:
-        levels = int(_whole_number_word("levels", levels))
-    colours = _palette_colours(palette) if palette is not None else None
-    indexed = colours is not None or levels not in (None, 2)
-    if indexed:
-        _core.check_indexed(options, levels or 0, colours or [])
+    parameters = dict(parameters, levels=levels, palette=palette)
+    words = _conversion_words(method, density, invert, max_pixels, autorotate, parameters)
+    options = _options(words + _TO_MEMORY)
+    colours = options.palette and tuple(map(tuple, options.palette))
+    indexed = options.levels > 2 or colours is not None
 
     def on_array(array):
         level = _core.otsu_array(array, options) if options.automatic else options.density
         if not indexed:
             return _core.convert_array(array, options, level)
-        return _indexed(_core.convert_array_indexed(array, options, level, levels or 0, colours or []),
-                        levels if colours is None else None, colours)
+        return _indexed(_core.convert_array_indexed(array, options, level), None if colours else options.levels,
+                        colours)
 
     def on_path(path, shown):
-        if indexed:
-            raise ValueError("levels and palettes convert numpy arrays and PIL images; open the file with PIL first")
-        return _core.convert_path(path, shown, options)
+        if not indexed:
+            return _core.convert_path(path, shown, options)
+        return _indexed(_indexes_of_file(path, shown, words, colours), None if colours else options.levels, colours)
 
     return _dispatch(image, autorotate, on_array, on_path)
+
+
+def _indexes_of_file(path, shown, words, colours):
+    """The level or palette indexes of a file, converted as the command converts it into
+    a PGM (the levels themselves) or a PPM (each pixel its entry's colour, which is the
+    lowest entry of that colour: the nearest-colour rule takes the lower of equals)."""
+    import tempfile
+    with tempfile.TemporaryDirectory(prefix="quillvex-") as folder:
+        target = os.path.join(folder, "result.ppm" if colours else "result.pgm")
+        try:
+            _core.convert_file(path, target, _options(words + ["-o", target, "--", path]))
+        except ReadError as e:
+            raise ReadError(str(e).replace(path, shown)) from None
+        with open(target, "rb") as f:
+            data = f.read()
+    # "P5\nW H\nMAX\n" or "P6\nW H\n255\n", then the samples.
+    head = data.split(b"\n", 3)
+    width, height = map(int, head[1].split())
+    samples = np.frombuffer(head[3], np.uint8)
+    if not colours:
+        return samples.reshape(height, width).copy()
+    rgb = samples.reshape(height, width, 3).astype(np.uint32)
+    keys = rgb[..., 0] << 16 | rgb[..., 1] << 8 | rgb[..., 2]
+    indexes = np.zeros((height, width), np.uint8)
+    for j in reversed(range(len(colours))):
+        r, g, b = colours[j]
+        indexes[keys == (r << 16 | g << 8 | b)] = j
+    return indexes
 
 
 def _parameters_doc():
@@ -324,10 +357,13 @@ def _resolution(resolution):
     return int(x), int(y)
 
 
-def _one_bit(result):
-    if isinstance(result, IndexedResult) and (result.levels or result.palette):
-        raise ValueError("grey-level and palette results are written with to_image(result).save(...)")
-    return np.asarray(result)
+def _result_words(result):
+    """The command's words for what a result's values stand for."""
+    if isinstance(result, IndexedResult) and result.palette:
+        return ["--palette", _palette_text(result.palette)]
+    if isinstance(result, IndexedResult) and result.levels:
+        return ["--levels", str(result.levels)]
+    return []
 
 
 def encode(result, format, *, resolution=None, **device_options):
@@ -340,8 +376,8 @@ def encode(result, format, *, resolution=None, **device_options):
     """
     if not isinstance(format, str):
         raise TypeError(f"format must be a str, not {type(format).__name__}")
-    options = _options(["-f", format] + _device_words(device_options) + _TO_MEMORY)
-    return _core.encode(_one_bit(result), options, "-", *_resolution(resolution))
+    options = _options(["-f", format] + _result_words(result) + _device_words(device_options) + _TO_MEMORY)
+    return _core.encode(np.asarray(result), options, "-", *_resolution(resolution))
 
 
 def save(result, path, format=None, *, resolution=None, **device_options):
@@ -349,9 +385,9 @@ def save(result, path, format=None, *, resolution=None, **device_options):
     replaced only once the new one is whole. The format comes from the name's
     extension unless given."""
     target = os.fsdecode(os.fspath(path))
-    words = (["-f", format] if format is not None else []) + _device_words(device_options)
+    words = (["-f", format] if format is not None else []) + _result_words(result) + _device_words(device_options)
     options = _options(words + ["-o", target, "--", _PICTURE])
-    _core.save(_one_bit(result), options, target, *_resolution(resolution))
+    _core.save(np.asarray(result), options, target, *_resolution(resolution))
 
 
 def convert_file(input, output, *, format=None, method="letter", density=127, invert=False, max_pixels=None,

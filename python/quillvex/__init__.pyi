@@ -44,8 +44,8 @@ def convert(image: _Picture, *, method: str = "letter", density: Union[int, Lite
             linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
             percent: Optional[int] = None) -> _Result:
     """Converts a picture to black and white: an (H, W) uint8 array, 0 black, 1 white;
-    with levels (2..16) or a palette (a built-in name, "#rrggbb,..." or colours) of an
-    array or PIL image, an IndexedResult of level or entry indexes.
+    with levels (2..16) or a palette (a built-in name, "#rrggbb,..." or colours), an
+    IndexedResult of level or entry indexes.
 
     method: 'letter', 'hard', 'soft' or a halftoning method (methods()); density 0..254
     (higher is darker) or 'auto'; serpentine for error diffusion; linear for the
@@ -58,7 +58,8 @@ def otsu(image: _Picture, *, max_pixels: Optional[int] = None, autorotate: bool 
 
 def encode(result: _Result, format: str, *, resolution: _Resolution = None, layout: Optional[str] = None,
            on: Optional[str] = None, name: Optional[str] = None, band: Optional[int] = None) -> bytes:
-    """The bytes of a file (bmp, png, tiff, pbm, xbm, c, bin, escpos, zpl) as quillvex-cli writes it.
+    """The bytes of a file (bmp, png, tiff, pbm, pgm, ppm, xbm, c, bin, escpos, zpl) as quillvex-cli writes
+    it; an IndexedResult in the formats that hold its levels or colours.
     resolution: pixels per metre."""
 
 def save(result: _Result, path: Union[str, os.PathLike], format: Optional[str] = None, *,
@@ -68,7 +69,8 @@ def save(result: _Result, path: Union[str, os.PathLike], format: Optional[str] =
 
 def convert_file(input: Union[str, os.PathLike], output: Union[str, os.PathLike], *, format: Optional[str] = None,
                  method: str = "letter", density: Union[int, Literal["auto"]] = 127, invert: bool = False,
-                 max_pixels: Optional[int] = None, autorotate: bool = True, serpentine: bool = False,
+                 max_pixels: Optional[int] = None, autorotate: bool = True, levels: Optional[int] = None,
+                 palette: Optional[_PaletteSpec] = None, serpentine: bool = False,
                  linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
                  percent: Optional[int] = None, layout: Optional[str] = None, on: Optional[str] = None,
                  name: Optional[str] = None, band: Optional[int] = None) -> None:

@@ -245,7 +245,8 @@ def test_every_descriptor_parameter_reaches_convert_and_the_stubs(cli, tmp_path)
         signature = stubs[stubs.index(f"def {function}("):]
         signature = signature[:signature.index("->")]
         assert all(f" {name.replace('-', '_')}:" in signature for name in names), function
-    # Each method with each of its parameters off its default: the command's result.
+    # Each method with each of its parameters off its default: the command's result, in
+    # a format that holds it.
     rgb = picture(9, 11, 3)
     Image.fromarray(rgb).save(tmp_path / "p.bmp")
     for method in quillvex.methods():
@@ -253,13 +254,18 @@ def test_every_descriptor_parameter_reaches_convert_and_the_stubs(cli, tmp_path)
             keyword = p.name.replace("-", "_")
             if p.kind == "bool":
                 value = True
+            elif p.kind == "str":
+                value = "bwr"
+                with pytest.raises(TypeError, match=keyword):
+                    quillvex.convert(rgb, method=method.name, **{keyword: 1})
             else:
                 value = p.default + 1 if p.maximum is None or p.default + 1 <= p.maximum else p.default - 1
                 with pytest.raises(TypeError, match=keyword):
                     quillvex.convert(rgb, method=method.name, **{keyword: "1"})
-            cli(*cli_words(method.name, {p.name: value}), tmp_path / "p.bmp", "-o", tmp_path / "p.pbm")
-            got = quillvex.encode(quillvex.convert(rgb, method=method.name, **{keyword: value}), "pbm")
-            assert got == (tmp_path / "p.pbm").read_bytes(), (method.name, p.name)
+            format = {"levels": "pgm", "palette": "ppm"}.get(p.name, "pbm")
+            cli(*cli_words(method.name, {p.name: value}), tmp_path / "p.bmp", "-o", tmp_path / ("p." + format))
+            got = quillvex.encode(quillvex.convert(rgb, method=method.name, **{keyword: value}), format)
+            assert got == (tmp_path / ("p." + format)).read_bytes(), (method.name, p.name)
 
 
 def rgb_row(*colours):
@@ -340,22 +346,23 @@ def test_palette_results_their_image_and_pickle():
     assert np.array_equal(np.asarray(image.convert("RGB")), expected)
     for kept in (pickle.loads(pickle.dumps(result)), result[2:5, 1:]):
         assert isinstance(kept, quillvex.IndexedResult) and kept.palette == result.palette
-    with pytest.raises(ValueError, match="to_image"):
-        quillvex.encode(result, "png")
+    with pytest.raises(ValueError, match="--palette needs png, bmp or ppm"):
+        quillvex.encode(result, "tiff")
     levels = quillvex.convert(rgb, levels=6, method="blue-noise", linear=True)
     assert pickle.loads(pickle.dumps(levels)).levels == 6
 
 
 @pytest.mark.parametrize("options,kind,text", [
-    (dict(levels=1), ValueError, "--levels must be 2..16"),
-    (dict(levels=17), ValueError, "--levels must be 2..16"),
+    (dict(levels=1), ValueError, "--levels must be a whole number from 2 to 16"),
+    (dict(levels=17), ValueError, "--levels must be a whole number from 2 to 16"),
     (dict(levels=4.0), TypeError, "levels"),
-    (dict(levels=2, palette="bw"), ValueError, "--levels and --palette"),
-    (dict(method="hard", levels=4), ValueError, "two levels only"),
-    (dict(method="soft", palette="bwr"), ValueError, "a colour palette takes"),
-    (dict(method="sauvola", levels=3), ValueError, "two levels only"),
-    (dict(method="bradley", palette="bw"), ValueError, "a colour palette takes"),
-    (dict(method="bayer4", palette="bwy"), ValueError, "a colour palette takes"),
+    (dict(palette=3), TypeError, "palette"),
+    (dict(levels=3, palette="bw"), ValueError, "--levels and --palette"),
+    (dict(method="hard", levels=4), ValueError, "--levels 4 needs letter"),
+    (dict(method="soft", palette="bwr"), ValueError, "--palette needs letter"),
+    (dict(method="sauvola", levels=3), ValueError, "--levels 3 needs letter"),
+    (dict(method="bradley", palette="bw"), ValueError, "--palette needs letter"),
+    (dict(method="bayer4", palette="bwy"), ValueError, "--palette needs letter"),
     (dict(palette="bwr", invert=True), ValueError, "--invert"),
     (dict(levels=4, linear=True), ValueError, "--linear needs"),
     (dict(palette="red"), ValueError, '"red"'),
@@ -369,3 +376,39 @@ def test_levels_and_palettes_refused(options, kind, text):
         quillvex.convert(picture(4, 4, 3), **options)
     with pytest.raises(kind):
         quillvex.convert(b"not read", **options)
+
+
+# Levels and palettes over the methods that take them, each in a format that holds it.
+INDEXED_FILES = [
+    (dict(levels=4), "pgm"),
+    (dict(levels=16, method="floyd-steinberg", serpentine=True), "png"),
+    (dict(levels=8, method="bayer8", density=150), "bmp"),
+    (dict(levels=5, method="blue-noise", linear=True, invert=True), "png"),
+    (dict(levels=3, method="jarvis"), "ppm"),
+    (dict(palette="acep7", method="floyd-steinberg"), "png"),
+    (dict(palette="spectra6-measured", method="atkinson", linear=True), "bmp"),
+    (dict(palette="bwr"), "ppm"),
+    (dict(palette="#102030,#f0e0d0,#808000,#008080,#800080", method="stucki", density=100), "png"),
+    (dict(palette="bw", method="sierra-lite"), "pbm"),
+]
+
+
+@pytest.mark.parametrize("options,format", INDEXED_FILES, ids=[f"{f}{i}" for i, (_, f) in enumerate(INDEXED_FILES)])
+def test_levels_and_palettes_are_the_command_s_files(cli, files, tmp_path, options, format):
+    array, png, bmp = files
+    for source in (png, bmp):
+        method = options.get("method", "letter")
+        words = cli_words(method, {k: v for k, v in options.items() if k != "method"})
+        cli(*words, source, "-o", tmp_path / f"cli.{format}")
+        expected = (tmp_path / f"cli.{format}").read_bytes()
+        # The resolution the command keeps: 300 dpi in the PNG, the BMP's own.
+        resolution = 11811 if source == png else int.from_bytes(source.read_bytes()[38:42], "little")
+        inputs = [str(source), source.read_bytes()] + ([array, Image.open(png)] if source == png else [])
+        for image in inputs:
+            result = quillvex.convert(image, **options)
+            got = quillvex.encode(result, format, resolution=resolution)
+            assert got == expected, f"{type(image).__name__} from {source.name}"
+        quillvex.save(result, tmp_path / f"saved.{format}", resolution=resolution)
+        assert (tmp_path / f"saved.{format}").read_bytes() == expected
+        quillvex.convert_file(source, tmp_path / f"direct.{format}", **options)
+        assert (tmp_path / f"direct.{format}").read_bytes() == expected
