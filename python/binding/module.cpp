@@ -334,6 +334,7 @@ PYBIND11_MODULE(_quillvex, m) {
       .def_readonly("inputs", &CliOptions::inputs)
       .def_readonly("folder", &CliOptions::folder)
       .def_readonly("levels", &CliOptions::levels)
+      // The palette's colours, or None.
       .def_property_readonly("palette", [](const CliOptions& o) -> py::object {
         if (!wants_palette(o)) return py::none();
         return py::cast(colours_of(indexed_target(o).palette.value_or(Palette{})));
@@ -350,7 +351,6 @@ PYBIND11_MODULE(_quillvex, m) {
   m.def("save", &save, py::arg("result"), py::arg("options"), py::arg("target"), py::arg("x_resolution"),
         py::arg("y_resolution"));
   m.def("convert_array_indexed", &convert_indexed, py::arg("image"), py::arg("options"), py::arg("density"));
-  m.def("parse_palette", &parse_palette_spec, py::arg("spec"));
   m.def("palettes", &builtin_palette_list);
   m.def("otsu_array", &otsu_array, py::arg("image"), py::arg("options"));
   m.def("otsu_path", &otsu_path, py::arg("path"), py::arg("shown"), py::arg("options"));
