@@ -303,20 +303,24 @@ def _indexes_of_file(path, shown, words, colours):
         except ReadError as e:
             raise ReadError(str(e).replace(path, shown)) from None
         with open(target, "rb") as f:
-            data = f.read()
-    # "P5\nW H\nMAX\n" or "P6\nW H\n255\n", then the samples.
-    head = data.split(b"\n", 3)
-    width, height = map(int, head[1].split())
-    samples = np.frombuffer(head[3], np.uint8)
-    if not colours:
-        return samples.reshape(height, width).copy()
-    rgb = samples.reshape(height, width, 3).astype(np.uint32)
-    keys = rgb[..., 0] << 16 | rgb[..., 1] << 8 | rgb[..., 2]
-    indexes = np.zeros((height, width), np.uint8)
-    for j in reversed(range(len(colours))):
-        r, g, b = colours[j]
-        indexes[keys == (r << 16 | g << 8 | b)] = j
-    return indexes
+            # "P5\nW H\nMAX\n" or "P6\nW H\n255\n", then the samples.
+            f.readline()
+            width, height = map(int, f.readline().split())
+            f.readline()
+            if not colours:
+                return np.fromfile(f, np.uint8, width * height).reshape(height, width)
+            samples = np.memmap(f, np.uint8, "r", f.tell(), (height, width, 3))
+            indexes = np.zeros((height, width), np.uint8)
+            # A band of rows at a time, so a large picture's colours are never all held twice.
+            band = max(1, (1 << 20) // width)
+            for top in range(0, height, band):
+                rgb = samples[top:top + band].astype(np.uint32)
+                keys = rgb[..., 0] << 16 | rgb[..., 1] << 8 | rgb[..., 2]
+                for j in reversed(range(len(colours))):
+                    r, g, b = colours[j]
+                    indexes[top:top + band][keys == (r << 16 | g << 8 | b)] = j
+            del samples
+            return indexes
 
 
 def _parameters_doc():
