@@ -390,6 +390,8 @@ INDEXED_FILES = [
     (dict(palette="bwr"), "ppm"),
     (dict(palette="#102030,#f0e0d0,#808000,#008080,#800080", method="stucki", density=100), "png"),
     (dict(palette="bw", method="sierra-lite"), "pbm"),
+    # Two colours in a 1-bit format: the darker is black, whichever index it has.
+    (dict(palette="#f0f0f0,#202020", method="burkes"), "pbm"),
 ]
 
 
