@@ -139,17 +139,17 @@ std::vector<Colour> colours_of(const Palette& palette) {
 }
 
 // A built-in palette's name or a list "#rrggbb,...": its colours, or ValueError naming the bad entry.
-std::vector<Colour> parse_palette_spec(const std::string& spec) {
+std::vector<Colour> palette_colours(const std::string& text) {
   Palette palette;
   std::string error;
-  if (!parse_palette(spec, &palette, &error)) throw py::value_error(error);
+  if (!parse_palette(text, &palette, &error)) throw py::value_error(error);
   return colours_of(palette);
 }
 
 // The built-in palettes, in the order the command lists them.
 std::vector<std::pair<std::string, std::vector<Colour>>> builtin_palette_list() {
   std::vector<std::pair<std::string, std::vector<Colour>>> list;
-  for (const NamedPalette& named : builtin_palettes()) list.emplace_back(named.name, parse_palette_spec(named.colours));
+  for (const NamedPalette& named : builtin_palettes()) list.emplace_back(named.name, palette_colours(named.colours));
   return list;
 }
 

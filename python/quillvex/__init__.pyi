@@ -8,7 +8,7 @@ _Picture = Union[npt.NDArray[np.uint8], "PIL.Image.Image", bytes, bytearray, mem
 _Result = npt.NDArray[np.uint8]
 _Resolution = Union[None, int, Tuple[int, int]]
 _Colour = Tuple[int, int, int]
-_PaletteSpec = Union[str, Sequence[Union[str, _Colour]]]
+_PaletteChoice = Union[str, Sequence[Union[str, _Colour]]]
 
 class ReadError(OSError):
     """A picture that can't be read; the reader's message."""
@@ -40,7 +40,7 @@ def palettes() -> Dict[str, Tuple[_Colour, ...]]:
 
 def convert(image: _Picture, *, method: str = "letter", density: Union[int, Literal["auto"]] = 127,
             invert: bool = False, max_pixels: Optional[int] = None, autorotate: bool = True,
-            levels: Optional[int] = None, palette: Optional[_PaletteSpec] = None, serpentine: bool = False,
+            levels: Optional[int] = None, palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
             linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
             percent: Optional[int] = None) -> _Result:
     """Converts a picture to black and white: an (H, W) uint8 array, 0 black, 1 white;
@@ -70,7 +70,7 @@ def save(result: _Result, path: Union[str, os.PathLike], format: Optional[str] =
 def convert_file(input: Union[str, os.PathLike], output: Union[str, os.PathLike], *, format: Optional[str] = None,
                  method: str = "letter", density: Union[int, Literal["auto"]] = 127, invert: bool = False,
                  max_pixels: Optional[int] = None, autorotate: bool = True, levels: Optional[int] = None,
-                 palette: Optional[_PaletteSpec] = None, serpentine: bool = False,
+                 palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
                  linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
                  percent: Optional[int] = None, layout: Optional[str] = None, on: Optional[str] = None,
                  name: Optional[str] = None, band: Optional[int] = None) -> None:
