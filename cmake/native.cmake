@@ -127,6 +127,12 @@ if(QVX_CLI_TESTS)
   gtest_discover_tests(qvx_cli_tests DISCOVERY_TIMEOUT 60)
 endif()
 
+# The grey-level and palette files read back with Pillow against a model of the rules
+# (skipped where Debian's python3-pil is missing).
+add_test(NAME levels_pillow COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/cli/levels_pillow_test.py
+         $<TARGET_FILE:quillvex-cli>)
+set_tests_properties(levels_pillow PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+
 # The page's calls into the core, tested natively (the page builds them to WebAssembly).
 add_executable(qvx_page_tests ${CMAKE_SOURCE_DIR}/web/tests/page_result_test.cpp
                ${CMAKE_SOURCE_DIR}/web/wasm/page_picture.cpp ${CMAKE_SOURCE_DIR}/web/wasm/page_result.cpp

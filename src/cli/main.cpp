@@ -267,7 +267,7 @@ std::string measure_density(Input& in, const CliOptions& options, bool to_stdout
 std::string open_step(const std::string& name, const std::string& target, const CliOptions& options, Input& in,
                       int& density) {
   in.shown = name;
-  in.top_first = options.method.has_value();
+  in.top_first = takes_rows_top_first(options);
   std::string reason = open_input_file(name, copy_cap(options), is_picture_head, in.file);
   if (reason.empty()) reason = open_reader(in, options);
   if (!reason.empty()) return reason;
@@ -380,6 +380,7 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::Help: std::fputs(cli_help_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
     case ParseOutcome::ListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::Ok;
+    case ParseOutcome::ListPalettes: std::fputs(palette_list_text().c_str(), stdout); return ExitStatus::Ok;
     case ParseOutcome::Usage:
       // One line that stays on screen; the help is a command away.
       std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,

@@ -121,9 +121,10 @@ const CliOption kGeneralRows[] = {
   {"invert",     kInvertParam.short_name, nullptr, kInvertParam.help, set_invert, nullptr},
   {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr,
    ParseOutcome::Run, false, "-t"},
-  {"format",     'f', "FMT",    "bmp | png | tiff | pbm, or for devices\nxbm | c | bin | escpos | zpl, any case\n"
+  {"format",     'f', "FMT",    "bmp | png | tiff | pbm | pgm | ppm, or for devices\n"
+                                "xbm | c | bin | escpos | zpl, any case\n"
                                 "(default: the output name's extension, else bmp)",
-   set_format, "format must be bmp, png, tiff, pbm, xbm, c, bin, escpos or zpl"},
+   set_format, "format must be bmp, png, tiff, pbm, pgm, ppm, xbm, c, bin, escpos or zpl"},
   {nullptr,      'o', "OUTPUT", "the output file for one input ('-' for standard output)",
    set_output, nullptr, ParseOutcome::Run, true},
   {nullptr,      'd', "FOLDER", "a folder for the outputs, named after the inputs",

@@ -22,7 +22,7 @@ struct CliOptions : ConversionRequest {
   std::string folder;               // -d
 };
 
-enum class ParseOutcome { Run, Help, Version, ListMethods, Usage };
+enum class ParseOutcome { Run, Help, Version, ListMethods, ListPalettes, Usage };
 
 // Fills options from argv[1..]; on Usage, error says what is wrong.
 ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);
@@ -33,6 +33,9 @@ std::string cli_help_text();
 
 // Returns the --list-methods text: every name -m takes, with a line on each.
 std::string method_list_text();
+
+// Returns the --list-palettes text: each built-in palette's name and its colours.
+std::string palette_list_text();
 
 // Returns what is said of a value a parameter's option does not take, before ": VALUE":
 // "--radius must be a whole number from 1 to 10000".

@@ -17,6 +17,7 @@ std::string called(const ParamDescriptor& p) {
 }
 
 std::string refusal_text(const ParamDescriptor& p) {
+  if (p.kind == ParamKind::kText) return std::string("--") + p.name + " needs " + takers_phrase(methods_taking(p.param));
   if (p.kind == ParamKind::kFlag) return std::string("--") + p.name + " needs " + takers_phrase(methods_taking(p.param));
   if (std::isinf(p.min) && std::isinf(p.max)) return called(p) + " must be a number";
   return called(p) + " must be " + param_number_text(p.min) + ".." + param_number_text(p.max);
@@ -45,6 +46,9 @@ std::optional<double> param_value(const HalftoneParams& params, HalftoneParam pa
     case HalftoneParam::kRadius: return params.radius;
     case HalftoneParam::kK: return params.k;
     case HalftoneParam::kPercent: return params.percent;
+    // What the result holds is the request's, not the method's (conversion_request.h).
+    case HalftoneParam::kLevels:
+    case HalftoneParam::kPalette: return std::nullopt;
   }
   return std::nullopt;
 }
@@ -58,6 +62,8 @@ void set_param_value(HalftoneParams& params, HalftoneParam param, double value) 
     case HalftoneParam::kRadius: params.radius = static_cast<int>(value); break;
     case HalftoneParam::kK: params.k = value; break;
     case HalftoneParam::kPercent: params.percent = static_cast<int>(value); break;
+    case HalftoneParam::kLevels:
+    case HalftoneParam::kPalette: break;
   }
 }
 
@@ -128,6 +134,7 @@ bool parse_param_text(const ParamDescriptor& p, const char* text, double* value)
       *value = number;
       return true;
     }
+    case ParamKind::kText: return false;  // not a number: the request keeps the text
   }
   return false;
 }

@@ -39,7 +39,8 @@ HalftoneError check_halftone_params(HalftoneMethod method, const HalftoneParams&
 const char* halftone_error_text(HalftoneError error);
 
 // Reads a parameter's value as typed: a flag's is empty; a whole number is decimal
-// digits alone; a real number is a whole decimal number; either in the range.
+// digits alone; a real number is a whole decimal number; either in the range; a text
+// is never a number.
 // Returns false, and leaves *value, when the text is not one.
 bool parse_param_text(const ParamDescriptor& param, const char* text, double* value);
 

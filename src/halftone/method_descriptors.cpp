@@ -1,5 +1,6 @@
 #include "halftone/method_descriptors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -12,9 +13,14 @@ constexpr TableSpan<MethodParam> params_of(const MethodParam (&list)[N]) {
   return {list, N};
 }
 
+// Grey levels: the nearest level (letter), error diffusion and ordered dither; colour
+// palettes: the nearest colour and error diffusion. The drawn thresholds and the local
+// ones give black and white only.
+constexpr MethodParam kLetterParams[] = {{P::kDensity}, {P::kInvert}, {P::kLevels}, {P::kPalette}};
 constexpr MethodParam kModeParams[] = {{P::kDensity}, {P::kInvert}};
-constexpr MethodParam kDiffusionParams[] = {{P::kDensity}, {P::kInvert}, {P::kSerpentine}, {P::kLinear}};
-constexpr MethodParam kOrderedParams[] = {{P::kDensity}, {P::kInvert}, {P::kLinear}};
+constexpr MethodParam kDiffusionParams[] = {{P::kDensity}, {P::kInvert}, {P::kSerpentine},
+                                            {P::kLinear},  {P::kLevels}, {P::kPalette}};
+constexpr MethodParam kOrderedParams[] = {{P::kDensity}, {P::kInvert}, {P::kLinear}, {P::kLevels}};
 constexpr MethodParam kBradleyParams[] = {{P::kDensity}, {P::kInvert}, {P::kLinear}, {P::kRadius}, {P::kPercent}};
 constexpr MethodParam kSauvolaParams[] = {{P::kDensity}, {P::kInvert}, {P::kLinear}, {P::kRadius}, {P::kK}};
 constexpr MethodParam kNiblackParams[] = {{P::kDensity}, {P::kInvert}, {P::kLinear}, {P::kRadius}, {P::kK, -0.2}};
@@ -28,7 +34,9 @@ using M = HalftoneMethod;
 // The modes first, in ConversionMode order, then the halftoning methods in HalftoneMethod order.
 constexpr MethodDescriptor kMethods[] = {
     {"letter", F::kThreshold, kNoMethod, 0,
-     "a fixed threshold at the density, for text and line art (the default)", params_of(kModeParams)},
+     "a fixed threshold at the density, for text and line art (the default);\n"
+     "with --levels or --palette, the nearest level or colour",
+     params_of(kLetterParams)},
     {"hard", F::kThreshold, kNoMethod, 1, "a threshold drawn at random within 64 levels of the density",
      params_of(kModeParams)},
     {"soft", F::kThreshold, kNoMethod, 2, "a threshold drawn at random within 127 levels of the density",
@@ -148,6 +156,22 @@ ParamTakers methods_taking(HalftoneParam param) {
   ParamTakers t;
   for (const MethodDescriptor& m : kMethods)
     if (method_param(m, param)) t.methods.push_back(&m);
+  // Whole families where every member takes it; the families follow the order of their
+  // first members, each single method stands where it comes.
+  for (const MethodDescriptor* m : t.methods) {
+    size_t members = 0, taking = 0;
+    for (const MethodDescriptor& other : kMethods) {
+      if (other.family != m->family) continue;
+      ++members;
+      taking += method_param(other, param) != nullptr;
+    }
+    const FamilyDescriptor* family = &family_descriptor(m->family);
+    if (members > 1 && taking == members) {
+      if (std::find(t.families.begin(), t.families.end(), family) == t.families.end()) t.families.push_back(family);
+    } else {
+      t.singles.push_back(m);
+    }
+  }
   size_t halftoning = 0;
   for (const MethodDescriptor* m : t.methods) halftoning += m->family != F::kThreshold;
   t.every_method = t.methods.size() == kMethodCount;
@@ -164,10 +188,16 @@ ParamTakers methods_taking(HalftoneParam param) {
 }
 
 bool takers_named_one_by_one(const ParamTakers& t) {
-  return t.methods.size() <= 3 || (!t.family && !t.every_halftoning);
+  return t.methods.size() <= 3 || (t.families.empty() && !t.every_halftoning);
 }
 
 std::string takers_phrase(const ParamTakers& t) {
   if (takers_named_one_by_one(t)) return joined(t.methods, " or ");
-  return t.family ? t.family->phrase : "a halftoning method";
+  if (t.every_halftoning) return "a halftoning method";
+  std::vector<std::string> parts;
+  for (const MethodDescriptor* m : t.singles) parts.push_back(m->name);
+  for (const FamilyDescriptor* f : t.families) parts.push_back(f->phrase);
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i) text += (i ? (i + 1 == parts.size() ? " or " : ", ") : "") + parts[i];
+  return text;
 }

@@ -34,10 +34,12 @@ enum class HalftoneMethod : int {
 // own modes (letter, hard, soft); every other family is a halftoning method.
 enum class HalftoneFamily { kErrorDiffusion, kOrdered, kLocalThreshold, kThreshold };
 
-enum class ParamKind { kFlag, kWhole, kReal };
+enum class ParamKind { kFlag, kWhole, kReal, kText };
 
 // Every parameter a method can take, in the order of kParamDescriptors.
-enum class HalftoneParam { kDensity, kInvert, kSerpentine, kLinear, kRadius, kK, kPercent };
+// Levels and palette choose what the result holds: grey levels or a palette's colours
+// instead of black and white.
+enum class HalftoneParam { kDensity, kInvert, kSerpentine, kLinear, kRadius, kK, kPercent, kLevels, kPalette };
 
 // What check_halftone_params finds wrong.
 enum class HalftoneError {
@@ -48,6 +50,7 @@ enum class HalftoneError {
   kBadK,
   kBadPercent,
   kNoScanDirection,  // serpentine with a method that has no scan direction
+  kBadLevels,
 };
 
 struct ParamDescriptor {
@@ -61,6 +64,9 @@ struct ParamDescriptor {
   const char* value_name;  // the value in --help (N, X, P); nullptr for a flag
   const char* help;        // a line on what it does, in the words of --help
   HalftoneError refusal;   // a value out of range, or a flag set for a method without it
+  // Every method gives the default's result, so a method that does not take the
+  // parameter still accepts its default (--levels 2 is black and white).
+  bool default_for_every_method = false;
 };
 
 constexpr double kAnyNumber = std::numeric_limits<double>::infinity();
@@ -84,6 +90,11 @@ inline constexpr ParamDescriptor kParamDescriptors[] = {
      HalftoneError::kBadK},
     {HalftoneParam::kPercent, "percent", 0, ParamKind::kWhole, 0, 100, 1, 15, "P",
      "black when P percent below the window's mean", HalftoneError::kBadPercent},
+    {HalftoneParam::kLevels, "levels", 0, ParamKind::kWhole, 2, 16, 1, 2, "N",
+     "2..16 grey levels, black to white", HalftoneError::kBadLevels, true},
+    // A text: a built-in palette's name or colours "#rrggbb,#rrggbb,..." (colour_palette.h).
+    {HalftoneParam::kPalette, "palette", 0, ParamKind::kText, 0, 0, 0, 0, "SPEC",
+     "a palette of 2..16 colours: a name\n(--list-palettes) or #rrggbb,#rrggbb,...", HalftoneError::kNone},
 };
 
 constexpr size_t kParamCount = sizeof kParamDescriptors / sizeof kParamDescriptors[0];
@@ -165,17 +176,22 @@ struct ParamTakers {
   bool every_method = false;     // the modes too: a general option
   bool every_halftoning = false;  // every method but the modes
   const FamilyDescriptor* family = nullptr;  // when they are one whole family and no other
+  // The same methods as whole families and single methods, in method_descriptors'
+  // order: letter, then the error-diffusion family.
+  std::vector<const FamilyDescriptor*> families;
+  std::vector<const MethodDescriptor*> singles;
 };
 
 // Returns the methods that take a parameter, in method_descriptors' order.
 ParamTakers methods_taking(HalftoneParam param);
 
 // Returns true when the takers are named one by one ("bradley, sauvola or niblack"):
-// three or fewer, or no family or "every halftoning method" covers them.
+// three or fewer, or no whole family or "every halftoning method" covers them.
 bool takers_named_one_by_one(const ParamTakers& takers);
 
 // Returns what an option needs, to follow "--NAME needs ": "bradley, sauvola or
-// niblack", "an error-diffusion method", "a halftoning method".
+// niblack", "an error-diffusion method", "a halftoning method", "letter or an
+// error-diffusion method".
 std::string takers_phrase(const ParamTakers& takers);
 
 #endif

@@ -41,10 +41,31 @@ struct ConversionRequest {
   unsigned halftone_given = 0;           // which halftoning parameters were given, a bit per HalftoneParam
   bool invert = false;
   bool automatic = false;  // density from Otsu's threshold of each picture
+  int levels = 2;          // grey levels of the result, kMinLevels..kMaxLevels; 2 is black and white
+  std::string palette;     // a palette's name or colours "#rrggbb,..." (colour_palette.h); empty: none
   int format = kFormatUnset;
   DeviceRequest device;  // layout, polarity, name, band (the format is set from `format`)
   Preparation prepare;
 };
+
+// Returns a parameter's value in a request: density and invert its own, levels its
+// own, the palette none (a text), the rest the method's.
+std::optional<double> request_param(const ConversionRequest& r, HalftoneParam param);
+
+// Stores a parameter's number in a request where request_param finds it.
+void set_request_param(ConversionRequest& r, HalftoneParam param, double value);
+
+// Returns true when a palette is asked for (given empty, it is refused by the check).
+inline bool wants_palette(const ConversionRequest& r) {
+  return !r.palette.empty() || (r.halftone_given & param_given_bit(HalftoneParam::kPalette)) != 0;
+}
+
+// Returns true when the result is rows of level or palette indexes rather than 1-bit rows.
+inline bool converts_to_indexes(const ConversionRequest& r) { return r.levels > 2 || wants_palette(r); }
+
+// Returns true when the conversion takes the picture's rows top row first (halftoning,
+// grey levels, palettes), so a reader should give them in that order where it can.
+inline bool takes_rows_top_first(const ConversionRequest& r) { return r.method.has_value() || converts_to_indexes(r); }
 
 // Returns the device writer's settings for the settings' device format, for `input`
 // written to `target` (without a name the array is named after the target, or after
@@ -61,7 +82,10 @@ std::string check_preparation_request(const ConversionRequest& request);
 // The device options suit the format; settles request.device.format. `output` is the
 // output's name ("-" for standard output), which the array's name may come from.
 std::string check_device_request(ConversionRequest& request, const std::string& output);
-// All three, in that order: what the page and the Python module ask passes the
+// Grey levels and palettes suit the format (settled): a TIFF holds black and white
+// only, PBM and the device formats two colours, PGM grey levels.
+std::string check_output_request(const ConversionRequest& request);
+// All four, in that order: what the page and the Python module ask passes the
 // command's own check.
 std::string check_conversion_request(ConversionRequest& request, const std::string& output);
 

@@ -7,6 +7,7 @@
 
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/halftone_strips.h"
+#include "pipeline/index_strips.h"
 #include "mono/conversion.h"
 #include "mono/random_jump.h"
 #include "mono/result_bitmap.h"
@@ -26,6 +27,28 @@ void on_row(void* context, int32_t row, int32_t) {
   p->done(p->context, p->rows_before + row + 1, p->height);
 }
 
+// Grey levels and palettes: rows of indexes into their own outputs.
+std::string convert_index_strips(const StripReader& reader, int density, const ConversionRequest& request,
+                                 ResultOutput& out, const std::string& target, ReadCode& read_code, RowsDone rows_done,
+                                 void* rows_context) {
+  const auto output_failure = [&]() { return write_failure(target, out.error.empty() ? std::strerror(errno) : out.error); };
+  IndexStrips indexes;
+  bool output_failed = false;
+  const std::string error = start_index_strips(indexes, request, density, out, reader.header, reader.width,
+                                               reader.height, output_failed);
+  if (!error.empty()) return error;
+  if (output_failed) return output_failure();
+  Strip strip;
+  int32_t done_rows = 0;
+  while (reader.next(reader.context, strip, read_code)) {
+    if (!index_strip(indexes, strip)) return output_failure();
+    done_rows += strip.rows;
+    if (rows_done) rows_done(rows_context, done_rows, reader.height);
+  }
+  if (read_code != ReadCode::kOk) return "";
+  return finish_index_strips(indexes) ? "" : output_failure();
+}
+
 }  // namespace
 
 std::string write_failure(const std::string& target, const std::string& reason) {
@@ -38,6 +61,8 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
   const auto output_failure = [&]() { return write_failure(target, out.error.empty() ? std::strerror(errno) : out.error); };
   read_code = ReadCode::kOk;
   errno = 0;
+  if (converts_to_indexes(request))
+    return convert_index_strips(reader, density, request, out, target, read_code, rows_done, rows_context);
   if (!begin_output(out, request.format, out.file, reader.header, width, height)) return output_failure();
   const uint32_t stride = result_stride(static_cast<uint32_t>(std::max(width, 0)));
   std::vector<uint8_t> result;

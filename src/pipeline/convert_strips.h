@@ -1,5 +1,6 @@
 // Converting a picture strip by strip into a started output: the three modes through
-// the core's conversion, the halftoning methods through the core's converter. The
+// the core's conversion, the halftoning methods through the core's converter, grey
+// levels and palettes through theirs (index_strips.h). The
 // command and the page both convert this way, so their files are the same.
 #ifndef QVX_PIPELINE_CONVERT_STRIPS_H
 #define QVX_PIPELINE_CONVERT_STRIPS_H

@@ -15,7 +15,8 @@ struct FormatRow {
 
 constexpr FormatRow kFormatRows[] = {
     {kFormatBmp, "bmp", "bmp"},         {kFormatPng, "png", "png"},         {kFormatTiff, "tiff", "tif tiff"},
-    {kFormatPbm, "pbm", "pbm"},         {kFormatXbm, nullptr, nullptr},     {kFormatC, nullptr, nullptr},
+    {kFormatPbm, "pbm", "pbm"},         {kFormatPgm, "pgm", "pgm"},         {kFormatPpm, "ppm", "ppm"},
+    {kFormatXbm, nullptr, nullptr},     {kFormatC, nullptr, nullptr},
     {kFormatBin, nullptr, nullptr},     {kFormatEscPos, nullptr, nullptr},  {kFormatZpl, nullptr, nullptr},
 };
 
@@ -70,6 +71,12 @@ static_assert(kFormatZpl - kFormatXbm == static_cast<int>(DeviceFormat::Zpl), "d
 bool is_device_format(int format) { return format >= kFormatXbm && format <= kFormatZpl; }
 
 DeviceFormat device_format_of(int format) { return static_cast<DeviceFormat>(format - kFormatXbm); }
+
+std::string format_name(int format) {
+  for (const FormatRow& row : kFormatRows)
+    if (row.format == format) return name_of(row);
+  return "bmp";
+}
 
 std::string format_extension(int format) {
   for (const FormatRow& row : kFormatRows) {

@@ -7,7 +7,8 @@
 
 #include "device/device_format.h"
 
-// The device formats follow the pictures, in the order of the device format table.
+// The device formats follow the pictures, in the order of the device format table;
+// the grey and colour maps (PGM, PPM) came later and follow them.
 enum OutputFormat : int {
   kFormatUnset = -1,
   kFormatBmp = 0,
@@ -19,6 +20,8 @@ enum OutputFormat : int {
   kFormatBin = 6,
   kFormatEscPos = 7,
   kFormatZpl = 8,
+  kFormatPgm = 9,
+  kFormatPpm = 10,
 };
 
 // Returns the format a -f value names (a format's name or one of its extensions,
@@ -35,6 +38,9 @@ std::string name_extension(const std::string& name);
 // Returns true for the formats the device writer writes (xbm, c, bin, escpos, zpl).
 bool is_device_format(int format);
 DeviceFormat device_format_of(int format);
+
+// Returns the format's name as -f takes it ("tiff", "pgm").
+std::string format_name(int format);
 
 // Returns the extension written for a format, with its dot.
 std::string format_extension(int format);

@@ -4,16 +4,12 @@
 #include <cstring>
 
 #include "pipeline/output_format.h"
+#include "pipeline/png_output.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
 #include "mono/bmp_writer.h"
 #include "mono/result_bitmap.h"
 
-#ifdef QVX_CLI_PNG
-#include <png.h>
-
-#include <csetjmp>
-#endif
 #ifdef QVX_CLI_TIFF
 #include <tiffio.h>
 #include <unistd.h>
@@ -21,65 +17,6 @@
 
 namespace {
 
-#ifdef QVX_CLI_PNG
-struct PngCodec {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-};
-
-// libpng's reason becomes the output's error; the long jump follows.
-void keep_png_error(png_structp png, png_const_charp message) {
-  auto* error = static_cast<std::string*>(png_get_error_ptr(png));
-  if (error->empty()) *error = std::string("libpng: ") + message;
-  png_longjmp(png, 1);
-}
-
-void ignore_png_warning(png_structp, png_const_charp) {}
-
-// libpng reports errors by a long jump; every call is made from a frame without destructors.
-bool png_begin(ResultOutput& out) {
-  auto* c = new PngCodec;
-  out.codec = c;
-  c->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out.error, keep_png_error, ignore_png_warning);
-  if (!c->png) return false;
-  // The format allows rows and columns up to 2^31 - 1; libpng's own default stops at a million.
-  png_set_user_limits(c->png, 0x7FFFFFFF, 0x7FFFFFFF);
-  c->info = png_create_info_struct(c->png);
-  if (!c->info) return false;
-  if (setjmp(png_jmpbuf(c->png))) return false;
-  png_init_io(c->png, out.file);
-  png_set_IHDR(c->png, c->info, static_cast<png_uint_32>(out.width), static_cast<png_uint_32>(out.height), 1,
-               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (out.x_resolution > 0 && out.y_resolution > 0) {
-    png_set_pHYs(c->png, c->info, static_cast<png_uint_32>(out.x_resolution),
-                 static_cast<png_uint_32>(out.y_resolution), PNG_RESOLUTION_METER);
-  }
-  png_write_info(c->png, c->info);
-  return true;
-}
-
-bool png_row(ResultOutput& out, const uint8_t* row) {
-  auto* c = static_cast<PngCodec*>(out.codec);
-  if (setjmp(png_jmpbuf(c->png))) return false;
-  png_write_row(c->png, row);
-  return true;
-}
-
-bool png_end(ResultOutput& out) {
-  auto* c = static_cast<PngCodec*>(out.codec);
-  if (setjmp(png_jmpbuf(c->png))) return false;
-  png_write_end(c->png, c->info);
-  return true;
-}
-
-void png_free_codec(ResultOutput& out) {
-  auto* c = static_cast<PngCodec*>(out.codec);
-  if (!c) return;
-  png_destroy_write_struct(&c->png, &c->info);
-  delete c;
-  out.codec = nullptr;
-}
-#endif
 
 #ifdef QVX_CLI_TIFF
 bool tiff_begin(ResultOutput& out) {
@@ -123,6 +60,19 @@ bool write_pbm_row(ResultOutput& out, const uint8_t* row) {
   return true;
 }
 
+// PGM (maxval 1) and PPM: a set bit is white.
+bool write_grey_map_row(ResultOutput& out, const uint8_t* row) {
+  const size_t width = static_cast<size_t>(out.width);
+  const size_t channels = out.format == kFormatPpm ? 3 : 1;
+  const uint8_t white = out.format == kFormatPpm ? 255 : 1;
+  out.line.resize(width * channels);
+  for (size_t x = 0; x < width; ++x) {
+    const uint8_t v = (row[x >> 3] >> (7 - (x & 7))) & 1 ? white : 0;
+    for (size_t c = 0; c < channels; ++c) out.line[x * channels + c] = v;
+  }
+  return std::fwrite(out.line.data(), 1, out.line.size(), out.file) == out.line.size();
+}
+
 bool device_failed(ResultOutput& out, DeviceError error) {
   if (error == DeviceError::None) return false;
   if (error != DeviceError::WriteFailed) out.error = device_error_text(error);
@@ -143,8 +93,10 @@ bool write_top_row(ResultOutput& out, int32_t top, const uint8_t* row) {
   if (is_device_format(out.format)) return !device_failed(out, put_device_rows(out.device, row, 0, 1));
   switch (out.format) {
     case kFormatPbm: return write_pbm_row(out, row);
+    case kFormatPgm:
+    case kFormatPpm: return write_grey_map_row(out, row);
 #ifdef QVX_CLI_PNG
-    case kFormatPng: return png_row(out, row);
+    case kFormatPng: return write_png_row(out, row);
 #endif
 #ifdef QVX_CLI_TIFF
     case kFormatTiff:
@@ -165,7 +117,9 @@ bool can_write_format(int format) {
   if (is_device_format(format)) return true;
   switch (format) {
     case kFormatBmp:
-    case kFormatPbm: return true;
+    case kFormatPbm:
+    case kFormatPgm:
+    case kFormatPpm: return true;
 #ifdef QVX_CLI_PNG
     case kFormatPng: return true;
 #endif
@@ -204,8 +158,11 @@ bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* head
   if (is_device_format(format)) return device_begin(out);
   switch (format) {
     case kFormatPbm: return std::fprintf(file, "P4\n%d %d\n", width, height) > 0;
+    // Black and white as two grey levels, or as the colours black and white.
+    case kFormatPgm: return std::fprintf(file, "P5\n%d %d\n1\n", width, height) > 0;
+    case kFormatPpm: return std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
 #ifdef QVX_CLI_PNG
-    case kFormatPng: return png_begin(out);
+    case kFormatPng: return begin_png(out, 1, nullptr, 0);
 #endif
 #ifdef QVX_CLI_TIFF
     case kFormatTiff: return tiff_begin(out);
@@ -252,8 +209,8 @@ bool finish_output(ResultOutput& out) {
   if (is_device_format(out.format)) ok = ok && !device_failed(out, finish_device_output(out.device));
 #ifdef QVX_CLI_PNG
   if (out.format == kFormatPng) {
-    ok = ok && png_end(out);
-    png_free_codec(out);
+    ok = ok && end_png(out);
+    free_png(out);
   }
 #endif
 #ifdef QVX_CLI_TIFF
@@ -269,7 +226,7 @@ bool finish_output(ResultOutput& out) {
 
 void abandon_output(ResultOutput& out) {
 #ifdef QVX_CLI_PNG
-  if (out.format == kFormatPng) png_free_codec(out);
+  if (out.format == kFormatPng) free_png(out);
 #endif
 #ifdef QVX_CLI_TIFF
   if (out.format == kFormatTiff && out.codec) {
@@ -278,5 +235,6 @@ void abandon_output(ResultOutput& out) {
   }
 #endif
   std::vector<uint8_t>().swap(out.held);
+  std::vector<uint8_t>().swap(out.batch);
   out.device = DeviceWriter();
 }

@@ -1,6 +1,7 @@
 // Writing the 1-bit result as it is converted, strip by strip: a BMP by the core's
-// writer, PBM, the device formats by the device writer, and where the libraries are
-// present 1-bit PNG and CCITT G4 TIFF.
+// writer, PBM, PGM (maxval 1), PPM (black and white), the device formats by the device
+// writer, and where the libraries are present 1-bit PNG and CCITT G4 TIFF. Rows of grey
+// levels or palette indexes go through the same struct (index_output.h).
 #ifndef QVX_PIPELINE_RESULT_OUTPUT_H
 #define QVX_PIPELINE_RESULT_OUTPUT_H
 
@@ -27,6 +28,16 @@ struct ResultOutput {
   DeviceWriter device;
   bool failed = false;
   std::string error;
+  // Index outputs (index_output.h): how many levels or colours, 0 for 1-bit rows, and
+  // each one's red, green and blue.
+  int colours = 0;
+  bool grey = false;  // grey levels: PGM and grey PNG take the index itself
+  uint8_t table[16][3] = {};
+  int bits = 0;                // bits a pixel in a PNG or BMP
+  std::vector<uint8_t> line;   // one row as the file holds it
+  std::vector<uint8_t> batch;  // BMP: rows waiting to be written, the lowest first
+  int32_t batch_top = 0, batch_rows = 0, batch_capacity = 0;
+  uint32_t pixels_at = 0;      // BMP: where the rows begin in the file
 };
 
 // Returns true when this build writes the format.

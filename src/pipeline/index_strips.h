@@ -1,0 +1,49 @@
+// Grey levels and palettes strip by strip: each strip's luminance (levels) or colours
+// (palettes) go to the core's converter top row first, whatever order the strips come
+// in, and each finished row of indexes to the output: an index output (index_output.h),
+// or, for two colours in a 1-bit format, the result's bits, the darker colour black.
+#ifndef QVX_PIPELINE_INDEX_STRIPS_H
+#define QVX_PIPELINE_INDEX_STRIPS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "halftone/colour_palette.h"
+#include "halftone/grey_levels.h"
+#include "image/row_decoder.h"
+#include "pipeline/conversion_request.h"
+#include "pipeline/result_output.h"
+#include "pipeline/strip.h"
+
+struct IndexStrips {
+  bool palette = false;  // colours to a palette, else luminance to grey levels
+  GreyLevelsConverter levels;
+  PaletteConverter colours;
+  ResultOutput* out = nullptr;
+  bool to_bits = false;    // two colours into a 1-bit format
+  uint8_t white_index = 1;  // the index that is white there
+  int32_t width = 0, height = 0;
+  int32_t next_top = 0;       // the next row from the top the converter takes
+  size_t pixel_bytes = 1;     // luminance 1, colours 3
+  std::vector<uint8_t> rows;  // one strip's rows, top row first
+  std::vector<uint8_t> held;  // every row, once a strip came before the rows above it
+  std::vector<int32_t> columns;
+  std::vector<uint32_t> decoded;
+  std::vector<uint8_t> bits;  // one result row
+  bool failed = false;        // the output refused rows
+};
+
+// Starts converting a picture of width x height whose header (40 bytes) the output
+// copies, and begins the output; returns "" or the message. A failed output's reason
+// is in out.error, or errno.
+std::string start_index_strips(IndexStrips& s, const ConversionRequest& request, int density, ResultOutput& out,
+                               const uint8_t* header40, int32_t width, int32_t height, bool& output_failed);
+
+// Takes a strip of the picture (storage rows); false when the output failed.
+bool index_strip(IndexStrips& s, const Strip& strip);
+
+// Converts what is still held or waiting and completes the output; false when it failed.
+bool finish_index_strips(IndexStrips& s);
+
+#endif
