@@ -13,9 +13,13 @@
 // What went wrong: nothing, the picture could not be read, or the output not written.
 enum class FileFailure { kNone, kRead, kWrite };
 
+// Memory running out is thrown as std::bad_alloc (Python's MemoryError).
 struct FileOutcome {
   FileFailure failure = FileFailure::kNone;
-  std::string message;
+  std::string message;  // the command's message
+  // A read failure's cause where the reader knows it ("file shorter than its header
+  // says"), beyond what the command's message says; else empty.
+  std::string detail;
 };
 
 // A converted picture: height x width bytes, 0 black, 1 white.

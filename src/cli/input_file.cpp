@@ -92,7 +92,7 @@ std::string open_input_file(const std::string& name, uint64_t cap, HeadCheck che
     reason = with_errno("can't read");
   } else {
     in.head.resize(static_cast<size_t>(got));
-    if (!check(in.head)) {
+    if (!check.reads(check.context, in.head)) {
       reason = "not a picture in a format this build reads";
     } else if (S_ISREG(st.st_mode) && name != "-") {
       in.path = name;

@@ -26,7 +26,10 @@ struct InputFile {
 constexpr size_t kHeadBytes = 65536;
 
 // Says whether the first bytes of a file can start a picture this build reads.
-using HeadCheck = bool (*)(const std::vector<uint8_t>& head);
+struct HeadCheck {
+  void* context;
+  bool (*reads)(void* context, const std::vector<uint8_t>& head);
+};
 
 // Opens an input ("-" is standard input): a non-regular one is copied into a
 // nameless temporary file of at most `cap` bytes, once its head passed `check`.

@@ -22,7 +22,7 @@ struct CliOptions : ConversionRequest {
   std::string folder;               // -d
 };
 
-enum class ParseOutcome { Run, Help, Version, ListMethods, ListPalettes, Usage };
+enum class ParseOutcome { Run, Help, Version, ListMethods, ListPalettes, ListPresets, Usage };
 
 // Fills options from argv[1..]; on Usage, error says what is wrong.
 ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);

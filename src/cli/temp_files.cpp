@@ -14,7 +14,8 @@
 namespace {
 
 // The names a signal handler removes: written only outside the handler, with the
-// signals blocked, so the handler always sees a whole name or none.
+// signals blocked, so the handler always sees a whole name or none. The one global
+// here: a signal handler gets no parameters.
 struct PendingNames {
   char names[2][4096];
   volatile sig_atomic_t used[2];
@@ -42,10 +43,10 @@ struct BlockedSignals {
   ~BlockedSignals() { sigprocmask(SIG_SETMASK, &old, nullptr); }
 };
 
+// Installs the handler once; the process's signal dispositions say whether it is in place.
 void install_handlers() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
+  struct sigaction current = {};
+  if (sigaction(kSignals[0], nullptr, &current) == 0 && current.sa_handler == remove_pending_and_die) return;
   for (int s : kSignals) {
     struct sigaction action = {};
     action.sa_handler = remove_pending_and_die;

@@ -54,26 +54,36 @@ void describe_picture(const uint8_t* store, PictureDescription& picture) {
 
 namespace {
 
+// A failure and its cause.
+ReadCode failed(ReadCode code, const char* cause, const char*& detail) {
+  detail = cause;
+  return code;
+}
+
 // Reads everything before the pixel data and leaves the file at the pixel data.
 // The store is resized to the offset to pixels, and with room for the pixel data
 // when `room_for_pixels`; `pixel_byte_count` is how many pixel bytes the file must hold.
 ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
-                      bool room_for_pixels, uint32_t& pixel_byte_count) {
+                      bool room_for_pixels, uint32_t& pixel_byte_count, const char*& detail) {
+  detail = nullptr;
   uint8_t file_header[kFileHeaderBytes];
-  if (file.read(file.context, file_header, kFileHeaderBytes) < kFileHeaderBytes) return ReadCode::kNoFileHeader;
+  if (file.read(file.context, file_header, kFileHeaderBytes) < kFileHeaderBytes) {
+    return failed(ReadCode::kNoFileHeader, "file shorter than the 14-byte file header", detail);
+  }
   if (file_header[0] != 'B' || (file_header[1] != 'M' && file_header[1] != 'A')) return ReadCode::kNoSignature;
 
-  if (file.read(file.context, store, 4) < 4) return ReadCode::kNoInfoHeader;
+  const char kShortInfo[] = "file ends inside its info header";
+  if (file.read(file.context, store, 4) < 4) return failed(ReadCode::kNoInfoHeader, kShortInfo, detail);
   const uint32_t header_size = LeReader(store, 4).u32(0);
   picture.source_header_size = header_size;
   put_u32(store + kHeaderSizeField, kStoreHeaderSize);
   if (header_size == kCoreHeaderSize) {
-    if (file.read(file.context, store + 4, 8) < 8) return ReadCode::kNoInfoHeader;
+    if (file.read(file.context, store + 4, 8) < 8) return failed(ReadCode::kNoInfoHeader, kShortInfo, detail);
     widen_core_header(store);
   } else if (header_size == kStoreHeaderSize || header_size == kV4HeaderSize) {
-    if (file.read(file.context, store + 4, 36) < 36) return ReadCode::kNoInfoHeader;
+    if (file.read(file.context, store + 4, 36) < 36) return failed(ReadCode::kNoInfoHeader, kShortInfo, detail);
   } else {
-    return ReadCode::kUnsupported;
+    return failed(ReadCode::kUnsupported, "info header neither 12, 40 nor 108 bytes long", detail);
   }
 
   // A negative width (and a height with no positive counterpart) describes no picture.
@@ -81,7 +91,8 @@ ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, u
   read_info_fields(store, kStoreHeaderSize, info);
   const int32_t width = info.width;
   const int32_t height = info.height;
-  if (width < 0 || height == INT32_MIN) return ReadCode::kUnsupported;
+  if (width < 0) return failed(ReadCode::kUnsupported, "negative width", detail);
+  if (height == INT32_MIN) return failed(ReadCode::kUnsupported, "height of -2147483648", detail);
 
   const uint16_t bit_count = info.bit_count;
   const uint32_t compression = info.compression;
@@ -91,7 +102,7 @@ ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, u
   uint32_t image_size = info.image_size;
   if (image_size == 0) {
     const uint64_t rows_bytes = padded_row_bytes(static_cast<uint64_t>(width), bit_count) * dimension_magnitude(height);
-    if (rows_bytes > UINT32_MAX) return ReadCode::kTooLarge;
+    if (rows_bytes > UINT32_MAX) return failed(ReadCode::kTooLarge, "pixel rows beyond 4 GiB", detail);
     image_size = static_cast<uint32_t>(rows_bytes);
     put_u32(store + kImageSizeField, image_size);
   }
@@ -100,11 +111,14 @@ ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, u
   const uint64_t pixel_bytes = stored_pixel_bytes(width, bit_count, height, compression, image_size);
   const uint64_t offset_to_pixels = kStoreHeaderSize + mask_bytes + 4 * colour_count;
   const uint64_t store_size = offset_to_pixels + pixel_bytes;
-  if (store_size > UINT32_MAX) return ReadCode::kTooLarge;
+  if (store_size > UINT32_MAX) return failed(ReadCode::kTooLarge, "header, colour table and pixels beyond 4 GiB", detail);
 
   const uint64_t wanted_size = room_for_pixels ? store_size : offset_to_pixels;
   uint8_t* resized = resizer.resize(resizer.context, static_cast<uint32_t>(wanted_size));
-  if (resized == nullptr) return ReadCode::kTooLarge;
+  if (resized == nullptr) {
+    return failed(ReadCode::kTooLarge, room_for_pixels ? "no room for the picture" : "colour table too large to hold",
+                  detail);
+  }
   store = resized;
   picture.mask_byte_count = mask_bytes;
   picture.colour_count = static_cast<uint32_t>(colour_count);
@@ -139,21 +153,27 @@ ReadCode read_until_pixels(const FileInput& file, const StoreResizer& resizer, u
 }  // namespace
 
 ReadCode read_bmp_head(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
-                  uint32_t& pixel_bytes) {
+                       uint32_t& pixel_bytes, const char** detail) {
   pixel_bytes = 0;
-  const ReadCode code = read_until_pixels(file, resizer, store, picture, false, pixel_bytes);
+  const char* cause = nullptr;
+  const ReadCode code = read_until_pixels(file, resizer, store, picture, false, pixel_bytes, cause);
   if (code == ReadCode::kOk) describe_picture(store, picture);
+  if (detail) *detail = cause;
   return code;
 }
 
-ReadCode read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture) {
+ReadCode read_bmp(const FileInput& file, const StoreResizer& resizer, uint8_t*& store, PictureDescription& picture,
+                  const char** detail) {
   uint32_t wanted = 0;
-  const ReadCode code = read_until_pixels(file, resizer, store, picture, true, wanted);
-  if (code != ReadCode::kOk) return code;
+  const char* cause = nullptr;
+  ReadCode code = read_until_pixels(file, resizer, store, picture, true, wanted, cause);
   // A short read fails the open, so the rows it did not reach are left as they are:
   // filling the gigabytes that a small file may claim would cost as much as reading them.
-  if (file.read(file.context, store + picture.offset_to_pixels, wanted) < wanted) return ReadCode::kShortData;
-  return ReadCode::kOk;
+  if (code == ReadCode::kOk && file.read(file.context, store + picture.offset_to_pixels, wanted) < wanted) {
+    code = failed(ReadCode::kShortData, kShortPixelData, cause);
+  }
+  if (detail) *detail = cause;
+  return code;
 }
 
 namespace {
@@ -190,13 +210,13 @@ uint8_t* vector_resize(void* context, uint32_t size) {
 }  // namespace
 
 ReadCode read_bmp_from_memory(const uint8_t* data, size_t size, std::vector<uint8_t>& store,
-                         PictureDescription& picture, uint32_t max_store) {
+                              PictureDescription& picture, uint32_t max_store, const char** detail) {
   MemoryFile file{data, size, 0};
   VectorStore vector_store{&store, max_store};
   if (store.size() < kInitialStoreSize) store.resize(kInitialStoreSize);
   uint8_t* locked = store.data();
   const ReadCode code = read_bmp(FileInput{&file, memory_read, memory_seek}, StoreResizer{&vector_store, vector_resize},
-                            locked, picture);
+                            locked, picture, detail);
   if (code == ReadCode::kOk) describe_picture(store.data(), picture);
   return code;
 }

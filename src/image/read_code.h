@@ -12,7 +12,13 @@ enum class ReadCode : int {
   kUnsupported = 5,
   kTooLarge = 6,
   kShortData = 7,
+  // Memory ran out in a front end that reads in strips (the command, the page, the
+  // Python module); the Windows program's readers say kTooLarge for a block they can't have.
+  kNoMemory = 8,
   kNoSignature = -1,  // not a BMP file: the plug-in reader takes over
 };
+
+// The cause of short pixel data, the reader's most common failure.
+constexpr char kShortPixelData[] = "file shorter than its header says";
 
 #endif

@@ -74,24 +74,34 @@ bool read_strip_backwards(BmpSource& s, int32_t rows, int32_t first_row) {
          std::fread(s.store.data() + s.picture.offset_to_pixels, 1, bytes, s.file) == bytes;
 }
 
-// Whether the header describes pixels that can be decoded. The Windows program takes
-// any header of a size it knows and shows what its pixel fetch can't read as black;
-// here a header with no pixels (a side of 0), a depth no row has (0, 7), or a
-// compression nothing here decodes (JPEG, PNG, unknown codes) is refused rather
-// than converted to a picture that isn't there.
-bool describes_pixels(const uint8_t* header, const PictureDescription& picture) {
-  if (picture.width <= 0 || picture.height <= 0) return false;
+// Returns null when the header describes pixels that can be decoded, else why not.
+// The Windows program takes any header of a size it knows and shows what its pixel
+// fetch can't read as black; here a header with no pixels (a side of 0), a depth no
+// row has (0, 7), or a compression nothing here decodes (JPEG, PNG, unknown codes)
+// is refused rather than converted to a picture that isn't there.
+const char* undecodable(const uint8_t* header, const PictureDescription& picture) {
+  if (picture.width <= 0 || picture.height <= 0) return "a side of 0 pixels";
   const uint16_t bits = get_u16(header + kBitCountField);
   switch (get_u32(header + kCompressionField)) {
     case kCompressionNone:
-    case kCompressionBitFields:
-      return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    case kCompressionBitFields: {
+      const bool row_depth = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+      return row_depth ? nullptr : "a depth not of 1, 2, 4, 8, 16, 24 or 32 bits";
+    }
     // A run-length picture whose depth does not match goes on as the Windows
     // program shows it (the platform refuses to decode it).
     case kCompressionRle8:
-    case kCompressionRle4: return true;
-    default: return false;
+    case kCompressionRle4: return nullptr;
+    case kCompressionJpeg: return "JPEG data inside the bitmap";
+    case kCompressionPng: return "PNG data inside the bitmap";
+    default: return "an unknown compression";
   }
+}
+
+// A failure and its cause.
+ReadCode failed(BmpSource& s, ReadCode code, const char* cause) {
+  s.failure_detail = cause;
+  return code;
 }
 
 }  // namespace
@@ -101,11 +111,11 @@ ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
   s.store.assign(kInitialStoreSize, 0);
   uint8_t* locked = s.store.data();
   const ReadCode code = read_bmp_head(FileInput{file, file_read, file_seek}, StoreResizer{&s.store, vector_resize}, locked,
-                                 s.picture, s.pixel_bytes);
+                                      s.picture, s.pixel_bytes, &s.failure_detail);
   if (code != ReadCode::kOk) return code;
-  if (!describes_pixels(s.store.data(), s.picture)) return ReadCode::kUnsupported;
+  if (const char* cause = undecodable(s.store.data(), s.picture)) return failed(s, ReadCode::kUnsupported, cause);
   if (static_cast<uint64_t>(std::max(s.picture.width, 0)) * static_cast<uint64_t>(s.picture.height) > max_pixels) {
-    return ReadCode::kTooLarge;
+    return failed(s, ReadCode::kTooLarge, "more pixels than allowed");
   }
   const uint16_t bit_count = get_u16(s.store.data() + kBitCountField);
   const uint64_t width = static_cast<uint64_t>(std::max(s.picture.width, 0));
@@ -131,7 +141,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
     if (s.picture.read_back == 0) {
       s.consumed = static_cast<uint64_t>(s.next_row) * s.stride;
     }
-    if (!drain_pixel_bytes(s)) code = ReadCode::kShortData;
+    if (!drain_pixel_bytes(s)) code = failed(s, ReadCode::kShortData, kShortPixelData);
     return false;
   }
   const int32_t rows = std::min(s.strip_rows, s.picture.height - s.next_row);
@@ -141,7 +151,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
   strip.rows = rows;
   if (s.backwards) {
     if (!read_strip_backwards(s, rows, strip.first_row)) {
-      code = ReadCode::kShortData;
+      code = failed(s, ReadCode::kShortData, kShortPixelData);
       return false;
     }
     strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};
@@ -150,7 +160,7 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
     uint8_t* rows_at = s.store.data() + s.picture.offset_to_pixels;
     const size_t got = std::fread(rows_at, 1, bytes, s.file);
     if (got < bytes) {
-      code = ReadCode::kShortData;
+      code = failed(s, ReadCode::kShortData, kShortPixelData);
       return false;
     }
     strip.source = ConversionSource{s.store.data(), &strip.picture, nullptr};
@@ -214,12 +224,12 @@ bool next_bmp_rgb_row(BmpSource& s, uint8_t* rgb, ReadCode& code) {
   Strip& strip = s.rgb_strip;
   if (strip.rows == 0 || storage < strip.first_row || storage >= strip.first_row + strip.rows) {
     if (!next_bmp_strip(s, strip, code)) {
-      if (code == ReadCode::kOk) code = ReadCode::kShortData;
+      if (code == ReadCode::kOk) code = failed(s, ReadCode::kShortData, kShortPixelData);
       return false;
     }
     // Strips come in the order the rows are asked for: top row first.
     if (storage < strip.first_row || storage >= strip.first_row + strip.rows) {
-      code = ReadCode::kShortData;
+      code = failed(s, ReadCode::kShortData, "rows out of order");
       return false;
     }
     s.rgb_decoder = make_row_decoder(strip.source.store, strip.picture, RowUse::kColours);

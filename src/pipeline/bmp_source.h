@@ -34,6 +34,9 @@ struct BmpSource {
   std::vector<uint8_t> whole;  // a compressed picture, decoded whole: its rows come bottom row first
   RowDecoder rgb_decoder;
   std::vector<int32_t> columns;
+  // After a failure: its cause where the reader knows it ("file shorter than its
+  // header says"), for messages that may say more than the program's own; else null.
+  const char* failure_detail = nullptr;
 };
 
 // Reads the file's head; returns a reader code (ReadCode::kNoSignature for a file that

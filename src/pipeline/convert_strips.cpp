@@ -14,7 +14,6 @@
 
 namespace {
 
-const char kNoMemory[] = "not enough memory";
 
 struct RowProgress {
   RowsDone done;
@@ -90,7 +89,8 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
     RowProgress progress{rows_done, rows_context, done_rows, height};
     if (!convert_picture(strip.source, result.data(), density, request.mode, request.invert, random,
                          rows_done ? on_row : nullptr, &progress)) {
-      return kNoMemory;
+      read_code = ReadCode::kNoMemory;
+      return "";
     }
     done_rows += strip.rows;
     if (!put_result_rows(out, strip.first_row, strip.rows, result.data() + kResultPixelOffset)) return output_failure();

@@ -27,7 +27,8 @@ using RowsDone = void (*)(void* context, int32_t done, int32_t height);
 
 // Converts every strip into `out` (not yet begun) with the density given. Returns an
 // empty string, or the whole message of what failed (the target named); a reader
-// failure leaves read_code set and the message empty, for the caller to word.
+// failure, or memory running out (ReadCode::kNoMemory), leaves read_code set and the
+// message empty, for the caller to word.
 std::string convert_strips(const StripReader& reader, int density, const ConversionRequest& request, ResultOutput& out,
                            const std::string& target, ReadCode& read_code, RowsDone rows_done = nullptr,
                            void* rows_context = nullptr);

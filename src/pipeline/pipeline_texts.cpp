@@ -4,7 +4,10 @@
 
 #include "image/image_texts.h"
 
+const char kNotEnoughMemory[] = "not enough memory";
+
 std::string read_failure_reason(ReadCode code, const std::string& file) {
+  if (code == ReadCode::kNoMemory) return kNotEnoughMemory;
   // The program's own message; its one %s (can't open) names the file.
   std::string reason = english_read_message(code);
   const size_t name_at = reason.find("%s");

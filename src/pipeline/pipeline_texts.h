@@ -8,6 +8,9 @@
 
 #include "image/read_code.h"
 
+// What every front end says when memory ran out.
+extern const char kNotEnoughMemory[];
+
 // Returns the program's English message for a reader failure; kCantOpen names the file.
 std::string read_failure_reason(ReadCode code, const std::string& file);
 

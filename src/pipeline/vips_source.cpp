@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/vips_prepare.h"
@@ -130,29 +131,28 @@ VipsImage* to_eight_bits(VipsImage* in) {
   return current;
 }
 
-// The library's last warning (some readers give their reason only as a warning),
-// and the reader of the file being read, named in the reason.
-std::string g_last_warning;
-std::string g_reader;
-
-void keep_message(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
-  if (message) g_last_warning = message;
+void keep_message(const gchar*, GLogLevelFlags, const gchar* message, gpointer session) {
+  if (message) static_cast<VipsSession*>(session)->last_warning = message;
 }
 
 }  // namespace
 
-bool start_vips(const char* program) {
-  static int started = -1;
-  if (started >= 0) return started == 1;
-  started = VIPS_INIT(program) == 0 ? 1 : 0;
-  if (started == 0) return false;
-  // A damaged file is reported once, by the command, not tile by tile by the library.
-  g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), keep_message,
-                    nullptr);
+bool start_vips(VipsSession& session, const char* program) {
+  if (session.started >= 0) return session.started == 1;
+  session.started = VIPS_INIT(program) == 0 ? 1 : 0;
+  if (session.started == 0) return false;
+  // A damaged file is reported once, by the program, not tile by tile by the library.
+  session.log_handler = g_log_set_handler(
+      "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), keep_message, &session);
   // One picture at a time: no operation cache, one worker per core is plenty.
   vips_cache_set_max(0);
   vips_block_untrusted_set(TRUE);
   return true;
+}
+
+void end_vips(VipsSession& session) {
+  if (session.log_handler != 0) g_log_remove_handler("VIPS", session.log_handler);
+  session.log_handler = 0;
 }
 
 namespace {
@@ -172,19 +172,19 @@ const char* trusted(const char* loader) {
 
 }  // namespace
 
-bool vips_reads_head(const std::vector<uint8_t>& head) {
-  if (head.empty() || !start_vips("quillvex-cli")) return false;
+bool vips_reads_head(VipsSession& session, const std::vector<uint8_t>& head) {
+  if (head.empty() || !start_vips(session, "quillvex-cli")) return false;
   const bool known = trusted(vips_foreign_find_load_buffer(head.data(), head.size())) != nullptr;
   vips_error_clear();
   return known;
 }
 
-std::string vips_failure_reason(const std::string& path, const std::string& shown) {
+std::string vips_failure_reason(VipsSession& session, const std::string& path, const std::string& shown) {
   std::string text = first_line(vips_error_buffer());
-  if (text.empty()) text = first_line(g_last_warning);
+  if (text.empty()) text = first_line(session.last_warning);
   vips_error_clear();
-  g_last_warning.clear();
-  if (!text.empty() && !g_reader.empty()) text = g_reader + ": " + text;
+  session.last_warning.clear();
+  if (!text.empty() && !session.reader.empty()) text = session.reader + ": " + text;
   for (size_t at = text.find(path); !path.empty() && at != std::string::npos; at = text.find(path, at + shown.size())) {
     text.replace(at, path.size(), shown);
   }
@@ -245,8 +245,9 @@ VipsImage* load(const std::string& path, VipsAccess access) {
 // A GIF's frames lie on its logical screen, the size the browser gives the picture;
 // libvips takes the frame's size when the screen is implausibly large. A screen of
 // more pixels than the limit is refused as the page refuses it.
-bool screen_too_large(const std::vector<uint8_t>& head, uint64_t max_pixels, RefusedSize& refused) {
-  if (g_reader != "gifload" || head.size() < 10) return false;
+bool screen_too_large(const std::string& reader, const std::vector<uint8_t>& head, uint64_t max_pixels,
+                      RefusedSize& refused) {
+  if (reader != "gifload" || head.size() < 10) return false;
   const uint64_t width = head[6] | static_cast<uint64_t>(head[7]) << 8;
   const uint64_t height = head[8] | static_cast<uint64_t>(head[9]) << 8;
   if (width * height <= max_pixels) return false;
@@ -256,19 +257,20 @@ bool screen_too_large(const std::vector<uint8_t>& head, uint64_t max_pixels, Ref
 
 }  // namespace
 
-ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                          const Preparation& prepare, VipsPicture*& out, RefusedSize& refused) {
+ReadCode open_vips_source(VipsSession& session, const std::string& path, const std::vector<uint8_t>& head,
+                          uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out, RefusedSize& refused) {
   out = nullptr;
-  if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
+  if (!start_vips(session, "quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
-  g_last_warning.clear();
+  session.last_warning.clear();
   const char* loader = trusted(vips_foreign_find_load(path.c_str()));
   if (loader == nullptr) {
     vips_error_clear();
     return ReadCode::kUnsupported;
   }
-  g_reader = vips_nickname_find(g_type_from_name(loader)) ? vips_nickname_find(g_type_from_name(loader)) : loader;
-  if (screen_too_large(head, max_pixels, refused)) return ReadCode::kTooLarge;
+  const char* nickname = vips_nickname_find(g_type_from_name(loader));
+  session.reader = nickname ? nickname : loader;
+  if (screen_too_large(session.reader, head, max_pixels, refused)) return ReadCode::kTooLarge;
   // A rotation reads the rows out of order: the reader then decodes the picture whole.
   const VipsAccess access = prepare_reads_out_of_order(prepare) ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
   VipsImage* raw = load(path, access);
@@ -329,7 +331,14 @@ int feed_rows(VipsRegion* out, void*, void* a, void*, gboolean*) {
     result = -1;
   }
   for (; result == 0 && feed->next < r.top; ++feed->next) {
-    feed->skipped.resize(static_cast<size_t>(feed->width) * 3);
+    // Nothing may be thrown through libvips.
+    try {
+      feed->skipped.resize(static_cast<size_t>(feed->width) * 3);
+    } catch (const std::bad_alloc&) {
+      vips_error("prepare", "%s", kNotEnoughMemory);
+      result = -1;
+      break;
+    }
     if (!feed->source.next_row(feed->source.context, feed->skipped.data())) result = -1;
   }
   for (int y = r.top; result == 0 && y < r.top + r.height; ++y, ++feed->next) {
@@ -344,13 +353,14 @@ int feed_rows(VipsRegion* out, void*, void* a, void*, gboolean*) {
 
 }  // namespace
 
-ReadCode open_vips_rows(const RowSource& rows, int32_t width, int32_t height, const uint8_t* header40,
-                        uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out, RefusedSize& refused) {
+ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t width, int32_t height,
+                        const uint8_t* header40, uint64_t max_pixels, const Preparation& prepare, VipsPicture*& out,
+                        RefusedSize& refused) {
   out = nullptr;
-  if (!start_vips("quillvex-cli")) return ReadCode::kUnsupported;
+  if (!start_vips(session, "quillvex-cli")) return ReadCode::kUnsupported;
   vips_error_clear();
-  g_last_warning.clear();
-  g_reader = "prepare";
+  session.last_warning.clear();
+  session.reader = "prepare";
   auto feed = std::make_unique<RowFeed>();
   feed->source = rows;
   feed->width = width;
@@ -420,9 +430,9 @@ bool next_vips_strip(VipsPicture* s, Strip& strip, ReadCode& code) {
 }
 
 extern "C" __attribute__((visibility("default"))) const VipsReaderFunctions* qvx_vips_reader_functions() {
-  static const VipsReaderFunctions functions = {start_vips,         vips_reads_head,     open_vips_source,
-                                                open_vips_rows,     vips_failure_reason, close_vips_source,
-                                                vips_source_width,  vips_source_height,  vips_source_header,
-                                                next_vips_strip};
+  static const VipsReaderFunctions functions = {start_vips,          end_vips,           vips_reads_head,
+                                                open_vips_source,    open_vips_rows,     vips_failure_reason,
+                                                close_vips_source,   vips_source_width,  vips_source_height,
+                                                vips_source_header,  next_vips_strip};
   return &functions;
 }

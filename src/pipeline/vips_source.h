@@ -25,11 +25,25 @@ struct RowSource {
   bool (*next_row)(void* context, uint8_t* rgb);
 };
 
-// Starts libvips (once per process, when the first picture needs it); false when it can't start.
-bool start_vips(const char* program);
+// libvips as the program uses it: started once, its warnings kept (some readers give
+// their reason only as a warning), and the reader of the file being read, named in the
+// reason. libvips itself is process-wide: the program's top owns one session, passes
+// it to every call below and ends it when libvips is done with.
+struct VipsSession {
+  int started = -1;  // -1 not yet tried, 0 failed, 1 running
+  unsigned log_handler = 0;
+  std::string last_warning;
+  std::string reader;
+};
+
+// Starts libvips (at the session's first call); false when it can't start.
+bool start_vips(VipsSession& session, const char* program);
+
+// Stops taking libvips' warnings into the session, which may then go.
+void end_vips(VipsSession& session);
 
 // Says whether libvips has a reader for a file that starts with these bytes.
-bool vips_reads_head(const std::vector<uint8_t>& head);
+bool vips_reads_head(VipsSession& session, const std::vector<uint8_t>& head);
 
 // Opens a file for sequential reading; returns a reader code: ReadCode::kUnsupported when
 // libvips does not take the file, ReadCode::kTooLarge for more than max_pixels pixels
@@ -38,20 +52,21 @@ bool vips_reads_head(const std::vector<uint8_t>& head);
 // `head` is the file's first bytes, for its resolution. The picture is turned
 // upright as its EXIF orientation says (unless prepare.autorotate is off), then
 // prepared as `prepare` asks; the limit applies to the prepared picture too.
-ReadCode open_vips_source(const std::string& path, const std::vector<uint8_t>& head, uint64_t max_pixels,
-                          const Preparation& prepare, VipsPicture*& source, RefusedSize& refused);
+ReadCode open_vips_source(VipsSession& session, const std::string& path, const std::vector<uint8_t>& head,
+                          uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source, RefusedSize& refused);
 
 // Prepares a picture whose rows the program's own reader decodes: they are pulled
 // as the resampler needs them, so a fit holds a few rows, not the picture (a
 // rotation or an upside-down flip has the picture copied whole first). The rows'
 // context must outlive the source. `header40` gives the resolution. Returns a
 // reader code as open_vips_source does.
-ReadCode open_vips_rows(const RowSource& rows, int32_t width, int32_t height, const uint8_t* header40,
-                        uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source, RefusedSize& refused);
+ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t width, int32_t height,
+                        const uint8_t* header40, uint64_t max_pixels, const Preparation& prepare, VipsPicture*& source,
+                        RefusedSize& refused);
 
 // Returns libvips' reason for the last failure, one line, with `path` shown as
 // `shown`; empty when it gave none.
-std::string vips_failure_reason(const std::string& path, const std::string& shown);
+std::string vips_failure_reason(VipsSession& session, const std::string& path, const std::string& shown);
 
 void close_vips_source(VipsPicture* source);
 
@@ -71,13 +86,14 @@ bool next_vips_strip(VipsPicture* source, Strip& strip, ReadCode& code);
 // only when a picture needs it (not a BMP file, or prepared): vips_loader.cpp
 // defines the functions above in the command by calling these.
 struct VipsReaderFunctions {
-  bool (*start_vips)(const char*);
-  bool (*vips_reads_head)(const std::vector<uint8_t>&);
-  ReadCode (*open_vips_source)(const std::string&, const std::vector<uint8_t>&, uint64_t, const Preparation&,
-                               VipsPicture*&, RefusedSize&);
-  ReadCode (*open_vips_rows)(const RowSource&, int32_t, int32_t, const uint8_t*, uint64_t, const Preparation&,
-                             VipsPicture*&, RefusedSize&);
-  std::string (*vips_failure_reason)(const std::string&, const std::string&);
+  bool (*start_vips)(VipsSession&, const char*);
+  void (*end_vips)(VipsSession&);
+  bool (*vips_reads_head)(VipsSession&, const std::vector<uint8_t>&);
+  ReadCode (*open_vips_source)(VipsSession&, const std::string&, const std::vector<uint8_t>&, uint64_t,
+                               const Preparation&, VipsPicture*&, RefusedSize&);
+  ReadCode (*open_vips_rows)(VipsSession&, const RowSource&, int32_t, int32_t, const uint8_t*, uint64_t,
+                             const Preparation&, VipsPicture*&, RefusedSize&);
+  std::string (*vips_failure_reason)(VipsSession&, const std::string&, const std::string&);
   void (*close_vips_source)(VipsPicture*);
   int32_t (*vips_source_width)(const VipsPicture*);
   int32_t (*vips_source_height)(const VipsPicture*);

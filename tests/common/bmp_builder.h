@@ -115,6 +115,7 @@ struct Loaded {
   ReadCode code = ReadCode::kCantOpen;  // until read
   std::vector<uint8_t> store;
   PictureDescription picture;
+  const char* detail = nullptr;  // the failure's cause
   const uint8_t* data() const { return store.data(); }
 };
 
@@ -123,7 +124,7 @@ inline void PrintTo(ReadCode code, std::ostream* os) { *os << static_cast<int>(c
 
 inline Loaded load_bmp(const std::vector<uint8_t>& file, uint32_t max_store = 64u << 20) {
   Loaded l;
-  l.code = read_bmp_from_memory(file.data(), file.size(), l.store, l.picture, max_store);
+  l.code = read_bmp_from_memory(file.data(), file.size(), l.store, l.picture, max_store, &l.detail);
   return l;
 }
 

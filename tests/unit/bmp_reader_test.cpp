@@ -29,6 +29,7 @@ struct CodeCase {
   const char* name;
   std::vector<uint8_t> file;
   ReadCode code;
+  const char* detail;  // the cause named beside the code
   uint32_t max_store = 64u << 20;
 };
 
@@ -37,35 +38,48 @@ void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadCodes : public ::testing::TestWithParam<CodeCase> {};
 
-TEST_P(ReadCodes, Code) { EXPECT_EQ(load_bmp(GetParam().file, GetParam().max_store).code, GetParam().code); }
+TEST_P(ReadCodes, Code) {
+  const Loaded l = load_bmp(GetParam().file, GetParam().max_store);
+  EXPECT_EQ(l.code, GetParam().code);
+  EXPECT_STREQ(l.detail, GetParam().detail);
+}
+
+const char kNoHeader[] = "file shorter than the 14-byte file header";
+const char kCutInfo[] = "file ends inside its info header";
+const char kHeaderSize[] = "info header neither 12, 40 nor 108 bytes long";
+const char kBeyond4G[] = "header, colour table and pixels beyond 4 GiB";
+const char kShort[] = "file shorter than its header says";
 
 INSTANTIATE_TEST_SUITE_P(
     Reader, ReadCodes,
     ::testing::Values(
-        CodeCase{"Empty", {}, ReadCode::kNoFileHeader},
-        CodeCase{"ThirteenBytes", rgb24(nullptr, 13), ReadCode::kNoFileHeader},
-        CodeCase{"SeventeenBytes", rgb24(nullptr, 17), ReadCode::kNoInfoHeader},
-        CodeCase{"InfoHeaderCut", rgb24(nullptr, 14 + 39), ReadCode::kNoInfoHeader},
-        CodeCase{"CoreHeaderCut", rgb24([](BmpFile& f) { f.header_size = 12; }, 14 + 11), ReadCode::kNoInfoHeader},
-        CodeCase{"HeaderSize124", rgb24([](BmpFile& f) { f.header_size = 124; }), ReadCode::kUnsupported},
-        CodeCase{"HeaderSize64", rgb24([](BmpFile& f) { f.header_size = 64; }), ReadCode::kUnsupported},
-        CodeCase{"NoSignature", rgb24([](BmpFile& f) { f.signature[1] = 'N'; }), ReadCode::kNoSignature},
-        CodeCase{"SignatureBA", rgb24([](BmpFile& f) { f.signature[1] = 'A'; }), ReadCode::kOk},
-        CodeCase{"NegativeWidth", rgb24([](BmpFile& f) { f.width = -1; }), ReadCode::kUnsupported},
-        CodeCase{"HeightWithoutMagnitude", rgb24([](BmpFile& f) { f.height = INT32_MIN; }), ReadCode::kUnsupported},
+        CodeCase{"Empty", {}, ReadCode::kNoFileHeader, kNoHeader},
+        CodeCase{"ThirteenBytes", rgb24(nullptr, 13), ReadCode::kNoFileHeader, kNoHeader},
+        CodeCase{"SeventeenBytes", rgb24(nullptr, 17), ReadCode::kNoInfoHeader, kCutInfo},
+        CodeCase{"InfoHeaderCut", rgb24(nullptr, 14 + 39), ReadCode::kNoInfoHeader, kCutInfo},
+        CodeCase{"CoreHeaderCut", rgb24([](BmpFile& f) { f.header_size = 12; }, 14 + 11), ReadCode::kNoInfoHeader,
+                 kCutInfo},
+        CodeCase{"HeaderSize124", rgb24([](BmpFile& f) { f.header_size = 124; }), ReadCode::kUnsupported, kHeaderSize},
+        CodeCase{"HeaderSize64", rgb24([](BmpFile& f) { f.header_size = 64; }), ReadCode::kUnsupported, kHeaderSize},
+        CodeCase{"NoSignature", rgb24([](BmpFile& f) { f.signature[1] = 'N'; }), ReadCode::kNoSignature, nullptr},
+        CodeCase{"SignatureBA", rgb24([](BmpFile& f) { f.signature[1] = 'A'; }), ReadCode::kOk, nullptr},
+        CodeCase{"NegativeWidth", rgb24([](BmpFile& f) { f.width = -1; }), ReadCode::kUnsupported, "negative width"},
+        CodeCase{"HeightWithoutMagnitude", rgb24([](BmpFile& f) { f.height = INT32_MIN; }), ReadCode::kUnsupported,
+                 "height of -2147483648"},
         CodeCase{"ComputedSizeBeyond32Bits", rgb24([](BmpFile& f) { f.width = f.height = 0x7FFFFFFF; }),
-                 ReadCode::kTooLarge},
+                 ReadCode::kTooLarge, "pixel rows beyond 4 GiB"},
         // A small declared size does not hide rows that need more than 32 bits.
         CodeCase{"RowsBeyond32Bits", rgb24([](BmpFile& f) { f.width = f.height = 0x10000, f.image_size = 4; }),
-                 ReadCode::kTooLarge},
-        CodeCase{"TableBeyond32Bits", rgb24([](BmpFile& f) { f.colours_used = 0x40000000; }), ReadCode::kTooLarge},
-        CodeCase{"StoreRefused", rgb24(), ReadCode::kTooLarge, 40 + 16 - 1},
-        CodeCase{"StoreJustFits", rgb24(), ReadCode::kOk, 40 + 16},
-        CodeCase{"PixelsShort", rgb24(nullptr, 14 + 40 + 15), ReadCode::kShortData},
-        CodeCase{"DeclaredBeyondFile", rgb24([](BmpFile& f) { f.image_size = 17; }), ReadCode::kShortData},
+                 ReadCode::kTooLarge, kBeyond4G},
+        CodeCase{"TableBeyond32Bits", rgb24([](BmpFile& f) { f.colours_used = 0x40000000; }), ReadCode::kTooLarge,
+                 kBeyond4G},
+        CodeCase{"StoreRefused", rgb24(), ReadCode::kTooLarge, "no room for the picture", 40 + 16 - 1},
+        CodeCase{"StoreJustFits", rgb24(), ReadCode::kOk, nullptr, 40 + 16},
+        CodeCase{"PixelsShort", rgb24(nullptr, 14 + 40 + 15), ReadCode::kShortData, kShort},
+        CodeCase{"DeclaredBeyondFile", rgb24([](BmpFile& f) { f.image_size = 17; }), ReadCode::kShortData, kShort},
         CodeCase{"DeclaredSmallerRowsShort", rgb24([](BmpFile& f) { f.image_size = 4; }, 14 + 40 + 8),
-                 ReadCode::kShortData},
-        CodeCase{"DeclaredSmallerRowsWhole", rgb24([](BmpFile& f) { f.image_size = 4; }), ReadCode::kOk}),
+                 ReadCode::kShortData, kShort},
+        CodeCase{"DeclaredSmallerRowsWhole", rgb24([](BmpFile& f) { f.image_size = 4; }), ReadCode::kOk, nullptr}),
     [](const ::testing::TestParamInfo<CodeCase>& info) { return std::string(info.param.name); });
 
 TEST(Reader, SignatureBAReadsLikeBM) {
