@@ -193,7 +193,7 @@ std::string check_output_request(const ConversionRequest& request) {
   const bool one_bit = request.format == kFormatTiff || request.format == kFormatPbm || is_device_format(request.format);
   if (!wants_palette(request)) {
     if (!one_bit) return "";
-    return "--levels " + std::to_string(request.levels) + " needs png, bmp, pgm or ppm (" + format +
+    return "--levels " + std::to_string(request.levels) + " needs png, bmp, pgm, ppm, c or bin (" + format +
            " holds black and white only)";
   }
   Palette palette;
@@ -203,7 +203,7 @@ std::string check_output_request(const ConversionRequest& request) {
   const bool two_colours = request.format == kFormatPbm || is_device_format(request.format);
   if (request.format == kFormatTiff || request.format == kFormatPgm || (two_colours && palette.count > 2))
     return "--palette " + (two_colours ? "of " + std::to_string(palette.count) + " colours " : std::string()) +
-           "needs png, bmp or ppm (" + format +
+           "needs png, bmp, ppm, c or bin (" + format +
            (request.format == kFormatPgm ? " holds grey levels)" : request.format == kFormatTiff
                                                                        ? " holds black and white only)"
                                                                        : " holds two colours only)");

@@ -127,9 +127,11 @@ std::string read_device_input(FILE* file, DeviceFormat format, const ConversionR
     read.width = request.prepare.size.width;
     read.height = request.prepare.size.height;
   }
-  // The options describe the bytes; bin takes every one of them.
-  const DeviceError error = resolve_device_request(device_request_with_preset(request, DeviceFormat::Bin), "-", "-",
-                                                   read.settings);
+  // The options describe the bytes; bin takes every one of them but the output's name and band.
+  DeviceRequest described = device_request_with_preset(request, DeviceFormat::Bin);
+  described.name.reset();
+  described.band_rows.reset();
+  const DeviceError error = resolve_device_request(described, "-", "-", read.settings);
   if (error != DeviceError::None) return device_error_text(error);
   // Text takes at most about six characters a byte, a byte holds a pixel at least.
   const uint64_t cap = 6 * std::min<uint64_t>(max_pixels, UINT64_MAX / 8) + (1u << 20);
