@@ -1,7 +1,6 @@
 #include "cli/options.h"
 
 #include "cli/option_table.h"
-#include "pipeline/device_input.h"
 
 #include <algorithm>
 #include <cctype>

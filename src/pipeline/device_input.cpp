@@ -85,14 +85,6 @@ std::string write_bits(const DevicePicture& p, const uint8_t (*table)[3], const 
 
 }  // namespace
 
-bool device_input_named(const std::string& name, DeviceFormat& format) {
-  const DeviceFormatInfo* info = device_format_for_path(name);
-  if (!info || (info->format != DeviceFormat::Xbm && info->format != DeviceFormat::C && info->format != DeviceFormat::Bin))
-    return false;
-  format = info->format;
-  return true;
-}
-
 bool device_input_format(const std::string& name, const std::vector<uint8_t>& head, DeviceFormat& format) {
   if (device_input_named(name, format)) return true;
   const std::string text(head.begin(), head.end());

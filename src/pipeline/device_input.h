@@ -12,11 +12,8 @@
 
 #include "device/device_reader.h"
 #include "pipeline/conversion_request.h"
+#include "pipeline/output_format.h"
 #include "pipeline/result_output.h"
-
-// Return true and set `format` for a name whose extension is a device format's that
-// is read back: xbm, c (.h, .c), bin.
-bool device_input_named(const std::string& name, DeviceFormat& format);
 
 // The same for a file by its name, else (standard input) by its first bytes: the
 // text of an X bitmap or of a C array. Raw bytes are known by their name only.
