@@ -83,8 +83,8 @@ std::string help_text(const ParamDescriptor& p) {
   return text + (last_line + 1 + defaults.size() > kHelpWidth ? "\n" : " ") + defaults;
 }
 
-// The rows, made once: --list-methods, then a row for every parameter that is not a
-// general option (density and invert are -t and -i).
+// The rows, made once: --list-methods, --list-palettes, then a row for every parameter
+// that is not a general option (density and invert are -t and -i).
 struct HalftoneRows {
   std::string help[kParamCount], invalid[kParamCount];
   CliOption rows[2 + kParamCount];
@@ -127,8 +127,8 @@ std::string check_halftone(CliOptions& o) {
 
 }  // namespace
 
-extern const CliOptionSection kHalftoneOptions{"Halftoning options (with -m METHOD), grey levels and palettes", kRows.rows, kRows.count,
-                                               check_halftone};
+extern const CliOptionSection kHalftoneOptions{"Halftoning options (with -m METHOD), grey levels and palettes",
+                                               kRows.rows, kRows.count, check_halftone};
 
 std::string param_refusal(const ParamDescriptor& p, const std::string& option) {
   if (p.kind == ParamKind::kReal && std::isinf(p.min) && std::isinf(p.max)) return option + " must be a number";

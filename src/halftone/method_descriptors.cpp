@@ -176,14 +176,6 @@ ParamTakers methods_taking(HalftoneParam param) {
   for (const MethodDescriptor* m : t.methods) halftoning += m->family != F::kThreshold;
   t.every_method = t.methods.size() == kMethodCount;
   t.every_halftoning = halftoning == t.methods.size() && halftoning == kMethodCount - kModeCount;
-  if (!t.methods.empty()) {
-    const HalftoneFamily family = t.methods.front()->family;
-    size_t members = 0;
-    for (const MethodDescriptor& m : kMethods) members += m.family == family;
-    bool one_family = members == t.methods.size();
-    for (const MethodDescriptor* m : t.methods) one_family = one_family && m->family == family;
-    if (one_family) t.family = &family_descriptor(family);
-  }
   return t;
 }
 

@@ -175,7 +175,6 @@ struct ParamTakers {
   std::vector<const MethodDescriptor*> methods;
   bool every_method = false;     // the modes too: a general option
   bool every_halftoning = false;  // every method but the modes
-  const FamilyDescriptor* family = nullptr;  // when they are one whole family and no other
   // The same methods as whole families and single methods, in method_descriptors'
   // order: letter, then the error-diffusion family.
   std::vector<const FamilyDescriptor*> families;

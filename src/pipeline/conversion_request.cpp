@@ -190,7 +190,8 @@ std::string check_output_request(const ConversionRequest& request) {
   // c and bin hold indexes in their index layouts: the device check says which.
   if (request.format == kFormatC || request.format == kFormatBin) return "";
   const std::string format = format_name(request.format);
-  const bool one_bit = request.format == kFormatTiff || request.format == kFormatPbm || is_device_format(request.format);
+  const bool one_bit =
+      request.format == kFormatTiff || request.format == kFormatPbm || is_device_format(request.format);
   if (!wants_palette(request)) {
     if (!one_bit) return "";
     return "--levels " + std::to_string(request.levels) + " needs png, bmp, pgm, ppm, c or bin (" + format +
@@ -201,13 +202,13 @@ std::string check_output_request(const ConversionRequest& request) {
   if (!parse_palette(request.palette, &palette, &error)) return error;
   // Two colours stand for black and white in PBM and the device formats: the darker is black.
   const bool two_colours = request.format == kFormatPbm || is_device_format(request.format);
-  if (request.format == kFormatTiff || request.format == kFormatPgm || (two_colours && palette.count > 2))
-    return "--palette " + (two_colours ? "of " + std::to_string(palette.count) + " colours " : std::string()) +
-           "needs png, bmp, ppm, c or bin (" + format +
-           (request.format == kFormatPgm ? " holds grey levels)" : request.format == kFormatTiff
-                                                                       ? " holds black and white only)"
-                                                                       : " holds two colours only)");
-  return "";
+  std::string holds;
+  if (request.format == kFormatTiff) holds = "holds black and white only";
+  if (request.format == kFormatPgm) holds = "holds grey levels";
+  if (two_colours && palette.count > 2) holds = "holds two colours only";
+  if (holds.empty()) return "";
+  const std::string colours = two_colours ? "of " + std::to_string(palette.count) + " colours " : "";
+  return "--palette " + colours + "needs png, bmp, ppm, c or bin (" + format + " " + holds + ")";
 }
 
 std::string check_conversion_request(ConversionRequest& request, const std::string& output) {

@@ -55,7 +55,8 @@ bool begin_bmp(ResultOutput& out) {
     entry[2] = out.table[k][0];
   }
   // Batches of about 64 KiB: one seek each, the rows filling a batch from its end.
-  out.batch_capacity = static_cast<int32_t>(std::max<uint64_t>(1, std::min<uint64_t>((64u << 10) / stride, out.height)));
+  const uint64_t batch_rows = std::min<uint64_t>((64u << 10) / stride, static_cast<uint64_t>(out.height));
+  out.batch_capacity = static_cast<int32_t>(std::max<uint64_t>(1, batch_rows));
   out.batch.assign(static_cast<size_t>(out.batch_capacity) * stride, 0);
   out.batch_rows = 0;
   return std::fwrite(head.data(), 1, head.size(), out.file) == head.size();
@@ -97,7 +98,8 @@ bool begin_index_png(ResultOutput& out) {
   out.bits = depth_for(out.colours, kDepths, 4);
   const bool grey_samples = out.grey && out.colours == (1 << out.bits);
   out.line.assign((static_cast<size_t>(out.width) * out.bits + 7) / 8, 0);
-  return begin_png(out, out.bits, grey_samples ? nullptr : out.table, out.colours);
+  return begin_png(&out.codec, &out.error, out.file, out.width, out.height, out.x_resolution, out.y_resolution,
+                   out.bits, grey_samples ? nullptr : out.table, out.colours);
 }
 #endif
 
@@ -176,7 +178,7 @@ bool put_index_row(ResultOutput& out, int32_t top, const uint8_t* indexes) {
 #ifdef QVX_CLI_PNG
     case kFormatPng:
       pack_indexes(indexes, out.width, out.bits, out.line.data());
-      return write_png_row(out, out.line.data());
+      return write_png_row(out.codec, out.line.data());
 #endif
     default: return false;
   }
@@ -189,8 +191,8 @@ bool finish_index_output(ResultOutput& out) {
   std::vector<uint8_t>().swap(out.batch);
 #ifdef QVX_CLI_PNG
   if (out.format == kFormatPng) {
-    ok = ok && end_png(out);
-    free_png(out);
+    ok = ok && end_png(out.codec);
+    free_png(&out.codec);
   }
 #endif
   return ok && std::fflush(out.file) == 0;

@@ -99,7 +99,8 @@ std::string start_index_strips(IndexStrips& s, const ConversionRequest& request,
     s.bits.assign(result_stride(static_cast<uint32_t>(s.width)), 0);
     output_failed = !begin_output(out, request.format, out.file, header40, width, height);
   } else {
-    output_failed = !begin_index_output(out, request.format, out.file, header40, width, height, count, table, !s.palette);
+    output_failed =
+        !begin_index_output(out, request.format, out.file, header40, width, height, count, table, !s.palette);
   }
   return "";
 }
@@ -109,7 +110,9 @@ bool index_strip(IndexStrips& s, const Strip& strip) {
   const size_t row_bytes = s.pixel_bytes * static_cast<size_t>(s.width);
   const int32_t top = std::min(top_of(s, strip.first_row), top_of(s, strip.first_row + strip.rows - 1));
   // Strip row of a row from the top.
-  const auto index = [&](int32_t t) { return s.out->bottom_up ? s.height - 1 - t - strip.first_row : t - strip.first_row; };
+  const auto index = [&](int32_t t) {
+    return s.out->bottom_up ? s.height - 1 - t - strip.first_row : t - strip.first_row;
+  };
   const bool in_order = s.held.empty() && top == s.next_top;
   RowDecoder decoder;
   const bool decode = s.palette && strip.picture.read_back == 0;
@@ -120,24 +123,20 @@ bool index_strip(IndexStrips& s, const Strip& strip) {
       for (int32_t x = 0; x < s.width; ++x) s.columns[x] = x;
     }
   }
-  // Rows that can only be had bottom first (compressed BMP) wait here whole.
+  // Rows that can only be had bottom first (compressed BMP) wait here whole; rows in
+  // order go to the converter one at a time, so no strip is copied.
   if (!in_order && s.held.empty()) s.held.assign(static_cast<size_t>(s.height) * row_bytes, 0);
-  uint8_t* base = in_order ? nullptr : s.held.data() + static_cast<size_t>(top) * row_bytes;
-  if (in_order) {
-    s.rows.resize(static_cast<size_t>(strip.rows) * row_bytes);
-    base = s.rows.data();
-  }
+  if (in_order) s.rows.resize(row_bytes);
   for (int32_t k = 0; k < strip.rows; ++k) {
-    uint8_t* row = base + static_cast<size_t>(k) * row_bytes;
+    uint8_t* row = in_order ? s.rows.data() : s.held.data() + static_cast<size_t>(top + k) * row_bytes;
     if (s.palette) {
       strip_colours(s, strip, decode ? &decoder : nullptr, index(top + k), row);
     } else {
       strip_luminance(strip, index(top + k), row);
     }
+    if (in_order) convert_rows(s, row, 1);
   }
-  if (!in_order) return true;
-  convert_rows(s, s.rows.data(), strip.rows);
-  s.next_top += strip.rows;
+  if (in_order) s.next_top += strip.rows;
   return !s.failed;
 }
 

@@ -26,7 +26,7 @@ struct IndexStrips {
   int32_t width = 0, height = 0;
   int32_t next_top = 0;       // the next row from the top the converter takes
   size_t pixel_bytes = 1;     // luminance 1, colours 3
-  std::vector<uint8_t> rows;  // one strip's rows, top row first
+  std::vector<uint8_t> rows;  // one row for the converter
   std::vector<uint8_t> held;  // every row, once a strip came before the rows above it
   std::vector<int32_t> columns;
   std::vector<uint32_t> decoded;

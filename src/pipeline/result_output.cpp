@@ -96,7 +96,7 @@ bool write_top_row(ResultOutput& out, int32_t top, const uint8_t* row) {
     case kFormatPgm:
     case kFormatPpm: return write_grey_map_row(out, row);
 #ifdef QVX_CLI_PNG
-    case kFormatPng: return write_png_row(out, row);
+    case kFormatPng: return write_png_row(out.codec, row);
 #endif
 #ifdef QVX_CLI_TIFF
     case kFormatTiff:
@@ -162,7 +162,8 @@ bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* head
     case kFormatPgm: return std::fprintf(file, "P5\n%d %d\n1\n", width, height) > 0;
     case kFormatPpm: return std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
 #ifdef QVX_CLI_PNG
-    case kFormatPng: return begin_png(out, 1, nullptr, 0);
+    case kFormatPng:
+      return begin_png(&out.codec, &out.error, file, width, height, out.x_resolution, out.y_resolution, 1, nullptr, 0);
 #endif
 #ifdef QVX_CLI_TIFF
     case kFormatTiff: return tiff_begin(out);
@@ -209,8 +210,8 @@ bool finish_output(ResultOutput& out) {
   if (is_device_format(out.format)) ok = ok && !device_failed(out, finish_device_output(out.device));
 #ifdef QVX_CLI_PNG
   if (out.format == kFormatPng) {
-    ok = ok && end_png(out);
-    free_png(out);
+    ok = ok && end_png(out.codec);
+    free_png(&out.codec);
   }
 #endif
 #ifdef QVX_CLI_TIFF
@@ -226,7 +227,7 @@ bool finish_output(ResultOutput& out) {
 
 void abandon_output(ResultOutput& out) {
 #ifdef QVX_CLI_PNG
-  if (out.format == kFormatPng) free_png(out);
+  if (out.format == kFormatPng) free_png(&out.codec);
 #endif
 #ifdef QVX_CLI_TIFF
   if (out.format == kFormatTiff && out.codec) {

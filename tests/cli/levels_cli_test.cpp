@@ -35,7 +35,8 @@ std::string parse_error(std::vector<std::string> args) {
 }
 
 TEST(LevelsOptions, WhatCantBeGivenIsRefusedWithOneMessage) {
-  const std::string diffusion_or_ordered = "letter, an error-diffusion method or an ordered-dither method (--list-methods)";
+  const std::string diffusion_or_ordered =
+      "letter, an error-diffusion method or an ordered-dither method (--list-methods)";
   const std::string letter_or_diffusion = "letter or an error-diffusion method (--list-methods)";
   const std::string seventeen = "#000000,#000001,#000002,#000003,#000004,#000005,#000006,#000007,#000008,#000009,"
                                 "#00000a,#00000b,#00000c,#00000d,#00000e,#00000f,#000010";
@@ -64,8 +65,10 @@ TEST(LevelsOptions, WhatCantBeGivenIsRefusedWithOneMessage) {
       {{"--levels", "4", "-o", "out.tif"}, "--levels 4 needs png, bmp, pgm, ppm, c or bin (tiff holds black and white only)"},
       {{"--levels", "3", "-f", "pbm"}, "--levels 3 needs png, bmp, pgm, ppm, c or bin (pbm holds black and white only)"},
       {{"--levels", "3", "-f", "xbm"}, "--levels 3 needs png, bmp, pgm, ppm, c or bin (xbm holds black and white only)"},
-      {{"--palette", "bwr", "-o", "out.pbm"}, "--palette of 3 colours needs png, bmp, ppm, c or bin (pbm holds two colours only)"},
-      {{"--palette", "acep7", "-f", "zpl"}, "--palette of 7 colours needs png, bmp, ppm, c or bin (zpl holds two colours only)"},
+      {{"--palette", "bwr", "-o", "out.pbm"},
+       "--palette of 3 colours needs png, bmp, ppm, c or bin (pbm holds two colours only)"},
+      {{"--palette", "acep7", "-f", "zpl"},
+       "--palette of 7 colours needs png, bmp, ppm, c or bin (zpl holds two colours only)"},
       {{"--palette", "bw", "-o", "out.tif"}, "--palette needs png, bmp, ppm, c or bin (tiff holds black and white only)"},
       {{"--palette", "bwr", "-o", "out.pgm"}, "--palette needs png, bmp, ppm, c or bin (pgm holds grey levels)"},
       // What each method and format does take.
