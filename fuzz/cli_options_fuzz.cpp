@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CliOptions options;
   std::string error;
   const ParseOutcome outcome = parse_cli_options(args, options, error);
-  check((outcome == ParseOutcome::Usage) == !error.empty());
-  if (outcome == ParseOutcome::Run) check_runnable(options);
+  check((outcome == ParseOutcome::kUsage) == !error.empty());
+  if (outcome == ParseOutcome::kRun) check_runnable(options);
   return 0;
 }

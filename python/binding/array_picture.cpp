@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pipeline/pipeline_texts.h"
 #include "pipeline/strip.h"
 #include "halftone/halftone.h"
 #include "image/decoded_rows.h"
@@ -13,8 +14,6 @@
 #include "mono/result_bitmap.h"
 
 namespace {
-
-const char kNoMemory[] = "not enough memory";
 
 // The samples of row `top`, gathered into scratch when the array's pixels are not packed.
 const uint8_t* row_samples(const ArrayPicture& p, int32_t top, LumaScratch& scratch) {
@@ -163,7 +162,7 @@ std::string convert_array_picture(const ArrayPicture& p, const CliOptions& optio
     for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, p.height - 1 - done - k, scratch, luma.data() + k * width);
     if (!convert_luminance_rows(luma.data(), width, p.width, rows, bits.data(), stride, density, options.mode,
                                 options.invert, random)) {
-      return kNoMemory;
+      return kNotEnoughMemory;
     }
     for (int32_t k = 0; k < rows; ++k) {
       unpack_bits(bits.data() + k * stride, p.width, out + static_cast<size_t>(p.height - 1 - done - k) * width);

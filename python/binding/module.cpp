@@ -42,7 +42,7 @@ void raise_outcome(const FileOutcome& outcome) {
 CliOptions parse_options(const std::vector<std::string>& args) {
   CliOptions options;
   std::string error;
-  if (parse_cli_options(args, options, error) != ParseOutcome::Run) {
+  if (parse_cli_options(args, options, error) != ParseOutcome::kRun) {
     throw py::value_error(error.empty() ? "the options are not the command's" : error);
   }
   if (options.format != kFormatUnset && !can_write_format(options.format)) {

@@ -110,7 +110,7 @@ constexpr CliOption kDeviceRows[] = {
                                 "polarity, levels or palette, code map, size (--list-presets);\n"
                                 "the options given beside it win",
    set_preset, "--preset must be a name --list-presets prints"},
-  {"list-presets", 0, nullptr,  "print the presets and what each sets", nullptr, nullptr, ParseOutcome::ListPresets},
+  {"list-presets", 0, nullptr,  "print the presets and what each sets", nullptr, nullptr, ParseOutcome::kListPresets},
   {"layout",     0,   "LAYOUT", "c and bin: rows-msb (default) | rows-lsb | pages | columns-msb,\n"
                                 "1 bit a pixel; 2bpp-msb | 4bpp-msb | planes for --levels and\n"
                                 "--palette (planes: two 1-bit pictures, black then colour)",

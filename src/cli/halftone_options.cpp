@@ -94,11 +94,11 @@ struct HalftoneRows {
     CliOption& list = rows[count++];
     list.long_name = "list-methods";
     list.help = "print every method -m takes, a line on each";
-    list.outcome = ParseOutcome::ListMethods;
+    list.outcome = ParseOutcome::kListMethods;
     CliOption& palettes = rows[count++];
     palettes.long_name = "list-palettes";
     palettes.help = "print the built-in palettes and their colours";
-    palettes.outcome = ParseOutcome::ListPalettes;
+    palettes.outcome = ParseOutcome::kListPalettes;
     for (const ParamDescriptor& p : kParamDescriptors) {
       if (methods_taking(p.param).every_method) continue;
       const size_t i = static_cast<size_t>(p.param);

@@ -196,7 +196,7 @@ bool convert_and_report(const std::string& name, const std::string& target, cons
 }
 
 // The exit status: every input converted, some failed, or the command line was wrong.
-enum class ExitStatus { Ok = 0, SomeFailed = 1, Usage = 2 };
+enum class ExitStatus { kOk = 0, kSomeFailed = 1, kUsage = 2 };
 
 // Reports what makes parsed options impossible to run here; true when none does.
 bool can_run(const CliOptions& options) {
@@ -229,7 +229,7 @@ ExitStatus convert_batch(const CliOptions& options) {
   for (const std::string& input : options.inputs) targets.push_back(output_path_for(options, input, options.format));
   // Nothing is written before every output is known to replace no input and no other output.
   const std::vector<std::string> refused = check_batch(options.inputs, targets);
-  ExitStatus status = ExitStatus::Ok;
+  ExitStatus status = ExitStatus::kOk;
   VipsAccess vips;
 #ifdef QVX_CLI_VIPS
   vips.load = load_vips_module;
@@ -238,9 +238,9 @@ ExitStatus convert_batch(const CliOptions& options) {
   for (size_t i = 0; i < options.inputs.size(); ++i) {
     if (!refused[i].empty()) {
       report(options.inputs[i], refused[i]);
-      status = ExitStatus::SomeFailed;
+      status = ExitStatus::kSomeFailed;
     } else if (!convert_and_report(options.inputs[i], targets[i], options, vips)) {
-      status = ExitStatus::SomeFailed;
+      status = ExitStatus::kSomeFailed;
     }
   }
   end_vips_access(vips);
@@ -251,19 +251,19 @@ ExitStatus run(const std::vector<std::string>& args) {
   CliOptions options;
   std::string error;
   switch (parse_cli_options(args, options, error)) {
-    case ParseOutcome::Help: std::fputs(cli_help_text().c_str(), stdout); return ExitStatus::Ok;
-    case ParseOutcome::Version: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::Ok;
-    case ParseOutcome::ListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::Ok;
-    case ParseOutcome::ListPalettes: std::fputs(palette_list_text().c_str(), stdout); return ExitStatus::Ok;
-    case ParseOutcome::ListPresets: std::fputs(device_presets_text().c_str(), stdout); return ExitStatus::Ok;
-    case ParseOutcome::Usage:
+    case ParseOutcome::kHelp: std::fputs(cli_help_text().c_str(), stdout); return ExitStatus::kOk;
+    case ParseOutcome::kVersion: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::kOk;
+    case ParseOutcome::kListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::kOk;
+    case ParseOutcome::kListPalettes: std::fputs(palette_list_text().c_str(), stdout); return ExitStatus::kOk;
+    case ParseOutcome::kListPresets: std::fputs(device_presets_text().c_str(), stdout); return ExitStatus::kOk;
+    case ParseOutcome::kUsage:
       // One line that stays on screen; the help is a command away.
       std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
                    first_line(quoted_name(error)).c_str(), kProgram);
-      return ExitStatus::Usage;
-    case ParseOutcome::Run: break;
+      return ExitStatus::kUsage;
+    case ParseOutcome::kRun: break;
   }
-  if (!can_run(options)) return ExitStatus::Usage;
+  if (!can_run(options)) return ExitStatus::kUsage;
   return convert_batch(options);
 }
 

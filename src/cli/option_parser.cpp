@@ -29,7 +29,7 @@ const CliOption* find_option(const std::string& name) {
   return nullptr;
 }
 
-bool is_flag(const CliOption* row) { return row && !row->argument && row->outcome == ParseOutcome::Run; }
+bool is_flag(const CliOption* row) { return row && !row->argument && row->outcome == ParseOutcome::kRun; }
 
 // The options met so far, each as first written, so that a repeat or a contradiction
 // can be refused in the user's own spelling.
@@ -128,34 +128,34 @@ ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions&
     if (takes_value && !w.has_value) {
       if (i + 1 >= args.size()) {
         error = "option " + w.name + " needs a value";
-        return ParseOutcome::Usage;
+        return ParseOutcome::kUsage;
       }
       w.value = args[++i];
     } else if (!takes_value && w.has_value) {
       if (word[1] != '-' && set_flag_group(word, options, given, error)) {
-        if (!error.empty()) return ParseOutcome::Usage;
+        if (!error.empty()) return ParseOutcome::kUsage;
         continue;
       }
       row = nullptr;
     }
     if (!row) {
       error = "unknown option " + word;
-      return ParseOutcome::Usage;
+      return ParseOutcome::kUsage;
     }
-    if (row->outcome != ParseOutcome::Run) return row->outcome;
+    if (row->outcome != ParseOutcome::kRun) return row->outcome;
     error = note_given(row, w.name, given);
-    if (!error.empty()) return ParseOutcome::Usage;
+    if (!error.empty()) return ParseOutcome::kUsage;
     if (!row->set(w.value, options)) {
       error = (row->invalid ? std::string(row->invalid) : "bad value for option " + w.name) + ": " + w.value;
-      return ParseOutcome::Usage;
+      return ParseOutcome::kUsage;
     }
   }
   const CliOptionSections sections = cli_option_sections();
   for (size_t s = 0; s < sections.count; ++s) {
     if (sections.list[s]->check) error = sections.list[s]->check(options);
-    if (!error.empty()) return ParseOutcome::Usage;
+    if (!error.empty()) return ParseOutcome::kUsage;
   }
-  return ParseOutcome::Run;
+  return ParseOutcome::kRun;
 }
 
 std::string cli_help_text() {

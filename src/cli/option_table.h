@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <string>
 
-#include "cli/options.h"
+#include "cli/parse_outcome.h"
+
+struct CliOptions;
 
 // Stores an option's value (an empty string for a flag) in the options; false when
 // the value is not one the option takes.
@@ -24,7 +26,7 @@ struct CliOption {
   const char* help;       // a line, or lines parted by '\n'
   OptionSetter set;       // nullptr for the options that end the parse with an outcome
   const char* invalid;    // for options with a value: the message for a bad one, before ": VALUE"
-  ParseOutcome outcome = ParseOutcome::Run;  // Help, Version: the parse stops at this option
+  ParseOutcome outcome = ParseOutcome::kRun;  // kHelp, kVersion: the parse stops at this option
   bool after_inputs_end = false;  // still an option after '--' (-o and -d, spelt apart from their value)
   const char* excludes = nullptr;  // an option ("-t") that contradicts this one; refused in either order
 };

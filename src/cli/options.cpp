@@ -127,20 +127,20 @@ const CliOption kGeneralRows[] = {
    set_mode, "mode must be letter, hard, soft or a method --list-methods prints"},
   {"invert",     kInvertParam.short_name, nullptr, kInvertParam.help, set_invert, nullptr},
   {"auto",       'a', nullptr,  "the density from the picture (Otsu's threshold), printed", set_automatic, nullptr,
-   ParseOutcome::Run, false, "-t"},
+   ParseOutcome::kRun, false, "-t"},
   {"format",     'f', "FMT",    "bmp | png | tiff | pbm | pgm | ppm, or for devices\n"
                                 "xbm | c | bin | escpos | zpl, any case\n"
                                 "(default: the output name's extension, else bmp)",
    set_format, "format must be bmp, png, tiff, pbm, pgm, ppm, xbm, c, bin, escpos or zpl"},
   {nullptr,      'o', "OUTPUT", "the output file for one input ('-' for standard output)",
-   set_output, nullptr, ParseOutcome::Run, true},
+   set_output, nullptr, ParseOutcome::kRun, true},
   {nullptr,      'd', "FOLDER", "a folder for the outputs, named after the inputs",
-   set_folder, nullptr, ParseOutcome::Run, true, "-o"},
+   set_folder, nullptr, ParseOutcome::kRun, true, "-o"},
   {"quiet",      'q', nullptr,  "no progress bar", set_quiet, nullptr},
   {"max-pixels", 0,   "N",      "refuse pictures of more than N pixels (default 1000000000)",
    set_max_pixels, "--max-pixels must be a whole number from 1"},
-  {"help",       'h', nullptr,  "print this help", nullptr, nullptr, ParseOutcome::Help},
-  {"version",    0,   nullptr,  "print the version", nullptr, nullptr, ParseOutcome::Version},
+  {"help",       'h', nullptr,  "print this help", nullptr, nullptr, ParseOutcome::kHelp},
+  {"version",    0,   nullptr,  "print the version", nullptr, nullptr, ParseOutcome::kVersion},
 };
 // clang-format on
 

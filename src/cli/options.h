@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/parse_outcome.h"
 #include "pipeline/conversion_request.h"
 
 // One gigapixel: more than an A0 drawing scanned at 600 dots per inch (0.56).
@@ -22,9 +23,7 @@ struct CliOptions : ConversionRequest {
   std::string folder;               // -d
 };
 
-enum class ParseOutcome { Run, Help, Version, ListMethods, ListPalettes, ListPresets, Usage };
-
-// Fills options from argv[1..]; on Usage, error says what is wrong.
+// Fills options from argv[1..]; on kUsage, error says what is wrong.
 ParseOutcome parse_cli_options(const std::vector<std::string>& args, CliOptions& options, std::string& error);
 
 // Returns the --help text: the usage line, each section's options under its heading,

@@ -31,7 +31,7 @@ std::string parse_error(std::vector<std::string> args) {
   CliOptions o;
   std::string error;
   const ParseOutcome outcome = parse_cli_options(args, o, error);
-  return outcome == ParseOutcome::Run ? "" : outcome == ParseOutcome::Usage ? error : "not a run";
+  return outcome == ParseOutcome::kRun ? "" : outcome == ParseOutcome::kUsage ? error : "not a run";
 }
 
 TEST(LevelsOptions, WhatCantBeGivenIsRefusedWithOneMessage) {

@@ -48,7 +48,7 @@ TEST(MethodDescriptors, EveryMethodIsListedAndTaken) {
     for (std::string line; std::getline(lines, line);) EXPECT_TRUE(contains(list, line + "\n")) << m.name;
     CliOptions o;
     std::string error;
-    ASSERT_EQ(parse_cli_options({"-m", m.name, "in.bmp", "-o", "out.bmp"}, o, error), ParseOutcome::Run) << error;
+    ASSERT_EQ(parse_cli_options({"-m", m.name, "in.bmp", "-o", "out.bmp"}, o, error), ParseOutcome::kRun) << error;
     if (m.family == HalftoneFamily::kThreshold) {
       EXPECT_FALSE(o.method) << m.name;
       EXPECT_EQ(o.mode, m.mode) << m.name;
@@ -83,14 +83,14 @@ TEST(MethodDescriptors, EveryParameterIsAnOptionWithItsRangeAndTakers) {
         // A default every method gives is taken by all; any other value is refused.
         std::string value;
         if (p.default_for_every_method) {
-          EXPECT_EQ(parse(m.name, {option, number(p.default_value)}).outcome, ParseOutcome::Run);
+          EXPECT_EQ(parse(m.name, {option, number(p.default_value)}).outcome, ParseOutcome::kRun);
           value = " " + number(p.max);
           given.push_back(number(p.max));
         } else if (p.kind != ParamKind::kFlag) {
           given.push_back(number(p.default_value));
         }
         const Parsed refused = parse(m.name, given);
-        EXPECT_EQ(refused.outcome, ParseOutcome::Usage);
+        EXPECT_EQ(refused.outcome, ParseOutcome::kUsage);
         EXPECT_TRUE(contains(refused.error, option + value + " needs " + takers_phrase(takers))) << refused.error;
         if (p.kind == ParamKind::kFlag && m.family != HalftoneFamily::kThreshold) {
           HalftoneParams set;
@@ -103,27 +103,27 @@ TEST(MethodDescriptors, EveryParameterIsAnOptionWithItsRangeAndTakers) {
       }
       if (p.kind == ParamKind::kFlag) {
         const Parsed set = parse(m.name, {option});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(set.value(p.param), 1.0);
         continue;
       }
       if (p.kind == ParamKind::kText) {
         const Parsed set = parse(m.name, {option, "bwr"});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(set.options.palette, "bwr");
         EXPECT_TRUE(contains(parse(m.name, {option, "#00ff00,#00ff0"}).error, "\"#00ff0\""));
         continue;
       }
       if (p.kind == ParamKind::kReal) {
         const Parsed set = parse(m.name, {option, "-1.5"});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(set.value(p.param), -1.5);
         EXPECT_TRUE(contains(parse(m.name, {option, "x"}).error, option + " must be a number"));
         continue;
       }
       for (double end : {p.min, p.max}) {
         const Parsed set = parse(m.name, {option, number(end)});
-        ASSERT_EQ(set.outcome, ParseOutcome::Run) << set.error;
+        ASSERT_EQ(set.outcome, ParseOutcome::kRun) << set.error;
         EXPECT_EQ(set.value(p.param), end);
       }
       const std::string range = "from " + number(p.min) + " to " + number(p.max) + ": ";

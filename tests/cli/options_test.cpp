@@ -47,7 +47,7 @@ TEST(CliOptions, ValidLinesFillTheOptions) {
     CliOptions o;
     std::string error;
     const ParseOutcome outcome = parse_cli_options(c.args, o, error);
-    ASSERT_EQ(outcome, ParseOutcome::Run) << error;
+    ASSERT_EQ(outcome, ParseOutcome::kRun) << error;
     EXPECT_EQ(o.density, c.density);
     EXPECT_EQ(o.mode, c.mode);
     EXPECT_EQ(o.invert, c.invert);
@@ -82,16 +82,16 @@ TEST(CliOptions, BadLinesAreUsageErrors) {
   for (const auto& args : lines) {
     CliOptions o;
     std::string error;
-    EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::Usage) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::kUsage) << (args.empty() ? "" : args[0]);
     EXPECT_FALSE(error.empty());
   }
   CliOptions o;
   std::string error;
-  EXPECT_EQ(parse_cli_options({"--help"}, o, error), ParseOutcome::Help);
-  EXPECT_EQ(parse_cli_options({"--version"}, o, error), ParseOutcome::Version);
-  ASSERT_EQ(parse_cli_options({"a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::Run);
+  EXPECT_EQ(parse_cli_options({"--help"}, o, error), ParseOutcome::kHelp);
+  EXPECT_EQ(parse_cli_options({"--version"}, o, error), ParseOutcome::kVersion);
+  ASSERT_EQ(parse_cli_options({"a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::kRun);
   EXPECT_EQ(o.max_pixels, 1000000000u);
-  ASSERT_EQ(parse_cli_options({"--max-pixels=123456789012", "a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::Run);
+  ASSERT_EQ(parse_cli_options({"--max-pixels=123456789012", "a.bmp", "-o", "b.bmp"}, o, error), ParseOutcome::kRun);
   EXPECT_EQ(o.max_pixels, 123456789012u);
 }
 
@@ -121,17 +121,17 @@ TEST(CliOptions, HalftoningOptionsThatDontApplyAreUsageErrors) {
     args.insert(args.end(), {"in.bmp", "-o", "out.bmp"});
     CliOptions o;
     std::string error;
-    EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::Usage) << c.error;
+    EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::kUsage) << c.error;
     EXPECT_EQ(error, c.error);
   }
   CliOptions o;
   std::string error;
   ASSERT_EQ(parse_cli_options({"-m", "niblack", "--k=-0.5", "--radius=12", "a.bmp", "-o", "b.bmp"}, o, error),
-            ParseOutcome::Run);
+            ParseOutcome::kRun);
   EXPECT_EQ(o.method, HalftoneMethod::kNiblack);
   EXPECT_EQ(o.halftone.k, -0.5);
   EXPECT_EQ(o.halftone.radius, 12);
-  EXPECT_EQ(parse_cli_options({"--list-methods"}, o, error), ParseOutcome::ListMethods);
+  EXPECT_EQ(parse_cli_options({"--list-methods"}, o, error), ParseOutcome::kListMethods);
 }
 
 // Any row of the table, a module's new one too, given twice is refused: a value the
@@ -142,7 +142,7 @@ TEST(CliOptions, EveryOptionGivenTwiceIsRefused) {
   for (size_t s = 0; s < sections.count; ++s) {
     for (size_t r = 0; r < sections.list[s]->count; ++r) {
       const CliOption& row = sections.list[s]->rows[r];
-      if (row.outcome != ParseOutcome::Run) continue;
+      if (row.outcome != ParseOutcome::kRun) continue;
       const std::string name = row.long_name ? std::string("--") + row.long_name : std::string("-") + row.short_name;
       std::vector<std::string> once = {name};
       if (row.argument) {
@@ -157,7 +157,7 @@ TEST(CliOptions, EveryOptionGivenTwiceIsRefused) {
       args.insert(args.end(), {"in.bmp", "-o", "o.bmp"});
       CliOptions o;
       std::string error;
-      EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::Usage) << name;
+      EXPECT_EQ(parse_cli_options(args, o, error), ParseOutcome::kUsage) << name;
       EXPECT_EQ(error, name + " given twice");
     }
   }
@@ -188,13 +188,13 @@ TEST(CliOptions, RepeatsContradictionsAndSizeLimit) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     CliOptions o;
     std::string error;
-    EXPECT_EQ(parse_cli_options(args, o, error), c.error.empty() ? ParseOutcome::Run : ParseOutcome::Usage)
+    EXPECT_EQ(parse_cli_options(args, o, error), c.error.empty() ? ParseOutcome::kRun : ParseOutcome::kUsage)
         << c.error;
     EXPECT_EQ(error, c.error);
   }
   CliOptions o;
   std::string error;
-  ASSERT_EQ(parse_cli_options({"a.bmp", "a.bmp", "-d", "outs"}, o, error), ParseOutcome::Run) << error;
+  ASSERT_EQ(parse_cli_options({"a.bmp", "a.bmp", "-d", "outs"}, o, error), ParseOutcome::kRun) << error;
   EXPECT_EQ(o.inputs.size(), 2u);
 }
 
@@ -223,7 +223,7 @@ TEST(CliOptionTable, EveryNameIsTakenOnceAndEveryRowActs) {
       ASSERT_TRUE(row.long_name || row.short_name) << row.help;
       if (row.long_name) EXPECT_TRUE(names.insert(std::string("--") + row.long_name).second) << row.long_name;
       if (row.short_name) EXPECT_TRUE(names.insert(std::string("-") + row.short_name).second) << row.short_name;
-      EXPECT_EQ(row.set != nullptr, row.outcome == ParseOutcome::Run) << row.help;
+      EXPECT_EQ(row.set != nullptr, row.outcome == ParseOutcome::kRun) << row.help;
       if (row.excludes) excluded.push_back(row.excludes);
     }
   }

@@ -60,7 +60,7 @@ std::string convert_into(FILE* file, const CliOptions& options, const std::strin
   std::string failure;
   if (bmp != nullptr) {
     FILE* in = fmemopen(const_cast<uint8_t*>(bmp), bmp_size, "rb");
-    if (in == nullptr) return "not enough memory";
+    if (in == nullptr) return kNotEnoughMemory;
     BmpSource source;
     code = open_bmp_source(in, options.max_pixels, source);
     if (code == ReadCode::kOk) {
@@ -89,7 +89,7 @@ std::string parse_page_settings(const std::vector<std::string>& args, PageSettin
   std::vector<std::string> line = args;
   line.insert(line.end(), {"-o", "picture.bmp", "picture"});
   std::string error;
-  if (parse_cli_options(line, options, error) != ParseOutcome::Run) return error.empty() ? "not a conversion" : error;
+  if (parse_cli_options(line, options, error) != ParseOutcome::kRun) return error.empty() ? "not a conversion" : error;
   settings.kind = options.method ? kFirstMethodKind + static_cast<int>(*options.method) : options.mode;
   settings.params = options.halftone;
   settings.params.density = options.density;
@@ -102,7 +102,7 @@ void export_picture(const std::vector<std::string>& args, const PagePicture& pic
   CliOptions options;
   std::vector<std::string> line = args;
   line.push_back("picture");
-  if (parse_cli_options(line, options, result.error) != ParseOutcome::Run) {
+  if (parse_cli_options(line, options, result.error) != ParseOutcome::kRun) {
     if (result.error.empty()) result.error = "not a conversion";
     return;
   }
@@ -121,7 +121,7 @@ void export_picture(const std::vector<std::string>& args, const PagePicture& pic
   size_t size = 0;
   FILE* file = open_memstream(&buffer, &size);
   if (file == nullptr) {
-    result.error = "not enough memory";
+    result.error = kNotEnoughMemory;
     return;
   }
   result.error = convert_into(file, options, target, picture, bmp, bmp_size);
