@@ -62,7 +62,9 @@ bool set_plane_on(const std::string& value, CliOptions& o) {
   return true;
 }
 
-bool set_codes(const std::string& value, CliOptions& o) { return parse_code_map(value, o.device.codes) && !o.device.codes.empty(); }
+bool set_codes(const std::string& value, CliOptions& o) {
+  return parse_code_map(value, o.device.codes) && !o.device.codes.empty();
+}
 
 // The preset is applied once every option is read (apply_device_preset), so the options given win.
 bool set_preset(const std::string& value, CliOptions& o) {

@@ -174,7 +174,8 @@ std::string check_device_request(ConversionRequest& request, const std::string& 
   } else {
     if (request.device.on) return "--on applies to the xbm, c, bin, escpos and zpl formats only";
     if (!request.device.codes.empty() || request.device.plane_on[0])
-      return std::string(request.device.codes.empty() ? "--plane-on" : "--codes") + " applies to the c and bin formats only";
+      return std::string(request.device.codes.empty() ? "--plane-on" : "--codes") +
+             " applies to the c and bin formats only";
     // A format that takes none of the other options gives their own messages.
     device.format = DeviceFormat::Zpl;
   }

@@ -55,8 +55,9 @@ std::string write_device(const DevicePicture& p, const ConversionRequest& reques
       resolve_device_request(output_request(p, request, device_format_of(request.format)), target, input, settings);
   FILE* file = out.file;
   if (error == DeviceError::None) {
-    error = begin_device_output(out.device, settings, p.width, p.height,
-                                [file](const uint8_t* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; });
+    error = begin_device_output(out.device, settings, p.width, p.height, [file](const uint8_t* bytes, size_t size) {
+      return std::fwrite(bytes, 1, size, file) == size;
+    });
   }
   if (error == DeviceError::None) error = put_device_index_rows(out.device, p.indexes.data(), p.width, p.height);
   if (error == DeviceError::None) error = finish_device_output(out.device);
@@ -69,10 +70,13 @@ std::string write_device(const DevicePicture& p, const ConversionRequest& reques
 // The 1-bit formats take two levels or colours: the lighter is white.
 std::string write_bits(const DevicePicture& p, const uint8_t (*table)[3], const uint8_t* header,
                        const std::string& target, ResultOutput& out) {
-  const auto lum = [&](int k) { return luminance(static_cast<uint32_t>(table[k][0] << 16 | table[k][1] << 8 | table[k][2])); };
+  const auto lum = [&](int k) {
+    return luminance(static_cast<uint32_t>(table[k][0] << 16 | table[k][1] << 8 | table[k][2]));
+  };
   const uint8_t white = lum(1) >= lum(0) ? 1 : 0;
   std::vector<uint8_t> bits(result_stride(p.width));
-  bool ok = begin_output(out, out.format, out.file, header, static_cast<int32_t>(p.width), static_cast<int32_t>(p.height));
+  bool ok =
+      begin_output(out, out.format, out.file, header, static_cast<int32_t>(p.width), static_cast<int32_t>(p.height));
   for (uint32_t y = 0; ok && y < p.height; ++y) {
     std::fill(bits.begin(), bits.end(), 0);
     const uint8_t* row = p.indexes.data() + static_cast<size_t>(y) * p.width;
@@ -163,8 +167,9 @@ std::string write_device_picture(const DevicePicture& p, const ConversionRequest
   make_header(header, p.width, p.height);
   if (!writes_indexes(request.format, grey)) {
     if (meaning.count == 2) return write_bits(p, table, header, target, out);
-    return "its " + std::to_string(meaning.count) + (grey ? " grey levels need png, bmp, pgm" : " colours need png, bmp") +
-           " or ppm (" + format_name(request.format) +
+    return "its " + std::to_string(meaning.count) +
+           (grey ? " grey levels need png, bmp, pgm" : " colours need png, bmp") + " or ppm (" +
+           format_name(request.format) +
            (request.format == kFormatPgm ? " holds grey levels)" : " holds black and white only)");
   }
   bool ok = begin_index_output(out, request.format, out.file, header, static_cast<int32_t>(p.width),

@@ -26,8 +26,8 @@ std::string check_read_back_request(const ConversionRequest& request);
 // Reads a device file whole: its size from --size (the array's, not a fit) or from
 // the text, how it was written from the device options and the preset. Returns "" or
 // the reason.
-std::string read_device_input(FILE* file, DeviceFormat format, const ConversionRequest& request,
-                              uint64_t max_pixels, DevicePicture& picture);
+std::string read_device_input(FILE* file, DeviceFormat format, const ConversionRequest& request, uint64_t max_pixels,
+                              DevicePicture& picture);
 
 // Writes a picture read back to `out.file` in request.format: a device format with the
 // options given, else as written (layout, polarity, code map); a picture format with

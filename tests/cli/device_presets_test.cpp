@@ -76,8 +76,8 @@ TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
   constexpr DeviceOn W = DeviceOn::White, B = DeviceOn::Black;
   const RoundTrip cases[] = {
       {"--preset epaper-4gray", "h", "", "--levels 4", nullptr, DeviceLayout::TwoBppMsb, W, {}, 4, {W, W}},
-      {"--preset epaper-4gray", "bin", "--preset epaper-4gray", "--levels 4", nullptr, DeviceLayout::TwoBppMsb, W, {}, 4,
-       {W, W}},
+      {"--preset epaper-4gray", "bin", "--preset epaper-4gray", "--levels 4", nullptr, DeviceLayout::TwoBppMsb, W,
+       {}, 4, {W, W}},
       {"--preset epaper-4gray-planes", "h", "", "--levels 4", nullptr, DeviceLayout::Planes, W, {}, 4, {W, W}},
       {"--preset epaper-bwr", "bin", "--preset epaper-bwr", "--palette bwr", "bwr", DeviceLayout::Planes, W, {}, 3,
        {W, W}},
@@ -112,15 +112,15 @@ TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
       const std::string back = dir + (c.palette ? "back.ppm" : "back.pgm");
       ASSERT_EQ(run(std::string("-q -m floyd-steinberg ") + c.write + " " + photo + " -o " + shell_word(out)).status, 0)
           << label;
-      ASSERT_EQ(run(std::string("-q -m floyd-steinberg ") + c.direct + " " + photo + " -o " + shell_word(direct)).status,
-                0)
-          << label;
+      const std::string converted = std::string("-q -m floyd-steinberg ") + c.direct + " " + photo;
+      ASSERT_EQ(run(converted + " -o " + shell_word(direct)).status, 0) << label;
       const std::vector<int> expected = pnm_indexes(read_file(direct), c.palette);
       ASSERT_EQ(expected.size(), size_t{w} * h) << label;
 
       // The bytes, by the test's decoder.
       DeviceSettings s;
-      s.format = c.ext == std::string("h") ? DeviceFormat::C : c.ext == std::string("xbm") ? DeviceFormat::Xbm : DeviceFormat::Bin;
+      const std::string ext = c.ext;
+      s.format = ext == "h" ? DeviceFormat::C : ext == "xbm" ? DeviceFormat::Xbm : DeviceFormat::Bin;
       s.layout = c.layout;
       s.on = c.on;
       s.codes = c.codes;
@@ -132,9 +132,9 @@ TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
       const std::vector<uint8_t> bytes = read_file(out);
       std::vector<int> decoded;
       if (index_layout(c.layout)) {
+        const std::string text(bytes.begin(), bytes.end());
         decoded = device_decode::decode_indexes(
-            s, s.format == DeviceFormat::C ? device_decode::c_items(std::string(bytes.begin(), bytes.end()), w, h, "out") : bytes,
-            w, h);
+            s, s.format == DeviceFormat::C ? device_decode::c_items(text, w, h, "out") : bytes, w, h);
       } else {
         for (uint8_t bit : device_decode::decode_device_output(s, bytes, w, h)) decoded.push_back(bit ^ (c.on == B));
       }
