@@ -129,13 +129,25 @@ std::string read_device_input(FILE* file, DeviceFormat format, const ConversionR
   described.band_rows.reset();
   const DeviceError error = resolve_device_request(described, "-", "-", read.settings);
   if (error != DeviceError::None) return device_error_text(error);
+  if (format == DeviceFormat::Bin && read.width && read.height) {
+    if (uint64_t{read.width} * read.height > max_pixels)
+      return too_many_pixels_reason(read.width, read.height, max_pixels);
+    // Raw bytes of a known size: a longer file is refused before it is read.
+    DeviceReadResult longer;
+    longer.expected = device_layout_bytes(read.settings.layout, read.width, read.height);
+    if (fseeko(file, 0, SEEK_END) == 0 && ftello(file) > static_cast<off_t>(longer.expected)) {
+      longer.error = DeviceReadError::SizeMismatch;
+      longer.found = static_cast<uint64_t>(ftello(file));
+      return device_read_error_text(longer);
+    }
+  }
   // Text takes at most about six characters a byte, a byte holds a pixel at least.
   const uint64_t cap = 6 * std::min<uint64_t>(max_pixels, UINT64_MAX / 8) + (1u << 20);
   std::vector<uint8_t> bytes;
   uint8_t chunk[1 << 16];
   if (std::fseek(file, 0, SEEK_SET) != 0) return std::string("can't read: ") + std::strerror(errno);
   for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-    if (bytes.size() + got > cap) return too_many_pixels_reason(0, 0, max_pixels);
+    if (bytes.size() + got > cap) return "more text than an array of --max-pixels pixels takes";
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
   if (std::ferror(file)) return std::string("can't read: ") + std::strerror(errno);
