@@ -105,15 +105,22 @@ std::string check_method_request(const ConversionRequest& request) {
       value = " " + std::to_string(request.levels);
     }
     const ParamTakers takers = methods_taking(p.param);
-    return std::string("--") + p.name + value + " needs " + takers_phrase(takers) +
-           (takers_named_one_by_one(takers) ? "" : " (--list-methods)");
+    // A preset's levels or palette, not typed: the preset is what to change.
+    const bool from_preset = !request.device.preset.empty() && !(request.halftone_given & param_given_bit(p.param));
+    return std::string("--") + p.name + value + (from_preset ? " of --preset " + request.device.preset : "") +
+           " needs " + takers_phrase(takers) + (takers_named_one_by_one(takers) ? "" : " (--list-methods)");
   }
   if (wants_palette(request)) {
     if (given(request, levels)) return "--levels and --palette don't go together: a palette has its own colours";
     Palette palette;
     std::string error;
     if (!parse_palette(request.palette, &palette, &error)) return error;
-    if (request.invert) return levels_error_text(LevelsError::kNoPaletteInvert);
+    if (request.invert) {
+      const bool from_preset =
+          !request.device.preset.empty() && !(request.halftone_given & param_given_bit(HalftoneParam::kPalette));
+      return levels_error_text(LevelsError::kNoPaletteInvert) +
+             (from_preset ? " (--preset " + request.device.preset + " sets one)" : std::string());
+    }
   }
   if (!request.method) return "";
   HalftoneParams params = request.halftone;

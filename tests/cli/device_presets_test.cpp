@@ -186,6 +186,8 @@ TEST_F(DevicePresets, BadDeviceInputsAndRefusedOverridesWriteNothing) {
       {"--levels 4 -f c", "photo.bmp", 2,
        "--levels 4 needs --layout 2bpp-msb, 4bpp-msb or planes (rows-msb holds two levels or colours)"},
       {"--palette acep7 -f bin --layout 2bpp-msb", "photo.bmp", 2, "2bpp-msb holds at most four levels or colours"},
+      {"--preset acep7 -m hard", "photo.bmp", 2,
+       "--palette of --preset acep7 needs letter or an error-diffusion method (--list-methods)"},
       {"--size 296x100", "acep7.h", 1, "the size given is not the one the file states"},
       {"--preset epaper-bwr --size 296x128", "short.bin", 1,
        "the data is cut short: 5000 bytes where the size and layout take 9472"},
