@@ -346,7 +346,7 @@ def test_palette_results_their_image_and_pickle():
     assert np.array_equal(np.asarray(image.convert("RGB")), expected)
     for kept in (pickle.loads(pickle.dumps(result)), result[2:5, 1:]):
         assert isinstance(kept, quillvex.IndexedResult) and kept.palette == result.palette
-    with pytest.raises(ValueError, match="--palette needs png, bmp or ppm"):
+    with pytest.raises(ValueError, match="--palette needs png, bmp, ppm, c or bin"):
         quillvex.encode(result, "tiff")
     levels = quillvex.convert(rgb, levels=6, method="blue-noise", linear=True)
     assert pickle.loads(pickle.dumps(levels)).levels == 6
