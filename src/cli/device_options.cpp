@@ -3,6 +3,7 @@
 #include "pipeline/conversion_request.h"
 
 #include "cli/option_table.h"
+#include "pipeline/device_option_texts.h"
 #include "cli/options.h"
 #include "device/device_presets.h"
 
@@ -116,10 +117,10 @@ constexpr CliOption kDeviceRows[] = {
   {"layout",     0,   "LAYOUT", "c and bin: rows-msb (default) | rows-lsb | pages | columns-msb,\n"
                                 "1 bit a pixel; 2bpp-msb | 4bpp-msb | planes for --levels and\n"
                                 "--palette (planes: two 1-bit pictures, black then colour)",
-   set_layout, "--layout must be rows-msb, rows-lsb, pages, columns-msb, 2bpp-msb, 4bpp-msb or planes"},
+   set_layout, kLayoutRefusal},
   {"on",         0,   "COLOUR", "black | white: the pixels a set bit stands for\n"
                                 "(default black for xbm, escpos and zpl, white for c and bin)",
-   set_on, "--on must be black or white"},
+   set_on, kOnRefusal},
   {"plane-on",   0,   "ON[,ON]", "planes: what a set bit is in plane 0 and plane 1, white\n"
                                 "(paper, default) or black (ink); one word for both",
    set_plane_on, "--plane-on must be black or white, or two of them: white,black"},
@@ -128,9 +129,9 @@ constexpr CliOption kDeviceRows[] = {
    set_codes, "--codes must be a list of codes 0..15, one for each index: 0,1,2,3,5,6"},
   {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name,\n"
                                 "or the input's with -o -)",
-   set_name, "--name must not be empty"},
+   set_name, kNameRefusal},
   {"band",       0,   "N",      "escpos: rows per raster command, 1..2303 (default 256)",
-   set_band, "--band must be a number from 1 to 2303"},
+   set_band, kBandRefusal},
 };
 // clang-format on
 

@@ -139,13 +139,6 @@ std::string_view file_name_of(std::string_view path) {
 
 }  // namespace
 
-const DeviceFormatInfo* find_device_format(std::string_view name) {
-  for (const DeviceFormatInfo& f : kFormats) {
-    if (name == f.name) return &f;
-  }
-  return nullptr;
-}
-
 const DeviceFormatInfo* device_format_for_path(std::string_view path) {
   const std::string_view file = file_name_of(path);
   const size_t dot = file.rfind('.');

@@ -67,9 +67,6 @@ constexpr unsigned kMaxBandRows = 2303;
 constexpr uint32_t kMaxZplFieldBytes = 99999;
 constexpr uint32_t kMaxZplOrigin = 32000;
 
-// Returns the format called `name` (exactly, as listed), or null.
-const DeviceFormatInfo* find_device_format(std::string_view name);
-
 // Returns the format chosen by the extension of `path` (case-insensitive), or null.
 const DeviceFormatInfo* device_format_for_path(std::string_view path);
 

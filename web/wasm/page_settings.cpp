@@ -5,6 +5,7 @@
 
 #include "cli/options.h"
 #include "halftone/halftone_params.h"
+#include "pipeline/device_option_texts.h"
 
 namespace {
 
@@ -49,18 +50,16 @@ PageFailure read_texts(const PageRequest& page, ConversionRequest& request) {
     }
   }
   DeviceRequest& device = request.device;
-  const auto refused = [](const char* name, const char* rule, const char* text) {
-    return PageFailure{"setting", std::string("--") + name + " must be " + rule + ": " + text, name};
+  const auto refused = [](const char* name, const char* refusal, const char* text) {
+    return PageFailure{"setting", std::string(refusal) + ": " + text, name};
   };
   if (!read_option(page.layout, parse_device_layout, device.layout)) {
-    return refused("layout", "rows-msb, rows-lsb, pages or columns-msb", page.layout);
+    return refused("layout", kLayoutRefusal, page.layout);
   }
-  if (!read_option(page.on, parse_device_on, device.on)) return refused("on", "black or white", page.on);
-  if (!read_option(page.band, parse_band_rows, device.band_rows)) {
-    return refused("band", "a number from 1 to 2303", page.band);
-  }
+  if (!read_option(page.on, parse_device_on, device.on)) return refused("on", kOnRefusal, page.on);
+  if (!read_option(page.band, parse_band_rows, device.band_rows)) return refused("band", kBandRefusal, page.band);
   if (page.name != nullptr) {
-    if (*page.name == '\0') return {"setting", "--name must not be empty", "name"};
+    if (*page.name == '\0') return {"setting", kNameRefusal, "name"};
     device.name = page.name;
   }
   return {};
