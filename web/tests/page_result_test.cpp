@@ -278,6 +278,9 @@ TEST(PageSettings, TheCommandsRulesDecide) {
       {0, HalftoneParam::kDensity, "255", "density", "-t must be"},
       {0, HalftoneParam::kDensity, "-1", "density", "-t must be"},
       {999, HalftoneParam::kDensity, "127", "mode", "unknown mode"},
+      {0, HalftoneParam::kPalette, "#ff0000,#12345x", "palette", "palette entry 2 \"#12345x\" is not a colour"},
+      {0, HalftoneParam::kPalette, "acep8", "palette", "unknown palette"},
+      {0, HalftoneParam::kLevels, "17", "levels", "--levels must be"},
   };
   for (const auto& c : cases) {
     ConversionRequest settings;
@@ -296,6 +299,10 @@ TEST(PageSettings, TheCommandsRulesDecide) {
   EXPECT_EQ(settings.halftone.radius, 12);
   EXPECT_EQ(settings.halftone.k, 0.3);
   EXPECT_EQ(settings.halftone.percent, 15);
+  ASSERT_STREQ(read_page_request(request_of(0, {{HalftoneParam::kPalette, "bwr"}}), "picture", settings).code, "");
+  EXPECT_EQ(settings.palette, "bwr");
+  ASSERT_STREQ(read_page_request(request_of(0, {{HalftoneParam::kLevels, "7"}}), "picture", settings).code, "");
+  EXPECT_EQ(settings.levels, 7);
   ASSERT_STREQ(read_page_request(request_of(2, {{HalftoneParam::kDensity, "40"}}), "picture", settings).code, "");
   EXPECT_FALSE(settings.method);
   EXPECT_EQ(settings.mode, 2);

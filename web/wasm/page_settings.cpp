@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "halftone/colour_palette.h"
 #include "halftone/halftone_params.h"
 
 namespace {
@@ -89,5 +90,11 @@ PageFailure read_page_request(const PageRequest& page, const std::string& output
   if (failed(failure)) return failure;
   const std::string message = check_conversion_request(request, output);
   if (message.empty()) return {};
+  // A palette's bad entry is named in the parser's words, which name no option.
+  Palette palette;
+  std::string palette_error;
+  if (wants_palette(request) && !parse_palette(request.palette, &palette, &palette_error) && palette_error == message) {
+    return {"setting", message, "palette"};
+  }
   return {"setting", message, field_of(message)};
 }
