@@ -175,13 +175,14 @@ export class Core {
 
   // Runs call(address) with a PageRequest written into the module's memory: the
   // settings' kind and parameters' texts (a set flag's is empty, a parameter not given
-  // has none), and for a save its format and device options. Returns the call's answer,
-  // or the memory failure when the request does not fit.
+  // or an empty text has none), and for a save its format and device options. Returns
+  // the call's answer, or the memory failure when the request does not fit.
   withRequest(settings, save, call) {
     this.methods();
     const texts = this.params.map((p) => {
       const value = settings[p.name];
       if (p.type === 'flag') return value ? '' : null;
+      if (p.type === 'text') return value ? String(value) : null;  // '' is none
       return value == null ? null : String(value);
     });
     for (const name of kDeviceOptions) texts.push(save?.device?.[name] || null);
