@@ -7,7 +7,7 @@
 // Then grey levels (4 and 16, Floyd-Steinberg and the nearest level) from the same
 // luminance, and colour palettes (Floyd-Steinberg, nearest) from its colours; TEXT picks
 // the cases whose names hold it ("acep7 floyd").
-//   qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N]
+//   qvx_bench [--level=scalar|sse2|avx2|wasm128|all] [--bits=none|8|16|24|32] [--runs=N]
 //             [--methods=none|all|NAME] [--levels=none|all|TEXT]
 //   qvx_bench --memory=NAME   (natively) one method over a 20000 x 20000 picture fed in
 //                             strips of 64 rows: the process' peak resident memory
@@ -25,7 +25,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#ifndef __wasi__
 #include <sys/resource.h>
+#endif
 #include <time.h>
 #endif
 
@@ -124,7 +126,7 @@ double thread_seconds() {
   return (ticks(kernel) + ticks(user)) / 1e7;
 #else
   timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;  // none in WebAssembly under Node
   return t.tv_sec + t.tv_nsec / 1e9;
 #endif
 }
@@ -163,7 +165,8 @@ void store_row(void* context, int32_t row, const uint8_t* bits) {
 }
 
 // The same timing for one halftoning method, from luminance rows to the result block.
-Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, int runs) {
+Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, const HalftoneParams& params,
+                       int runs) {
   std::vector<uint8_t> result(result_block_size(kWidth, kHeight));
   ResultRows rows{result.data() + kResultPixelOffset, result_stride(kWidth)};
   std::vector<double> seconds;
@@ -172,7 +175,7 @@ Speed measure_halftone(const std::vector<uint8_t>& luma, HalftoneMethod method, 
     if (i == 1) cpu = thread_seconds();
     const auto start = std::chrono::steady_clock::now();
     HalftoneConverter converter;
-    start_halftone(method, HalftoneParams{}, kWidth, converter);
+    start_halftone(method, params, kWidth, converter);
     halftone_rows(converter, luma.data(), kWidth, kHeight, store_row, &rows);
     finish_halftone(converter, store_row, &rows);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -297,7 +300,7 @@ void levels_bench(const std::vector<SimdLevel>& levels, int runs, const std::vec
   }
 }
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__wasi__)  // the memory runs read the peak resident size
 void count_indexes(void* context, int32_t, const uint8_t* indexes) {
   uint64_t& sum = *static_cast<uint64_t*>(context);
   for (int32_t i = 0; i < 20000; ++i) sum += indexes[i];
@@ -364,19 +367,28 @@ int memory_run(HalftoneMethod method) {
 }
 #endif
 
-// Every halftoning method from the luminance rows, at each level.
+// Every halftoning method from the luminance rows, at each level; error diffusion
+// also with serpentine rows and in linear light.
 void methods_bench(const std::vector<HalftoneMethod>& methods, const std::vector<SimdLevel>& levels, int runs) {
   std::printf("halftoning from luminance rows, G pixels/s\n");
   const std::vector<uint8_t> luma = photo_luminance();
   for (HalftoneMethod method : methods) {
-    for (SimdLevel level : levels) {
-      if (!force_simd_level(level)) continue;
-      const Speed speed = measure_halftone(luma, method, runs);
-      std::printf("  %-16s %-6s %6.3f (best %6.3f", halftone_method_info(method).name, level_name(level),
-                  speed.median / 1e9, speed.best / 1e9);
-      if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
-      std::printf(")\n");
-      std::fflush(stdout);
+    const bool diffusion = halftone_method_info(method).family == HalftoneFamily::kErrorDiffusion;
+    for (int variant = 0; variant < (diffusion ? 3 : 1); ++variant) {
+      HalftoneParams params;
+      params.serpentine = variant == 1;
+      params.linear = variant == 2;
+      const std::string name =
+          std::string(halftone_method_info(method).name) + (variant == 1 ? " serp" : variant == 2 ? " linear" : "");
+      for (SimdLevel level : levels) {
+        if (!force_simd_level(level)) continue;
+        const Speed speed = measure_halftone(luma, method, params, runs);
+        std::printf("  %-22s %-6s %6.3f (best %6.3f", name.c_str(), level_name(level), speed.median / 1e9,
+                    speed.best / 1e9);
+        if (speed.cpu > 0) std::printf(", cpu %6.3f", speed.cpu / 1e9);
+        std::printf(")\n");
+        std::fflush(stdout);
+      }
     }
   }
 }
@@ -399,7 +411,7 @@ int main(int argc, char** argv) {
       for (int l = 0; l <= static_cast<int>(best_simd_level()); ++l) levels.push_back(static_cast<SimdLevel>(l));
     } else if (arg.rfind("--level=", 0) == 0) {
       levels.clear();
-      for (SimdLevel l : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2})
+      for (SimdLevel l : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2, SimdLevel::kWasm128})
         if (arg.substr(8) == level_name(l)) levels.push_back(l);
     } else if (arg == "--bits=none") {
       depths.clear();
@@ -407,7 +419,7 @@ int main(int argc, char** argv) {
       depths = {static_cast<uint16_t>(std::atoi(arg.c_str() + 7))};
     } else if (arg.rfind("--runs=", 0) == 0) {
       runs = std::max(1, std::atoi(arg.c_str() + 7));
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__wasi__)  // the memory runs read the peak resident size
     } else if (arg.rfind("--memory=", 0) == 0) {
       const std::optional<HalftoneMethod> method = parse_method_name(arg.c_str() + 9);
       if (!method) {
@@ -443,7 +455,7 @@ int main(int argc, char** argv) {
       methods = {*method};
     } else if (arg != "--methods=all") {
       std::fprintf(stderr,
-                   "usage: qvx_bench [--level=scalar|sse2|avx2|all] [--bits=none|8|16|24|32] [--runs=N] "
+                   "usage: qvx_bench [--level=scalar|sse2|avx2|wasm128|all] [--bits=none|8|16|24|32] [--runs=N] "
                    "[--methods=none|all|NAME] [--levels=none|all|TEXT] [--rgb-file=PATH]\n");
       return 2;
     }

@@ -21,6 +21,7 @@ set(QVX_PY_PACKAGE ${CMAKE_BINARY_DIR}/python/quillvex)
 pybind11_add_module(quillvex_python MODULE
   ${CMAKE_SOURCE_DIR}/python/binding/module.cpp
   ${CMAKE_SOURCE_DIR}/python/binding/array_picture.cpp
+  ${CMAKE_SOURCE_DIR}/python/binding/indexed_picture.cpp
   ${CMAKE_SOURCE_DIR}/python/binding/picture_file.cpp
   ${CMAKE_SOURCE_DIR}/python/binding/result_file.cpp)
 set_target_properties(quillvex_python PROPERTIES OUTPUT_NAME _quillvex LIBRARY_OUTPUT_DIRECTORY ${QVX_PY_PACKAGE})

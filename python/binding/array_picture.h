@@ -27,6 +27,14 @@ struct LumaScratch {
 // takes it from a file holding the same samples.
 void array_luminance_row(const ArrayPicture& picture, int32_t top, LumaScratch& scratch, uint8_t* out);
 
+// Returns row `top` as red, green, blue bytes laid over white: the array's own row when
+// it holds packed RGB, else rgb (3 x width bytes) filled.
+const uint8_t* array_rgb_row(const ArrayPicture& picture, int32_t top, LumaScratch& scratch, uint8_t* rgb);
+
+// Returns true when the picture is grey with its rows packed top to bottom: its own
+// samples are the luminance rows the converters take, read where they lie.
+bool grey_rows_in_order(const ArrayPicture& picture);
+
 // Converts the picture into out (height x width bytes, 0 black, 1 white), as the
 // command converts a picture read from a file (rows stored bottom-up). Returns an
 // empty string or what failed.

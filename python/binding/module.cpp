@@ -5,19 +5,26 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "array_picture.h"
+#include "indexed_picture.h"
 #include "cli/batch_plan.h"
 #include "cli/option_table.h"
 #include "cli/options.h"
+#include "halftone/colour_palette.h"
 #include "pipeline/result_output.h"
 #include "halftone/halftone.h"
+#include "halftone/method_descriptors.h"
+#include "image/simd_level.h"
 #include "picture_file.h"
 #include "result_file.h"
 
@@ -123,6 +130,52 @@ py::array_t<uint8_t> convert_array(const py::buffer& image, const CliOptions& op
   return result;
 }
 
+using Colour = std::array<uint8_t, 3>;
+
+std::vector<Colour> colours_of(const Palette& palette) {
+  std::vector<Colour> colours(static_cast<size_t>(palette.count));
+  for (int j = 0; j < palette.count; ++j) std::memcpy(colours[j].data(), palette.rgb[j], 3);
+  return colours;
+}
+
+// A built-in palette's name or a list "#rrggbb,...": its colours, or ValueError naming the bad entry.
+std::vector<Colour> palette_colours(const std::string& text) {
+  Palette palette;
+  std::string error;
+  if (!parse_palette(text, &palette, &error)) throw py::value_error(error);
+  return colours_of(palette);
+}
+
+// The built-in palettes, in the order the command lists them.
+std::vector<std::pair<std::string, std::vector<Colour>>> builtin_palette_list() {
+  std::vector<std::pair<std::string, std::vector<Colour>>> list;
+  for (const NamedPalette& named : builtin_palettes()) list.emplace_back(named.name, palette_colours(named.colours));
+  return list;
+}
+
+IndexedTarget indexed_target(const ConversionRequest& request) {
+  IndexedTarget target;
+  std::string error;
+  if (!indexed_target_of(request, target, error)) throw py::value_error(error);
+  return target;
+}
+
+// Per pixel the level index or palette entry of the picture, as the options ask.
+py::array_t<uint8_t> convert_indexed(const py::buffer& image, const CliOptions& options, int density) {
+  const IndexedTarget target = indexed_target(options);
+  const py::buffer_info info = image.request();
+  const ArrayPicture picture = array_picture(info, options);
+  py::array_t<uint8_t> result({static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width)});
+  uint8_t* out = result.mutable_data();
+  std::string error;
+  {
+    py::gil_scoped_release released;
+    error = convert_array_indexed(picture, options, density, target, out);
+  }
+  if (!error.empty()) throw py::value_error(error);
+  return result;
+}
+
 // Hands a converted picture to numpy without copying it.
 py::array_t<uint8_t> as_array(ConvertedPicture&& converted) {
   auto* held = new std::vector<uint8_t>(std::move(converted.pixels));
@@ -198,62 +251,47 @@ int otsu_path(const std::string& path, const std::string& shown, const CliOption
   return density;
 }
 
-// A parameter as the module lists it: name, kind, default, minimum, maximum, description.
-py::tuple parameter(const char* name, const char* kind, py::object fallback, py::object low, py::object high,
-                    const char* description) {
-  return py::make_tuple(name, kind, fallback, low, high, description);
+// A number of a descriptor as Python takes it: an int for a whole number, None for no bound.
+py::object param_number(ParamKind kind, double value) {
+  if (std::isinf(value) || kind == ParamKind::kText) return py::none();
+  if (kind == ParamKind::kFlag) return py::bool_(value != 0);
+  if (kind == ParamKind::kWhole) return py::int_(static_cast<long long>(value));
+  return py::float_(value);
 }
 
-// Every method convert takes, with its family, description and parameters. The
-// parameters follow the command's option rules; their keywords are the options' names.
+// The descriptors' texts break lines for --help; the module's are one line each.
+std::string one_line(const char* text) {
+  std::string line = text;
+  for (char& c : line) c = c == '\n' ? ' ' : c;
+  return line;
+}
+
+const char* family_name(const MethodDescriptor& m) {
+  switch (m.family) {
+    case HalftoneFamily::kErrorDiffusion: return "error-diffusion";
+    case HalftoneFamily::kOrdered: return "ordered";
+    case HalftoneFamily::kLocalThreshold: return "local-threshold";
+    case HalftoneFamily::kThreshold: break;
+  }
+  return m.mode == 0 ? "threshold" : "random-threshold";
+}
+
+// Every method convert takes, with its family, description and parameters, as the
+// core's descriptors give them: a parameter's keyword is its option's long name.
 py::list method_descriptions() {
-  const py::object none = py::none();
-  const py::tuple density = parameter("density", "int", py::int_(kDensityDefault), py::int_(kDensityMin),
-                                      py::int_(kDensityMax), "the threshold; higher gives a darker result");
-  const py::tuple invert = parameter("invert", "bool", py::bool_(false), none, none,
-                                     "white for dark pixels, black for light ones");
-  const py::tuple linear = parameter("linear", "bool", py::bool_(false), none, none,
-                                     "halftone in linear light (the sRGB curve undone)");
+  static const char* const kKinds[] = {"bool", "int", "float", "str"};  // ParamKind's order
   py::list list;
-  const struct {
-    const char* name;
-    const char* family;
-    const char* description;
-  } modes[] = {
-      {"letter", "threshold", "a fixed threshold at the density, for text and line art (the default)"},
-      {"hard", "random-threshold", "a threshold drawn at random within 64 levels of the density"},
-      {"soft", "random-threshold", "a threshold drawn at random within 127 levels of the density"},
-  };
-  for (const auto& m : modes) list.append(py::make_tuple(m.name, m.family, m.description, py::make_tuple(density, invert)));
-  for (const auto& m : halftone_methods()) {
+  for (const MethodDescriptor& m : method_descriptors()) {
     py::list params;
-    params.append(density);
-    params.append(invert);
-    params.append(linear);
-    const char* family = "";
-    switch (m.family) {
-      case HalftoneFamily::kErrorDiffusion:
-        family = "error-diffusion";
-        params.append(parameter("serpentine", "bool", py::bool_(false), none, none, "odd rows run right to left"));
-        break;
-      case HalftoneFamily::kOrdered: family = "ordered"; break;
-      case HalftoneFamily::kLocalThreshold:
-        family = "local-threshold";
-        params.append(parameter("radius", "int", py::int_(7), py::int_(1), py::int_(kMaxHalftoneRadius),
-                                "a window of 2 radius + 1 pixels square"));
-        if (m.method == HalftoneMethod::kBradley) {
-          params.append(parameter("percent", "int", py::int_(15), py::int_(0), py::int_(100),
-                                  "black when this many percent below the window's mean"));
-        } else {
-          params.append(parameter("k", "float", py::float_(m.method == HalftoneMethod::kSauvola ? 0.2 : -0.2), none,
-                                  none, "the deviation's weight"));
-        }
-        break;
-      default: break;
+    for (const MethodParam& taken : m.params) {
+      const ParamDescriptor& d = param_descriptor(taken.param);
+      const bool flag = d.kind == ParamKind::kFlag;
+      params.append(py::make_tuple(d.name, kKinds[static_cast<int>(d.kind)],
+                                   param_number(d.kind, param_default(m, taken.param)),
+                                   flag ? py::none() : param_number(d.kind, d.min),
+                                   flag ? py::none() : param_number(d.kind, d.max), one_line(d.help)));
     }
-    std::string description = m.description;
-    for (char& c : description) c = c == '\n' ? ' ' : c;
-    list.append(py::make_tuple(m.name, family, description, py::tuple(params)));
+    list.append(py::make_tuple(m.name, family_name(m), one_line(m.description), py::tuple(params)));
   }
   return list;
 }
@@ -295,6 +333,12 @@ PYBIND11_MODULE(_quillvex, m) {
       .def_readonly("format", &CliOptions::format)
       .def_readonly("inputs", &CliOptions::inputs)
       .def_readonly("folder", &CliOptions::folder)
+      .def_readonly("levels", &CliOptions::levels)
+      // The palette's colours, or None.
+      .def_property_readonly("palette", [](const CliOptions& o) -> py::object {
+        if (!wants_palette(o)) return py::none();
+        return py::cast(colours_of(indexed_target(o).palette.value_or(Palette{})));
+      })
       .def_property_readonly("extension", [](const CliOptions& o) { return format_extension(o.format); });
 
   m.def("parse_options", &parse_options, py::arg("args"),
@@ -306,6 +350,8 @@ PYBIND11_MODULE(_quillvex, m) {
         py::arg("y_resolution"));
   m.def("save", &save, py::arg("result"), py::arg("options"), py::arg("target"), py::arg("x_resolution"),
         py::arg("y_resolution"));
+  m.def("convert_array_indexed", &convert_indexed, py::arg("image"), py::arg("options"), py::arg("density"));
+  m.def("palettes", &builtin_palette_list);
   m.def("otsu_array", &otsu_array, py::arg("image"), py::arg("options"));
   m.def("otsu_path", &otsu_path, py::arg("path"), py::arg("shown"), py::arg("options"));
   m.def("methods", &method_descriptions);
@@ -316,5 +362,8 @@ PYBIND11_MODULE(_quillvex, m) {
   m.def("batch_refusals", &check_batch, py::arg("inputs"), py::arg("targets"),
         "Per input, why its output can't be written in this batch, or an empty string.");
   m.def("option_spellings", &option_spellings);
+  // For the tests that hold every vector path to the scalar one: the level the row kernels use.
+  m.def("simd_level", [] { return static_cast<int>(active_simd_level()); });
+  m.def("force_simd_level", [](int level) { return force_simd_level(static_cast<SimdLevel>(level)); }, py::arg("level"));
   m.def("format_of_name", &format_of_name, py::arg("name"));
 }

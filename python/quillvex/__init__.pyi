@@ -1,5 +1,5 @@
 import os
-from typing import Literal, NamedTuple, Optional, Tuple, Union
+from typing import Any, Dict, Literal, NamedTuple, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -7,6 +7,8 @@ import numpy.typing as npt
 _Picture = Union[npt.NDArray[np.uint8], "PIL.Image.Image", bytes, bytearray, memoryview, str, os.PathLike]
 _Result = npt.NDArray[np.uint8]
 _Resolution = Union[None, int, Tuple[int, int]]
+_Colour = Tuple[int, int, int]
+_PaletteChoice = Union[str, Sequence[Union[str, _Colour]]]
 
 class ReadError(OSError):
     """A picture that can't be read; the reader's message."""
@@ -28,11 +30,22 @@ class Method(NamedTuple):
 def methods() -> list[Method]:
     """Every method convert takes, with its family, description and parameters."""
 
+class IndexedResult(np.ndarray[Any, np.dtype[np.uint8]]):
+    """Per pixel the grey level (0 black .. levels - 1 white) or the palette entry."""
+    levels: Optional[int]
+    palette: Optional[Tuple[_Colour, ...]]
+
+def palettes() -> Dict[str, Tuple[_Colour, ...]]:
+    """The built-in palettes by name, in the command's order."""
+
 def convert(image: _Picture, *, method: str = "letter", density: Union[int, Literal["auto"]] = 127,
             invert: bool = False, max_pixels: Optional[int] = None, autorotate: bool = True,
-            serpentine: bool = False, linear: bool = False, radius: Optional[int] = None,
-            k: Optional[float] = None, percent: Optional[int] = None) -> _Result:
-    """Converts a picture to black and white: an (H, W) uint8 array, 0 black, 1 white.
+            levels: Optional[int] = None, palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
+            linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
+            percent: Optional[int] = None) -> _Result:
+    """Converts a picture to black and white: an (H, W) uint8 array, 0 black, 1 white;
+    with levels (2..16) or a palette (a built-in name, "#rrggbb,..." or colours), an
+    IndexedResult of level or entry indexes.
 
     method: 'letter', 'hard', 'soft' or a halftoning method (methods()); density 0..254
     (higher is darker) or 'auto'; serpentine for error diffusion; linear for the
@@ -45,7 +58,8 @@ def otsu(image: _Picture, *, max_pixels: Optional[int] = None, autorotate: bool 
 
 def encode(result: _Result, format: str, *, resolution: _Resolution = None, layout: Optional[str] = None,
            on: Optional[str] = None, name: Optional[str] = None, band: Optional[int] = None) -> bytes:
-    """The bytes of a file (bmp, png, tiff, pbm, xbm, c, bin, escpos, zpl) as quillvex-cli writes it.
+    """The bytes of a file (bmp, png, tiff, pbm, pgm, ppm, xbm, c, bin, escpos, zpl) as quillvex-cli writes
+    it; an IndexedResult in the formats that hold its levels or colours.
     resolution: pixels per metre."""
 
 def save(result: _Result, path: Union[str, os.PathLike], format: Optional[str] = None, *,
@@ -55,11 +69,12 @@ def save(result: _Result, path: Union[str, os.PathLike], format: Optional[str] =
 
 def convert_file(input: Union[str, os.PathLike], output: Union[str, os.PathLike], *, format: Optional[str] = None,
                  method: str = "letter", density: Union[int, Literal["auto"]] = 127, invert: bool = False,
-                 max_pixels: Optional[int] = None, autorotate: bool = True, serpentine: bool = False,
+                 max_pixels: Optional[int] = None, autorotate: bool = True, levels: Optional[int] = None,
+                 palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
                  linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
                  percent: Optional[int] = None, layout: Optional[str] = None, on: Optional[str] = None,
                  name: Optional[str] = None, band: Optional[int] = None) -> None:
     """Converts a file into a file exactly as quillvex-cli INPUT -o OUTPUT does."""
 
 def to_image(result: _Result) -> "PIL.Image.Image":
-    """The result as a PIL image of mode '1'."""
+    """The result as a PIL image: mode '1', 'L' for grey levels, 'P' for a palette."""

@@ -44,10 +44,16 @@ def _convert_some(pairs, words):
     return [_convert_one(source, target, words) for source, target in pairs]
 
 
-def _files_per_task(count, threads):
-    """A few files a task, so that the scheduler's work per task stays small beside the
-    conversions, while every thread still gets several tasks to even out the load."""
-    return max(1, min(8, count // (4 * max(threads, 1))))
+def _chunk_sizes(count, threads):
+    """Files per task: up to 8 while many remain, so that the scheduler's work per task
+    stays small beside the conversions, then fewer and fewer, so that the last tasks are
+    short and no thread idles long while another finishes a big one."""
+    sizes, left = [], count
+    while left > 0:
+        size = max(1, min(8, left // (2 * max(threads, 1))))
+        sizes.append(size)
+        left -= size
+    return sizes
 
 
 def _plan(inputs, folder, words):
@@ -64,8 +70,10 @@ def _run(inputs, folder, words, client):
     targets, refusals = _plan(inputs, folder, words)
     tasks = [i for i, refusal in enumerate(refusals) if not refusal]
     threads = sum(client.nthreads().values()) if client is not None else (os.cpu_count() or 1)
-    size = _files_per_task(len(tasks), threads)
-    chunks = [[(inputs[i], targets[i]) for i in tasks[at:at + size]] for at in range(0, len(tasks), size)]
+    chunks, at = [], 0
+    for size in _chunk_sizes(len(tasks), threads):
+        chunks.append([(inputs[i], targets[i]) for i in tasks[at:at + size]])
+        at += size
     if client is not None:
         futures = client.map(_convert_some, chunks, words=words, pure=False)
         results = [r for chunk in client.gather(futures) for r in chunk]

@@ -4,6 +4,7 @@
 
 #include "cli/option_table.h"
 #include "cli/options.h"
+#include "device/device_presets.h"
 
 namespace {
 
@@ -48,6 +49,29 @@ bool set_on(const std::string& value, CliOptions& o) {
   return true;
 }
 
+// One polarity stands for both planes.
+bool set_plane_on(const std::string& value, CliOptions& o) {
+  DeviceOn on[2];
+  if (parse_device_on(value, on[0])) {
+    on[1] = on[0];
+  } else if (!parse_plane_on(value, on)) {
+    return false;
+  }
+  o.device.plane_on[0] = on[0];
+  o.device.plane_on[1] = on[1];
+  return true;
+}
+
+bool set_codes(const std::string& value, CliOptions& o) {
+  return parse_code_map(value, o.device.codes) && !o.device.codes.empty();
+}
+
+// The preset is applied once every option is read (apply_device_preset), so the options given win.
+bool set_preset(const std::string& value, CliOptions& o) {
+  o.device.preset = value;
+  return find_device_preset(value) != nullptr;
+}
+
 bool set_name(const std::string& value, CliOptions& o) {
   o.device.name = value;
   return !value.empty();
@@ -84,11 +108,24 @@ constexpr CliOption kPreparationRows[] = {
 };
 
 constexpr CliOption kDeviceRows[] = {
-  {"layout",     0,   "LAYOUT", "c and bin: rows-msb (default) | rows-lsb | pages | columns-msb",
-   set_layout, "--layout must be rows-msb, rows-lsb, pages or columns-msb"},
+  {"preset",     0,   "NAME",   "a library's or a panel's output in one word: format, layout,\n"
+                                "polarity, levels or palette, code map, size (--list-presets);\n"
+                                "the options given beside it win",
+   set_preset, "--preset must be a name --list-presets prints"},
+  {"list-presets", 0, nullptr,  "print the presets and what each sets", nullptr, nullptr, ParseOutcome::kListPresets},
+  {"layout",     0,   "LAYOUT", "c and bin: rows-msb (default) | rows-lsb | pages | columns-msb,\n"
+                                "1 bit a pixel; 2bpp-msb | 4bpp-msb | planes for --levels and\n"
+                                "--palette (planes: two 1-bit pictures, black then colour)",
+   set_layout, "--layout must be rows-msb, rows-lsb, pages, columns-msb, 2bpp-msb, 4bpp-msb or planes"},
   {"on",         0,   "COLOUR", "black | white: the pixels a set bit stands for\n"
                                 "(default black for xbm, escpos and zpl, white for c and bin)",
    set_on, "--on must be black or white"},
+  {"plane-on",   0,   "ON[,ON]", "planes: what a set bit is in plane 0 and plane 1, white\n"
+                                "(paper, default) or black (ink); one word for both",
+   set_plane_on, "--plane-on must be black or white, or two of them: white,black"},
+  {"codes",      0,   "LIST",   "2bpp-msb, 4bpp-msb: the code written for each index, index 0\n"
+                                "first (0,1,2,3,5,6; default the index itself)",
+   set_codes, "--codes must be a list of codes 0..15, one for each index: 0,1,2,3,5,6"},
   {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name,\n"
                                 "or the input's with -o -)",
    set_name, "--name must not be empty"},

@@ -15,7 +15,9 @@
 #include "cli/input_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "device/device_presets.h"
 #include "pipeline/convert_strips.h"
+#include "pipeline/device_input.h"
 #include "pipeline/picture_source.h"
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/result_output.h"
@@ -71,6 +73,8 @@ void end_progress(Progress& p) {
 struct Input {
   InputFile file;
   PictureSource source;
+  bool device = false;  // a device file, read back as it is
+  DeviceFormat device_format = DeviceFormat::Bin;
 };
 
 void on_rows_done(void* context, int32_t done, int32_t height) {
@@ -88,24 +92,30 @@ std::string measure_density(Input& in, const CliOptions& options, bool to_stdout
   return "";
 }
 
-bool reads_head(void* vips, const std::vector<uint8_t>& head) {
-  return reads_picture_head(static_cast<VipsAccess*>(vips), head);
+// What tells an input's kind from its first bytes: its name too, for device files.
+struct HeadContext {
+  VipsAccess* vips;
+  const std::string* name;
+};
+
+bool reads_head(void* context, const std::vector<uint8_t>& head) {
+  const HeadContext& c = *static_cast<HeadContext*>(context);
+  DeviceFormat format;
+  return device_input_format(*c.name, head, format) || reads_picture_head(c.vips, head);
 }
 
-// Opens an input and its reader, and sets the density to convert it with; returns an
-// empty string or the reason.
+// Opens the reader of an opened input (a device file is read whole later), and sets
+// the density to convert it with; returns an empty string or the reason.
 std::string open_step(const std::string& name, const std::string& target, const CliOptions& options,
                       VipsAccess& vips, Input& in, int& density) {
-  std::string reason =
-      open_input_file(name, input_copy_cap(options.max_pixels), HeadCheck{&vips, reads_head}, in.file);
-  if (!reason.empty()) return reason;
+  if (in.device) return "";
   in.source.file = in.file.file;
   in.source.path = in.file.path;
   in.source.head = &in.file.head;
   in.source.shown = name;
   in.source.top_first = takes_rows_top_first(options);
   in.source.vips = &vips;
-  reason = open_picture_source(in.source, options, options.max_pixels);
+  const std::string reason = open_picture_source(in.source, options, options.max_pixels);
   if (!reason.empty()) return reason;
   density = options.density;
   return options.automatic ? measure_density(in, options, target == "-", density) : "";
@@ -138,14 +148,36 @@ std::string commit_step(OutputFile& output, const std::string& target) {
   return reason.empty() ? "" : write_failure(target, reason);
 }
 
+// Reads a device file back into a temporary file of the target, as it is.
+std::string read_back_step(Input& in, const std::string& name, const std::string& target, const CliOptions& options,
+                           OutputFile& output) {
+  std::string reason = check_read_back_request(options);
+  DevicePicture picture;
+  if (reason.empty()) reason = read_device_input(in.file.file, in.device_format, options, options.max_pixels, picture);
+  if (!reason.empty()) return reason;
+  reason = open_output_file(target, output);
+  if (!reason.empty()) return write_failure(target, reason);
+  ResultOutput out;
+  out.file = output.file;
+  reason = write_device_picture(picture, options, target, name, out);
+  if (!reason.empty()) abandon_output(out);
+  return reason;
+}
+
 // Converts one input into its target; returns an empty string or the reason.
 std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options,
                         VipsAccess& vips) {
   Input in;
   int density = 0;
-  std::string reason = open_step(name, target, options, vips, in, density);
+  HeadContext head{&vips, &name};
+  std::string reason = open_input_file(name, input_copy_cap(options.max_pixels), HeadCheck{&head, reads_head}, in.file);
+  if (reason.empty()) in.device = device_input_format(name, in.file.head, in.device_format);
+  if (reason.empty()) reason = open_step(name, target, options, vips, in, density);
   OutputFile output;
-  if (reason.empty()) reason = convert_step(in, density, target, options, output);
+  if (reason.empty()) {
+    reason = in.device ? read_back_step(in, name, target, options, output)
+                       : convert_step(in, density, target, options, output);
+  }
   if (reason.empty()) reason = commit_step(output, target);
   return reason;
 }
@@ -223,6 +255,7 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::kVersion: std::printf("%s %s\n", kProgram, QVX_VERSION); return ExitStatus::kOk;
     case ParseOutcome::kListMethods: std::fputs(method_list_text().c_str(), stdout); return ExitStatus::kOk;
     case ParseOutcome::kListPalettes: std::fputs(palette_list_text().c_str(), stdout); return ExitStatus::kOk;
+    case ParseOutcome::kListPresets: std::fputs(device_presets_text().c_str(), stdout); return ExitStatus::kOk;
     case ParseOutcome::kUsage:
       // One line that stays on screen; the help is a command away.
       std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,

@@ -93,12 +93,19 @@ std::string check_general(CliOptions& o) {
   if (o.output.empty() && o.folder.empty()) return "no output named (-o OUTPUT or -d FOLDER)";
   if (!o.output.empty() && o.inputs.size() > 1) return "-o takes one input; use -d FOLDER for several";
   if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input can be read once";
+  // The format: -f, else the output name's extension, else the preset's, else bmp.
   if (o.format == kFormatUnset) {
     const int named = o.output.empty() ? kFormatUnset : format_of_name(o.output);
     if (named == kFormatUnset && has_extension(o.output)) {
       return "can't tell the format from the name " + o.output + "; use a format's extension, or -f";
     }
-    o.format = named == kFormatUnset ? kFormatBmp : named;
+    o.format = named;
+  }
+  apply_device_preset(o);
+  if (o.format == kFormatUnset) o.format = kFormatBmp;
+  for (const std::string& input : o.inputs) {
+    DeviceFormat format;
+    if (device_input_named(input, format)) o.reads_device = true;
   }
   return check_size_limit(o);
 }

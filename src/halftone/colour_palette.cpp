@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "halftone/colour_palette_wasm.h"
 #include "halftone/colour_palette_x86.h"
 #include "halftone/index_diffusion.h"
 #include "image/simd_level.h"
@@ -78,7 +79,7 @@ void emit(PaletteConverter& c, const uint8_t* indexes, IndexSink sink, void* con
 // Diffuses the waiting rows: a whole band at once on the vector path, else one by one.
 void diffuse_waiting(PaletteConverter& c, IndexSink sink, void* context) {
   const size_t w = static_cast<size_t>(c.width);
-#if QVX_X86
+#if QVX_X86 || defined(__wasm_simd128__)
   const size_t w3 = 3 * w;
   if (c.banded && c.waiting == kPaletteBandRows) {
     const size_t row = w + 2 * kBandPad;
@@ -86,7 +87,11 @@ void diffuse_waiting(PaletteConverter& c, IndexSink sink, void* context) {
     int32_t* here = error_row(c, y);
     for (int ch = 0; ch < 3; ++ch)
       for (size_t x = 0; x < w; ++x) c.band.above[ch * row + kBandPad + x] = here[3 * x + ch];
+#if QVX_X86
     diffuse_palette_band_fs_avx2(c, c.band);
+#else
+    diffuse_palette_band_fs_wasm(c, c.band);
+#endif
     std::fill(here - 6, here + w3 + 6, 0);
     int32_t* below = error_row(c, y + kPaletteBandRows);
     for (int ch = 0; ch < 3; ++ch)
@@ -192,6 +197,9 @@ LevelsError start_palette(std::optional<HalftoneMethod> method, const HalftonePa
   c.banded = method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
              c.width <= kMaxBandWidth && active_simd_level() == SimdLevel::kAvx2;
   c.vector_nearest = !method && !params.linear && active_simd_level() == SimdLevel::kAvx2;
+#elif defined(__wasm_simd128__)
+  c.banded = method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
+             c.width <= kMaxBandWidth && active_simd_level() == SimdLevel::kWasm128;
 #endif
   if (c.banded) {
     const size_t row = w + 2 * kBandPad;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "halftone/grey_levels_wasm.h"
 #include "halftone/grey_levels_x86.h"
 #include "halftone/index_diffusion.h"
 #include "image/simd_level.h"
@@ -69,14 +70,19 @@ int16_t* band_values(GreyLevelsConverter& c, int32_t j) {
 // the vector path, else one by one.
 void diffuse_waiting(GreyLevelsConverter& c, IndexSink sink, void* context) {
   if (c.waiting == 0) return;
-#if QVX_X86
+#if QVX_X86 || defined(__wasm_simd128__)
   if (c.waiting == kDiffusionBandRows) {
     const size_t row = static_cast<size_t>(c.width) + 2 * kBandPad;
     const int32_t y = c.rows_out;
     int32_t* here = error_row(c, y);
     int16_t* first = band_values(c, 0);
     for (int32_t x = 0; x < c.width; ++x) first[x] = static_cast<int16_t>(first[x] + here[x]);
-    if (diffuse_levels_band_fs_avx2(c.values_of, c.levels, c.width, c.band)) {
+#if QVX_X86
+    const bool done = diffuse_levels_band_fs_avx2(c.values_of, c.levels, c.width, c.band);
+#else
+    const bool done = diffuse_levels_band_fs_wasm(c.values_of, c.levels, c.width, c.band);
+#endif
+    if (done) {
       // The row after the band takes the last row's shares: 3, 5 and the rest of 16.
       std::fill(here - 2, here + c.width + 2, 0);
       int32_t* below = error_row(c, y + kDiffusionBandRows);
@@ -210,6 +216,9 @@ LevelsError start_grey_levels(std::optional<HalftoneMethod> method, const Halfto
     // The band runs Floyd-Steinberg left to right on 8-bit levels.
     c.banded = *method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
                c.width <= kMaxBandWidth && active_simd_level() == SimdLevel::kAvx2;
+#elif defined(__wasm_simd128__)
+    c.banded = *method == HalftoneMethod::kFloydSteinberg && !params.serpentine && !params.linear && c.width > 0 &&
+               c.width <= kMaxBandWidth && active_simd_level() == SimdLevel::kWasm128;
 #endif
     if (c.banded) {
       const size_t row = w + 2 * kBandPad;

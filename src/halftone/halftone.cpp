@@ -74,8 +74,13 @@ void diffuse(HalftoneConverter& c, const uint8_t* luma, int32_t y) {
   for (int32_t x = 0; x < c.width; ++x) c.values[x] = c.tone[luma[x]];
   int32_t* rows[kErrorRows] = {error_row(c, y), error_row(c, y + 1), error_row(c, y + 2)};
   const int direction = c.params.serpentine && (y & 1) ? -1 : 1;
-  diffuse_row_scalar(diffusion_kernel(c.method), c.values.data(), rows, c.width, direction, c.white / 2, c.white,
-                     c.params.invert, c.bits.data());
+  if (c.chained) {
+    diffuse_row_chain(diffusion_kernel(c.method), c.values.data(), rows, c.width, direction, c.params.linear,
+                      c.params.invert, c.chain_scratch, c.bits.data());
+  } else {
+    diffuse_row_scalar(diffusion_kernel(c.method), c.values.data(), rows, c.width, direction, c.white / 2, c.white,
+                       c.params.invert, c.bits.data());
+  }
   // This row's errors are used up: the row becomes the one three below, pads included.
   std::fill(rows[0] - 2, rows[0] + c.width + 2, 0);
 }
@@ -97,10 +102,13 @@ void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
     int32_t* above0 = error_row(c, y);
     int32_t* above1 = error_row(c, y + 1);
 #if QVX_X86
-    const bool done = c.banded == 16 ? diffuse_band_avx2(c.method, luma, tone_offset(c), above0, above1, c.width,
-                                                         c.params.invert, c.band_scratch, bits)
-                                     : diffuse_band_fs_sse2(luma, tone_offset(c), above0, above1, c.width,
-                                                            c.params.invert, c.band_scratch, bits);
+    const bool done =
+        c.params.linear ? diffuse_band_wide_avx2(c.method, luma, c.tone, above0, above1, c.width, c.params.invert,
+                                                 c.band_scratch, bits)
+        : c.banded == 16 ? diffuse_band_avx2(c.method, luma, tone_offset(c), above0, above1, c.width,
+                                             c.params.invert, c.band_scratch, bits)
+                         : diffuse_band_fs_sse2(luma, tone_offset(c), above0, above1, c.width, c.params.invert,
+                                                c.band_scratch, bits);
 #else
     const bool done =
         diffuse_band_fs_wasm(luma, tone_offset(c), above0, c.width, c.params.invert, c.band_scratch, bits);
@@ -109,10 +117,14 @@ void diffuse_waiting(HalftoneConverter& c, HalftoneSink sink, void* context) {
       // The two rows after the band take its errors into slots the band's first rows held.
       std::fill(above0 - 2, above0 + c.width + 2, 0);
       std::fill(above1 - 2, above1 + c.width + 2, 0);
-      const int16_t* below = c.band_scratch.below.data() + kBandPad;
-      for (int r = 0; r < 2; ++r, below += w + 2 * kBandPad) {
+      for (int r = 0; r < 2; ++r) {
         int32_t* errors = error_row(c, y + c.banded + r);
-        for (int32_t x = 0; x < c.width; ++x) errors[x] += below[x];
+        const size_t from = r * (w + 2 * kBandPad) + kBandPad;
+        if (c.params.linear) {
+          for (int32_t x = 0; x < c.width; ++x) errors[x] += c.band_scratch.wide_below[from + x];
+        } else {
+          for (int32_t x = 0; x < c.width; ++x) errors[x] += c.band_scratch.below[from + x];
+        }
       }
       for (int j = 0; j < c.banded; ++j) {
         sink(context, c.rows_out, bits[j]);
@@ -196,10 +208,16 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       c.errors.assign(kErrorRows * (w + 4), 0);
       c.values.assign(w, 0);
 #if QVX_X86
-      // The wavefront runs left to right on 8-bit levels; SSE2 has Floyd-Steinberg only.
-      if (!params.serpentine && !params.linear && c.width > 0 && c.width <= kMaxBandWidth) {
-        if (active_simd_level() == SimdLevel::kAvx2) c.banded = 16;
-        if (active_simd_level() == SimdLevel::kSse2 && method == HalftoneMethod::kFloydSteinberg) c.banded = 8;
+      // Rows the bands leave go one at a time on the faster row path (in WebAssembly
+      // under Node it is no faster than the reference).
+      c.chained = active_simd_level() != SimdLevel::kScalar;
+      if (c.chained) size_chain_scratch(c.chain_scratch, c.width);
+      // The wavefront runs left to right: 16-bit lanes on 8-bit levels (SSE2 has
+      // Floyd-Steinberg only), 32-bit lanes in linear light.
+      if (!params.serpentine && c.width > 0 && c.width <= kMaxBandWidth) {
+        if (active_simd_level() == SimdLevel::kAvx2) c.banded = params.linear ? kWideBandRows : 16;
+        if (active_simd_level() == SimdLevel::kSse2 && method == HalftoneMethod::kFloydSteinberg && !params.linear)
+          c.banded = 8;
       }
 #elif defined(__wasm_simd128__)
       if (!params.serpentine && !params.linear && c.width > 0 && c.width <= kMaxBandWidth &&
@@ -210,7 +228,11 @@ HalftoneError start_halftone(HalftoneMethod method, const HalftoneParams& params
       if (c.banded) {
         c.waiting_rows.assign(kDiffusionBandRows * w, 0);
         c.band_bits.assign(kDiffusionBandRows * ((w + 7) / 8 + 32), 0);
-        size_band_scratch(c.band_scratch, c.width);
+        if (params.linear) {
+          size_wide_band_scratch(c.band_scratch, c.width);
+        } else {
+          size_band_scratch(c.band_scratch, c.width);
+        }
       }
       break;
     case HalftoneFamily::kOrdered:

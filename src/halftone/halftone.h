@@ -27,6 +27,16 @@ struct DiffusionBandScratch {
   std::vector<int16_t> values, below;
   std::vector<uint8_t> whites;
   int error_limit = 255;  // the largest |e| the band may meet (lowered by a test)
+  // The same in linear light, in 32 bits.
+  std::vector<int32_t> wide_values, wide_below;
+  int32_t wide_error_limit = 1 << 20;  // kWideErrorLimit (halftone_rows.h), lowered by a test
+};
+
+// Scratch of the one-row-at-a-time error diffusion (error_diffusion_chain.cpp): a row's
+// s plus carried errors with two zeros either side, its e with four, its white flags.
+struct ChainScratch {
+  std::vector<int32_t> base, errors;
+  std::vector<uint8_t> whites;
 };
 
 struct HalftoneConverter {
@@ -52,6 +62,8 @@ struct HalftoneConverter {
   std::vector<uint8_t> waiting_rows;
   std::vector<uint8_t> band_bits;
   DiffusionBandScratch band_scratch;
+  bool chained = false;  // rows one at a time on diffuse_row_chain, not the reference
+  ChainScratch chain_scratch;
   // Local thresholds: the band of rows of s, and sums down each column over the band.
   std::vector<std::vector<uint16_t>> band;  // a ring of band_rows rows
   int32_t band_rows = 0;

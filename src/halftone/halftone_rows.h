@@ -58,6 +58,14 @@ const DiffusionKernel& diffusion_kernel(HalftoneMethod method);
 void diffuse_row_scalar(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
                         int direction, int32_t half, int32_t white, bool invert, uint8_t* bits);
 
+// The same row with the same result, the shares to the pixels ahead looked up and the
+// shares to the rows below given over the whole row at once: the path of the x86
+// vector levels where the bands do not run (serpentine rows, linear light without
+// AVX2). linear: white 65535, else 255. The scratch is sized by size_chain_scratch.
+void size_chain_scratch(ChainScratch& scratch, int32_t width);
+void diffuse_row_chain(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
+                       int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits);
+
 // Thresholds one row of s against its window: rows of the window in the column sums
 // (`rows` of them), columns x - radius .. x + radius clipped to the row. row_sums and
 // row_squares are scratch of width + 1. The rules, with n pixels in the window, S
@@ -109,7 +117,23 @@ inline void pack_band_whites_from(const uint8_t* whites, int flip, int32_t from,
     bits[x >> 3] |= static_cast<uint8_t>(((whites[x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
 }
 
+// Linear light on a band of 8 rows with AVX2, one row per 32-bit lane (errors there
+// outgrow 16 bits), any kernel: s = tone[luma[x]]; as above otherwise, the rows below
+// left in scratch.wide_below, false when an error reached scratch.wide_error_limit.
+// The 32-bit vector arithmetic is exact for every |e| below kWideErrorLimit.
+constexpr int32_t kWideErrorLimit = 1 << 20;
+constexpr int kWideBandRows = 8;
+inline void size_wide_band_scratch(DiffusionBandScratch& s, int32_t width) {
+  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
+  s.wide_values.assign(kWideBandRows * row, 0);
+  s.whites.assign(kWideBandRows * row, 0);
+  s.wide_below.assign(2 * row, 0);
+}
+
 #if defined(__x86_64__) || defined(__i386__)
+bool diffuse_band_wide_avx2(HalftoneMethod method, const uint8_t* const* luma, const uint16_t* tone,
+                            const int32_t* above0, const int32_t* above1, int32_t width, bool invert,
+                            DiffusionBandScratch& scratch, uint8_t* const* bits);
 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
                           int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
 bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int offset, const int32_t* above0,

@@ -44,8 +44,10 @@ struct ConversionRequest {
   int levels = 2;          // grey levels of the result, kMinLevels..kMaxLevels; 2 is black and white
   std::string palette;     // a palette's name or colours "#rrggbb,..." (colour_palette.h); empty: none
   int format = kFormatUnset;
-  DeviceRequest device;  // layout, polarity, name, band (the format is set from `format`)
+  DeviceRequest device;  // layout, polarity, name, band, preset (the format is set from `format`)
   Preparation prepare;
+  // An input is a device file read back: the device options describe it, whatever the output.
+  bool reads_device = false;
 };
 
 // Returns a parameter's value in a request: density and invert its own, levels its
@@ -66,6 +68,19 @@ inline bool converts_to_indexes(const ConversionRequest& r) { return r.levels > 
 // Returns true when the conversion takes the picture's rows top row first (halftoning,
 // grey levels, palettes), so a reader should give them in that order where it can.
 inline bool takes_rows_top_first(const ConversionRequest& r) { return r.method.has_value() || converts_to_indexes(r); }
+
+// Applies the preset named in request.device.preset (a known name): its format when
+// none is chosen, its grey levels or palette when neither is given, its size when
+// none is given. The rest it sets is taken by device_request_with_preset.
+void apply_device_preset(ConversionRequest& request);
+
+// Returns the count and palette of the conversion's indexes: the palette's colours, or the levels.
+IndexMeaning index_meaning(const ConversionRequest& request);
+
+// Returns the device request for writing or reading `format`: the options given, the
+// preset's layout (for its own layout also its code map) and polarity where none is
+// given, and what the conversion's indexes mean.
+DeviceRequest device_request_with_preset(const ConversionRequest& request, DeviceFormat format);
 
 // Returns the device writer's settings for the settings' device format, for `input`
 // written to `target` (without a name the array is named after the target, or after

@@ -2,7 +2,7 @@
 // PGM (P5, maxval N-1, the level itself), PPM (P6, each pixel its colour), PNG (grey of
 // 2 or 4 bits for 4 or 16 levels, else indexed at the least depth of 1, 2, 4 or 8 bits
 // that holds N) and BMP (indexed, 1 or 4 bits, the colours as its table; rows
-// bottom-up, placed a batch at a time). Grey level k is stored as level_grey(N, k).
+// bottom-up, placed a batch at a time), c and bin in their index layouts. Grey level k is stored as level_grey(N, k).
 #ifndef QVX_PIPELINE_INDEX_OUTPUT_H
 #define QVX_PIPELINE_INDEX_OUTPUT_H
 
@@ -13,6 +13,10 @@
 
 // Returns true for the formats that hold grey levels and palettes (PGM grey levels only).
 bool writes_indexes(int format, bool grey);
+
+// Returns true when the output is c or bin in a layout of indexes (out.device_settings):
+// the device writer packs the rows.
+bool writes_device_indexes(const ResultOutput& out, int format);
 
 // Starts the output of `count` (2..16) levels or colours, `table` their red, green and
 // blue (greys for levels); header40 is the source's header, its resolution kept.

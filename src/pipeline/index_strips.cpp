@@ -92,7 +92,8 @@ std::string start_index_strips(IndexStrips& s, const ConversionRequest& request,
   }
   if (error == LevelsError::kBadParams) return halftone_error_text(check_halftone_params(*request.method, params));
   if (error != LevelsError::kNone) return levels_error_text(error);
-  s.to_bits = s.palette && count == 2 && !writes_indexes(request.format, false);
+  s.to_bits = s.palette && count == 2 && !writes_indexes(request.format, false) &&
+              !writes_device_indexes(out, request.format);
   if (s.to_bits) {
     // The darker of the two is black; equal ones leave entry 0 black.
     s.white_index = luminance_of(table[1]) >= luminance_of(table[0]) ? 1 : 0;

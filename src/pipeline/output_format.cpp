@@ -87,3 +87,11 @@ std::string format_extension(int format) {
   return ".bmp";
 }
 
+bool device_input_named(const std::string& name, DeviceFormat& format) {
+  const DeviceFormatInfo* info = device_format_for_path(name);
+  if (!info) return false;
+  if (info->format != DeviceFormat::Xbm && info->format != DeviceFormat::C && info->format != DeviceFormat::Bin)
+    return false;
+  format = info->format;
+  return true;
+}

@@ -39,6 +39,10 @@ std::string name_extension(const std::string& name);
 bool is_device_format(int format);
 DeviceFormat device_format_of(int format);
 
+// Return true and set `format` for a name whose extension is that of a device format
+// read back as an input: xbm, c (.h, .c), bin.
+bool device_input_named(const std::string& name, DeviceFormat& format);
+
 // Returns the format's name as -f takes it ("tiff", "pgm").
 std::string format_name(int format);
 

@@ -137,7 +137,7 @@ TEST(CliOptions, HalftoningOptionsThatDontApplyAreUsageErrors) {
 // Any row of the table, a module's new one too, given twice is refused: a value the
 // row takes alone is found by its own setter, so no row needs listing here.
 TEST(CliOptions, EveryOptionGivenTwiceIsRefused) {
-  const char* const candidates[] = {"1", "1x1", "90", "4", "h", "white", "contain", "hard", "bmp", "rows-msb", "0.5", "x"};
+  const char* const candidates[] = {"1", "1x1", "90", "4", "h", "white", "contain", "hard", "bmp", "rows-msb", "0.5", "x", "acep7"};
   const CliOptionSections sections = cli_option_sections();
   for (size_t s = 0; s < sections.count; ++s) {
     for (size_t r = 0; r < sections.list[s]->count; ++r) {

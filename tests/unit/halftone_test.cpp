@@ -34,7 +34,10 @@ Output convert(HalftoneMethod method, const HalftoneParams& params, int32_t widt
                const std::vector<uint8_t>& luma, int32_t strip, int error_limit = -1) {
   HalftoneConverter c;
   EXPECT_EQ(start_halftone(method, params, width, c), HalftoneError::kNone);
-  if (error_limit >= 0) c.band_scratch.error_limit = error_limit;
+  if (error_limit >= 0) {
+    c.band_scratch.error_limit = error_limit;
+    c.band_scratch.wide_error_limit = error_limit;
+  }
   Output out;
   out.width = width;
   const int32_t height = static_cast<int32_t>(luma.size() / width);
@@ -229,45 +232,99 @@ TEST(Halftone, LocalThresholdWaitsForTheRowsBelow) {
 }
 
 // The vector paths give the scalar rows on random pictures of odd widths, over several
-// bands of rows and a few rows more.
+// bands of rows and a few rows more; error diffusion also with serpentine rows and in
+// linear light, one row at a time (dark pictures in linear light carry large errors).
 TEST(Halftone, VectorPathsEqualScalar) {
   std::mt19937 random(11);
-  for (int32_t width : {1, 7, 15, 17, 31, 33, 63, 65, 97, 129, 301}) {
+  for (int32_t width : {1, 3, 7, 15, 17, 31, 33, 63, 65, 97, 129, 257, 301}) {
     const std::vector<uint8_t> luma = random_picture(width, 37, random);
     for (const MethodDescriptor& m : halftone_methods()) {
+      const bool diffusion = m.family == HalftoneFamily::kErrorDiffusion;
       for (int density : {127, 30, 250}) {
-        HalftoneParams p = with(density, density == 30, false, density == 250);
-        p.radius = density == 127 ? 7 : density == 30 ? 1 : 40;
-        if (density == 30) p.k = m.method == HalftoneMethod::kNiblack ? -0.7 : 0.5;
-        if (density == 250) p.percent = 4;
-        force_simd_level(SimdLevel::kScalar);
-        const Output reference = convert(m.method, p, width, luma, 5);
-        for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
-          force_simd_level(static_cast<SimdLevel>(l));
-          EXPECT_EQ(convert(m.method, p, width, luma, 5).rows, reference.rows)
-              << m.name << " width " << width << " level " << l << " density " << density;
+        for (int variant = 0; variant < (diffusion ? 4 : 1); ++variant) {
+          const bool serpentine = variant & 1, linear = variant & 2;
+          HalftoneParams p = with(density, density == 30, serpentine, diffusion ? linear : density == 250);
+          p.radius = density == 127 ? 7 : density == 30 ? 1 : 40;
+          if (density == 30) p.k = m.method == HalftoneMethod::kNiblack ? -0.7 : 0.5;
+          if (density == 250) p.percent = 4;
+          force_simd_level(SimdLevel::kScalar);
+          const Output reference = convert(m.method, p, width, luma, 5);
+          for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
+            force_simd_level(static_cast<SimdLevel>(l));
+            EXPECT_EQ(convert(m.method, p, width, luma, 5).rows, reference.rows)
+                << m.name << " width " << width << " level " << l << " density " << density << " serpentine "
+                << serpentine << " linear " << linear;
+          }
+          force_simd_level(best_simd_level());
         }
-        force_simd_level(best_simd_level());
       }
     }
   }
 }
 
 // A band whose errors outgrow the vector arithmetic's range goes the scalar way: with
-// the limit at 0 every band does, at 100 some.
+// the limit at 0 every band does, at 100 some. In linear light every |e| of a random
+// picture comes near 32767, so black rows between random ones make bands that pass.
 TEST(Halftone, LargeErrorsFallBackToScalar) {
   std::mt19937 random(5);
   const int32_t width = 77;
-  const std::vector<uint8_t> luma = random_picture(width, 50, random);
+  const std::vector<uint8_t> random_luma = random_picture(width, 50, random);
+  std::vector<uint8_t> striped = random_luma;
+  std::fill(striped.begin() + 20 * width, striped.begin() + 40 * width, 0);
   for (HalftoneMethod method : {HalftoneMethod::kFloydSteinberg, HalftoneMethod::kStucki}) {
-    force_simd_level(SimdLevel::kScalar);
-    const Output reference = convert(method, kPlain, width, luma, 9);
-    for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
-      force_simd_level(static_cast<SimdLevel>(l));
-      for (int limit : {0, 100})
-        EXPECT_EQ(convert(method, kPlain, width, luma, 9, limit).rows, reference.rows) << limit << " level " << l;
+    for (bool linear : {false, true}) {
+      const HalftoneParams p = with(127, false, false, linear);
+      const std::vector<uint8_t>& luma = linear ? striped : random_luma;
+      force_simd_level(SimdLevel::kScalar);
+      const Output reference = convert(method, p, width, luma, 9);
+      for (int l = 1; l <= static_cast<int>(best_simd_level()); ++l) {
+        force_simd_level(static_cast<SimdLevel>(l));
+        for (int limit : {0, linear ? 32000 : 100})
+          EXPECT_EQ(convert(method, p, width, luma, 9, limit).rows, reference.rows)
+              << limit << " level " << l << " linear " << linear;
+      }
+      force_simd_level(best_simd_level());
     }
-    force_simd_level(best_simd_level());
+  }
+}
+
+// The one-row path gives the reference's bits and carried errors for any errors carried
+// in, also far outside what a picture makes: past its tables of the shares ahead (w
+// beyond -1024 .. 1279) and past the vector shares' limit (|e| from 2^20, products
+// from 2^26 where the vector division is no longer exact).
+TEST(Halftone, RowPathEqualsReferenceForAnyCarriedErrors) {
+  std::mt19937 random(3);
+  const int32_t width = 41;
+  const size_t row = width + 4;
+  for (const MethodDescriptor& m : halftone_methods()) {
+    if (m.family != HalftoneFamily::kErrorDiffusion) continue;
+    const DiffusionKernel& kernel = diffusion_kernel(m.method);
+    for (int32_t reach : {300, 5000, 200000000}) {  // e * 8 stays within 32 bits
+      for (int direction : {1, -1}) {
+        for (bool linear : {false, true}) {
+          const int32_t white = linear ? 65535 : 255;
+          std::vector<int32_t> values(width);
+          for (int32_t& v : values) v = static_cast<int32_t>(random() % (white + 1));
+          std::vector<int32_t> carried(3 * row, 0);
+          for (int32_t x = 0; x < width; ++x)
+            carried[2 + x] = static_cast<int32_t>(random() % (2 * reach + 1)) - reach;
+          std::vector<int32_t> expected_errors = carried, errors = carried;
+          std::vector<uint8_t> expected_bits(8, 0xAA), bits(8, 0x55);
+          int32_t* expected_rows[3] = {&expected_errors[2], &expected_errors[row + 2], &expected_errors[2 * row + 2]};
+          int32_t* rows[3] = {&errors[2], &errors[row + 2], &errors[2 * row + 2]};
+          diffuse_row_scalar(kernel, values.data(), expected_rows, width, direction, white / 2, white, false,
+                             expected_bits.data());
+          ChainScratch scratch;
+          size_chain_scratch(scratch, width);
+          diffuse_row_chain(kernel, values.data(), rows, width, direction, linear, false, scratch, bits.data());
+          const std::string what = std::string(m.name) + " reach " + std::to_string(reach) + " direction " +
+                                   std::to_string(direction) + " linear " + std::to_string(linear);
+          EXPECT_TRUE(std::equal(bits.begin(), bits.begin() + 6, expected_bits.begin())) << what;
+          // The row itself is used up afterwards; the two below carry on.
+          EXPECT_TRUE(std::equal(errors.begin() + row, errors.end(), expected_errors.begin() + row)) << what;
+        }
+      }
+    }
   }
 }
 

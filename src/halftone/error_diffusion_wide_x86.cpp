@@ -1,0 +1,244 @@
+// Error diffusion in linear light on a band of 8 rows with AVX2: one row per 32-bit lane
+// (tones up to 65535 carry errors past 16 bits), each row `skew` pixels behind the one
+// above as in the 16-bit bands (error_diffusion_x86.cpp), so that every share a pixel
+// takes is final when it is reached. Eight steps at a time, the rows' values come in and
+// the whites go out through 8 x 8 transposes.
+#include "halftone/halftone_rows.h"
+#include "halftone/shares_x86.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+#include <cstring>
+
+#define QVX_AVX2 __attribute__((target("avx2")))
+// Deep template recursions stay inline with GCC too (a vector returned across a call
+// would change the ABI).
+#define QVX_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+namespace {
+
+constexpr int kLanes = kWideBandRows;
+
+QVX_AVX2_INLINE void transpose8x8(__m256i* v) {
+  const __m256i a0 = _mm256_unpacklo_epi32(v[0], v[1]), a1 = _mm256_unpackhi_epi32(v[0], v[1]);
+  const __m256i a2 = _mm256_unpacklo_epi32(v[2], v[3]), a3 = _mm256_unpackhi_epi32(v[2], v[3]);
+  const __m256i a4 = _mm256_unpacklo_epi32(v[4], v[5]), a5 = _mm256_unpackhi_epi32(v[4], v[5]);
+  const __m256i a6 = _mm256_unpacklo_epi32(v[6], v[7]), a7 = _mm256_unpackhi_epi32(v[6], v[7]);
+  const __m256i b0 = _mm256_unpacklo_epi64(a0, a2), b1 = _mm256_unpackhi_epi64(a0, a2);
+  const __m256i b2 = _mm256_unpacklo_epi64(a1, a3), b3 = _mm256_unpackhi_epi64(a1, a3);
+  const __m256i b4 = _mm256_unpacklo_epi64(a4, a6), b5 = _mm256_unpackhi_epi64(a4, a6);
+  const __m256i b6 = _mm256_unpacklo_epi64(a5, a7), b7 = _mm256_unpackhi_epi64(a5, a7);
+  v[0] = _mm256_permute2x128_si256(b0, b4, 0x20);
+  v[1] = _mm256_permute2x128_si256(b1, b5, 0x20);
+  v[2] = _mm256_permute2x128_si256(b2, b6, 0x20);
+  v[3] = _mm256_permute2x128_si256(b3, b7, 0x20);
+  v[4] = _mm256_permute2x128_si256(b0, b4, 0x31);
+  v[5] = _mm256_permute2x128_si256(b1, b5, 0x31);
+  v[6] = _mm256_permute2x128_si256(b2, b6, 0x31);
+  v[7] = _mm256_permute2x128_si256(b3, b7, 0x31);
+}
+
+// Lane j takes lane j - n's value, the first n lanes zeros (n = 1, 2).
+template <int n>
+QVX_AVX2_INLINE __m256i lanes_up(__m256i v) {
+  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - 4 * n);
+}
+
+// The wavefront of a kernel: each row `skew` pixels behind the one above, so that a share
+// reaching (x + dx, row + dy) is taken d = dx + dy * skew steps after it is made.
+struct Wave {
+  int skew, delays;
+};
+
+constexpr Wave wave_of(const DiffusionKernel& k) {
+  int skew = 1;
+  for (int i = 0; i < k.count; ++i)
+    while (k.shares[i].dy > 0 && k.shares[i].dy * skew <= -k.shares[i].dx) ++skew;
+  int delays = 0;
+  for (int i = 0; i < k.count; ++i) {
+    const int d = k.shares[i].dx + k.shares[i].dy * skew;
+    if (d > delays) delays = d;
+  }
+  return Wave{skew, delays};
+}
+
+template <const DiffusionKernel& K>
+struct WideState {
+  static constexpr Wave kWave = wave_of(K);
+  // [dy][d]: the shares to the row dy below, taken d steps on, still in the giving row's
+  // lane: moved down dy lanes only when taken, so that a step moves two vectors, not
+  // one per share.
+  __m256i pending[3][kWave.delays + 1];
+  __m256i outside;  // lanes where an e reached the limit
+};
+
+template <const DiffusionKernel& K, int k>
+QVX_AVX2_INLINE __m256i shares_before(__m256i e) {
+  if constexpr (k == 0) {
+    return _mm256_setzero_si256();
+  } else {
+    return _mm256_add_epi32(shares_before<K, k - 1>(e), truncated_share<K.shares[k - 1].weight, K.divisor>(e));
+  }
+}
+
+template <const DiffusionKernel& K, int i>
+QVX_AVX2_INLINE void give_shares(__m256i e, __m256i (*fresh)[WideState<K>::kWave.delays + 1]) {
+  if constexpr (i < K.count) {
+    constexpr auto share = K.shares[i];
+    constexpr bool last = K.remainder_to_last && i == K.count - 1;
+    __m256i v;
+    if constexpr (last) {
+      v = _mm256_sub_epi32(e, shares_before<K, i>(e));
+    } else {
+      v = truncated_share<share.weight, K.divisor>(e);
+    }
+    constexpr int d = share.dx + share.dy * WideState<K>::kWave.skew;
+    fresh[share.dy][d] = _mm256_add_epi32(fresh[share.dy][d], v);
+    give_shares<K, i + 1>(e, fresh);
+  }
+}
+
+// One step: every lane takes one pixel; lanes outside their rows (masked) pass no error on.
+template <const DiffusionKernel& K, bool kMasked>
+QVX_AVX2_INLINE __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t width, __m256i limit) {
+  constexpr Wave wave = WideState<K>::kWave;
+  const __m256i taken = _mm256_add_epi32(b.pending[0][1], _mm256_add_epi32(lanes_up<1>(b.pending[1][1]),
+                                                                            lanes_up<2>(b.pending[2][1])));
+  const __m256i w = _mm256_add_epi32(s, taken);
+  const __m256i is_white = _mm256_cmpgt_epi32(w, _mm256_set1_epi32(32767));
+  __m256i e = _mm256_sub_epi32(w, _mm256_and_si256(is_white, _mm256_set1_epi32(65535)));
+  if (kMasked) {
+    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), _mm256_setr_epi32(0, wave.skew, 2 * wave.skew,
+                                                                                3 * wave.skew, 4 * wave.skew,
+                                                                                5 * wave.skew, 6 * wave.skew,
+                                                                                7 * wave.skew));
+    e = _mm256_and_si256(e, _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), x),
+                                                _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x)));
+  }
+  b.outside = _mm256_or_si256(b.outside, _mm256_cmpgt_epi32(_mm256_abs_epi32(e), limit));
+  __m256i fresh[3][wave.delays + 1];
+  // fresh[dy][d] (d >= 1): what is taken d steps on; built from the pipeline moved on by one.
+  for (int dy = 0; dy < 3; ++dy)
+    for (int d = wave.delays; d >= 1; --d)
+      fresh[dy][d] = d + 1 <= wave.delays ? b.pending[dy][d + 1] : _mm256_setzero_si256();
+  give_shares<K, 0>(e, fresh);
+  for (int dy = 0; dy < 3; ++dy)
+    for (int d = 1; d <= wave.delays; ++d) b.pending[dy][d] = fresh[dy][d];
+  return is_white;
+}
+
+template <const DiffusionKernel& K, bool kMasked>
+QVX_AVX2_INLINE void wide_eight_steps(WideState<K>& b, int32_t* const* values, uint8_t* const* whites,
+                                      int32_t* below0, int32_t* below1, int32_t t0, int32_t width, __m256i limit) {
+  constexpr int skew = WideState<K>::kWave.skew;
+  __m256i v[kLanes];
+  for (int j = 0; j < kLanes; ++j) v[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values[j] + t0 - skew * j));
+  transpose8x8(v);
+  alignas(32) int32_t next1[kLanes][8], next2[kLanes][8];  // each step's pending[1][1], pending[2][1]
+  for (int k = 0; k < kLanes; ++k) {
+    v[k] = wide_step<K, kMasked>(b, v[k], t0 + k, width, limit);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(next1[k]), b.pending[1][1]);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(next2[k]), b.pending[2][1]);
+  }
+  transpose8x8(v);
+  for (int j = 0; j < kLanes; ++j) {
+    const __m256i p = _mm256_packs_epi16(_mm256_packs_epi32(v[j], v[j]), _mm256_setzero_si256());
+    const uint32_t lo = static_cast<uint32_t>(_mm256_cvtsi256_si32(p));
+    const uint32_t hi = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p, 1)));
+    const uint64_t flags = lo | uint64_t{hi} << 32;
+    std::memcpy(whites[j] + t0 - skew * j, &flags, sizeof flags);
+  }
+  // After step t the last lanes hold what the two rows below take at pixel t + 1 - 8 skew
+  // (from the row one and two above) and t + 1 - 9 skew (from the last row).
+  for (int k = 0; k < kLanes; ++k) {
+    below0[t0 + k + 1 - 8 * skew] = next1[k][7] + next2[k][6];
+    below1[t0 + k + 1 - 9 * skew] = next2[k][7];
+  }
+}
+
+// Packs each row's white flags (0 or 0xFF) into bits, 32 at a time: each group of eight
+// reversed, so that its first pixel lands on bit 7.
+QVX_AVX2 void pack_whites(int32_t width, bool invert, uint8_t* const* whites, uint8_t* const* bits) {
+  const int flip = invert ? 0xFF : 0;
+  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1,
+                                           0, 15, 14, 13, 12, 11, 10, 9, 8);
+  for (int j = 0; j < kLanes; ++j) {
+    int32_t x = 0;
+    for (; width - x >= 32; x += 32) {
+      const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(whites[j] + x));
+      const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_shuffle_epi8(m, reverse))) ^
+                            (invert ? 0xFFFFFFFFu : 0u);
+      std::memcpy(bits[j] + x / 8, &mask, sizeof mask);
+    }
+    pack_band_whites_from(whites[j], flip, x, width, bits[j]);
+  }
+}
+
+template <const DiffusionKernel& K>
+QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const int32_t* above0,
+                        const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
+                        uint8_t* const* bits) {
+  constexpr int skew = WideState<K>::kWave.skew;
+  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
+  int32_t* values[kLanes];
+  uint8_t* whites[kLanes];
+  for (int j = 0; j < kLanes; ++j) {
+    values[j] = scratch.wide_values.data() + j * row + kBandPad;
+    whites[j] = scratch.whites.data() + j * row + kBandPad;
+    for (int32_t x = 0; x < width; ++x) values[j][x] = tone[luma[j][x]];
+  }
+  for (int32_t x = 0; x < width; ++x) {
+    values[0][x] += above0[x];
+    values[1][x] += above1[x];
+  }
+  int32_t* below0 = scratch.wide_below.data() + kBandPad;
+  int32_t* below1 = below0 + row;
+  WideState<K> b;
+  for (auto& row : b.pending)
+    for (__m256i& v : row) v = _mm256_setzero_si256();
+  b.outside = _mm256_setzero_si256();
+  const __m256i limit = _mm256_set1_epi32(scratch.wide_error_limit - 1);
+  // Every lane is inside its row from step 7 skew to width - 1; the steps run until
+  // the second row below has its last pixel's share (step width - 1 + 9 skew).
+  const int32_t steps = (width + 9 * skew + 7) / 8 * 8;
+  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
+    if (t0 >= 7 * skew && t0 + 8 <= width) {
+      wide_eight_steps<K, false>(b, values, whites, below0, below1, t0, width, limit);
+    } else {
+      wide_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
+    }
+  }
+  if (!_mm256_testz_si256(b.outside, b.outside)) return false;
+  pack_whites(width, invert, whites, bits);
+  return true;
+}
+
+}  // namespace
+
+QVX_AVX2 bool diffuse_band_wide_avx2(HalftoneMethod method, const uint8_t* const* luma, const uint16_t* tone,
+                                     const int32_t* above0, const int32_t* above1, int32_t width, bool invert,
+                                     DiffusionBandScratch& scratch, uint8_t* const* bits) {
+  switch (method) {
+    case HalftoneMethod::kFloydSteinberg:
+      return wide_band<kFloydSteinbergKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kJarvis:
+      return wide_band<kJarvisKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kStucki:
+      return wide_band<kStuckiKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kBurkes:
+      return wide_band<kBurkesKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kSierra:
+      return wide_band<kSierraKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kSierra2:
+      return wide_band<kSierra2Kernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kSierraLite:
+      return wide_band<kSierraLiteKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    case HalftoneMethod::kAtkinson:
+      return wide_band<kAtkinsonKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+    default:
+      return false;
+  }
+}
+
+#endif
