@@ -43,6 +43,11 @@ struct Case {
   const char* palette = nullptr;  // a palette (which refuses invert)
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.file << " kind " << c.kind << (c.levels ? " levels " : "") << (c.levels ? c.levels : "")
+      << (c.palette ? " palette " : "") << (c.palette ? c.palette : "");
+}
+
 // Index (row from the top, column) of an indexed BMP the command writes: rows bottom-up,
 // 1 bit a pixel for two entries, else 4.
 int bmp_index(const std::vector<uint8_t>& file, int32_t width, int32_t height, int32_t top, int32_t x) {
