@@ -20,19 +20,19 @@ const char* const kPalettes[] = {"", "bwr", "spectra6-measured"};
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
   DeviceReadRequest request;
-  const DeviceFormat formats[] = {DeviceFormat::Xbm, DeviceFormat::C, DeviceFormat::Bin, DeviceFormat::Zpl};
+  const DeviceFormat formats[] = {DeviceFormat::kXbm, DeviceFormat::kC, DeviceFormat::kBin, DeviceFormat::kZpl};
   request.format = formats[data[0] & 3];
   request.settings.layout = static_cast<DeviceLayout>((data[0] >> 2) % 7);
-  request.settings.on = data[0] & 0x20 ? DeviceOn::Black : DeviceOn::White;
-  if (data[0] & 0x40) request.settings.plane_on[0] = DeviceOn::Black;
-  if (data[0] & 0x80) request.settings.plane_on[1] = DeviceOn::White;
+  request.settings.on = data[0] & 0x20 ? DeviceOn::kBlack : DeviceOn::kWhite;
+  if (data[0] & 0x40) request.settings.plane_on[0] = DeviceOn::kBlack;
+  if (data[0] & 0x80) request.settings.plane_on[1] = DeviceOn::kWhite;
   request.settings.meaning.count = 2 + (data[1] & 15);
   request.settings.meaning.palette = kPalettes[(data[1] >> 4) % 3];
   if (data[1] & 0x40) request.settings.codes = {0, 1, 2, 3, 5, 6};
   request.width = data[2];
   request.height = data[3];
   const DeviceReadResult read = read_device_bytes(data + 4, size - 4, request);
-  if (read.error != DeviceReadError::None) {
+  if (read.error != DeviceReadError::kNone) {
     if (!read.picture.indexes.empty() || device_read_error_text(read).empty()) std::abort();
     return 0;
   }
@@ -42,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (index >= p.settings.meaning.count) std::abort();
   }
   DeviceSettings again = p.settings;
-  again.format = DeviceFormat::Bin;
+  again.format = DeviceFormat::kBin;
   std::vector<uint8_t> bytes;
-  if (encode_device_indexes(again, p.indexes.data(), p.width, p.width, p.height, bytes) != DeviceError::None) {
+  if (encode_device_indexes(again, p.indexes.data(), p.width, p.width, p.height, bytes) != DeviceError::kNone) {
     std::abort();
   }
   const DeviceReadResult back =
-      read_device_bytes(bytes.data(), bytes.size(), {DeviceFormat::Bin, p.width, p.height, again});
-  if (back.error != DeviceReadError::None || back.picture.indexes != p.indexes) std::abort();
+      read_device_bytes(bytes.data(), bytes.size(), {DeviceFormat::kBin, p.width, p.height, again});
+  if (back.error != DeviceReadError::kNone || back.picture.indexes != p.indexes) std::abort();
   return 0;
 }

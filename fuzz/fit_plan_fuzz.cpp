@@ -49,17 +49,17 @@ void check_plan(uint32_t pw, uint32_t ph, TargetSize target, FitMode mode, const
   // Relatively wider than the target: the width is the side kept (contain) or filled (cover).
   const bool wider = w * target.height > uint64_t{target.width} * h;
   switch (mode) {
-    case FitMode::Stretch:
+    case FitMode::kStretch:
       check(p.scaled_width == p.width && p.scaled_height == p.height);
       break;
-    case FitMode::Contain:
+    case FitMode::kContain:
       check(p.scaled_width <= p.width && p.scaled_height <= p.height);
       check(p.scaled_width == p.width || p.scaled_height == p.height);
       check(p.offset_x == (p.width - p.scaled_width) / 2 && p.offset_y == (p.height - p.scaled_height) / 2);
       check(p.crop_x == 0 && p.crop_y == 0);
       check_aspect(w, h, p.scaled_width, p.scaled_height, wider);
       break;
-    case FitMode::Cover:
+    case FitMode::kCover:
       check(p.scaled_width >= p.width && p.scaled_height >= p.height);
       check(p.scaled_width == p.width || p.scaled_height == p.height);
       check(p.crop_x == (p.scaled_width - p.width) / 2 && p.crop_y == (p.scaled_height - p.height) / 2);
@@ -79,15 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const FitMode mode = static_cast<FitMode>(data[16] % 3);
   FitPlan plan;
   const PreparationError error = plan_fit(pw, ph, target, mode, plan);
-  if (error == PreparationError::None) {
+  if (error == PreparationError::kNone) {
     check_plan(pw, ph, target, mode, plan);
   } else {
-    check(error == PreparationError::ResultTooLarge);
+    check(error == PreparationError::kResultTooLarge);
   }
   // The rest is a size's text: what parses is within the limits the planner is promised.
   const std::string_view text(reinterpret_cast<const char*>(data + 17), size - 17);
   TargetSize parsed{7, 7};
-  if (parse_target_size(text, parsed) == PreparationError::None) {
+  if (parse_target_size(text, parsed) == PreparationError::kNone) {
     check(parsed.width <= kMaxTargetSide && parsed.height <= kMaxTargetSide);
     check(parsed.width != 0 || parsed.height != 0);
   } else {

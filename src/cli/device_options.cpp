@@ -9,23 +9,23 @@
 namespace {
 
 bool set_size(const std::string& value, CliOptions& o) {
-  o.prepare.resize = parse_target_size(value, o.prepare.size) == PreparationError::None;
+  o.prepare.resize = parse_target_size(value, o.prepare.size) == PreparationError::kNone;
   return o.prepare.resize;
 }
 
 bool set_fit(const std::string& value, CliOptions& o) {
   o.prepare.fit_given = true;
-  return parse_fit(value, o.prepare.fit) == PreparationError::None;
+  return parse_fit(value, o.prepare.fit) == PreparationError::kNone;
 }
 
 bool set_background(const std::string& value, CliOptions& o) {
   o.prepare.background_given = true;
-  return parse_background(value, o.prepare.white_background) == PreparationError::None;
+  return parse_background(value, o.prepare.white_background) == PreparationError::kNone;
 }
 
 // No rotation is the default, not a value to write: --rotate 0 is most likely a slip.
 bool set_rotation(const std::string& value, CliOptions& o) {
-  return value != "0" && parse_rotation(value, o.prepare.rotation) == PreparationError::None;
+  return value != "0" && parse_rotation(value, o.prepare.rotation) == PreparationError::kNone;
 }
 
 bool set_no_autorotate(const std::string&, CliOptions& o) {
@@ -33,7 +33,7 @@ bool set_no_autorotate(const std::string&, CliOptions& o) {
   return true;
 }
 
-bool set_flip(const std::string& value, CliOptions& o) { return parse_flip(value, o.prepare.flip) == PreparationError::None; }
+bool set_flip(const std::string& value, CliOptions& o) { return parse_flip(value, o.prepare.flip) == PreparationError::kNone; }
 
 bool set_layout(const std::string& value, CliOptions& o) {
   DeviceLayout layout;

@@ -74,7 +74,7 @@ struct Input {
   InputFile file;
   PictureSource source;
   bool device = false;  // a device file, read back as it is
-  DeviceFormat device_format = DeviceFormat::Bin;
+  DeviceFormat device_format = DeviceFormat::kBin;
 };
 
 void on_rows_done(void* context, int32_t done, int32_t height) {

@@ -13,7 +13,7 @@ const char* plane_role(const DeviceSettings& s, int plane) {
 }
 
 std::string polarity_clauses(const DeviceSettings& s, DeviceLayout layout) {
-  if (layout == DeviceLayout::Planes) {
+  if (layout == DeviceLayout::kPlanes) {
     std::string text;
     for (int p = 0; p < 2; ++p) {
       text += std::string(p ? ", " : "") + "plane " + std::to_string(p) + " " + plane_role(s, p) + " with set bits " +
@@ -23,9 +23,9 @@ std::string polarity_clauses(const DeviceSettings& s, DeviceLayout layout) {
   }
   if (!index_layout(layout)) {
     if (grey(s)) return std::string("a set bit is a ") + device_on_name(s.on) + " pixel";
-    return s.on == DeviceOn::White ? "a set bit is colour 1" : "a set bit is colour 0";
+    return s.on == DeviceOn::kWhite ? "a set bit is colour 1" : "a set bit is colour 0";
   }
-  if (s.codes.empty() && grey(s)) return s.on == DeviceOn::White ? "value 0 is black" : "value 0 is white";
+  if (s.codes.empty() && grey(s)) return s.on == DeviceOn::kWhite ? "value 0 is black" : "value 0 is white";
   std::vector<uint8_t> codes = s.codes;
   if (codes.empty()) {
     for (int i = 0; i < s.meaning.count; ++i) codes.push_back(static_cast<uint8_t>(i));
@@ -80,8 +80,8 @@ bool read_clause(std::string_view c, Clauses& seen, DeviceSettings& s) {
   if (skip(c, "a set bit is ")) {
     if (seen.polarity) return false;
     seen.polarity = true;
-    if (c == "a white pixel" || c == "colour 1") return s.on = DeviceOn::White, true;
-    if (c == "a black pixel" || c == "colour 0") return s.on = DeviceOn::Black, true;
+    if (c == "a white pixel" || c == "colour 1") return s.on = DeviceOn::kWhite, true;
+    if (c == "a black pixel" || c == "colour 0") return s.on = DeviceOn::kBlack, true;
     return false;
   }
   if (skip(c, "value 0 is ")) {
@@ -140,44 +140,44 @@ CommentRead read_c_header_comment(std::string_view text, HeaderFacts& facts) {
     text.remove_prefix(1);
   }
   const size_t colon = text.find(": ");
-  if (colon == std::string_view::npos || colon == 0) return CommentRead::NotOurs;
+  if (colon == std::string_view::npos || colon == 0) return CommentRead::kNotOurs;
   HeaderFacts f;
   f.name = std::string(text.substr(0, colon));
   std::string_view rest = text.substr(colon + 2);
   uint64_t width = 0, height = 0;
   if (!read_number(rest, UINT32_MAX, width) || !skip(rest, " x ") || !read_number(rest, UINT32_MAX, height) ||
       !skip(rest, " pixels")) {
-    return CommentRead::NotOurs;
+    return CommentRead::kNotOurs;
   }
   f.width = static_cast<uint32_t>(width);
   f.height = static_cast<uint32_t>(height);
   const size_t end = rest.find("; ");
-  if (end == std::string_view::npos) return CommentRead::Malformed;
+  if (end == std::string_view::npos) return CommentRead::kMalformed;
   std::string_view bytes_part = rest.substr(end + 2);
   uint64_t bytes = 0;
-  if (!read_number(bytes_part, UINT64_MAX, bytes) || !skip(bytes_part, " bytes")) return CommentRead::Malformed;
+  if (!read_number(bytes_part, UINT64_MAX, bytes) || !skip(bytes_part, " bytes")) return CommentRead::kMalformed;
   std::string_view clauses = rest.substr(0, end);
   Clauses seen;
-  f.settings.format = DeviceFormat::C;
+  f.settings.format = DeviceFormat::kC;
   f.settings.name = f.name;
   while (!clauses.empty()) {
-    if (!skip(clauses, ", ")) return CommentRead::Malformed;
+    if (!skip(clauses, ", ")) return CommentRead::kMalformed;
     const size_t next = clauses.find(", ");
-    if (!read_clause(clauses.substr(0, next), seen, f.settings)) return CommentRead::Malformed;
+    if (!read_clause(clauses.substr(0, next), seen, f.settings)) return CommentRead::kMalformed;
     clauses = next == std::string_view::npos ? std::string_view() : clauses.substr(next);
   }
   const DeviceSettings& s = f.settings;
-  const bool planes = s.layout == DeviceLayout::Planes;
+  const bool planes = s.layout == DeviceLayout::kPlanes;
   // Every clause that the writer gives this layout, and no other.
   if (!seen.layout ||
       (planes ? seen.polarity || !seen.plane[0] || !seen.plane[1] : !seen.polarity || seen.plane[0] || seen.plane[1])) {
-    return CommentRead::Malformed;
+    return CommentRead::kMalformed;
   }
   for (int p = 0; planes && p < 2; ++p) {
-    if (seen.roles[p] != plane_role(s, p)) return CommentRead::Malformed;
+    if (seen.roles[p] != plane_role(s, p)) return CommentRead::kMalformed;
   }
-  if (check_device_indexes(s) != DeviceError::None) return CommentRead::Malformed;
-  if (bytes != device_layout_bytes(s.layout, f.width, f.height)) return CommentRead::Malformed;
+  if (check_device_indexes(s) != DeviceError::kNone) return CommentRead::kMalformed;
+  if (bytes != device_layout_bytes(s.layout, f.width, f.height)) return CommentRead::kMalformed;
   facts = f;
-  return CommentRead::Read;
+  return CommentRead::kRead;
 }

@@ -25,9 +25,9 @@ struct HeaderFacts {
 };
 
 enum class CommentRead {
-  NotOurs,    // the text does not begin "NAME: W x H pixels"
-  Read,
-  Malformed,  // it does, but a clause is unknown, missing or contradicts another
+  kNotOurs,    // the text does not begin "NAME: W x H pixels"
+  kRead,
+  kMalformed,  // it does, but a clause is unknown, missing or contradicts another
 };
 
 // Reads the text between "/*" and "*/" as c_header_comment writes it.

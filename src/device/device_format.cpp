@@ -7,24 +7,24 @@
 namespace {
 
 const DeviceFormatInfo kFormats[] = {
-    {DeviceFormat::Xbm, "xbm", "xbm", "X bitmap (C text, least significant bit first, set = black)", kTakesName,
-     DeviceOn::Black},
-    {DeviceFormat::C, "c", "h c", "C header: const uint8_t array with width and height defines",
-     kTakesLayout | kTakesName, DeviceOn::White},
-    {DeviceFormat::Bin, "bin", "bin", "the bytes of the C array, raw", kTakesLayout, DeviceOn::White},
-    {DeviceFormat::EscPos, "escpos", "escpos pos", "ESC/POS raster bit image (GS v 0), in bands", kTakesBand,
-     DeviceOn::Black},
-    {DeviceFormat::Zpl, "zpl", "zpl", "ZPL label with one ^GFA graphic field", 0, DeviceOn::Black},
+    {DeviceFormat::kXbm, "xbm", "xbm", "X bitmap (C text, least significant bit first, set = black)", kTakesName,
+     DeviceOn::kBlack},
+    {DeviceFormat::kC, "c", "h c", "C header: const uint8_t array with width and height defines",
+     kTakesLayout | kTakesName, DeviceOn::kWhite},
+    {DeviceFormat::kBin, "bin", "bin", "the bytes of the C array, raw", kTakesLayout, DeviceOn::kWhite},
+    {DeviceFormat::kEscPos, "escpos", "escpos pos", "ESC/POS raster bit image (GS v 0), in bands", kTakesBand,
+     DeviceOn::kBlack},
+    {DeviceFormat::kZpl, "zpl", "zpl", "ZPL label with one ^GFA graphic field", 0, DeviceOn::kBlack},
 };
 
-const Word<DeviceLayout> kLayouts[] = {{"rows-msb", DeviceLayout::RowsMsb},
-                                       {"rows-lsb", DeviceLayout::RowsLsb},
-                                       {"pages", DeviceLayout::Pages},
-                                       {"columns-msb", DeviceLayout::ColumnsMsb},
-                                       {"2bpp-msb", DeviceLayout::TwoBppMsb},
-                                       {"4bpp-msb", DeviceLayout::FourBppMsb},
-                                       {"planes", DeviceLayout::Planes}};
-const Word<DeviceOn> kOns[] = {{"black", DeviceOn::Black}, {"white", DeviceOn::White}};
+const Word<DeviceLayout> kLayouts[] = {{"rows-msb", DeviceLayout::kRowsMsb},
+                                       {"rows-lsb", DeviceLayout::kRowsLsb},
+                                       {"pages", DeviceLayout::kPages},
+                                       {"columns-msb", DeviceLayout::kColumnsMsb},
+                                       {"2bpp-msb", DeviceLayout::kTwoBppMsb},
+                                       {"4bpp-msb", DeviceLayout::kFourBppMsb},
+                                       {"planes", DeviceLayout::kPlanes}};
+const Word<DeviceOn> kOns[] = {{"black", DeviceOn::kBlack}, {"white", DeviceOn::kWhite}};
 
 // Words a C or C++ compiler would not take as the array's name (C23 and C++20 included).
 const char* const kKeywords[] = {
@@ -175,12 +175,12 @@ const char* device_layout_name(DeviceLayout layout) { return kLayouts[static_cas
 
 bool parse_device_on(std::string_view text, DeviceOn& out) { return find_word(kOns, text, out); }
 
-const char* device_on_name(DeviceOn on) { return on == DeviceOn::Black ? "black" : "white"; }
+const char* device_on_name(DeviceOn on) { return on == DeviceOn::kBlack ? "black" : "white"; }
 
 unsigned device_layout_bits(DeviceLayout layout) {
   switch (layout) {
-    case DeviceLayout::TwoBppMsb: return 2;
-    case DeviceLayout::FourBppMsb: return 4;
+    case DeviceLayout::kTwoBppMsb: return 2;
+    case DeviceLayout::kFourBppMsb: return 4;
     default: return 1;
   }
 }
@@ -188,9 +188,9 @@ unsigned device_layout_bits(DeviceLayout layout) {
 uint64_t device_layout_bytes(DeviceLayout layout, uint32_t width, uint32_t height) {
   const uint64_t w = width, h = height;
   switch (layout) {
-    case DeviceLayout::Pages: return w * ((h + 7) / 8);
-    case DeviceLayout::ColumnsMsb: return (h + 7) / 8 * w;
-    case DeviceLayout::Planes: return 2 * ((w + 7) / 8) * h;
+    case DeviceLayout::kPages: return w * ((h + 7) / 8);
+    case DeviceLayout::kColumnsMsb: return (h + 7) / 8 * w;
+    case DeviceLayout::kPlanes: return 2 * ((w + 7) / 8) * h;
     default: return (w * device_layout_bits(layout) + 7) / 8 * h;
   }
 }
@@ -288,29 +288,29 @@ std::string c_identifier_for(std::string_view output, std::string_view input) {
 
 const char* device_error_text(DeviceError error) {
   switch (error) {
-    case DeviceError::None: return "no error";
-    case DeviceError::LayoutNotForFormat: return "--layout applies to the c and bin formats only";
-    case DeviceError::NameNotForFormat: return "--name applies to the c and xbm formats only";
-    case DeviceError::BandNotForFormat: return "--band applies to the escpos format only";
-    case DeviceError::BandOutOfRange: return "the band height must be 1 to 2303 rows";
-    case DeviceError::EmptyPicture: return "the picture has no pixels";
-    case DeviceError::PictureTooLarge: return "the picture is too large for this format";
-    case DeviceError::TooManyRows: return "more rows than the picture has";
-    case DeviceError::MissingRows: return "the picture ended before its last row";
-    case DeviceError::WriteFailed: return "the output could not be written";
-    case DeviceError::TwoIndexesOnly:
+    case DeviceError::kNone: return "no error";
+    case DeviceError::kLayoutNotForFormat: return "--layout applies to the c and bin formats only";
+    case DeviceError::kNameNotForFormat: return "--name applies to the c and xbm formats only";
+    case DeviceError::kBandNotForFormat: return "--band applies to the escpos format only";
+    case DeviceError::kBandOutOfRange: return "the band height must be 1 to 2303 rows";
+    case DeviceError::kEmptyPicture: return "the picture has no pixels";
+    case DeviceError::kPictureTooLarge: return "the picture is too large for this format";
+    case DeviceError::kTooManyRows: return "more rows than the picture has";
+    case DeviceError::kMissingRows: return "the picture ended before its last row";
+    case DeviceError::kWriteFailed: return "the output could not be written";
+    case DeviceError::kTwoIndexesOnly:
       return "this format or layout holds two levels or colours only (2bpp-msb, 4bpp-msb and planes hold more)";
-    case DeviceError::TooManyForTwoBits: return "2bpp-msb holds at most four levels or colours";
-    case DeviceError::PlanesNeedThree:
+    case DeviceError::kTooManyForTwoBits: return "2bpp-msb holds at most four levels or colours";
+    case DeviceError::kPlanesNeedThree:
       return "planes take 4 grey levels or a palette of three: black, white and one colour";
-    case DeviceError::BadMeaning: return "the levels, the palette or the preset cannot be named in the output";
-    case DeviceError::CodesNotForLayout: return "a code map applies to the 2bpp-msb and 4bpp-msb layouts only";
-    case DeviceError::BadCodeMap:
+    case DeviceError::kBadMeaning: return "the levels, the palette or the preset cannot be named in the output";
+    case DeviceError::kCodesNotForLayout: return "a code map applies to the 2bpp-msb and 4bpp-msb layouts only";
+    case DeviceError::kBadCodeMap:
       return "the code map needs a different code, small enough for the layout, for each index";
-    case DeviceError::NoPolarityForCodes: return "a palette's or a code map's values take no --on black";
-    case DeviceError::PlaneOnNotForLayout: return "a plane's polarity applies to the planes layout only";
-    case DeviceError::IndexOutOfRange: return "a pixel's index is beyond the levels or colours";
-    case DeviceError::SpillFailed: return "no temporary file could hold the second plane";
+    case DeviceError::kNoPolarityForCodes: return "a palette's or a code map's values take no --on black";
+    case DeviceError::kPlaneOnNotForLayout: return "a plane's polarity applies to the planes layout only";
+    case DeviceError::kIndexOutOfRange: return "a pixel's index is beyond the levels or colours";
+    case DeviceError::kSpillFailed: return "no temporary file could hold the second plane";
   }
   return "unknown error";
 }
@@ -329,7 +329,7 @@ bool nameable(const std::string& text, bool list) {
 }
 
 bool one_bit_output(const DeviceSettings& s) {
-  const bool takes_layout = s.format == DeviceFormat::C || s.format == DeviceFormat::Bin;
+  const bool takes_layout = s.format == DeviceFormat::kC || s.format == DeviceFormat::kBin;
   return !takes_layout || !index_layout(s.layout);
 }
 
@@ -339,44 +339,44 @@ DeviceError check_device_indexes(const DeviceSettings& s) {
   const int count = s.meaning.count;
   if (count < 2 || count > kMaxIndexes || !nameable(s.meaning.palette, true) ||
       !nameable(s.preset, false)) {
-    return DeviceError::BadMeaning;
+    return DeviceError::kBadMeaning;
   }
-  const bool planes = !one_bit_output(s) && s.layout == DeviceLayout::Planes;
-  if ((s.plane_on[0] || s.plane_on[1]) && !planes) return DeviceError::PlaneOnNotForLayout;
+  const bool planes = !one_bit_output(s) && s.layout == DeviceLayout::kPlanes;
+  if ((s.plane_on[0] || s.plane_on[1]) && !planes) return DeviceError::kPlaneOnNotForLayout;
   const unsigned bits = one_bit_output(s) ? 1 : device_layout_bits(s.layout);
-  if (!s.codes.empty() && bits == 1) return DeviceError::CodesNotForLayout;
-  if (one_bit_output(s)) return count == 2 ? DeviceError::None : DeviceError::TwoIndexesOnly;
+  if (!s.codes.empty() && bits == 1) return DeviceError::kCodesNotForLayout;
+  if (one_bit_output(s)) return count == 2 ? DeviceError::kNone : DeviceError::kTwoIndexesOnly;
   if (planes) {
     const bool grey = s.meaning.palette.empty() && count == 4, colour = !s.meaning.palette.empty() && count == 3;
-    return grey || colour ? DeviceError::None : DeviceError::PlanesNeedThree;
+    return grey || colour ? DeviceError::kNone : DeviceError::kPlanesNeedThree;
   }
-  if (bits == 2 && count > 4) return DeviceError::TooManyForTwoBits;
+  if (bits == 2 && count > 4) return DeviceError::kTooManyForTwoBits;
   if (!s.codes.empty()) {
-    if (s.codes.size() != static_cast<size_t>(count)) return DeviceError::BadCodeMap;
+    if (s.codes.size() != static_cast<size_t>(count)) return DeviceError::kBadCodeMap;
     for (size_t i = 0; i < s.codes.size(); ++i) {
-      if (s.codes[i] >= 1u << bits) return DeviceError::BadCodeMap;
+      if (s.codes[i] >= 1u << bits) return DeviceError::kBadCodeMap;
       for (size_t j = 0; j < i; ++j) {
-        if (s.codes[j] == s.codes[i]) return DeviceError::BadCodeMap;
+        if (s.codes[j] == s.codes[i]) return DeviceError::kBadCodeMap;
       }
     }
   }
   // Reversed grey levels are levels still; a palette's order is the device's.
   const bool codes = !s.codes.empty() || !s.meaning.palette.empty();
-  if (codes && s.on == DeviceOn::Black) return DeviceError::NoPolarityForCodes;
-  return DeviceError::None;
+  if (codes && s.on == DeviceOn::kBlack) return DeviceError::kNoPolarityForCodes;
+  return DeviceError::kNone;
 }
 
 DeviceError resolve_device_request(const DeviceRequest& request, std::string_view output_path,
                                    std::string_view input_path, DeviceSettings& settings) {
   const DeviceFormatInfo& info = device_format_info(request.format);
-  if (request.layout && !(info.options & kTakesLayout)) return DeviceError::LayoutNotForFormat;
-  if (request.name && !(info.options & kTakesName)) return DeviceError::NameNotForFormat;
-  if (request.band_rows && !(info.options & kTakesBand)) return DeviceError::BandNotForFormat;
+  if (request.layout && !(info.options & kTakesLayout)) return DeviceError::kLayoutNotForFormat;
+  if (request.name && !(info.options & kTakesName)) return DeviceError::kNameNotForFormat;
+  if (request.band_rows && !(info.options & kTakesBand)) return DeviceError::kBandNotForFormat;
   if (request.band_rows && (*request.band_rows == 0 || *request.band_rows > kMaxBandRows)) {
-    return DeviceError::BandOutOfRange;
+    return DeviceError::kBandOutOfRange;
   }
   settings.format = request.format;
-  settings.layout = request.layout.value_or(DeviceLayout::RowsMsb);
+  settings.layout = request.layout.value_or(DeviceLayout::kRowsMsb);
   settings.on = request.on.value_or(info.default_on);
   settings.name = request.name ? c_identifier(*request.name) : c_identifier_for(output_path, input_path);
   settings.band_rows = request.band_rows.value_or(kDefaultBandRows);

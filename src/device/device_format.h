@@ -10,32 +10,32 @@
 #include <string_view>
 #include <vector>
 
-enum class DeviceFormat { Xbm, C, Bin, EscPos, Zpl };
+enum class DeviceFormat { kXbm, kC, kBin, kEscPos, kZpl };
 
 // How the bits of a picture are laid out in the bytes of `c` and `bin`. The first
 // four hold one bit a pixel, so two levels or colours; the others hold indexes.
 enum class DeviceLayout {
-  RowsMsb,     // row by row, each row padded to whole bytes, leftmost pixel in bit 7
-  RowsLsb,     // the same with the leftmost pixel in bit 0
-  Pages,       // bands of 8 rows from the top, a byte per column, the band's top row in bit 0
-  ColumnsMsb,  // column by column from the left, each padded to whole bytes, top pixel in bit 7
-  TwoBppMsb,   // 2 bits a pixel, each row on a new byte, the leftmost pixel in bits 7-6
-  FourBppMsb,  // 4 bits a pixel, each row on a new byte, the leftmost pixel in the high nibble
-  Planes,      // rows-msb once per plane: every row of plane 0, then every row of plane 1
+  kRowsMsb,     // row by row, each row padded to whole bytes, leftmost pixel in bit 7
+  kRowsLsb,     // the same with the leftmost pixel in bit 0
+  kPages,       // bands of 8 rows from the top, a byte per column, the band's top row in bit 0
+  kColumnsMsb,  // column by column from the left, each padded to whole bytes, top pixel in bit 7
+  kTwoBppMsb,   // 2 bits a pixel, each row on a new byte, the leftmost pixel in bits 7-6
+  kFourBppMsb,  // 4 bits a pixel, each row on a new byte, the leftmost pixel in the high nibble
+  kPlanes,      // rows-msb once per plane: every row of plane 0, then every row of plane 1
 };
 
 // Returns the bits a layout gives each pixel: 1, 2 or 4 (planes: 1 in each plane).
 unsigned device_layout_bits(DeviceLayout layout);
 
 // Returns true for the layouts of more than one bit a pixel: 2bpp-msb, 4bpp-msb, planes.
-inline bool index_layout(DeviceLayout layout) { return layout >= DeviceLayout::TwoBppMsb; }
+inline bool index_layout(DeviceLayout layout) { return layout >= DeviceLayout::kTwoBppMsb; }
 
 // Returns the bytes a picture of width x height takes in a layout.
 uint64_t device_layout_bytes(DeviceLayout layout, uint32_t width, uint32_t height);
 
 // Which pixels are the set bits; for the planes, which value a set bit means in one
 // plane: White the paper (not black, not the colour, an index bit of 1), Black the ink.
-enum class DeviceOn { Black, White };
+enum class DeviceOn { kBlack, kWhite };
 
 // What the indexes of a picture stand for: grey levels (index 0 black .. count - 1
 // white) or the entries of a palette. A 1-bit picture is two grey levels.
@@ -120,7 +120,7 @@ std::string c_identifier_from_path(std::string_view path);
 
 // What a user asked for; an option left empty takes the format's default.
 struct DeviceRequest {
-  DeviceFormat format = DeviceFormat::C;
+  DeviceFormat format = DeviceFormat::kC;
   std::optional<DeviceLayout> layout;
   std::optional<DeviceOn> on;
   std::optional<std::string> name;
@@ -133,9 +133,9 @@ struct DeviceRequest {
 
 // What the writer uses: every option decided.
 struct DeviceSettings {
-  DeviceFormat format = DeviceFormat::C;
-  DeviceLayout layout = DeviceLayout::RowsMsb;
-  DeviceOn on = DeviceOn::White;
+  DeviceFormat format = DeviceFormat::kC;
+  DeviceLayout layout = DeviceLayout::kRowsMsb;
+  DeviceOn on = DeviceOn::kWhite;
   std::string name = "image";  // a C identifier
   unsigned band_rows = kDefaultBandRows;
   IndexMeaning meaning;
@@ -148,26 +148,26 @@ struct DeviceSettings {
 DeviceOn plane_polarity(const DeviceSettings& settings, int plane);
 
 enum class DeviceError {
-  None,
-  LayoutNotForFormat,  // --layout with a format other than c or bin
-  NameNotForFormat,    // --name with a format that has no identifier
-  BandNotForFormat,    // --band with a format other than escpos
-  BandOutOfRange,      // a band of 0 rows or more than kMaxBandRows
-  EmptyPicture,        // a width or height of 0
-  PictureTooLarge,     // more than the format can describe or the writer can hold
-  TooManyRows,         // rows given past the picture's height
-  MissingRows,         // finished before every row was given
-  WriteFailed,         // the byte sink refused bytes
-  TwoIndexesOnly,      // more than two levels or colours for a 1-bit layout or format
-  TooManyForTwoBits,   // 2bpp-msb: more than four levels or colours
-  PlanesNeedThree,     // planes: neither 4 grey levels nor a palette of black, white and a colour
-  BadMeaning,          // a count outside 2..16 or a palette text with other characters
-  CodesNotForLayout,   // a code map with a layout other than 2bpp-msb and 4bpp-msb
-  BadCodeMap,          // a code map without one distinct code, small enough, for each index
-  NoPolarityForCodes,  // on black for a palette's or a code map's values
-  PlaneOnNotForLayout, // a plane's polarity with a layout other than planes
-  IndexOutOfRange,     // an index row holds a value of no level or colour
-  SpillFailed,         // the second plane could not be kept until the first was written
+  kNone,
+  kLayoutNotForFormat,  // --layout with a format other than c or bin
+  kNameNotForFormat,    // --name with a format that has no identifier
+  kBandNotForFormat,    // --band with a format other than escpos
+  kBandOutOfRange,      // a band of 0 rows or more than kMaxBandRows
+  kEmptyPicture,        // a width or height of 0
+  kPictureTooLarge,     // more than the format can describe or the writer can hold
+  kTooManyRows,         // rows given past the picture's height
+  kMissingRows,         // finished before every row was given
+  kWriteFailed,         // the byte sink refused bytes
+  kTwoIndexesOnly,      // more than two levels or colours for a 1-bit layout or format
+  kTooManyForTwoBits,   // 2bpp-msb: more than four levels or colours
+  kPlanesNeedThree,     // planes: neither 4 grey levels nor a palette of black, white and a colour
+  kBadMeaning,          // a count outside 2..16 or a palette text with other characters
+  kCodesNotForLayout,   // a code map with a layout other than 2bpp-msb and 4bpp-msb
+  kBadCodeMap,          // a code map without one distinct code, small enough, for each index
+  kNoPolarityForCodes,  // on black for a palette's or a code map's values
+  kPlaneOnNotForLayout, // a plane's polarity with a layout other than planes
+  kIndexOutOfRange,     // an index row holds a value of no level or colour
+  kSpillFailed,         // the second plane could not be kept until the first was written
 };
 
 // Returns the one-line text of an error (no trailing full stop), for messages.

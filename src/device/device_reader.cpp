@@ -112,9 +112,9 @@ DeviceReadError read_array_text(std::string_view text, ArrayText& a, size_t& bad
       if (end == std::string_view::npos) break;
       if (!a.has_facts) {
         switch (read_c_header_comment(text.substr(at + 2, end - at - 2), a.facts)) {
-          case CommentRead::Read: a.has_facts = true; break;
-          case CommentRead::Malformed: bad_line = line_at(text, at); return DeviceReadError::MalformedComment;
-          case CommentRead::NotOurs: break;
+          case CommentRead::kRead: a.has_facts = true; break;
+          case CommentRead::kMalformed: bad_line = line_at(text, at); return DeviceReadError::kMalformedComment;
+          case CommentRead::kNotOurs: break;
         }
       }
       at = end + 2;
@@ -122,7 +122,7 @@ DeviceReadError read_array_text(std::string_view text, ArrayText& a, size_t& bad
       const size_t end = std::min(text.find('\n', at), text.size());
       if (text[at] == '#' && !read_define(text.substr(at, end - at), a)) {
         bad_line = line_at(text, at);
-        return DeviceReadError::MalformedText;
+        return DeviceReadError::kMalformedText;
       }
       at = end;
     } else {
@@ -131,13 +131,13 @@ DeviceReadError read_array_text(std::string_view text, ArrayText& a, size_t& bad
   }
   if (at >= text.size()) {
     bad_line = line_at(text, at);
-    return DeviceReadError::MalformedText;
+    return DeviceReadError::kMalformedText;
   }
   ++at;
   // The items: numbers of 0..255 separated by commas, a comma after the last allowed.
   while (true) {
     if (!skip_blank(text, at)) break;
-    if (at < text.size() && text[at] == '}') return DeviceReadError::None;
+    if (at < text.size() && text[at] == '}') return DeviceReadError::kNone;
     uint64_t value = 0;
     if (!read_literal(text, at, 255, value)) break;
     a.items.push_back(static_cast<uint8_t>(value));
@@ -149,18 +149,18 @@ DeviceReadError read_array_text(std::string_view text, ArrayText& a, size_t& bad
     }
   }
   bad_line = line_at(text, at);
-  return DeviceReadError::MalformedText;
+  return DeviceReadError::kMalformedText;
 }
 
 // Chooses the size: the one given, else the text's; both must agree.
 DeviceReadError choose_size(const DeviceReadRequest& r, uint64_t width, uint64_t height, DevicePicture& p) {
   if ((r.width && width && r.width != width) || (r.height && height && r.height != height)) {
-    return DeviceReadError::SizeContradicts;
+    return DeviceReadError::kSizeContradicts;
   }
   p.width = static_cast<uint32_t>(r.width ? r.width : width);
   p.height = static_cast<uint32_t>(r.height ? r.height : height);
-  if ((r.width == 0 && width == 0) || (r.height == 0 && height == 0)) return DeviceReadError::NoSize;
-  return p.width == 0 || p.height == 0 ? DeviceReadError::EmptyPicture : DeviceReadError::None;
+  if ((r.width == 0 && width == 0) || (r.height == 0 && height == 0)) return DeviceReadError::kNoSize;
+  return p.width == 0 || p.height == 0 ? DeviceReadError::kEmptyPicture : DeviceReadError::kNone;
 }
 
 // The index of a value of 2bpp-msb or 4bpp-msb; false for a value no index has.
@@ -172,7 +172,7 @@ bool index_of_value(const DeviceSettings& s, unsigned value, uint8_t& index) {
     return false;
   }
   if (value >= static_cast<unsigned>(s.meaning.count)) return false;
-  index = static_cast<uint8_t>(s.on == DeviceOn::Black ? s.meaning.count - 1 - static_cast<int>(value) : value);
+  index = static_cast<uint8_t>(s.on == DeviceOn::kBlack ? s.meaning.count - 1 - static_cast<int>(value) : value);
   return true;
 }
 
@@ -197,32 +197,32 @@ DeviceReadResult unpack(const uint8_t* bytes, DeviceReadResult r) {
       const size_t i = size_t{y} * w + x;
       unsigned bit = 0;
       switch (s.layout) {
-        case DeviceLayout::RowsMsb: bit = bytes[y * row_bytes + x / 8] >> (7 - x % 8) & 1; break;
-        case DeviceLayout::RowsLsb: bit = bytes[y * row_bytes + x / 8] >> (x % 8) & 1; break;
-        case DeviceLayout::Pages: bit = bytes[(y / 8) * size_t{w} + x] >> (y % 8) & 1; break;
-        case DeviceLayout::ColumnsMsb: bit = bytes[x * column_bytes + y / 8] >> (7 - y % 8) & 1; break;
-        case DeviceLayout::TwoBppMsb:
-        case DeviceLayout::FourBppMsb: {
+        case DeviceLayout::kRowsMsb: bit = bytes[y * row_bytes + x / 8] >> (7 - x % 8) & 1; break;
+        case DeviceLayout::kRowsLsb: bit = bytes[y * row_bytes + x / 8] >> (x % 8) & 1; break;
+        case DeviceLayout::kPages: bit = bytes[(y / 8) * size_t{w} + x] >> (y % 8) & 1; break;
+        case DeviceLayout::kColumnsMsb: bit = bytes[x * column_bytes + y / 8] >> (7 - y % 8) & 1; break;
+        case DeviceLayout::kTwoBppMsb:
+        case DeviceLayout::kFourBppMsb: {
           const unsigned per_byte = 8 / bits;
           const unsigned value =
               bytes[y * packed_row + x / per_byte] >> (8 - bits * (x % per_byte + 1)) & ((1u << bits) - 1);
           if (!index_of_value(s, value, p.indexes[i])) {
-            r.error = DeviceReadError::NoValue;
+            r.error = DeviceReadError::kNoValue;
             r.pixel = i;
             p.indexes.clear();
             return r;
           }
           continue;
         }
-        case DeviceLayout::Planes: {
+        case DeviceLayout::kPlanes: {
           const size_t at = y * row_bytes + x / 8, plane = row_bytes * h;
-          const unsigned paper0 = (bytes[at] >> (7 - x % 8) & 1) ^ (plane_polarity(s, 0) == DeviceOn::Black);
-          const unsigned paper1 = (bytes[plane + at] >> (7 - x % 8) & 1) ^ (plane_polarity(s, 1) == DeviceOn::Black);
+          const unsigned paper0 = (bytes[at] >> (7 - x % 8) & 1) ^ (plane_polarity(s, 0) == DeviceOn::kBlack);
+          const unsigned paper1 = (bytes[plane + at] >> (7 - x % 8) & 1) ^ (plane_polarity(s, 1) == DeviceOn::kBlack);
           p.indexes[i] = index_of_planes(s, paper0, paper1);
           continue;
         }
       }
-      p.indexes[i] = static_cast<uint8_t>(bit ^ (s.on == DeviceOn::Black));
+      p.indexes[i] = static_cast<uint8_t>(bit ^ (s.on == DeviceOn::kBlack));
     }
   }
   return r;
@@ -236,12 +236,12 @@ DeviceReadResult failed(DeviceReadError error) {
 
 // Checks that `size` bytes hold exactly the picture, then unpacks them.
 DeviceReadResult read_bytes(const uint8_t* bytes, size_t size, DeviceReadResult r) {
-  if (check_device_indexes(r.picture.settings) != DeviceError::None) return failed(DeviceReadError::BadSettings);
-  if (uint64_t{r.picture.width} * r.picture.height > SIZE_MAX) return failed(DeviceReadError::TooLarge);
+  if (check_device_indexes(r.picture.settings) != DeviceError::kNone) return failed(DeviceReadError::kBadSettings);
+  if (uint64_t{r.picture.width} * r.picture.height > SIZE_MAX) return failed(DeviceReadError::kTooLarge);
   r.expected = device_layout_bytes(r.picture.settings.layout, r.picture.width, r.picture.height);
   r.found = size;
   if (r.found != r.expected) {
-    r.error = r.found < r.expected ? DeviceReadError::Truncated : DeviceReadError::SizeMismatch;
+    r.error = r.found < r.expected ? DeviceReadError::kTruncated : DeviceReadError::kSizeMismatch;
     return r;
   }
   return unpack(bytes, r);
@@ -253,61 +253,61 @@ DeviceReadResult read_device_bytes(const uint8_t* data, size_t size, const Devic
   DeviceReadResult r;
   DevicePicture& p = r.picture;
   switch (request.format) {
-    case DeviceFormat::Bin:
+    case DeviceFormat::kBin:
       p.settings = request.settings;
-      p.settings.format = DeviceFormat::Bin;
-      if ((r.error = choose_size(request, 0, 0, p)) != DeviceReadError::None) return r;
+      p.settings.format = DeviceFormat::kBin;
+      if ((r.error = choose_size(request, 0, 0, p)) != DeviceReadError::kNone) return r;
       return read_bytes(data, size, r);
-    case DeviceFormat::Xbm:
-    case DeviceFormat::C: {
+    case DeviceFormat::kXbm:
+    case DeviceFormat::kC: {
       ArrayText a;
       const std::string_view text(reinterpret_cast<const char*>(data), size);
-      if ((r.error = read_array_text(text, a, r.line)) != DeviceReadError::None) return r;
-      if (request.format == DeviceFormat::Xbm) {
+      if ((r.error = read_array_text(text, a, r.line)) != DeviceReadError::kNone) return r;
+      if (request.format == DeviceFormat::kXbm) {
         // X bitmaps: rows, the leftmost pixel in bit 0, a set bit black.
         p.settings = DeviceSettings();
-        p.settings.format = DeviceFormat::Xbm;
-        p.settings.layout = DeviceLayout::RowsLsb;
-        p.settings.on = DeviceOn::Black;
+        p.settings.format = DeviceFormat::kXbm;
+        p.settings.layout = DeviceLayout::kRowsLsb;
+        p.settings.on = DeviceOn::kBlack;
       } else if (a.has_facts) {
         p.settings = a.facts.settings;
         if ((a.width && a.width != a.facts.width) || (a.height && a.height != a.facts.height)) {
-          return failed(DeviceReadError::SizeContradicts);
+          return failed(DeviceReadError::kSizeContradicts);
         }
         a.width = a.facts.width;
         a.height = a.facts.height;
       } else {
         p.settings = request.settings;
-        p.settings.format = DeviceFormat::C;
+        p.settings.format = DeviceFormat::kC;
       }
-      if ((r.error = choose_size(request, a.width, a.height, p)) != DeviceReadError::None) return r;
+      if ((r.error = choose_size(request, a.width, a.height, p)) != DeviceReadError::kNone) return r;
       return read_bytes(a.items.data(), a.items.size(), r);
     }
-    case DeviceFormat::EscPos:
-    case DeviceFormat::Zpl: break;
+    case DeviceFormat::kEscPos:
+    case DeviceFormat::kZpl: break;
   }
-  return failed(DeviceReadError::FormatNotRead);
+  return failed(DeviceReadError::kFormatNotRead);
 }
 
 std::string device_read_error_text(const DeviceReadResult& r) {
   const std::string expected = std::to_string(r.expected), found = std::to_string(r.found);
   switch (r.error) {
-    case DeviceReadError::None: return "no error";
-    case DeviceReadError::FormatNotRead: return "only xbm, c and bin outputs are read back";
-    case DeviceReadError::NoSize: return "the size is needed (width x height): the bytes do not say it";
-    case DeviceReadError::EmptyPicture: return "the picture has no pixels";
-    case DeviceReadError::TooLarge: return "the picture is too large to read into memory";
-    case DeviceReadError::SizeContradicts: return "the size given is not the one the file states";
-    case DeviceReadError::BadSettings:
+    case DeviceReadError::kNone: return "no error";
+    case DeviceReadError::kFormatNotRead: return "only xbm, c and bin outputs are read back";
+    case DeviceReadError::kNoSize: return "the size is needed (width x height): the bytes do not say it";
+    case DeviceReadError::kEmptyPicture: return "the picture has no pixels";
+    case DeviceReadError::kTooLarge: return "the picture is too large to read into memory";
+    case DeviceReadError::kSizeContradicts: return "the size given is not the one the file states";
+    case DeviceReadError::kBadSettings:
       return "no output is written that way: the layout cannot hold those levels or colours";
-    case DeviceReadError::Truncated:
+    case DeviceReadError::kTruncated:
       return "the data is cut short: " + found + " bytes where the size and layout take " + expected;
-    case DeviceReadError::SizeMismatch:
+    case DeviceReadError::kSizeMismatch:
       return "the data does not match the size: " + found + " bytes where the size and layout take " + expected;
-    case DeviceReadError::MalformedText: return "not a C array of bytes (line " + std::to_string(r.line) + ")";
-    case DeviceReadError::MalformedComment:
+    case DeviceReadError::kMalformedText: return "not a C array of bytes (line " + std::to_string(r.line) + ")";
+    case DeviceReadError::kMalformedComment:
       return "the header's comment cannot be read (line " + std::to_string(r.line) + ")";
-    case DeviceReadError::NoValue:
+    case DeviceReadError::kNoValue:
       return "pixel " + std::to_string(r.pixel) + " holds a value that is no level or colour of the layout";
   }
   return "unknown error";

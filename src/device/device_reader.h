@@ -13,7 +13,7 @@
 #include "device/device_format.h"
 
 struct DeviceReadRequest {
-  DeviceFormat format = DeviceFormat::Bin;  // xbm, c or bin
+  DeviceFormat format = DeviceFormat::kBin;  // xbm, c or bin
   uint32_t width = 0, height = 0;           // 0: from the text's size defines (bin needs both)
   // How the bytes were written: layout, polarity, meaning, code map, planes'
   // polarities. Used for bin and for a C array without this program's comment.
@@ -27,22 +27,22 @@ struct DevicePicture {
 };
 
 enum class DeviceReadError {
-  None,
-  FormatNotRead,     // escpos and zpl are not read back
-  NoSize,            // no width and height given or defined
-  EmptyPicture,      // a side of 0
-  TooLarge,          // more pixels than this process can hold
-  SizeContradicts,   // the size given differs from the one the text defines or its comment names
-  BadSettings,       // settings no output could have been written with (check_device_indexes)
-  Truncated,         // fewer bytes or items than the size takes
-  SizeMismatch,      // more bytes or items than the size takes
-  MalformedText,     // no array, an item that is not a byte, no closing brace, a broken define
-  MalformedComment,  // a comment of this program's with a clause unknown, missing or contradicting
-  NoValue,           // a value that is no index's (a code not in the map, a level beyond the last)
+  kNone,
+  kFormatNotRead,     // escpos and zpl are not read back
+  kNoSize,            // no width and height given or defined
+  kEmptyPicture,      // a side of 0
+  kTooLarge,          // more pixels than this process can hold
+  kSizeContradicts,   // the size given differs from the one the text defines or its comment names
+  kBadSettings,       // settings no output could have been written with (check_device_indexes)
+  kTruncated,         // fewer bytes or items than the size takes
+  kSizeMismatch,      // more bytes or items than the size takes
+  kMalformedText,     // no array, an item that is not a byte, no closing brace, a broken define
+  kMalformedComment,  // a comment of this program's with a clause unknown, missing or contradicting
+  kNoValue,           // a value that is no index's (a code not in the map, a level beyond the last)
 };
 
 struct DeviceReadResult {
-  DeviceReadError error = DeviceReadError::None;
+  DeviceReadError error = DeviceReadError::kNone;
   uint64_t expected = 0, found = 0;  // Truncated, SizeMismatch: bytes or items
   size_t line = 0;                   // MalformedText: the line, from 1
   uint64_t pixel = 0;                // NoValue: the pixel, counted from the top left

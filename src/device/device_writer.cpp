@@ -22,7 +22,7 @@ std::string to_upper(std::string text) {
 
 // The layout applies to the C array and its raw bytes; the other formats have their own.
 DeviceLayout layout_of(const DeviceSettings& s) {
-  return s.format == DeviceFormat::C || s.format == DeviceFormat::Bin ? s.layout : DeviceLayout::RowsMsb;
+  return s.format == DeviceFormat::kC || s.format == DeviceFormat::kBin ? s.layout : DeviceLayout::kRowsMsb;
 }
 
 uint8_t reverse_bits(uint8_t b) {
@@ -35,8 +35,8 @@ uint8_t reverse_bits(uint8_t b) {
 unsigned bit_at(const uint8_t* row, uint32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1u; }
 
 void flush(DeviceWriter& w) {
-  if (w.pending.empty() || w.error != DeviceError::None) return;
-  if (!w.sink(reinterpret_cast<const uint8_t*>(w.pending.data()), w.pending.size())) w.error = DeviceError::WriteFailed;
+  if (w.pending.empty() || w.error != DeviceError::kNone) return;
+  if (!w.sink(reinterpret_cast<const uint8_t*>(w.pending.data()), w.pending.size())) w.error = DeviceError::kWriteFailed;
   w.pending.clear();
 }
 
@@ -54,18 +54,18 @@ void emit_raw(DeviceWriter& w, const uint8_t* bytes, size_t n) {
 // XBM (12 a line, as X writes them), ASCII hex for ZPL.
 void emit_array(DeviceWriter& w, const uint8_t* bytes, size_t n) {
   switch (w.settings.format) {
-    case DeviceFormat::Bin:
-    case DeviceFormat::EscPos: emit_raw(w, bytes, n); return;
-    case DeviceFormat::Zpl:
+    case DeviceFormat::kBin:
+    case DeviceFormat::kEscPos: emit_raw(w, bytes, n); return;
+    case DeviceFormat::kZpl:
       for (size_t i = 0; i < n; ++i) {
         w.pending += kHexUpper[bytes[i] >> 4];
         w.pending += kHexUpper[bytes[i] & 15];
       }
       break;
-    case DeviceFormat::C:
-    case DeviceFormat::Xbm: {
-      const unsigned per_line = w.settings.format == DeviceFormat::C ? 16 : 12;
-      const char* indent = w.settings.format == DeviceFormat::C ? "  " : "   ";
+    case DeviceFormat::kC:
+    case DeviceFormat::kXbm: {
+      const unsigned per_line = w.settings.format == DeviceFormat::kC ? 16 : 12;
+      const char* indent = w.settings.format == DeviceFormat::kC ? "  " : "   ";
       for (size_t i = 0; i < n; ++i, ++w.array_bytes) {
         if (w.array_bytes % per_line == 0) {
           if (w.array_bytes != 0) w.pending += ",\n";
@@ -146,33 +146,33 @@ void emit_zpl_field_opening(DeviceWriter& w, uint32_t top) {
 void emit_opening(DeviceWriter& w) {
   const std::string& name = w.settings.name;
   switch (w.settings.format) {
-    case DeviceFormat::Xbm: {
+    case DeviceFormat::kXbm: {
       const std::string stem = identifier_stem(name);
       emit_text(w, "#define " + stem + "_width " + std::to_string(w.width) + "\n#define " + stem + "_height " +
                        std::to_string(w.height) + "\nstatic unsigned char " + stem + "_bits[] = {\n");
       break;
     }
-    case DeviceFormat::C: emit_text(w, c_header_opening(w)); break;
-    case DeviceFormat::Zpl: emit_text(w, "^XA\n"); break;
-    case DeviceFormat::Bin:
-    case DeviceFormat::EscPos: break;
+    case DeviceFormat::kC: emit_text(w, c_header_opening(w)); break;
+    case DeviceFormat::kZpl: emit_text(w, "^XA\n"); break;
+    case DeviceFormat::kBin:
+    case DeviceFormat::kEscPos: break;
   }
 }
 
 void emit_closing(DeviceWriter& w) {
   switch (w.settings.format) {
-    case DeviceFormat::Xbm: emit_text(w, "};\n"); break;
-    case DeviceFormat::C: emit_text(w, "\n};\n\n#endif\n"); break;
-    case DeviceFormat::Zpl: emit_text(w, "^XZ\n"); break;
-    case DeviceFormat::Bin:
-    case DeviceFormat::EscPos: break;
+    case DeviceFormat::kXbm: emit_text(w, "};\n"); break;
+    case DeviceFormat::kC: emit_text(w, "\n};\n\n#endif\n"); break;
+    case DeviceFormat::kZpl: emit_text(w, "^XZ\n"); break;
+    case DeviceFormat::kBin:
+    case DeviceFormat::kEscPos: break;
   }
 }
 
 // Prepares one input row (set bit white) as the device's row: on pixels set, the
 // bits past the width clear.
 void prepare_row(DeviceWriter& w, const uint8_t* input) {
-  const uint8_t flip = w.settings.on == DeviceOn::Black ? 0xFF : 0x00;
+  const uint8_t flip = w.settings.on == DeviceOn::kBlack ? 0xFF : 0x00;
   for (size_t i = 0; i < w.row_bytes; ++i) w.row[i] = static_cast<uint8_t>(input[i] ^ flip);
   if (w.width & 7) w.row[w.row_bytes - 1] &= static_cast<uint8_t>(0xFF00 >> (w.width & 7));
 }
@@ -194,7 +194,7 @@ void spill_row(DeviceWriter& w, const uint8_t* bytes, size_t n) {
   }
   if (!spill.file) spill.file.reset(open_spill_file());
   if (!spill.file || std::fwrite(bytes, 1, n, spill.file.get()) != n) {
-    w.error = DeviceError::SpillFailed;
+    w.error = DeviceError::kSpillFailed;
     return;
   }
   spill.file_bytes += n;
@@ -207,14 +207,14 @@ void emit_spill(DeviceWriter& w) {
   if (!spill.file) return;
   FILE* file = spill.file.get();
   if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-    w.error = DeviceError::SpillFailed;
+    w.error = DeviceError::kSpillFailed;
     return;
   }
   std::vector<uint8_t> chunk(kFlushBytes);
-  for (uint64_t left = spill.file_bytes; left > 0 && w.error == DeviceError::None;) {
+  for (uint64_t left = spill.file_bytes; left > 0 && w.error == DeviceError::kNone;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
     if (std::fread(chunk.data(), 1, n, file) != n) {
-      w.error = DeviceError::SpillFailed;
+      w.error = DeviceError::kSpillFailed;
       return;
     }
     emit_array(w, chunk.data(), n);
@@ -226,7 +226,7 @@ void emit_spill(DeviceWriter& w) {
 // counted from black (from white when on is black).
 uint8_t packed_value(const DeviceSettings& s, uint8_t index) {
   if (!s.codes.empty()) return s.codes[index];
-  return s.on == DeviceOn::Black ? static_cast<uint8_t>(s.meaning.count - 1 - index) : index;
+  return s.on == DeviceOn::kBlack ? static_cast<uint8_t>(s.meaning.count - 1 - index) : index;
 }
 
 // The bit of plane `plane` for an index before its polarity: 1 for the paper (white;
@@ -244,7 +244,7 @@ void take_index_row(DeviceWriter& w, const uint8_t* indexes) {
   const DeviceSettings& s = w.settings;
   for (uint32_t x = 0; x < w.width; ++x) {
     if (indexes[x] >= s.meaning.count) {
-      w.error = DeviceError::IndexOutOfRange;
+      w.error = DeviceError::kIndexOutOfRange;
       return;
     }
   }
@@ -256,9 +256,9 @@ void take_index_row(DeviceWriter& w, const uint8_t* indexes) {
     return;
   }
   ++w.rows_taken;
-  if (layout == DeviceLayout::Planes) {
+  if (layout == DeviceLayout::kPlanes) {
     uint8_t* plane1 = w.packed.data() + w.row_bytes;
-    const unsigned flip0 = plane_polarity(s, 0) == DeviceOn::Black, flip1 = plane_polarity(s, 1) == DeviceOn::Black;
+    const unsigned flip0 = plane_polarity(s, 0) == DeviceOn::kBlack, flip1 = plane_polarity(s, 1) == DeviceOn::kBlack;
     for (uint32_t x = 0; x < w.width; ++x) {
       const unsigned shift = 7 - (x & 7);
       w.packed[x >> 3] |= static_cast<uint8_t>((plane_bit(s, 0, indexes[x]) ^ flip0) << shift);
@@ -281,22 +281,22 @@ void take_row(DeviceWriter& w, const uint8_t* input) {
   const uint32_t y = w.rows_taken;
   const DeviceLayout layout = layout_of(w.settings);
   ++w.rows_taken;
-  if (layout == DeviceLayout::Pages) {
+  if (layout == DeviceLayout::kPages) {
     std::memcpy(w.held.data() + (y & 7) * w.row_bytes, w.row.data(), w.row_bytes);
     if ((y & 7) == 7 || y + 1 == w.height) emit_page(w, (y & 7) + 1);
     return;
   }
-  if (layout == DeviceLayout::ColumnsMsb) {
+  if (layout == DeviceLayout::kColumnsMsb) {
     std::memcpy(w.held.data() + size_t{y} * w.row_bytes, w.row.data(), w.row_bytes);
     return;
   }
-  if (w.settings.format == DeviceFormat::EscPos && y % w.settings.band_rows == 0) emit_escpos_band_header(w, y);
-  if (w.settings.format == DeviceFormat::Zpl && y % w.field_rows == 0) emit_zpl_field_opening(w, y);
-  if (w.settings.format == DeviceFormat::Xbm || layout == DeviceLayout::RowsLsb) {
+  if (w.settings.format == DeviceFormat::kEscPos && y % w.settings.band_rows == 0) emit_escpos_band_header(w, y);
+  if (w.settings.format == DeviceFormat::kZpl && y % w.field_rows == 0) emit_zpl_field_opening(w, y);
+  if (w.settings.format == DeviceFormat::kXbm || layout == DeviceLayout::kRowsLsb) {
     for (uint8_t& b : w.row) b = reverse_bits(b);
   }
   emit_array(w, w.row.data(), w.row_bytes);
-  if (w.settings.format == DeviceFormat::Zpl) {
+  if (w.settings.format == DeviceFormat::kZpl) {
     w.pending += '\n';
     if ((y + 1) % w.field_rows == 0 || y + 1 == w.height) w.pending += "^FS\n";
   }
@@ -313,8 +313,8 @@ ByteSink append_to(std::vector<uint8_t>& out) {
 
 uint32_t device_rows_held(const DeviceSettings& settings, uint32_t height) {
   switch (layout_of(settings)) {
-    case DeviceLayout::Pages: return 8;
-    case DeviceLayout::ColumnsMsb: return height;
+    case DeviceLayout::kPages: return 8;
+    case DeviceLayout::kColumnsMsb: return height;
     default: return 1;
   }
 }
@@ -326,33 +326,33 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
   writer.width = width;
   writer.height = height;
   writer.sink = std::move(sink);
-  if (width == 0 || height == 0) return writer.error = DeviceError::EmptyPicture;
-  if (settings.format == DeviceFormat::EscPos && (settings.band_rows == 0 || settings.band_rows > kMaxBandRows)) {
-    return writer.error = DeviceError::BandOutOfRange;
+  if (width == 0 || height == 0) return writer.error = DeviceError::kEmptyPicture;
+  if (settings.format == DeviceFormat::kEscPos && (settings.band_rows == 0 || settings.band_rows > kMaxBandRows)) {
+    return writer.error = DeviceError::kBandOutOfRange;
   }
-  if (const DeviceError e = check_device_indexes(settings); e != DeviceError::None) return writer.error = e;
+  if (const DeviceError e = check_device_indexes(settings); e != DeviceError::kNone) return writer.error = e;
   const DeviceLayout layout = layout_of(settings);
   const uint64_t row_bytes = (uint64_t{width} * device_layout_bits(layout) + 7) / 8;
-  if (row_bytes > kMaxHeldBytes) return writer.error = DeviceError::PictureTooLarge;
+  if (row_bytes > kMaxHeldBytes) return writer.error = DeviceError::kPictureTooLarge;
   writer.row_bytes = static_cast<size_t>(row_bytes);
-  if (settings.format == DeviceFormat::EscPos && writer.row_bytes > 0xFFFF) {
-    return writer.error = DeviceError::PictureTooLarge;
+  if (settings.format == DeviceFormat::kEscPos && writer.row_bytes > 0xFFFF) {
+    return writer.error = DeviceError::kPictureTooLarge;
   }
-  if (settings.format == DeviceFormat::Zpl) {
+  if (settings.format == DeviceFormat::kZpl) {
     // Every field must fit, and the last one's ^FO must reach its top row.
     writer.field_rows = zpl_field_rows(width);
     if (writer.field_rows == 0 || (height - 1) / writer.field_rows * uint64_t{writer.field_rows} > kMaxZplOrigin) {
-      return writer.error = DeviceError::PictureTooLarge;
+      return writer.error = DeviceError::kPictureTooLarge;
     }
   }
-  if (layout == DeviceLayout::Pages || layout == DeviceLayout::ColumnsMsb) {
+  if (layout == DeviceLayout::kPages || layout == DeviceLayout::kColumnsMsb) {
     const uint64_t held_rows = device_rows_held(settings, height);
-    if (uint64_t{writer.row_bytes} * held_rows > kMaxHeldBytes) return writer.error = DeviceError::PictureTooLarge;
+    if (uint64_t{writer.row_bytes} * held_rows > kMaxHeldBytes) return writer.error = DeviceError::kPictureTooLarge;
     writer.held.assign(static_cast<size_t>(writer.row_bytes * held_rows), 0);
   }
   writer.row.resize(writer.row_bytes);
   // Index rows packed to one bit (a 1-bit layout), to 2 or 4 bits, or to both planes.
-  writer.packed.resize(layout == DeviceLayout::Planes ? 2 * writer.row_bytes : writer.row_bytes);
+  writer.packed.resize(layout == DeviceLayout::kPlanes ? 2 * writer.row_bytes : writer.row_bytes);
   if (index_layout(layout)) writer.indexes.resize(width);
   emit_opening(writer);
   flush(writer);
@@ -360,14 +360,14 @@ DeviceError begin_device_output(DeviceWriter& writer, const DeviceSettings& sett
 }
 
 DeviceError put_device_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdiff_t stride, uint32_t rows) {
-  if (writer.error != DeviceError::None) return writer.error;
-  if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::TooManyRows;
+  if (writer.error != DeviceError::kNone) return writer.error;
+  if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::kTooManyRows;
   const bool unpack = index_layout(layout_of(writer.settings));
   // A 1-bit row in a layout of indexes is black and white: white the last grey level,
   // or a palette's entry 1 (white in every built-in palette).
   const IndexMeaning& meaning = writer.settings.meaning;
   const uint8_t white = static_cast<uint8_t>(meaning.palette.empty() ? meaning.count - 1 : 1);
-  for (uint32_t i = 0; i < rows && writer.error == DeviceError::None; ++i) {
+  for (uint32_t i = 0; i < rows && writer.error == DeviceError::kNone; ++i) {
     const uint8_t* row = top_row + static_cast<ptrdiff_t>(i) * stride;
     if (!unpack) {
       take_row(writer, row);
@@ -380,20 +380,20 @@ DeviceError put_device_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdif
 }
 
 DeviceError put_device_index_rows(DeviceWriter& writer, const uint8_t* top_row, ptrdiff_t stride, uint32_t rows) {
-  if (writer.error != DeviceError::None) return writer.error;
-  if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::TooManyRows;
-  for (uint32_t i = 0; i < rows && writer.error == DeviceError::None; ++i) {
+  if (writer.error != DeviceError::kNone) return writer.error;
+  if (rows > writer.height - writer.rows_taken) return writer.error = DeviceError::kTooManyRows;
+  for (uint32_t i = 0; i < rows && writer.error == DeviceError::kNone; ++i) {
     take_index_row(writer, top_row + static_cast<ptrdiff_t>(i) * stride);
   }
   return writer.error;
 }
 
 DeviceError finish_device_output(DeviceWriter& writer) {
-  if (writer.error != DeviceError::None) return writer.error;
-  if (writer.rows_taken != writer.height) return writer.error = DeviceError::MissingRows;
-  if (layout_of(writer.settings) == DeviceLayout::ColumnsMsb) emit_columns(writer);
-  if (layout_of(writer.settings) == DeviceLayout::Planes) emit_spill(writer);
-  if (writer.error != DeviceError::None) return writer.error;
+  if (writer.error != DeviceError::kNone) return writer.error;
+  if (writer.rows_taken != writer.height) return writer.error = DeviceError::kMissingRows;
+  if (layout_of(writer.settings) == DeviceLayout::kColumnsMsb) emit_columns(writer);
+  if (layout_of(writer.settings) == DeviceLayout::kPlanes) emit_spill(writer);
+  if (writer.error != DeviceError::kNone) return writer.error;
   emit_closing(writer);
   flush(writer);
   return writer.error;
@@ -402,15 +402,15 @@ DeviceError finish_device_output(DeviceWriter& writer) {
 DeviceError encode_device_picture(const DeviceSettings& settings, const uint8_t* top_row, ptrdiff_t stride,
                                   uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
   DeviceWriter writer;
-  if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::None) return writer.error;
-  if (put_device_rows(writer, top_row, stride, height) != DeviceError::None) return writer.error;
+  if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::kNone) return writer.error;
+  if (put_device_rows(writer, top_row, stride, height) != DeviceError::kNone) return writer.error;
   return finish_device_output(writer);
 }
 
 DeviceError encode_device_indexes(const DeviceSettings& settings, const uint8_t* top_row, ptrdiff_t stride,
                                   uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
   DeviceWriter writer;
-  if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::None) return writer.error;
-  if (put_device_index_rows(writer, top_row, stride, height) != DeviceError::None) return writer.error;
+  if (begin_device_output(writer, settings, width, height, append_to(out)) != DeviceError::kNone) return writer.error;
+  if (put_device_index_rows(writer, top_row, stride, height) != DeviceError::kNone) return writer.error;
   return finish_device_output(writer);
 }

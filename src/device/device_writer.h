@@ -70,7 +70,7 @@ struct DeviceWriter {
   std::vector<uint8_t> packed;     // an index row packed for its layout (planes: plane 0, then plane 1)
   std::vector<uint8_t> indexes;    // a 1-bit row given to an index layout, a byte a pixel
   PlaneSpill spill;
-  DeviceError error = DeviceError::None;
+  DeviceError error = DeviceError::kNone;
 };
 
 // Returns how many rows the writer keeps before it writes them: 1 for the streaming

@@ -12,12 +12,12 @@
 #include <string_view>
 
 enum class FitMode {
-  Contain,  // the whole picture inside the target, centred, the margin filled
-  Cover,    // the target filled, the picture's centre kept and the rest cut off
-  Stretch,  // the picture resampled to the target, the aspect ratio not kept
+  kContain,  // the whole picture inside the target, centred, the margin filled
+  kCover,    // the target filled, the picture's centre kept and the rest cut off
+  kStretch,  // the picture resampled to the target, the aspect ratio not kept
 };
 
-enum class Flip { None, Horizontal, Vertical };
+enum class Flip { kNone, kHorizontal, kVertical };
 
 // A side of 0 follows from the other one and the picture's aspect ratio.
 struct TargetSize {
@@ -28,16 +28,16 @@ struct TargetSize {
 constexpr uint32_t kMaxTargetSide = 1000000;
 
 enum class PreparationError {
-  None,
-  SizeNoSeparator,    // "10": no 'x' between width and height
-  SizeNotNumber,      // "ax10", "10x", "x": a side that is not a number, or neither side
-  SizeZero,           // "0x10"
-  SizeTooLarge,       // a side beyond kMaxTargetSide
-  ResultTooLarge,     // a side that follows from the aspect ratio is beyond 2^31 - 1
-  BadFit,             // not contain, cover or stretch
-  BadRotation,        // not 0, 90, 180 or 270
-  BadFlip,            // not h or v
-  BadBackground,      // not white or black
+  kNone,
+  kSizeNoSeparator,    // "10": no 'x' between width and height
+  kSizeNotNumber,      // "ax10", "10x", "x": a side that is not a number, or neither side
+  kSizeZero,           // "0x10"
+  kSizeTooLarge,       // a side beyond kMaxTargetSide
+  kResultTooLarge,     // a side that follows from the aspect ratio is beyond 2^31 - 1
+  kBadFit,             // not contain, cover or stretch
+  kBadRotation,        // not 0, 90, 180 or 270
+  kBadFlip,            // not h or v
+  kBadBackground,      // not white or black
 };
 
 // Returns the one-line text of an error (no trailing full stop), for messages.

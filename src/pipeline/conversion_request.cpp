@@ -159,9 +159,9 @@ std::string indexes_option(const ConversionRequest& r) {
 
 std::string device_refusal(const ConversionRequest& r, DeviceFormat format, DeviceError error) {
   std::string text = device_error_text(error);
-  if (error == DeviceError::TwoIndexesOnly && converts_to_indexes(r)) {
+  if (error == DeviceError::kTwoIndexesOnly && converts_to_indexes(r)) {
     text = indexes_option(r) + " needs --layout 2bpp-msb, 4bpp-msb or planes (" +
-           device_layout_name(device_request_with_preset(r, format).layout.value_or(DeviceLayout::RowsMsb)) +
+           device_layout_name(device_request_with_preset(r, format).layout.value_or(DeviceLayout::kRowsMsb)) +
            " holds two levels or colours)";
   }
   const std::string overrides = preset_overrides(r);
@@ -177,18 +177,18 @@ std::string check_device_request(ConversionRequest& request, const std::string& 
     device = device_request_with_preset(request, device_format_of(request.format));
   } else if (request.reads_device) {
     // The options describe the device files read; bin takes every one of them.
-    device = device_request_with_preset(request, DeviceFormat::Bin);
+    device = device_request_with_preset(request, DeviceFormat::kBin);
   } else {
     if (request.device.on) return "--on applies to the xbm, c, bin, escpos and zpl formats only";
     if (!request.device.codes.empty() || request.device.plane_on[0])
       return std::string(request.device.codes.empty() ? "--plane-on" : "--codes") +
              " applies to the c and bin formats only";
     // A format that takes none of the other options gives their own messages.
-    device.format = DeviceFormat::Zpl;
+    device.format = DeviceFormat::kZpl;
   }
   DeviceSettings settings;
   const DeviceError error = resolve_device_request(device, output, "-", settings);
-  if (error != DeviceError::None) return device_refusal(request, device.format, error);
+  if (error != DeviceError::kNone) return device_refusal(request, device.format, error);
   request.device.format = device.format;
   return "";
 }

@@ -18,17 +18,17 @@
 struct Preparation {
   bool resize = false;  // a size given
   TargetSize size;
-  FitMode fit = FitMode::Contain;
+  FitMode fit = FitMode::kContain;
   bool fit_given = false;
   bool white_background = true;
   bool background_given = false;
   unsigned rotation = 0;  // degrees clockwise
-  Flip flip = Flip::None;
+  Flip flip = Flip::kNone;
   bool autorotate = true;  // turned upright as the picture's EXIF orientation says
 };
 
 // Returns true when the picture is changed before its conversion.
-inline bool prepares(const Preparation& p) { return p.resize || p.rotation != 0 || p.flip != Flip::None; }
+inline bool prepares(const Preparation& p) { return p.resize || p.rotation != 0 || p.flip != Flip::kNone; }
 
 // The bit of a parameter in ConversionRequest::halftone_given.
 constexpr unsigned param_given_bit(HalftoneParam param) { return 1u << static_cast<unsigned>(param); }

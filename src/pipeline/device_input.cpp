@@ -54,15 +54,15 @@ std::string write_device(const DevicePicture& p, const ConversionRequest& reques
   DeviceError error =
       resolve_device_request(output_request(p, request, device_format_of(request.format)), target, input, settings);
   FILE* file = out.file;
-  if (error == DeviceError::None) {
+  if (error == DeviceError::kNone) {
     error = begin_device_output(out.device, settings, p.width, p.height, [file](const uint8_t* bytes, size_t size) {
       return std::fwrite(bytes, 1, size, file) == size;
     });
   }
-  if (error == DeviceError::None) error = put_device_index_rows(out.device, p.indexes.data(), p.width, p.height);
-  if (error == DeviceError::None) error = finish_device_output(out.device);
-  if (error == DeviceError::None && std::fflush(file) == 0) return "";
-  return write_failure(target, error == DeviceError::None || error == DeviceError::WriteFailed
+  if (error == DeviceError::kNone) error = put_device_index_rows(out.device, p.indexes.data(), p.width, p.height);
+  if (error == DeviceError::kNone) error = finish_device_output(out.device);
+  if (error == DeviceError::kNone && std::fflush(file) == 0) return "";
+  return write_failure(target, error == DeviceError::kNone || error == DeviceError::kWriteFailed
                                    ? std::strerror(errno)
                                    : device_error_text(error));
 }
@@ -93,12 +93,12 @@ bool device_input_format(const std::string& name, const std::vector<uint8_t>& he
   if (device_input_named(name, format)) return true;
   const std::string text(head.begin(), head.end());
   if (starts_with(head, "#define ") && text.find("_bits[]") != std::string::npos) {
-    format = DeviceFormat::Xbm;
+    format = DeviceFormat::kXbm;
     return true;
   }
   // The header this program writes opens with its comment; others with their guard or array.
   if (starts_with(head, "/* ") || starts_with(head, "#ifndef ") || starts_with(head, "static const uint8_t ")) {
-    format = DeviceFormat::C;
+    format = DeviceFormat::kC;
     return true;
   }
   return false;
@@ -108,7 +108,7 @@ std::string check_read_back_request(const ConversionRequest& r) {
   if (r.method || r.mode != kModeLetter || r.automatic || r.invert || r.density != kDensityDefault)
     return "a device file is read back as it is: -m, -t, -a and -i don't apply to it";
   const Preparation& p = r.prepare;
-  if (p.fit_given || p.background_given || p.rotation != 0 || p.flip != Flip::None)
+  if (p.fit_given || p.background_given || p.rotation != 0 || p.flip != Flip::kNone)
     return "--size gives a device file's own size: --fit, --background, --rotate and --flip don't apply to it";
   if (p.resize && (p.size.width == 0 || p.size.height == 0))
     return "--size gives a device file's own size: both sides, WxH";
@@ -124,19 +124,19 @@ std::string read_device_input(FILE* file, DeviceFormat format, const ConversionR
     read.height = request.prepare.size.height;
   }
   // The options describe the bytes; bin takes every one of them but the output's name and band.
-  DeviceRequest described = device_request_with_preset(request, DeviceFormat::Bin);
+  DeviceRequest described = device_request_with_preset(request, DeviceFormat::kBin);
   described.name.reset();
   described.band_rows.reset();
   const DeviceError error = resolve_device_request(described, "-", "-", read.settings);
-  if (error != DeviceError::None) return device_error_text(error);
-  if (format == DeviceFormat::Bin && read.width && read.height) {
+  if (error != DeviceError::kNone) return device_error_text(error);
+  if (format == DeviceFormat::kBin && read.width && read.height) {
     if (uint64_t{read.width} * read.height > max_pixels)
       return too_many_pixels_reason(read.width, read.height, max_pixels);
     // Raw bytes of a known size: a longer file is refused before it is read.
     DeviceReadResult longer;
     longer.expected = device_layout_bytes(read.settings.layout, read.width, read.height);
     if (fseeko(file, 0, SEEK_END) == 0 && ftello(file) > static_cast<off_t>(longer.expected)) {
-      longer.error = DeviceReadError::SizeMismatch;
+      longer.error = DeviceReadError::kSizeMismatch;
       longer.found = static_cast<uint64_t>(ftello(file));
       return device_read_error_text(longer);
     }
@@ -152,8 +152,8 @@ std::string read_device_input(FILE* file, DeviceFormat format, const ConversionR
   }
   if (std::ferror(file)) return std::string("can't read: ") + std::strerror(errno);
   DeviceReadResult result = read_device_bytes(bytes.data(), bytes.size(), read);
-  if (result.error == DeviceReadError::NoSize) return "raw bytes need --size WxH: they don't say their size";
-  if (result.error != DeviceReadError::None) return device_read_error_text(result);
+  if (result.error == DeviceReadError::kNoSize) return "raw bytes need --size WxH: they don't say their size";
+  if (result.error != DeviceReadError::kNone) return device_read_error_text(result);
   if (uint64_t{result.picture.width} * result.picture.height > max_pixels)
     return too_many_pixels_reason(result.picture.width, result.picture.height, max_pixels);
   picture = std::move(result.picture);

@@ -105,8 +105,8 @@ bool begin_index_png(ResultOutput& out) {
 
 // The device writer packs index rows for c and bin (out.device_settings set before).
 bool device_failed(ResultOutput& out, DeviceError error) {
-  if (error == DeviceError::None) return false;
-  if (error != DeviceError::WriteFailed) out.error = device_error_text(error);
+  if (error == DeviceError::kNone) return false;
+  if (error != DeviceError::kWriteFailed) out.error = device_error_text(error);
   return true;
 }
 

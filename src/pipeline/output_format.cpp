@@ -66,7 +66,7 @@ int format_of_name(const std::string& name) {
   return kFormatUnset;
 }
 
-static_assert(kFormatZpl - kFormatXbm == static_cast<int>(DeviceFormat::Zpl), "device formats in table order");
+static_assert(kFormatZpl - kFormatXbm == static_cast<int>(DeviceFormat::kZpl), "device formats in table order");
 
 bool is_device_format(int format) { return format >= kFormatXbm && format <= kFormatZpl; }
 
@@ -90,7 +90,7 @@ std::string format_extension(int format) {
 bool device_input_named(const std::string& name, DeviceFormat& format) {
   const DeviceFormatInfo* info = device_format_for_path(name);
   if (!info) return false;
-  if (info->format != DeviceFormat::Xbm && info->format != DeviceFormat::C && info->format != DeviceFormat::Bin)
+  if (info->format != DeviceFormat::kXbm && info->format != DeviceFormat::kC && info->format != DeviceFormat::kBin)
     return false;
   format = info->format;
   return true;

@@ -74,8 +74,8 @@ bool write_grey_map_row(ResultOutput& out, const uint8_t* row) {
 }
 
 bool device_failed(ResultOutput& out, DeviceError error) {
-  if (error == DeviceError::None) return false;
-  if (error != DeviceError::WriteFailed) out.error = device_error_text(error);
+  if (error == DeviceError::kNone) return false;
+  if (error != DeviceError::kWriteFailed) out.error = device_error_text(error);
   return true;
 }
 

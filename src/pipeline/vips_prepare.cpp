@@ -35,9 +35,9 @@ VipsImage* to_exact_size(VipsImage* image, int width, int height) {
 VipsImage* fit(VipsImage* image, const Preparation& p) {
   FitPlan plan;
   if (plan_fit(static_cast<uint32_t>(vips_image_get_width(image)), static_cast<uint32_t>(vips_image_get_height(image)),
-               p.size, p.fit, plan) != PreparationError::None) {
+               p.size, p.fit, plan) != PreparationError::kNone) {
     g_object_unref(image);
-    vips_error("quillvex-cli", "%s", preparation_error_text(PreparationError::ResultTooLarge));
+    vips_error("quillvex-cli", "%s", preparation_error_text(PreparationError::kResultTooLarge));
     return nullptr;
   }
   const double hscale = static_cast<double>(plan.scaled_width) / vips_image_get_width(image);
@@ -67,7 +67,7 @@ VipsImage* fit(VipsImage* image, const Preparation& p) {
 
 }  // namespace
 
-bool prepare_reads_out_of_order(const Preparation& p) { return p.rotation != 0 || p.flip == Flip::Vertical; }
+bool prepare_reads_out_of_order(const Preparation& p) { return p.rotation != 0 || p.flip == Flip::kVertical; }
 
 VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p) {
   VipsImage* image = in;
@@ -83,8 +83,8 @@ VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p) {
     const VipsAngle angle = p.rotation == 90 ? VIPS_ANGLE_D90 : p.rotation == 180 ? VIPS_ANGLE_D180 : VIPS_ANGLE_D270;
     image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_rot(a, b, angle, nullptr); });
   }
-  if (image && p.flip != Flip::None) {
-    const VipsDirection direction = p.flip == Flip::Horizontal ? VIPS_DIRECTION_HORIZONTAL : VIPS_DIRECTION_VERTICAL;
+  if (image && p.flip != Flip::kNone) {
+    const VipsDirection direction = p.flip == Flip::kHorizontal ? VIPS_DIRECTION_HORIZONTAL : VIPS_DIRECTION_VERTICAL;
     image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_flip(a, b, direction, nullptr); });
   }
   if (image && p.resize) image = fit(image, p);

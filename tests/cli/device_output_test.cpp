@@ -56,18 +56,18 @@ TEST_F(CliRun, DeviceFormatsDecodeToTheCommandsOwnResult) {
     const char* extension;  // of the files -d writes
     DeviceSettings settings;  // the name, when not given, is the input's
   } cases[] = {
-      {"-f c", ".h", {DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, ""}},
-      {"-f c --layout rows-lsb --name logo", ".h", {DeviceFormat::C, DeviceLayout::RowsLsb, DeviceOn::White, "logo"}},
-      {"-f C --layout pages", ".h", {DeviceFormat::C, DeviceLayout::Pages, DeviceOn::White, ""}},
-      {"-f h --layout columns-msb --on black", ".h", {DeviceFormat::C, DeviceLayout::ColumnsMsb, DeviceOn::Black, ""}},
-      {"-f bin", ".bin", {DeviceFormat::Bin, DeviceLayout::RowsMsb, DeviceOn::White}},
-      {"-f bin --layout rows-lsb", ".bin", {DeviceFormat::Bin, DeviceLayout::RowsLsb, DeviceOn::White}},
-      {"-f bin --layout pages --on black", ".bin", {DeviceFormat::Bin, DeviceLayout::Pages, DeviceOn::Black}},
-      {"-f bin --layout columns-msb", ".bin", {DeviceFormat::Bin, DeviceLayout::ColumnsMsb, DeviceOn::White}},
-      {"-f xbm", ".xbm", {DeviceFormat::Xbm, DeviceLayout::RowsMsb, DeviceOn::Black, ""}},
-      {"-f escpos", ".escpos", {DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "", 256}},
-      {"-f pos --band 7 --on white", ".escpos", {DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::White, "", 7}},
-      {"-f zpl", ".zpl", {DeviceFormat::Zpl, DeviceLayout::RowsMsb, DeviceOn::Black}},
+      {"-f c", ".h", {DeviceFormat::kC, DeviceLayout::kRowsMsb, DeviceOn::kWhite, ""}},
+      {"-f c --layout rows-lsb --name logo", ".h", {DeviceFormat::kC, DeviceLayout::kRowsLsb, DeviceOn::kWhite, "logo"}},
+      {"-f C --layout pages", ".h", {DeviceFormat::kC, DeviceLayout::kPages, DeviceOn::kWhite, ""}},
+      {"-f h --layout columns-msb --on black", ".h", {DeviceFormat::kC, DeviceLayout::kColumnsMsb, DeviceOn::kBlack, ""}},
+      {"-f bin", ".bin", {DeviceFormat::kBin, DeviceLayout::kRowsMsb, DeviceOn::kWhite}},
+      {"-f bin --layout rows-lsb", ".bin", {DeviceFormat::kBin, DeviceLayout::kRowsLsb, DeviceOn::kWhite}},
+      {"-f bin --layout pages --on black", ".bin", {DeviceFormat::kBin, DeviceLayout::kPages, DeviceOn::kBlack}},
+      {"-f bin --layout columns-msb", ".bin", {DeviceFormat::kBin, DeviceLayout::kColumnsMsb, DeviceOn::kWhite}},
+      {"-f xbm", ".xbm", {DeviceFormat::kXbm, DeviceLayout::kRowsMsb, DeviceOn::kBlack, ""}},
+      {"-f escpos", ".escpos", {DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "", 256}},
+      {"-f pos --band 7 --on white", ".escpos", {DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kWhite, "", 7}},
+      {"-f zpl", ".zpl", {DeviceFormat::kZpl, DeviceLayout::kRowsMsb, DeviceOn::kBlack}},
   };
   const std::vector<uint32_t> widths = {1, 7, 8, 9, 127, 128}, heights = {1, 7, 8, 9, 300};
   std::string inputs;
@@ -109,13 +109,13 @@ TEST_F(CliRun, DeviceFormatsDecodeToTheCommandsOwnResult) {
       if (name == "in127x300") outputs.push_back({cases[11].settings, dir + "stdout"});
       if (name == "in9x7") {
         // To standard output the array is named after the input; from standard input too, "image".
-        outputs.push_back({DeviceSettings{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, name}, dir + "stdout.h"});
-        outputs.push_back({DeviceSettings{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, "image"}, dir + "stdin.h"});
+        outputs.push_back({DeviceSettings{DeviceFormat::kC, DeviceLayout::kRowsMsb, DeviceOn::kWhite, name}, dir + "stdout.h"});
+        outputs.push_back({DeviceSettings{DeviceFormat::kC, DeviceLayout::kRowsMsb, DeviceOn::kWhite, "image"}, dir + "stdin.h"});
       }
       for (const auto& [settings, path] : outputs) {
         SCOPED_TRACE(path);
         const std::vector<uint8_t> on = decode_device_output(settings, read_file(path), w, h);
-        const uint8_t black_is_on = settings.on == DeviceOn::Black;
+        const uint8_t black_is_on = settings.on == DeviceOn::kBlack;
         size_t differ = 0;
         for (size_t i = 0; i < on.size(); ++i) differ += on[i] != (reference.black[i] == black_is_on);
         EXPECT_EQ(differ, 0u);

@@ -73,33 +73,33 @@ struct RoundTrip {
 };
 
 TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
-  constexpr DeviceOn W = DeviceOn::White, B = DeviceOn::Black;
+  constexpr DeviceOn W = DeviceOn::kWhite, B = DeviceOn::kBlack;
   const RoundTrip cases[] = {
-      {"--preset epaper-4gray", "h", "", "--levels 4", nullptr, DeviceLayout::TwoBppMsb, W, {}, 4, {W, W}},
-      {"--preset epaper-4gray", "bin", "--preset epaper-4gray", "--levels 4", nullptr, DeviceLayout::TwoBppMsb, W,
+      {"--preset epaper-4gray", "h", "", "--levels 4", nullptr, DeviceLayout::kTwoBppMsb, W, {}, 4, {W, W}},
+      {"--preset epaper-4gray", "bin", "--preset epaper-4gray", "--levels 4", nullptr, DeviceLayout::kTwoBppMsb, W,
        {}, 4, {W, W}},
-      {"--preset epaper-4gray-planes", "h", "", "--levels 4", nullptr, DeviceLayout::Planes, W, {}, 4, {W, W}},
-      {"--preset epaper-bwr", "bin", "--preset epaper-bwr", "--palette bwr", "bwr", DeviceLayout::Planes, W, {}, 3,
+      {"--preset epaper-4gray-planes", "h", "", "--levels 4", nullptr, DeviceLayout::kPlanes, W, {}, 4, {W, W}},
+      {"--preset epaper-bwr", "bin", "--preset epaper-bwr", "--palette bwr", "bwr", DeviceLayout::kPlanes, W, {}, 3,
        {W, W}},
-      {"--preset epaper-bwy --plane-on white,black", "h", "", "--palette bwy", "bwy", DeviceLayout::Planes, W, {}, 3,
+      {"--preset epaper-bwy --plane-on white,black", "h", "", "--palette bwy", "bwy", DeviceLayout::kPlanes, W, {}, 3,
        {W, B}},
-      {"--preset acep7", "h", "", "--palette acep7-measured", "acep7-measured", DeviceLayout::FourBppMsb, W,
+      {"--preset acep7", "h", "", "--palette acep7-measured", "acep7-measured", DeviceLayout::kFourBppMsb, W,
        {0, 1, 2, 3, 4, 5, 6}, 7, {W, W}},
       {"--preset acep7 --palette acep7", "bin", "--preset acep7 --palette acep7", "--palette acep7", "acep7",
-       DeviceLayout::FourBppMsb, W, {0, 1, 2, 3, 4, 5, 6}, 7, {W, W}},
+       DeviceLayout::kFourBppMsb, W, {0, 1, 2, 3, 4, 5, 6}, 7, {W, W}},
       {"--preset spectra6", "bin", "--preset spectra6", "--palette spectra6-measured", "spectra6-measured",
-       DeviceLayout::FourBppMsb, W, {0, 1, 2, 3, 5, 6}, 6, {W, W}},
-      {"--preset inkplate-3bit", "h", "", "--levels 8", nullptr, DeviceLayout::FourBppMsb, W, {}, 8, {W, W}},
+       DeviceLayout::kFourBppMsb, W, {0, 1, 2, 3, 5, 6}, 6, {W, W}},
+      {"--preset inkplate-3bit", "h", "", "--levels 8", nullptr, DeviceLayout::kFourBppMsb, W, {}, 8, {W, W}},
       {"--levels 16 --layout 4bpp-msb --on black", "bin", "--levels 16 --layout 4bpp-msb --on black", "--levels 16",
-       nullptr, DeviceLayout::FourBppMsb, B, {}, 16, {W, W}},
-      {"--levels 3 --layout 2bpp-msb --codes 3,0,1", "h", "", "--levels 3", nullptr, DeviceLayout::TwoBppMsb, W,
+       nullptr, DeviceLayout::kFourBppMsb, B, {}, 16, {W, W}},
+      {"--levels 3 --layout 2bpp-msb --codes 3,0,1", "h", "", "--levels 3", nullptr, DeviceLayout::kTwoBppMsb, W,
        {3, 0, 1}, 3, {W, W}},
       {"--palette bwr --layout 2bpp-msb", "bin", "--palette bwr --layout 2bpp-msb", "--palette bwr", "bwr",
-       DeviceLayout::TwoBppMsb, W, {}, 3, {W, W}},
-      {"--preset ssd1306", "h", "", "", nullptr, DeviceLayout::Pages, W, {}, 2, {W, W}},
-      {"--preset adafruit-gfx", "bin", "--preset adafruit-gfx", "", nullptr, DeviceLayout::RowsMsb, B, {}, 2, {W, W}},
-      {"--layout columns-msb", "bin", "--layout columns-msb", "", nullptr, DeviceLayout::ColumnsMsb, W, {}, 2, {W, W}},
-      {"--preset u8g2-xbm", "xbm", "", "", nullptr, DeviceLayout::RowsLsb, B, {}, 2, {W, W}},
+       DeviceLayout::kTwoBppMsb, W, {}, 3, {W, W}},
+      {"--preset ssd1306", "h", "", "", nullptr, DeviceLayout::kPages, W, {}, 2, {W, W}},
+      {"--preset adafruit-gfx", "bin", "--preset adafruit-gfx", "", nullptr, DeviceLayout::kRowsMsb, B, {}, 2, {W, W}},
+      {"--layout columns-msb", "bin", "--layout columns-msb", "", nullptr, DeviceLayout::kColumnsMsb, W, {}, 2, {W, W}},
+      {"--preset u8g2-xbm", "xbm", "", "", nullptr, DeviceLayout::kRowsLsb, B, {}, 2, {W, W}},
   };
   for (const auto& size : {std::pair<int32_t, int32_t>{296, 128}, {800, 480}}) {
     const uint32_t w = static_cast<uint32_t>(size.first), h = static_cast<uint32_t>(size.second);
@@ -120,7 +120,7 @@ TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
       // The bytes, by the test's decoder.
       DeviceSettings s;
       const std::string ext = c.ext;
-      s.format = ext == "h" ? DeviceFormat::C : ext == "xbm" ? DeviceFormat::Xbm : DeviceFormat::Bin;
+      s.format = ext == "h" ? DeviceFormat::kC : ext == "xbm" ? DeviceFormat::kXbm : DeviceFormat::kBin;
       s.layout = c.layout;
       s.on = c.on;
       s.codes = c.codes;
@@ -134,13 +134,13 @@ TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
       if (index_layout(c.layout)) {
         const std::string text(bytes.begin(), bytes.end());
         decoded = device_decode::decode_indexes(
-            s, s.format == DeviceFormat::C ? device_decode::c_items(text, w, h, "out") : bytes, w, h);
+            s, s.format == DeviceFormat::kC ? device_decode::c_items(text, w, h, "out") : bytes, w, h);
       } else {
         for (uint8_t bit : device_decode::decode_device_output(s, bytes, w, h)) decoded.push_back(bit ^ (c.on == B));
       }
       EXPECT_EQ(decoded, expected) << label;
       const std::string preset = std::string(c.write).substr(0, 9) == "--preset " ? std::string(c.write).substr(9) : "";
-      if (s.format == DeviceFormat::C && !preset.empty()) {
+      if (s.format == DeviceFormat::kC && !preset.empty()) {
         EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(", preset " + preset.substr(0, preset.find(' ')) + ","),
                   std::string::npos)
             << label;
@@ -148,13 +148,13 @@ TEST_F(DevicePresets, EveryFormatAndPresetReadsBackToTheSameIndexes) {
 
       // The way back: a C array's comment says how; a bin is told.
       const std::string read_options =
-          std::string("-q ") + (s.format == DeviceFormat::Bin ? std::string(c.read) + " --size " + wxh + " " : "");
+          std::string("-q ") + (s.format == DeviceFormat::kBin ? std::string(c.read) + " --size " + wxh + " " : "");
       const Outcome o = run(read_options + shell_word(out) + " -o " + shell_word(back));
       ASSERT_EQ(o.status, 0) << label << "\n" << o.errors;
       EXPECT_EQ(pnm_indexes(read_file(back), c.palette), expected) << label;
       // Written again as it was read, the same bytes.
       const std::string again = dir + "again." + c.ext;
-      const std::string name = s.format == DeviceFormat::Bin ? "" : "--name out ";
+      const std::string name = s.format == DeviceFormat::kBin ? "" : "--name out ";
       ASSERT_EQ(run(read_options + name + shell_word(out) + " -o " + shell_word(again)).status, 0) << label;
       EXPECT_TRUE(read_file(again) == bytes) << label;
     }

@@ -64,7 +64,7 @@ TEST(PictureSource, FailuresNameTheirCauseBesideTheCommandsMessage) {
     ASSERT_EQ(std::fwrite(c.bytes.data(), 1, c.bytes.size(), file), c.bytes.size());
     ConversionRequest request;
     if (c.prepare) {
-      request.prepare.resize = parse_target_size(c.prepare, request.prepare.size) == PreparationError::None;
+      request.prepare.resize = parse_target_size(c.prepare, request.prepare.size) == PreparationError::kNone;
       ASSERT_TRUE(prepares(request.prepare));
     }
     std::string message;

@@ -27,10 +27,10 @@ struct BitPlace {
 inline BitPlace place_of(DeviceLayout layout, uint32_t w, uint32_t h, uint32_t x, uint32_t y) {
   const size_t row_bytes = (w + 7) / 8, column_bytes = (h + 7) / 8;
   switch (layout) {
-    case DeviceLayout::RowsMsb: return {y * row_bytes + x / 8, 7 - x % 8};
-    case DeviceLayout::RowsLsb: return {y * row_bytes + x / 8, x % 8};
-    case DeviceLayout::Pages: return {(y / 8) * w + x, y % 8};
-    case DeviceLayout::ColumnsMsb: return {x * column_bytes + y / 8, 7 - y % 8};
+    case DeviceLayout::kRowsMsb: return {y * row_bytes + x / 8, 7 - x % 8};
+    case DeviceLayout::kRowsLsb: return {y * row_bytes + x / 8, x % 8};
+    case DeviceLayout::kPages: return {(y / 8) * w + x, y % 8};
+    case DeviceLayout::kColumnsMsb: return {x * column_bytes + y / 8, 7 - y % 8};
     default: break;  // the index layouts: decode_indexes
   }
   return {0, 0};
@@ -145,13 +145,13 @@ inline std::vector<uint8_t> decode_device_output(const DeviceSettings& s, const 
   std::vector<uint8_t> bytes = out;
   DeviceLayout layout = s.layout;
   switch (s.format) {
-    case DeviceFormat::Xbm: bytes = xbm_items(text, w, h, s.name), layout = DeviceLayout::RowsLsb; break;
-    case DeviceFormat::EscPos: bytes = escpos_rows(out, w, h, s.band_rows), layout = DeviceLayout::RowsMsb; break;
-    case DeviceFormat::Zpl: bytes = zpl_rows(text, w, h), layout = DeviceLayout::RowsMsb; break;
-    case DeviceFormat::C: bytes = c_items(text, w, h, s.name); break;
-    case DeviceFormat::Bin: break;
+    case DeviceFormat::kXbm: bytes = xbm_items(text, w, h, s.name), layout = DeviceLayout::kRowsLsb; break;
+    case DeviceFormat::kEscPos: bytes = escpos_rows(out, w, h, s.band_rows), layout = DeviceLayout::kRowsMsb; break;
+    case DeviceFormat::kZpl: bytes = zpl_rows(text, w, h), layout = DeviceLayout::kRowsMsb; break;
+    case DeviceFormat::kC: bytes = c_items(text, w, h, s.name); break;
+    case DeviceFormat::kBin: break;
   }
-  const bool rows = layout == DeviceLayout::RowsMsb || layout == DeviceLayout::RowsLsb;
+  const bool rows = layout == DeviceLayout::kRowsMsb || layout == DeviceLayout::kRowsLsb;
   std::vector<uint8_t> pixels(static_cast<size_t>(w) * h);
   EXPECT_EQ(bytes.size(), rows ? (w + 7) / 8 * h : w * ((h + 7) / 8));
   if (bytes.size() != (rows ? (w + 7) / 8 * h : w * ((h + 7) / 8))) return pixels;
@@ -180,12 +180,12 @@ inline std::vector<int> decode_indexes(const DeviceSettings& s, const std::vecto
                                        uint32_t h) {
   std::vector<int> indexes(static_cast<size_t>(w) * h, -1);
   const int count = s.meaning.count;
-  if (s.layout == DeviceLayout::Planes) {
+  if (s.layout == DeviceLayout::kPlanes) {
     const size_t row = (w + 7) / 8, plane = row * h;
     EXPECT_EQ(bytes.size(), 2 * plane);
     if (bytes.size() != 2 * plane) return indexes;
-    const bool flip[2] = {s.plane_on[0].value_or(s.on) == DeviceOn::Black,
-                          s.plane_on[1].value_or(s.on) == DeviceOn::Black};
+    const bool flip[2] = {s.plane_on[0].value_or(s.on) == DeviceOn::kBlack,
+                          s.plane_on[1].value_or(s.on) == DeviceOn::kBlack};
     for (uint32_t y = 0; y < h; ++y) {
       for (uint32_t x = 0; x < w; ++x) {
         const int b0 = ((bytes[y * row + x / 8] >> (7 - x % 8)) & 1) ^ flip[0];
@@ -204,7 +204,7 @@ inline std::vector<int> decode_indexes(const DeviceSettings& s, const std::vecto
     }
     return indexes;
   }
-  const unsigned bits = s.layout == DeviceLayout::TwoBppMsb ? 2 : 4;
+  const unsigned bits = s.layout == DeviceLayout::kTwoBppMsb ? 2 : 4;
   const size_t row = (w * bits + 7) / 8;
   EXPECT_EQ(bytes.size(), row * h);
   if (bytes.size() != row * h) return indexes;
@@ -220,7 +220,7 @@ inline std::vector<int> decode_indexes(const DeviceSettings& s, const std::vecto
       if (!s.codes.empty()) {
         for (size_t i = 0; i < s.codes.size(); ++i) index = s.codes[i] == value ? static_cast<int>(i) : index;
       } else if (value < count) {
-        index = s.on == DeviceOn::Black ? count - 1 - value : value;
+        index = s.on == DeviceOn::kBlack ? count - 1 - value : value;
       }
       indexes[static_cast<size_t>(y) * w + x] = index;
     }

@@ -79,40 +79,40 @@ TEST(DevicePresets, EachShowsThePictureAsItsDeviceReadsIt) {
     const DevicePreset& preset = device_preset(i);
     SCOPED_TRACE(preset.name);
     DeviceSettings s;
-    ASSERT_EQ(resolve_device_request(device_request_for(preset), "panel.h", "-", s), DeviceError::None);
+    ASSERT_EQ(resolve_device_request(device_request_for(preset), "panel.h", "-", s), DeviceError::kNone);
     const uint32_t w = preset.width ? preset.width : 11, h = preset.height ? preset.height : 10;
     std::vector<uint8_t> indexes(static_cast<size_t>(w) * h);
     for (size_t k = 0; k < indexes.size(); ++k) indexes[k] = static_cast<uint8_t>((k * 7 + k / 5) % preset.count);
     std::vector<uint8_t> out;
-    ASSERT_EQ(encode_device_indexes(s, indexes.data(), w, w, h, out), DeviceError::None);
+    ASSERT_EQ(encode_device_indexes(s, indexes.data(), w, w, h, out), DeviceError::kNone);
 
     const std::string text(out.begin(), out.end());
     Shown shown{out, w, h};
     switch (s.format) {
-      case DeviceFormat::C: shown.bytes = device_decode::c_items(text, w, h, "panel"); break;
-      case DeviceFormat::Xbm: shown.bytes = device_decode::xbm_items(text, w, h, "panel"); break;
-      case DeviceFormat::EscPos: shown.bytes = device_decode::escpos_rows(out, w, h, s.band_rows); break;
-      case DeviceFormat::Zpl: shown.bytes = device_decode::zpl_rows(text, w, h); break;
-      case DeviceFormat::Bin: break;
+      case DeviceFormat::kC: shown.bytes = device_decode::c_items(text, w, h, "panel"); break;
+      case DeviceFormat::kXbm: shown.bytes = device_decode::xbm_items(text, w, h, "panel"); break;
+      case DeviceFormat::kEscPos: shown.bytes = device_decode::escpos_rows(out, w, h, s.band_rows); break;
+      case DeviceFormat::kZpl: shown.bytes = device_decode::zpl_rows(text, w, h); break;
+      case DeviceFormat::kBin: break;
     }
     for (uint32_t y = 0; y < h; ++y) {
       for (uint32_t x = 0; x < w; ++x) {
         ASSERT_EQ(shown_pixel(preset.name, shown, x, y), meant_pixel(preset.name, indexes[y * w + x])) << x << "," << y;
       }
     }
-    if (s.format != DeviceFormat::C && s.format != DeviceFormat::Xbm) continue;
+    if (s.format != DeviceFormat::kC && s.format != DeviceFormat::kXbm) continue;
     const DeviceReadResult read = read_device_bytes(out.data(), out.size(), DeviceReadRequest{s.format});
-    ASSERT_EQ(read.error, DeviceReadError::None) << device_read_error_text(read);
+    ASSERT_EQ(read.error, DeviceReadError::kNone) << device_read_error_text(read);
     EXPECT_EQ(read.picture.indexes, indexes);
     // The same settings as raw bytes: the array's bytes, read back given the size.
     DeviceSettings bin = s;
-    bin.format = DeviceFormat::Bin;
+    bin.format = DeviceFormat::kBin;
     std::vector<uint8_t> raw;
-    ASSERT_EQ(encode_device_indexes(bin, indexes.data(), w, w, h, raw), DeviceError::None);
-    if (s.format == DeviceFormat::C) EXPECT_EQ(raw, shown.bytes);
+    ASSERT_EQ(encode_device_indexes(bin, indexes.data(), w, w, h, raw), DeviceError::kNone);
+    if (s.format == DeviceFormat::kC) EXPECT_EQ(raw, shown.bytes);
     const DeviceReadResult raw_read =
-        read_device_bytes(raw.data(), raw.size(), DeviceReadRequest{DeviceFormat::Bin, w, h, bin});
-    ASSERT_EQ(raw_read.error, DeviceReadError::None) << device_read_error_text(raw_read);
+        read_device_bytes(raw.data(), raw.size(), DeviceReadRequest{DeviceFormat::kBin, w, h, bin});
+    ASSERT_EQ(raw_read.error, DeviceReadError::kNone) << device_read_error_text(raw_read);
     EXPECT_EQ(raw_read.picture.indexes, indexes);
   }
 }

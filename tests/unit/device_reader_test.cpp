@@ -37,28 +37,28 @@ TEST(DeviceReader, ReadsArraysOfOtherShapes) {
     DeviceSettings settings;
     std::vector<uint8_t> indexes;
   } cases[] = {
-      {DeviceFormat::Xbm,
+      {DeviceFormat::kXbm,
        "#define x_width 3\n#define x_height 2\n#define x_x_hot 1\n#define x_y_hot 0\n"
        "static char x_bits[] = {\n 0x05, 0x04, };\n",
        0,
        0,
        DeviceSettings(),
        {0, 1, 0, 1, 1, 0}},
-      {DeviceFormat::Xbm,
+      {DeviceFormat::kXbm,
        "#define x_width 3\n#define x_height 2\nstatic char x_bits[] = { 5u, /* row 2 */ 4 };",
        0,
        0,
        DeviceSettings(),
        {0, 1, 0, 1, 1, 0}},
-      {DeviceFormat::C, kOurs, 0, 0, DeviceSettings(), {0, 1, 2, 3, 0, 3, 2, 1, 0, 3}},
-      {DeviceFormat::C, kOurs, 5, 2, DeviceSettings(), {0, 1, 2, 3, 0, 3, 2, 1, 0, 3}},
-      {DeviceFormat::C,
+      {DeviceFormat::kC, kOurs, 0, 0, DeviceSettings(), {0, 1, 2, 3, 0, 3, 2, 1, 0, 3}},
+      {DeviceFormat::kC, kOurs, 5, 2, DeviceSettings(), {0, 1, 2, 3, 0, 3, 2, 1, 0, 3}},
+      {DeviceFormat::kC,
        "// a logo\nconst unsigned char logo[] = {0x01, 0x23, 0x50, 0x65, 0x32, 0x10};",
        5,
        2,
-       layout_settings(DeviceLayout::FourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}),
+       layout_settings(DeviceLayout::kFourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}),
        {0, 1, 2, 3, 4, 5, 4, 3, 2, 1}},
-      {DeviceFormat::C,
+      {DeviceFormat::kC,
        "#define W_WIDTH (4 + 1)\n#define W_HEIGHT 2\nconst char w[] = {0x68, 0x90};",
        5,
        0,
@@ -67,7 +67,7 @@ TEST(DeviceReader, ReadsArraysOfOtherShapes) {
   };
   for (const auto& c : cases) {
     const DeviceReadResult r = read_text(c.format, c.text, c.w, c.h, c.settings);
-    ASSERT_EQ(r.error, DeviceReadError::None) << device_read_error_text(r) << "\n" << c.text;
+    ASSERT_EQ(r.error, DeviceReadError::kNone) << device_read_error_text(r) << "\n" << c.text;
     EXPECT_EQ(r.picture.indexes, c.indexes) << c.text;
   }
 }
@@ -75,7 +75,7 @@ TEST(DeviceReader, ReadsArraysOfOtherShapes) {
 // Every way the bytes can fail to be a picture gives its own error and never reads
 // past what is there (the sanitizers watch).
 TEST(DeviceReader, RefusesWhatIsNotAPicture) {
-  const DeviceSettings two_bits = layout_settings(DeviceLayout::TwoBppMsb, 4);
+  const DeviceSettings two_bits = layout_settings(DeviceLayout::kTwoBppMsb, 4);
   std::string other_size = kOurs, bad_clause = kOurs, bad_count = kOurs, no_close = kOurs;
   other_size.replace(other_size.find("LOGO_WIDTH 5"), 12, "LOGO_WIDTH 6");
   bad_clause.replace(bad_clause.find("2bpp-msb"), 8, "3bpp-msb");
@@ -89,33 +89,33 @@ TEST(DeviceReader, RefusesWhatIsNotAPicture) {
     DeviceReadError error;
     size_t line;
   } cases[] = {
-      {DeviceFormat::Bin, std::string(3, '\0'), 5, 2, two_bits, DeviceReadError::Truncated},
-      {DeviceFormat::Bin, std::string(5, '\0'), 5, 2, two_bits, DeviceReadError::SizeMismatch},
-      {DeviceFormat::Bin, std::string(4, '\0'), 5, 0, two_bits, DeviceReadError::NoSize},
-      {DeviceFormat::Bin, std::string(4, '\0'), 5, 2, layout_settings(DeviceLayout::RowsMsb, 4),
-       DeviceReadError::BadSettings},
-      {DeviceFormat::Bin, std::string("\xF0", 1), 1, 1, layout_settings(DeviceLayout::FourBppMsb, 8),
-       DeviceReadError::NoValue},
-      {DeviceFormat::Bin, std::string("\x04\x00\x00", 3), 5, 1,
-       layout_settings(DeviceLayout::FourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}), DeviceReadError::NoValue},
-      {DeviceFormat::EscPos, std::string(4, '\0'), 8, 4, DeviceSettings(), DeviceReadError::FormatNotRead},
-      {DeviceFormat::C, kOurs, 6, 0, DeviceSettings(), DeviceReadError::SizeContradicts},
-      {DeviceFormat::C, other_size, 0, 0, DeviceSettings(), DeviceReadError::SizeContradicts},
-      {DeviceFormat::C, bad_clause, 0, 0, DeviceSettings(), DeviceReadError::MalformedComment, 1},
-      {DeviceFormat::C, bad_count, 0, 0, DeviceSettings(), DeviceReadError::MalformedComment, 1},
-      {DeviceFormat::C, no_close, 0, 0, DeviceSettings(), DeviceReadError::MalformedText, 7},
-      {DeviceFormat::C, "const char a[] = {\n 0x01,\n 0x100 };", 8, 2, DeviceSettings(), DeviceReadError::MalformedText,
+      {DeviceFormat::kBin, std::string(3, '\0'), 5, 2, two_bits, DeviceReadError::kTruncated},
+      {DeviceFormat::kBin, std::string(5, '\0'), 5, 2, two_bits, DeviceReadError::kSizeMismatch},
+      {DeviceFormat::kBin, std::string(4, '\0'), 5, 0, two_bits, DeviceReadError::kNoSize},
+      {DeviceFormat::kBin, std::string(4, '\0'), 5, 2, layout_settings(DeviceLayout::kRowsMsb, 4),
+       DeviceReadError::kBadSettings},
+      {DeviceFormat::kBin, std::string("\xF0", 1), 1, 1, layout_settings(DeviceLayout::kFourBppMsb, 8),
+       DeviceReadError::kNoValue},
+      {DeviceFormat::kBin, std::string("\x04\x00\x00", 3), 5, 1,
+       layout_settings(DeviceLayout::kFourBppMsb, 6, "spectra6", {0, 1, 2, 3, 5, 6}), DeviceReadError::kNoValue},
+      {DeviceFormat::kEscPos, std::string(4, '\0'), 8, 4, DeviceSettings(), DeviceReadError::kFormatNotRead},
+      {DeviceFormat::kC, kOurs, 6, 0, DeviceSettings(), DeviceReadError::kSizeContradicts},
+      {DeviceFormat::kC, other_size, 0, 0, DeviceSettings(), DeviceReadError::kSizeContradicts},
+      {DeviceFormat::kC, bad_clause, 0, 0, DeviceSettings(), DeviceReadError::kMalformedComment, 1},
+      {DeviceFormat::kC, bad_count, 0, 0, DeviceSettings(), DeviceReadError::kMalformedComment, 1},
+      {DeviceFormat::kC, no_close, 0, 0, DeviceSettings(), DeviceReadError::kMalformedText, 7},
+      {DeviceFormat::kC, "const char a[] = {\n 0x01,\n 0x100 };", 8, 2, DeviceSettings(), DeviceReadError::kMalformedText,
        3},
-      {DeviceFormat::C, "const char a[] = {\n 0x01 0x02 };", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 2},
-      {DeviceFormat::C, "const char a[] = { 0x01 /* open", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 1},
-      {DeviceFormat::C, "no array at all\n", 8, 2, DeviceSettings(), DeviceReadError::MalformedText, 2},
-      {DeviceFormat::C, "const char a[] = { 0x01 };", 8, 2, DeviceSettings(), DeviceReadError::Truncated},
-      {DeviceFormat::C, "const char a[] = { 0x01 };", 0, 0, DeviceSettings(), DeviceReadError::NoSize},
-      {DeviceFormat::Xbm, "#define a_width 0\n#define a_height 1\nchar a_bits[] = { 0 };", 0, 0, DeviceSettings(),
-       DeviceReadError::MalformedText, 1},
-      {DeviceFormat::Xbm, "#define a_width 9\n#define a_height 1\nchar a_bits[] = { 0 };", 0, 0, DeviceSettings(),
-       DeviceReadError::Truncated},
-      {DeviceFormat::Xbm, "#define a_width 4294967296\n", 0, 0, DeviceSettings(), DeviceReadError::MalformedText, 2},
+      {DeviceFormat::kC, "const char a[] = {\n 0x01 0x02 };", 8, 2, DeviceSettings(), DeviceReadError::kMalformedText, 2},
+      {DeviceFormat::kC, "const char a[] = { 0x01 /* open", 8, 2, DeviceSettings(), DeviceReadError::kMalformedText, 1},
+      {DeviceFormat::kC, "no array at all\n", 8, 2, DeviceSettings(), DeviceReadError::kMalformedText, 2},
+      {DeviceFormat::kC, "const char a[] = { 0x01 };", 8, 2, DeviceSettings(), DeviceReadError::kTruncated},
+      {DeviceFormat::kC, "const char a[] = { 0x01 };", 0, 0, DeviceSettings(), DeviceReadError::kNoSize},
+      {DeviceFormat::kXbm, "#define a_width 0\n#define a_height 1\nchar a_bits[] = { 0 };", 0, 0, DeviceSettings(),
+       DeviceReadError::kMalformedText, 1},
+      {DeviceFormat::kXbm, "#define a_width 9\n#define a_height 1\nchar a_bits[] = { 0 };", 0, 0, DeviceSettings(),
+       DeviceReadError::kTruncated},
+      {DeviceFormat::kXbm, "#define a_width 4294967296\n", 0, 0, DeviceSettings(), DeviceReadError::kMalformedText, 2},
   };
   for (const auto& c : cases) {
     const DeviceReadResult r = read_text(c.format, c.text, c.w, c.h, c.settings);
@@ -124,10 +124,10 @@ TEST(DeviceReader, RefusesWhatIsNotAPicture) {
     EXPECT_TRUE(r.picture.indexes.empty());
   }
   // The messages say what was found and what was needed.
-  const DeviceReadResult cut = read_text(DeviceFormat::Bin, std::string(3, '\0'), 5, 2, two_bits);
+  const DeviceReadResult cut = read_text(DeviceFormat::kBin, std::string(3, '\0'), 5, 2, two_bits);
   EXPECT_EQ(device_read_error_text(cut), "the data is cut short: 3 bytes where the size and layout take 4");
-  const DeviceReadResult value = read_text(DeviceFormat::Bin, std::string("\x04\x00\x00", 3), 5, 1,
-                                           layout_settings(DeviceLayout::FourBppMsb, 6, "s", {0, 1, 2, 3, 5, 6}));
+  const DeviceReadResult value = read_text(DeviceFormat::kBin, std::string("\x04\x00\x00", 3), 5, 1,
+                                           layout_settings(DeviceLayout::kFourBppMsb, 6, "s", {0, 1, 2, 3, 5, 6}));
   EXPECT_EQ(device_read_error_text(value), "pixel 1 holds a value that is no level or colour of the layout");
 }
 

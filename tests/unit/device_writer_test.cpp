@@ -37,7 +37,7 @@ void expect_pixels(const DeviceSettings& s, const std::vector<uint8_t>& out, con
   const std::vector<uint8_t> on = device_decode::decode_device_output(s, out, p.width, p.height);
   for (uint32_t y = 0; y < p.height; ++y) {
     for (uint32_t x = 0; x < p.width; ++x) {
-      const bool expected = p.white(x, y) == (s.on == DeviceOn::White);
+      const bool expected = p.white(x, y) == (s.on == DeviceOn::kWhite);
       ASSERT_EQ(on[static_cast<size_t>(y) * p.width + x], expected ? 1 : 0) << "pixel " << x << "," << y;
     }
   }
@@ -48,31 +48,31 @@ void expect_pixels(const DeviceSettings& s, const std::vector<uint8_t>& out, con
 // given in strips of 5 rows stored bottom-up, the bytes are the same.
 TEST(DeviceWriter, RoundTripEveryFormatAndLayout) {
   const DeviceSettings configurations[] = {
-      {DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, "logo", 256},
-      {DeviceFormat::C, DeviceLayout::RowsLsb, DeviceOn::White, "logo", 256},
-      {DeviceFormat::C, DeviceLayout::Pages, DeviceOn::White, "logo", 256},
-      {DeviceFormat::C, DeviceLayout::ColumnsMsb, DeviceOn::White, "logo", 256},
-      {DeviceFormat::Bin, DeviceLayout::RowsMsb, DeviceOn::White, "image", 256},
-      {DeviceFormat::Bin, DeviceLayout::RowsLsb, DeviceOn::White, "image", 256},
-      {DeviceFormat::Bin, DeviceLayout::Pages, DeviceOn::White, "image", 256},
-      {DeviceFormat::Bin, DeviceLayout::ColumnsMsb, DeviceOn::White, "image", 256},
-      {DeviceFormat::Xbm, DeviceLayout::RowsMsb, DeviceOn::Black, "icon", 256},
-      {DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 256},
-      {DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 7},
-      {DeviceFormat::Zpl, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 256},
+      {DeviceFormat::kC, DeviceLayout::kRowsMsb, DeviceOn::kWhite, "logo", 256},
+      {DeviceFormat::kC, DeviceLayout::kRowsLsb, DeviceOn::kWhite, "logo", 256},
+      {DeviceFormat::kC, DeviceLayout::kPages, DeviceOn::kWhite, "logo", 256},
+      {DeviceFormat::kC, DeviceLayout::kColumnsMsb, DeviceOn::kWhite, "logo", 256},
+      {DeviceFormat::kBin, DeviceLayout::kRowsMsb, DeviceOn::kWhite, "image", 256},
+      {DeviceFormat::kBin, DeviceLayout::kRowsLsb, DeviceOn::kWhite, "image", 256},
+      {DeviceFormat::kBin, DeviceLayout::kPages, DeviceOn::kWhite, "image", 256},
+      {DeviceFormat::kBin, DeviceLayout::kColumnsMsb, DeviceOn::kWhite, "image", 256},
+      {DeviceFormat::kXbm, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "icon", 256},
+      {DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 256},
+      {DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 7},
+      {DeviceFormat::kZpl, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 256},
   };
   for (DeviceSettings s : configurations) {
-    for (DeviceOn on : {DeviceOn::Black, DeviceOn::White}) {
+    for (DeviceOn on : {DeviceOn::kBlack, DeviceOn::kWhite}) {
       s.on = on;
       for (uint32_t w : {1u, 7u, 8u, 9u, 127u, 128u}) {
         for (uint32_t h : {1u, 7u, 8u, 9u, 300u}) {
           SCOPED_TRACE(std::string(device_format_info(s.format).name) + " " + device_layout_name(s.layout) + " on " +
-                       (on == DeviceOn::White ? "white " : "black ") + std::to_string(w) + "x" + std::to_string(h) +
+                       (on == DeviceOn::kWhite ? "white " : "black ") + std::to_string(w) + "x" + std::to_string(h) +
                        " band " + std::to_string(s.band_rows));
           const Picture p = random_picture(w, h, w * 1000 + h);
           std::vector<uint8_t> out;
           ASSERT_EQ(encode_device_picture(s, p.bits.data(), static_cast<ptrdiff_t>(p.stride), w, h, out),
-                    DeviceError::None);
+                    DeviceError::kNone);
           expect_pixels(s, out, p);
 
           // The same picture stored bottom-up, given five rows at a time.
@@ -82,13 +82,13 @@ TEST(DeviceWriter, RoundTripEveryFormatAndLayout) {
           }
           std::vector<uint8_t> streamed;
           DeviceWriter writer;
-          ASSERT_EQ(begin_device_output(writer, s, w, h, append_to(streamed)), DeviceError::None);
+          ASSERT_EQ(begin_device_output(writer, s, w, h, append_to(streamed)), DeviceError::kNone);
           for (uint32_t top = 0; top < h; top += 5) {
             const uint8_t* row = &bottom_up[(h - 1 - top) * p.stride];
             ASSERT_EQ(put_device_rows(writer, row, -static_cast<ptrdiff_t>(p.stride), std::min(5u, h - top)),
-                      DeviceError::None);
+                      DeviceError::kNone);
           }
-          ASSERT_EQ(finish_device_output(writer), DeviceError::None);
+          ASSERT_EQ(finish_device_output(writer), DeviceError::kNone);
           ASSERT_EQ(streamed, out);
         }
       }
@@ -106,27 +106,27 @@ TEST(DeviceWriter, TinyPictureByHand) {
     DeviceSettings settings;
     std::vector<uint8_t> bytes;
   } cases[] = {
-      {{DeviceFormat::Bin, DeviceLayout::RowsMsb, DeviceOn::White}, {0x40, 0xC0}},
-      {{DeviceFormat::Bin, DeviceLayout::RowsMsb, DeviceOn::Black}, {0xA0, 0x20}},
-      {{DeviceFormat::Bin, DeviceLayout::RowsLsb, DeviceOn::White}, {0x02, 0x03}},
-      {{DeviceFormat::Bin, DeviceLayout::Pages, DeviceOn::White}, {0x02, 0x03, 0x00}},
-      {{DeviceFormat::Bin, DeviceLayout::Pages, DeviceOn::Black}, {0x01, 0x00, 0x03}},
-      {{DeviceFormat::Bin, DeviceLayout::ColumnsMsb, DeviceOn::White}, {0x40, 0xC0, 0x00}},
-      {{DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 256},
+      {{DeviceFormat::kBin, DeviceLayout::kRowsMsb, DeviceOn::kWhite}, {0x40, 0xC0}},
+      {{DeviceFormat::kBin, DeviceLayout::kRowsMsb, DeviceOn::kBlack}, {0xA0, 0x20}},
+      {{DeviceFormat::kBin, DeviceLayout::kRowsLsb, DeviceOn::kWhite}, {0x02, 0x03}},
+      {{DeviceFormat::kBin, DeviceLayout::kPages, DeviceOn::kWhite}, {0x02, 0x03, 0x00}},
+      {{DeviceFormat::kBin, DeviceLayout::kPages, DeviceOn::kBlack}, {0x01, 0x00, 0x03}},
+      {{DeviceFormat::kBin, DeviceLayout::kColumnsMsb, DeviceOn::kWhite}, {0x40, 0xC0, 0x00}},
+      {{DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 256},
        {0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x02, 0x00, 0xA0, 0x20}},
-      {{DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 1},
+      {{DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 1},
        {0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0xA0, 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0x20}},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> out;
-    ASSERT_EQ(encode_device_picture(c.settings, rows[0], 4, 3, 2, out), DeviceError::None);
+    ASSERT_EQ(encode_device_picture(c.settings, rows[0], 4, 3, 2, out), DeviceError::kNone);
     EXPECT_EQ(out, c.bytes) << device_format_info(c.settings.format).name << " "
                             << device_layout_name(c.settings.layout);
   }
 
   std::vector<uint8_t> out;
-  DeviceSettings c{DeviceFormat::C, DeviceLayout::RowsMsb, DeviceOn::White, "tiny", 256};
-  ASSERT_EQ(encode_device_picture(c, rows[0], 4, 3, 2, out), DeviceError::None);
+  DeviceSettings c{DeviceFormat::kC, DeviceLayout::kRowsMsb, DeviceOn::kWhite, "tiny", 256};
+  ASSERT_EQ(encode_device_picture(c, rows[0], 4, 3, 2, out), DeviceError::kNone);
   EXPECT_EQ(text_of(out),
             "/* tiny: 3 x 2 pixels, layout rows-msb, a set bit is a white pixel; 2 bytes,\n"
             "   in program memory on AVR (read them with pgm_read_byte). */\n"
@@ -137,25 +137,25 @@ TEST(DeviceWriter, TinyPictureByHand) {
             "static const uint8_t tiny[] PROGMEM = {\n  0x40, 0xc0\n};\n\n#endif\n");
 
   out.clear();
-  DeviceSettings xbm{DeviceFormat::Xbm, DeviceLayout::RowsMsb, DeviceOn::Black, "tiny", 256};
-  ASSERT_EQ(encode_device_picture(xbm, rows[0], 4, 3, 2, out), DeviceError::None);
+  DeviceSettings xbm{DeviceFormat::kXbm, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "tiny", 256};
+  ASSERT_EQ(encode_device_picture(xbm, rows[0], 4, 3, 2, out), DeviceError::kNone);
   EXPECT_EQ(text_of(out),
             "#define tiny_width 3\n#define tiny_height 2\n"
             "static unsigned char tiny_bits[] = {\n   0x05, 0x04};\n");
 
   out.clear();
-  DeviceSettings zpl{DeviceFormat::Zpl, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 256};
-  ASSERT_EQ(encode_device_picture(zpl, rows[0], 4, 3, 2, out), DeviceError::None);
+  DeviceSettings zpl{DeviceFormat::kZpl, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 256};
+  ASSERT_EQ(encode_device_picture(zpl, rows[0], 4, 3, 2, out), DeviceError::kNone);
   EXPECT_EQ(text_of(out), "^XA\n^FO0,0^GFA,2,2,1,A0\n20\n^FS\n^XZ\n");
 }
 
 // What the command is told: the format from a name or an extension, options that
 // the format does not take refused, defaults filled in, names made identifiers.
 TEST(DeviceWriter, RequestsAndErrors) {
-  EXPECT_EQ(find_device_format("escpos")->format, DeviceFormat::EscPos);
+  EXPECT_EQ(find_device_format("escpos")->format, DeviceFormat::kEscPos);
   EXPECT_EQ(find_device_format("png"), nullptr);
-  EXPECT_EQ(device_format_for_path("out/Logo.H")->format, DeviceFormat::C);
-  EXPECT_EQ(device_format_for_path("a.b/receipt.pos")->format, DeviceFormat::EscPos);
+  EXPECT_EQ(device_format_for_path("out/Logo.H")->format, DeviceFormat::kC);
+  EXPECT_EQ(device_format_for_path("a.b/receipt.pos")->format, DeviceFormat::kEscPos);
   EXPECT_EQ(device_format_for_path("a.zpl/label"), nullptr);
   EXPECT_EQ(device_format_for_path(".xbm"), nullptr);
 
@@ -167,23 +167,23 @@ TEST(DeviceWriter, RequestsAndErrors) {
     DeviceOn on;
     const char* name;
   } cases[] = {
-      {{DeviceFormat::C}, "dir.v2/128x64-logo.h", DeviceError::None, DeviceLayout::RowsMsb, DeviceOn::White,
+      {{DeviceFormat::kC}, "dir.v2/128x64-logo.h", DeviceError::kNone, DeviceLayout::kRowsMsb, DeviceOn::kWhite,
        "image_128x64_logo"},
-      {{DeviceFormat::Xbm, {}, {}, std::string("my icon")}, "-", DeviceError::None, DeviceLayout::RowsMsb,
-       DeviceOn::Black, "my_icon"},
-      {{DeviceFormat::C}, "default.h", DeviceError::None, DeviceLayout::RowsMsb, DeviceOn::White, "default_"},
-      {{DeviceFormat::Bin, DeviceLayout::Pages, DeviceOn::Black}, "-", DeviceError::None, DeviceLayout::Pages,
-       DeviceOn::Black, "image"},
-      {{DeviceFormat::EscPos, DeviceLayout::Pages}, "r.pos", DeviceError::LayoutNotForFormat},
-      {{DeviceFormat::Zpl, DeviceLayout::RowsMsb}, "r.zpl", DeviceError::LayoutNotForFormat},
-      {{DeviceFormat::Bin, {}, {}, std::string("x")}, "r.bin", DeviceError::NameNotForFormat},
-      {{DeviceFormat::C, {}, {}, {}, 8u}, "r.h", DeviceError::BandNotForFormat},
-      {{DeviceFormat::EscPos, {}, {}, {}, 0u}, "r.pos", DeviceError::BandOutOfRange},
+      {{DeviceFormat::kXbm, {}, {}, std::string("my icon")}, "-", DeviceError::kNone, DeviceLayout::kRowsMsb,
+       DeviceOn::kBlack, "my_icon"},
+      {{DeviceFormat::kC}, "default.h", DeviceError::kNone, DeviceLayout::kRowsMsb, DeviceOn::kWhite, "default_"},
+      {{DeviceFormat::kBin, DeviceLayout::kPages, DeviceOn::kBlack}, "-", DeviceError::kNone, DeviceLayout::kPages,
+       DeviceOn::kBlack, "image"},
+      {{DeviceFormat::kEscPos, DeviceLayout::kPages}, "r.pos", DeviceError::kLayoutNotForFormat},
+      {{DeviceFormat::kZpl, DeviceLayout::kRowsMsb}, "r.zpl", DeviceError::kLayoutNotForFormat},
+      {{DeviceFormat::kBin, {}, {}, std::string("x")}, "r.bin", DeviceError::kNameNotForFormat},
+      {{DeviceFormat::kC, {}, {}, {}, 8u}, "r.h", DeviceError::kBandNotForFormat},
+      {{DeviceFormat::kEscPos, {}, {}, {}, 0u}, "r.pos", DeviceError::kBandOutOfRange},
   };
   for (const Case& c : cases) {
     DeviceSettings s;
     EXPECT_EQ(resolve_device_request(c.request, c.path, "-", s), c.error) << c.path;
-    if (c.error != DeviceError::None) continue;
+    if (c.error != DeviceError::kNone) continue;
     EXPECT_EQ(s.layout, c.layout);
     EXPECT_EQ(s.on, c.on);
     EXPECT_EQ(s.name, c.name);
@@ -200,15 +200,15 @@ TEST(DeviceWriter, RequestsAndErrors) {
   const std::vector<uint8_t> row(9000, 0);
   DeviceWriter w;
   std::vector<uint8_t> out;
-  const DeviceSettings bin{DeviceFormat::Bin};
-  ASSERT_EQ(begin_device_output(w, bin, 8, 2, append_to(out)), DeviceError::None);
-  EXPECT_EQ(put_device_rows(w, row.data(), 1, 3), DeviceError::TooManyRows);
-  ASSERT_EQ(begin_device_output(w, bin, 8, 2, append_to(out)), DeviceError::None);
-  ASSERT_EQ(put_device_rows(w, row.data(), 1, 1), DeviceError::None);
-  EXPECT_EQ(finish_device_output(w), DeviceError::MissingRows);
-  EXPECT_EQ(begin_device_output(w, bin, 0, 2, append_to(out)), DeviceError::EmptyPicture);
-  EXPECT_EQ(begin_device_output(w, DeviceSettings{DeviceFormat::EscPos}, 65535 * 8 + 1, 1, append_to(out)),
-            DeviceError::PictureTooLarge);
+  const DeviceSettings bin{DeviceFormat::kBin};
+  ASSERT_EQ(begin_device_output(w, bin, 8, 2, append_to(out)), DeviceError::kNone);
+  EXPECT_EQ(put_device_rows(w, row.data(), 1, 3), DeviceError::kTooManyRows);
+  ASSERT_EQ(begin_device_output(w, bin, 8, 2, append_to(out)), DeviceError::kNone);
+  ASSERT_EQ(put_device_rows(w, row.data(), 1, 1), DeviceError::kNone);
+  EXPECT_EQ(finish_device_output(w), DeviceError::kMissingRows);
+  EXPECT_EQ(begin_device_output(w, bin, 0, 2, append_to(out)), DeviceError::kEmptyPicture);
+  EXPECT_EQ(begin_device_output(w, DeviceSettings{DeviceFormat::kEscPos}, 65535 * 8 + 1, 1, append_to(out)),
+            DeviceError::kPictureTooLarge);
   // ESC/POS bands up to the 2303 rows of one GS v 0 image; ZPL fields of up to 99999
   // bytes placed at most 32000 rows down.
   const struct {
@@ -216,27 +216,27 @@ TEST(DeviceWriter, RequestsAndErrors) {
     uint32_t width, height;
     DeviceError error;
   } limits[] = {
-      {{DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 2303}, 8, 1, DeviceError::None},
-      {{DeviceFormat::EscPos, DeviceLayout::RowsMsb, DeviceOn::Black, "image", 2304}, 8, 1,
-       DeviceError::BandOutOfRange},
-      {{DeviceFormat::Zpl}, 799992, 32001, DeviceError::None},  // 99999-byte rows, one a field: the last at 32000
-      {{DeviceFormat::Zpl}, 799992, 32002, DeviceError::PictureTooLarge},
-      {{DeviceFormat::Zpl}, 799993, 1, DeviceError::PictureTooLarge},  // a row of 100000 bytes
-      {{DeviceFormat::Zpl}, 8, 99999, DeviceError::None},  // a byte a row: one field of 99999 rows
-      {{DeviceFormat::Zpl}, 8, 100000, DeviceError::PictureTooLarge},  // the second would begin at row 99999
+      {{DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 2303}, 8, 1, DeviceError::kNone},
+      {{DeviceFormat::kEscPos, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "image", 2304}, 8, 1,
+       DeviceError::kBandOutOfRange},
+      {{DeviceFormat::kZpl}, 799992, 32001, DeviceError::kNone},  // 99999-byte rows, one a field: the last at 32000
+      {{DeviceFormat::kZpl}, 799992, 32002, DeviceError::kPictureTooLarge},
+      {{DeviceFormat::kZpl}, 799993, 1, DeviceError::kPictureTooLarge},  // a row of 100000 bytes
+      {{DeviceFormat::kZpl}, 8, 99999, DeviceError::kNone},  // a byte a row: one field of 99999 rows
+      {{DeviceFormat::kZpl}, 8, 100000, DeviceError::kPictureTooLarge},  // the second would begin at row 99999
   };
   for (const auto& c : limits) {
     EXPECT_EQ(begin_device_output(w, c.settings, c.width, c.height, append_to(out)), c.error)
         << c.width << "x" << c.height;
   }
   DeviceSettings tall;
-  EXPECT_EQ(resolve_device_request(DeviceRequest{DeviceFormat::EscPos, {}, {}, {}, 2304u}, "r.pos", "-", tall),
-            DeviceError::BandOutOfRange);
-  const DeviceSettings columns{DeviceFormat::Bin, DeviceLayout::ColumnsMsb};
-  EXPECT_EQ(begin_device_output(w, columns, 1u << 17, (1u << 16) + 1, append_to(out)), DeviceError::PictureTooLarge);
-  ASSERT_EQ(begin_device_output(w, bin, 72000, 1, [](const uint8_t*, size_t) { return false; }), DeviceError::None);
-  ASSERT_EQ(put_device_rows(w, row.data(), 0, 1), DeviceError::None);
-  EXPECT_EQ(finish_device_output(w), DeviceError::WriteFailed);
+  EXPECT_EQ(resolve_device_request(DeviceRequest{DeviceFormat::kEscPos, {}, {}, {}, 2304u}, "r.pos", "-", tall),
+            DeviceError::kBandOutOfRange);
+  const DeviceSettings columns{DeviceFormat::kBin, DeviceLayout::kColumnsMsb};
+  EXPECT_EQ(begin_device_output(w, columns, 1u << 17, (1u << 16) + 1, append_to(out)), DeviceError::kPictureTooLarge);
+  ASSERT_EQ(begin_device_output(w, bin, 72000, 1, [](const uint8_t*, size_t) { return false; }), DeviceError::kNone);
+  ASSERT_EQ(put_device_rows(w, row.data(), 0, 1), DeviceError::kNone);
+  EXPECT_EQ(finish_device_output(w), DeviceError::kWriteFailed);
 }
 
 // The array's name never one a compiler or a standard header has taken, and never
@@ -270,9 +270,9 @@ TEST(DeviceWriter, NamesNoHeaderHasTaken) {
   // The X bitmap's and the header's names leave the escape's '_' out.
   std::vector<uint8_t> out;
   const uint8_t row[4] = {};
-  ASSERT_EQ(encode_device_picture({DeviceFormat::Xbm, DeviceLayout::RowsMsb, DeviceOn::Black, "default_"}, row, 4, 1,
+  ASSERT_EQ(encode_device_picture({DeviceFormat::kXbm, DeviceLayout::kRowsMsb, DeviceOn::kBlack, "default_"}, row, 4, 1,
                                   1, out),
-            DeviceError::None);
+            DeviceError::kNone);
   EXPECT_EQ(text_of(out), "#define default_width 1\n#define default_height 1\nstatic unsigned char default_bits[] = {\n"
                           "   0x01};\n");
 }
