@@ -96,8 +96,12 @@ for (const name of Object.keys(pictures)) {
 if (process.env.QVX_DETAIL) process.exit(0);
 for (const zoom of [1, 'fit']) {
   await page.evaluate((z) => window.quillvex.setZoom(z), zoom);
-  for (const mode of ['letter', 'hard', 'soft', 'floyd-steinberg', 'bayer8', 'sauvola']) {
-    await page.evaluate((m) => window.quillvex.setSettings({ mode: m, density: 100 }), mode);
+  const plain = { levels: null, palette: null };
+  const settings = ['letter', 'hard', 'soft', 'floyd-steinberg', 'bayer8', 'sauvola'].map((mode) => ({ mode }))
+    .concat({ mode: 'floyd-steinberg', levels: 4 }, { mode: 'floyd-steinberg', palette: 'acep7-measured' });
+  for (const chosen of settings) {
+    const mode = [chosen.mode, chosen.levels && `${chosen.levels} levels`, chosen.palette].filter(Boolean).join(' ');
+    await page.evaluate((s) => window.quillvex.setSettings(s), { ...plain, ...chosen, density: 100 });
     const steps = [], drawn = [], wholes = [];
     await page.focus('#density');
     for (let i = 0; i < 12; ++i) {
@@ -135,7 +139,7 @@ async function steps(count) {
 }
 const summary = (list) => (list.length ? `${fmt(median(list))} (max ${fmt(Math.max(...list))}, ${list.length} steps)` : 'none');
 await page.evaluate(() => window.quillvex.setZoom(1));
-await page.evaluate(() => window.quillvex.setSettings({ mode: 'floyd-steinberg', density: 100 }));
+await page.evaluate(() => window.quillvex.setSettings({ mode: 'floyd-steinberg', density: 100, levels: null, palette: null }));
 await page.focus('#density');
 const alone = (await steps(8)).map((d) => d.ms);
 for (const round of ['first', 'second']) {

@@ -115,7 +115,10 @@ function showSettingsFailure() {
     return;
   }
   const param = state.methods.flatMap((m) => m.params).find((p) => p.name === why.field);
-  const rule = why.field === 'mode' ? text('modeRule') : param && param.type !== 'flag' ? text('settingRule', param) : '';
+  // A number out of its range is named with its range; other refusals (a palette's bad
+  // entry, settings that don't go together) in the command's words.
+  const ranged = param && (param.type === 'whole' || param.type === 'real') && / must be /.test(why.text);
+  const rule = why.field === 'mode' ? text('modeRule') : ranged ? text('settingRule', param) : '';
   showMessage(() => (rule ? text('settingRefused', text(why.field), rule) : text('settingsFailed', why.text)), true);
 }
 
@@ -383,7 +386,7 @@ async function download(format, device) {
   return made;
 }
 
-for (const format of ['bmp', 'png', 'pbm']) $(`download-${format}`).addEventListener('click', () => download(format));
+for (const format of ['bmp', 'png', 'pbm', 'pgm', 'ppm']) $(`download-${format}`).addEventListener('click', () => download(format));
 $('device-format').addEventListener('change', showDeviceOptions);
 showDeviceOptions();
 $('download-device').addEventListener('click', () => {

@@ -34,7 +34,8 @@ export class Controls {
     const $ = (id) => document.getElementById(id);
     this.$ = $;
     this.el = { density: $('density'), value: $('density-value'), mode: $('mode'),
-                options: document.querySelectorAll('#method-options .option') };
+                options: document.querySelectorAll('#method-options .option'), palette: $('palette-choice') };
+    this.el.palette.addEventListener('change', () => this.fieldChanged());
     this.el.density.addEventListener('input', () => {
       this.el.value.value = this.el.density.value;
       this.onChange();
@@ -83,6 +84,11 @@ export class Controls {
         field.addEventListener('change', () => this.fieldChanged());
         continue;
       }
+      if (p.type === 'text') {
+        if (p.name === 'palette') this.fillPalettes(p.choices ?? []);
+        field.addEventListener('input', () => this.fieldChanged());
+        continue;
+      }
       if (p.min !== null) field.min = String(p.min);
       if (p.max !== null) field.max = String(p.max);
       field.step = String(p.step);
@@ -90,6 +96,25 @@ export class Controls {
       if (field !== this.el.density) field.addEventListener('input', () => this.fieldChanged());
     }
     this.el.value.value = this.el.density.value;
+  }
+
+  // The palette chooser: none, the module's built-in palettes, or colours typed in the
+  // text field beside it.
+  fillPalettes(palettes) {
+    const select = this.el.palette, none = new Option('', ''), custom = new Option('', '#');
+    none.dataset.text = 'paletteNone';
+    custom.dataset.text = 'paletteCustom';
+    none.textContent = text('paletteNone');
+    custom.textContent = text('paletteCustom');
+    const named = palettes.map((p) => Object.assign(new Option(p.name, p.name), { title: p.colours }));
+    select.replaceChildren(none, ...named, custom);
+  }
+
+  // The palette chosen: a built-in name, the typed colours, or null for none.
+  palette() {
+    const choice = this.el.palette.value;
+    if (choice !== '#') return choice || null;
+    return this.$('palette').value.trim() || null;
   }
 
   fieldChanged() {
@@ -104,8 +129,12 @@ export class Controls {
   showOptions() {
     const method = this.method();
     for (const option of this.el.options) option.hidden = !paramOf(method, option.querySelector('input').id);
+    // A palette has its own colours: the grey levels wait while one is chosen.
+    const palette = paramOf(method, 'palette') && this.palette() !== null;
+    if (this.$('levels')) this.$('levels').disabled = Boolean(palette);
+    this.$('palette').hidden = this.el.palette.value !== '#';
     for (const p of this.params) {
-      if (p.type === 'flag' || p.defaults.size === 1) continue;
+      if (p.type === 'flag' || p.type === 'text' || p.defaults.size === 1) continue;
       const taken = paramOf(method, p.name);
       this.$(p.name).placeholder = taken ? text('kDefault', taken.default) : '';
     }
@@ -127,7 +156,8 @@ export class Controls {
       const field = this.$(p.name), taken = paramOf(method, p.name);
       if (p.type === 'flag') settings[p.name] = Boolean(taken) && field.checked;
       else if (field === this.el.density) settings[p.name] = this.density();
-      else settings[p.name] = taken ? fieldText(field) : null;
+      else if (p.type === 'text') settings[p.name] = taken ? this.palette() : null;
+      else settings[p.name] = taken && !field.disabled ? fieldText(field) : null;
     }
     return settings;
   }
@@ -148,12 +178,21 @@ export class Controls {
       if (!(p.name in partial)) continue;
       const field = this.$(p.name), value = partial[p.name];
       if (p.type === 'flag') field.checked = Boolean(value);
+      else if (p.type === 'text') this.setPalette(value);
       else if (field === el.density) field.value = String(this.clampDensity(value));
       else field.value = value == null ? '' : String(value);
     }
     el.value.value = el.density.value;
     this.showOptions();
     return '';
+  }
+
+  // Chooses a built-in palette by name, or types the colours given; none for null or ''.
+  setPalette(value) {
+    const given = value == null ? '' : String(value).trim();
+    const builtIn = [...this.el.palette.options].some((o) => o.value === given && given !== '#');
+    this.el.palette.value = builtIn ? given : '#';
+    this.$('palette').value = builtIn ? '' : given;
   }
 
   // Moves the density by `step`, kept within its range.

@@ -92,14 +92,17 @@ export class Core {
 
   // The modes and methods as the module describes them, modes first: [{name, kind,
   // family, description, params}], each parameter {name, option, type ('flag', 'whole',
-  // 'real'), min, max (null: any), step, default, valueName, help, index} with the
-  // method's own default; index is its place among all parameters. Read once.
+  // 'real', 'text'), min, max (null: any), step, default, valueName, help, index} with the
+  // method's own default; index is its place among all parameters; the palette's also
+  // has choices, the built-in palettes [{name, colours}]. Read once.
   methods() {
     if (!this.described) {
-      const { params, methods } = JSON.parse(this.text(this.exports.qvx_method_descriptors(),
-                                                       this.exports.qvx_method_descriptors_size()));
+      const { params, methods, palettes } = JSON.parse(this.text(this.exports.qvx_method_descriptors(),
+                                                                 this.exports.qvx_method_descriptors_size()));
       this.params = params;
-      const byName = new Map(params.map((p, index) => [p.name, { ...p, index }]));
+      // The palette's field offers the built-in palettes: [{name, colours}].
+      const byName = new Map(params.map((p, index) => [p.name, { ...p, index,
+                                                                  ...(p.name === 'palette' && { choices: palettes }) }]));
       this.described = methods.map((m) => ({
         ...m, params: Object.entries(m.params).map(([name, value]) => ({ ...byName.get(name), default: value })),
       }));
@@ -172,13 +175,14 @@ export class Core {
 
   // Runs call(address) with a PageRequest written into the module's memory: the
   // settings' kind and parameters' texts (a set flag's is empty, a parameter not given
-  // has none), and for a save its format and device options. Returns the call's answer,
-  // or the memory failure when the request does not fit.
+  // or an empty text has none), and for a save its format and device options. Returns
+  // the call's answer, or the memory failure when the request does not fit.
   withRequest(settings, save, call) {
     this.methods();
     const texts = this.params.map((p) => {
       const value = settings[p.name];
       if (p.type === 'flag') return value ? '' : null;
+      if (p.type === 'text') return value ? String(value) : null;  // '' is none
       return value == null ? null : String(value);
     });
     for (const name of kDeviceOptions) texts.push(save?.device?.[name] || null);

@@ -2,7 +2,7 @@
 import { failure } from './protocol.js';
 
 // The command's own extension for each format.
-const kExtensions = { bmp: '.bmp', png: '.png', pbm: '.pbm', xbm: '.xbm', c: '.h', bin: '.bin',
+const kExtensions = { bmp: '.bmp', png: '.png', pbm: '.pbm', pgm: '.pgm', ppm: '.ppm', xbm: '.xbm', c: '.h', bin: '.bin',
                       escpos: '.escpos', zpl: '.zpl' };
 
 // The picture's name without folder and extension ('scan.v2.png' -> 'scan.v2'), or 'picture'.

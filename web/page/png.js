@@ -1,5 +1,6 @@
-// A 1-bit greyscale PNG made from the command's PBM file: the same rows, white as 1
-// (PBM has black as 1), the resolution in a pHYs chunk, compressed by the browser.
+// PNGs made from the command's files: 1-bit greyscale from its PBM (the same rows, white
+// as 1, where PBM has black as 1), grey levels and palettes from its indexed BMP; the
+// resolution in a pHYs chunk, compressed by the browser.
 // The browser's deflate at its default level gives the command's compressed bytes;
 // the stream's header and its cut into IDAT chunks follow the command's PNG library,
 // so the two files are the same byte for byte.
@@ -64,19 +65,15 @@ function zlibHeader(size) {
 
 const kIdatSize = 8192;
 
-export async function pngFile(pbm, xResolution, yResolution) {
-  const { width, height, start } = pbmHeader(pbm);
-  const rowBytes = (width + 7) >> 3;
-  const raw = new Uint8Array(height * (rowBytes + 1));
-  for (let y = 0; y < height; ++y) {
-    const from = start + y * rowBytes, to = y * (rowBytes + 1) + 1;  // filter byte 0: none
-    for (let i = 0; i < rowBytes; ++i) raw[to + i] = ~pbm[from + i] & 0xff;
-    if (width & 7) raw[to + rowBytes - 1] &= 0xff00 >> (width & 7);
-  }
+// The file around the unfiltered rows `raw` (a filter byte before each): IHDR, the
+// palette (an Uint8Array of red, green, blue) when there is one, pHYs, IDAT, IEND, in
+// the order the command's library writes them.
+async function pngOf(width, height, depth, palette, xResolution, yResolution, raw) {
   const header = new Uint8Array(13);
   header.set(uint32s(width, height));
-  header.set([1, 0, 0, 0, 0], 8);  // 1 bit, greyscale, deflate, no filters, not interlaced
+  header.set([depth, palette ? 3 : 0, 0, 0, 0], 8);  // grey or indexed, deflate, no filters, not interlaced
   const parts = [new Uint8Array([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk('IHDR', header)];
+  if (palette) parts.push(chunk('PLTE', palette));
   if (xResolution > 0 && yResolution > 0) parts.push(chunk('pHYs', new Uint8Array([...uint32s(xResolution, yResolution), 1])));
   const data = await deflate(raw);
   data.set(zlibHeader(raw.length), 0);
@@ -89,4 +86,48 @@ export async function pngFile(pbm, xResolution, yResolution) {
     at += p.length;
   }
   return out;
+}
+
+export async function pngFile(pbm, xResolution, yResolution) {
+  const { width, height, start } = pbmHeader(pbm);
+  const rowBytes = (width + 7) >> 3;
+  const raw = new Uint8Array(height * (rowBytes + 1));
+  for (let y = 0; y < height; ++y) {
+    const from = start + y * rowBytes, to = y * (rowBytes + 1) + 1;  // filter byte 0: none
+    for (let i = 0; i < rowBytes; ++i) raw[to + i] = ~pbm[from + i] & 0xff;
+    if (width & 7) raw[to + rowBytes - 1] &= 0xff00 >> (width & 7);
+  }
+  return pngOf(width, height, 1, null, xResolution, yResolution, raw);
+}
+
+// A PNG of grey levels or palette indexes made from the command's indexed BMP of them
+// (1 or 4 bits a pixel, rows bottom-up, the greys or colours as its table): grey samples
+// of 2 or 4 bits for 4 or 16 levels, whose values are the levels' greys; otherwise
+// indexed at the least depth of 1, 2 or 4 bits that holds them. `grey`: levels, not a palette.
+export async function indexedPngFile(bmp, grey) {
+  const view = new DataView(bmp.buffer, bmp.byteOffset, bmp.byteLength);
+  const width = view.getInt32(18, true), height = view.getInt32(22, true), bits = view.getUint16(28, true);
+  const count = view.getUint32(46, true), pixelsAt = view.getUint32(10, true);
+  const xResolution = view.getInt32(38, true), yResolution = view.getInt32(42, true);
+  const depth = count <= 2 ? 1 : count <= 4 ? 2 : 4;
+  let palette = null;
+  if (!(grey && count === 1 << depth)) {
+    palette = new Uint8Array(3 * count);
+    for (let k = 0; k < count; ++k) palette.set([bmp[56 + 4 * k], bmp[55 + 4 * k], bmp[54 + 4 * k]], 3 * k);
+  }
+  const stride = ((width * bits + 31) >> 5) * 4, rowBytes = (width * depth + 7) >> 3;
+  const raw = new Uint8Array(height * (rowBytes + 1));
+  const perByte = 8 / bits, mask = (1 << bits) - 1, outPerByte = 8 / depth;
+  for (let y = 0; y < height; ++y) {
+    const from = pixelsAt + (height - 1 - y) * stride, to = y * (rowBytes + 1) + 1;
+    if (bits === depth) {
+      raw.set(bmp.subarray(from, from + rowBytes), to);
+      continue;
+    }
+    for (let x = 0; x < width; ++x) {
+      const index = (bmp[from + Math.floor(x / perByte)] >> ((perByte - 1 - (x % perByte)) * bits)) & mask;
+      raw[to + Math.floor(x / outPerByte)] |= index << ((outPerByte - 1 - (x % outPerByte)) * depth);
+    }
+  }
+  return pngOf(width, height, depth, palette, xResolution, yResolution, raw);
 }

@@ -5,7 +5,7 @@
 // at once. The page runs two: one for the preview, one for the saves.
 import { kMaxPixels, loadCore } from './core.js';
 import { decodePicture, kOrders, sniffType } from './decode.js';
-import { pngFile } from './png.js';
+import { indexedPngFile, pngFile } from './png.js';
 import { answer, failedAnswer, failure, message } from './protocol.js';
 
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
@@ -187,18 +187,28 @@ function takeSettings(m) {
   schedule();
 }
 
-const kMime = { bmp: 'image/bmp', png: 'image/png', pbm: 'image/x-portable-bitmap', xbm: 'image/x-xbitmap',
+const kMime = { bmp: 'image/bmp', png: 'image/png', pbm: 'image/x-portable-bitmap', pgm: 'image/x-portable-graymap',
+                ppm: 'image/x-portable-pixmap', xbm: 'image/x-xbitmap',
                 c: 'text/x-c', bin: 'application/octet-stream', escpos: 'application/octet-stream',
                 zpl: 'application/octet-stream' };
 
-// Writes a file of the picture: the PNG from the command's PBM, compressed by the browser.
+// True when settings make grey levels or a palette's colours rather than black and white.
+const makesIndexes = (settings) => settings.palette != null || Number(settings.levels) > 2;
+
+// Writes a file of the picture: the PNG from the command's PBM, or for grey levels and
+// palettes from its indexed BMP, compressed by the browser.
 async function exportFile(m) {
   // A save holds the picture its name was made from, or nothing.
   if (held.picture?.id !== m.pictureId) return self.postMessage(failedAnswer(m.id, failure('replaced')));
-  const png = m.request.format === 'png';
-  const made = held.core.exportFile({ ...m.request, format: png ? 'pbm' : m.request.format }, m.fileName);
+  const png = m.request.format === 'png', indexed = makesIndexes(m.request.settings);
+  const made = held.core.exportFile({ ...m.request, format: png ? (indexed ? 'bmp' : 'pbm') : m.request.format },
+                                    m.fileName);
   if (made.failure) return self.postMessage(failedAnswer(m.id, made.failure));
-  const bytes = png ? await pngFile(made.bytes, made.xResolution, made.yResolution) : made.bytes;
+  let bytes = made.bytes;
+  if (png) {
+    bytes = indexed ? await indexedPngFile(made.bytes, m.request.settings.palette == null)
+                    : await pngFile(made.bytes, made.xResolution, made.yResolution);
+  }
   self.postMessage(answer(m.id, { fileName: m.fileName, mime: kMime[m.request.format], bytes: bytes.buffer }),
                    [bytes.buffer]);
 }

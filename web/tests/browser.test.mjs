@@ -118,6 +118,38 @@ test('downloads are the command\'s files, for every depth, RLE, top-down, an alp
   page = main;
 });
 
+test('grey levels and palettes: PNG, BMP, PGM and PPM are the command\'s files', async () => {
+  const photo = join(scratch, 'colours.jpg');
+  execFileSync('convert', ['-size', '203x121', 'gradient:gold-purple', '-swirl', '160', '-quality', '90', photo]);
+  const none = { levels: null, palette: null, invert: false, density: 127, serpentine: false, linear: false };
+  const cases = [
+    [{ mode: 'floyd-steinberg', palette: 'acep7-measured' }, ['-m', 'floyd-steinberg', '--palette', 'acep7-measured']],
+    // Four greys are 2-bit grey samples; five an indexed PNG of greys; three colours 2-bit indexes.
+    [{ mode: 'floyd-steinberg', levels: 4, density: 140 }, ['-m', 'floyd-steinberg', '--levels', '4', '-t', '140']],
+    [{ mode: 'letter', levels: 5, invert: true }, ['-m', 'letter', '--levels', '5', '-i']],
+    [{ mode: 'bayer8', levels: 16, linear: true }, ['-m', 'bayer8', '--levels', '16', '--linear']],
+    [{ mode: 'atkinson', palette: '#ff0000,#00ff00,#0000ff' }, ['-m', 'atkinson', '--palette', '#ff0000,#00ff00,#0000ff']],
+  ];
+  const main = page;
+  page = await newPage();
+  assert.equal((await openFile(photo)).phase, 'ready');
+  for (const [i, [chosen, args]] of cases.entries()) {
+    await settle({ ...none, ...chosen });
+    const what = args.join(' ');
+    const formats = chosen.palette ? ['png', 'bmp', 'ppm'] : ['png', 'bmp', 'ppm', 'pgm'];
+    for (const format of formats) {
+      const bytes = i === 0 && format === 'png' ? await download('#download-png') : await exported(format);
+      assert.ok(bytes.equals(command([...args, '-f', format], photo, `.${format}`)), `${what}: ${format}`);
+    }
+  }
+  // A palette's bad entry is refused in the command's words; the levels wait while a palette is chosen.
+  const done = await page.evaluate((s) => window.quillvex.setSettings(s), { mode: 'letter', palette: '#ff0000,#12345x' });
+  assert.match(done.error ?? '', /^These settings can't be used: palette entry 2 "#12345x"/);
+  assert.equal(await page.evaluate(() => document.getElementById('levels').disabled), true);
+  await page.context().close();
+  page = main;
+});
+
 // --- JPEG: the page's pixels, level by level ----------------------------------------
 //
 // A pixel is white in Letter mode when its luminance is above the density, so the
@@ -433,9 +465,9 @@ test('bad files end in one message each and the page stays usable', async () => 
   }
 });
 
-test('both panes show: the picture and its black and white', async () => {
+test('both panes show: the picture and its black and white, grey levels or colours', async () => {
   await openFile(join(suite, 'rgb24.bmp'));
-  await settle({ density: 127, mode: 'hard' });
+  await settle({ density: 127, mode: 'hard', levels: null, palette: null });
   await page.evaluate(() => window.quillvex.setZoom(2));
   mkdirSync(shots, { recursive: true });
   const screenshot = join(shots, 'panes.png');
@@ -456,6 +488,19 @@ test('both panes show: the picture and its black and white', async () => {
   const source = await colours('#source-pane'), result = await colours('#result-pane');
   assert.ok(source.length > 50, `the source pane shows ${source.length} colours`);
   assert.deepEqual(result.sort((a, b) => a - b), [0, 0xffffff], 'the result pane is black and white');
+  // The levels' greys, the palette's colours: no others, and more than two of them.
+  const shown = [
+    [{ mode: 'floyd-steinberg', levels: 4 }, [0, 0x555555, 0xaaaaaa, 0xffffff]],
+    [{ mode: 'floyd-steinberg', levels: null, palette: 'acep7-measured' },
+     [0x393039, 0xffffff, 0x3a5b46, 0x3d3b5e, 0x9c484b, 0xd0be47, 0xb16a49]],
+  ];
+  for (const [chosen, entries] of shown) {
+    await settle(chosen);
+    const seen = await colours('#result-pane');
+    assert.ok(seen.length > 2 && seen.every((c) => entries.includes(c)),
+              `${JSON.stringify(chosen)}: ${seen.map((c) => c.toString(16))}`);
+  }
+  await settle({ palette: null });
 });
 
 test('nothing goes to the network after the page has loaded', () => {

@@ -70,13 +70,19 @@ test('every descriptor parameter has a field on the page and reaches the command
   for (const m of methods) {
     for (const p of m.params) {
       const what = `${m.name} ${p.name}`;
-      assert.match(page, new RegExp(`<input id="${p.name}" type="(checkbox|range|number)">`), `${what}: its field`);
+      assert.match(page, new RegExp(`<input id="${p.name}" type="(checkbox|range|number|text)"[ >]`), `${what}: its field`);
       const check = (value) => core.checkSettings({ kind: m.kind, [p.name]: value });
       assert.equal(check(p.type === 'flag' ? true : p.default), null, what);
       if (p.type === 'whole') {
         const refused = check(p.max + 1);
         assert.equal(refused?.field, p.name, what);
         assert.match(refused.text, new RegExp(`from ${p.min} to ${p.max}`), what);
+      }
+      if (p.type === 'text') {
+        // Every palette the chooser offers is one the command takes.
+        assert.ok(p.choices.length > 0, what);
+        for (const choice of p.choices) assert.equal(check(choice.name), null, `${what} ${choice.name}`);
+        assert.equal(check('#zzzzzz,#000000')?.field, p.name, what);
       }
     }
   }

@@ -39,7 +39,26 @@ PageRequest request_of(int kind, const std::vector<std::pair<HalftoneParam, cons
 struct Case {
   const char* file;
   int kind;
+  const char* levels = nullptr;   // grey levels, or
+  const char* palette = nullptr;  // a palette (which refuses invert)
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.file << " kind " << c.kind << (c.levels ? " levels " : "") << (c.levels ? c.levels : "")
+      << (c.palette ? " palette " : "") << (c.palette ? c.palette : "");
+}
+
+// Index (row from the top, column) of an indexed BMP the command writes: rows bottom-up,
+// 1 bit a pixel for two entries, else 4.
+int bmp_index(const std::vector<uint8_t>& file, int32_t width, int32_t height, int32_t top, int32_t x) {
+  const int colours = static_cast<int>(get_i32(file.data() + 46));
+  const int bits = colours <= 2 ? 1 : 4;
+  const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+  const size_t at = 14 + 40 + 4 * static_cast<size_t>(colours) + static_cast<size_t>(height - 1 - top) * stride;
+  const int per_byte = 8 / bits;
+  const uint8_t byte = file[at + static_cast<size_t>(x / per_byte)];
+  return (byte >> ((per_byte - 1 - x % per_byte) * bits)) & ((1 << bits) - 1);
+}
 
 class PageResult_ : public testing::TestWithParam<Case> {};
 
@@ -48,7 +67,11 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
   const std::vector<uint8_t> bytes = read_file(std::string(QVX_TESTDATA) + "/bmpsuite/g/" + c.file);
   PagePicture picture;
   ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
-  const PageRequest request = request_of(c.kind, {{HalftoneParam::kDensity, "150"}, {HalftoneParam::kInvert, ""}});
+  std::vector<std::pair<HalftoneParam, const char*>> values = {{HalftoneParam::kDensity, "150"}};
+  if (c.palette) values.push_back({HalftoneParam::kPalette, c.palette});
+  else values.push_back({HalftoneParam::kInvert, ""});
+  if (c.levels) values.push_back({HalftoneParam::kLevels, c.levels});
+  const PageRequest request = request_of(c.kind, values);
   ConversionRequest settings;
   ASSERT_STREQ(read_page_request(request, "x.bmp", settings).code, "");
   PageResult result;
@@ -64,6 +87,23 @@ TEST_P(PageResult_, ViewFirstThenSlicesGiveTheCommandsBits) {
   PageExport file;
   export_picture(settings, "x.bmp", picture, bytes.data(), bytes.size(), file);
   ASSERT_STREQ(file.failure.code, "");
+  if (result.indexed) {
+    // Each pane pixel is its index's grey or colour, read from the file's colour table.
+    for (int32_t top = 0; top < picture.height; ++top) {
+      const uint8_t* row = result.indexes.get() + storage_row(picture, top) * picture.width;
+      for (int32_t x = 0; x < picture.width; ++x) {
+        ASSERT_EQ(row[x], bmp_index(file.bytes, picture.width, picture.height, top, x)) << "row " << top << ", column " << x;
+      }
+    }
+    for (int v = 0; v < 30; v += 7) {
+      for (int u = 0; u < 50; u += 9) {
+        const int32_t x = (u + 60) / 2, top = (v + 40) / 2;
+        const uint8_t* entry = file.bytes.data() + 54 + 4 * bmp_index(file.bytes, picture.width, picture.height, top, x);
+        EXPECT_EQ(shown[v * 50 + u], 0xFF000000u | entry[0] << 16 | entry[1] << 8 | entry[2]) << u << ", " << v;
+      }
+    }
+    return;
+  }
   const size_t file_stride = (static_cast<size_t>(picture.width) + 31) / 32 * 4;
   for (int32_t row = 0; row < picture.height; ++row) {
     for (int32_t x = 0; x < picture.width; ++x) {
@@ -88,7 +128,13 @@ INSTANTIATE_TEST_SUITE_P(
     ModesAndMethods, PageResult_,
     testing::Values(Case{"rgb24.bmp", 0}, Case{"pal8rle.bmp", 1}, Case{"pal8topdown.bmp", 2},
                     Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg)},
-                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola)}));
+                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kSauvola)},
+                    Case{"rgb24.bmp", 0, "5"},
+                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg), "4"},
+                    Case{"pal8rle.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4), "16"},
+                    Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg), nullptr,
+                         "acep7-measured"},
+                    Case{"pal8topdown.bmp", 0, nullptr, "#ff0000,#00ff00,#0000ff"}));
 
 }  // namespace
 
@@ -237,6 +283,9 @@ TEST(PageSettings, TheCommandsRulesDecide) {
       {0, HalftoneParam::kDensity, "255", "density", "-t must be"},
       {0, HalftoneParam::kDensity, "-1", "density", "-t must be"},
       {999, HalftoneParam::kDensity, "127", "mode", "unknown mode"},
+      {0, HalftoneParam::kPalette, "#ff0000,#12345x", "palette", "palette entry 2 \"#12345x\" is not a colour"},
+      {0, HalftoneParam::kPalette, "acep8", "palette", "unknown palette"},
+      {0, HalftoneParam::kLevels, "17", "levels", "--levels must be"},
   };
   for (const auto& c : cases) {
     ConversionRequest settings;
@@ -255,6 +304,10 @@ TEST(PageSettings, TheCommandsRulesDecide) {
   EXPECT_EQ(settings.halftone.radius, 12);
   EXPECT_EQ(settings.halftone.k, 0.3);
   EXPECT_EQ(settings.halftone.percent, 15);
+  ASSERT_STREQ(read_page_request(request_of(0, {{HalftoneParam::kPalette, "bwr"}}), "picture", settings).code, "");
+  EXPECT_EQ(settings.palette, "bwr");
+  ASSERT_STREQ(read_page_request(request_of(0, {{HalftoneParam::kLevels, "7"}}), "picture", settings).code, "");
+  EXPECT_EQ(settings.levels, 7);
   ASSERT_STREQ(read_page_request(request_of(2, {{HalftoneParam::kDensity, "40"}}), "picture", settings).code, "");
   EXPECT_FALSE(settings.method);
   EXPECT_EQ(settings.mode, 2);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "halftone/colour_palette.h"
 #include "halftone/method_descriptors.h"
 #include "page_settings.h"
 
@@ -38,8 +39,11 @@ void append_number(std::string& out, double value) {
   out += text;
 }
 
+// A text's default is none: the empty text.
 void append_value(std::string& out, const ParamDescriptor& p, double value) {
-  if (p.kind == ParamKind::kFlag) {
+  if (p.kind == ParamKind::kText) {
+    out += "\"\"";
+  } else if (p.kind == ParamKind::kFlag) {
     out += value != 0 ? "true" : "false";
   } else {
     append_number(out, value);
@@ -51,6 +55,7 @@ const char* type_name(ParamKind kind) {
     case ParamKind::kFlag: return "flag";
     case ParamKind::kWhole: return "whole";
     case ParamKind::kReal: return "real";
+    case ParamKind::kText: return "text";
   }
   return "flag";
 }
@@ -100,6 +105,15 @@ std::string method_descriptors_json() {
       append_value(out, p, param_default(m, taken.param));
     }
     out += "}}";
+  }
+  out += "],\"palettes\":[";
+  for (const NamedPalette& p : builtin_palettes()) {
+    if (&p != builtin_palettes().data()) out += ',';
+    out += "{\"name\":";
+    append_string(out, p.name);
+    out += ",\"colours\":";
+    append_string(out, p.colours);
+    out += '}';
   }
   return out + "]}";
 }

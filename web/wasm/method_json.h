@@ -5,11 +5,12 @@
 
 #include <string>
 
-// Returns {"params": [...], "methods": [...]}: each parameter's name, the command's
-// option for it ("-t", "--radius"), type ("flag",
-// "whole", "real"), min and max (null when unbounded), step, default, value name and help;
+// Returns {"params": [...], "methods": [...], "palettes": [...]}: each parameter's name,
+// the command's option for it ("-t", "--radius"), type ("flag", "whole", "real", "text"),
+// min and max (null when unbounded), step, default (a text's is ""), value name and help;
 // each method's name, family, kind (its mode, or kFirstMethodKind + its method),
-// description and the defaults of the parameters it takes, by name.
+// description and the defaults of the parameters it takes, by name; each built-in
+// palette's name and colours ("#rrggbb,...").
 std::string method_descriptors_json();
 
 #endif

@@ -45,19 +45,98 @@ void take_row(void* context, int32_t top, const uint8_t* bits) {
   ++r.ready_rows;
 }
 
-// The methods: feeds rows from the top until `top` is out or the picture ends.
+void take_indexes(void* context, int32_t top, const uint8_t* indexes) {
+  PageResult& r = *static_cast<PageResult*>(context);
+  const size_t width = static_cast<size_t>(r.picture->width);
+  const int32_t s = storage_row(*r.picture, top);
+  std::memcpy(r.indexes.get() + static_cast<size_t>(s) * width, indexes, width);
+  r.ready.get()[static_cast<size_t>(s)] = 1;
+  ++r.ready_rows;
+}
+
+// The next row from the top to the converter: luminance, or for a palette the colours
+// the pane shows (transparent pixels already over white).
+void feed_next_row(PageResult& r) {
+  const PagePicture& p = *r.picture;
+  const size_t width = static_cast<size_t>(p.width);
+  const uint8_t* luma = p.luma.get() + static_cast<size_t>(storage_row(p, r.next_top)) * width;
+  if (!r.indexed) {
+    halftone_rows(r.converter, luma, width, 1, take_row, &r);
+  } else if (!r.palette) {
+    grey_level_rows(r.levels, luma, width, 1, take_indexes, &r);
+  } else {
+    const uint32_t* colours = p.colours.get() + static_cast<size_t>(r.next_top) * width;
+    uint8_t* rgb = r.rgb.data();
+    for (size_t x = 0; x < width; ++x) {
+      const uint32_t c = colours[x];  // red in the low byte
+      rgb[3 * x] = static_cast<uint8_t>(c);
+      rgb[3 * x + 1] = static_cast<uint8_t>(c >> 8);
+      rgb[3 * x + 2] = static_cast<uint8_t>(c >> 16);
+    }
+    palette_rows(r.colours, rgb, 3 * width, 1, take_indexes, &r);
+  }
+  ++r.next_top;
+}
+
+void finish_rows(PageResult& r) {
+  if (!r.indexed) {
+    finish_halftone(r.converter, take_row, &r);
+  } else if (!r.palette) {
+    finish_grey_levels(r.levels, take_indexes, &r);
+  } else {
+    finish_palette(r.colours, take_indexes, &r);
+  }
+  r.finished = true;
+}
+
+// True when rows are converted from the top down: the methods, grey levels and palettes.
+bool streams(const PageResult& r) { return r.method || r.indexed; }
+
+// Feeds rows from the top until `top` is out or the picture ends (a converter may hold
+// a few rows back).
 void convert_method_to(PageResult& r, int32_t top) {
   const PagePicture& p = *r.picture;
   while (!r.finished && !r.ready.get()[static_cast<size_t>(storage_row(p, top))]) {
     if (r.next_top == p.height) {
-      finish_halftone(r.converter, take_row, &r);
-      r.finished = true;
+      finish_rows(r);
       break;
     }
-    const uint8_t* row = p.luma.get() + static_cast<size_t>(storage_row(p, r.next_top)) * static_cast<size_t>(p.width);
-    halftone_rows(r.converter, row, static_cast<size_t>(p.width), 1, take_row, &r);
-    ++r.next_top;
+    feed_next_row(r);
   }
+}
+
+uint32_t canvas_of(const uint8_t rgb[3]) {
+  return 0xFF000000u | static_cast<uint32_t>(rgb[2]) << 16 | static_cast<uint32_t>(rgb[1]) << 8 | rgb[0];
+}
+
+// Sets up the grey-level or palette converter; a "setting" failure naming the field,
+// or none.
+PageFailure start_indexes(PageResult& r, const ConversionRequest& request, const HalftoneParams& params) {
+  const PagePicture& p = *r.picture;
+  r.indexed = true;
+  r.palette = wants_palette(request);
+  const char* field = r.palette ? "palette" : "levels";
+  if (!request.method && request.mode != kModeLetter) {
+    return {"setting", "--levels and --palette need letter or a method", field};
+  }
+  LevelsError error = LevelsError::kNone;
+  if (r.palette) {
+    Palette palette;
+    std::string text;
+    if (!parse_palette(request.palette, &palette, &text)) return {"setting", text, "palette"};
+    error = start_palette(request.method, params, palette, p.width, r.colours);
+    for (int k = 0; k < palette.count; ++k) r.shades[k] = canvas_of(palette.rgb[k]);
+  } else {
+    error = start_grey_levels(request.method, params, request.levels, p.width, r.levels);
+    for (int k = 0; k < request.levels; ++k) {
+      const uint8_t grey = level_grey(request.levels, k);
+      const uint8_t rgb[3] = {grey, grey, grey};
+      r.shades[k] = canvas_of(rgb);
+    }
+  }
+  if (error == LevelsError::kBadParams) return halftone_failure(check_halftone_params(*request.method, params));
+  if (error != LevelsError::kNone) return {"setting", levels_error_text(error), field};
+  return {};
 }
 
 // Returns the picture coordinate of a pane coordinate, or -1 beyond `size`.
@@ -79,35 +158,45 @@ PageFailure start_result(PageResult& r, const PagePicture& p, const ConversionRe
   params.density = request.density;
   params.invert = request.invert;
   HalftoneConverter converter;
-  if (request.method) {
-    const HalftoneError error = start_halftone(*request.method, params, p.width, converter);
-    if (error != HalftoneError::kNone) return halftone_failure(error);
-  } else if (params.density < kDensityMin || params.density > kDensityMax) {
+  if (params.density < kDensityMin || params.density > kDensityMax) {
     return halftone_failure(HalftoneError::kBadDensity);
   }
+  if (converts_to_indexes(request)) {
+    const PageFailure failure = start_indexes(r, request, params);
+    if (failed(failure)) {
+      clear_result(r, p);
+      return failure;
+    }
+  } else if (request.method) {
+    const HalftoneError error = start_halftone(*request.method, params, p.width, converter);
+    if (error != HalftoneError::kNone) return halftone_failure(error);
+  }
   // Only a result with its rows allocated is started: the panes and the slices read them.
-  const size_t stride = (static_cast<size_t>(p.width) + 7) / 8;
+  const size_t width = static_cast<size_t>(p.width);
+  const size_t stride = (width + 7) / 8;
   const size_t height = static_cast<size_t>(p.height);
-  if (!r.bits.allocate(stride * height) || !r.ready.allocate(height)) {
+  const bool rows = r.indexed ? r.indexes.allocate(width * height) : r.bits.allocate(stride * height);
+  if (!rows || !r.ready.allocate(height)) {
     clear_result(r, p);
     return memory_failure();
   }
+  if (r.palette) r.rgb.resize(3 * width);
   r.method = request.method;
   r.mode = request.mode;
   r.params = params;
   r.stride = stride;
   r.converter = std::move(converter);
-  std::memset(r.bits.get(), 0, stride * height);
+  if (!r.indexed) std::memset(r.bits.get(), 0, stride * height);
   std::memset(r.ready.get(), 0, height);
   return {};
 }
 
 int32_t convert_more(PageResult& r, int64_t pixels) {
-  if (r.picture == nullptr || r.bits.get() == nullptr) return 0;
+  if (r.picture == nullptr || r.ready.get() == nullptr) return 0;
   const PagePicture& p = *r.picture;
   if (p.width <= 0 || p.height <= 0) return 0;
   const int32_t budget = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(pixels / p.width, p.height)));
-  if (r.method) {
+  if (streams(r)) {
     convert_method_to(r, std::min(r.next_top + budget, p.height) - 1);
     if (r.next_top == p.height && !r.finished) convert_method_to(r, p.height - 1);
   } else {
@@ -130,7 +219,7 @@ int32_t convert_more(PageResult& r, int64_t pixels) {
 void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_t* result_pane) {
   if (r.picture == nullptr) return;
   const PagePicture& p = *r.picture;
-  const bool started = r.bits.get() != nullptr;
+  const bool started = r.ready.get() != nullptr;
   const size_t pane_width = static_cast<size_t>(std::max(v.pane_width, 0));
   std::vector<int32_t> columns(pane_width), tops(static_cast<size_t>(std::max(v.pane_height, 0)));
   for (size_t u = 0; u < pane_width; ++u) columns[u] = picture_coordinate(static_cast<int32_t>(u), v.scroll_x, v, p.width);
@@ -144,7 +233,7 @@ void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_
   }
   if (!started) {
     // nothing to convert
-  } else if (r.method) {
+  } else if (streams(r)) {
     if (lowest_top >= 0) convert_method_to(r, lowest_top);
   } else {
     std::sort(needed.begin(), needed.end());
@@ -160,9 +249,16 @@ void draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_
       continue;
     }
     const uint32_t* colours = p.colours.get() + static_cast<size_t>(tops[y]) * static_cast<size_t>(p.width);
-    const uint8_t* bits = started ? r.bits.get() + static_cast<size_t>(storage_row(p, tops[y])) * r.stride : nullptr;
+    const size_t s = static_cast<size_t>(storage_row(p, tops[y]));
+    const uint8_t* bits = started && !r.indexed ? r.bits.get() + s * r.stride : nullptr;
+    const uint8_t* indexes = started && r.indexed ? r.indexes.get() + s * static_cast<size_t>(p.width) : nullptr;
     for (size_t u = 0; u < pane_width; ++u) {
       const int32_t x = columns[u];
+      if (x >= 0 && indexes != nullptr) {
+        source_out[u] = colours[x];
+        result_out[u] = r.shades[indexes[x] & (kMaxPaletteEntries - 1)];
+        continue;
+      }
       if (x < 0 || bits == nullptr) {
         source_out[u] = x < 0 ? 0 : colours[x];
         result_out[u] = 0;

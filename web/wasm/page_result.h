@@ -7,11 +7,15 @@
 #include <optional>
 #include <vector>
 
+#include "halftone/colour_palette.h"
+#include "halftone/grey_levels.h"
 #include "halftone/halftone.h"
 #include "page_failure.h"
 #include "page_picture.h"
 #include "pipeline/conversion_request.h"
 
+// Grey levels and palettes make rows of indexes, one byte a pixel, in place of bits;
+// their converters, like the methods', are fed from the top row down.
 struct PageResult {
   const PagePicture* picture = nullptr;
   std::optional<HalftoneMethod> method;  // else a mode
@@ -25,10 +29,17 @@ struct PageResult {
   HalftoneConverter converter;  // the methods: fed top row first
   int32_t next_top = 0;
   bool finished = false;
+  bool indexed = false;         // grey levels or a palette: `indexes` instead of `bits`
+  bool palette = false;
+  GreyLevelsConverter levels;
+  PaletteConverter colours;
+  Block<uint8_t> indexes;       // storage rows of width indexes
+  std::vector<uint8_t> rgb;     // one row of the picture's colours for the palette's converter
+  uint32_t shades[kMaxPaletteEntries] = {};  // the canvas colour of each index
 };
 
-// Starts the result of a picture for a conversion request (its mode or method and their
-// parameters). Returns no failure, the parameters' "setting" failure, or "memory" when
+// Starts the result of a picture for a conversion request (its mode or method, their
+// parameters, its grey levels or palette). Returns no failure, the parameters' "setting" failure, or "memory" when
 // its rows can't be allocated; after a failure the result is empty.
 PageFailure start_result(PageResult& result, const PagePicture& picture, const ConversionRequest& request);
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "halftone/colour_palette.h"
 #include "halftone/halftone_params.h"
 #include "pipeline/device_option_texts.h"
 
@@ -38,15 +39,18 @@ PageFailure read_texts(const PageRequest& page, ConversionRequest& request) {
   for (const ParamDescriptor& p : kParamDescriptors) {
     const char* text = page.values[static_cast<size_t>(p.param)];
     if (text == nullptr) continue;  // the core's default, as for an option not given
+    if (p.kind == ParamKind::kText) {
+      // The palette is the one text: the check reads it and names a bad entry.
+      request.palette = text;
+      request.halftone_given |= param_given_bit(p.param);
+      continue;
+    }
     double value = 0;
     const std::string option = p.short_name ? std::string("-") + p.short_name : std::string("--") + p.name;
     if (!parse_param_text(p, text, &value)) return {"setting", param_refusal(p, option) + ": " + text, p.name};
-    switch (p.param) {
-      case HalftoneParam::kDensity: request.density = static_cast<int>(value); break;
-      case HalftoneParam::kInvert: request.invert = value != 0; break;
-      default:
-        set_param_value(request.halftone, p.param, value);
-        request.halftone_given |= param_given_bit(p.param);
+    set_request_param(request, p.param, value);
+    if (p.param != HalftoneParam::kDensity && p.param != HalftoneParam::kInvert) {
+      request.halftone_given |= param_given_bit(p.param);
     }
   }
   DeviceRequest& device = request.device;
@@ -85,5 +89,11 @@ PageFailure read_page_request(const PageRequest& page, const std::string& output
   if (failed(failure)) return failure;
   const std::string message = check_conversion_request(request, output);
   if (message.empty()) return {};
+  // A palette's bad entry is named in the parser's words, which name no option.
+  Palette palette;
+  std::string palette_error;
+  if (wants_palette(request) && !parse_palette(request.palette, &palette, &palette_error) && palette_error == message) {
+    return {"setting", message, "palette"};
+  }
   return {"setting", message, field_of(message)};
 }
