@@ -23,10 +23,6 @@ bool parse_max_pixels(const std::string& text, uint64_t& pixels) {
 bool has_extension(const std::string& name) { return !name_extension(name).empty(); }
 
 const ParamDescriptor& kDensityParam = param_descriptor(HalftoneParam::kDensity);
-static_assert(param_descriptor(HalftoneParam::kDensity).min == kDensityMin &&
-                  param_descriptor(HalftoneParam::kDensity).max == kDensityMax &&
-                  param_descriptor(HalftoneParam::kDensity).default_value == kDensityDefault,
-              "the command's density is the Windows program's");
 
 bool set_density(const std::string& value, CliOptions& o) {
   double density = 0;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/density.h"
+
 enum class HalftoneMethod : int {
   kFloydSteinberg,
   kJarvis,
@@ -71,10 +73,9 @@ struct ParamDescriptor {
 
 constexpr double kAnyNumber = std::numeric_limits<double>::infinity();
 
-// The density is the Windows program's too (kDensityMin..kDensityMax of the conversion,
-// a layer beside this one): the command checks at compile time that the two agree.
 inline constexpr ParamDescriptor kParamDescriptors[] = {
-    {HalftoneParam::kDensity, "density", 't', ParamKind::kWhole, 0, 254, 1, 127, "N", "threshold",
+    {HalftoneParam::kDensity, "density", 't', ParamKind::kWhole, kDensityMin, kDensityMax, 1, kDensityDefault, "N",
+     "threshold",
      HalftoneError::kBadDensity},
     // Every method takes invert, so nothing refuses it.
     {HalftoneParam::kInvert, "invert", 'i', ParamKind::kFlag, 0, 1, 1, 0, nullptr,

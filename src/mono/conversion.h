@@ -7,13 +7,9 @@
 
 #include "image/picture.h"
 #include "mono/conversion_mode.h"
+#include "base/density.h"
 #include "mono/random_source.h"
 
-// The density (the Letter threshold and the photo modes' base): its range on the
-// slider and on the command lines, and its value when none is given.
-constexpr int kDensityMin = 0;
-constexpr int kDensityMax = 254;
-constexpr int kDensityDefault = 127;
 
 struct ConversionSettings {
   int mode = kModeLetter;
