@@ -9,6 +9,12 @@
 
 namespace {
 
+// Pixels a row takes at a time before it tells the row below how far it is.
+constexpr int32_t kWaveChunk = 256;
+
+// Threads from which the wavefront beats one thread on the vector bands.
+constexpr int kWavefrontThreads = 4;
+
 int32_t top_of(const HalftoneStrips& h, int32_t storage_row) {
   return h.out->bottom_up ? h.height - 1 - storage_row : storage_row;
 }
@@ -105,8 +111,6 @@ int32_t* ring_row(HalftoneStrips& h, int32_t row) {
   return h.ring.data() + static_cast<size_t>(row % h.ring_rows) * (static_cast<size_t>(h.width) + 4) + 2;
 }
 
-// Pixels a row takes at a time before it tells the row below how far it is.
-constexpr int32_t kWaveChunk = 256;
 
 // Error diffusion of rows next_out .. end - 1 as a wavefront: a pixel of row y has all
 // its inputs once row y - 1 is two pixels past it (the kernels reach two columns
@@ -140,7 +144,13 @@ void diffuse_ready_rows(HalftoneStrips& h, int32_t end) {
         }
         for (int32_t x = x0; x < x1; ++x) values[x] = c.tone[luma[x]];
         int32_t* at[kErrorRows] = {errors[0] + x0, errors[1] + x0, errors[2] + x0};
-        diffuse_row_scalar(kernel, values + x0, at, x1 - x0, 1, c.white / 2, c.white, c.params.invert, bits + x0 / 8);
+        if (c.chained) {
+          diffuse_row_chain(kernel, values + x0, at, x1 - x0, 1, c.params.linear, c.params.invert,
+                            h.band_chains[static_cast<size_t>(band)], bits + x0 / 8, true);
+        } else {
+          diffuse_row_scalar(kernel, values + x0, at, x1 - x0, 1, c.white / 2, c.white, c.params.invert,
+                             bits + x0 / 8);
+        }
         if (x1 < width) h.progress[band].store(int64_t{y} * span + x1, std::memory_order_release);
       }
       std::fill(errors[0] - 2, errors[0] + width + 2, 0);
@@ -170,6 +180,12 @@ void halftone_strip_in_bands(HalftoneStrips& h, const Strip& strip, int32_t top)
   });
   h.next_top += strip.rows;
   if (h.wavefront) return diffuse_ready_rows(h, h.next_top);
+  if (h.serial_rows) {
+    halftone_rows(h.converter, h.ahead.data(), width, strip.rows, take_row, &h);
+    h.ahead.clear();
+    h.ahead_top = h.next_out = h.next_top;
+    return;
+  }
   convert_ready_rows(h, h.next_top == h.height ? h.height : h.next_top - h.reach);
 }
 
@@ -189,9 +205,12 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
   h.batch.assign(static_cast<size_t>(h.batch_capacity) * out.stride, 0);
   const HalftoneFamily family = halftone_method_info(method).family;
   // Serpentine rows form one chain through the picture: no two rows run side by side.
-  const bool wavefront = family == HalftoneFamily::kErrorDiffusion && !params.serpentine;
-  if (threads > 1 && h.width > 0 &&
-      (family == HalftoneFamily::kOrdered || family == HalftoneFamily::kLocalThreshold || wavefront)) {
+  // The wavefront takes rows one at a time, each thread a few times slower than the
+  // vector bands of sixteen rows: with those, fewer threads than kWavefrontThreads
+  // gain nothing, and they only take the luminance off the one that diffuses.
+  const bool diffusion = family == HalftoneFamily::kErrorDiffusion;
+  const bool wavefront = diffusion && !params.serpentine && (h.converter.banded == 0 || threads >= kWavefrontThreads);
+  if (threads > 1 && h.width > 0) {
     h.bands.reset(new BandThreads);
     start_band_threads(*h.bands, threads);
     if (h.bands->count == 1) {
@@ -202,12 +221,15 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
       h.band_bits.resize(static_cast<size_t>(h.bands->count));
       h.reach = family == HalftoneFamily::kLocalThreshold ? params.radius : 0;
       h.wavefront = wavefront;
+      h.serial_rows = diffusion && !wavefront;
       if (wavefront) {
         const int count = h.bands->count;
         // Rows in flight add into the two below each; the row ring_rows above is cleared by then.
         h.ring_rows = count + 3;
         h.ring.assign(static_cast<size_t>(h.ring_rows) * (static_cast<size_t>(h.width) + 4), 0);
         h.band_values.assign(static_cast<size_t>(count), std::vector<int32_t>(static_cast<size_t>(h.width)));
+        h.band_chains.resize(static_cast<size_t>(count));
+        for (ChainScratch& chain : h.band_chains) size_chain_scratch(chain, kWaveChunk);
         h.progress.reset(new std::atomic<int64_t>[static_cast<size_t>(count)]);
       }
     }
@@ -252,6 +274,11 @@ bool finish_halftone_strips(HalftoneStrips& h) {
     }
     if (h.wavefront) {
       diffuse_ready_rows(h, h.height);
+    } else if (h.serial_rows) {
+      halftone_rows(h.converter, ahead_row(h, h.next_out), static_cast<size_t>(h.width), h.height - h.next_out,
+                    take_row, &h);
+      h.next_out = h.height;
+      finish_halftone(h.converter, take_row, &h);
     } else {
       convert_ready_rows(h, h.height);
     }

@@ -38,9 +38,11 @@ struct HalftoneStrips {
   // Error diffusion on several threads: a wavefront, row y on thread y % count a few
   // pixels behind row y - 1, the errors carried in a ring of rows.
   bool wavefront = false;
+  bool serial_rows = false;  // error diffusion on the converter, the luminance alone in bands
   std::vector<int32_t> ring;  // ring_rows rows of width + 4
   int32_t ring_rows = 0;
   std::vector<std::vector<int32_t>> band_values;  // per thread, one row of s
+  std::vector<ChainScratch> band_chains;          // per thread, the row path's scratch
   std::vector<uint8_t> wave_bits;                 // the rows' bits, in order
   std::unique_ptr<std::atomic<int64_t>[]> progress;  // per thread: row * (width + 1) + pixels done
 };
