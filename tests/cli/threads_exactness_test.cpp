@@ -1,17 +1,21 @@
 // A picture converted by several threads is the picture converted by one, byte for
 // byte: every method, grey levels and a palette, in strips of a few rows so that bands
-// and windows cross strip edges, for 1 to 5 threads.
+// and windows cross strip edges, for 1 to 5 threads. And a batch on several workers
+// says what one worker says, in the same order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "common/bmp_builder.h"
+#include "common/cli_runner.h"
 #include "halftone/method_descriptors.h"
 #include "pipeline/convert_strips.h"
 #include "pipeline/picture_source.h"
+#include "pipeline/pipeline_texts.h"
 
 namespace {
 
@@ -127,6 +131,43 @@ TEST(Threads, EveryThreadCountGivesTheSingleThreadsBytes) {
       }
     }
   }
+}
+
+// Several workers: the first input takes longest, so the others finish before it;
+// what each says still comes in input order, and the status is the worst.
+TEST_F(CliRun, ABatchOnSeveralWorkersReportsInInputOrder) {
+  write_file(dir + "big.bmp", random_picture(1500, 1200, 1));
+  write_file(dir + "a.bmp", random_picture(31, 17, 2));
+  write_file(dir + "junk.bmp", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'});
+  write_file(dir + "b.bmp", random_picture(5, 40, 3));
+  std::vector<uint8_t> cut = random_picture(64, 64, 4);
+  cut.resize(cut.size() / 2);
+  write_file(dir + "cut.bmp", cut);
+  write_file(dir + "c.bmp", random_picture(90, 3, 5));
+  ::mkdir((dir + "one").c_str(), 0755);
+  ::mkdir((dir + "four").c_str(), 0755);
+  const std::string inputs = shell_word(dir + "big.bmp") + " " + shell_word(dir + "a.bmp") + " " +
+                             shell_word(dir + "junk.bmp") + " " + shell_word(dir + "b.bmp") + " " +
+                             shell_word(dir + "cut.bmp") + " " + shell_word(dir + "c.bmp");
+  const Outcome one = run("-q -a -m soft -j 1 " + inputs + " -d " + shell_word(dir + "one"), "/dev/null",
+                          dir + "one.txt");
+  const Outcome four = run("-q -a -m soft -j 4 " + inputs + " -d " + shell_word(dir + "four"), "/dev/null",
+                           dir + "four.txt");
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(four.status, 1);
+  const std::string junk = quoted_name(dir + "junk.bmp"), cut_name = quoted_name(dir + "cut.bmp");
+  EXPECT_EQ(four.errors, "quillvex-cli: " + junk + ": not a picture in a format this build reads\n" +
+                             "quillvex-cli: " + cut_name + ": Read error.\n");
+  EXPECT_EQ(four.errors, one.errors);
+  const std::vector<uint8_t> said_one = read_file(dir + "one.txt"), said_four = read_file(dir + "four.txt");
+  EXPECT_EQ(std::string(said_four.begin(), said_four.end()), std::string(said_one.begin(), said_one.end()));
+  EXPECT_EQ(std::count(said_four.begin(), said_four.end(), '\n'), 4);
+  for (const char* name : {"big.bmp", "a.bmp", "b.bmp", "c.bmp"}) {
+    EXPECT_FALSE(read_file(dir + "one/" + name).empty()) << name;
+    EXPECT_EQ(read_file(dir + "four/" + name), read_file(dir + "one/" + name)) << name;
+  }
+  EXPECT_FALSE(exists(dir + "four/junk.bmp"));
+  EXPECT_FALSE(exists(dir + "four/cut.bmp"));
 }
 
 }  // namespace
