@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -61,16 +60,16 @@ struct BlockedSignals {
   ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &old, nullptr); }
 };
 
-// Installs the handler once; the process's signal dispositions say whether it is in place.
+// Installs the handler once; the process's signal dispositions say whether it is in
+// place (two threads that both install it install the same).
 void install_handlers() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    for (int s : kSignals) {
-      struct sigaction action = {};
-      action.sa_handler = remove_pending_and_die;
-      sigaction(s, &action, nullptr);
-    }
-  });
+  struct sigaction current = {};
+  if (sigaction(kSignals[0], nullptr, &current) == 0 && current.sa_handler == remove_pending_and_die) return;
+  for (int s : kSignals) {
+    struct sigaction action = {};
+    action.sa_handler = remove_pending_and_die;
+    sigaction(s, &action, nullptr);
+  }
 }
 
 // Claims a slot and lets `fill` write its name (mkstemp's); returns the slot, or -1

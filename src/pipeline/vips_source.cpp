@@ -135,10 +135,13 @@ VipsImage* to_eight_bits(VipsImage* in) {
 // libvips is started once for the process, and its warnings go to one handler; each
 // thread converting has its own session, and a warning goes to the session that
 // thread last used.
-std::mutex g_vips_start;
-int g_vips_state = -1;  // -1 not yet tried, 0 failed, 1 running
-unsigned g_log_handler = 0;
-int g_sessions = 0;  // sessions keeping the handler
+struct VipsProcess {
+  std::mutex lock;
+  int state = -1;  // -1 not yet tried, 0 failed, 1 running
+  unsigned log_handler = 0;
+  int sessions = 0;  // sessions keeping the handler
+};
+VipsProcess g_vips;
 thread_local VipsSession* t_session = nullptr;
 
 void keep_message(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
@@ -155,23 +158,23 @@ bool use_session(VipsSession& session) {
 
 bool start_vips(VipsSession& session, const char* program) {
   if (session.started >= 0) return use_session(session);
-  std::lock_guard<std::mutex> hold(g_vips_start);
-  if (g_vips_state < 0) {
-    g_vips_state = VIPS_INIT(program) == 0 ? 1 : 0;
-    if (g_vips_state == 1) {
+  std::lock_guard<std::mutex> hold(g_vips.lock);
+  if (g_vips.state < 0) {
+    g_vips.state = VIPS_INIT(program) == 0 ? 1 : 0;
+    if (g_vips.state == 1) {
       // No operation cache: every picture is read once.
       vips_cache_set_max(0);
       vips_block_untrusted_set(TRUE);
     }
   }
-  session.started = g_vips_state;
+  session.started = g_vips.state;
   if (session.started == 1) {
     // A damaged file is reported once, by the program, not tile by tile by the library.
-    if (g_sessions++ == 0) {
-      g_log_handler = g_log_set_handler(
+    if (g_vips.sessions++ == 0) {
+      g_vips.log_handler = g_log_set_handler(
           "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), keep_message, nullptr);
     }
-    session.log_handler = g_log_handler;
+    session.log_handler = g_vips.log_handler;
   }
   return use_session(session);
 }
@@ -180,8 +183,8 @@ void end_vips(VipsSession& session) {
   if (t_session == &session) t_session = nullptr;
   if (session.log_handler == 0) return;
   session.log_handler = 0;
-  std::lock_guard<std::mutex> hold(g_vips_start);
-  if (--g_sessions == 0) g_log_remove_handler("VIPS", g_log_handler);
+  std::lock_guard<std::mutex> hold(g_vips.lock);
+  if (--g_vips.sessions == 0) g_log_remove_handler("VIPS", g_vips.log_handler);
 }
 
 namespace {
