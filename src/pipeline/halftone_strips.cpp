@@ -186,7 +186,11 @@ void halftone_strip_in_bands(HalftoneStrips& h, const Strip& strip, int32_t top)
     h.ahead_top = h.next_out = h.next_top;
     return;
   }
-  convert_ready_rows(h, h.next_top == h.height ? h.height : h.next_top - h.reach);
+  // Each band also reads the rows its windows reach above and below it: bands of at
+  // least 32 reaches keep that to a sixteenth more work.
+  const int32_t ready = h.next_top == h.height ? h.height : h.next_top - h.reach;
+  if (ready < h.height && ready - h.next_out < std::max(64, 32 * h.reach) * h.bands->count) return;
+  convert_ready_rows(h, ready);
 }
 
 }  // namespace

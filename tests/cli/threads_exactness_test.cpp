@@ -114,8 +114,9 @@ TEST(Threads, EveryThreadCountGivesTheSingleThreadsBytes) {
     int32_t width, height, strip_rows;
   };
   // Odd sizes: bottom-up and top-down, widths that end mid-byte, strips of a few rows, and
-  // rows wider than the part of a row error diffusion takes before it tells the row below.
-  const Picture pictures[] = {{37, 29, 5}, {203, -61, 7}, {9, 3, 1}, {601, 23, 9}};
+  // rows wider than the part of a row error diffusion takes before it tells the row below,
+  // and enough rows for the local thresholds to convert in several rounds.
+  const Picture pictures[] = {{37, 29, 5}, {203, -61, 7}, {9, 3, 1}, {601, 23, 9}, {23, 700, 13}};
   for (const Row& row : rows()) {
     for (const Picture& p : pictures) {
       const std::vector<uint8_t> bytes = random_picture(p.width, p.height, static_cast<unsigned>(p.width));
