@@ -8,13 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "cli/batch_plan.h"
 #include "cli/input_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "cli/temp_files.h"
 #include "device/device_presets.h"
 #include "pipeline/convert_strips.h"
 #include "pipeline/device_input.h"
@@ -40,34 +44,89 @@ namespace {
 
 const char kProgram[] = "quillvex-cli";
 
-void report(const std::string& file, const std::string& reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", kProgram, quoted_name(file).c_str(), reason.c_str());
+std::string failure_line(const std::string& file, const std::string& reason) {
+  return std::string(kProgram) + ": " + quoted_name(file) + ": " + reason + "\n";
 }
 
-// The progress bar, on standard error when it is a terminal.
+// What one input says: its lines, each printed whole once the inputs before it have
+// printed theirs, so a batch converted side by side reads as one converted in turn.
+struct Said {
+  FILE* stream;
+  std::string line;
+};
+using Messages = std::vector<Said>;
+
+// The progress bar of the whole batch, on standard error when it is a terminal: each
+// input counts one share, split by its rows while it converts.
 struct Progress {
   bool shown = false;
-  std::string name;
+  std::string name;  // shown when the batch is one input; else "done/total"
+  size_t total = 0;
+  size_t done = 0;                   // inputs finished
+  std::vector<uint32_t> parts;       // per worker: permille of its input's rows
   int last = -1;
 };
 
-void show_progress(Progress& p, uint64_t done, uint64_t total) {
-  if (!p.shown || total == 0) return;
-  const int percent = static_cast<int>(100 * done / total);
+// Everything the workers share, behind one lock.
+struct Batch {
+  std::mutex lock;
+  Progress progress;
+  std::vector<Messages> said;      // per input
+  std::vector<char> finished;      // per input
+  size_t printed = 0;              // inputs whose lines are out
+  size_t next = 0;                 // the next input a worker takes
+};
+
+void draw_progress(Progress& p) {
+  if (!p.shown || p.total == 0) return;
+  uint64_t parts = 0;
+  for (uint32_t part : p.parts) parts += part;
+  const int percent = static_cast<int>(std::min<uint64_t>(100, (1000 * p.done + parts) / (10 * p.total)));
   if (percent == p.last) return;
   p.last = percent;
   char bar[41];
   const int filled = percent * 40 / 100;
   for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
   bar[40] = '\0';
-  std::fprintf(stderr, "\r%s [%s] %3d%%", p.name.c_str(), bar, percent);
+  const std::string name = p.total == 1 ? p.name : std::to_string(p.done) + "/" + std::to_string(p.total);
+  std::fprintf(stderr, "\r%s [%s] %3d%%", name.c_str(), bar, percent);
   std::fflush(stderr);
 }
 
-void end_progress(Progress& p) {
+void clear_progress(Progress& p) {
   if (p.shown && p.last >= 0) std::fprintf(stderr, "\r\033[K");
   p.last = -1;
 }
+
+// Marks an input done and prints, in input order, the lines of every input whose turn has come.
+void finish_input(Batch& batch, size_t input, size_t worker) {
+  std::lock_guard<std::mutex> hold(batch.lock);
+  batch.finished[input] = 1;
+  batch.progress.parts[worker] = 0;
+  ++batch.progress.done;
+  bool cleared = false;
+  while (batch.printed < batch.finished.size() && batch.finished[batch.printed]) {
+    for (const Said& said : batch.said[batch.printed]) {
+      if (!cleared) clear_progress(batch.progress);
+      cleared = true;
+      std::fputs(said.line.c_str(), said.stream);
+      std::fflush(said.stream);
+    }
+    Messages().swap(batch.said[batch.printed]);
+    ++batch.printed;
+  }
+  if (batch.progress.done == batch.progress.total) {
+    clear_progress(batch.progress);
+  } else {
+    draw_progress(batch.progress);
+  }
+}
+
+// A worker's place in the progress bar.
+struct WorkerProgress {
+  Batch* batch;
+  size_t worker;
+};
 
 // One input: its file, and the reader of its rows.
 struct Input {
@@ -78,17 +137,19 @@ struct Input {
 };
 
 void on_rows_done(void* context, int32_t done, int32_t height) {
-  show_progress(*static_cast<Progress*>(context), static_cast<uint64_t>(done), static_cast<uint64_t>(height));
+  const WorkerProgress& w = *static_cast<WorkerProgress*>(context);
+  if (!w.batch->progress.shown || height <= 0) return;
+  std::lock_guard<std::mutex> hold(w.batch->lock);
+  w.batch->progress.parts[w.worker] = static_cast<uint32_t>(1000 * static_cast<uint64_t>(done) / height);
+  draw_progress(w.batch->progress);
 }
 
 // With -a, reads the input once for its density and prints it (on standard error when
 // the picture goes to standard output); the reader then stands at the first row again.
-std::string measure_density(Input& in, const CliOptions& options, bool to_stdout, int& density) {
+std::string measure_density(Input& in, const CliOptions& options, bool to_stdout, int& density, Messages& said) {
   const std::string reason = measure_picture_density(in.source, options, options.max_pixels, density);
   if (!reason.empty()) return reason;
-  FILE* shown = to_stdout ? stderr : stdout;
-  std::fprintf(shown, "%s: density %d\n", quoted_name(in.source.shown).c_str(), density);
-  std::fflush(shown);
+  said.push_back({to_stdout ? stderr : stdout, quoted_name(in.source.shown) + ": density " + std::to_string(density) + "\n"});
   return "";
 }
 
@@ -107,7 +168,7 @@ bool reads_head(void* context, const std::vector<uint8_t>& head) {
 // Opens the reader of an opened input (a device file is read whole later), and sets
 // the density to convert it with; returns an empty string or the reason.
 std::string open_step(const std::string& name, const std::string& target, const CliOptions& options,
-                      VipsAccess& vips, Input& in, int& density) {
+                      VipsAccess& vips, Input& in, int& density, Messages& said) {
   if (in.device) return "";
   in.source.file = in.file.file;
   in.source.path = in.file.path;
@@ -118,18 +179,15 @@ std::string open_step(const std::string& name, const std::string& target, const 
   const std::string reason = open_picture_source(in.source, options, options.max_pixels);
   if (!reason.empty()) return reason;
   density = options.density;
-  return options.automatic ? measure_density(in, options, target == "-", density) : "";
+  return options.automatic ? measure_density(in, options, target == "-", density, said) : "";
 }
 
 // Converts the opened input into a temporary file of the target, showing progress;
 // on failure nothing of it is left.
 std::string convert_step(Input& in, int density, const std::string& target, const CliOptions& options,
-                         OutputFile& output) {
+                         OutputFile& output, WorkerProgress& progress) {
   const std::string reason = open_output_file(target, output);
   if (!reason.empty()) return write_failure(target, reason);
-  Progress progress;
-  progress.shown = !options.quiet && isatty(2);
-  progress.name = quoted_name(in.source.shown);
   ResultOutput out;
   out.file = output.file;
   if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target, in.source.shown);
@@ -137,7 +195,6 @@ std::string convert_step(Input& in, int density, const std::string& target, cons
   ReadCode code = ReadCode::kOk;
   std::string failure = convert_strips(reader, density, options, out, target, code, on_rows_done, &progress);
   if (code != ReadCode::kOk) failure = picture_read_failure(in.source, code);
-  end_progress(progress);
   if (!failure.empty()) abandon_output(out);
   return failure;
 }
@@ -166,32 +223,32 @@ std::string read_back_step(Input& in, const std::string& name, const std::string
 
 // Converts one input into its target; returns an empty string or the reason.
 std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options,
-                        VipsAccess& vips) {
+                        VipsAccess& vips, WorkerProgress& progress, Messages& said) {
   Input in;
   int density = 0;
   HeadContext head{&vips, &name};
   std::string reason = open_input_file(name, input_copy_cap(options.max_pixels), HeadCheck{&head, reads_head}, in.file);
   if (reason.empty()) in.device = device_input_format(name, in.file.head, in.device_format);
-  if (reason.empty()) reason = open_step(name, target, options, vips, in, density);
+  if (reason.empty()) reason = open_step(name, target, options, vips, in, density, said);
   OutputFile output;
   if (reason.empty()) {
     reason = in.device ? read_back_step(in, name, target, options, output)
-                       : convert_step(in, density, target, options, output);
+                       : convert_step(in, density, target, options, output, progress);
   }
   if (reason.empty()) reason = commit_step(output, target);
   return reason;
 }
 
-// Converts one input, reporting its failure; true on success.
+// Converts one input, keeping its failure among its lines; true on success.
 bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options,
-                        VipsAccess& vips) {
+                        VipsAccess& vips, WorkerProgress& progress, Messages& said) {
   std::string reason;
   try {
-    reason = convert_one(name, target, options, vips);
+    reason = convert_one(name, target, options, vips, progress, said);
   } catch (const std::bad_alloc&) {
     reason = kNotEnoughMemory;
   }
-  if (!reason.empty()) report(name, reason);
+  if (!reason.empty()) said.push_back({stderr, failure_line(name, reason)});
   return reason.empty();
 }
 
@@ -224,27 +281,78 @@ bool can_run(const CliOptions& options) {
   return true;
 }
 
-ExitStatus convert_batch(const CliOptions& options) {
-  std::vector<std::string> targets;
-  for (const std::string& input : options.inputs) targets.push_back(output_path_for(options, input, options.format));
-  // Nothing is written before every output is known to replace no input and no other output.
-  const std::vector<std::string> refused = check_batch(options.inputs, targets);
-  ExitStatus status = ExitStatus::kOk;
+// The threads to use: -j, else the machine's cores.
+int job_count(const CliOptions& options) {
+  if (options.jobs > 0) return options.jobs;
+  const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  return static_cast<int>(std::max(1L, std::min<long>(cores, kMaxPendingThreads)));
+}
+
+// A worker takes the next input until none is left; each has its own libvips session.
+// Returns false when one of its inputs failed.
+bool run_worker(Batch& batch, size_t worker, const CliOptions& options, const std::vector<std::string>& targets,
+                const std::vector<std::string>& refused) {
   VipsAccess vips;
 #ifdef QVX_CLI_VIPS
   vips.load = load_vips_module;
   vips.missing = kNoVipsModule;
 #endif
-  for (size_t i = 0; i < options.inputs.size(); ++i) {
-    if (!refused[i].empty()) {
-      report(options.inputs[i], refused[i]);
-      status = ExitStatus::kSomeFailed;
-    } else if (!convert_and_report(options.inputs[i], targets[i], options, vips)) {
-      status = ExitStatus::kSomeFailed;
+  WorkerProgress progress{&batch, worker};
+  bool ok = true;
+  for (;;) {
+    size_t i;
+    {
+      std::lock_guard<std::mutex> hold(batch.lock);
+      if (batch.next == options.inputs.size()) break;
+      i = batch.next++;
     }
+    Messages said;
+    if (!refused[i].empty()) {
+      said.push_back({stderr, failure_line(options.inputs[i], refused[i])});
+      ok = false;
+    } else if (!convert_and_report(options.inputs[i], targets[i], options, vips, progress, said)) {
+      ok = false;
+    }
+    {
+      std::lock_guard<std::mutex> hold(batch.lock);
+      batch.said[i] = std::move(said);
+    }
+    finish_input(batch, i, worker);
   }
   end_vips_access(vips);
-  return status;
+  return ok;
+}
+
+ExitStatus convert_batch(const CliOptions& given) {
+  std::vector<std::string> targets;
+  for (const std::string& input : given.inputs) targets.push_back(output_path_for(given, input, given.format));
+  // Nothing is written before every output is known to replace no input and no other output.
+  const std::vector<std::string> refused = check_batch(given.inputs, targets);
+  // Pictures side by side, and the threads left over shared out within each picture.
+  const size_t jobs = static_cast<size_t>(job_count(given));
+  const size_t workers = std::max<size_t>(1, std::min(jobs, given.inputs.size()));
+  CliOptions options = given;
+  options.threads = static_cast<int>(std::max<size_t>(1, jobs / workers));
+  Batch batch;
+  batch.progress.shown = !options.quiet && isatty(2);
+  batch.progress.name = options.inputs.empty() ? "" : quoted_name(options.inputs[0]);
+  batch.progress.total = options.inputs.size();
+  batch.progress.parts.assign(workers, 0);
+  batch.said.resize(options.inputs.size());
+  batch.finished.assign(options.inputs.size(), 0);
+  std::vector<char> ok(workers, 1);
+  std::vector<std::thread> threads;
+  for (size_t w = 1; w < workers; ++w) {
+    try {
+      threads.emplace_back([&, w] { ok[w] = run_worker(batch, w, options, targets, refused); });
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: those started take every input between them
+    }
+  }
+  ok[0] = run_worker(batch, 0, options, targets, refused);
+  for (std::thread& t : threads) t.join();
+  const bool all = std::all_of(ok.begin(), ok.end(), [](char k) { return k != 0; });
+  return all ? ExitStatus::kOk : ExitStatus::kSomeFailed;
 }
 
 ExitStatus run(const std::vector<std::string>& args) {

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/option_table.h"
+#include "cli/temp_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,6 +18,18 @@ bool parse_max_pixels(const std::string& text, uint64_t& pixels) {
   const uint64_t value = std::strtoull(text.c_str(), nullptr, 10);
   if (value == 0) return false;
   pixels = value;
+  return true;
+}
+
+// -j: 1..kMaxPendingThreads threads.
+bool set_jobs(const std::string& value, CliOptions& o) {
+  if (value.empty() || value.size() > 4) return false;
+  for (char c : value) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  const int jobs = std::atoi(value.c_str());
+  if (jobs < 1 || jobs > kMaxPendingThreads) return false;
+  o.jobs = jobs;
   return true;
 }
 
@@ -86,6 +99,9 @@ std::string check_size_limit(const CliOptions& o) {
 // The inputs and the output name agree, and the format is known.
 std::string check_general(CliOptions& o) {
   if (o.inputs.empty()) return "no input named";
+  // One picture on -j threads, for those who convert through the parser alone; the
+  // command shares them out between its pictures.
+  if (o.jobs > 0) o.threads = o.jobs;
   if (o.output.empty() && o.folder.empty()) return "no output named (-o OUTPUT or -d FOLDER)";
   if (!o.output.empty() && o.inputs.size() > 1) return "-o takes one input; use -d FOLDER for several";
   if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input can be read once";
@@ -135,6 +151,9 @@ const CliOption kGeneralRows[] = {
   {"quiet",      'q', nullptr,  "no progress bar", set_quiet, nullptr},
   {"max-pixels", 0,   "N",      "refuse pictures of more than N pixels (default 1000000000)",
    set_max_pixels, "--max-pixels must be a whole number from 1"},
+  {"jobs",       'j', "N",      "convert N pictures side by side, or one picture on N\n"
+                                "threads (default: the machine's cores)",
+   set_jobs, "--jobs must be a whole number from 1 to 256"},
   {"help",       'h', nullptr,  "print this help", nullptr, nullptr, ParseOutcome::kHelp},
   {"version",    0,   nullptr,  "print the version", nullptr, nullptr, ParseOutcome::kVersion},
 };

@@ -17,6 +17,7 @@ constexpr uint64_t kDefaultMaxPixels = 1000000000;
 // The command's options: the conversion's settings, and what only the command has.
 struct CliOptions : ConversionRequest {
   bool quiet = false;
+  int jobs = 0;  // -j: threads converting; 0 the machine's cores
   uint64_t max_pixels = kDefaultMaxPixels;  // width x height of the largest picture read
   std::vector<std::string> inputs;  // "-" is standard input
   std::string output;               // -o; "-" is standard output

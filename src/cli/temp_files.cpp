@@ -1,9 +1,11 @@
 #include "cli/temp_files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -13,18 +15,32 @@
 
 namespace {
 
-// The names a signal handler removes: written only outside the handler, with the
-// signals blocked, so the handler always sees a whole name or none. The one global
-// here: a signal handler gets no parameters.
+// The names a signal handler removes. Several threads write outputs at once, and a
+// signal may land on any of them, so each slot is claimed and released through its
+// own lock-free state: a name is visible to the handler only once it is whole, and a
+// slot the handler took is never written again. The one global here: a signal
+// handler gets no parameters.
+enum SlotState : int { kFree, kWriting, kUsed, kTaken };
+constexpr int kPendingSlots = 2 * kMaxPendingThreads;
 struct PendingNames {
-  char names[2][4096];
-  volatile sig_atomic_t used[2];
+  char names[kPendingSlots][4096];
+  std::atomic<int> state[kPendingSlots];
 };
 PendingNames g_pending = {};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the slots' states");
 
 void remove_pending_and_die(int signal_number) {
-  for (int i = 0; i < 2; ++i) {
-    if (g_pending.used[i]) unlink(g_pending.names[i]);
+  for (int i = 0; i < kPendingSlots; ++i) {
+    // A name being written is waited for: its thread has these signals blocked and
+    // finishes it; a free slot is taken too, so nothing is named after the sweep.
+    for (;;) {
+      int s = g_pending.state[i].load();
+      if (s == kWriting) continue;
+      if (s == kTaken || g_pending.state[i].compare_exchange_strong(s, kTaken)) {
+        if (s == kUsed) unlink(g_pending.names[i]);
+        break;
+      }
+    }
   }
   std::signal(signal_number, SIG_DFL);
   raise(signal_number);
@@ -32,18 +48,20 @@ void remove_pending_and_die(int signal_number) {
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
+// Blocks the signals in this thread, so its own handler can't wait for a slot it is writing.
 struct BlockedSignals {
   sigset_t old;
   BlockedSignals() {
     sigset_t set;
     sigemptyset(&set);
     for (int s : kSignals) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &old);
+    pthread_sigmask(SIG_BLOCK, &set, &old);
   }
-  ~BlockedSignals() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+  ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &old, nullptr); }
 };
 
-// Installs the handler once; the process's signal dispositions say whether it is in place.
+// Installs the handler once; the process's signal dispositions say whether it is in
+// place (two threads that both install it install the same).
 void install_handlers() {
   struct sigaction current = {};
   if (sigaction(kSignals[0], nullptr, &current) == 0 && current.sa_handler == remove_pending_and_die) return;
@@ -54,46 +72,59 @@ void install_handlers() {
   }
 }
 
-bool remember(const std::string& path) {
-  if (path.size() >= sizeof g_pending.names[0]) return false;
-  BlockedSignals blocked;
-  install_handlers();
-  for (int i = 0; i < 2; ++i) {
-    if (!g_pending.used[i]) {
-      std::memcpy(g_pending.names[i], path.c_str(), path.size() + 1);
-      g_pending.used[i] = 1;
-      return true;
+// Claims a slot and lets `fill` write its name (mkstemp's); returns the slot, or -1
+// when none is free or fill fails (the slot is free again then).
+template <typename Fill>
+int remember(Fill fill) {
+  for (int i = 0; i < kPendingSlots; ++i) {
+    int expected = kFree;
+    if (!g_pending.state[i].compare_exchange_strong(expected, kWriting)) continue;
+    if (!fill(g_pending.names[i])) {
+      g_pending.state[i].store(kFree);
+      return -1;
     }
+    g_pending.state[i].store(kUsed);
+    return i;
   }
-  return false;
+  return -1;
 }
 
 void forget(const std::string& path) {
-  BlockedSignals blocked;
-  for (int i = 0; i < 2; ++i) {
-    if (g_pending.used[i] && path == g_pending.names[i]) g_pending.used[i] = 0;
+  for (int i = 0; i < kPendingSlots; ++i) {
+    // Only a thread's own names match: the names are unique while they are used.
+    if (g_pending.state[i].load() == kUsed && path == g_pending.names[i]) {
+      int expected = kUsed;
+      g_pending.state[i].compare_exchange_strong(expected, kFree);
+      return;
+    }
   }
 }
 
 std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
-// A new name beside the target that nothing uses yet, created empty with mkstemp.
+// A new name beside the target that nothing uses yet, created empty with mkstemp
+// inside its slot, so the handler knows the name before the file exists.
 int make_named(const std::string& target, std::string& path) {
-  std::string pattern = folder_of(target) + "/.quillvex-cli-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  BlockedSignals blocked;  // the name is known to the handler before it exists
-  install_handlers();
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return -1;
-  path = name.data();
-  if (!remember(path)) {
-    unlink(path.c_str());
-    close(fd);
-    path.clear();
+  const std::string pattern = folder_of(target) + "/.quillvex-cli-XXXXXX";
+  if (pattern.size() >= sizeof g_pending.names[0]) {
     errno = ENAMETOOLONG;
     return -1;
   }
+  BlockedSignals blocked;
+  install_handlers();
+  int fd = -1;
+  int saved = 0;
+  const int slot = remember([&](char* name) {
+    std::memcpy(name, pattern.c_str(), pattern.size() + 1);
+    fd = mkstemp(name);
+    saved = errno;
+    return fd >= 0;
+  });
+  if (slot < 0) {
+    errno = fd < 0 && saved != 0 ? saved : EMFILE;
+    return -1;
+  }
+  path = g_pending.names[slot];
   return fd;
 }
 

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+// The most threads that make temporary files at once (each holds one named file at a time).
+constexpr int kMaxPendingThreads = 256;
+
 // Returns a descriptor of a new read-write file in `folder` that has no name (so
 // that nothing is left whatever ends the process), or -1 with errno set.
 // `can_link` says whether it can later be given a name with name_anonymous_file.

@@ -8,6 +8,7 @@
 // rows below go afterwards over the whole row, summed per receiving pixel in a loop
 // without a chain that the compiler vectorises. Integer sums do not depend on their
 // order, so the result is the reference's bit for bit.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -70,7 +71,7 @@ void give_to_rows_below(const int32_t* e, int32_t* const* errors, int32_t width,
 
 template <const DiffusionKernel& K, int D, bool kLinear>
 void chain_row(const int32_t* values, int32_t* const* errors, int32_t width, bool invert, ChainScratch& scratch,
-               uint8_t* bits) {
+               uint8_t* bits, bool carry) {
   static_assert(ahead_shares_truncated<K>(), "the shares ahead come from the tables");
   constexpr int32_t white = kLinear ? 65535 : 255, half = white / 2;
   constexpr int kNext = ahead_weight<K>(1), kAfter = ahead_weight<K>(2);
@@ -78,7 +79,9 @@ void chain_row(const int32_t* values, int32_t* const* errors, int32_t width, boo
   // base: s plus what the rows above gave, two zeros either side.
   int32_t* base = scratch.base.data() + 2;
   for (int32_t x = 0; x < width; ++x) base[x] = values[x] + errors[0][x];
+  base[width] = base[width + 1] = 0;  // the scratch may be wider than this part of a row
   int32_t* e_row = scratch.errors.data() + 4;
+  std::fill(e_row + width, e_row + width + 4, 0);
   uint8_t* whites = scratch.whites.data();
   int32_t largest = 0;  // the OR of every |e| - (e < 0): at least the largest |e| less one
   // The chain is w -> the share to the next pixel -> its w: the next pixel's base and
@@ -105,6 +108,11 @@ void chain_row(const int32_t* values, int32_t* const* errors, int32_t width, boo
     whites[x] = static_cast<uint8_t>(is_white != invert);
     w = next_w;
   }
+  if (carry) {
+    // What the last pixels give the two after them: the next part of the row takes it.
+    errors[0][width] += static_cast<int32_t>(w);
+    errors[0][width + 1] += static_cast<int32_t>(next_partial);
+  }
   give_to_rows_below<K, D>(e_row, errors, width, largest);
   const int32_t whole = width / 8;
   for (int32_t b = 0; b < whole; ++b) {
@@ -120,11 +128,11 @@ void chain_row(const int32_t* values, int32_t* const* errors, int32_t width, boo
 
 template <const DiffusionKernel& K>
 void chain_row(const int32_t* values, int32_t* const* errors, int32_t width, int direction, bool linear, bool invert,
-               ChainScratch& scratch, uint8_t* bits) {
+               ChainScratch& scratch, uint8_t* bits, bool carry) {
   if (direction > 0) {
-    (linear ? chain_row<K, 1, true> : chain_row<K, 1, false>)(values, errors, width, invert, scratch, bits);
+    (linear ? chain_row<K, 1, true> : chain_row<K, 1, false>)(values, errors, width, invert, scratch, bits, carry);
   } else {
-    (linear ? chain_row<K, -1, true> : chain_row<K, -1, false>)(values, errors, width, invert, scratch, bits);
+    (linear ? chain_row<K, -1, true> : chain_row<K, -1, false>)(values, errors, width, invert, scratch, bits, false);
   }
 }
 
@@ -137,8 +145,8 @@ void size_chain_scratch(ChainScratch& scratch, int32_t width) {
 }
 
 void diffuse_row_chain(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
-                       int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits) {
-  using Row = void (*)(const int32_t*, int32_t* const*, int32_t, int, bool, bool, ChainScratch&, uint8_t*);
+                       int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits, bool carry) {
+  using Row = void (*)(const int32_t*, int32_t* const*, int32_t, int, bool, bool, ChainScratch&, uint8_t*, bool);
   Row row = chain_row<kFloydSteinbergKernel>;
   if (&kernel == &kJarvisKernel) row = chain_row<kJarvisKernel>;
   if (&kernel == &kStuckiKernel) row = chain_row<kStuckiKernel>;
@@ -147,5 +155,5 @@ void diffuse_row_chain(const DiffusionKernel& kernel, const int32_t* values, int
   if (&kernel == &kSierra2Kernel) row = chain_row<kSierra2Kernel>;
   if (&kernel == &kSierraLiteKernel) row = chain_row<kSierraLiteKernel>;
   if (&kernel == &kAtkinsonKernel) row = chain_row<kAtkinsonKernel>;
-  row(values, errors, width, direction, linear, invert, scratch, bits);
+  row(values, errors, width, direction, linear, invert, scratch, bits, carry);
 }

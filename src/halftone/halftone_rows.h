@@ -63,8 +63,11 @@ void diffuse_row_scalar(const DiffusionKernel& kernel, const int32_t* values, in
 // vector levels where the bands do not run (serpentine rows, linear light without
 // AVX2). linear: white 65535, else 255. The scratch is sized by size_chain_scratch.
 void size_chain_scratch(ChainScratch& scratch, int32_t width);
+// With `carry` (left to right only) the row may be the first part of a longer one: the
+// shares its last pixels give the two pixels after it are added to errors[0] there.
 void diffuse_row_chain(const DiffusionKernel& kernel, const int32_t* values, int32_t* const* errors, int32_t width,
-                       int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits);
+                       int direction, bool linear, bool invert, ChainScratch& scratch, uint8_t* bits,
+                       bool carry = false);
 
 // Thresholds one row of s against its window: rows of the window in the column sums
 // (`rows` of them), columns x - radius .. x + radius clipped to the row. row_sums and

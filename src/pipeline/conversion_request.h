@@ -46,6 +46,7 @@ struct ConversionRequest {
   int format = kFormatUnset;
   DeviceRequest device;  // layout, polarity, name, band, preset (the format is set from `format`)
   Preparation prepare;
+  int threads = 1;  // threads that convert one picture's rows; the bytes are the same for any count
   // An input is a device file read back: the device options describe it, whatever the output.
   bool reads_device = false;
 };

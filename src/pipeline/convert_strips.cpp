@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pipeline/band_threads.h"
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/halftone_strips.h"
 #include "pipeline/index_strips.h"
@@ -48,6 +49,35 @@ std::string convert_index_strips(const StripReader& reader, int density, const C
   return finish_index_strips(indexes) ? "" : output_failure();
 }
 
+// The modes on several threads: each converts a band of the strip's rows, its random
+// source moved on to where the band's first pixel stands in storage order.
+bool convert_strip_in_bands(BandThreads& bands, std::vector<std::vector<uint8_t>>& lumas, const Strip& strip,
+                            int density, const ConversionRequest& request, uint32_t stride, uint8_t* result) {
+  const int32_t width = strip.picture.width;
+  const size_t w = static_cast<size_t>(width);
+  const int32_t most = band_start(strip.rows, 1, bands.count) + 1;
+  for (std::vector<uint8_t>& luma : lumas) {
+    if (luma.size() < most * w) luma.resize(most * w);
+  }
+  std::vector<char> ok(static_cast<size_t>(bands.count), 1);
+  run_bands(bands, [&](int band) {
+    const int32_t first = band_start(strip.rows, band, bands.count);
+    const int32_t rows = band_start(strip.rows, band + 1, bands.count) - first;
+    if (rows <= 0) return;
+    uint8_t* luma = lumas[static_cast<size_t>(band)].data();
+    for (int32_t r = 0; r < rows; ++r) strip_luminance(strip, first + r, luma + r * w);
+    RandomSource random =
+        random_after(RandomSource(), static_cast<uint64_t>(strip.first_row + first) * static_cast<uint64_t>(width));
+    ok[static_cast<size_t>(band)] =
+        convert_luminance_rows(luma, w, width, rows, result + static_cast<size_t>(first) * stride, stride, density,
+                               request.mode, request.invert, random);
+  });
+  for (char k : ok) {
+    if (!k) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string write_failure(const std::string& target, const std::string& reason) {
@@ -70,8 +100,15 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
     HalftoneParams params = request.halftone;
     params.density = density;
     params.invert = request.invert;
-    const HalftoneError error = start_halftone_strips(halftone, *request.method, params, out, width, height);
+    const HalftoneError error = start_halftone_strips(halftone, *request.method, params, out, width, height,
+                                                     request.threads);
     if (error != HalftoneError::kNone) return halftone_error_text(error);
+  }
+  BandThreads bands;
+  std::vector<std::vector<uint8_t>> lumas;
+  if (!request.method && request.threads > 1 && width > 0) {
+    start_band_threads(bands, request.threads);
+    lumas.resize(static_cast<size_t>(bands.count));
   }
   Strip strip;
   int32_t done_rows = 0;
@@ -87,8 +124,14 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
     // picture in storage order, whatever order the strips come in.
     RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(strip.first_row) * static_cast<uint64_t>(width));
     RowProgress progress{rows_done, rows_context, done_rows, height};
-    if (!convert_picture(strip.source, result.data(), density, request.mode, request.invert, random,
-                         rows_done ? on_row : nullptr, &progress)) {
+    if (bands.count > 1) {
+      if (!convert_strip_in_bands(bands, lumas, strip, density, request, stride, result.data() + kResultPixelOffset)) {
+        read_code = ReadCode::kNoMemory;
+        return "";
+      }
+      if (rows_done) rows_done(rows_context, done_rows + strip.rows, height);
+    } else if (!convert_picture(strip.source, result.data(), density, request.mode, request.invert, random,
+                                rows_done ? on_row : nullptr, &progress)) {
       read_code = ReadCode::kNoMemory;
       return "";
     }

@@ -3,9 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "halftone/halftone_rows.h"
+
 #include "mono/result_bitmap.h"
 
 namespace {
+
+// Pixels a row takes at a time before it tells the row below how far it is.
+constexpr int32_t kWaveChunk = 256;
+
+// Threads from which the wavefront beats one thread on the vector bands.
+constexpr int kWavefrontThreads = 4;
 
 int32_t top_of(const HalftoneStrips& h, int32_t storage_row) {
   return h.out->bottom_up ? h.height - 1 - storage_row : storage_row;
@@ -32,10 +40,163 @@ void take_row(void* context, int32_t top, const uint8_t* bits) {
   if (++h.batch_rows == h.batch_capacity) flush_batch(h);
 }
 
+// Where a band's converter sends its rows: those of the band into its bits, the rows
+// it was fed only for their windows dropped.
+struct BandSink {
+  int32_t offset;       // the picture's row of the converter's row 0
+  int32_t first, end;   // the band's rows
+  uint8_t* bits;
+  size_t bytes;
+};
+
+void take_band_row(void* context, int32_t row, const uint8_t* bits) {
+  const BandSink& b = *static_cast<BandSink*>(context);
+  const int32_t at = b.offset + row;
+  if (at >= b.first && at < b.end) std::memcpy(b.bits + static_cast<size_t>(at - b.first) * b.bytes, bits, b.bytes);
+}
+
+const uint8_t* ahead_row(const HalftoneStrips& h, int32_t top) {
+  return h.ahead.data() + static_cast<size_t>(top - h.ahead_top) * static_cast<size_t>(h.width);
+}
+
+// Converts rows next_out .. end - 1 in bands side by side, hands them to the output in
+// order and lets go of the luminance no window reaches any more.
+void convert_ready_rows(HalftoneStrips& h, int32_t end) {
+  const int32_t rows = end - h.next_out;
+  if (rows <= 0) return;
+  const int count = h.bands->count;
+  const size_t bytes = (static_cast<size_t>(h.width) + 7) / 8;
+  const bool ordered = halftone_method_info(h.model.method).family == HalftoneFamily::kOrdered;
+  const int32_t most = band_start(rows, 1, count) + 1;
+  // Everything a band needs is made here: the bands' threads allocate nothing.
+  for (int i = 0; i < count; ++i) {
+    h.band_converters[static_cast<size_t>(i)] = h.model;
+    std::vector<uint8_t>& bits = h.band_bits[static_cast<size_t>(i)];
+    if (bits.size() < static_cast<size_t>(most) * bytes) bits.resize(static_cast<size_t>(most) * bytes);
+  }
+  run_bands(*h.bands, [&](int band) {
+    const int32_t first = h.next_out + band_start(rows, band, count);
+    const int32_t last = h.next_out + band_start(rows, band + 1, count);
+    if (first >= last) return;
+    HalftoneConverter& c = h.band_converters[static_cast<size_t>(band)];
+    // The rows above the band that its windows reach, as if the picture began there:
+    // no window of the band's rows passes that beginning, so they come out as they would.
+    const int32_t from = std::max(0, first - h.reach);
+    const int32_t to = std::min(h.height, last + h.reach);
+    if (ordered) {
+      c.rows_in = from;
+      c.rows_out = from;
+    }
+    BandSink sink{ordered ? 0 : from, first, last, h.band_bits[static_cast<size_t>(band)].data(), bytes};
+    halftone_rows(c, ahead_row(h, from), static_cast<size_t>(h.width), to - from, take_band_row, &sink);
+    if (to == h.height) finish_halftone(c, take_band_row, &sink);
+  });
+  for (int band = 0; band < count; ++band) {
+    const int32_t first = h.next_out + band_start(rows, band, count);
+    const int32_t last = h.next_out + band_start(rows, band + 1, count);
+    for (int32_t r = first; r < last; ++r) {
+      take_row(&h, r, h.band_bits[static_cast<size_t>(band)].data() + static_cast<size_t>(r - first) * bytes);
+    }
+  }
+  h.next_out = end;
+  const int32_t keep = std::max(h.ahead_top, h.next_out - h.reach);
+  if (keep > h.ahead_top) {
+    const size_t dropped = static_cast<size_t>(keep - h.ahead_top) * static_cast<size_t>(h.width);
+    h.ahead.erase(h.ahead.begin(), h.ahead.begin() + static_cast<std::ptrdiff_t>(dropped));
+    h.ahead_top = keep;
+  }
+}
+
+int32_t* ring_row(HalftoneStrips& h, int32_t row) {
+  return h.ring.data() + static_cast<size_t>(row % h.ring_rows) * (static_cast<size_t>(h.width) + 4) + 2;
+}
+
+
+// Error diffusion of rows next_out .. end - 1 as a wavefront: a pixel of row y has all
+// its inputs once row y - 1 is two pixels past it (the kernels reach two columns
+// either side), and row y - 1 no longer adds into row y + 1 where row y does once it
+// is four past. Each row then clears its own errors, which the row ring_rows below reuses.
+void diffuse_ready_rows(HalftoneStrips& h, int32_t end) {
+  const int32_t first = h.next_out, rows = end - first;
+  if (rows <= 0) return;
+  const int count = h.bands->count;
+  const int32_t width = h.width;
+  const size_t bytes = (static_cast<size_t>(width) + 7) / 8;
+  if (h.wave_bits.size() < static_cast<size_t>(rows) * bytes) h.wave_bits.resize(static_cast<size_t>(rows) * bytes);
+  for (int t = 0; t < count; ++t) h.progress[t].store(-1);
+  const HalftoneConverter& c = h.model;
+  const DiffusionKernel& kernel = diffusion_kernel(c.method);
+  const int64_t span = int64_t{width} + 1;
+  run_bands(*h.bands, [&](int band) {
+    int32_t* values = h.band_values[static_cast<size_t>(band)].data();
+    for (int32_t y = first + band; y < end; y += count) {
+      const uint8_t* luma = ahead_row(h, y);
+      int32_t* errors[kErrorRows] = {ring_row(h, y), ring_row(h, y + 1), ring_row(h, y + 2)};
+      uint8_t* bits = h.wave_bits.data() + static_cast<size_t>(y - first) * bytes;
+      const std::atomic<int64_t>& above = h.progress[(y - 1 - first + count) % count];
+      for (int32_t x0 = 0; x0 < width; x0 += kWaveChunk) {
+        const int32_t x1 = std::min(width, x0 + kWaveChunk);
+        if (y > first) {
+          const int64_t needed = int64_t{y - 1} * span + std::min(width, x1 + 4);
+          for (int spins = 0; above.load(std::memory_order_acquire) < needed; ++spins) {
+            if (spins > 64) yield_band();
+          }
+        }
+        for (int32_t x = x0; x < x1; ++x) values[x] = c.tone[luma[x]];
+        int32_t* at[kErrorRows] = {errors[0] + x0, errors[1] + x0, errors[2] + x0};
+        if (c.chained) {
+          diffuse_row_chain(kernel, values + x0, at, x1 - x0, 1, c.params.linear, c.params.invert,
+                            h.band_chains[static_cast<size_t>(band)], bits + x0 / 8, true);
+        } else {
+          diffuse_row_scalar(kernel, values + x0, at, x1 - x0, 1, c.white / 2, c.white, c.params.invert,
+                             bits + x0 / 8);
+        }
+        if (x1 < width) h.progress[band].store(int64_t{y} * span + x1, std::memory_order_release);
+      }
+      std::fill(errors[0] - 2, errors[0] + width + 2, 0);
+      h.progress[band].store(int64_t{y} * span + width, std::memory_order_release);
+    }
+  });
+  for (int32_t r = first; r < end; ++r) take_row(&h, r, h.wave_bits.data() + static_cast<size_t>(r - first) * bytes);
+  h.next_out = end;
+  h.ahead_top = end;
+  h.ahead.clear();
+}
+
+// Takes a strip that comes in order on several threads: its luminance in bands, then
+// every row whose window is whole.
+void halftone_strip_in_bands(HalftoneStrips& h, const Strip& strip, int32_t top) {
+  const size_t width = static_cast<size_t>(h.width);
+  const size_t at = h.ahead.size();
+  h.ahead.resize(at + static_cast<size_t>(strip.rows) * width);
+  const int count = h.bands->count;
+  run_bands(*h.bands, [&](int band) {
+    const int32_t first = band_start(strip.rows, band, count), last = band_start(strip.rows, band + 1, count);
+    for (int32_t k = first; k < last; ++k) {
+      const int32_t t = top + k;
+      const int32_t row = h.out->bottom_up ? h.height - 1 - t - strip.first_row : t - strip.first_row;
+      strip_luminance(strip, row, h.ahead.data() + at + static_cast<size_t>(k) * width);
+    }
+  });
+  h.next_top += strip.rows;
+  if (h.wavefront) return diffuse_ready_rows(h, h.next_top);
+  if (h.serial_rows) {
+    halftone_rows(h.converter, h.ahead.data(), width, strip.rows, take_row, &h);
+    h.ahead.clear();
+    h.ahead_top = h.next_out = h.next_top;
+    return;
+  }
+  // Each band also reads the rows its windows reach above and below it: bands of at
+  // least 32 reaches keep that to a sixteenth more work.
+  const int32_t ready = h.next_top == h.height ? h.height : h.next_top - h.reach;
+  if (ready < h.height && ready - h.next_out < std::max(64, 32 * h.reach) * h.bands->count) return;
+  convert_ready_rows(h, ready);
+}
+
 }  // namespace
 
 HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, const HalftoneParams& params,
-                                    ResultOutput& out, int32_t width, int32_t height) {
+                                    ResultOutput& out, int32_t width, int32_t height, int threads) {
   const HalftoneError error = start_halftone(method, params, width, h.converter);
   if (error != HalftoneError::kNone) return error;
   h.out = &out;
@@ -46,6 +207,37 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
   h.batch_capacity = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(batch_rows, h.height)));
   // The bytes past each row's bits stay zero: rows are copied in without them.
   h.batch.assign(static_cast<size_t>(h.batch_capacity) * out.stride, 0);
+  const HalftoneFamily family = halftone_method_info(method).family;
+  // Serpentine rows form one chain through the picture: no two rows run side by side.
+  // The wavefront takes rows one at a time, each thread a few times slower than the
+  // vector bands of sixteen rows: with those, fewer threads than kWavefrontThreads
+  // gain nothing, and they only take the luminance off the one that diffuses.
+  const bool diffusion = family == HalftoneFamily::kErrorDiffusion;
+  const bool wavefront = diffusion && !params.serpentine && (h.converter.banded == 0 || threads >= kWavefrontThreads);
+  if (threads > 1 && h.width > 0) {
+    h.bands.reset(new BandThreads);
+    start_band_threads(*h.bands, threads);
+    if (h.bands->count == 1) {
+      h.bands.reset();
+    } else {
+      h.model = h.converter;
+      h.band_converters.resize(static_cast<size_t>(h.bands->count));
+      h.band_bits.resize(static_cast<size_t>(h.bands->count));
+      h.reach = family == HalftoneFamily::kLocalThreshold ? params.radius : 0;
+      h.wavefront = wavefront;
+      h.serial_rows = diffusion && !wavefront;
+      if (wavefront) {
+        const int count = h.bands->count;
+        // Rows in flight add into the two below each; the row ring_rows above is cleared by then.
+        h.ring_rows = count + 3;
+        h.ring.assign(static_cast<size_t>(h.ring_rows) * (static_cast<size_t>(h.width) + 4), 0);
+        h.band_values.assign(static_cast<size_t>(count), std::vector<int32_t>(static_cast<size_t>(h.width)));
+        h.band_chains.resize(static_cast<size_t>(count));
+        for (ChainScratch& chain : h.band_chains) size_chain_scratch(chain, kWaveChunk);
+        h.progress.reset(new std::atomic<int64_t>[static_cast<size_t>(count)]);
+      }
+    }
+  }
   return HalftoneError::kNone;
 }
 
@@ -55,6 +247,10 @@ bool halftone_strip(HalftoneStrips& h, const Strip& strip) {
   const int32_t top = std::min(top_of(h, strip.first_row), top_of(h, strip.first_row + strip.rows - 1));
   // Strip row of a row from the top.
   const auto index = [&](int32_t t) { return h.out->bottom_up ? h.height - 1 - t - strip.first_row : t - strip.first_row; };
+  if (h.held.empty() && top == h.next_top && h.bands) {
+    halftone_strip_in_bands(h, strip, top);
+    return !h.failed;
+  }
   if (h.held.empty() && top == h.next_top) {
     h.luma.resize(static_cast<size_t>(strip.rows) * width);
     for (int32_t k = 0; k < strip.rows; ++k) strip_luminance(strip, index(top + k), h.luma.data() + k * width);
@@ -71,6 +267,28 @@ bool halftone_strip(HalftoneStrips& h, const Strip& strip) {
 }
 
 bool finish_halftone_strips(HalftoneStrips& h) {
+  if (h.bands) {
+    if (!h.held.empty()) {
+      // The rows came bottom first: every one is held now, those already taken too.
+      const size_t width = static_cast<size_t>(h.width);
+      if (!h.ahead.empty()) std::memcpy(h.held.data() + static_cast<size_t>(h.ahead_top) * width, h.ahead.data(), h.ahead.size());
+      h.ahead.swap(h.held);
+      h.ahead_top = 0;
+      std::vector<uint8_t>().swap(h.held);
+    }
+    if (h.wavefront) {
+      diffuse_ready_rows(h, h.height);
+    } else if (h.serial_rows) {
+      halftone_rows(h.converter, ahead_row(h, h.next_out), static_cast<size_t>(h.width), h.height - h.next_out,
+                    take_row, &h);
+      h.next_out = h.height;
+      finish_halftone(h.converter, take_row, &h);
+    } else {
+      convert_ready_rows(h, h.height);
+    }
+    flush_batch(h);
+    return !h.failed;
+  }
   if (!h.held.empty()) {
     const size_t width = static_cast<size_t>(h.width);
     halftone_rows(h.converter, h.held.data() + static_cast<size_t>(h.next_top) * width, width, h.height - h.next_top,

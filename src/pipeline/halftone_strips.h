@@ -4,8 +4,12 @@
 #ifndef QVX_PIPELINE_HALFTONE_STRIPS_H
 #define QVX_PIPELINE_HALFTONE_STRIPS_H
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "pipeline/band_threads.h"
 
 #include "pipeline/result_output.h"
 #include "pipeline/strip.h"
@@ -21,12 +25,34 @@ struct HalftoneStrips {
   std::vector<uint8_t> batch;  // converted rows for the output, in storage order
   int32_t batch_top = 0, batch_rows = 0, batch_capacity = 0;
   bool failed = false;  // the output refused rows
+  // On several threads (ordered dither and the local thresholds): each band of rows
+  // gets a copy of the converter as started, fed from the rows its windows reach.
+  std::unique_ptr<BandThreads> bands;  // null: one thread, the converter above
+  HalftoneConverter model;
+  std::vector<HalftoneConverter> band_converters;
+  std::vector<std::vector<uint8_t>> band_bits;  // per band, its rows' bits
+  int32_t reach = 0;          // rows above and below an output row its window takes
+  std::vector<uint8_t> ahead;  // luminance of rows ahead_top .. next_top - 1, top row first
+  int32_t ahead_top = 0;
+  int32_t next_out = 0;  // the next row from the top given to the output
+  // Error diffusion on several threads: a wavefront, row y on thread y % count a few
+  // pixels behind row y - 1, the errors carried in a ring of rows.
+  bool wavefront = false;
+  bool serial_rows = false;  // error diffusion on the converter, the luminance alone in bands
+  std::vector<int32_t> ring;  // ring_rows rows of width + 4
+  int32_t ring_rows = 0;
+  std::vector<std::vector<int32_t>> band_values;  // per thread, one row of s
+  std::vector<ChainScratch> band_chains;          // per thread, the row path's scratch
+  std::vector<uint8_t> wave_bits;                 // the rows' bits, in order
+  std::unique_ptr<std::atomic<int64_t>[]> progress;  // per thread: row * (width + 1) + pixels done
 };
 
 // Starts halftoning a picture into an output that begin_output has started; kNone,
 // or what is wrong with the parameters.
+// `threads` above 1 converts bands of rows side by side where the method allows; the
+// bytes are the same.
 HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, const HalftoneParams& params,
-                                    ResultOutput& out, int32_t width, int32_t height);
+                                    ResultOutput& out, int32_t width, int32_t height, int threads = 1);
 
 // Takes a strip of the picture (storage rows, as the sources give them); false when
 // the output failed.

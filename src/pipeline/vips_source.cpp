@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "pipeline/pipeline_texts.h"
@@ -131,28 +132,59 @@ VipsImage* to_eight_bits(VipsImage* in) {
   return current;
 }
 
-void keep_message(const gchar*, GLogLevelFlags, const gchar* message, gpointer session) {
-  if (message) static_cast<VipsSession*>(session)->last_warning = message;
+// libvips is started once for the process, and its warnings go to one handler; each
+// thread converting has its own session, and a warning goes to the session that
+// thread last used.
+struct VipsProcess {
+  std::mutex lock;
+  int state = -1;  // -1 not yet tried, 0 failed, 1 running
+  unsigned log_handler = 0;
+  int sessions = 0;  // sessions keeping the handler
+};
+VipsProcess g_vips;
+thread_local VipsSession* t_session = nullptr;
+
+void keep_message(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+  if (message && t_session) t_session->last_warning = message;
+}
+
+// Makes the session this thread's; true when libvips runs.
+bool use_session(VipsSession& session) {
+  t_session = &session;
+  return session.started == 1;
 }
 
 }  // namespace
 
 bool start_vips(VipsSession& session, const char* program) {
-  if (session.started >= 0) return session.started == 1;
-  session.started = VIPS_INIT(program) == 0 ? 1 : 0;
-  if (session.started == 0) return false;
-  // A damaged file is reported once, by the program, not tile by tile by the library.
-  session.log_handler = g_log_set_handler(
-      "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), keep_message, &session);
-  // One picture at a time: no operation cache, one worker per core is plenty.
-  vips_cache_set_max(0);
-  vips_block_untrusted_set(TRUE);
-  return true;
+  if (session.started >= 0) return use_session(session);
+  std::lock_guard<std::mutex> hold(g_vips.lock);
+  if (g_vips.state < 0) {
+    g_vips.state = VIPS_INIT(program) == 0 ? 1 : 0;
+    if (g_vips.state == 1) {
+      // No operation cache: every picture is read once.
+      vips_cache_set_max(0);
+      vips_block_untrusted_set(TRUE);
+    }
+  }
+  session.started = g_vips.state;
+  if (session.started == 1) {
+    // A damaged file is reported once, by the program, not tile by tile by the library.
+    if (g_vips.sessions++ == 0) {
+      g_vips.log_handler = g_log_set_handler(
+          "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE), keep_message, nullptr);
+    }
+    session.log_handler = g_vips.log_handler;
+  }
+  return use_session(session);
 }
 
 void end_vips(VipsSession& session) {
-  if (session.log_handler != 0) g_log_remove_handler("VIPS", session.log_handler);
+  if (t_session == &session) t_session = nullptr;
+  if (session.log_handler == 0) return;
   session.log_handler = 0;
+  std::lock_guard<std::mutex> hold(g_vips.lock);
+  if (--g_vips.sessions == 0) g_log_remove_handler("VIPS", g_vips.log_handler);
 }
 
 namespace {

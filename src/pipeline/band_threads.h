@@ -1,0 +1,36 @@
+// A few threads that convert bands of one picture's rows side by side: started once
+// per picture, each band handed out as a numbered job, the caller working the first.
+// Where the build has no threads (WebAssembly), the caller works every band alone.
+#ifndef QVX_PIPELINE_BAND_THREADS_H
+#define QVX_PIPELINE_BAND_THREADS_H
+
+#include <cstdint>
+#include <functional>
+
+struct BandPool;
+
+struct BandThreads {
+  int count = 1;  // the caller and the threads started
+  BandPool* pool = nullptr;
+  BandThreads() = default;
+  BandThreads(const BandThreads&) = delete;
+  BandThreads& operator=(const BandThreads&) = delete;
+  ~BandThreads();
+};
+
+// Starts count - 1 threads beside the caller (fewer when the system has none to give).
+void start_band_threads(BandThreads& bands, int count);
+
+// Runs job(0) .. job(count - 1), job(0) on the caller, and returns when all are done.
+// The jobs must not throw: allocate before.
+void run_bands(BandThreads& bands, const std::function<void(int)>& job);
+
+// Lets another thread run: a band waiting for the band above it.
+void yield_band();
+
+// The first row of band `band` of `count` over `rows` rows: equal bands, in order.
+inline int32_t band_start(int32_t rows, int band, int count) {
+  return static_cast<int32_t>(int64_t{rows} * band / count);
+}
+
+#endif
