@@ -22,7 +22,7 @@ void check_runnable(const CliOptions& o) {
   check(o.output.empty() || o.inputs.size() == 1);
   check(o.density >= 0 && o.density <= 254);
   check(o.mode >= 0 && o.mode <= 2);
-  check(o.format >= kFormatBmp && o.format <= kFormatZpl);
+  check(o.format >= kFormatBmp && o.format <= kFormatPpm);
   check(o.max_pixels >= 1);
   check(!(o.automatic && o.density != kDensityDefault));
   if (o.method) {
