@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "halftone/halftone_rows.h"
 
@@ -93,6 +94,23 @@ inline PaletteForms palette_forms(const int32_t (*entries)[3], int count, int de
   f.add = static_cast<uint8_t>(offset > 0 ? offset : 0);
   f.sub = static_cast<uint8_t>(offset < 0 ? -offset : 0);
   return f;
+}
+
+// Returns run(std::integral_constant<int, N>()) with N the count of a palette's entries
+// when it is 2..8, so that the least key is worked out in a tree known when compiled;
+// N = 0 for more entries, compared one after the other.
+template <typename Run>
+auto with_entry_count(int count, Run&& run) {
+  switch (count) {
+    case 2: return run(std::integral_constant<int, 2>());
+    case 3: return run(std::integral_constant<int, 3>());
+    case 4: return run(std::integral_constant<int, 4>());
+    case 5: return run(std::integral_constant<int, 5>());
+    case 6: return run(std::integral_constant<int, 6>());
+    case 7: return run(std::integral_constant<int, 7>());
+    case 8: return run(std::integral_constant<int, 8>());
+    default: return run(std::integral_constant<int, 0>());
+  }
 }
 
 // The rows of a levels band, index 0 at kBandPad: each row's s and indexes, and the

@@ -190,16 +190,7 @@ void prepare_tables(const PaletteConverter& c, Tables& t) {
 void diffuse_palette_band_fs_wasm(const PaletteConverter& c, PaletteBandScratch& band) {
   Tables t;
   prepare_tables(c, t);
-  switch (c.palette.count) {
-    case 2: return run_band<2>(t, c.width, band);
-    case 3: return run_band<3>(t, c.width, band);
-    case 4: return run_band<4>(t, c.width, band);
-    case 5: return run_band<5>(t, c.width, band);
-    case 6: return run_band<6>(t, c.width, band);
-    case 7: return run_band<7>(t, c.width, band);
-    case 8: return run_band<8>(t, c.width, band);
-    default: return run_band<0>(t, c.width, band);
-  }
+  with_entry_count(c.palette.count, [&](auto count) { return run_band<decltype(count)::value>(t, c.width, band); });
 }
 
 #endif

@@ -242,31 +242,14 @@ QVX_AVX2 int32_t nearest_row(const Tables& t, const uint8_t* rgb, int32_t width,
 QVX_AVX2 int32_t nearest_palette_row_avx2(const PaletteConverter& c, const uint8_t* rgb, uint8_t* indexes) {
   Tables t;
   prepare_tables(c, t);
-  switch (c.palette.count) {
-    case 2: return nearest_row<2>(t, rgb, c.width, indexes);
-    case 3: return nearest_row<3>(t, rgb, c.width, indexes);
-    case 4: return nearest_row<4>(t, rgb, c.width, indexes);
-    case 5: return nearest_row<5>(t, rgb, c.width, indexes);
-    case 6: return nearest_row<6>(t, rgb, c.width, indexes);
-    case 7: return nearest_row<7>(t, rgb, c.width, indexes);
-    case 8: return nearest_row<8>(t, rgb, c.width, indexes);
-    default: return nearest_row<0>(t, rgb, c.width, indexes);
-  }
+  return with_entry_count(c.palette.count,
+                          [&](auto count) { return nearest_row<decltype(count)::value>(t, rgb, c.width, indexes); });
 }
 
 QVX_AVX2 void diffuse_palette_band_fs_avx2(const PaletteConverter& c, PaletteBandScratch& band) {
   Tables t;
   prepare_tables(c, t);
-  switch (c.palette.count) {
-    case 2: return run_band<2>(t, c.width, band);
-    case 3: return run_band<3>(t, c.width, band);
-    case 4: return run_band<4>(t, c.width, band);
-    case 5: return run_band<5>(t, c.width, band);
-    case 6: return run_band<6>(t, c.width, band);
-    case 7: return run_band<7>(t, c.width, band);
-    case 8: return run_band<8>(t, c.width, band);
-    default: return run_band<0>(t, c.width, band);
-  }
+  with_entry_count(c.palette.count, [&](auto count) { return run_band<decltype(count)::value>(t, c.width, band); });
 }
 
 #endif
