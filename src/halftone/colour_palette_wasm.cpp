@@ -125,7 +125,8 @@ inline void eight_steps(State& b, const Tables& t, const PaletteBandRows<kRows>&
     for (int c = 0; c < 3; ++c) {
       if (g == 0) {
         // The carried errors are shares of e, within +-382: 16 bits hold them.
-        const v128_t carried = wasm_i16x8_narrow_i32x4(wasm_v128_load(r.above[c] + t0), wasm_v128_load(r.above[c] + t0 + 4));
+        const v128_t carried =
+            wasm_i16x8_narrow_i32x4(wasm_v128_load(r.above[c] + t0), wasm_v128_load(r.above[c] + t0 + 4));
         v[0][c][0] = wasm_i16x8_add(v[0][c][0], carried);
       }
       transpose8(v[g][c]);

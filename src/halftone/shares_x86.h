@@ -80,7 +80,8 @@ template <int skew>
 QVX_AVX2_INLINE __m256i lanes_inside_epi32(int32_t t, int32_t width) {
   const __m256i behind = _mm256_setr_epi32(0, skew, 2 * skew, 3 * skew, 4 * skew, 5 * skew, 6 * skew, 7 * skew);
   const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), behind);
-  return _mm256_and_si256(_mm256_cmpgt_epi32(x, _mm256_set1_epi32(-1)), _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x));
+  return _mm256_and_si256(_mm256_cmpgt_epi32(x, _mm256_set1_epi32(-1)),
+                          _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x));
 }
 
 // Transposes 8 x 8 16-bit values in each 128-bit half (rows 0-7 in the low halves,

@@ -38,7 +38,8 @@ inline v128_t lanes_up1(v128_t v, v128_t above) { return wasm_i16x8_shuffle(abov
 // All ones in the lanes whose pixel at step t lies in its row: lane j is 2 j pixels
 // behind lane 0, so its pixel is t - 2 j, inside when 0 <= t - 2 j < width.
 inline v128_t lanes_inside(int32_t t, int32_t width) {
-  const v128_t x = wasm_i16x8_sub(wasm_i16x8_splat(static_cast<int16_t>(t)), wasm_i16x8_make(0, 2, 4, 6, 8, 10, 12, 14));
+  const v128_t x =
+      wasm_i16x8_sub(wasm_i16x8_splat(static_cast<int16_t>(t)), wasm_i16x8_make(0, 2, 4, 6, 8, 10, 12, 14));
   return wasm_v128_and(wasm_i16x8_gt(x, wasm_i16x8_splat(-1)),
                        wasm_i16x8_gt(wasm_i16x8_splat(static_cast<int16_t>(width)), x));
 }
