@@ -172,8 +172,6 @@ void take_halftone_row(void* context, int32_t top, const uint8_t* bits) {
   unpack_bits(bits, o->width, o->out + static_cast<size_t>(top) * static_cast<size_t>(o->width));
 }
 
-int32_t strip_rows_of(const ArrayPicture& p) { return rows_per_strip(static_cast<uint64_t>(p.width), p.height); }
-
 }  // namespace
 
 void array_luminance_row(const ArrayPicture& p, int32_t top, LumaScratch& scratch, uint8_t* out) {
@@ -209,10 +207,7 @@ bool grey_rows_in_order(const ArrayPicture& p) {
 }
 
 std::string convert_array_picture(const ArrayPicture& p, const CliOptions& options, int density, uint8_t* out) {
-  const size_t width = static_cast<size_t>(p.width);
-  const int32_t strip = strip_rows_of(p);
   LumaScratch scratch;
-  std::vector<uint8_t> luma(grey_rows_in_order(p) && options.method ? 0 : static_cast<size_t>(strip) * width);
   if (options.method) {
     HalftoneParams params = options.halftone;
     params.density = density;
@@ -221,21 +216,18 @@ std::string convert_array_picture(const ArrayPicture& p, const CliOptions& optio
     const HalftoneError error = start_halftone(*options.method, params, p.width, converter);
     if (error != HalftoneError::kNone) return halftone_error_text(error);
     RowsOut rows_out{out, p.width};
-    if (grey_rows_in_order(p)) {
-      halftone_rows(converter, p.data, static_cast<size_t>(p.row_step), p.height, take_halftone_row, &rows_out);
-    } else {
-      for (int32_t top = 0; top < p.height; top += strip) {
-        const int32_t rows = std::min(strip, p.height - top);
-        for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, top + k, scratch, luma.data() + k * width);
-        halftone_rows(converter, luma.data(), width, rows, take_halftone_row, &rows_out);
-      }
-    }
+    for_each_luma_strip(p, scratch, [&](const uint8_t* rows, size_t row_step, int32_t count) {
+      halftone_rows(converter, rows, row_step, count, take_halftone_row, &rows_out);
+    });
     finish_halftone(converter, take_halftone_row, &rows_out);
     return "";
   }
   // The photo modes draw a threshold a pixel in storage order; a picture read from a
   // file other than BMP is stored bottom-up, so the bottom row draws first.
   RandomSource random;
+  const size_t width = static_cast<size_t>(p.width);
+  const int32_t strip = rows_per_strip(width, p.height);
+  std::vector<uint8_t> luma(static_cast<size_t>(strip) * width);
   const size_t stride = result_stride(static_cast<uint32_t>(p.width));
   std::vector<uint8_t> bits(static_cast<size_t>(strip) * stride);
   for (int32_t done = 0; done < p.height; done += strip) {

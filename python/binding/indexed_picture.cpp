@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "halftone/grey_levels.h"
-#include "pipeline/strip.h"
 
 namespace {
 
@@ -71,17 +70,9 @@ std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest
   GreyLevelsConverter converter;
   const LevelsError error = start_grey_levels(request.method, params, target.levels, p.width, converter);
   if (error != LevelsError::kNone) return start_error(error, params, request);
-  if (grey_rows_in_order(p)) {
-    grey_level_rows(converter, p.data, static_cast<size_t>(p.row_step), p.height, take_indexes, &sink);
-  } else {
-    const int32_t strip = rows_per_strip(width, p.height);
-    std::vector<uint8_t> luma(static_cast<size_t>(strip) * width);
-    for (int32_t top = 0; top < p.height; top += strip) {
-      const int32_t rows = std::min(strip, p.height - top);
-      for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, top + k, scratch, luma.data() + k * width);
-      grey_level_rows(converter, luma.data(), width, rows, take_indexes, &sink);
-    }
-  }
+  for_each_luma_strip(p, scratch, [&](const uint8_t* rows, size_t row_step, int32_t count) {
+    grey_level_rows(converter, rows, row_step, count, take_indexes, &sink);
+  });
   finish_grey_levels(converter, take_indexes, &sink);
   return "";
 }

@@ -116,7 +116,10 @@ ResultPicture result_picture(const py::buffer_info& info, const CliOptions& opti
   return p;
 }
 
-py::array_t<uint8_t> convert_array(const py::buffer& image, const CliOptions& options, int density) {
+// A new (H, W) array of bytes that convert(picture, out) fills with the GIL released;
+// ValueError with the text convert returns when that is not empty.
+template <typename Convert>
+py::array_t<uint8_t> converted_array(const py::buffer& image, const CliOptions& options, Convert&& convert) {
   const py::buffer_info info = image.request();
   const ArrayPicture picture = array_picture(info, options);
   py::array_t<uint8_t> result({static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width)});
@@ -124,10 +127,16 @@ py::array_t<uint8_t> convert_array(const py::buffer& image, const CliOptions& op
   std::string error;
   {
     py::gil_scoped_release released;
-    error = convert_array_picture(picture, options, density, out);
+    error = convert(picture, out);
   }
   if (!error.empty()) throw py::value_error(error);
   return result;
+}
+
+py::array_t<uint8_t> convert_array(const py::buffer& image, const CliOptions& options, int density) {
+  return converted_array(image, options, [&](const ArrayPicture& picture, uint8_t* out) {
+    return convert_array_picture(picture, options, density, out);
+  });
 }
 
 using Colour = std::array<uint8_t, 3>;
@@ -163,17 +172,9 @@ IndexedTarget indexed_target(const ConversionRequest& request) {
 // Per pixel the level index or palette entry of the picture, as the options ask.
 py::array_t<uint8_t> convert_indexed(const py::buffer& image, const CliOptions& options, int density) {
   const IndexedTarget target = indexed_target(options);
-  const py::buffer_info info = image.request();
-  const ArrayPicture picture = array_picture(info, options);
-  py::array_t<uint8_t> result({static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width)});
-  uint8_t* out = result.mutable_data();
-  std::string error;
-  {
-    py::gil_scoped_release released;
-    error = convert_array_indexed(picture, options, density, target, out);
-  }
-  if (!error.empty()) throw py::value_error(error);
-  return result;
+  return converted_array(image, options, [&](const ArrayPicture& picture, uint8_t* out) {
+    return convert_array_indexed(picture, options, density, target, out);
+  });
 }
 
 // Hands a converted picture to numpy without copying it.

@@ -11,39 +11,15 @@
 #ifdef __wasm_simd128__
 #include <wasm_simd128.h>
 
-#include <cstring>
+#include "halftone/band_setup.h"
+#include "halftone/vector_lanes_wasm.h"
 
 namespace {
 
 constexpr int kRows = kPaletteBandRows;
 constexpr int kLanes = 8;
 constexpr int kGroups = kRows / kLanes;  // vectors of 8 rows each
-
-// Lane j takes lane j - 1's value, lane 0 lane 7 of the vector of the rows above.
-inline v128_t lanes_up1(v128_t v, v128_t above) { return wasm_i16x8_shuffle(above, v, 7, 8, 9, 10, 11, 12, 13, 14); }
-
-inline void transpose8(v128_t* v) {
-  const v128_t a0 = wasm_i16x8_shuffle(v[0], v[1], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a1 = wasm_i16x8_shuffle(v[0], v[1], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t a2 = wasm_i16x8_shuffle(v[2], v[3], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a3 = wasm_i16x8_shuffle(v[2], v[3], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t a4 = wasm_i16x8_shuffle(v[4], v[5], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a5 = wasm_i16x8_shuffle(v[4], v[5], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t a6 = wasm_i16x8_shuffle(v[6], v[7], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a7 = wasm_i16x8_shuffle(v[6], v[7], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t b0 = wasm_i32x4_shuffle(a0, a2, 0, 4, 1, 5), b1 = wasm_i32x4_shuffle(a0, a2, 2, 6, 3, 7);
-  const v128_t b2 = wasm_i32x4_shuffle(a1, a3, 0, 4, 1, 5), b3 = wasm_i32x4_shuffle(a1, a3, 2, 6, 3, 7);
-  const v128_t b4 = wasm_i32x4_shuffle(a4, a6, 0, 4, 1, 5), b5 = wasm_i32x4_shuffle(a4, a6, 2, 6, 3, 7);
-  const v128_t b6 = wasm_i32x4_shuffle(a5, a7, 0, 4, 1, 5), b7 = wasm_i32x4_shuffle(a5, a7, 2, 6, 3, 7);
-  v[0] = wasm_i64x2_shuffle(b0, b4, 0, 2);
-  v[1] = wasm_i64x2_shuffle(b0, b4, 1, 3);
-  v[2] = wasm_i64x2_shuffle(b1, b5, 0, 2);
-  v[3] = wasm_i64x2_shuffle(b1, b5, 1, 3);
-  v[4] = wasm_i64x2_shuffle(b2, b6, 0, 2);
-  v[5] = wasm_i64x2_shuffle(b2, b6, 1, 3);
-  v[6] = wasm_i64x2_shuffle(b3, b7, 0, 2);
-  v[7] = wasm_i64x2_shuffle(b3, b7, 1, 3);
-}
+static_assert(kMaxPaletteEntries <= kLookupEntries, "the entries fit the band's lookup");
 
 struct Tables {
   int count;
@@ -59,13 +35,6 @@ struct Tables {
 struct State {
   v128_t right[kGroups][3], below1[kGroups][3], below2[kGroups][3], below3[kGroups][3];
 };
-
-// trunc(e * weight / 16) from a = |e| and sign = e >> 15.
-template <int weight>
-inline v128_t sixteenth(v128_t a, v128_t sign) {
-  const v128_t q = wasm_u16x8_shr(wasm_i16x8_mul(a, wasm_i16x8_splat(weight)), 4);
-  return wasm_i16x8_sub(wasm_v128_xor(q, sign), sign);
-}
 
 inline v128_t form(const Tables& t, int j, const v128_t* w) {
   const v128_t sum = wasm_i32x4_add(wasm_i32x4_add(wasm_i32x4_mul(w[0], t.b[j][0]), wasm_i32x4_mul(w[1], t.b[j][1])),
@@ -118,23 +87,11 @@ inline void step(State& b, const Tables& t, const v128_t (*s)[3], int32_t step_i
     chosen[g] = wasm_i16x8_narrow_i32x4(choose<kCount>(t, low), choose<kCount>(t, high));
     // The index as each lane's low byte, the high byte past the table (which gives 0).
     const v128_t lookup = wasm_v128_or(chosen[g], wasm_i16x8_splat(static_cast<int16_t>(0xFF00)));
-    v128_t inside = wasm_i16x8_splat(-1);
-    if (kMasked) {
-      const v128_t x = wasm_i16x8_sub(wasm_i16x8_splat(static_cast<int16_t>(step_index - 2 * kLanes * g)),
-                                      wasm_i16x8_make(0, 2, 4, 6, 8, 10, 12, 14));
-      inside = wasm_v128_and(wasm_i16x8_gt(x, wasm_i16x8_splat(-1)),
-                             wasm_i16x8_gt(wasm_i16x8_splat(static_cast<int16_t>(width)), x));
-    }
+    const v128_t inside = kMasked ? lanes_inside(step_index - 2 * kLanes * g, width) : wasm_i16x8_splat(-1);
     for (int c = 0; c < 3; ++c) {
       v128_t e = wasm_i16x8_sub(w[g][c], wasm_i8x16_swizzle(t.entries[c], lookup));
       if (kMasked) e = wasm_v128_and(e, inside);
-      const v128_t a = wasm_i16x8_abs(e), sign = wasm_i16x8_shr(e, 15);
-      const v128_t right = sixteenth<7>(a, sign), down_left = sixteenth<3>(a, sign), down = sixteenth<5>(a, sign);
-      const v128_t down_right = wasm_i16x8_sub(e, wasm_i16x8_add(wasm_i16x8_add(right, down_left), down));
-      b.right[g][c] = right;
-      b.below1[g][c] = wasm_i16x8_add(b.below2[g][c], down_left);
-      b.below2[g][c] = wasm_i16x8_add(b.below3[g][c], down);
-      b.below3[g][c] = down_right;
+      give_fs_shares(e, b.right[g][c], b.below1[g][c], b.below2[g][c], b.below3[g][c]);
     }
   }
   // The last lane's total for the row after the band, whose pixel step - 2 kRows + 1 it reaches next.
@@ -157,19 +114,19 @@ inline void load_colours(const Tables& t, const uint8_t* rgb, v128_t* channels) 
 }
 
 template <bool kMasked, int kCount>
-inline void eight_steps(State& b, const Tables& t, const uint8_t* const* rgb, const int32_t* const* above,
-                        uint8_t* const* indexes, int32_t* const* below, int32_t t0, int32_t width) {
+inline void eight_steps(State& b, const Tables& t, const PaletteBandRows<kRows>& r, int32_t t0, int32_t width) {
   v128_t v[kGroups][3][kLanes];
   for (int j = 0; j < kRows; ++j) {
     v128_t channels[3];
-    load_colours(t, rgb[j] + 3 * (t0 - 2 * j), channels);
+    load_colours(t, r.rgb[j] + 3 * (t0 - 2 * j), channels);
     for (int c = 0; c < 3; ++c) v[j / kLanes][c][j % kLanes] = channels[c];
   }
   for (int g = 0; g < kGroups; ++g) {
     for (int c = 0; c < 3; ++c) {
       if (g == 0) {
         // The carried errors are shares of e, within +-382: 16 bits hold them.
-        const v128_t carried = wasm_i16x8_narrow_i32x4(wasm_v128_load(above[c] + t0), wasm_v128_load(above[c] + t0 + 4));
+        const v128_t carried =
+            wasm_i16x8_narrow_i32x4(wasm_v128_load(r.above[c] + t0), wasm_v128_load(r.above[c] + t0 + 4));
         v[0][c][0] = wasm_i16x8_add(v[0][c][0], carried);
       }
       transpose8(v[g][c]);
@@ -180,33 +137,21 @@ inline void eight_steps(State& b, const Tables& t, const uint8_t* const* rgb, co
     v128_t s[kGroups][3], picked[kGroups];
     for (int g = 0; g < kGroups; ++g)
       for (int c = 0; c < 3; ++c) s[g][c] = v[g][c][i];
-    step<kMasked, kCount>(b, t, s, t0 + i, width, below, picked);
+    step<kMasked, kCount>(b, t, s, t0 + i, width, r.below, picked);
     for (int g = 0; g < kGroups; ++g) chosen[g][i] = picked[g];
   }
   for (int g = 0; g < kGroups; ++g) {
     transpose8(chosen[g]);
     for (int l = 0; l < kLanes; ++l) {
       const int j = kLanes * g + l;
-      wasm_v128_store64_lane(indexes[j] + t0 - 2 * j, wasm_u8x16_narrow_i16x8(chosen[g][l], chosen[g][l]), 0);
+      store_indexes8(r.indexes[j] + t0 - 2 * j, chosen[g][l]);
     }
   }
 }
 
 template <int kCount>
 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band) {
-  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
-  const uint8_t* rgb[kRows];
-  uint8_t* indexes[kRows];
-  const int32_t* above[3];
-  int32_t* below[3];
-  for (int j = 0; j < kRows; ++j) {
-    rgb[j] = &band.rgb[(j * row + kBandPad) * 3];
-    indexes[j] = &band.indexes[j * row + kBandPad];
-  }
-  for (int c = 0; c < 3; ++c) {
-    above[c] = &band.above[c * row + kBandPad];
-    below[c] = &band.below[c * row + kBandPad];
-  }
+  const PaletteBandRows<kRows> r = palette_band_rows<kRows>(band, width);
   State b;
   for (int g = 0; g < kGroups; ++g)
     for (int c = 0; c < 3; ++c)
@@ -216,37 +161,29 @@ void run_band(const Tables& t, int32_t width, PaletteBandScratch& band) {
   const int32_t steps = (width + 2 * kRows - 1 + kLanes - 1) / kLanes * kLanes;
   for (int32_t t0 = 0; t0 < steps; t0 += kLanes) {
     if (t0 >= 2 * (kRows - 1) && t0 + kLanes <= width) {
-      eight_steps<false, kCount>(b, t, rgb, above, indexes, below, t0, width);
+      eight_steps<false, kCount>(b, t, r, t0, width);
     } else {
-      eight_steps<true, kCount>(b, t, rgb, above, indexes, below, t0, width);
+      eight_steps<true, kCount>(b, t, r, t0, width);
     }
   }
 }
 
 void prepare_tables(const PaletteConverter& c, Tables& t) {
-  static const int kWeights[3] = {299, 587, 114};
-  // |K_j - sum 2 W_c P_jc w_c| <= 1000 * 382^2 for w within the clamp.
-  constexpr uint32_t kBound = 1000u * 382u * 382u;
-  const bool wide = c.palette.count > 8;
-  t.count = c.palette.count;
+  const PaletteForms f = palette_forms(c.entries, c.palette.count, c.params.density);
+  t.count = f.count;
   uint8_t entries[3][16] = {};
-  for (int j = 0; j < c.palette.count; ++j) {
-    uint32_t k = 0;
+  for (int j = 0; j < f.count; ++j) {
+    t.k[j] = wasm_i32x4_splat(f.k[j]);
     for (int ch = 0; ch < 3; ++ch) {
-      const uint32_t p = static_cast<uint32_t>(c.entries[j][ch]);
-      k += kWeights[ch] * p * p;
-      t.b[j][ch] = wasm_i32x4_splat(static_cast<int32_t>((wide ? 2 : 16) * kWeights[ch] * p));
-      entries[ch][j] = static_cast<uint8_t>(p);
+      t.b[j][ch] = wasm_i32x4_splat(f.b[j][ch]);
+      entries[ch][j] = static_cast<uint8_t>(f.entries[ch][j]);
     }
-    // Unsigned arithmetic wraps exactly: the key itself lies within 32 bits.
-    t.k[j] = wasm_i32x4_splat(static_cast<int32_t>(wide ? k : 8 * k + 8 * kBound + j));
   }
   for (int ch = 0; ch < 3; ++ch) t.entries[ch] = wasm_v128_load(entries[ch]);
   t.low = wasm_i16x8_splat(static_cast<int16_t>(c.low));
   t.high = wasm_i16x8_splat(static_cast<int16_t>(c.high));
-  const int offset = 127 - c.params.density;
-  t.add = wasm_u8x16_splat(static_cast<uint8_t>(offset > 0 ? offset : 0));
-  t.sub = wasm_u8x16_splat(static_cast<uint8_t>(offset < 0 ? -offset : 0));
+  t.add = wasm_u8x16_splat(f.add);
+  t.sub = wasm_u8x16_splat(f.sub);
 }
 
 }  // namespace
@@ -254,16 +191,7 @@ void prepare_tables(const PaletteConverter& c, Tables& t) {
 void diffuse_palette_band_fs_wasm(const PaletteConverter& c, PaletteBandScratch& band) {
   Tables t;
   prepare_tables(c, t);
-  switch (c.palette.count) {
-    case 2: return run_band<2>(t, c.width, band);
-    case 3: return run_band<3>(t, c.width, band);
-    case 4: return run_band<4>(t, c.width, band);
-    case 5: return run_band<5>(t, c.width, band);
-    case 6: return run_band<6>(t, c.width, band);
-    case 7: return run_band<7>(t, c.width, band);
-    case 8: return run_band<8>(t, c.width, band);
-    default: return run_band<0>(t, c.width, band);
-  }
+  with_entry_count(c.palette.count, [&](auto count) { return run_band<decltype(count)::value>(t, c.width, band); });
 }
 
 #endif

@@ -16,41 +16,20 @@
 
 #include <cstring>
 
+#include "halftone/band_setup.h"
+#include "halftone/shares_x86.h"
+
 #define QVX_AVX2 __attribute__((target("avx2")))
 
 namespace {
 
 constexpr int kRows = kPaletteBandRows;
 constexpr int kGroups = kRows / 8;  // vectors of 8 rows each
-
-// Lane j takes lane j - 1's value, lane 0 zero.
-QVX_AVX2 inline __m256i lanes_up1(__m256i v) {
-  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 12);
-}
+static_assert(kMaxPaletteEntries <= kLookupEntries, "the entries fit the band's lookups");
 
 // Lane j takes lane j - 1's value, lane 0 lane 7 of the vector of the rows above.
 QVX_AVX2 inline __m256i lanes_up1(__m256i v, __m256i above) {
   return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(above, v, 0x21), 12);
-}
-
-// Transposes 8 x 8 32-bit values.
-QVX_AVX2 inline void transpose8(__m256i* v) {
-  const __m256i a0 = _mm256_unpacklo_epi32(v[0], v[1]), a1 = _mm256_unpackhi_epi32(v[0], v[1]);
-  const __m256i a2 = _mm256_unpacklo_epi32(v[2], v[3]), a3 = _mm256_unpackhi_epi32(v[2], v[3]);
-  const __m256i a4 = _mm256_unpacklo_epi32(v[4], v[5]), a5 = _mm256_unpackhi_epi32(v[4], v[5]);
-  const __m256i a6 = _mm256_unpacklo_epi32(v[6], v[7]), a7 = _mm256_unpackhi_epi32(v[6], v[7]);
-  const __m256i b0 = _mm256_unpacklo_epi64(a0, a2), b1 = _mm256_unpackhi_epi64(a0, a2);
-  const __m256i b2 = _mm256_unpacklo_epi64(a1, a3), b3 = _mm256_unpackhi_epi64(a1, a3);
-  const __m256i b4 = _mm256_unpacklo_epi64(a4, a6), b5 = _mm256_unpackhi_epi64(a4, a6);
-  const __m256i b6 = _mm256_unpacklo_epi64(a5, a7), b7 = _mm256_unpackhi_epi64(a5, a7);
-  v[0] = _mm256_permute2x128_si256(b0, b4, 0x20);
-  v[1] = _mm256_permute2x128_si256(b1, b5, 0x20);
-  v[2] = _mm256_permute2x128_si256(b2, b6, 0x20);
-  v[3] = _mm256_permute2x128_si256(b3, b7, 0x20);
-  v[4] = _mm256_permute2x128_si256(b0, b4, 0x31);
-  v[5] = _mm256_permute2x128_si256(b1, b5, 0x31);
-  v[6] = _mm256_permute2x128_si256(b2, b6, 0x31);
-  v[7] = _mm256_permute2x128_si256(b3, b7, 0x31);
 }
 
 struct Tables {
@@ -68,12 +47,6 @@ struct Tables {
 struct State {
   __m256i right[kGroups][3], below1[kGroups][3], below2[kGroups][3], below3[kGroups][3];
 };
-
-// trunc(e * weight / 16).
-template <int weight>
-QVX_AVX2 inline __m256i sixteenth(__m256i a, __m256i e) {
-  return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_mullo_epi32(a, _mm256_set1_epi32(weight)), 4), e);
-}
 
 QVX_AVX2 inline __m256i form(const Tables& t, int j, const __m256i* w) {
   const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(w[0], t.b[j][0]),
@@ -117,20 +90,15 @@ QVX_AVX2 inline void step(State& b, const Tables& t, const __m256i (*s)[3], int3
   __m256i w[kGroups][3];
   for (int g = 0; g < kGroups; ++g) {
     for (int c = 0; c < 3; ++c) {
-      const __m256i from_above = g == 0 ? lanes_up1(b.below1[g][c]) : lanes_up1(b.below1[g][c], b.below1[g - 1][c]);
+      const __m256i from_above =
+          g == 0 ? lanes_up_epi32<1>(b.below1[g][c]) : lanes_up1(b.below1[g][c], b.below1[g - 1][c]);
       w[g][c] = _mm256_min_epi32(
           _mm256_max_epi32(_mm256_add_epi32(s[g][c], _mm256_add_epi32(b.right[g][c], from_above)), t.low), t.high);
     }
   }
   for (int g = 0; g < kGroups; ++g) {
     chosen[g] = choose<kCount>(t, w[g]);
-    __m256i inside = _mm256_set1_epi32(-1);
-    if (kMasked) {
-      const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(step_index - 16 * g),
-                                         _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14));
-      inside = _mm256_and_si256(_mm256_cmpgt_epi32(x, _mm256_set1_epi32(-1)),
-                                _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x));
-    }
+    const __m256i inside = kMasked ? lanes_inside_epi32<2>(step_index - 16 * g, width) : _mm256_set1_epi32(-1);
     const __m256i upper = kCount == 0 ? _mm256_cmpgt_epi32(chosen[g], _mm256_set1_epi32(7)) : _mm256_setzero_si256();
     for (int c = 0; c < 3; ++c) {
       __m256i entry = _mm256_permutevar8x32_epi32(t.low_entries[c], chosen[g]);
@@ -138,8 +106,8 @@ QVX_AVX2 inline void step(State& b, const Tables& t, const __m256i (*s)[3], int3
         entry = _mm256_blendv_epi8(entry, _mm256_permutevar8x32_epi32(t.high_entries[c], chosen[g]), upper);
       __m256i e = _mm256_sub_epi32(w[g][c], entry);
       if (kMasked) e = _mm256_and_si256(e, inside);
-      const __m256i a = _mm256_abs_epi32(e);
-      const __m256i right = sixteenth<7>(a, e), down_left = sixteenth<3>(a, e), down = sixteenth<5>(a, e);
+      const __m256i right = truncated_share<7, 16>(e), down_left = truncated_share<3, 16>(e),
+                    down = truncated_share<5, 16>(e);
       const __m256i down_right = _mm256_sub_epi32(e, _mm256_add_epi32(_mm256_add_epi32(right, down_left), down));
       b.right[g][c] = right;
       b.below1[g][c] = _mm256_add_epi32(b.below2[g][c], down_left);
@@ -175,20 +143,28 @@ QVX_AVX2 inline void load_colours(const Tables& t, const uint8_t* rgb, __m256i* 
   }
 }
 
+// Stores eight 32-bit indexes (0..255) as bytes at `to`.
+QVX_AVX2 inline void store_indexes8(uint8_t* to, __m256i indexes) {
+  const __m256i p16 = _mm256_packs_epi32(indexes, indexes);
+  const __m256i p8 = _mm256_packus_epi16(p16, p16);
+  const uint64_t eight = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(p8))) |
+                         uint64_t{static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p8, 1)))} << 32;
+  std::memcpy(to, &eight, 8);
+}
+
 template <bool kMasked, int kCount>
-QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const* rgb, const int32_t* const* above,
-                                 uint8_t* const* indexes, int32_t* const* below, int32_t t0, int32_t width) {
+QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const PaletteBandRows<kRows>& r, int32_t t0, int32_t width) {
   __m256i v[kGroups][3][8];
   for (int j = 0; j < kRows; ++j) {
     __m256i channels[3];
-    load_colours(t, rgb[j] + 3 * (t0 - 2 * j), channels);
+    load_colours(t, r.rgb[j] + 3 * (t0 - 2 * j), channels);
     for (int c = 0; c < 3; ++c) v[j / 8][c][j % 8] = channels[c];
   }
   for (int g = 0; g < kGroups; ++g) {
     for (int c = 0; c < 3; ++c) {
       if (g == 0)
-        v[0][c][0] = _mm256_add_epi32(v[0][c][0], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(above[c] + t0)));
-      transpose8(v[g][c]);
+        v[0][c][0] = _mm256_add_epi32(v[0][c][0], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r.above[c] + t0)));
+      transpose8x8_epi32(v[g][c]);
     }
   }
   __m256i chosen[kGroups][8];
@@ -196,19 +172,14 @@ QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const
     __m256i s[kGroups][3], picked[kGroups];
     for (int g = 0; g < kGroups; ++g)
       for (int c = 0; c < 3; ++c) s[g][c] = v[g][c][i];
-    step<kMasked, kCount>(b, t, s, t0 + i, width, below, picked);
+    step<kMasked, kCount>(b, t, s, t0 + i, width, r.below, picked);
     for (int g = 0; g < kGroups; ++g) chosen[g][i] = picked[g];
   }
   for (int g = 0; g < kGroups; ++g) {
-    transpose8(chosen[g]);
+    transpose8x8_epi32(chosen[g]);
     for (int l = 0; l < 8; ++l) {
       const int j = 8 * g + l;
-      const __m256i p16 = _mm256_packs_epi32(chosen[g][l], chosen[g][l]);
-      const __m256i p8 = _mm256_packus_epi16(p16, p16);
-      const uint64_t eight =
-          static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(p8))) |
-          uint64_t{static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p8, 1)))} << 32;
-      std::memcpy(indexes[j] + t0 - 2 * j, &eight, 8);
+      store_indexes8(r.indexes[j] + t0 - 2 * j, chosen[g][l]);
     }
   }
 }
@@ -216,19 +187,7 @@ QVX_AVX2 inline void eight_steps(State& b, const Tables& t, const uint8_t* const
 // kCount: the palette's entries, known when compiled (2..8), or 0 for more.
 template <int kCount>
 QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band) {
-  const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
-  const uint8_t* rgb[kRows];
-  uint8_t* indexes[kRows];
-  const int32_t* above[3];
-  int32_t* below[3];
-  for (int j = 0; j < kRows; ++j) {
-    rgb[j] = &band.rgb[(j * row + kBandPad) * 3];
-    indexes[j] = &band.indexes[j * row + kBandPad];
-  }
-  for (int c = 0; c < 3; ++c) {
-    above[c] = &band.above[c * row + kBandPad];
-    below[c] = &band.below[c * row + kBandPad];
-  }
+  const PaletteBandRows<kRows> r = palette_band_rows<kRows>(band, width);
   State b;
   for (int g = 0; g < kGroups; ++g)
     for (int c = 0; c < 3; ++c)
@@ -238,9 +197,9 @@ QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band)
   const int32_t steps = (width + 2 * kRows - 1 + 7) / 8 * 8;
   for (int32_t t0 = 0; t0 < steps; t0 += 8) {
     if (t0 >= 2 * (kRows - 1) && t0 + 8 <= width) {
-      eight_steps<false, kCount>(b, t, rgb, above, indexes, below, t0, width);
+      eight_steps<false, kCount>(b, t, r, t0, width);
     } else {
-      eight_steps<true, kCount>(b, t, rgb, above, indexes, below, t0, width);
+      eight_steps<true, kCount>(b, t, r, t0, width);
     }
   }
 }
@@ -250,32 +209,20 @@ QVX_AVX2 void run_band(const Tables& t, int32_t width, PaletteBandScratch& band)
 namespace {
 
 QVX_AVX2 void prepare_tables(const PaletteConverter& c, Tables& t) {
-  static const int kWeights[3] = {299, 587, 114};
-  // |K_j - sum 2 W_c P_jc w_c| <= 1000 * 382^2 for w within the clamp.
-  constexpr uint32_t kBound = 1000u * 382u * 382u;
-  const bool wide = c.palette.count > 8;
-  t.count = c.palette.count;
-  alignas(32) int32_t entries[3][16] = {};
-  for (int j = 0; j < c.palette.count; ++j) {
-    uint32_t k = 0;
-    for (int ch = 0; ch < 3; ++ch) {
-      const uint32_t p = static_cast<uint32_t>(c.entries[j][ch]);
-      k += kWeights[ch] * p * p;
-      t.b[j][ch] = _mm256_set1_epi32(static_cast<int32_t>((wide ? 2 : 16) * kWeights[ch] * p));
-      entries[ch][j] = static_cast<int32_t>(p);
-    }
-    // Unsigned arithmetic wraps exactly: the key itself lies within 32 bits.
-    t.k[j] = _mm256_set1_epi32(static_cast<int32_t>(wide ? k : 8 * k + 8 * kBound + j));
+  const PaletteForms f = palette_forms(c.entries, c.palette.count, c.params.density);
+  t.count = f.count;
+  for (int j = 0; j < f.count; ++j) {
+    t.k[j] = _mm256_set1_epi32(f.k[j]);
+    for (int ch = 0; ch < 3; ++ch) t.b[j][ch] = _mm256_set1_epi32(f.b[j][ch]);
   }
   for (int ch = 0; ch < 3; ++ch) {
-    t.low_entries[ch] = _mm256_load_si256(reinterpret_cast<const __m256i*>(entries[ch]));
-    t.high_entries[ch] = _mm256_load_si256(reinterpret_cast<const __m256i*>(entries[ch] + 8));
+    t.low_entries[ch] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.entries[ch]));
+    t.high_entries[ch] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.entries[ch] + 8));
   }
   t.low = _mm256_set1_epi32(c.low);
   t.high = _mm256_set1_epi32(c.high);
-  const int offset = 127 - c.params.density;
-  t.offset = _mm256_set1_epi8(static_cast<char>(offset > 0 ? offset : 0));
-  t.lower = _mm256_set1_epi8(static_cast<char>(offset < 0 ? -offset : 0));
+  t.offset = _mm256_set1_epi8(static_cast<char>(f.add));
+  t.lower = _mm256_set1_epi8(static_cast<char>(f.sub));
 }
 
 // The nearest entries of a row's pixels, eight at a time.
@@ -285,23 +232,7 @@ QVX_AVX2 int32_t nearest_row(const Tables& t, const uint8_t* rgb, int32_t width,
   for (; x + 8 <= width; x += 8) {
     __m256i w[3];
     load_colours(t, rgb + 3 * x, w);
-    __m256i chosen;
-    if (kCount == 0) {
-      __m256i best = form(t, 0, w);
-      chosen = _mm256_setzero_si256();
-      for (int j = 1; j < t.count; ++j) {
-        const __m256i d = form(t, j, w);
-        chosen = _mm256_blendv_epi8(chosen, _mm256_set1_epi32(j), _mm256_cmpgt_epi32(best, d));
-        best = _mm256_min_epi32(best, d);
-      }
-    } else {
-      chosen = _mm256_and_si256(least_key<kCount>(t, w), _mm256_set1_epi32(7));
-    }
-    const __m256i p16 = _mm256_packs_epi32(chosen, chosen);
-    const __m256i p8 = _mm256_packus_epi16(p16, p16);
-    const uint64_t eight = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(p8))) |
-                           uint64_t{static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(p8, 1)))} << 32;
-    std::memcpy(indexes + x, &eight, 8);
+    store_indexes8(indexes + x, choose<kCount>(t, w));
   }
   return x;
 }
@@ -311,31 +242,14 @@ QVX_AVX2 int32_t nearest_row(const Tables& t, const uint8_t* rgb, int32_t width,
 QVX_AVX2 int32_t nearest_palette_row_avx2(const PaletteConverter& c, const uint8_t* rgb, uint8_t* indexes) {
   Tables t;
   prepare_tables(c, t);
-  switch (c.palette.count) {
-    case 2: return nearest_row<2>(t, rgb, c.width, indexes);
-    case 3: return nearest_row<3>(t, rgb, c.width, indexes);
-    case 4: return nearest_row<4>(t, rgb, c.width, indexes);
-    case 5: return nearest_row<5>(t, rgb, c.width, indexes);
-    case 6: return nearest_row<6>(t, rgb, c.width, indexes);
-    case 7: return nearest_row<7>(t, rgb, c.width, indexes);
-    case 8: return nearest_row<8>(t, rgb, c.width, indexes);
-    default: return nearest_row<0>(t, rgb, c.width, indexes);
-  }
+  return with_entry_count(c.palette.count,
+                          [&](auto count) { return nearest_row<decltype(count)::value>(t, rgb, c.width, indexes); });
 }
 
 QVX_AVX2 void diffuse_palette_band_fs_avx2(const PaletteConverter& c, PaletteBandScratch& band) {
   Tables t;
   prepare_tables(c, t);
-  switch (c.palette.count) {
-    case 2: return run_band<2>(t, c.width, band);
-    case 3: return run_band<3>(t, c.width, band);
-    case 4: return run_band<4>(t, c.width, band);
-    case 5: return run_band<5>(t, c.width, band);
-    case 6: return run_band<6>(t, c.width, band);
-    case 7: return run_band<7>(t, c.width, band);
-    case 8: return run_band<8>(t, c.width, band);
-    default: return run_band<0>(t, c.width, band);
-  }
+  with_entry_count(c.palette.count, [&](auto count) { return run_band<decltype(count)::value>(t, c.width, band); });
 }
 
 #endif

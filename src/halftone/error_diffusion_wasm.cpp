@@ -11,32 +11,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "halftone/vector_lanes_wasm.h"
+
 namespace {
 
 constexpr int kLanes = 8;
-
-inline void transpose8(v128_t* v) {
-  const v128_t a0 = wasm_i16x8_shuffle(v[0], v[1], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a1 = wasm_i16x8_shuffle(v[0], v[1], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t a2 = wasm_i16x8_shuffle(v[2], v[3], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a3 = wasm_i16x8_shuffle(v[2], v[3], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t a4 = wasm_i16x8_shuffle(v[4], v[5], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a5 = wasm_i16x8_shuffle(v[4], v[5], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t a6 = wasm_i16x8_shuffle(v[6], v[7], 0, 8, 1, 9, 2, 10, 3, 11);
-  const v128_t a7 = wasm_i16x8_shuffle(v[6], v[7], 4, 12, 5, 13, 6, 14, 7, 15);
-  const v128_t b0 = wasm_i32x4_shuffle(a0, a2, 0, 4, 1, 5), b1 = wasm_i32x4_shuffle(a0, a2, 2, 6, 3, 7);
-  const v128_t b2 = wasm_i32x4_shuffle(a1, a3, 0, 4, 1, 5), b3 = wasm_i32x4_shuffle(a1, a3, 2, 6, 3, 7);
-  const v128_t b4 = wasm_i32x4_shuffle(a4, a6, 0, 4, 1, 5), b5 = wasm_i32x4_shuffle(a4, a6, 2, 6, 3, 7);
-  const v128_t b6 = wasm_i32x4_shuffle(a5, a7, 0, 4, 1, 5), b7 = wasm_i32x4_shuffle(a5, a7, 2, 6, 3, 7);
-  v[0] = wasm_i64x2_shuffle(b0, b4, 0, 2);
-  v[1] = wasm_i64x2_shuffle(b0, b4, 1, 3);
-  v[2] = wasm_i64x2_shuffle(b1, b5, 0, 2);
-  v[3] = wasm_i64x2_shuffle(b1, b5, 1, 3);
-  v[4] = wasm_i64x2_shuffle(b2, b6, 0, 2);
-  v[5] = wasm_i64x2_shuffle(b2, b6, 1, 3);
-  v[6] = wasm_i64x2_shuffle(b3, b7, 0, 2);
-  v[7] = wasm_i64x2_shuffle(b3, b7, 1, 3);
-}
 
 // Lane i takes lane i - 1, lane 0 becomes 0.
 inline v128_t lanes_up(v128_t v) {
@@ -63,11 +42,7 @@ inline v128_t step(BandState& b, v128_t s, int32_t t, int32_t width, v128_t limi
   const v128_t w = wasm_i16x8_add(wasm_i16x8_add(s, b.pending1), b.carry);
   const v128_t is_white = wasm_i16x8_gt(w, wasm_i16x8_splat(127));
   v128_t e = wasm_i16x8_sub(w, wasm_v128_and(is_white, wasm_i16x8_splat(255)));
-  if (kMasked) {
-    const v128_t x = wasm_i16x8_sub(wasm_i16x8_splat(static_cast<int16_t>(t)), wasm_i16x8_make(0, 2, 4, 6, 8, 10, 12, 14));
-    e = wasm_v128_and(e, wasm_v128_and(wasm_i16x8_gt(x, wasm_i16x8_splat(-1)),
-                                       wasm_i16x8_gt(wasm_i16x8_splat(static_cast<int16_t>(width)), x)));
-  }
+  if (kMasked) e = wasm_v128_and(e, lanes_inside(t, width));
   b.outside = wasm_v128_or(b.outside, wasm_v128_or(wasm_i16x8_gt(e, limit), wasm_i16x8_gt(wasm_i16x8_neg(limit), e)));
   // trunc(e * k / 16): 15 added to negative products before the arithmetic shift.
   const v128_t round = wasm_v128_and(wasm_i16x8_shr(e, 15), wasm_i16x8_splat(15));

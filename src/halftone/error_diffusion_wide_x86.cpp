@@ -3,6 +3,7 @@
 // above as in the 16-bit bands (error_diffusion_x86.cpp), so that every share a pixel
 // takes is final when it is reached. Eight steps at a time, the rows' values come in and
 // the whites go out through 8 x 8 transposes.
+#include "halftone/band_setup.h"
 #include "halftone/halftone_rows.h"
 #include "halftone/shares_x86.h"
 
@@ -11,57 +12,13 @@
 
 #include <cstring>
 
+// Deep template recursions stay inline with GCC too (QVX_AVX2_INLINE, shares_x86.h):
+// a vector returned across a call would change the ABI.
 #define QVX_AVX2 __attribute__((target("avx2")))
-// Deep template recursions stay inline with GCC too (a vector returned across a call
-// would change the ABI).
-#define QVX_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 namespace {
 
 constexpr int kLanes = kWideBandRows;
-
-QVX_AVX2_INLINE void transpose8x8(__m256i* v) {
-  const __m256i a0 = _mm256_unpacklo_epi32(v[0], v[1]), a1 = _mm256_unpackhi_epi32(v[0], v[1]);
-  const __m256i a2 = _mm256_unpacklo_epi32(v[2], v[3]), a3 = _mm256_unpackhi_epi32(v[2], v[3]);
-  const __m256i a4 = _mm256_unpacklo_epi32(v[4], v[5]), a5 = _mm256_unpackhi_epi32(v[4], v[5]);
-  const __m256i a6 = _mm256_unpacklo_epi32(v[6], v[7]), a7 = _mm256_unpackhi_epi32(v[6], v[7]);
-  const __m256i b0 = _mm256_unpacklo_epi64(a0, a2), b1 = _mm256_unpackhi_epi64(a0, a2);
-  const __m256i b2 = _mm256_unpacklo_epi64(a1, a3), b3 = _mm256_unpackhi_epi64(a1, a3);
-  const __m256i b4 = _mm256_unpacklo_epi64(a4, a6), b5 = _mm256_unpackhi_epi64(a4, a6);
-  const __m256i b6 = _mm256_unpacklo_epi64(a5, a7), b7 = _mm256_unpackhi_epi64(a5, a7);
-  v[0] = _mm256_permute2x128_si256(b0, b4, 0x20);
-  v[1] = _mm256_permute2x128_si256(b1, b5, 0x20);
-  v[2] = _mm256_permute2x128_si256(b2, b6, 0x20);
-  v[3] = _mm256_permute2x128_si256(b3, b7, 0x20);
-  v[4] = _mm256_permute2x128_si256(b0, b4, 0x31);
-  v[5] = _mm256_permute2x128_si256(b1, b5, 0x31);
-  v[6] = _mm256_permute2x128_si256(b2, b6, 0x31);
-  v[7] = _mm256_permute2x128_si256(b3, b7, 0x31);
-}
-
-// Lane j takes lane j - n's value, the first n lanes zeros (n = 1, 2).
-template <int n>
-QVX_AVX2_INLINE __m256i lanes_up(__m256i v) {
-  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - 4 * n);
-}
-
-// The wavefront of a kernel: each row `skew` pixels behind the one above, so that a share
-// reaching (x + dx, row + dy) is taken d = dx + dy * skew steps after it is made.
-struct Wave {
-  int skew, delays;
-};
-
-constexpr Wave wave_of(const DiffusionKernel& k) {
-  int skew = 1;
-  for (int i = 0; i < k.count; ++i)
-    while (k.shares[i].dy > 0 && k.shares[i].dy * skew <= -k.shares[i].dx) ++skew;
-  int delays = 0;
-  for (int i = 0; i < k.count; ++i) {
-    const int d = k.shares[i].dx + k.shares[i].dy * skew;
-    if (d > delays) delays = d;
-  }
-  return Wave{skew, delays};
-}
 
 template <const DiffusionKernel& K>
 struct WideState {
@@ -103,19 +60,12 @@ QVX_AVX2_INLINE void give_shares(__m256i e, __m256i (*fresh)[WideState<K>::kWave
 template <const DiffusionKernel& K, bool kMasked>
 QVX_AVX2_INLINE __m256i wide_step(WideState<K>& b, __m256i s, int32_t t, int32_t width, __m256i limit) {
   constexpr Wave wave = WideState<K>::kWave;
-  const __m256i taken = _mm256_add_epi32(b.pending[0][1], _mm256_add_epi32(lanes_up<1>(b.pending[1][1]),
-                                                                            lanes_up<2>(b.pending[2][1])));
+  const __m256i taken = _mm256_add_epi32(b.pending[0][1], _mm256_add_epi32(lanes_up_epi32<1>(b.pending[1][1]),
+                                                                            lanes_up_epi32<2>(b.pending[2][1])));
   const __m256i w = _mm256_add_epi32(s, taken);
   const __m256i is_white = _mm256_cmpgt_epi32(w, _mm256_set1_epi32(32767));
   __m256i e = _mm256_sub_epi32(w, _mm256_and_si256(is_white, _mm256_set1_epi32(65535)));
-  if (kMasked) {
-    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), _mm256_setr_epi32(0, wave.skew, 2 * wave.skew,
-                                                                                3 * wave.skew, 4 * wave.skew,
-                                                                                5 * wave.skew, 6 * wave.skew,
-                                                                                7 * wave.skew));
-    e = _mm256_and_si256(e, _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), x),
-                                                _mm256_cmpgt_epi32(_mm256_set1_epi32(width), x)));
-  }
+  if (kMasked) e = _mm256_and_si256(e, lanes_inside_epi32<wave.skew>(t, width));
   b.outside = _mm256_or_si256(b.outside, _mm256_cmpgt_epi32(_mm256_abs_epi32(e), limit));
   __m256i fresh[3][wave.delays + 1];
   // fresh[dy][d] (d >= 1): what is taken d steps on; built from the pipeline moved on by one.
@@ -134,14 +84,14 @@ QVX_AVX2_INLINE void wide_eight_steps(WideState<K>& b, int32_t* const* values, u
   constexpr int skew = WideState<K>::kWave.skew;
   __m256i v[kLanes];
   for (int j = 0; j < kLanes; ++j) v[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values[j] + t0 - skew * j));
-  transpose8x8(v);
+  transpose8x8_epi32(v);
   alignas(32) int32_t next1[kLanes][8], next2[kLanes][8];  // each step's pending[1][1], pending[2][1]
   for (int k = 0; k < kLanes; ++k) {
     v[k] = wide_step<K, kMasked>(b, v[k], t0 + k, width, limit);
     _mm256_store_si256(reinterpret_cast<__m256i*>(next1[k]), b.pending[1][1]);
     _mm256_store_si256(reinterpret_cast<__m256i*>(next2[k]), b.pending[2][1]);
   }
-  transpose8x8(v);
+  transpose8x8_epi32(v);
   for (int j = 0; j < kLanes; ++j) {
     const __m256i p = _mm256_packs_epi16(_mm256_packs_epi32(v[j], v[j]), _mm256_setzero_si256());
     const uint32_t lo = static_cast<uint32_t>(_mm256_cvtsi256_si32(p));

@@ -4,7 +4,9 @@
 // scalar arithmetic (trunc toward zero, the rest of e to the last neighbour). Eight
 // steps at a time, the rows' values come in and the whites go out through 8 x 8
 // transposes (in each 128-bit half for AVX2: rows 0-7 and 8-15).
+#include "halftone/band_setup.h"
 #include "halftone/halftone_rows.h"
+#include "halftone/shares_x86.h"
 #include "image/luma_kernels_x86.h"
 
 #if QVX_X86
@@ -134,63 +136,6 @@ QVX_SSE2 void pack_band_whites(int rows, int32_t width, bool invert, uint8_t* co
 
 // ---- AVX2: sixteen lanes, any kernel ----
 
-// Lane j takes lane j - n's value, the first n lanes zeros (n = 1, 2).
-template <int n>
-QVX_AVX2 inline __m256i lanes_up(__m256i v) {
-  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - 2 * n);
-}
-
-QVX_AVX2 inline void transpose8x2(__m256i* v) {
-  const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]), a1 = _mm256_unpackhi_epi16(v[0], v[1]);
-  const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]), a3 = _mm256_unpackhi_epi16(v[2], v[3]);
-  const __m256i a4 = _mm256_unpacklo_epi16(v[4], v[5]), a5 = _mm256_unpackhi_epi16(v[4], v[5]);
-  const __m256i a6 = _mm256_unpacklo_epi16(v[6], v[7]), a7 = _mm256_unpackhi_epi16(v[6], v[7]);
-  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
-  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
-  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
-  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
-  v[0] = _mm256_unpacklo_epi64(b0, b4);
-  v[1] = _mm256_unpackhi_epi64(b0, b4);
-  v[2] = _mm256_unpacklo_epi64(b1, b5);
-  v[3] = _mm256_unpackhi_epi64(b1, b5);
-  v[4] = _mm256_unpacklo_epi64(b2, b6);
-  v[5] = _mm256_unpackhi_epi64(b2, b6);
-  v[6] = _mm256_unpacklo_epi64(b3, b7);
-  v[7] = _mm256_unpackhi_epi64(b3, b7);
-}
-
-// How a kernel runs as a wavefront: each row `skew` pixels behind the one above, so
-// that a share reaching (x + dx, row + dy) is taken dx + dy * skew steps after it is
-// made, which must be later: skew > -dx for the next row, 2 skew > -dx for the one after.
-struct Wave {
-  int skew, delays;
-};
-
-constexpr Wave wave_of(const DiffusionKernel& k) {
-  int skew = 1;
-  for (int i = 0; i < k.count; ++i)
-    while (k.shares[i].dy > 0 && k.shares[i].dy * skew <= -k.shares[i].dx) ++skew;
-  int delays = 0;
-  for (int i = 0; i < k.count; ++i) {
-    const int d = k.shares[i].dx + k.shares[i].dy * skew;
-    if (d > delays) delays = d;
-  }
-  return Wave{skew, delays};
-}
-
-// trunc(a * weight / divisor) for a = |e| up to kBandErrorLimit: a shift for powers of
-// two, else the high half of a product with ceil(2^16 / divisor), exact for products below 2048.
-template <int weight, int divisor>
-QVX_AVX2 inline __m256i share_of(__m256i a) {
-  const __m256i p = weight == 1 ? a : _mm256_mullo_epi16(a, _mm256_set1_epi16(weight));
-  if ((divisor & (divisor - 1)) == 0) {
-    int shift = 0;
-    while ((1 << shift) < divisor) ++shift;
-    return _mm256_srli_epi16(p, shift);
-  }
-  return _mm256_mulhi_epu16(p, _mm256_set1_epi16(static_cast<short>((65536 + divisor - 1) / divisor)));
-}
-
 template <const DiffusionKernel& K>
 struct WaveState {
   static constexpr Wave kWave = wave_of(K);
@@ -205,15 +150,15 @@ QVX_AVX2 inline void give_shares(WaveState<K>& b, __m256i e, __m256i a, __m256i 
   if constexpr (i < K.count) {
     constexpr auto share = K.shares[i];
     constexpr bool last = K.remainder_to_last && i == K.count - 1;
-    const __m256i v = last ? _mm256_sub_epi16(e, given) : _mm256_sign_epi16(share_of<share.weight, K.divisor>(a), e);
+    const __m256i v = last ? _mm256_sub_epi16(e, given) : _mm256_sign_epi16(share16_of<share.weight, K.divisor>(a), e);
     constexpr int d = share.dx + share.dy * WaveState<K>::kWave.skew;
     if (share.dy == 0) {
       fresh[d] = _mm256_add_epi16(fresh[d], v);
     } else if (share.dy == 1) {
-      fresh[d] = _mm256_add_epi16(fresh[d], lanes_up<1>(v));
+      fresh[d] = _mm256_add_epi16(fresh[d], lanes_up_epi16<1>(v));
       fresh_out[d] = _mm256_add_epi16(fresh_out[d], _mm256_srli_si256(v, 14));  // lane 15 to lane 8
     } else {
-      fresh[d] = _mm256_add_epi16(fresh[d], lanes_up<2>(v));
+      fresh[d] = _mm256_add_epi16(fresh[d], lanes_up_epi16<2>(v));
       fresh_out[d] = _mm256_add_epi16(fresh_out[d], _mm256_srli_si256(v, 12));  // lanes 14, 15 to 8, 9
     }
     give_shares<K, i + 1>(b, e, a, _mm256_add_epi16(given, v), fresh, fresh_out);
@@ -226,13 +171,7 @@ QVX_AVX2 inline __m256i wave_step(WaveState<K>& b, __m256i s, int32_t t, int32_t
   const __m256i w = _mm256_add_epi16(s, b.pending[1]);
   const __m256i is_white = _mm256_cmpgt_epi16(w, _mm256_set1_epi16(127));
   __m256i e = _mm256_sub_epi16(w, _mm256_and_si256(is_white, _mm256_set1_epi16(255)));
-  if (kMasked) {
-    const __m256i lane = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m256i x = _mm256_sub_epi16(_mm256_set1_epi16(static_cast<short>(t)),
-                                       _mm256_mullo_epi16(lane, _mm256_set1_epi16(wave.skew)));
-    e = _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpgt_epi16(x, _mm256_set1_epi16(-1)),
-                                             _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(width)), x)));
-  }
+  if (kMasked) e = _mm256_and_si256(e, lanes_inside_epi16<wave.skew>(t, width));
   const __m256i a = _mm256_abs_epi16(e);
   b.outside = _mm256_or_si256(b.outside, _mm256_or_si256(_mm256_cmpgt_epi16(e, limit),
                                                          _mm256_cmpgt_epi16(_mm256_sub_epi16(_mm256_setzero_si256(), limit), e)));
@@ -264,9 +203,9 @@ QVX_AVX2 inline void wave_eight_steps(WaveState<K>& b, int16_t* const* values, u
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[j + 8] + t0 - skew * (j + 8)));
     v[j] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
   }
-  transpose8x2(v);
+  transpose8x8x2_epi16(v);
   for (int k = 0; k < 8; ++k) v[k] = wave_step<K, kMasked>(b, v[k], t0 + k, width, limit);
-  transpose8x2(v);
+  transpose8x8x2_epi16(v);
   for (int j = 0; j < 8; ++j) {
     const __m256i packed = _mm256_packs_epi16(v[j], v[j]);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(whites[j] + t0 - skew * j), _mm256_castsi256_si128(packed));

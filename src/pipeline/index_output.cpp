@@ -103,22 +103,6 @@ bool begin_index_png(ResultOutput& out) {
 }
 #endif
 
-// The device writer packs index rows for c and bin (out.device_settings set before).
-bool device_failed(ResultOutput& out, DeviceError error) {
-  if (error == DeviceError::kNone) return false;
-  if (error != DeviceError::kWriteFailed) out.error = device_error_text(error);
-  return true;
-}
-
-bool begin_device_indexes(ResultOutput& out) {
-  FILE* file = out.file;
-  return !device_failed(out, begin_device_output(out.device, out.device_settings, static_cast<uint32_t>(out.width),
-                                                 static_cast<uint32_t>(out.height),
-                                                 [file](const uint8_t* bytes, size_t size) {
-                                                   return std::fwrite(bytes, 1, size, file) == size;
-                                                 }));
-}
-
 }  // namespace
 
 bool writes_indexes(int format, bool grey) {
@@ -139,17 +123,12 @@ bool writes_device_indexes(const ResultOutput& out, int format) {
 
 bool begin_index_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width,
                         int32_t height, int count, const uint8_t (*table)[3], bool grey) {
-  out.format = format;
-  out.file = file;
-  out.width = width;
-  out.height = height;
-  out.bottom_up = get_i32(header40 + kHeightField) >= 0;
-  out.x_resolution = get_i32(header40 + kXResolutionField);
-  out.y_resolution = get_i32(header40 + kYResolutionField);
+  take_output_picture(out, format, file, header40, width, height);
   out.colours = std::min(std::max(count, 2), 16);
   out.grey = grey;
   std::memcpy(out.table, table, sizeof out.table[0] * static_cast<size_t>(out.colours));
-  if (writes_device_indexes(out, format)) return begin_device_indexes(out);
+  // The device writer packs index rows for c and bin.
+  if (writes_device_indexes(out, format)) return begin_device_output_file(out);
   if (!writes_indexes(format, grey)) {
     out.error = "this format can't hold grey levels or colours";
     return false;
@@ -170,7 +149,7 @@ bool begin_index_output(ResultOutput& out, int format, FILE* file, const uint8_t
 }
 
 bool put_index_row(ResultOutput& out, int32_t top, const uint8_t* indexes) {
-  if (is_device_format(out.format)) return !device_failed(out, put_device_index_rows(out.device, indexes, 0, 1));
+  if (is_device_format(out.format)) return !device_output_failed(out, put_device_index_rows(out.device, indexes, 0, 1));
   switch (out.format) {
     case kFormatBmp: return put_bmp_row(out, top, indexes);
     case kFormatPgm:
@@ -186,7 +165,7 @@ bool put_index_row(ResultOutput& out, int32_t top, const uint8_t* indexes) {
 
 bool finish_index_output(ResultOutput& out) {
   bool ok = true;
-  if (is_device_format(out.format)) ok = !device_failed(out, finish_device_output(out.device));
+  if (is_device_format(out.format)) ok = !device_output_failed(out, finish_device_output(out.device));
   if (out.format == kFormatBmp) ok = flush_bmp_batch(out);
   std::vector<uint8_t>().swap(out.batch);
 #ifdef QVX_CLI_PNG

@@ -73,24 +73,9 @@ bool write_grey_map_row(ResultOutput& out, const uint8_t* row) {
   return std::fwrite(out.line.data(), 1, out.line.size(), out.file) == out.line.size();
 }
 
-bool device_failed(ResultOutput& out, DeviceError error) {
-  if (error == DeviceError::kNone) return false;
-  if (error != DeviceError::kWriteFailed) out.error = device_error_text(error);
-  return true;
-}
-
-bool device_begin(ResultOutput& out) {
-  FILE* file = out.file;
-  const DeviceError error =
-      begin_device_output(out.device, out.device_settings, static_cast<uint32_t>(out.width),
-                          static_cast<uint32_t>(out.height),
-                          [file](const uint8_t* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; });
-  return !device_failed(out, error);
-}
-
 // Writes one row of a top-down format (row number `top` from the top).
 bool write_top_row(ResultOutput& out, int32_t top, const uint8_t* row) {
-  if (is_device_format(out.format)) return !device_failed(out, put_device_rows(out.device, row, 0, 1));
+  if (is_device_format(out.format)) return !device_output_failed(out, put_device_rows(out.device, row, 0, 1));
   switch (out.format) {
     case kFormatPbm: return write_pbm_row(out, row);
     case kFormatPgm:
@@ -130,7 +115,8 @@ bool can_write_format(int format) {
   }
 }
 
-bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width, int32_t height) {
+void take_output_picture(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width,
+                         int32_t height) {
   out.format = format;
   out.file = file;
   out.width = width;
@@ -138,6 +124,25 @@ bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* head
   out.bottom_up = get_i32(header40 + kHeightField) >= 0;
   out.x_resolution = get_i32(header40 + kXResolutionField);
   out.y_resolution = get_i32(header40 + kYResolutionField);
+}
+
+bool device_output_failed(ResultOutput& out, DeviceError error) {
+  if (error == DeviceError::kNone) return false;
+  if (error != DeviceError::kWriteFailed) out.error = device_error_text(error);
+  return true;
+}
+
+bool begin_device_output_file(ResultOutput& out) {
+  FILE* file = out.file;
+  const DeviceError error =
+      begin_device_output(out.device, out.device_settings, static_cast<uint32_t>(out.width),
+                          static_cast<uint32_t>(out.height),
+                          [file](const uint8_t* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; });
+  return !device_output_failed(out, error);
+}
+
+bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width, int32_t height) {
+  take_output_picture(out, format, file, header40, width, height);
   out.stride = result_stride(static_cast<uint32_t>(width));
   if (format == kFormatBmp) {
     if (result_block_size(static_cast<uint32_t>(width), static_cast<uint32_t>(height)) == 0) {
@@ -155,7 +160,7 @@ bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* head
     out.error = "an empty picture can't be written in this format";
     return false;
   }
-  if (is_device_format(format)) return device_begin(out);
+  if (is_device_format(format)) return begin_device_output_file(out);
   switch (format) {
     case kFormatPbm: return std::fprintf(file, "P4\n%d %d\n", width, height) > 0;
     // Black and white as two grey levels, or as the colours black and white.
@@ -207,7 +212,7 @@ bool finish_output(ResultOutput& out) {
     }
     std::vector<uint8_t>().swap(out.held);
   }
-  if (is_device_format(out.format)) ok = ok && !device_failed(out, finish_device_output(out.device));
+  if (is_device_format(out.format)) ok = ok && !device_output_failed(out, finish_device_output(out.device));
 #ifdef QVX_CLI_PNG
   if (out.format == kFormatPng) {
     ok = ok && end_png(out.codec);

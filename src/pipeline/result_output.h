@@ -56,4 +56,15 @@ bool finish_output(ResultOutput& out);
 // Releases what a failed output still holds.
 void abandon_output(ResultOutput& out);
 
+// The steps the 1-bit and the index outputs share (index_output.cpp):
+// takes the format, the file, the size, and from the source's header the row order
+// and resolution;
+void take_output_picture(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width,
+                         int32_t height);
+// returns true when the device writer failed, with out.error saying why unless the
+// file itself could not be written;
+bool device_output_failed(ResultOutput& out, DeviceError error);
+// starts the device writer on out.file (out.device_settings set before); false when it can't.
+bool begin_device_output_file(ResultOutput& out);
+
 #endif
