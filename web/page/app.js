@@ -5,7 +5,8 @@ import { Controls } from './controls.js';
 import { drawHistogram } from './histogram.js';
 import { showInfo } from './info.js';
 import { isEditable, wireOpening } from './open.js';
-import { copyPng, deviceOptionsFor, outputName, readDeviceOptions, saveFile, showDeviceOptions } from './out.js';
+import { copyPng, deviceOptionsFor, fillDeviceFields, outputName, presetFields, readDeviceOptions, saveFile,
+         showDeviceOptions } from './out.js';
 import { Panes } from './panes.js';
 import { failure, message, Workers } from './protocol.js';
 import { failureText, languageFor, openFailureText, setLanguage, text } from './texts.js';
@@ -21,6 +22,7 @@ const state = {
   // decoded, mime, firstView: the request of its first view, Infinity until sent}.
   picture: null,
   methods: [],
+  presets: [],
   maxPixels: 0,
   lastPictureId: 0,
   seq: 0,  // the latest request of settings or a view
@@ -104,7 +106,11 @@ const waitFor = (test) => new Promise((resolve) => {
   settle();
 });
 
-const pictureLine = () => (state.picture ? text('opened', state.picture.name, state.picture.width, state.picture.height) : '');
+const pictureLine = () => {
+  const p = state.picture;
+  if (!p) return '';
+  return p.device ? text('openedDevice', p.name, p.width, p.height) : text('opened', p.name, p.width, p.height);
+};
 
 // Names the refused field and its rule in the page's language; a failure to start is
 // said as the failure.
@@ -134,8 +140,10 @@ ready.catch(() => {});
 const workers = new Workers('worker.js', {
   ready(m) {
     state.methods = m.methods;
+    state.presets = m.presets;
     state.maxPixels = m.maxPixels;
     controls.fillModes(m.methods);
+    $('device-preset').append(...m.presets.map((p) => Object.assign(new Option(p.name, p.name), { title: p.help })));
     sendSettings();
     readyResolve();
   },
@@ -254,6 +262,7 @@ function relabel() {
   for (const option of $('zoom').options) option.textContent = levelLabel(Number(option.value));
   $('zoom-label').textContent = text('scale', levelLabel(panes.level));
   renderMessage();
+  showPresetNote();
   showInfo(state.picture?.info ?? null, state.picture);
   redrawHistogram();
 }
@@ -298,7 +307,7 @@ function opened(id, name, file, m) {
   }
   mark('qvx-opened');
   state.picture = { id, name, file, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
-                    info: m.info, decoded: m.decoded, mime: m.mime, firstView: Infinity };
+                    info: m.info, decoded: m.decoded, mime: m.mime, device: m.device ?? null, firstView: Infinity };
   pictureChanged();
   if (refused()) {
     setPhase('error');
@@ -388,7 +397,33 @@ async function download(format, device) {
 
 for (const format of ['bmp', 'png', 'pbm', 'pgm', 'ppm']) $(`download-${format}`).addEventListener('click', () => download(format));
 $('device-format').addEventListener('change', showDeviceOptions);
+$('device-layout').addEventListener('change', showDeviceOptions);
 showDeviceOptions();
+
+// A preset fills the fields it sets, the grey levels or palette among them (with a
+// method that takes them), as quillvex-cli --preset sets them; a field changed after
+// it wins, as an option given beside --preset does. The preset itself stays chosen:
+// the C header's comment names it.
+$('device-preset').addEventListener('change', () => {
+  const preset = state.presets.find((p) => p.name === $('device-preset').value);
+  showPresetNote();
+  if (!preset) return;
+  fillDeviceFields(presetFields(preset));
+  const takes = (name) => Boolean(controls.method()?.params.some((p) => p.name === name));
+  const indexes = preset.palette ? { palette: preset.palette, levels: null }
+                                 : { palette: null, levels: preset.count === 2 ? null : preset.count };
+  const needs = preset.palette ? 'palette' : preset.count > 2 ? 'levels' : null;
+  controls.set({ ...(needs && !takes(needs) && { mode: 'floyd-steinberg' }), ...indexes });
+  sendSettings();
+});
+
+// What the chosen preset sets, and that the page does not resize a picture to its size.
+function showPresetNote() {
+  const preset = state.presets.find((p) => p.name === $('device-preset').value);
+  const note = $('device-preset-note');
+  note.hidden = !preset;
+  note.textContent = preset ? text('presetNote', preset) : '';
+}
 $('download-device').addEventListener('click', () => {
   const { format, ...device } = readDeviceOptions();
   download(format, deviceOptionsFor(format, device));
