@@ -134,3 +134,48 @@ test('a result that finds no memory fails as out of memory, or faults', async ()
     assert.equal(core.start({ kind, density: 127 }), null, `${method}: the memory given back is used again`);
   }
 });
+
+// Opens a device file's bytes in the core; returns its failure, or null.
+function openDevice(core, name, bytes) {
+  core.reset();
+  const format = core.deviceFormat(name, bytes.subarray(0, 1 << 16));
+  if (!format) return { code: 'not-device' };
+  core.allocateFile(bytes.length).set(bytes);
+  return core.openDevice(format);
+}
+
+// Every preset the chooser offers, written by the command as a C header or X bitmap,
+// opens with no question and is written again as the command writes it back: the
+// same BMP of its indexes and the same header. The preset's own settings are checked
+// by the command's rules.
+test('every preset\'s device file opens as the command reads it back; files that don\'t say how are refused', async () => {
+  const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
+  const scratch = mkdtempSync(join(tmpdir(), 'qvx-device-'));
+  const picture = join(suite, 'g/rgb24.bmp');
+  try {
+    const presets = core.presets().filter((p) => p.format === 'c' || p.format === 'xbm');
+    assert.ok(presets.length >= 10, `${presets.length} presets`);
+    for (const preset of presets) {
+      const extension = preset.format === 'c' ? '.h' : '.xbm', file = join(scratch, `panel${extension}`);
+      execFileSync(cli, ['-q', '-m', 'floyd-steinberg', '--preset', preset.name, '-o', file, picture]);
+      const bytes = readFileSync(file);
+      assert.equal(openDevice(core, `panel${extension}`, bytes), null, preset.name);
+      for (const [format, name] of [['bmp', 'again.bmp'], [preset.format, `again${extension}`]]) {
+        execFileSync(cli, ['-q', file, '-o', join(scratch, name)]);
+        const made = core.exportFile({ format, settings: { kind: 0 }, device: {} }, name);
+        assert.ok(Buffer.from(made.bytes ?? []).equals(readFileSync(join(scratch, name))), `${preset.name} ${format}`);
+      }
+    }
+    // [name, bytes, the failure's code]: raw bytes and a C array without the comment
+    // don't say how they were written; a cut array is the reader's failure.
+    const header = readFileSync(join(scratch, 'panel.h'), 'latin1');
+    const cases = [
+      ['panel.bin', Buffer.alloc(64, 0x55), 'device-unsaid'],
+      ['bare.h', Buffer.from(header.replace(/^\/\*[^]*?\*\/\n/, ''), 'latin1'), 'device-unsaid'],
+      ['cut.h', Buffer.from(header.slice(0, header.length / 2), 'latin1'), 'device-read'],
+    ];
+    for (const [name, bytes, code] of cases) assert.equal(openDevice(core, name, bytes)?.code, code, name);
+  } finally {
+    rmSync(scratch, { recursive: true, force: true });
+  }
+});
