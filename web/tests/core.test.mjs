@@ -179,3 +179,39 @@ test('every preset\'s device file opens as the command reads it back; files that
     rmSync(scratch, { recursive: true, force: true });
   }
 });
+
+// A field changed after a preset is refused as the command refuses the option given
+// beside --preset, in its words, naming the field.
+test('the device fields beside a preset: refused in the command\'s words', async () => {
+  const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
+  const picture = join(suite, 'g/rgb24.bmp'), bytes = readFileSync(picture);
+  core.allocateFile(bytes.length).set(bytes);
+  assert.equal(core.openBmp(), null);
+  const kind = core.methods().find((m) => m.name === 'floyd-steinberg').kind;
+  const scratch = mkdtempSync(join(tmpdir(), 'qvx-preset-'));
+  // [the page's device fields beside the preset's palette, the command's options, the field named]
+  const cases = [
+    [{ preset: 'acep7', layout: 'planes' }, ['--preset', 'acep7', '--layout', 'planes'], 'mode'],
+    [{ preset: 'acep7', codes: '0,1,2' }, ['--preset', 'acep7', '--codes', '0,1,2'], 'mode'],
+    [{ preset: 'acep7', codes: '0,1,x' }, ['--preset', 'acep7', '--codes', '0,1,x'], 'codes'],
+    [{ preset: 'epaper-bwr', planeOn: 'ink' }, ['--preset', 'epaper-bwr', '--plane-on', 'ink'], 'plane-on'],
+    [{ preset: 'no-such-panel' }, ['--preset', 'no-such-panel'], 'preset'],
+  ];
+  try {
+    for (const [device, options, field] of cases) {
+      const palette = device.preset === 'epaper-bwr' ? 'bwr' : 'acep7-measured';
+      const made = core.exportFile({ format: 'c', settings: { kind, palette }, device }, 'panel.h');
+      let said = '';
+      try {
+        execFileSync(cli, ['-q', '-m', 'floyd-steinberg', ...options, '-o', join(scratch, 'panel.h'), picture],
+                     { stdio: ['ignore', 'ignore', 'pipe'] });
+      } catch (error) {
+        said = String(error.stderr).split('\n')[0].replace(/^quillvex-cli: /, '');
+      }
+      assert.ok(said, `${options.join(' ')}: the command writes it`);
+      assert.deepEqual(made.failure, { code: 'setting', text: said, field }, options.join(' '));
+    }
+  } finally {
+    rmSync(scratch, { recursive: true, force: true });
+  }
+});

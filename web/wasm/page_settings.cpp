@@ -11,7 +11,11 @@
 
 namespace {
 
-const char* const kDeviceOptions[] = {"layout", "on", "name", "band", "plane-on", "codes", "preset"};
+// The options a refusal of the command's check begins with, by their field. The
+// fields of the planes' polarities, the code map and the preset are named only when
+// their text is refused: a check's refusal that begins with them is about the fields
+// together, in the command's words.
+const char* const kDeviceOptions[] = {"layout", "on", "name", "band"};
 
 // The field a message of the command's check is about: the option it begins with.
 const char* field_of(const std::string& message) {
@@ -86,6 +90,15 @@ PageFailure read_texts(const PageRequest& page, ConversionRequest& request) {
   if (page.preset != nullptr) {
     if (!find_device_preset(page.preset)) return refused("preset", kPresetRefusal, page.preset);
     device.preset = page.preset;
+    // The levels or palette the chooser filled in are the preset's, as if not typed:
+    // its refusals name them as the command names a preset's own.
+    const DevicePreset& preset = *find_device_preset(page.preset);
+    const unsigned levels = param_given_bit(HalftoneParam::kLevels), palette = param_given_bit(HalftoneParam::kPalette);
+    if (preset.palette && request.palette == preset.palette && !(request.halftone_given & levels)) {
+      request.halftone_given &= ~palette;
+    } else if (!preset.palette && request.levels == preset.count && !(request.halftone_given & palette)) {
+      request.halftone_given &= ~levels;
+    }
   }
   if (page.name != nullptr) {
     if (*page.name == '\0') return {"setting", kNameRefusal, "name"};
