@@ -104,6 +104,7 @@ const en = {
   savePgm: 'Save as PGM (grey levels)',
   savePpm: 'Save as PPM',
   decodedHeader: (format) => `${format || 'Picture'}, decoded to 24-bit colour`,
+  deviceHeader: (format) => `${format === 'xbm' ? 'X bitmap' : 'C array'}, its indexes in their colours as 24-bit colour`,
   // A refused device option, by its name.
   optionRules: {
     band: 'Rows per band must be a whole number from 1 to 2303.',
@@ -238,6 +239,7 @@ const ja = {
   savePgm: 'PGM 形式で保存（階調）',
   savePpm: 'PPM 形式で保存',
   decodedHeader: (format) => `${format || '画像'}（24ビットカラーに展開）`,
+  deviceHeader: (format) => `${format === 'xbm' ? 'X ビットマップ' : 'C 配列'}（インデックスを色にして24ビットカラーに展開）`,
   optionRules: {
     band: 'バンドの行数は 1 から 2303 までの整数です。',
     name: '配列名を入れてください。',
