@@ -4,7 +4,7 @@
 // what differ from the native build).
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
@@ -166,13 +166,22 @@ test('every preset\'s device file opens as the command reads it back; files that
         assert.ok(Buffer.from(made.bytes ?? []).equals(readFileSync(join(scratch, name))), `${preset.name} ${format}`);
       }
     }
+    // A picture whose BMP is larger than the writer's buffer: its rows, written from the
+    // top back to front, all reach the file.
+    const large = join(scratch, 'large.bmp'), header = join(scratch, 'large.h');
+    writeFileSync(large, greyBmp(800, 480));
+    execFileSync(cli, ['-q', '-m', 'floyd-steinberg', '--preset', 'acep7', '-o', header, large]);
+    execFileSync(cli, ['-q', header, '-o', join(scratch, 'large-again.bmp')]);
+    assert.equal(openDevice(core, 'large.h', readFileSync(header)), null);
+    const made = core.exportFile({ format: 'bmp', settings: { kind: 0 }, device: {} }, 'large-again.bmp');
+    assert.ok(Buffer.from(made.bytes ?? []).equals(readFileSync(join(scratch, 'large-again.bmp'))), 'an 800 x 480 BMP');
     // [name, bytes, the failure's code]: raw bytes and a C array without the comment
     // don't say how they were written; a cut array is the reader's failure.
-    const header = readFileSync(join(scratch, 'panel.h'), 'latin1');
+    const text = readFileSync(join(scratch, 'panel.h'), 'latin1');
     const cases = [
       ['panel.bin', Buffer.alloc(64, 0x55), 'device-unsaid'],
-      ['bare.h', Buffer.from(header.replace(/^\/\*[^]*?\*\/\n/, ''), 'latin1'), 'device-unsaid'],
-      ['cut.h', Buffer.from(header.slice(0, header.length / 2), 'latin1'), 'device-read'],
+      ['bare.h', Buffer.from(text.replace(/^\/\*[^]*?\*\/\n/, ''), 'latin1'), 'device-unsaid'],
+      ['cut.h', Buffer.from(text.slice(0, text.length / 2), 'latin1'), 'device-read'],
     ];
     for (const [name, bytes, code] of cases) assert.equal(openDevice(core, name, bytes)?.code, code, name);
   } finally {

@@ -122,8 +122,11 @@ void export_device_picture(ConversionRequest request, const std::string& file_na
   out.file = file;
   const std::string reason = write_device_picture(device, request, file_name, file_name, out);
   if (!reason.empty()) abandon_output(out);
+  // A BMP's rows are written from the top, back to front: the file ends at the furthest byte.
+  off_t end = 0;
+  if (std::fseek(file, 0, SEEK_END) == 0) end = ftello(file);
   std::fflush(file);
-  if (reason.empty()) result.bytes.assign(buffer, buffer + size);
+  if (reason.empty() && end > 0) result.bytes.assign(buffer, buffer + end);
   std::fclose(file);
   std::free(buffer);
   if (!reason.empty()) result.failure = {"write", reason, ""};
