@@ -19,7 +19,8 @@ const body = document.body;
 const state = {
   phase: 'empty',  // empty | opening | converting | ready | error
   // The open picture: {id, name, file (a Blob), width, height, otsu, histogram, info,
-  // decoded, mime, firstView: the request of its first view, Infinity until sent}.
+  // decoded, mime, device: a device file's format or null, firstView: the request of
+  // its first view, Infinity until sent}.
   picture: null,
   methods: [],
   presets: [],
@@ -37,7 +38,8 @@ const state = {
   waiters: [],  // {test, resolve}: settled as frames and answers arrive
 };
 
-const refused = () => state.settings.failure?.code === 'setting';
+// A device file is not converted: settings refused don't keep its saves off.
+const refused = () => state.settings.failure?.code === 'setting' && !state.picture?.device;
 
 // Timing marks for tests and benchmarks. Numbered ones (qvx-view-N, qvx-settings-N,
 // qvx-frame-N, qvx-result-N, qvx-converted-N) are let go once far behind, so a long
@@ -182,6 +184,8 @@ const workers = new Workers('worker.js', {
   'settings-failed'(m) {
     if (m.seq !== state.settings.seq) return;
     state.settings.failure = m.failure;
+    // Kept for the next picture; a device file shows its indexes whatever the settings.
+    if (state.picture?.device && m.failure.code === 'setting') return settle();
     // A refused field keeps the result and the saves off until it is good; settings
     // that failed only when started (memory) are a failure of that start alone.
     if (state.picture || refused()) setPhase('error');

@@ -31,8 +31,8 @@ export const failure = (code, text = '', details = {}) => ({ code, text, ...deta
 
 /**
  * A file to save: the format's name ('bmp', 'png', 'pbm' or a device format), the
- * settings, and the device options as typed ({layout, on, name, band}, each '' or
- * absent for the format's default).
+ * settings, and the device options as typed ({layout, on, name, band, planeOn, codes,
+ * preset}, each '' or absent for the format's default).
  * @typedef {{format: string, settings: Settings, device: Object<string, string>}} ExportRequest
  */
 

@@ -370,6 +370,9 @@ test('device files the command wrote open as their indexes, and their PNG is the
   const main = page;
   page = await newPage();
   try {
+    // Settings the command refuses keep a picture's saves off, not a device file's: it is not converted.
+    const refused = await page.evaluate(() => window.quillvex.setSettings({ mode: 'sauvola', radius: 0 }));
+    assert.ok(!refused.error, refused.error);
     for (const path of files) {
       const opened = await openFile(path);
       assert.equal(opened.phase, 'ready', `${path}: ${opened.message}`);
