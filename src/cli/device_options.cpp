@@ -112,7 +112,7 @@ constexpr CliOption kDeviceRows[] = {
   {"preset",     0,   "NAME",   "a library's or a panel's output in one word: format, layout,\n"
                                 "polarity, levels or palette, code map, size (--list-presets);\n"
                                 "the options given beside it win",
-   set_preset, "--preset must be a name --list-presets prints"},
+   set_preset, kPresetRefusal},
   {"list-presets", 0, nullptr,  "print the presets and what each sets", nullptr, nullptr, ParseOutcome::kListPresets},
   {"layout",     0,   "LAYOUT", "c and bin: rows-msb (default) | rows-lsb | pages | columns-msb,\n"
                                 "1 bit a pixel; 2bpp-msb | 4bpp-msb | planes for --levels and\n"
@@ -123,10 +123,10 @@ constexpr CliOption kDeviceRows[] = {
    set_on, kOnRefusal},
   {"plane-on",   0,   "ON[,ON]", "planes: what a set bit is in plane 0 and plane 1, white\n"
                                 "(paper, default) or black (ink); one word for both",
-   set_plane_on, "--plane-on must be black or white, or two of them: white,black"},
+   set_plane_on, kPlaneOnRefusal},
   {"codes",      0,   "LIST",   "2bpp-msb, 4bpp-msb: the code written for each index, index 0\n"
                                 "first (0,1,2,3,5,6; default the index itself)",
-   set_codes, "--codes must be a list of codes 0..15, one for each index: 0,1,2,3,5,6"},
+   set_codes, kCodesRefusal},
   {"name",       0,   "NAME",   "c and xbm: the array's name (default: from the output name,\n"
                                 "or the input's with -o -)",
    set_name, kNameRefusal},

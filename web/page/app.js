@@ -5,7 +5,8 @@ import { Controls } from './controls.js';
 import { drawHistogram } from './histogram.js';
 import { showInfo } from './info.js';
 import { isEditable, wireOpening } from './open.js';
-import { copyPng, deviceOptionsFor, outputName, readDeviceOptions, saveFile, showDeviceOptions } from './out.js';
+import { copyPng, deviceOptionsFor, fillDeviceFields, outputName, presetFields, readDeviceOptions, saveFile,
+         showDeviceOptions } from './out.js';
 import { Panes } from './panes.js';
 import { failure, message, Workers } from './protocol.js';
 import { failureText, languageFor, openFailureText, setLanguage, text } from './texts.js';
@@ -18,9 +19,11 @@ const body = document.body;
 const state = {
   phase: 'empty',  // empty | opening | converting | ready | error
   // The open picture: {id, name, file (a Blob), width, height, otsu, histogram, info,
-  // decoded, mime, firstView: the request of its first view, Infinity until sent}.
+  // decoded, mime, device: a device file's format or null, firstView: the request of
+  // its first view, Infinity until sent}.
   picture: null,
   methods: [],
+  presets: [],
   maxPixels: 0,
   lastPictureId: 0,
   seq: 0,  // the latest request of settings or a view
@@ -35,7 +38,8 @@ const state = {
   waiters: [],  // {test, resolve}: settled as frames and answers arrive
 };
 
-const refused = () => state.settings.failure?.code === 'setting';
+// A device file is not converted: settings refused don't keep its saves off.
+const refused = () => state.settings.failure?.code === 'setting' && !state.picture?.device;
 
 // Timing marks for tests and benchmarks. Numbered ones (qvx-view-N, qvx-settings-N,
 // qvx-frame-N, qvx-result-N, qvx-converted-N) are let go once far behind, so a long
@@ -104,7 +108,11 @@ const waitFor = (test) => new Promise((resolve) => {
   settle();
 });
 
-const pictureLine = () => (state.picture ? text('opened', state.picture.name, state.picture.width, state.picture.height) : '');
+const pictureLine = () => {
+  const p = state.picture;
+  if (!p) return '';
+  return p.device ? text('openedDevice', p.name, p.width, p.height) : text('opened', p.name, p.width, p.height);
+};
 
 // Names the refused field and its rule in the page's language; a failure to start is
 // said as the failure.
@@ -134,8 +142,10 @@ ready.catch(() => {});
 const workers = new Workers('worker.js', {
   ready(m) {
     state.methods = m.methods;
+    state.presets = m.presets;
     state.maxPixels = m.maxPixels;
     controls.fillModes(m.methods);
+    $('device-preset').append(...m.presets.map((p) => Object.assign(new Option(p.name, p.name), { title: p.help })));
     sendSettings();
     readyResolve();
   },
@@ -174,6 +184,8 @@ const workers = new Workers('worker.js', {
   'settings-failed'(m) {
     if (m.seq !== state.settings.seq) return;
     state.settings.failure = m.failure;
+    // Kept for the next picture; a device file shows its indexes whatever the settings.
+    if (state.picture?.device && m.failure.code === 'setting') return settle();
     // A refused field keeps the result and the saves off until it is good; settings
     // that failed only when started (memory) are a failure of that start alone.
     if (state.picture || refused()) setPhase('error');
@@ -254,6 +266,7 @@ function relabel() {
   for (const option of $('zoom').options) option.textContent = levelLabel(Number(option.value));
   $('zoom-label').textContent = text('scale', levelLabel(panes.level));
   renderMessage();
+  showPresetNote();
   showInfo(state.picture?.info ?? null, state.picture);
   redrawHistogram();
 }
@@ -298,7 +311,7 @@ function opened(id, name, file, m) {
   }
   mark('qvx-opened');
   state.picture = { id, name, file, width: m.width, height: m.height, otsu: m.otsu, histogram: m.histogram,
-                    info: m.info, decoded: m.decoded, mime: m.mime, firstView: Infinity };
+                    info: m.info, decoded: m.decoded, mime: m.mime, device: m.device ?? null, firstView: Infinity };
   pictureChanged();
   if (refused()) {
     setPhase('error');
@@ -388,7 +401,33 @@ async function download(format, device) {
 
 for (const format of ['bmp', 'png', 'pbm', 'pgm', 'ppm']) $(`download-${format}`).addEventListener('click', () => download(format));
 $('device-format').addEventListener('change', showDeviceOptions);
+$('device-layout').addEventListener('change', showDeviceOptions);
 showDeviceOptions();
+
+// A preset fills the fields it sets, the grey levels or palette among them (with a
+// method that takes them), as quillvex-cli --preset sets them; a field changed after
+// it wins, as an option given beside --preset does. The preset itself stays chosen:
+// the C header's comment names it.
+$('device-preset').addEventListener('change', () => {
+  const preset = state.presets.find((p) => p.name === $('device-preset').value);
+  showPresetNote();
+  if (!preset) return;
+  fillDeviceFields(presetFields(preset));
+  const takes = (name) => Boolean(controls.method()?.params.some((p) => p.name === name));
+  const indexes = preset.palette ? { palette: preset.palette, levels: null }
+                                 : { palette: null, levels: preset.count === 2 ? null : preset.count };
+  const needs = preset.palette ? 'palette' : preset.count > 2 ? 'levels' : null;
+  controls.set({ ...(needs && !takes(needs) && { mode: 'floyd-steinberg' }), ...indexes });
+  sendSettings();
+});
+
+// What the chosen preset sets, and that the page does not resize a picture to its size.
+function showPresetNote() {
+  const preset = state.presets.find((p) => p.name === $('device-preset').value);
+  const note = $('device-preset-note');
+  note.hidden = !preset;
+  note.textContent = preset ? text('presetNote', preset) : '';
+}
 $('download-device').addEventListener('click', () => {
   const { format, ...device } = readDeviceOptions();
   download(format, deviceOptionsFor(format, device));

@@ -41,7 +41,10 @@ export async function loadCore(wasm) {
 }
 
 // The device options a PageRequest carries, in its order.
-const kDeviceOptions = ['layout', 'on', 'name', 'band'];
+const kDeviceOptions = ['layout', 'on', 'name', 'band', 'planeOn', 'codes', 'preset'];
+
+// The module's numbers of the device formats (DeviceFormat).
+export const kDeviceFormats = ['xbm', 'c', 'bin', 'escpos', 'zpl'];
 
 export class Core {
   constructor(exports) {
@@ -97,9 +100,10 @@ export class Core {
   // has choices, the built-in palettes [{name, colours}]. Read once.
   methods() {
     if (!this.described) {
-      const { params, methods, palettes } = JSON.parse(this.text(this.exports.qvx_method_descriptors(),
-                                                                 this.exports.qvx_method_descriptors_size()));
+      const { params, methods, palettes, presets } = JSON.parse(this.text(this.exports.qvx_method_descriptors(),
+                                                                          this.exports.qvx_method_descriptors_size()));
       this.params = params;
+      this.presetList = presets;
       // The palette's field offers the built-in palettes: [{name, colours}].
       const byName = new Map(params.map((p, index) => [p.name, { ...p, index,
                                                                   ...(p.name === 'palette' && { choices: palettes }) }]));
@@ -109,6 +113,35 @@ export class Core {
     }
     return this.described;
   }
+
+  // The device presets, in --list-presets order: [{name, help, settings (what it sets, in
+  // words), format, layout (null: the format has none), on, count, palette (null: grey
+  // levels), codes (null: the indexes), width, height (0: not fixed)}].
+  presets() {
+    this.methods();
+    return this.presetList;
+  }
+
+  // The device format ('xbm', 'c', 'bin') a file is by its name or first bytes, as the
+  // command tells, or null for a picture.
+  deviceFormat(name, head) {
+    const nameAt = this.copyIn(new TextEncoder().encode(`${name}\0`));
+    const headAt = this.copyIn(head);
+    const format = nameAt && headAt ? this.exports.qvx_device_format(nameAt, headAt, head.length) : -1;
+    if (nameAt) this.exports.qvx_free(nameAt);
+    if (headAt) this.exports.qvx_free(headAt);
+    return kDeviceFormats[format] ?? null;
+  }
+
+  // Reads the device file in allocateFile's block: its indexes, shown as they are, are
+  // the result. Returns null, or the failure.
+  openDevice(format) {
+    const number = kDeviceFormats.indexOf(format);
+    return this.exports.qvx_open_device(this.page, this.file, this.fileSize, number, kMaxPixels) ? this.failure() : null;
+  }
+
+  // True when the open device file's indexes are grey levels, false for a palette's.
+  deviceGrey() { return this.exports.qvx_device_grey(this.page) === 1; }
 
   // A block of the module's memory for the file's bytes, kept while its picture is
   // open (the command's conversion reads it again for a download); a view, or null.

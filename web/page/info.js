@@ -11,14 +11,16 @@ const kFirstCell = 13, kRows = 8;
 const kFormats = { 'image/png': 'PNG', 'image/jpeg': 'JPEG', 'image/gif': 'GIF', 'image/webp': 'WebP' };
 
 // Shows the picture's Info, or that there is none; `file` is {decoded: whether the
-// browser decoded it (not the BMP reader), mime: the file's MIME type}. Called again on
+// browser decoded it (not the BMP reader), mime: the file's MIME type, device: a device
+// file's format ('xbm', 'c') or null}. Called again on
 // a language switch.
 export function showInfo(info, file) {
   const $ = (id) => document.getElementById(id);
   $('info-empty').hidden = Boolean(info);
   $('info-body').hidden = !info;
   if (!info) return;
-  $('info-header').textContent = file?.decoded ? text('decodedHeader', kFormats[file.mime]) : text('header');
+  $('info-header').textContent = file?.device ? text('deviceHeader', file.device)
+    : file?.decoded ? text('decodedHeader', kFormats[file.mime]) : text('header');
   $('info-colours').hidden = !info.cells.length && !info.table.length;
 
   $('info-values').replaceChildren(...kLabels.map((label, i) => {

@@ -31,8 +31,8 @@ export const failure = (code, text = '', details = {}) => ({ code, text, ...deta
 
 /**
  * A file to save: the format's name ('bmp', 'png', 'pbm' or a device format), the
- * settings, and the device options as typed ({layout, on, name, band}, each '' or
- * absent for the format's default).
+ * settings, and the device options as typed ({layout, on, name, band, planeOn, codes,
+ * preset}, each '' or absent for the format's default).
  * @typedef {{format: string, settings: Settings, device: Object<string, string>}} ExportRequest
  */
 
@@ -40,7 +40,8 @@ export const failure = (code, text = '', details = {}) => ({ code, text, ...deta
 // answered by an 'answer' with the same id: {id, failure: Failure | null, ...result}.
 const kMessages = {
   // to a worker
-  open: ['id', 'pictureId', 'name', 'file'],        // a request; answered with the picture's facts; a
+  open: ['id', 'pictureId', 'name', 'file'],        // a request; answered with the picture's facts (a
+                                                    // device file's: device, its format, and grey); a
                                                     // decoded picture's {pixels, width, height} from
                                                     // 'share' spare decoding it again
   share: ['id', 'pictureId'],                       // a request; answered with {pixels, width, height}: the
@@ -52,7 +53,7 @@ const kMessages = {
   close: [],                                        // the export worker lets its picture go
   fault: [],                                        // makes the module fault, as the recovery's test
   // from a worker
-  ready: ['methods', 'maxPixels'],
+  ready: ['methods', 'presets', 'maxPixels'],
   fatal: ['text'],
   answer: ['id', 'failure'],
   frame: ['seq', 'settingsSeq', 'width', 'height'],  // and the panes' pixels when the page owns the canvases

@@ -46,6 +46,16 @@ const en = {
   deviceFormat: 'Device format',
   downloadDevice: 'Download for a device',
   layout: 'Layout',
+  preset: 'Preset',
+  presetNone: 'none',
+  // p: a preset as the module describes it (core.js presets()).
+  presetNote: (p) => `${p.settings}.` + (p.width || p.height
+    ? ` quillvex-cli fits the picture to ${p.width || ''}x${p.height || ''} first; the page keeps its size.` : ''),
+  codes: 'Codes, index 0 first',
+  plane0: 'Plane 0: a set bit is',
+  plane1: 'Plane 1: a set bit is',
+  planeWhite: 'paper (white)',
+  planeBlack: 'ink (black)',
   on: 'A set bit is',
   onDefault: 'default',
   onBlack: 'black',
@@ -60,6 +70,9 @@ const en = {
   converting: 'converting…',
   opening: 'opening…',
   opened: (name, w, h) => `${name}: ${w} × ${h} pixels.`,
+  openedDevice: (name, w, h) => `${name}: ${w} × ${h} pixels, shown as the device file holds them; the conversion settings don't apply to it.`,
+  deviceUnsaid: "This file does not say how it was written. Read it with quillvex-cli, giving its size and how it was written: quillvex-cli FILE --size WxH --preset NAME -o picture.png (or --layout, --on, --levels, --palette).",
+  deviceUnreadable: (why) => `This device file can't be read: ${why}.`,
   failed: (name, why) => `${name}: ${why}`,
   empty: 'The file is empty.',
   notPicture: 'This file is not a picture this page can read.',
@@ -83,7 +96,7 @@ const en = {
   // picture, and refused saves by the core's code.
   emptySource: 'No picture is open',
   emptySteps: 'Open one with this button, drop one anywhere on the page, or paste one with Ctrl+V.',
-  emptyFormats: 'BMP, PNG, JPEG, GIF and WebP pictures open here.',
+  emptyFormats: 'BMP, PNG, JPEG, GIF and WebP pictures open here, and the X bitmaps and C headers quillvex-cli writes.',
   emptyResult: 'Its black-and-white version will show here.',
   saveBmp: 'Save as BMP',
   savePng: 'Save as PNG',
@@ -91,12 +104,16 @@ const en = {
   savePgm: 'Save as PGM (grey levels)',
   savePpm: 'Save as PPM',
   decodedHeader: (format) => `${format || 'Picture'}, decoded to 24-bit colour`,
+  deviceHeader: (format) => `${format === 'xbm' ? 'X bitmap' : 'C array'}, its indexes in their colours as 24-bit colour`,
   // A refused device option, by its name.
   optionRules: {
     band: 'Rows per band must be a whole number from 1 to 2303.',
     name: 'The array name must not be empty.',
-    layout: 'The layout must be rows-msb, rows-lsb, pages or columns-msb.',
+    layout: 'The layout must be rows-msb, rows-lsb, pages, columns-msb, 2bpp-msb, 4bpp-msb or planes.',
     on: 'A set bit must stand for black or white.',
+    'plane-on': 'A set bit in a plane must stand for paper or ink.',
+    codes: 'The codes must be a list of numbers 0 to 15, one for each index: 0,1,2,3,5,6.',
+    preset: 'The preset must be one of the list.',
   },
   // The settings check, saves and the converter's recovery.
   settingRefused: (field, rule) => `These settings can't be used: ${field} ${rule}`,
@@ -166,6 +183,15 @@ const ja = {
   deviceFormat: '機器向け形式',
   downloadDevice: '機器向けにダウンロード',
   layout: '配置',
+  preset: 'プリセット',
+  presetNone: 'なし',
+  presetNote: (p) => `${p.settings}。` + (p.width || p.height
+    ? ` quillvex-cli は先に画像を ${p.width || ''}x${p.height || ''} に合わせます。このページでは画像の大きさのままです。` : ''),
+  codes: 'コード（インデックス 0 から）',
+  plane0: 'プレーン 0 のビット1',
+  plane1: 'プレーン 1 のビット1',
+  planeWhite: '紙（白）',
+  planeBlack: 'インク（黒）',
   on: 'ビット1の色',
   onDefault: '既定',
   onBlack: '黒',
@@ -180,6 +206,9 @@ const ja = {
   converting: '変換中…',
   opening: '読み込み中…',
   opened: (name, w, h) => `${name}：${w} × ${h} ピクセル。`,
+  openedDevice: (name, w, h) => `${name}：${w} × ${h} ピクセル。機器向けファイルの内容をそのまま表示しています（変換の設定は使いません）。`,
+  deviceUnsaid: 'このファイルには書き出し方が書かれていません。quillvex-cli に大きさと書き出し方を指定して読ませてください：quillvex-cli FILE --size WxH --preset NAME -o picture.png（または --layout、--on、--levels、--palette）。',
+  deviceUnreadable: (why) => `この機器向けファイルは読めません：${why}。`,
   failed: (name, why) => `${name}：${why}`,
   empty: 'ファイルが空です。',
   notPicture: 'このページで読める画像ファイルではありません。',
@@ -202,7 +231,7 @@ const ja = {
   // picture, and refused saves by the core's code.
   emptySource: '画像が開かれていません',
   emptySteps: 'このボタンで開くか、ページのどこかにドロップするか、Ctrl+V で貼り付けてください。',
-  emptyFormats: 'BMP・PNG・JPEG・GIF・WebP の画像を開けます。',
+  emptyFormats: 'BMP・PNG・JPEG・GIF・WebP の画像と、quillvex-cli が書き出した X ビットマップと C ヘッダーを開けます。',
   emptyResult: 'ここに白黒の変換結果が表示されます。',
   saveBmp: 'BMP 形式で保存',
   savePng: 'PNG 形式で保存',
@@ -210,11 +239,15 @@ const ja = {
   savePgm: 'PGM 形式で保存（階調）',
   savePpm: 'PPM 形式で保存',
   decodedHeader: (format) => `${format || '画像'}（24ビットカラーに展開）`,
+  deviceHeader: (format) => `${format === 'xbm' ? 'X ビットマップ' : 'C 配列'}（インデックスを色にして24ビットカラーに展開）`,
   optionRules: {
     band: 'バンドの行数は 1 から 2303 までの整数です。',
     name: '配列名を入れてください。',
-    layout: '配置は rows-msb、rows-lsb、pages、columns-msb のどれかです。',
+    layout: '配置は rows-msb、rows-lsb、pages、columns-msb、2bpp-msb、4bpp-msb、planes のどれかです。',
     on: 'ビット1の色は黒か白です。',
+    'plane-on': 'プレーンのビット1は紙かインクです。',
+    codes: 'コードは 0 から 15 までの数をインデックスごとに並べます：0,1,2,3,5,6。',
+    preset: 'プリセットは一覧から選んでください。',
   },
   // 設定の検査、保存、変換プログラムの再起動。
   settingRefused: (field, rule) => `この設定は使えません：${field}${rule}`,
@@ -265,6 +298,8 @@ export function failureText(f, maxPixels = 0) {
     case 'memory': return text('memory');
     case 'too-large': return f.width ? text('tooLargeSize', f.width, f.height, max) : text('tooLarge', max);
     case 'refused-format': return text('formatRefused', f.format);
+    case 'device-unsaid': return text('deviceUnsaid');
+    case 'device-read': return text('deviceUnreadable', f.text);
     case 'replaced': return text('saveReplaced');
     case 'no-picture': return text('noPicture');
     case 'settings-refused': return text('saveRefused');
@@ -277,7 +312,8 @@ export function failureText(f, maxPixels = 0) {
 }
 
 // A failure to open a picture: any but the page's own says the BMP file is damaged.
-const kOpenFailures = new Set(['empty', 'not-picture', 'unreadable', 'memory', 'too-large', 'refused-format', 'fault']);
+const kOpenFailures = new Set(['empty', 'not-picture', 'unreadable', 'memory', 'too-large', 'refused-format', 'fault',
+                               'device-unsaid', 'device-read']);
 export function openFailureText(f, maxPixels) {
   return kOpenFailures.has(f.code) ? failureText(f, maxPixels) : text('damaged', failureText(f, maxPixels));
 }

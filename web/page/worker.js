@@ -29,7 +29,8 @@ const ready = (async () => {
   if (!response.ok) throw new Error(`quillvex.wasm: ${response.status} ${response.statusText}`);
   held.module = await WebAssembly.compile(await response.arrayBuffer());
   held.core = await loadCore(held.module);
-  self.postMessage(message('ready', { methods: held.core.methods(), maxPixels: kMaxPixels }));
+  self.postMessage(message('ready', { methods: held.core.methods(), presets: held.core.presets(),
+                                     maxPixels: kMaxPixels }));
 })();
 ready.catch((error) => self.postMessage(message('fatal', { text: String(error) })));
 
@@ -48,7 +49,8 @@ function work() {
   if (!held.picture || !settings) return;
   if (held.result?.seq !== settings.seq) {
     held.result = { seq: settings.seq, began: performance.now(), remaining: 0 };
-    const failed = settings.refused ?? core.start(settings.settings);
+    // A device file's result is its own indexes, whatever the settings.
+    const failed = (held.picture.device ? null : settings.refused) ?? core.start(settings.settings);
     if (failed) {
       // Nothing of the settings before stays in view: the result pane empties.
       core.clearResult();
@@ -129,9 +131,20 @@ function samePicture(pixels, width, height) {
   return { width, height, order: kOrders.RGBX };
 }
 
+// Reads a device file into the core: its indexes are shown and written as they are.
+async function readDevice(file, format) {
+  const { core } = held;
+  const view = core.allocateFile(file.size);
+  if (!view) return { failure: failure('memory') };
+  if (!(await readInto(file, view).catch(() => false))) return { failure: failure('unreadable') };
+  const failed = core.openDevice(format);
+  if (failed) return { failure: failed };
+  return { decoded: false, device: format, grey: core.deviceGrey(), mime: 'text/plain', ...core.picture() };
+}
+
 // Reads the picture into the core (`shared`: {pixels, width, height} of the same
 // picture decoded before); returns its facts, or {failure}.
-async function readPicture(file, shared) {
+async function readPicture(name, file, shared) {
   const { core } = held;
   const began = performance.now();
   if (file.size === 0) return { failure: failure('empty') };
@@ -141,6 +154,8 @@ async function readPicture(file, shared) {
   } catch (error) {
     return { failure: failure('unreadable', String(error)) };
   }
+  const device = core.deviceFormat(name, head);
+  if (device) return readDevice(file, device);
   const decoded = !isBmp(head);
   let failed, decodeMs = 0;
   if (!decoded) {
@@ -165,14 +180,15 @@ async function open(pictureId, name, file, shared = null) {
   const { core } = held;
   held.picture = null;
   core.reset();
-  const read = await readPicture(file, shared);
+  const read = await readPicture(name, file, shared);
   if (read.failure) {
     // The previous picture is gone: after a failure the page shows none.
     core.reset();
     clearCanvases();
     return read;
   }
-  held.picture = { id: pictureId, name, file, decoded: read.decoded, width: read.width, height: read.height };
+  held.picture = { id: pictureId, name, file, decoded: read.decoded, width: read.width, height: read.height,
+                   device: read.device ?? null, grey: read.grey ?? false };
   held.result = null;
   held.needFrame = true;
   schedule();
@@ -200,13 +216,17 @@ const makesIndexes = (settings) => settings.palette != null || Number(settings.l
 async function exportFile(m) {
   // A save holds the picture its name was made from, or nothing.
   if (held.picture?.id !== m.pictureId) return self.postMessage(failedAnswer(m.id, failure('replaced')));
-  const png = m.request.format === 'png', indexed = makesIndexes(m.request.settings);
-  const made = held.core.exportFile({ ...m.request, format: png ? (indexed ? 'bmp' : 'pbm') : m.request.format },
+  // A device file is written as it is, its indexes with their levels or colours: the
+  // conversion's settings don't apply to it.
+  const { device, grey } = held.picture;
+  const settings = device ? { kind: 0 } : m.request.settings;
+  const png = m.request.format === 'png', indexed = device !== null || makesIndexes(settings);
+  const made = held.core.exportFile({ ...m.request, settings, format: png ? (indexed ? 'bmp' : 'pbm') : m.request.format },
                                     m.fileName);
   if (made.failure) return self.postMessage(failedAnswer(m.id, made.failure));
   let bytes = made.bytes;
   if (png) {
-    bytes = indexed ? await indexedPngFile(made.bytes, m.request.settings.palette == null)
+    bytes = indexed ? await indexedPngFile(made.bytes, device ? grey : settings.palette == null)
                     : await pngFile(made.bytes, made.xResolution, made.yResolution);
   }
   self.postMessage(answer(m.id, { fileName: m.fileName, mime: kMime[m.request.format], bytes: bytes.buffer }),

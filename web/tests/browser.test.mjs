@@ -306,6 +306,101 @@ test('a device format with its options is the command\'s file', async () => {
   assert.ok(zpl.equals(command(['-t', '140', '-m', 'atkinson', '-f', 'zpl'], picture, '.zpl')));
 });
 
+test('grey and colour packings and presets: the device downloads are the command\'s files', async () => {
+  const photo = join(scratch, 'panel.jpg');
+  execFileSync('convert', ['-size', '203x61', 'gradient:gold-purple', '-swirl', '160', '-quality', '90', photo]);
+  const none = { levels: null, palette: null, invert: false, density: 127, serpentine: false, linear: false };
+  const field = { preset: '', format: 'c', layout: '', on: '', codes: '', plane0: '', plane1: '' };
+  // [settings, the device fields set one by one, the command's arguments]; a preset is
+  // chosen first and fills the fields, which the fields after it change.
+  const cases = [
+    [{ mode: 'atkinson', levels: 4 }, { layout: '2bpp-msb', codes: '3,2,1,0' },
+     ['-m', 'atkinson', '--levels', '4', '--layout', '2bpp-msb', '--codes', '3,2,1,0', '-f', 'c']],
+    [{ mode: 'floyd-steinberg', levels: 4 }, { format: 'bin', layout: 'planes', plane0: 'black' },
+     ['-m', 'floyd-steinberg', '--levels', '4', '--layout', 'planes', '--plane-on', 'black,white', '-f', 'bin']],
+    [{ mode: 'letter', levels: 11 }, { format: 'bin', layout: '4bpp-msb', on: 'black' },
+     ['-m', 'letter', '--levels', '11', '--layout', '4bpp-msb', '--on', 'black', '-f', 'bin']],
+    [{ mode: 'floyd-steinberg' }, { preset: 'acep7' }, ['-m', 'floyd-steinberg', '--preset', 'acep7', '-f', 'c']],
+    // hard takes no palette: the preset chooses floyd-steinberg, the method the gallery shows presets with.
+    [{ mode: 'hard' }, { preset: 'epaper-bwr', plane1: 'black' },
+     ['-m', 'floyd-steinberg', '--preset', 'epaper-bwr', '--plane-on', 'white,black', '-f', 'c']],
+    [{ mode: 'atkinson' }, { preset: 'epaper-4gray' }, ['-m', 'atkinson', '--preset', 'epaper-4gray', '-f', 'c']],
+  ];
+  const main = page;
+  page = await newPage();
+  try {
+    assert.equal((await openFile(photo)).phase, 'ready');
+    for (const [chosen, fields, args] of cases) {
+      await settle({ ...none, ...chosen });
+      await page.evaluate((values) => {
+        for (const [name, value] of Object.entries(values)) document.getElementById(`device-${name}`).value = value;
+        document.getElementById('device-format').dispatchEvent(new Event('change'));
+      }, field);
+      // As a user sets them: the preset, the format and layout, then the fields they show.
+      for (const name of Object.keys(field).filter((n) => n in fields)) {
+        if (name === 'codes') await page.fill('#device-codes', fields[name]);
+        else await page.selectOption(`#device-${name}`, fields[name]);
+      }
+      await page.waitForFunction(() => document.body.dataset.state === 'ready');
+      const extension = args.at(-1) === 'bin' ? '.bin' : '.h';
+      const bytes = await download('#download-device');
+      assert.ok(bytes.equals(command(args, photo, extension)), `${args.join(' ')}\n${bytes.toString('latin1').slice(0, 300)}`);
+    }
+  } finally {
+    await page.context().close();
+    page = main;
+  }
+});
+
+test('device files the command wrote open as their indexes, and their PNG is the command\'s', async () => {
+  const photo = join(scratch, 'device.jpg'), folder = join(scratch, 'device');
+  mkdirSync(folder, { recursive: true });
+  execFileSync('convert', ['-size', '77x45', 'gradient:teal-orange', '-swirl', '200', photo]);
+  const written = (name, ...args) => {
+    const path = join(folder, name);
+    execFileSync(cli, ['-q', ...args, '-o', path, photo]);
+    return path;
+  };
+  const files = [
+    written('acep7.h', '-m', 'floyd-steinberg', '--preset', 'acep7'),
+    written('bwr.h', '-m', 'atkinson', '--preset', 'epaper-bwr', '--plane-on', 'white,black'),
+    written('grey.c', '-m', 'floyd-steinberg', '--levels', '4', '--layout', '2bpp-msb', '--codes', '3,2,1,0'),
+    written('logo.xbm', '-m', 'hard'),
+  ];
+  const main = page;
+  page = await newPage();
+  try {
+    // Settings the command refuses keep a picture's saves off, not a device file's: it is not converted.
+    const refused = await page.evaluate(() => window.quillvex.setSettings({ mode: 'sauvola', radius: 0 }));
+    assert.ok(!refused.error, refused.error);
+    for (const path of files) {
+      const opened = await openFile(path);
+      assert.equal(opened.phase, 'ready', `${path}: ${opened.message}`);
+      assert.deepEqual([opened.width, opened.height], [77, 45]);
+      assert.match(opened.message, /as the device file holds them/);
+      const png = await download('#download-png');
+      const expected = join(folder, 'expected.png');
+      execFileSync(cli, ['-q', path, '-o', expected]);
+      assert.ok(png.equals(readFileSync(expected)), `${path}: PNG`);
+      // Each index in its level's grey or its palette's colour.
+      assert.ok((await exported('ppm')).equals(command([], path, '.ppm')), `${path}: PPM`);
+    }
+    // Raw bytes, and a C array without the comment that says how it was written: one
+    // message saying what to do.
+    const bare = join(folder, 'bare.h');
+    writeFileSync(bare, readFileSync(files[2], 'latin1').replace(/^\/\*[^]*?\*\/\n/, ''));
+    const raw = written('raw.bin', '-m', 'hard');
+    for (const path of [bare, raw]) {
+      const failed = await openFile(path);
+      assert.equal(failed.phase, 'error', path);
+      assert.match(failed.message, /does not say how it was written\. Read it with quillvex-cli/, path);
+    }
+  } finally {
+    await page.context().close();
+    page = main;
+  }
+});
+
 // The state of the saves and the message line, as a user sees them.
 const saves = () => page.evaluate(() => ({
   disabled: ['bmp', 'png', 'pbm', 'device'].filter((f) => document.getElementById(`download-${f}`).disabled).length,

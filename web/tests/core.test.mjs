@@ -4,7 +4,7 @@
 // what differ from the native build).
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
@@ -132,5 +132,95 @@ test('a result that finds no memory fails as out of memory, or faults', async ()
     if (failed === 'fault') continue;
     for (const at of blocks) core.exports.qvx_free(at);
     assert.equal(core.start({ kind, density: 127 }), null, `${method}: the memory given back is used again`);
+  }
+});
+
+// Opens a device file's bytes in the core; returns its failure, or null.
+function openDevice(core, name, bytes) {
+  core.reset();
+  const format = core.deviceFormat(name, bytes.subarray(0, 1 << 16));
+  if (!format) return { code: 'not-device' };
+  core.allocateFile(bytes.length).set(bytes);
+  return core.openDevice(format);
+}
+
+// Every preset the chooser offers, written by the command as a C header or X bitmap,
+// opens with no question and is written again as the command writes it back: the
+// same BMP of its indexes and the same header. The preset's own settings are checked
+// by the command's rules.
+test('every preset\'s device file opens as the command reads it back; files that don\'t say how are refused', async () => {
+  const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
+  const scratch = mkdtempSync(join(tmpdir(), 'qvx-device-'));
+  const picture = join(suite, 'g/rgb24.bmp');
+  try {
+    const presets = core.presets().filter((p) => p.format === 'c' || p.format === 'xbm');
+    assert.ok(presets.length >= 10, `${presets.length} presets`);
+    for (const preset of presets) {
+      const extension = preset.format === 'c' ? '.h' : '.xbm', file = join(scratch, `panel${extension}`);
+      execFileSync(cli, ['-q', '-m', 'floyd-steinberg', '--preset', preset.name, '-o', file, picture]);
+      const bytes = readFileSync(file);
+      assert.equal(openDevice(core, `panel${extension}`, bytes), null, preset.name);
+      for (const [format, name] of [['bmp', 'again.bmp'], [preset.format, `again${extension}`]]) {
+        execFileSync(cli, ['-q', file, '-o', join(scratch, name)]);
+        const made = core.exportFile({ format, settings: { kind: 0 }, device: {} }, name);
+        assert.ok(Buffer.from(made.bytes ?? []).equals(readFileSync(join(scratch, name))), `${preset.name} ${format}`);
+      }
+    }
+    // A picture whose BMP is larger than the writer's buffer: its rows, written from the
+    // top back to front, all reach the file.
+    const large = join(scratch, 'large.bmp'), header = join(scratch, 'large.h');
+    writeFileSync(large, greyBmp(800, 480));
+    execFileSync(cli, ['-q', '-m', 'floyd-steinberg', '--preset', 'acep7', '-o', header, large]);
+    execFileSync(cli, ['-q', header, '-o', join(scratch, 'large-again.bmp')]);
+    assert.equal(openDevice(core, 'large.h', readFileSync(header)), null);
+    const made = core.exportFile({ format: 'bmp', settings: { kind: 0 }, device: {} }, 'large-again.bmp');
+    assert.ok(Buffer.from(made.bytes ?? []).equals(readFileSync(join(scratch, 'large-again.bmp'))), 'an 800 x 480 BMP');
+    // [name, bytes, the failure's code]: raw bytes and a C array without the comment
+    // don't say how they were written; a cut array is the reader's failure.
+    const text = readFileSync(join(scratch, 'panel.h'), 'latin1');
+    const cases = [
+      ['panel.bin', Buffer.alloc(64, 0x55), 'device-unsaid'],
+      ['bare.h', Buffer.from(text.replace(/^\/\*[^]*?\*\/\n/, ''), 'latin1'), 'device-unsaid'],
+      ['cut.h', Buffer.from(text.slice(0, text.length / 2), 'latin1'), 'device-read'],
+    ];
+    for (const [name, bytes, code] of cases) assert.equal(openDevice(core, name, bytes)?.code, code, name);
+  } finally {
+    rmSync(scratch, { recursive: true, force: true });
+  }
+});
+
+// A field changed after a preset is refused as the command refuses the option given
+// beside --preset, in its words, naming the field.
+test('the device fields beside a preset: refused in the command\'s words', async () => {
+  const core = await loadCore(readFileSync(join(root, 'build/wasm/quillvex.wasm')));
+  const picture = join(suite, 'g/rgb24.bmp'), bytes = readFileSync(picture);
+  core.allocateFile(bytes.length).set(bytes);
+  assert.equal(core.openBmp(), null);
+  const kind = core.methods().find((m) => m.name === 'floyd-steinberg').kind;
+  const scratch = mkdtempSync(join(tmpdir(), 'qvx-preset-'));
+  // [the page's device fields beside the preset's palette, the command's options, the field named]
+  const cases = [
+    [{ preset: 'acep7', layout: 'planes' }, ['--preset', 'acep7', '--layout', 'planes'], 'mode'],
+    [{ preset: 'acep7', codes: '0,1,2' }, ['--preset', 'acep7', '--codes', '0,1,2'], 'mode'],
+    [{ preset: 'acep7', codes: '0,1,x' }, ['--preset', 'acep7', '--codes', '0,1,x'], 'codes'],
+    [{ preset: 'epaper-bwr', planeOn: 'ink' }, ['--preset', 'epaper-bwr', '--plane-on', 'ink'], 'plane-on'],
+    [{ preset: 'no-such-panel' }, ['--preset', 'no-such-panel'], 'preset'],
+  ];
+  try {
+    for (const [device, options, field] of cases) {
+      const palette = device.preset === 'epaper-bwr' ? 'bwr' : 'acep7-measured';
+      const made = core.exportFile({ format: 'c', settings: { kind, palette }, device }, 'panel.h');
+      let said = '';
+      try {
+        execFileSync(cli, ['-q', '-m', 'floyd-steinberg', ...options, '-o', join(scratch, 'panel.h'), picture],
+                     { stdio: ['ignore', 'ignore', 'pipe'] });
+      } catch (error) {
+        said = String(error.stderr).split('\n')[0].replace(/^quillvex-cli: /, '');
+      }
+      assert.ok(said, `${options.join(' ')}: the command writes it`);
+      assert.deepEqual(made.failure, { code: 'setting', text: said, field }, options.join(' '));
+    }
+  } finally {
+    rmSync(scratch, { recursive: true, force: true });
   }
 });

@@ -8,7 +8,7 @@ import { request } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { deviceOptionsFor, outputName } from '../page/out.js';
+import { deviceOptionsFor, outputName, planeOnText, presetFields } from '../page/out.js';
 import { failure } from '../page/protocol.js';
 import { failureText, kTexts, openFailureText, setLanguage } from '../page/texts.js';
 import { keepCentre, kFit, levelName, parseLevel, scrollForKey, zoomIn, zoomOut, zoomRatio,
@@ -48,6 +48,22 @@ test('saved files take the command extensions and only the options of their form
   assert.deepEqual(deviceOptionsFor('xbm', all), { on: 'white', name: 'logo' });
   assert.deepEqual(deviceOptionsFor('bin', all), { layout: 'pages', on: 'white' });
   assert.deepEqual(deviceOptionsFor('escpos', { band: '64' }), { band: '64' });
+  // The packings' options go to c and bin only (the command refuses them elsewhere); a preset to every format.
+  const packed = { layout: 'planes', planeOn: 'black,white', codes: '0,1,2', preset: 'epaper-bwr' };
+  assert.deepEqual(deviceOptionsFor('c', packed), packed);
+  assert.deepEqual(deviceOptionsFor('xbm', packed), { preset: 'epaper-bwr' });
+  assert.deepEqual(deviceOptionsFor('zpl', packed), { preset: 'epaper-bwr' });
+});
+
+test('the planes\' polarities and a preset\'s fields as the command and the fields take them', () => {
+  const cases = [['', '', ''], ['black', '', 'black,white'], ['', 'black', 'white,black'], ['white', 'white', 'white,white']];
+  for (const [first, second, expected] of cases) assert.equal(planeOnText(first, second), expected, `${first}|${second}`);
+  const preset = (layout, codes = null) => ({ format: 'c', layout, on: 'white', codes });
+  // rows-msb is the layout field's empty default; a format without layouts has none.
+  assert.deepEqual(presetFields(preset('rows-msb')), { format: 'c', layout: '', on: 'white', codes: '' });
+  assert.deepEqual(presetFields(preset(null)).layout, '');
+  assert.deepEqual(presetFields(preset('4bpp-msb', '0,1,2,3,5,6')),
+                   { format: 'c', layout: '4bpp-msb', on: 'white', codes: '0,1,2,3,5,6' });
 });
 
 test('a picture one pixel thin keeps a pixel at every zoom', () => {

@@ -11,6 +11,7 @@
 #include "image/picture.h"
 #include "method_json.h"
 #include "page_export.h"
+#include "page_device.h"
 #include "page_failure.h"
 #include "page_picture.h"
 #include "page_result.h"
@@ -22,6 +23,8 @@ namespace {
 
 struct Page {
   PagePicture picture;
+  bool device_open = false;  // the picture is a device file's indexes, shown as they are
+  DevicePicture device;
   PageResult result;
   PageExport exported;
   PageFailure failure;  // of the latest call that can fail
@@ -156,8 +159,32 @@ QVX_EXPORT(qvx_check_settings) int qvx_check_settings(Page* page, const PageRequ
   return answer(*page, read_page_request(*request, "picture", settings));
 }
 
-// Starts the result for a request's settings; after a failure the result is empty.
+// A device file's format (DeviceFormat) by its name or first bytes, or -1 for a picture.
+QVX_EXPORT(qvx_device_format) int qvx_device_format(const char* name, const uint8_t* head, size_t head_size) {
+  DeviceFormat format;
+  return page_device_format(name, head, head_size, format) ? static_cast<int>(format) : -1;
+}
+
+// Reads a device file of that format held in memory; its indexes are the result.
+QVX_EXPORT(qvx_open_device)
+int qvx_open_device(Page* page, const uint8_t* bytes, size_t size, int format, double max_pixels) {
+  page->device = DevicePicture();
+  PageFailure failure = open_device_picture(bytes, size, static_cast<DeviceFormat>(format),
+                                            static_cast<uint64_t>(max_pixels), page->device, page->picture);
+  page->device_open = !failed(failure);
+  if (page->device_open) picture_opened(*page);
+  return answer(*page, std::move(failure));
+}
+
+// The device file's indexes stand for grey levels (1) or a palette's colours (0).
+QVX_EXPORT(qvx_device_grey) int qvx_device_grey(const Page* page) {
+  return page->device.settings.meaning.palette.empty() ? 1 : 0;
+}
+
+// Starts the result for a request's settings; after a failure the result is empty. A
+// device file's result is its own indexes, whatever the settings.
 QVX_EXPORT(qvx_start) int qvx_start(Page* page, const PageRequest* request) {
+  if (page->device_open) return answer(*page, show_device_result(page->result, page->picture, page->device));
   ConversionRequest settings;
   PageFailure failure = read_page_request(*request, "picture", settings);
   if (!failed(failure)) return answer(*page, start_result(page->result, page->picture, settings));
@@ -184,7 +211,10 @@ int qvx_export(Page* page, const PageRequest* request, const char* file_name, co
   page->exported = PageExport();
   ConversionRequest settings;
   PageFailure failure = read_page_request(*request, file_name, settings);
-  if (!failed(failure)) {
+  if (!failed(failure) && page->device_open) {
+    export_device_picture(settings, file_name, page->device, page->exported);
+    failure = page->exported.failure;
+  } else if (!failed(failure)) {
     export_picture(settings, file_name, page->picture, bmp, bmp_size, page->exported);
     failure = page->exported.failure;
   }

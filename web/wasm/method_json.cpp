@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "device/device_presets.h"
 #include "halftone/colour_palette.h"
 #include "halftone/method_descriptors.h"
 #include "page_settings.h"
@@ -114,6 +115,29 @@ std::string method_descriptors_json() {
     out += ",\"colours\":";
     append_string(out, p.colours);
     out += '}';
+  }
+  out += "],\"presets\":[";
+  for (size_t i = 0; i < device_preset_count(); ++i) {
+    const DevicePreset& p = device_preset(i);
+    const DeviceFormatInfo& format = device_format_info(p.format);
+    if (i) out += ',';
+    out += "{\"name\":";
+    append_string(out, p.name);
+    out += ",\"help\":";
+    append_string(out, p.help);
+    out += ",\"settings\":";
+    append_string(out, device_preset_settings_text(p).c_str());
+    out += ",\"format\":";
+    append_string(out, format.name);
+    out += ",\"layout\":";
+    append_string(out, (format.options & kTakesLayout) ? device_layout_name(p.layout) : nullptr);
+    out += ",\"on\":";
+    append_string(out, device_on_name(p.on));
+    out += ",\"count\":" + std::to_string(p.count) + ",\"palette\":";
+    append_string(out, p.palette);
+    out += ",\"codes\":";
+    append_string(out, p.codes);
+    out += ",\"width\":" + std::to_string(p.width) + ",\"height\":" + std::to_string(p.height) + '}';
   }
   return out + "]}";
 }

@@ -4,12 +4,17 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "device/device_presets.h"
 #include "halftone/colour_palette.h"
 #include "halftone/halftone_params.h"
 #include "pipeline/device_option_texts.h"
 
 namespace {
 
+// The options a refusal of the command's check begins with, by their field. The
+// fields of the planes' polarities, the code map and the preset are named only when
+// their text is refused: a check's refusal that begins with them is about the fields
+// together, in the command's words.
 const char* const kDeviceOptions[] = {"layout", "on", "name", "band"};
 
 // The field a message of the command's check is about: the option it begins with.
@@ -32,6 +37,15 @@ bool read_option(const char* text, bool (*parse)(std::string_view, T&), std::opt
   if (!parse(text, value)) return false;
   out = value;
   return true;
+}
+
+// One polarity stands for both planes, as on the command line.
+bool parse_planes(std::string_view text, DeviceOn (&on)[2]) {
+  if (parse_device_on(text, on[0])) {
+    on[1] = on[0];
+    return true;
+  }
+  return parse_plane_on(text, on);
 }
 
 // Reads the texts of the request: "" or what is wrong, in the command's words.
@@ -62,6 +76,30 @@ PageFailure read_texts(const PageRequest& page, ConversionRequest& request) {
   }
   if (!read_option(page.on, parse_device_on, device.on)) return refused("on", kOnRefusal, page.on);
   if (!read_option(page.band, parse_band_rows, device.band_rows)) return refused("band", kBandRefusal, page.band);
+  if (page.plane_on != nullptr) {
+    DeviceOn on[2];
+    if (!parse_planes(page.plane_on, on)) return refused("plane-on", kPlaneOnRefusal, page.plane_on);
+    device.plane_on[0] = on[0];
+    device.plane_on[1] = on[1];
+  }
+  if (page.codes != nullptr && (!parse_code_map(page.codes, device.codes) || device.codes.empty())) {
+    return refused("codes", kCodesRefusal, page.codes);
+  }
+  // The page's fields hold what a preset sets (its chooser fills them): the preset
+  // itself names the header's comment and stands in for a field left empty.
+  if (page.preset != nullptr) {
+    if (!find_device_preset(page.preset)) return refused("preset", kPresetRefusal, page.preset);
+    device.preset = page.preset;
+    // The levels or palette the chooser filled in are the preset's, as if not typed:
+    // its refusals name them as the command names a preset's own.
+    const DevicePreset& preset = *find_device_preset(page.preset);
+    const unsigned levels = param_given_bit(HalftoneParam::kLevels), palette = param_given_bit(HalftoneParam::kPalette);
+    if (preset.palette && request.palette == preset.palette && !(request.halftone_given & levels)) {
+      request.halftone_given &= ~palette;
+    } else if (!preset.palette && request.levels == preset.count && !(request.halftone_given & palette)) {
+      request.halftone_given &= ~levels;
+    }
+  }
   if (page.name != nullptr) {
     if (*page.name == '\0') return {"setting", kNameRefusal, "name"};
     device.name = page.name;

@@ -26,6 +26,9 @@ struct PageRequest {
   const char* on;
   const char* name;
   const char* band;
+  const char* plane_on;             // one polarity for both planes, or two: "white,black"
+  const char* codes;
+  const char* preset;               // the layout, polarity and code map where those are not given
 };
 
 // Reads a request as the command reads its options, then runs the command's check on
