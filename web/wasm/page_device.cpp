@@ -111,23 +111,12 @@ PageFailure show_device_result(PageResult& r, const PagePicture& p, const Device
 void export_device_picture(ConversionRequest request, const std::string& file_name, const DevicePicture& device,
                            PageExport& result) {
   request.reads_device = true;
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* file = open_memstream(&buffer, &size);
-  if (file == nullptr) {
-    result.failure = memory_failure();
-    return;
-  }
-  ResultOutput out;
-  out.file = file;
-  const std::string reason = write_device_picture(device, request, file_name, file_name, out);
-  if (!reason.empty()) abandon_output(out);
-  // A BMP's rows are written from the top, back to front: the file ends at the furthest byte.
-  off_t end = 0;
-  if (std::fseek(file, 0, SEEK_END) == 0) end = ftello(file);
-  std::fflush(file);
-  if (reason.empty() && end > 0) result.bytes.assign(buffer, buffer + end);
-  std::fclose(file);
-  std::free(buffer);
-  if (!reason.empty()) result.failure = {"write", reason, ""};
+  export_into_memory(result, [&](FILE* file) -> PageFailure {
+    ResultOutput out;
+    out.file = file;
+    const std::string reason = write_device_picture(device, request, file_name, file_name, out);
+    if (reason.empty()) return {};
+    abandon_output(out);
+    return {"write", reason, ""};
+  });
 }

@@ -84,12 +84,7 @@ PageFailure convert_into(FILE* file, const ConversionRequest& request, const std
 
 }  // namespace
 
-void export_picture(const ConversionRequest& request, const std::string& file_name, const PagePicture& picture,
-                    const uint8_t* bmp, size_t bmp_size, PageExport& result) {
-  if (!can_write_format(request.format)) {
-    result.failure = {"setting", "the page does not write format " + std::to_string(request.format), "format"};
-    return;
-  }
+void export_into_memory(PageExport& result, const std::function<PageFailure(FILE*)>& write) {
   char* buffer = nullptr;
   size_t size = 0;
   FILE* file = open_memstream(&buffer, &size);
@@ -97,7 +92,7 @@ void export_picture(const ConversionRequest& request, const std::string& file_na
     result.failure = memory_failure();
     return;
   }
-  result.failure = convert_into(file, request, file_name, picture, bmp, bmp_size);
+  result.failure = write(file);
   // Rows may have been written out of order: the file ends at the furthest byte written.
   off_t end = 0;
   if (std::fseek(file, 0, SEEK_END) == 0) end = ftello(file);
@@ -105,6 +100,16 @@ void export_picture(const ConversionRequest& request, const std::string& file_na
   if (!failed(result.failure) && end > 0) result.bytes.assign(buffer, buffer + end);
   std::fclose(file);
   std::free(buffer);
+}
+
+void export_picture(const ConversionRequest& request, const std::string& file_name, const PagePicture& picture,
+                    const uint8_t* bmp, size_t bmp_size, PageExport& result) {
+  if (!can_write_format(request.format)) {
+    result.failure = {"setting", "the page does not write format " + std::to_string(request.format), "format"};
+    return;
+  }
+  export_into_memory(result,
+                     [&](FILE* file) { return convert_into(file, request, file_name, picture, bmp, bmp_size); });
   result.x_resolution = get_i32(picture.head.data() + kXResolutionField);
   result.y_resolution = get_i32(picture.head.data() + kYResolutionField);
 }

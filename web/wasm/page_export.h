@@ -4,6 +4,8 @@
 #define QVX_WEB_PAGE_EXPORT_H
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ struct PageExport {
 // Converts the picture as quillvex-cli converts its file with the same request (checked:
 // read_page_request), under `file_name` (a device array is named after it). `bmp` is
 // the BMP file the picture was read from, or null for a decoded picture.
+// Runs `write` into a file in memory and keeps the bytes it wrote in result.bytes, or
+// its failure in result.failure.
+void export_into_memory(PageExport& result, const std::function<PageFailure(FILE*)>& write);
+
 void export_picture(const ConversionRequest& request, const std::string& file_name, const PagePicture& picture,
                     const uint8_t* bmp, size_t bmp_size, PageExport& out);
 
