@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "halftone/halftone.h"
+#include "halftone/halftone_params.h"
+#include "halftone/halftone_scratch.h"
 #include "image/simd_level.h"
 
 // One error-diffusion kernel: its neighbours listed row by row, left to right in the
