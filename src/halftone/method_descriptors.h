@@ -94,7 +94,7 @@ inline constexpr ParamDescriptor kParamDescriptors[] = {
     {HalftoneParam::kLevels, "levels", 0, ParamKind::kWhole, 2, 16, 1, 2, "N",
      "2..16 grey levels, black to white", HalftoneError::kBadLevels, true},
     // A text: a built-in palette's name or colours "#rrggbb,#rrggbb,..." (colour_palette.h).
-    {HalftoneParam::kPalette, "palette", 0, ParamKind::kText, 0, 0, 0, 0, "SPEC",
+    {HalftoneParam::kPalette, "palette", 0, ParamKind::kText, 0, 0, 0, 0, "COLOURS",
      "a palette of 2..16 colours: a name\n(--list-palettes) or #rrggbb,#rrggbb,...", HalftoneError::kNone},
 };
 
