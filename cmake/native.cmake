@@ -124,6 +124,13 @@ if(QVX_CLI_TESTS)
     target_compile_definitions(qvx_cli_tests PRIVATE QVX_CLI_VIPS)
     target_link_libraries(qvx_cli_tests PRIVATE PkgConfig::VIPS)
   endif()
+  if(VIPS_FOUND)
+    # Makes a failing libvips read slow, for the test of a batch on several workers.
+    add_library(qvx_slow_vips_errors MODULE ${CMAKE_SOURCE_DIR}/tests/cli/tools/slow_vips_errors.cpp)
+    target_link_libraries(qvx_slow_vips_errors PRIVATE ${CMAKE_DL_LIBS})
+    add_dependencies(qvx_cli_tests qvx_slow_vips_errors)
+    target_compile_definitions(qvx_cli_tests PRIVATE QVX_SLOW_VIPS_ERRORS="$<TARGET_FILE:qvx_slow_vips_errors>")
+  endif()
   gtest_discover_tests(qvx_cli_tests DISCOVERY_TIMEOUT 60)
 endif()
 

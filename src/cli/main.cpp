@@ -19,6 +19,7 @@
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/temp_files.h"
+#include "cli/worker_gate.h"
 #include "device/device_presets.h"
 #include "pipeline/convert_strips.h"
 #include "pipeline/device_input.h"
@@ -75,6 +76,8 @@ struct Batch {
   std::vector<char> finished;      // per input
   size_t printed = 0;              // inputs whose lines are out
   size_t next = 0;                 // the next input a worker takes
+  size_t workers = 1;
+  WorkerGate gate;                 // holds its own lock
 };
 
 void draw_progress(Progress& p) {
@@ -221,15 +224,12 @@ std::string read_back_step(Input& in, const std::string& name, const std::string
   return reason;
 }
 
-// Converts one input into its target; returns an empty string or the reason.
-std::string convert_one(const std::string& name, const std::string& target, const CliOptions& options,
-                        VipsAccess& vips, WorkerProgress& progress, Messages& said) {
-  Input in;
+// Opens the picture of an opened input and converts it into its target; returns an
+// empty string or the reason.
+std::string convert_input(Input& in, const std::string& name, const std::string& target, const CliOptions& options,
+                          VipsAccess& vips, WorkerProgress& progress, Messages& said) {
   int density = 0;
-  HeadContext head{&vips, &name};
-  std::string reason = open_input_file(name, input_copy_cap(options.max_pixels), HeadCheck{&head, reads_head}, in.file);
-  if (reason.empty()) in.device = device_input_format(name, in.file.head, in.device_format);
-  if (reason.empty()) reason = open_step(name, target, options, vips, in, density, said);
+  std::string reason = open_step(name, target, options, vips, in, density, said);
   OutputFile output;
   if (reason.empty()) {
     reason = in.device ? read_back_step(in, name, target, options, output)
@@ -239,14 +239,42 @@ std::string convert_one(const std::string& name, const std::string& target, cons
   return reason;
 }
 
-// Converts one input, keeping its failure among its lines; true on success.
-bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options,
+// Converts one input into its target; returns an empty string or the reason.
+std::string convert_one(Input& in, const std::string& name, const std::string& target, const CliOptions& options,
                         VipsAccess& vips, WorkerProgress& progress, Messages& said) {
+  HeadContext head{&vips, &name};
+  std::string reason = open_input_file(name, input_copy_cap(options.max_pixels), HeadCheck{&head, reads_head}, in.file);
+  if (!reason.empty()) return reason;
+  in.device = device_input_format(name, in.file.head, in.device_format);
+  return convert_input(in, name, target, options, vips, progress, said);
+}
+
+// Converts one input, keeping its failure among its lines; true on success. With
+// other workers beside it (`gate` not null), a picture libvips failed on is
+// converted again alone: another worker's picture may have cleared libvips' reason.
+bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options,
+                        VipsAccess& vips, WorkerProgress& progress, WorkerGate* gate, Messages& said) {
+  Input in;
   std::string reason;
+  const size_t said_before = said.size();
   try {
-    reason = convert_one(name, target, options, vips, progress, said);
+    if (gate) {
+      GateHold hold(*gate, false);
+      reason = convert_one(in, name, target, options, vips, progress, said);
+    } else {
+      reason = convert_one(in, name, target, options, vips, progress, said);
+    }
   } catch (const std::bad_alloc&) {
     reason = kNotEnoughMemory;
+  }
+  if (!reason.empty() && gate && in.source.functions != nullptr && in.file.file != nullptr) {
+    said.resize(said_before);
+    try {
+      GateHold alone(*gate, true);
+      reason = convert_input(in, name, target, options, vips, progress, said);
+    } catch (const std::bad_alloc&) {
+      reason = kNotEnoughMemory;
+    }
   }
   if (!reason.empty()) said.push_back({stderr, failure_line(name, reason)});
   return reason.empty();
@@ -310,7 +338,8 @@ bool run_worker(Batch& batch, size_t worker, const CliOptions& options, const st
     if (!refused[i].empty()) {
       said.push_back({stderr, failure_line(options.inputs[i], refused[i])});
       ok = false;
-    } else if (!convert_and_report(options.inputs[i], targets[i], options, vips, progress, said)) {
+    } else if (!convert_and_report(options.inputs[i], targets[i], options, vips, progress,
+                                   batch.workers > 1 ? &batch.gate : nullptr, said)) {
       ok = false;
     }
     {
@@ -334,6 +363,7 @@ ExitStatus convert_batch(const CliOptions& given) {
   CliOptions options = given;
   options.threads = static_cast<int>(std::max<size_t>(1, jobs / workers));
   Batch batch;
+  batch.workers = workers;
   batch.progress.shown = !options.quiet && isatty(2);
   batch.progress.name = options.inputs.empty() ? "" : quoted_name(options.inputs[0]);
   batch.progress.total = options.inputs.size();

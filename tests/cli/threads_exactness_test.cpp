@@ -171,4 +171,33 @@ TEST_F(CliRun, ABatchOnSeveralWorkersReportsInInputOrder) {
   EXPECT_FALSE(exists(dir + "four/cut.bmp"));
 }
 
+#ifdef QVX_CLI_VIPS
+// libvips keeps one error text per process. A damaged PNG fails on one worker while
+// the other opens good ones; the library made slow after each error, the other worker
+// surely clears the text in between. The reason must still be the one a lone worker gives.
+TEST_F(CliRun, ALibvipsFailureKeepsItsReasonBesideOtherWorkers) {
+  write_file(dir + "in.bmp", random_picture(40, 33, 7));
+  ASSERT_EQ(run("-q " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "good.png")).status, 0);
+  const std::vector<uint8_t> png = read_file(dir + "good.png");
+  write_file(dir + "cut.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
+  std::string inputs = shell_word(dir + "cut.png");
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = dir + "g" + std::to_string(i) + ".png";
+    write_file(name, png);
+    inputs += " " + shell_word(name);
+  }
+  ::mkdir((dir + "one").c_str(), 0755);
+  ::mkdir((dir + "two").c_str(), 0755);
+  const Outcome one = run("-q -j 1 " + inputs + " -d " + shell_word(dir + "one"));
+  environment = std::string("LD_PRELOAD=") + QVX_SLOW_VIPS_ERRORS +
+                " ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0:exitcode=98 ";
+  const Outcome two = run("-q -j 2 " + inputs + " -d " + shell_word(dir + "two"));
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(one.errors.rfind("quillvex-cli: " + dir + "cut.png: can't decode: pngload: ", 0), 0u) << one.errors;
+  EXPECT_EQ(two.errors, one.errors);
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(exists(dir + "two/g" + std::to_string(i) + ".bmp")) << i;
+}
+#endif
+
 }  // namespace

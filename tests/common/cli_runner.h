@@ -61,9 +61,12 @@ class CliRun : public ::testing::Test {
   }
   void TearDown() override { std::system(("rm -rf " + shell_word(dir)).c_str()); }
 
+  // NAME=value words the shell sets for the command; none when empty.
+  std::string environment;
+
   // Runs the command with a shell-quoted argument string (stdin from `input` when given).
   Outcome run(const std::string& arguments, const std::string& input = "/dev/null", const std::string& out = "") {
-    const std::string command = std::string(QVX_CLI) + " " + arguments + " <" + shell_word(input) +
+    const std::string command = environment + std::string(QVX_CLI) + " " + arguments + " <" + shell_word(input) +
                                 (out.empty() ? "" : " >" + shell_word(out)) + " 2>" + shell_word(dir + "errors.txt");
     const int raw = std::system(command.c_str());
     Outcome o;
