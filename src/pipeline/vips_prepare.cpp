@@ -1,5 +1,6 @@
 #include "pipeline/vips_prepare.h"
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -32,18 +33,44 @@ VipsImage* to_exact_size(VipsImage* image, int width, int height) {
   });
 }
 
-VipsImage* fit(VipsImage* image, const Preparation& p) {
+// vips_resize's reduction: a box shrink by floor(factor / kResizeGap) on each axis
+// (rows first), then a kernel reduction by what remains.
+constexpr double kResizeGap = 2.0;
+
+// The scales vips_resize is given for a fit, and the plan; false when the plan fails.
+bool fit_scales(int width, int height, const Preparation& p, FitPlan& plan, double& hscale, double& vscale) {
+  if (plan_fit(static_cast<uint32_t>(width), static_cast<uint32_t>(height), p.size, p.fit, plan) !=
+      PreparationError::kNone) {
+    return false;
+  }
+  hscale = static_cast<double>(plan.scaled_width) / width;
+  vscale = static_cast<double>(plan.scaled_height) / height;
+  return true;
+}
+
+// vips_resize of a picture whose rows were box-shrunk by `row_shrink` already:
+// the rest of its row reduction, then its column reduction.
+VipsImage* resize_shrunk_rows(VipsImage* image, double hscale, double vscale, int row_shrink) {
+  if (row_shrink == 1) {
+    return step(image, [&](VipsImage* a, VipsImage** b) { return vips_resize(a, b, hscale, "vscale", vscale, nullptr); });
+  }
+  image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_reducev(a, b, 1.0 / vscale / row_shrink, nullptr); });
+  if (1.0 / hscale <= 1.0) return image;
+  return step(image, [&](VipsImage* a, VipsImage** b) {
+    return vips_reduceh(a, b, 1.0 / hscale, "gap", kResizeGap, nullptr);
+  });
+}
+
+VipsImage* fit(VipsImage* image, const Preparation& p, int row_shrink) {
   FitPlan plan;
-  if (plan_fit(static_cast<uint32_t>(vips_image_get_width(image)), static_cast<uint32_t>(vips_image_get_height(image)),
-               p.size, p.fit, plan) != PreparationError::kNone) {
+  double hscale = 1.0, vscale = 1.0;
+  if (!fit_scales(vips_image_get_width(image), vips_image_get_height(image) * row_shrink, p, plan, hscale, vscale)) {
     g_object_unref(image);
     vips_error("quillvex-cli", "%s", preparation_error_text(PreparationError::kResultTooLarge));
     return nullptr;
   }
-  const double hscale = static_cast<double>(plan.scaled_width) / vips_image_get_width(image);
-  const double vscale = static_cast<double>(plan.scaled_height) / vips_image_get_height(image);
   if (hscale != 1.0 || vscale != 1.0) {
-    image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_resize(a, b, hscale, "vscale", vscale, nullptr); });
+    image = resize_shrunk_rows(image, hscale, vscale, row_shrink);
     image = to_exact_size(image, static_cast<int>(plan.scaled_width), static_cast<int>(plan.scaled_height));
   }
   if (image == nullptr) return nullptr;
@@ -69,7 +96,20 @@ VipsImage* fit(VipsImage* image, const Preparation& p) {
 
 bool prepare_reads_out_of_order(const Preparation& p) { return p.rotation != 0 || p.flip == Flip::kVertical; }
 
-VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p) {
+int fit_row_shrink(int width, int height, const Preparation& p) {
+  // A mirror left to right changes no row's sum; a turn or an upside-down flip does.
+  if (!p.resize || prepare_reads_out_of_order(p) || width < 1 || height < 1) return 1;
+  FitPlan plan;
+  double hscale = 1.0, vscale = 1.0;
+  // An enlargement on either axis takes another road through vips_resize.
+  if (!fit_scales(width, height, p, plan, hscale, vscale) || hscale > 1.0 || vscale >= 1.0) return 1;
+  const double shrink = std::floor(1.0 / vscale / kResizeGap);
+  // Uneven rows: libvips' last box repeats the edge and shifts the kernel's centre.
+  if (shrink < 2 || height % static_cast<int>(shrink) != 0) return 1;
+  return static_cast<int>(shrink);
+}
+
+VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink) {
   VipsImage* image = in;
   g_object_ref(image);
   const int bands = vips_image_get_bands(image);
@@ -87,7 +127,7 @@ VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p) {
     const VipsDirection direction = p.flip == Flip::kHorizontal ? VIPS_DIRECTION_HORIZONTAL : VIPS_DIRECTION_VERTICAL;
     image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_flip(a, b, direction, nullptr); });
   }
-  if (image && p.resize) image = fit(image, p);
+  if (image && p.resize) image = fit(image, p, row_shrink);
   if (image && vips_image_get_format(image) != VIPS_FORMAT_UCHAR) {
     image = step(image, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
   }

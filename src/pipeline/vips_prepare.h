@@ -11,9 +11,16 @@
 // bottom (a rotation, an upside-down flip), so the file can't be read sequentially.
 bool prepare_reads_out_of_order(const Preparation& p);
 
+// Returns how many rows of a width x height RGB picture the fit averages into one
+// before anything else, when a reader can do it as the rows come (1: it can't):
+// libvips' resize starts a large reduction with such a box shrink of the rows, and
+// one done while reading gives the same bytes as long as the rows divide evenly.
+int fit_row_shrink(int width, int height, const Preparation& p);
+
 // Returns the picture (8-bit, 1 to 4 bands) laid over white where it is transparent,
 // rotated, flipped and fitted: a new reference with 1 or 3 bands, or null when
-// libvips failed.
-VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p);
+// libvips failed. `row_shrink` (from fit_row_shrink) says how many of the picture's
+// rows each row of `in` already averages.
+VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink = 1);
 
 #endif

@@ -21,7 +21,9 @@ struct RowFeed {
   RowSource source{nullptr, nullptr};
   int32_t width = 0;
   int32_t next = 0;  // the next row the reader gives
+  int shrink = 1;    // the reader's rows averaged into each row given (fit_row_shrink)
   std::vector<uint8_t> skipped;
+  std::vector<uint32_t> sums;
   GMutex lock;
   RowFeed() { g_mutex_init(&lock); }
   ~RowFeed() { g_mutex_clear(&lock); }
@@ -226,9 +228,10 @@ std::string vips_failure_reason(VipsSession& session, const std::string& path, c
 namespace {
 
 // Prepares the picture when asked and checks its size; returns a reader code.
-ReadCode prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels, RefusedSize& refused) {
+ReadCode prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels, RefusedSize& refused,
+                  int row_shrink = 1) {
   if (prepares(prepare)) {
-    VipsImage* ready = prepare_vips_image(image, prepare);
+    VipsImage* ready = prepare_vips_image(image, prepare, row_shrink);
     g_object_unref(image);
     image = ready;
     if (image == nullptr) return ReadCode::kShortData;
@@ -351,6 +354,23 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
 
 namespace {
 
+// Reads the reader's next `shrink` rows into `row`, averaged as libvips' box shrink
+// averages them: the sum of each sample, rounded half up.
+bool next_feed_row(RowFeed& feed, uint8_t* row) {
+  if (feed.shrink == 1) return feed.source.next_row(feed.source.context, row);
+  const size_t samples = static_cast<size_t>(feed.width) * 3;
+  std::fill(feed.sums.begin(), feed.sums.end(), 0u);
+  for (int i = 0; i < feed.shrink; ++i) {
+    if (!feed.source.next_row(feed.source.context, feed.skipped.data())) return false;
+    const uint8_t* p = feed.skipped.data();
+    uint32_t* sum = feed.sums.data();
+    for (size_t x = 0; x < samples; ++x) sum[x] += p[x];
+  }
+  const uint32_t n = static_cast<uint32_t>(feed.shrink), half = n / 2;
+  for (size_t x = 0; x < samples; ++x) row[x] = static_cast<uint8_t>((feed.sums[x] + half) / n);
+  return true;
+}
+
 // Fills the rows a region asks for from the reader. Rows come once each, in order:
 // vips_sequential in front of this image keeps the requests so.
 int feed_rows(VipsRegion* out, void*, void* a, void*, gboolean*) {
@@ -363,20 +383,10 @@ int feed_rows(VipsRegion* out, void*, void* a, void*, gboolean*) {
     result = -1;
   }
   for (; result == 0 && feed->next < r.top; ++feed->next) {
-    // Nothing may be thrown through libvips.
-    try {
-      feed->skipped.resize(static_cast<size_t>(feed->width) * 3);
-    } catch (const std::bad_alloc&) {
-      vips_error("prepare", "%s", kNotEnoughMemory);
-      result = -1;
-      break;
-    }
-    if (!feed->source.next_row(feed->source.context, feed->skipped.data())) result = -1;
+    if (!next_feed_row(*feed, feed->skipped.data())) result = -1;
   }
   for (int y = r.top; result == 0 && y < r.top + r.height; ++y, ++feed->next) {
-    if (!feed->source.next_row(feed->source.context, reinterpret_cast<uint8_t*>(VIPS_REGION_ADDR(out, 0, y)))) {
-      result = -1;
-    }
+    if (!next_feed_row(*feed, reinterpret_cast<uint8_t*>(VIPS_REGION_ADDR(out, 0, y)))) result = -1;
   }
   if (result != 0 && vips_error_buffer()[0] == '\0') vips_error("prepare", "the file is damaged");
   g_mutex_unlock(&feed->lock);
@@ -396,8 +406,17 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
   auto feed = std::make_unique<RowFeed>();
   feed->source = rows;
   feed->width = width;
+  feed->shrink = fit_row_shrink(width, height, prepare);
+  // The scratch rows are allocated here, where a failure can be reported.
+  try {
+    feed->skipped.resize(static_cast<size_t>(width) * 3);
+    if (feed->shrink > 1) feed->sums.resize(static_cast<size_t>(width) * 3);
+  } catch (const std::bad_alloc&) {
+    vips_error("prepare", "%s", kNotEnoughMemory);
+    return ReadCode::kShortData;
+  }
   VipsImage* generated = vips_image_new();
-  vips_image_init_fields(generated, width, height, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, VIPS_INTERPRETATION_sRGB,
+  vips_image_init_fields(generated, width, height / feed->shrink, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, VIPS_INTERPRETATION_sRGB,
                          1.0, 1.0);
   VipsImage* image = nullptr;
   if (vips_image_pipelinev(generated, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
@@ -415,7 +434,7 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
     });
     if (image == nullptr) return ReadCode::kShortData;
   }
-  const ReadCode code = prepared(image, prepare, max_pixels, refused);
+  const ReadCode code = prepared(image, prepare, max_pixels, refused, feed->shrink);
   if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;
