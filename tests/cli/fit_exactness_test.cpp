@@ -1,0 +1,205 @@
+// A BMP fitted to a size gives the very pixels libvips gives the same picture read
+// as a PNG: the BMP's rows are averaged while read where libvips' resize would
+// start with that box shrink, and nowhere may that change a byte.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+#ifdef QVX_CLI_PNG
+#include <png.h>
+#endif
+
+#include "common/bmp_builder.h"
+#include "common/cli_runner.h"
+#include "pipeline/picture_source.h"
+
+namespace {
+
+#if defined(QVX_CLI_VIPS) && defined(QVX_CLI_PNG)
+
+const VipsReaderFunctions* load_reader_module() {
+  std::string path = QVX_CLI;
+  path = path.substr(0, path.find_last_of('/') + 1) + "quillvex-cli-vips.so";
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (module == nullptr) return nullptr;
+  using Entry = const VipsReaderFunctions* (*)();
+  const auto entry = reinterpret_cast<Entry>(dlsym(module, "qvx_vips_reader_functions"));
+  return entry ? entry() : nullptr;
+}
+
+// Gradients with grain in every band, so that a sum rounded the other way, a box
+// one row off or a kernel centred elsewhere changes some sample.
+std::vector<uint8_t> grainy_rgb(int width, int height) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+  uint32_t g = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      g = g * 1103515245u + 12345u;
+      const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+      rgb[at] = static_cast<uint8_t>(x * 255 / width + (g >> 16 & 15));
+      rgb[at + 1] = static_cast<uint8_t>(y * 255 / height + (g >> 20 & 31));
+      rgb[at + 2] = static_cast<uint8_t>((x + y) & 0x80 ? g >> 24 : 255 - (g >> 26));
+    }
+  }
+  return rgb;
+}
+
+std::vector<uint8_t> bmp_of(const std::vector<uint8_t>& rgb, int width, int height) {
+  BmpFile f;
+  f.width = width;
+  f.height = height;
+  f.bit_count = 24;
+  std::vector<std::vector<uint32_t>> rows(static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    auto& row = rows[static_cast<size_t>(height - 1 - y)];  // rows are stored bottom-up
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* p = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3];
+      row.push_back(static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2]);
+    }
+  }
+  f.pixels = pack_rows(24, width, rows);
+  return build_bmp(f);
+}
+
+// The same pixels as a PNG, which libvips alone reads and resamples.
+bool save_png(const std::vector<uint8_t>& rgb, int width, int height, const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = info != nullptr;
+  if (ok && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) png_write_row(png, &rgb[static_cast<size_t>(y) * static_cast<size_t>(width) * 3]);
+    png_write_end(png, nullptr);
+  } else {
+    ok = false;
+  }
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0 && ok;
+}
+
+// The prepared picture's colours, top row first, its width first; empty with `error` set on a failure.
+std::vector<uint32_t> prepared_colours(VipsAccess& vips, const std::string& path, const Preparation& prepare,
+                                       int32_t& width, std::string& error) {
+  const std::vector<uint8_t> head = read_file(path);
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return {};
+  std::vector<uint32_t> colours;
+  {
+    PictureSource source;
+    source.file = file;
+    source.path = path;
+    source.head = &head;
+    source.shown = path;
+    source.vips = &vips;
+    ConversionRequest request;
+    request.prepare = prepare;
+    error = open_picture_source(source, request, 1u << 30);
+    if (error.empty()) {
+      const StripReader reader = picture_strip_reader(source);
+      width = reader.width;
+      colours.resize(static_cast<size_t>(reader.width) * static_cast<size_t>(reader.height));
+      Strip strip;
+      ReadCode code = ReadCode::kOk;
+      while (reader.next(reader.context, strip, code)) {
+        for (int32_t r = 0; r < strip.rows; ++r) {
+          const size_t top = static_cast<size_t>(reader.height - 1 - (strip.first_row + r));
+          std::copy_n(strip.source.read_back_pixels + static_cast<size_t>(r) * static_cast<size_t>(reader.width),
+                      reader.width, colours.begin() + static_cast<std::ptrdiff_t>(top * static_cast<size_t>(reader.width)));
+        }
+      }
+      if (code != ReadCode::kOk) error = picture_read_failure(source, code);
+    }
+  }
+  std::fclose(file);
+  return colours;
+}
+
+// Compares every fit of every picture below; returns a line for each that differs.
+std::string compare_fits(const std::string& dir) {
+  VipsAccess vips;
+  vips.load = load_reader_module;
+  if (vips_functions(vips) == nullptr) return "the reader module won't load\n";
+  // Sides with and without the factor the rows shrink by, odd widths, a tall and a wide picture.
+  const struct {
+    int width, height;
+  } pictures[] = {{300, 240}, {301, 239}, {77, 480}, {1000, 96}, {64, 1200}, {123, 600}};
+  // Contain, cover and stretch; one side given; rows shrunk hard while the width grows;
+  // the width kept; a mirror (the rows' sums don't change) and a turn (read whole).
+  const struct {
+    const char* size;
+    FitMode fit;
+    Flip flip;
+    unsigned rotation;
+  } fits[] = {
+      {"40x20", FitMode::kContain, Flip::kNone, 0},   {"x37", FitMode::kContain, Flip::kNone, 0},
+      {"25x", FitMode::kContain, Flip::kNone, 0},     {"30x30", FitMode::kCover, Flip::kNone, 0},
+      {"300x10", FitMode::kStretch, Flip::kNone, 0},  {"11x120", FitMode::kStretch, Flip::kNone, 0},
+      {"7x5", FitMode::kContain, Flip::kNone, 0},     {"60x40", FitMode::kCover, Flip::kHorizontal, 0},
+      {"1000x24", FitMode::kStretch, Flip::kNone, 0}, {"64x48", FitMode::kStretch, Flip::kNone, 0},
+      {"50x50", FitMode::kContain, Flip::kVertical, 0}, {"20x40", FitMode::kCover, Flip::kNone, 90},
+  };
+  std::string report;
+  for (const auto& picture : pictures) {
+    const std::vector<uint8_t> rgb = grainy_rgb(picture.width, picture.height);
+    write_file(dir + "in.bmp", bmp_of(rgb, picture.width, picture.height));
+    if (!save_png(rgb, picture.width, picture.height, dir + "in.png")) return "can't write in.png\n";
+    for (const auto& f : fits) {
+      Preparation prepare;
+      prepare.resize = parse_target_size(f.size, prepare.size) == PreparationError::kNone;
+      prepare.fit = f.fit;
+      prepare.flip = f.flip;
+      prepare.rotation = f.rotation;
+      const std::string name = std::to_string(picture.width) + "x" + std::to_string(picture.height) + " to " + f.size;
+      std::string bmp_error, png_error;
+      int32_t bmp_width = 0, png_width = 0;
+      const std::vector<uint32_t> bmp = prepared_colours(vips, dir + "in.bmp", prepare, bmp_width, bmp_error);
+      const std::vector<uint32_t> png = prepared_colours(vips, dir + "in.png", prepare, png_width, png_error);
+      size_t differing = 0;
+      for (size_t i = 0; i < bmp.size() && i < png.size(); ++i) differing += bmp[i] != png[i];
+      if (!bmp_error.empty() || !png_error.empty() || bmp_width != png_width || bmp.size() != png.size() || differing) {
+        report += name + ": BMP " + std::to_string(bmp_width) + " wide, " + std::to_string(bmp.size()) + " pixels (" +
+                  bmp_error + "), PNG " + std::to_string(png_width) + " wide, " + std::to_string(png.size()) +
+                  " pixels (" + png_error + "), " + std::to_string(differing) + " differ\n";
+      }
+    }
+  }
+  end_vips_access(vips);
+  return report;
+}
+
+// libvips runs in a child process: its buffers would otherwise stay in this one,
+// whose size is inherited by the commands other tests measure.
+TEST_F(CliRun, FittedBmpPixelsAreLibvipsOwn) {
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(channel[0]);
+    const std::string report = compare_fits(dir);
+    const bool sent = write(channel[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+    _exit(sent ? 0 : 1);
+  }
+  close(channel[1]);
+  std::string report;
+  char buffer[4096];
+  for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<size_t>(n));
+  close(channel[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(report, "");
+}
+
+#endif
+
+}  // namespace
