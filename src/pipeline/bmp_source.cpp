@@ -234,6 +234,17 @@ bool next_bmp_rgb_row(BmpSource& s, uint8_t* rgb, ReadCode& code) {
     }
     s.rgb_decoder = make_row_decoder(strip.source.store, strip.picture, RowUse::kColours);
   }
+  if (s.rgb_decoder.kind == RowKind::kBgr24) {
+    // The common depth needs no colour table: blue, green, red turned around.
+    const uint8_t* p = s.rgb_decoder.pixels + s.rgb_decoder.stride * static_cast<uint64_t>(storage - strip.first_row);
+    for (size_t x = 0; x < width; ++x, p += 3, rgb += 3) {
+      rgb[0] = p[2];
+      rgb[1] = p[1];
+      rgb[2] = p[0];
+    }
+    ++s.rgb_next;
+    return true;
+  }
   if (s.columns.size() != width) {
     s.columns.resize(width);
     for (size_t x = 0; x < width; ++x) s.columns[x] = static_cast<int32_t>(x);
