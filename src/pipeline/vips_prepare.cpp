@@ -33,8 +33,8 @@ VipsImage* to_exact_size(VipsImage* image, int width, int height) {
   });
 }
 
-// vips_resize's reduction: a box shrink by floor(factor / kResizeGap) on each axis
-// (rows first), then a kernel reduction by what remains.
+// vips_resize reduces the rows, then the columns, each by a box of
+// floor(factor / kResizeGap) first and its kernel for what remains.
 constexpr double kResizeGap = 2.0;
 
 // The scales vips_resize is given for a fit, and the plan; false when the plan fails.
@@ -52,10 +52,14 @@ bool fit_scales(int width, int height, const Preparation& p, FitPlan& plan, doub
 // the rest of its row reduction, then its column reduction.
 VipsImage* resize_shrunk_rows(VipsImage* image, double hscale, double vscale, int row_shrink) {
   if (row_shrink == 1) {
-    return step(image, [&](VipsImage* a, VipsImage** b) { return vips_resize(a, b, hscale, "vscale", vscale, nullptr); });
+    return step(image, [&](VipsImage* a, VipsImage** b) {
+      return vips_resize(a, b, hscale, "vscale", vscale, nullptr);
+    });
   }
-  image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_reducev(a, b, 1.0 / vscale / row_shrink, nullptr); });
-  if (1.0 / hscale <= 1.0) return image;
+  image = step(image, [&](VipsImage* a, VipsImage** b) {
+    return vips_reducev(a, b, 1.0 / vscale / row_shrink, nullptr);
+  });
+  if (1.0 / hscale <= 1.0) return image;  // the width kept
   return step(image, [&](VipsImage* a, VipsImage** b) {
     return vips_reduceh(a, b, 1.0 / hscale, "gap", kResizeGap, nullptr);
   });

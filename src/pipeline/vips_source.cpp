@@ -416,8 +416,8 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
     return ReadCode::kShortData;
   }
   VipsImage* generated = vips_image_new();
-  vips_image_init_fields(generated, width, height / feed->shrink, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, VIPS_INTERPRETATION_sRGB,
-                         1.0, 1.0);
+  vips_image_init_fields(generated, width, height / feed->shrink, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE,
+                         VIPS_INTERPRETATION_sRGB, 1.0, 1.0);
   VipsImage* image = nullptr;
   if (vips_image_pipelinev(generated, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
       vips_image_generate(generated, nullptr, feed_rows, nullptr, feed.get(), nullptr) != 0 ||

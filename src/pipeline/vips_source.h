@@ -57,7 +57,9 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
 
 // Prepares a picture whose rows the program's own reader decodes: they are pulled
 // as the resampler needs them, so a fit holds a few rows, not the picture (a
-// rotation or an upside-down flip has the picture copied whole first). The rows'
+// rotation or an upside-down flip has the picture copied whole first). A large
+// reduction averages the rows as they come where libvips would start with that
+// box shrink (fit_row_shrink), so libvips reads a picture a few times shorter. The rows'
 // context must outlive the source. `header40` gives the resolution. Returns a
 // reader code as open_vips_source does.
 ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t width, int32_t height,
