@@ -5,13 +5,16 @@
 #ifndef QVX_PIPELINE_INDEX_STRIPS_H
 #define QVX_PIPELINE_INDEX_STRIPS_H
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "halftone/colour_palette.h"
 #include "halftone/grey_levels.h"
 #include "image/row_decoder.h"
+#include "pipeline/band_threads.h"
 #include "pipeline/conversion_request.h"
 #include "pipeline/result_output.h"
 #include "pipeline/strip.h"
@@ -32,10 +35,26 @@ struct IndexStrips {
   std::vector<uint32_t> decoded;
   std::vector<uint8_t> bits;  // one result row
   bool failed = false;        // the output refused rows
+  // On several threads each strip's rows are read in bands, then converted: in bands
+  // where no row depends on another, as a wavefront for error diffusion (row y on
+  // thread y % count a few pixels behind row y - 1, the errors carried in a ring of
+  // rows), else by the converter alone (serpentine rows, the vector bands, the local
+  // thresholds).
+  enum class Split { kRows, kWavefront, kConverter };
+  std::unique_ptr<BandThreads> bands;  // null: one thread
+  Split split = Split::kConverter;
+  std::vector<uint8_t> ahead;    // a strip's rows, top first
+  std::vector<uint8_t> indexes;  // their indexes
+  std::vector<std::vector<uint32_t>> band_decoded;  // per thread, decoded colours
+  std::vector<int32_t> ring;     // ring_rows rows of (width + 4) * pixel_bytes
+  int32_t ring_rows = 0;
+  std::vector<std::vector<int32_t>> band_values;  // per thread, one row of toned values
+  std::unique_ptr<std::atomic<int64_t>[]> progress;  // per thread: row * (width + 1) + pixels done
 };
 
 // Starts converting a picture of width x height whose header (40 bytes) the output
-// copies, and begins the output; returns "" or the message. A failed output's reason
+// copies, and begins the output; returns "" or the message. request.threads above 1
+// converts on that many threads where the method allows; the bytes are the same. A failed output's reason
 // is in out.error, or errno.
 std::string start_index_strips(IndexStrips& s, const ConversionRequest& request, int density, ResultOutput& out,
                                const uint8_t* header40, int32_t width, int32_t height, bool& output_failed);
