@@ -106,25 +106,45 @@ void take_row(void* context, int32_t top, const uint8_t* indexes) {
   s.failed = !put_result_rows(*s.out, s.out->bottom_up ? s.height - 1 - top : top, 1, s.bits.data());
 }
 
-// Takes a strip that comes in order on several threads: its rows read in bands, then converted.
+// Converts the rows read before and not converted yet.
+void convert_pending(IndexStrips& s) {
+  if (s.pending_rows == 0) return;
+  index_rows(s.convert, s.pending.data(), s.pixel_bytes * static_cast<size_t>(s.width), s.pending_top, s.pending_rows);
+  s.pending_rows = 0;
+}
+
+// Takes a strip that comes in order on several threads: its rows read in bands, then
+// converted. A converter that works alone takes the strip before meanwhile, on the
+// calling thread, and the others read this one.
 void index_strip_on_threads(IndexStrips& s, const Strip& strip, const RowDecoder* decoder, int32_t top) {
   const size_t row_bytes = s.pixel_bytes * static_cast<size_t>(s.width);
   s.ahead.resize(static_cast<size_t>(strip.rows) * row_bytes);
   BandThreads& bands = *s.convert.bands;
   // Colours handed out by a callback are read on the calling thread alone.
-  const int readers = strip.source.decoded ? 1 : bands.count;
+  const bool overlap = s.convert.split == IndexRows::Split::kConverter && !strip.source.decoded;
+  const int first = overlap ? 1 : 0;
+  const int readers = strip.source.decoded ? 1 : bands.count - first;
   run_bands(bands, [&](int band) {
-    if (band >= readers) return;
-    const int32_t last = band_start(strip.rows, band + 1, readers);
-    for (int32_t k = band_start(strip.rows, band, readers); k < last; ++k) {
+    if (overlap && band == 0) return convert_pending(s);
+    const int reader = band - first;
+    if (reader >= readers) return;
+    const int32_t last = band_start(strip.rows, reader + 1, readers);
+    for (int32_t k = band_start(strip.rows, reader, readers); k < last; ++k) {
       const int32_t t = top + k;
       const int32_t row = s.out->bottom_up ? s.height - 1 - t - strip.first_row : t - strip.first_row;
       strip_row(s, strip, decoder, row, s.band_decoded[static_cast<size_t>(band)].data(),
                 s.ahead.data() + static_cast<size_t>(k) * row_bytes);
     }
   });
-  index_rows(s.convert, s.ahead.data(), row_bytes, top, strip.rows);
   s.next_top += strip.rows;
+  convert_pending(s);
+  if (overlap) {
+    s.ahead.swap(s.pending);
+    s.pending_top = top;
+    s.pending_rows = strip.rows;
+  } else {
+    index_rows(s.convert, s.ahead.data(), row_bytes, top, strip.rows);
+  }
 }
 
 int luminance_of(const uint8_t* rgb) { return luminance(rgb[0] << 16 | rgb[1] << 8 | rgb[2]); }
@@ -293,6 +313,7 @@ bool index_strip(IndexStrips& s, const Strip& strip) {
 }
 
 bool finish_index_strips(IndexStrips& s) {
+  convert_pending(s);
   if (!s.held.empty()) {
     const size_t row_bytes = s.pixel_bytes * static_cast<size_t>(s.width);
     index_rows(s.convert, s.held.data() + static_cast<size_t>(s.next_top) * row_bytes, row_bytes, s.next_top,

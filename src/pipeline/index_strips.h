@@ -67,8 +67,11 @@ struct IndexStrips {
   std::vector<uint32_t> decoded;
   std::vector<uint8_t> bits;  // one result row
   bool failed = false;        // the output refused rows
-  // On several threads each strip's rows are read in bands, then converted.
-  std::vector<uint8_t> ahead;  // a strip's rows, top first
+  // On several threads each strip's rows are read in bands, then converted; where the
+  // converter works alone, it converts the strip before while the others read.
+  std::vector<uint8_t> ahead;    // a strip's rows, top first
+  std::vector<uint8_t> pending;  // the rows read but not converted yet
+  int32_t pending_top = 0, pending_rows = 0;
   std::vector<std::vector<uint32_t>> band_decoded;  // per thread, decoded colours
 };
 
