@@ -186,7 +186,8 @@ void start_index_rows(IndexRows& r, bool palette, int32_t width, int threads, In
     // Rows in flight add into the two below each; the row ring_rows above is cleared by then.
     r.ring_rows = count + 3;
     r.ring.assign(static_cast<size_t>(r.ring_rows) * (static_cast<size_t>(r.width) + 4) * r.pixel_bytes, 0);
-    r.band_values.assign(static_cast<size_t>(count), std::vector<int32_t>(r.pixel_bytes * static_cast<size_t>(r.width)));
+    const size_t row_values = r.pixel_bytes * static_cast<size_t>(r.width);
+    r.band_values.assign(static_cast<size_t>(count), std::vector<int32_t>(row_values));
     r.progress.reset(new std::atomic<int64_t>[static_cast<size_t>(count)]);
   }
 }
