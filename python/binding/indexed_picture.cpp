@@ -63,6 +63,7 @@ std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest
     const LevelsError error = start_palette(request.method, params, *target.palette, p.width, rows.colours);
     if (error != LevelsError::kNone) return start_error(error, params, request);
     start_index_rows(rows, true, p.width, request.threads, take_indexes, &sink);
+    if (rows.split == IndexRows::Split::kConverter) rows.bands.reset();  // the rows are read where they lie
     if (p.bands == 3 && p.pixel_step == 3 && p.band_step == 1 && p.row_step > 0) {
       index_rows(rows, p.data, static_cast<size_t>(p.row_step), 0, p.height);
     } else {
