@@ -63,7 +63,8 @@ std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest
     const LevelsError error = start_palette(request.method, params, *target.palette, p.width, rows.colours);
     if (error != LevelsError::kNone) return start_error(error, params, request);
     start_index_rows(rows, true, p.width, request.threads, take_indexes, &sink);
-    if (rows.split == IndexRows::Split::kConverter) rows.bands.reset();  // the rows are read where they lie
+    // Where the converter works alone no thread stands by: the binding reads the rows itself.
+    if (rows.split == IndexRows::Split::kConverter) rows.bands.reset();
     if (p.bands == 3 && p.pixel_step == 3 && p.band_step == 1 && p.row_step > 0) {
       index_rows(rows, p.data, static_cast<size_t>(p.row_step), 0, p.height);
     } else {
@@ -84,6 +85,7 @@ std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest
     const LevelsError error = start_grey_levels(request.method, params, target.levels, p.width, rows.levels);
     if (error != LevelsError::kNone) return start_error(error, params, request);
     start_index_rows(rows, false, p.width, request.threads, take_indexes, &sink);
+    if (rows.split == IndexRows::Split::kConverter) rows.bands.reset();
     int32_t top = 0;
     for_each_luma_strip(p, scratch, [&](const uint8_t* luma, size_t row_step, int32_t count) {
       index_rows(rows, luma, row_step, top, count);
