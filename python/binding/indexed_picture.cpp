@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "halftone/grey_levels.h"
+#include "pipeline/index_strips.h"
 
 namespace {
 
@@ -56,23 +57,41 @@ std::string convert_array_indexed(const ArrayPicture& p, const ConversionRequest
   params.invert = request.invert;
   IndexesOut sink{out, width};
   LumaScratch scratch;
+  // On request.threads threads, shared out as the command shares a picture's rows.
+  IndexRows rows;
   if (target.palette) {
-    PaletteConverter converter;
-    const LevelsError error = start_palette(request.method, params, *target.palette, p.width, converter);
+    const LevelsError error = start_palette(request.method, params, *target.palette, p.width, rows.colours);
     if (error != LevelsError::kNone) return start_error(error, params, request);
-    std::vector<uint8_t> rgb(3 * width);
-    for (int32_t top = 0; top < p.height; ++top) {
-      palette_rows(converter, array_rgb_row(p, top, scratch, rgb.data()), 0, 1, take_indexes, &sink);
+    start_index_rows(rows, true, p.width, request.threads, take_indexes, &sink);
+    // Where the converter works alone no thread stands by: the binding reads the rows itself.
+    if (rows.split == IndexRows::Split::kConverter) rows.bands.reset();
+    if (p.bands == 3 && p.pixel_step == 3 && p.band_step == 1 && p.row_step > 0) {
+      index_rows(rows, p.data, static_cast<size_t>(p.row_step), 0, p.height);
+    } else {
+      // Rows of other layouts are gathered a strip at a time.
+      const int32_t strip = rows_per_strip(3 * width, p.height);
+      std::vector<uint8_t> rgb(static_cast<size_t>(strip) * 3 * width);
+      for (int32_t top = 0; top < p.height; top += strip) {
+        const int32_t count = std::min(strip, p.height - top);
+        for (int32_t k = 0; k < count; ++k) {
+          uint8_t* row = rgb.data() + static_cast<size_t>(k) * 3 * width;
+          const uint8_t* given = array_rgb_row(p, top + k, scratch, row);
+          if (given != row) std::memcpy(row, given, 3 * width);
+        }
+        index_rows(rows, rgb.data(), 3 * width, top, count);
+      }
     }
-    finish_palette(converter, take_indexes, &sink);
-    return "";
+  } else {
+    const LevelsError error = start_grey_levels(request.method, params, target.levels, p.width, rows.levels);
+    if (error != LevelsError::kNone) return start_error(error, params, request);
+    start_index_rows(rows, false, p.width, request.threads, take_indexes, &sink);
+    if (rows.split == IndexRows::Split::kConverter) rows.bands.reset();
+    int32_t top = 0;
+    for_each_luma_strip(p, scratch, [&](const uint8_t* luma, size_t row_step, int32_t count) {
+      index_rows(rows, luma, row_step, top, count);
+      top += count;
+    });
   }
-  GreyLevelsConverter converter;
-  const LevelsError error = start_grey_levels(request.method, params, target.levels, p.width, converter);
-  if (error != LevelsError::kNone) return start_error(error, params, request);
-  for_each_luma_strip(p, scratch, [&](const uint8_t* rows, size_t row_step, int32_t count) {
-    grey_level_rows(converter, rows, row_step, count, take_indexes, &sink);
-  });
-  finish_grey_levels(converter, take_indexes, &sink);
+  finish_index_rows(rows);
   return "";
 }

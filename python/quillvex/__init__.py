@@ -246,8 +246,19 @@ def _dispatch(image, autorotate, on_array, on_path):
                     f"{type(image).__name__}")
 
 
+def _threads_words(threads):
+    """The command's -j for one picture's threads: the machine's cores when None."""
+    if threads is None:
+        return ["-j", str(min(os.cpu_count() or 1, _MOST_THREADS))]
+    return ["-j", _whole_number_word("threads", threads)]
+
+
+# The most threads the command's -j takes.
+_MOST_THREADS = 256
+
+
 def convert(image, *, method="letter", density=127, invert=False, max_pixels=None, autorotate=True,
-            levels=None, palette=None, **parameters):
+            levels=None, palette=None, threads=None, **parameters):
     """Converts a picture to black and white; returns an (H, W) uint8 array, 0 black, 1 white.
     With levels or palette, an IndexedResult: per pixel the grey level or palette entry.
 
@@ -265,13 +276,18 @@ def convert(image, *, method="letter", density=127, invert=False, max_pixels=Non
     ordered dither spread the rest. palette: a built-in name (palettes()), a text
     "#rrggbb,#rrggbb,..." or a sequence of "#rrggbb" or (r, g, b): the entry's index
     per pixel, by letter (the nearest colour) or error diffusion, without invert.
+    threads: how many threads convert the picture, as the command's -j (1..256;
+    None, the default, is the machine's cores; 1 converts on the calling thread
+    alone). Any number gives the same result. Files share every method's rows as the
+    command does; arrays and PIL images their grey levels and palettes (their black
+    and white takes one thread). The GIL stays released.
     parameters: the method's own, listed below from the methods' descriptors.
 
     Raises ValueError for bad parameters or arrays (the command's message) and
     ReadError (an OSError) for pictures that can't be read.
     """
     parameters = dict(parameters, levels=levels, palette=palette)
-    words = _conversion_words(method, density, invert, max_pixels, autorotate, parameters)
+    words = _conversion_words(method, density, invert, max_pixels, autorotate, parameters) + _threads_words(threads)
     options = _options(words + _TO_MEMORY)
     colours = options.palette and tuple(map(tuple, options.palette))
     indexed = options.levels > 2 or colours is not None
@@ -395,15 +411,16 @@ def save(result, path, format=None, *, resolution=None, **device_options):
 
 
 def convert_file(input, output, *, format=None, method="letter", density=127, invert=False, max_pixels=None,
-                 autorotate=True, **parameters):
+                 autorotate=True, threads=None, **parameters):
     """Converts the file input into the file output exactly as ``quillvex-cli input -o
     output`` does, strip by strip; the output is replaced only once it is whole.
+    threads: as convert's (the command's -j; None, the machine's cores).
     parameters: the method's (see convert) and the device formats' (layout, on, name, band)."""
     source = os.fsdecode(os.fspath(input))
     target = os.fsdecode(os.fspath(output))
     device = {name: parameters.pop(name) for name in list(parameters) if name in _DEVICE_OPTIONS}
     words = _conversion_words(method, density, invert, max_pixels, autorotate, parameters)
-    words += (["-f", format] if format is not None else []) + _device_words(device)
+    words += (["-f", format] if format is not None else []) + _device_words(device) + _threads_words(threads)
     _core.convert_file(source, target, _options(words + ["-o", target, "--", source]))
 
 

@@ -40,8 +40,8 @@ def palettes() -> Dict[str, Tuple[_Colour, ...]]:
 
 def convert(image: _Picture, *, method: str = "letter", density: Union[int, Literal["auto"]] = 127,
             invert: bool = False, max_pixels: Optional[int] = None, autorotate: bool = True,
-            levels: Optional[int] = None, palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
-            linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
+            levels: Optional[int] = None, palette: Optional[_PaletteChoice] = None, threads: Optional[int] = None,
+            serpentine: bool = False, linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
             percent: Optional[int] = None) -> _Result:
     """Converts a picture to black and white: an (H, W) uint8 array, 0 black, 1 white;
     with levels (2..16) or a palette (a built-in name, "#rrggbb,..." or colours), an
@@ -50,8 +50,9 @@ def convert(image: _Picture, *, method: str = "letter", density: Union[int, Lite
     method: 'letter', 'hard', 'soft' or a halftoning method (methods()); density 0..254
     (higher is darker) or 'auto'; serpentine for error diffusion; linear for the
     halftoning methods; radius for bradley, sauvola and niblack; k for sauvola and
-    niblack; percent for bradley. ValueError for bad parameters, ReadError for pictures
-    that can't be read."""
+    niblack; percent for bradley. threads: how many threads convert the picture, as the
+    command's -j (1..256; None, the machine's cores; the same result for any number).
+    ValueError for bad parameters, ReadError for pictures that can't be read."""
 
 def otsu(image: _Picture, *, max_pixels: Optional[int] = None, autorotate: bool = True) -> int:
     """The density the command's -a picks: Otsu's threshold of the picture's luminance."""
@@ -69,8 +70,8 @@ def save(result: _Result, path: Union[str, os.PathLike], format: Optional[str] =
 
 def convert_file(input: Union[str, os.PathLike], output: Union[str, os.PathLike], *, format: Optional[str] = None,
                  method: str = "letter", density: Union[int, Literal["auto"]] = 127, invert: bool = False,
-                 max_pixels: Optional[int] = None, autorotate: bool = True, levels: Optional[int] = None,
-                 palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
+                 max_pixels: Optional[int] = None, autorotate: bool = True, threads: Optional[int] = None,
+                 levels: Optional[int] = None, palette: Optional[_PaletteChoice] = None, serpentine: bool = False,
                  linear: bool = False, radius: Optional[int] = None, k: Optional[float] = None,
                  percent: Optional[int] = None, layout: Optional[str] = None, on: Optional[str] = None,
                  name: Optional[str] = None, band: Optional[int] = None) -> None:

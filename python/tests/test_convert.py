@@ -370,6 +370,9 @@ def test_palette_results_their_image_and_pickle():
     (dict(palette=",".join(["#000000"] * 17)), ValueError, "17"),
     (dict(palette="#000000"), ValueError, "one colour"),
     (dict(palette=[(0, 0, 0), (0, 0, 256)]), ValueError, "0..255"),
+    (dict(levels=4, threads=0), ValueError, "^--jobs must be a whole number from 1 to 256: 0$"),
+    (dict(palette="bwr", threads=257), ValueError, "^--jobs must be a whole number from 1 to 256: 257$"),
+    (dict(levels=4, threads=2.0), TypeError, "threads"),
 ])
 def test_levels_and_palettes_refused(options, kind, text):
     with pytest.raises(kind, match=text):
@@ -414,3 +417,26 @@ def test_levels_and_palettes_are_the_command_s_files(cli, files, tmp_path, optio
         assert (tmp_path / f"saved.{format}").read_bytes() == expected
         quillvex.convert_file(source, tmp_path / f"direct.{format}", **options)
         assert (tmp_path / f"direct.{format}").read_bytes() == expected
+
+
+# One picture on several threads: the indexes of one thread, for arrays whose rows the
+# binding takes where they lie (packed RGB, grey) and those it gathers a strip at a
+# time (RGBA, columns reversed), wide enough for several strips, for the ways the rows
+# are shared out: in bands (ordered, whose rows depend on their place), as a wavefront
+# (error diffusion), on one thread (serpentine).
+@pytest.mark.parametrize("options", [
+    dict(levels=5, method="bayer4", invert=True),
+    dict(levels=4, method="jarvis"),
+    dict(palette="acep7", method="stucki"),
+    dict(palette="bwr"),
+    dict(palette="spectra6", method="sierra", serpentine=True),
+])
+def test_threads_give_the_indexes_of_one_thread(options):
+    rgba = picture(150, 5000, 4, seed=3)
+    rgba[:, :, 3] = np.maximum(rgba[:, :, 3], 128)
+    layouts = {"rgb": np.ascontiguousarray(rgba[:, :, :3]), "rgba": rgba, "reversed": rgba[:, ::-1, :3],
+               "grey": np.ascontiguousarray(rgba[:, :, 1])}
+    for name, array in layouts.items():
+        one = quillvex.convert(array, threads=1, **options)
+        for threads in (2, 3, 5):
+            assert np.array_equal(quillvex.convert(array, threads=threads, **options), one), (name, threads)

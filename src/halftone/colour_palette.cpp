@@ -216,15 +216,7 @@ void palette_rows(PaletteConverter& c, const uint8_t* rgb, size_t stride, int32_
   const size_t w3 = 3 * static_cast<size_t>(c.width);
   for (int32_t i = 0; i < rows; ++i, rgb += stride) {
     if (!c.method) {
-      const ChooseEntry choose{c};
-      int32_t x = 0;
-#if QVX_X86
-      if (c.vector_nearest) x = nearest_palette_row_avx2(c, rgb, c.out.data());
-#endif
-      for (; x < c.width; ++x) {
-        int32_t w[3] = {c.tone[rgb[3 * x]], c.tone[rgb[3 * x + 1]], c.tone[rgb[3 * x + 2]]};
-        c.out[x] = choose(w);
-      }
+      nearest_palette_row(c, rgb, c.out.data());
       emit(c, c.out.data(), sink, context);
     } else if (c.banded) {
       const size_t row = static_cast<size_t>(c.width) + 2 * kBandPad;
@@ -236,6 +228,25 @@ void palette_rows(PaletteConverter& c, const uint8_t* rgb, size_t stride, int32_
     }
     ++c.rows_in;
   }
+}
+
+void nearest_palette_row(const PaletteConverter& c, const uint8_t* rgb, uint8_t* indexes) {
+  const ChooseEntry choose{c};
+  int32_t x = 0;
+#if QVX_X86
+  if (c.vector_nearest) x = nearest_palette_row_avx2(c, rgb, indexes);
+#endif
+  for (; x < c.width; ++x) {
+    int32_t w[3] = {c.tone[rgb[3 * x]], c.tone[rgb[3 * x + 1]], c.tone[rgb[3 * x + 2]]};
+    indexes[x] = choose(w);
+  }
+}
+
+void diffuse_palette_span(const PaletteConverter& c, const uint8_t* rgb, int32_t* const* errors, int32_t x0,
+                          int32_t x1, int32_t* values, uint8_t* indexes) {
+  for (int32_t i = 3 * x0; i < 3 * x1; ++i) values[i] = c.tone[rgb[i]];
+  int32_t* at[kErrorRows] = {errors[0] + 3 * x0, errors[1] + 3 * x0, errors[2] + 3 * x0};
+  diffuse_index_row<3>(diffusion_kernel(*c.method), values + 3 * x0, at, x1 - x0, 1, ChooseEntry{c}, indexes + x0);
 }
 
 void finish_palette(PaletteConverter& c, IndexSink sink, void* context) { diffuse_waiting(c, sink, context); }

@@ -90,4 +90,15 @@ void palette_rows(PaletteConverter& converter, const uint8_t* rgb, size_t stride
 // Ends the picture.
 void finish_palette(PaletteConverter& converter, IndexSink sink, void* context);
 
+// The nearest entries of one row of colours (the converter without a method); reads
+// the converter only, so threads may share it.
+void nearest_palette_row(const PaletteConverter& converter, const uint8_t* rgb, uint8_t* indexes);
+
+// Error diffusion (not serpentine) of pixels x0 .. x1 - 1 of one row of colours, left to
+// right: errors[0..2] point at pixel 0 of the carried errors (3 a pixel) of the row and
+// the two below it (two spare pixels either side), values is a row of scratch (3 a
+// pixel). Running the spans of a row in order gives what the converter gives.
+void diffuse_palette_span(const PaletteConverter& converter, const uint8_t* rgb, int32_t* const* errors, int32_t x0,
+                          int32_t x1, int32_t* values, uint8_t* indexes);
+
 #endif

@@ -239,18 +239,7 @@ void grey_level_rows(GreyLevelsConverter& c, const uint8_t* luma, size_t stride,
     return;
   }
   for (int32_t i = 0; i < rows; ++i, luma += stride) {
-    if (!c.method) {
-      for (int32_t x = 0; x < c.width; ++x) c.out[x] = c.nearest[c.tone[luma[x]]];
-      invert_row(c, c.out.data());
-      emit(c, c.out.data(), sink, context);
-    } else if (c.family == HalftoneFamily::kOrdered) {
-      const int64_t* limits = &c.limits[static_cast<size_t>(c.rows_in % c.period) * c.period];
-      const int64_t n2 = 2 * int64_t{c.period} * c.period;
-      for (int32_t x = 0; x < c.width; ++x) {
-        const int k = c.floor_level[luma[x]];
-        c.out[x] = static_cast<uint8_t>(k + (k < c.levels - 1 && n2 * c.fraction[luma[x]] > limits[x % c.period]));
-      }
-      invert_row(c, c.out.data());
+    if (grey_level_row_alone(c, luma, c.rows_in, c.out.data())) {
       emit(c, c.out.data(), sink, context);
     } else if (c.banded) {
       // The band runs on 8-bit levels only, where s is the clamp itself.
@@ -264,6 +253,33 @@ void grey_level_rows(GreyLevelsConverter& c, const uint8_t* luma, size_t stride,
     }
     ++c.rows_in;
   }
+}
+
+bool grey_level_row_alone(const GreyLevelsConverter& c, const uint8_t* luma, int32_t y, uint8_t* indexes) {
+  if (!c.method) {
+    for (int32_t x = 0; x < c.width; ++x) indexes[x] = c.nearest[c.tone[luma[x]]];
+  } else if (c.family == HalftoneFamily::kOrdered) {
+    const int64_t* limits = &c.limits[static_cast<size_t>(y % c.period) * c.period];
+    const int64_t n2 = 2 * int64_t{c.period} * c.period;
+    for (int32_t x = 0; x < c.width; ++x) {
+      const int k = c.floor_level[luma[x]];
+      indexes[x] = static_cast<uint8_t>(k + (k < c.levels - 1 && n2 * c.fraction[luma[x]] > limits[x % c.period]));
+    }
+  } else {
+    return false;
+  }
+  invert_row(c, indexes);
+  return true;
+}
+
+void diffuse_level_span(const GreyLevelsConverter& c, const uint8_t* luma, int32_t* const* errors, int32_t x0,
+                        int32_t x1, int32_t* values, uint8_t* indexes) {
+  for (int32_t x = x0; x < x1; ++x) values[x] = c.tone[luma[x]];
+  int32_t* at[kErrorRows] = {errors[0] + x0, errors[1] + x0, errors[2] + x0};
+  diffuse_index_row<1>(diffusion_kernel(*c.method), values + x0, at, x1 - x0, 1, ChooseLevel{c}, indexes + x0);
+  if (!c.params.invert) return;
+  const uint8_t top = static_cast<uint8_t>(c.levels - 1);
+  for (int32_t x = x0; x < x1; ++x) indexes[x] = static_cast<uint8_t>(top - indexes[x]);
 }
 
 void finish_grey_levels(GreyLevelsConverter& c, IndexSink sink, void* context) {

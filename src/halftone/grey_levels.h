@@ -100,6 +100,18 @@ void grey_level_rows(GreyLevelsConverter& converter, const uint8_t* luma, size_t
 // Ends the picture: the rows still waiting go to the sink.
 void finish_grey_levels(GreyLevelsConverter& converter, IndexSink sink, void* context);
 
+// Converts row y (from the top) of luminance on its own where no row depends on
+// another (the nearest level, ordered dither); false, nothing written, for the others.
+// Reads the converter only, so threads may share it.
+bool grey_level_row_alone(const GreyLevelsConverter& converter, const uint8_t* luma, int32_t y, uint8_t* indexes);
+
+// Error diffusion (not serpentine) of pixels x0 .. x1 - 1 of one row, left to right:
+// errors[0..2] point at pixel 0 of the carried errors of the row and the two below it
+// (two spare pixels either side), values is a row of scratch. Running the spans of a
+// row in order gives what the converter gives; reads the converter only.
+void diffuse_level_span(const GreyLevelsConverter& converter, const uint8_t* luma, int32_t* const* errors,
+                        int32_t x0, int32_t x1, int32_t* values, uint8_t* indexes);
+
 // Returns the n x n Bayer matrix value at (x, y), n a power of two up to 16.
 int bayer_value(int n, int x, int y);
 

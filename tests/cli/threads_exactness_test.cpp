@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,6 +107,44 @@ std::vector<Row> rows() {
   inverted.method = HalftoneMethod::kBayer4;
   inverted.invert = true;
   list.push_back({"bayer4, inverted", inverted});
+  // Grey levels and palettes each way they share the rows: in bands (the nearest, the
+  // ordered methods, whose rows depend on the row's place in the matrix), as a wavefront
+  // of error diffusion (kernels reaching two rows and two columns, linear light's wider
+  // values, a palette's three channels, two colours into 1-bit rows), and on one thread
+  // (serpentine rows).
+  struct IndexRow {
+    const char* name;
+    std::optional<HalftoneMethod> method;
+    int levels;
+    const char* palette;
+    bool invert, serpentine, linear;
+    int format = kFormatBmp;
+  };
+  const IndexRow index_rows[] = {
+      {"letter, 5 levels", std::nullopt, 5, "", false, false, false},
+      {"bayer8, 3 levels, inverted", HalftoneMethod::kBayer8, 3, "", true, false, false},
+      {"blue noise, 6 levels", HalftoneMethod::kBlueNoise, 6, "", false, false, false},
+      {"jarvis, 4 levels, inverted", HalftoneMethod::kJarvis, 4, "", true, false, false},
+      {"floyd-steinberg, 3 levels, linear", HalftoneMethod::kFloydSteinberg, 3, "", false, false, true},
+      {"atkinson, 16 levels, serpentine", HalftoneMethod::kAtkinson, 16, "", false, true, false},
+      {"letter, acep7", std::nullopt, 2, "acep7", false, false, false},
+      {"floyd-steinberg, acep7", HalftoneMethod::kFloydSteinberg, 2, "acep7", false, false, false},
+      {"stucki, spectra6", HalftoneMethod::kStucki, 2, "spectra6", false, false, false},
+      {"sierra-lite, bwr, linear", HalftoneMethod::kSierraLite, 2, "bwr", false, false, true},
+      {"burkes, two colours to pbm", HalftoneMethod::kBurkes, 2, "#f0e0d0,#102030", false, false, false, kFormatPbm},
+      {"sierra, bwy, serpentine", HalftoneMethod::kSierra, 2, "bwy", false, true, false},
+  };
+  for (const IndexRow& i : index_rows) {
+    ConversionRequest r;
+    r.format = i.format;
+    r.method = i.method;
+    r.levels = i.levels;
+    r.palette = i.palette;
+    r.invert = i.invert;
+    r.halftone.serpentine = i.serpentine;
+    r.halftone.linear = i.linear;
+    list.push_back({i.name, r});
+  }
   return list;
 }
 
