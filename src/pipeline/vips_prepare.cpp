@@ -1,6 +1,8 @@
 #include "pipeline/vips_prepare.h"
 
 #include <cmath>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -65,14 +67,18 @@ VipsImage* resize_shrunk_rows(VipsImage* image, double hscale, double vscale, in
   });
 }
 
-VipsImage* fit(VipsImage* image, const Preparation& p, int row_shrink) {
+VipsImage* fit(VipsImage* image, const Preparation& p, int row_shrink, PlannedSize planned) {
   FitPlan plan;
   double hscale = 1.0, vscale = 1.0;
-  if (!fit_scales(vips_image_get_width(image), vips_image_get_height(image) * row_shrink, p, plan, hscale, vscale)) {
+  if (planned.width == 0) planned = {vips_image_get_width(image), vips_image_get_height(image) * row_shrink};
+  if (!fit_scales(planned.width, planned.height, p, plan, hscale, vscale)) {
     g_object_unref(image);
     vips_error("quillvex-cli", "%s", preparation_error_text(PreparationError::kResultTooLarge));
     return nullptr;
   }
+  // A picture decoded smaller is scaled from the size it has to the planned one.
+  hscale = static_cast<double>(plan.scaled_width) / vips_image_get_width(image);
+  vscale = static_cast<double>(plan.scaled_height) / (vips_image_get_height(image) * row_shrink);
   if (hscale != 1.0 || vscale != 1.0) {
     image = resize_shrunk_rows(image, hscale, vscale, row_shrink);
     image = to_exact_size(image, static_cast<int>(plan.scaled_width), static_cast<int>(plan.scaled_height));
@@ -113,7 +119,23 @@ int fit_row_shrink(int width, int height, const Preparation& p) {
   return static_cast<int>(shrink);
 }
 
-VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink) {
+int fit_load_shrink(int width, int height, const Preparation& p) {
+  if (!p.resize || width < 1 || height < 1) return 1;
+  if (p.rotation == 90 || p.rotation == 270) std::swap(width, height);
+  FitPlan plan;
+  double hscale = 1.0, vscale = 1.0;
+  if (!fit_scales(width, height, p, plan, hscale, vscale) || plan.scaled_width == 0 || plan.scaled_height == 0) return 1;
+  for (int factor = 8; factor > 1; factor /= 2) {
+    // The decoded side is width / factor rounded up: at least the fitted side.
+    if (static_cast<uint64_t>(plan.scaled_width) * factor <= static_cast<uint64_t>(width) &&
+        static_cast<uint64_t>(plan.scaled_height) * factor <= static_cast<uint64_t>(height)) {
+      return factor;
+    }
+  }
+  return 1;
+}
+
+VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink, PlannedSize planned) {
   VipsImage* image = in;
   g_object_ref(image);
   const int bands = vips_image_get_bands(image);
@@ -131,7 +153,8 @@ VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrin
     const VipsDirection direction = p.flip == Flip::kHorizontal ? VIPS_DIRECTION_HORIZONTAL : VIPS_DIRECTION_VERTICAL;
     image = step(image, [&](VipsImage* a, VipsImage** b) { return vips_flip(a, b, direction, nullptr); });
   }
-  if (image && p.resize) image = fit(image, p, row_shrink);
+  if (planned.width != 0 && (p.rotation == 90 || p.rotation == 270)) std::swap(planned.width, planned.height);
+  if (image && p.resize) image = fit(image, p, row_shrink, planned);
   if (image && vips_image_get_format(image) != VIPS_FORMAT_UCHAR) {
     image = step(image, [](VipsImage* a, VipsImage** b) { return vips_cast_uchar(a, b, nullptr); });
   }

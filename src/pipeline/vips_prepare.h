@@ -17,10 +17,22 @@ bool prepare_reads_out_of_order(const Preparation& p);
 // one done while reading gives the same bytes as long as the rows divide evenly.
 int fit_row_shrink(int width, int height, const Preparation& p);
 
+// Returns the factor (2, 4 or 8; 1 for none) a JPEG reader may decode a picture of
+// width x height smaller by for this preparation: the largest that still leaves at
+// least the fitted size, so that little is decoded that the fit would throw away.
+int fit_load_shrink(int width, int height, const Preparation& p);
+
+// The size the fit plans for, where `in` is smaller than the picture (decoded at a
+// fraction of its size); 0 x 0: in's own size, its rows times `row_shrink`.
+struct PlannedSize {
+  int width = 0;
+  int height = 0;
+};
+
 // Returns the picture (8-bit, 1 to 4 bands) laid over white where it is transparent,
 // rotated, flipped and fitted: a new reference with 1 or 3 bands, or null when
 // libvips failed. `row_shrink` (from fit_row_shrink) says how many of the picture's
 // rows each row of `in` already averages.
-VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink = 1);
+VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink = 1, PlannedSize planned = {});
 
 #endif

@@ -229,9 +229,9 @@ namespace {
 
 // Prepares the picture when asked and checks its size; returns a reader code.
 ReadCode prepared(VipsImage*& image, const Preparation& prepare, uint64_t max_pixels, RefusedSize& refused,
-                  int row_shrink = 1) {
+                  int row_shrink = 1, PlannedSize planned = {}) {
   if (prepares(prepare)) {
-    VipsImage* ready = prepare_vips_image(image, prepare, row_shrink);
+    VipsImage* ready = prepare_vips_image(image, prepare, row_shrink, planned);
     g_object_unref(image);
     image = ready;
     if (image == nullptr) return ReadCode::kShortData;
@@ -277,6 +277,12 @@ VipsImage* load(const std::string& path, VipsAccess access) {
   return vips_image_new_from_file(path.c_str(), "access", access, "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
 }
 
+// A JPEG decoded at 1/factor of its size, as a fit that shrinks it that much reads it.
+VipsImage* load_jpeg_shrunk(const std::string& path, VipsAccess access, int factor) {
+  return vips_image_new_from_file(path.c_str(), "access", access, "fail_on", VIPS_FAIL_ON_ERROR, "shrink", factor,
+                                  nullptr);
+}
+
 // A GIF's frames lie on its logical screen, the size the browser gives the picture;
 // libvips takes the frame's size when the screen is implausibly large. A screen of
 // more pixels than the limit is refused as the page refuses it.
@@ -307,7 +313,7 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
   session.reader = nickname ? nickname : loader;
   if (screen_too_large(session.reader, head, max_pixels, refused)) return ReadCode::kTooLarge;
   // A rotation reads the rows out of order: the reader then decodes the picture whole.
-  const VipsAccess access = prepare_reads_out_of_order(prepare) ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
+  VipsAccess access = prepare_reads_out_of_order(prepare) ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
   VipsImage* raw = load(path, access);
   if (raw == nullptr) return ReadCode::kShortData;
   // Turned upright before anything else, as a browser shows it. A turn or an
@@ -315,8 +321,9 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
   // 1 or none) stays sequential.
   const int orientation = prepare.autorotate ? orientation_of(raw) : 1;
   if (orientation > 2 && access == VIPS_ACCESS_SEQUENTIAL) {
+    access = VIPS_ACCESS_RANDOM;
     g_object_unref(raw);
-    raw = load(path, VIPS_ACCESS_RANDOM);
+    raw = load(path, access);
     if (raw == nullptr) return ReadCode::kShortData;
   }
   const uint64_t width = static_cast<uint64_t>(vips_image_get_width(raw));
@@ -326,6 +333,17 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
     refused = RefusedSize{width, height};
     return ReadCode::kTooLarge;
   }
+  // The fit is planned for the picture's own size, turned upright.
+  const bool turned = orientation >= 5;  // EXIF 5 to 8 swap the sides
+  const PlannedSize upright{static_cast<int>(turned ? height : width), static_cast<int>(turned ? width : height)};
+  const int load_shrink =
+      session.reader == "jpegload" ? fit_load_shrink(upright.width, upright.height, prepare) : 1;
+  if (load_shrink > 1) {
+    // Decoding smaller skips most of the work the fit would throw away.
+    g_object_unref(raw);
+    raw = load_jpeg_shrunk(path, access, load_shrink);
+    if (raw == nullptr) return ReadCode::kShortData;
+  }
   if (orientation > 1) {
     raw = then(raw, [](VipsImage* a, VipsImage** b) { return vips_autorot(a, b, nullptr); });
     if (raw == nullptr) return ReadCode::kShortData;
@@ -333,7 +351,7 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
   VipsImage* image = to_eight_bits(raw);
   g_object_unref(raw);
   if (image == nullptr) return ReadCode::kShortData;
-  const ReadCode code = prepared(image, prepare, max_pixels, refused);
+  const ReadCode code = prepared(image, prepare, max_pixels, refused, 1, load_shrink > 1 ? upright : PlannedSize{});
   if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;

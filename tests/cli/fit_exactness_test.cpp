@@ -14,8 +14,10 @@
 #include <png.h>
 #endif
 
+
 #include "common/bmp_builder.h"
 #include "common/cli_runner.h"
+#include "jpeg_pictures.h"
 #include "pipeline/picture_source.h"
 
 namespace {
@@ -125,6 +127,8 @@ std::vector<uint32_t> prepared_colours(VipsAccess& vips, const std::string& path
   return colours;
 }
 
+std::string compare_jpeg_fits(VipsAccess& vips, const std::string& dir);
+
 // Compares every fit of every picture below; returns a line for each that differs.
 std::string compare_fits(const std::string& dir) {
   VipsAccess vips;
@@ -174,7 +178,76 @@ std::string compare_fits(const std::string& dir) {
       }
     }
   }
+  report += compare_jpeg_fits(vips, dir);
   end_vips_access(vips);
+  return report;
+}
+
+// Smooth shapes that JPEG keeps well: a dark disc on a ramp, a band along the top.
+std::vector<uint8_t> smooth_rgb(int width, int height) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int dx = x - width / 3, dy = y - height / 2, r = std::min(width, height) / 4;
+      const bool disc = dx * dx + dy * dy < r * r, band = y < height / 8;
+      const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+      rgb[at] = static_cast<uint8_t>(disc ? 20 : band ? 240 : x * 255 / width);
+      rgb[at + 1] = static_cast<uint8_t>(disc ? 30 : band ? 60 : y * 255 / height);
+      rgb[at + 2] = static_cast<uint8_t>(disc ? 200 : band ? 60 : 128);
+    }
+  }
+  return rgb;
+}
+
+// A JPEG fitted much smaller is decoded at a fraction of its size, so its pixels are
+// not the PNG's: they must still have the same size and lie in the same places.
+std::string compare_jpeg_fits(VipsAccess& vips, const std::string& dir) {
+  const struct {
+    int width, height, orientation;
+    const char* size;
+    FitMode fit;
+    unsigned rotation;
+  } cases[] = {
+      {1600, 1200, 1, "200x150", FitMode::kContain, 0}, {1203, 901, 1, "300x", FitMode::kContain, 0},
+      {1601, 1199, 1, "100x100", FitMode::kCover, 0},   {900, 1600, 1, "160x90", FitMode::kStretch, 90},
+      {1600, 900, 6, "90x160", FitMode::kContain, 0},   {1600, 900, 6, "100x40", FitMode::kCover, 270},
+  };
+  std::string report;
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> rgb = smooth_rgb(c.width, c.height);
+    if (!save_jpeg(rgb, c.width, c.height, c.orientation, dir + "in.jpg") ||
+        !save_jpeg(rgb, c.width, c.height, c.orientation, dir + "whole.v.jpg")) {
+      return "can't write a JPEG\n";
+    }
+    Preparation prepare;
+    prepare.resize = parse_target_size(c.size, prepare.size) == PreparationError::kNone;
+    prepare.fit = c.fit;
+    prepare.rotation = c.rotation;
+    // The reference: the same JPEG decoded whole, as a PNG of its pixels.
+    int up_width = 0, up_height = 0;
+    const std::vector<uint8_t> upright = decode_jpeg_upright(dir + "whole.v.jpg", up_width, up_height);
+    if (upright.empty() || !save_png(upright, up_width, up_height, dir + "whole.png")) return "can't decode the JPEG\n";
+    std::string jpeg_error, png_error;
+    int32_t jpeg_width = 0, png_width = 0;
+    const std::vector<uint32_t> jpeg = prepared_colours(vips, dir + "in.jpg", prepare, jpeg_width, jpeg_error);
+    const std::vector<uint32_t> png = prepared_colours(vips, dir + "whole.png", prepare, png_width, png_error);
+    uint64_t difference = 0;
+    for (size_t i = 0; i < jpeg.size() && i < png.size(); ++i) {
+      for (int shift = 0; shift < 24; shift += 8) {
+        difference += static_cast<uint64_t>(std::abs(static_cast<int>(jpeg[i] >> shift & 0xFF) -
+                                                     static_cast<int>(png[i] >> shift & 0xFF)));
+      }
+    }
+    // Placed wrong, the disc or the band would differ by a hundred or so over many pixels.
+    const double mean = png.empty() ? 0.0 : static_cast<double>(difference) / (3.0 * static_cast<double>(png.size()));
+    if (!jpeg_error.empty() || !png_error.empty() || jpeg_width != png_width || jpeg.size() != png.size() ||
+        mean > 4.0) {
+      report += std::string("JPEG ") + std::to_string(c.width) + "x" + std::to_string(c.height) + " to " + c.size +
+                ": " + std::to_string(jpeg_width) + " wide, " + std::to_string(jpeg.size()) + " pixels (" + jpeg_error +
+                "), whole " + std::to_string(png_width) + " wide, " + std::to_string(png.size()) + " pixels (" +
+                png_error + "), mean difference " + std::to_string(mean) + "\n";
+    }
+  }
   return report;
 }
 
