@@ -273,10 +273,21 @@ export class Core {
   // Converts up to about `pixels` more; returns the rows still to convert.
   convertMore(pixels) { return this.exports.qvx_convert_more(this.page, pixels); }
 
+  // True when a row in view may wait for every row above it to be converted (error
+  // diffusion, local thresholds, grey levels, palettes).
+  convertsInOrder() { return this.exports.qvx_converts_in_order(this.page) === 1; }
+
+  // True when every row the view shows is converted for the current settings.
+  viewConverted(v) {
+    return this.exports.qvx_view_converted(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height) === 1;
+  }
+
   // Draws both panes into one block kept for the pane size (fresh memory is slow to
-  // touch); returns views of their RGBA bytes, valid until the next call, or null when
-  // there is no memory for them.
-  draw(v) {
+  // touch), converting the rows in view first unless `convert` is false (rows not yet
+  // converted then show the result before). Returns views of their RGBA bytes, valid
+  // until the next call, and whether every row in view is converted ({source, result,
+  // complete}), or null when there is no memory for them.
+  draw(v, convert = true) {
     const size = v.width * v.height * 4;
     if (this.paneSize !== size) {
       if (this.panes) this.exports.qvx_free(this.panes);
@@ -284,9 +295,10 @@ export class Core {
       this.paneSize = this.panes ? size : 0;
       if (!this.panes) return null;
     }
-    this.exports.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, this.panes, this.panes + size);
+    const complete = this.exports.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height,
+                                           this.panes, this.panes + size, convert ? 1 : 0) === 1;
     const pixels = (at) => new Uint8ClampedArray(this.exports.memory.buffer, at, size);
-    return { source: pixels(this.panes), result: pixels(this.panes + size) };
+    return { source: pixels(this.panes), result: pixels(this.panes + size), complete };
   }
 
   // Runs the command's conversion over the open picture (its BMP file, or its decoded

@@ -56,7 +56,9 @@ const kMessages = {
   ready: ['methods', 'presets', 'maxPixels'],
   fatal: ['text'],
   answer: ['id', 'failure'],
-  frame: ['seq', 'settingsSeq', 'width', 'height'],  // and the panes' pixels when the page owns the canvases
+  frame: ['seq', 'settingsSeq', 'width', 'height', 'complete'],  // complete: every row in view converted for
+                                                    // settingsSeq, else some show the result before;
+                                                    // and the panes' pixels when the page owns the canvases
   converted: ['seq', 'ms'],                         // the result of settings `seq` is whole
   'settings-failed': ['seq', 'failure'],            // the settings `seq` are refused, or could not start
   restarted: ['failure', 'pictureId', 'lost'],      // the module faulted and was made anew; lost: why the

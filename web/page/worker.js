@@ -9,6 +9,11 @@ import { indexedPngFile, pngFile } from './png.js';
 import { answer, failedAnswer, failure, message } from './protocol.js';
 
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
+// Where a row in view waits for every row above it (error diffusion, local thresholds),
+// a new result shows after this long at most, the result before standing in for the
+// rows not yet converted, and is shown again as often as this until it is whole.
+const kFirstFrameMs = 8;
+const kPartialFrameMs = 50;
 
 // Everything the worker holds.
 const held = {
@@ -18,8 +23,10 @@ const held = {
   settings: null,   // {seq, settings, refused: Failure | null}: the latest settings
   view: null,       // the latest view message
   canvases: null,   // the panes' canvases, when the page hands them over
-  result: null,     // {seq, began, remaining}: the settings the result was started with
+  result: null,     // {seq, began, remaining, told}: the settings the result was started with
   needFrame: false,
+  partial: false,   // the frame shown has rows of the result before, or none
+  drawnAt: 0,
   scheduled: false,
   opening: Promise.resolve(),  // opens run one after the other
 };
@@ -48,12 +55,13 @@ function work() {
   const { core, settings } = held;
   if (!held.picture || !settings) return;
   if (held.result?.seq !== settings.seq) {
-    held.result = { seq: settings.seq, began: performance.now(), remaining: 0 };
+    held.result = { seq: settings.seq, began: performance.now(), remaining: 0, told: false };
     // A device file's result is its own indexes, whatever the settings.
     const failed = (held.picture.device ? null : settings.refused) ?? core.start(settings.settings);
     if (failed) {
       // Nothing of the settings before stays in view: the result pane empties.
       core.clearResult();
+      held.result.told = true;
       if (!settings.refused) self.postMessage(message('settings-failed', { seq: settings.seq, failure: failed }));
     } else {
       held.result.remaining = 1;
@@ -62,26 +70,43 @@ function work() {
   }
   if (held.needFrame && held.view) {
     held.needFrame = false;
-    drawFrame();
+    drawFrame(true);
   }
   const result = held.result;
   if (result.remaining > 0) {
     result.remaining = core.convertMore(kSlicePixels);
-    if (result.remaining === 0) {
-      self.postMessage(message('converted', { seq: result.seq, ms: performance.now() - result.began }));
-    } else {
-      schedule();
+    if (held.partial && held.view && (result.remaining === 0 || core.viewConverted(held.view.view) ||
+                                      performance.now() - held.drawnAt >= kPartialFrameMs)) {
+      drawFrame(false);
     }
+  }
+  if (result.remaining > 0) {
+    schedule();
+  } else if (!result.told) {
+    // A whole result is told once, after its last frame.
+    result.told = true;
+    self.postMessage(message('converted', { seq: result.seq, ms: performance.now() - result.began }));
   }
 }
 
 // Draws both panes: straight into the page's canvases when the page handed them over,
-// else as copies posted to the page.
-function drawFrame() {
+// else as copies posted to the page. `waitForView`: rows in view that wait for the rows
+// above them are converted first, for kFirstFrameMs at most.
+function drawFrame(waitForView) {
+  const { core } = held, converting = held.result;
   const began = performance.now(), view = held.view.view;
-  const panes = held.core.draw(view);
+  const inOrder = core.convertsInOrder();
+  if (inOrder && waitForView) {
+    while (converting.remaining > 0 && !core.viewConverted(view) && performance.now() - began < kFirstFrameMs) {
+      converting.remaining = core.convertMore(kSlicePixels);
+    }
+  }
+  const panes = core.draw(view, !inOrder);
   if (!panes) return;
-  const frame = { seq: held.view.seq, settingsSeq: held.result.seq, width: view.width, height: view.height };
+  held.partial = !panes.complete;
+  held.drawnAt = performance.now();
+  const frame = { seq: held.view.seq, settingsSeq: converting.seq, width: view.width, height: view.height,
+                  complete: panes.complete };
   const { canvases } = held;
   if (canvases) {
     for (const [canvas, pixels] of [[canvases.source, panes.source], [canvases.result, panes.result]]) {

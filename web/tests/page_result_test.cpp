@@ -132,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"rgb24.bmp", 0, "5"},
                     Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg), "4"},
                     Case{"pal8rle.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4), "16"},
+                    Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer8)},
+                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4)},
                     Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg), nullptr,
                          "acep7-measured"},
                     Case{"pal8topdown.bmp", 0, nullptr, "#ff0000,#00ff00,#0000ff"}));
@@ -139,6 +141,59 @@ INSTANTIATE_TEST_SUITE_P(
 }  // namespace
 
 namespace {
+
+// A new result shows the result before in the rows it has not converted yet, where
+// those rows are of the same kind and shades, else nothing; once converted, the panes
+// show the new result alone, as a result started afresh shows it.
+TEST(PageResultBefore, RowsNotYetConvertedShowTheResultBefore) {
+  const std::vector<uint8_t> bytes = read_file(std::string(QVX_TESTDATA) + "/bmpsuite/g/rgb24.bmp");
+  PagePicture picture;
+  ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
+  const int fs = kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg);
+  const struct {
+    int kind_before;
+    const char *density_before, *levels_before;
+    int kind;
+    const char *density, *levels;
+    bool kept;
+  } cases[] = {
+      {fs, "150", nullptr, fs, "100", nullptr, true},
+      {fs, "150", "4", fs, "100", "4", true},
+      {fs, "150", "4", fs, "150", "5", false},   // other shades
+      {fs, "150", nullptr, fs, "150", "4", false},  // indexes in place of bits
+      {0, "150", nullptr, fs, "100", nullptr, true},
+  };
+  const PaneView whole{1, 1, 0, 0, picture.width, picture.height};
+  const size_t size = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
+  const auto settings_of = [](int kind, const char* density, const char* levels) {
+    std::vector<std::pair<HalftoneParam, const char*>> values = {{HalftoneParam::kDensity, density}};
+    if (levels) values.push_back({HalftoneParam::kLevels, levels});
+    ConversionRequest settings;
+    EXPECT_STREQ(read_page_request(request_of(kind, values), "x.bmp", settings).code, "");
+    return settings;
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> source(size), before(size), during(size), after(size), fresh(size);
+    PageResult result;
+    ASSERT_STREQ(start_result(result, picture, settings_of(c.kind_before, c.density_before, c.levels_before)).code, "");
+    EXPECT_TRUE(draw_panes(result, whole, source.data(), before.data()));
+    ASSERT_STREQ(start_result(result, picture, settings_of(c.kind, c.density, c.levels)).code, "");
+    EXPECT_FALSE(draw_panes(result, whole, source.data(), during.data(), false));
+    if (c.kept) {
+      EXPECT_EQ(during, before);
+    } else {
+      EXPECT_EQ(std::count(during.begin(), during.end(), 0u), static_cast<ptrdiff_t>(size));
+    }
+    while (convert_more(result, 1000) > 0) {
+    }
+    EXPECT_TRUE(draw_panes(result, whole, source.data(), after.data(), false));
+    PageResult again;
+    ASSERT_STREQ(start_result(again, picture, settings_of(c.kind, c.density, c.levels)).code, "");
+    draw_panes(again, whole, source.data(), fresh.data());
+    EXPECT_EQ(after, fresh);
+    EXPECT_NE(after, before);
+  }
+}
 
 // Settings the command refuses leave the result empty: the panes then show the picture
 // beside nothing, and the slices have nothing to do (no rows are read that were never

@@ -198,10 +198,24 @@ QVX_EXPORT(qvx_convert_more) int32_t qvx_convert_more(Page* page, double pixels)
   return convert_more(page->result, static_cast<int64_t>(pixels));
 }
 
+// Draws both panes, converting the rows in view first when `convert` is 1; returns 1
+// when every row in view is converted for the current settings.
 QVX_EXPORT(qvx_draw)
-void qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y, int32_t pane_width,
-              int32_t pane_height, uint32_t* source_pane, uint32_t* result_pane) {
-  draw_panes(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}, source_pane, result_pane);
+int qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y, int32_t pane_width,
+             int32_t pane_height, uint32_t* source_pane, uint32_t* result_pane, int convert) {
+  const PaneView view{num, den, scroll_x, scroll_y, pane_width, pane_height};
+  return draw_panes(page->result, view, source_pane, result_pane, convert != 0) ? 1 : 0;
+}
+
+// 1 when a row in view may wait for every row above it to be converted.
+QVX_EXPORT(qvx_converts_in_order) int qvx_converts_in_order(const Page* page) {
+  return converts_in_order(page->result) ? 1 : 0;
+}
+
+QVX_EXPORT(qvx_view_converted)
+int qvx_view_converted(const Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y,
+                       int32_t pane_width, int32_t pane_height) {
+  return view_converted(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}) ? 1 : 0;
 }
 
 // Writes the file of a request's settings, format and device options (file_name names

@@ -14,6 +14,11 @@
 #include "page_picture.h"
 #include "pipeline/conversion_request.h"
 
+// A row of the result is converted for these settings, or still holds the row of the
+// settings before (shown until its own is converted), or holds nothing yet.
+constexpr uint8_t kRowConverted = 1;
+constexpr uint8_t kRowBefore = 2;
+
 // Grey levels and palettes make rows of indexes, one byte a pixel, in place of bits;
 // their converters, like the methods', are fed from the top row down.
 struct PageResult {
@@ -21,9 +26,11 @@ struct PageResult {
   std::optional<HalftoneMethod> method;  // else a mode
   int mode = 0;
   HalftoneParams params;        // density and invert serve the modes too
+  bool any_row = false;         // ordered dither: each row converts alone, in any order
+  int32_t width = 0, height = 0;  // the picture's size the rows were allocated for
   size_t stride = 0;            // (width + 7) / 8
   Block<uint8_t> bits;          // storage rows, a set bit white
-  Block<uint8_t> ready;         // per storage row
+  Block<uint8_t> ready;         // per storage row: kRowConverted, kRowBefore or 0
   int32_t ready_rows = 0;
   int32_t scan = 0;             // the modes: storage rows below this are all ready
   HalftoneConverter converter;  // the methods: fed top row first
@@ -39,7 +46,8 @@ struct PageResult {
 };
 
 // Starts the result of a picture for a conversion request (its mode or method, their
-// parameters, its grey levels or palette). Returns no failure, the parameters' "setting" failure, or "memory" when
+// parameters, its grey levels or palette). The rows of the result before stay in view
+// until their own are converted when they are of the same kind and shades. Returns no failure, the parameters' "setting" failure, or "memory" when
 // its rows can't be allocated; after a failure the result is empty.
 PageFailure start_result(PageResult& result, const PagePicture& picture, const ConversionRequest& request);
 
@@ -58,8 +66,18 @@ struct PaneView {
   int32_t pane_width = 0, pane_height = 0;
 };
 
-// Draws both panes as RGBA (red in the low byte), converting the rows in view first;
-// pixels beyond the picture, and the whole result pane of an empty result, are transparent.
-void draw_panes(PageResult& result, const PaneView& view, uint32_t* source_pane, uint32_t* result_pane);
+// True when the result's rows are converted from the top down (error diffusion, local
+// thresholds, grey levels and palettes): a row in view may wait for every row above it.
+bool converts_in_order(const PageResult& result);
+
+// True when every row the view shows is converted for the current settings.
+bool view_converted(const PageResult& result, const PaneView& view);
+
+// Draws both panes as RGBA (red in the low byte); with `convert`, the rows in view are
+// converted first, else rows not yet converted show the result before, or nothing.
+// Pixels beyond the picture, and the whole result pane of an empty result, are
+// transparent. Returns view_converted after drawing.
+bool draw_panes(PageResult& result, const PaneView& view, uint32_t* source_pane, uint32_t* result_pane,
+                bool convert = true);
 
 #endif
