@@ -270,12 +270,16 @@ export class Core {
   // Empties the result: the panes show the picture beside nothing.
   clearResult() { this.exports.qvx_clear_result(this.page); }
 
-  // Converts up to about `pixels` more; returns the rows still to convert.
-  convertMore(pixels) { return this.exports.qvx_convert_more(this.page, pixels); }
+  // Converts up to about `pixels` more, the rows the view `v` shows first where the
+  // result converts in bands; returns the rows still to convert.
+  convertMore(pixels, v = null) {
+    return this.exports.qvx_convert_more(this.page, pixels, v?.num ?? 1, v?.den ?? 1, v?.scrollX ?? 0, v?.scrollY ?? 0,
+                                         v?.width ?? 0, v?.height ?? 0);
+  }
 
-  // True when a row in view may wait for every row above it to be converted (error
-  // diffusion, local thresholds, grey levels, palettes).
-  convertsInOrder() { return this.exports.qvx_converts_in_order(this.page) === 1; }
+  // True when rows in view may take longer than a frame to convert (error diffusion,
+  // local thresholds, grey levels, palettes).
+  convertsBySlices() { return this.exports.qvx_converts_by_slices(this.page) === 1; }
 
   // True when every row the view shows is converted for the current settings.
   viewConverted(v) {

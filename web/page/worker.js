@@ -9,9 +9,10 @@ import { indexedPngFile, pngFile } from './png.js';
 import { answer, failedAnswer, failure, message } from './protocol.js';
 
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
-// Where a row in view waits for every row above it (error diffusion, local thresholds),
-// a new result shows after this long at most, the result before standing in for the
-// rows not yet converted, and is shown again as often as this until it is whole.
+// Where rows in view take longer than a frame to convert (error diffusion from the top,
+// local thresholds a band at a time), a new result shows after this long at most, the
+// result before standing in for the rows not yet converted, and is shown again as
+// often as this until its rows in view are all converted.
 const kFirstFrameMs = 8;
 const kPartialFrameMs = 50;
 
@@ -74,7 +75,7 @@ function work() {
   }
   const result = held.result;
   if (result.remaining > 0) {
-    result.remaining = core.convertMore(kSlicePixels);
+    result.remaining = core.convertMore(kSlicePixels, held.view?.view);
     if (held.partial && held.view && (result.remaining === 0 || core.viewConverted(held.view.view) ||
                                       performance.now() - held.drawnAt >= kPartialFrameMs)) {
       drawFrame(false);
@@ -95,13 +96,13 @@ function work() {
 function drawFrame(waitForView) {
   const { core } = held, converting = held.result;
   const began = performance.now(), view = held.view.view;
-  const inOrder = core.convertsInOrder();
-  if (inOrder && waitForView) {
+  const bySlices = core.convertsBySlices();
+  if (bySlices && waitForView) {
     while (converting.remaining > 0 && !core.viewConverted(view) && performance.now() - began < kFirstFrameMs) {
-      converting.remaining = core.convertMore(kSlicePixels);
+      converting.remaining = core.convertMore(kSlicePixels, view);
     }
   }
-  const panes = core.draw(view, !inOrder);
+  const panes = core.draw(view, !bySlices);
   if (!panes) return;
   held.partial = !panes.complete;
   held.drawnAt = performance.now();

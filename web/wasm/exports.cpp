@@ -194,8 +194,13 @@ QVX_EXPORT(qvx_start) int qvx_start(Page* page, const PageRequest* request) {
 
 QVX_EXPORT(qvx_clear_result) void qvx_clear_result(Page* page) { clear_result(page->result, page->picture); }
 
-QVX_EXPORT(qvx_convert_more) int32_t qvx_convert_more(Page* page, double pixels) {
-  return convert_more(page->result, static_cast<int64_t>(pixels));
+// Converts about `pixels` more pixels; with a pane of pane_width x pane_height (not 0 x 0),
+// the rows that view shows first where the result converts in bands.
+QVX_EXPORT(qvx_convert_more)
+int32_t qvx_convert_more(Page* page, double pixels, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y,
+                         int32_t pane_width, int32_t pane_height) {
+  const PaneView view{num, den, scroll_x, scroll_y, pane_width, pane_height};
+  return convert_more(page->result, static_cast<int64_t>(pixels), pane_width > 0 && pane_height > 0 ? &view : nullptr);
 }
 
 // Draws both panes, converting the rows in view first when `convert` is 1; returns 1
@@ -207,9 +212,9 @@ int qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scr
   return draw_panes(page->result, view, source_pane, result_pane, convert != 0) ? 1 : 0;
 }
 
-// 1 when a row in view may wait for every row above it to be converted.
-QVX_EXPORT(qvx_converts_in_order) int qvx_converts_in_order(const Page* page) {
-  return converts_in_order(page->result) ? 1 : 0;
+// 1 when rows in view may take longer than a frame to convert.
+QVX_EXPORT(qvx_converts_by_slices) int qvx_converts_by_slices(const Page* page) {
+  return converts_by_slices(page->result) ? 1 : 0;
 }
 
 QVX_EXPORT(qvx_view_converted)

@@ -112,7 +112,49 @@ void finish_rows(PageResult& r) {
   r.finished = true;
 }
 
-bool streams(const PageResult& r) { return (r.method && !r.any_row) || r.indexed; }
+bool streams(const PageResult& r) { return (r.method && !r.any_row && !r.banded) || r.indexed; }
+
+// Where a band's converter sends its rows: those of the band not yet converted into
+// the result, the rows it was fed only for their windows dropped.
+struct BandSink {
+  PageResult* result;
+  int32_t offset;      // the row from the top of the converter's row 0
+  int32_t first, end;  // the band's rows from the top
+};
+
+void take_band_row(void* context, int32_t row, const uint8_t* bits) {
+  const BandSink& b = *static_cast<BandSink*>(context);
+  const int32_t top = b.offset + row;
+  if (top < b.first || top >= b.end || converted(*b.result, storage_row(*b.result->picture, top))) return;
+  take_row(b.result, top, bits);
+}
+
+// Converts band `band` of the rows from the top: its converter begins at the first row
+// its windows reach, as if the picture began there; no window of the band's own rows
+// passes that beginning, so they come out as in a conversion of the whole picture.
+void convert_band(PageResult& r, int32_t band) {
+  const PagePicture& p = *r.picture;
+  const int32_t first = band * r.band_rows, end = std::min(p.height, first + r.band_rows);
+  int32_t top = first;
+  while (top < end && converted(r, storage_row(p, top))) ++top;
+  if (top == end) return;
+  const int32_t from = std::max(0, first - r.reach), to = std::min(p.height, end + r.reach);
+  HalftoneConverter c = r.model;
+  BandSink sink{&r, from, first, end};
+  const size_t width = static_cast<size_t>(p.width);
+  for (int32_t t = from; t < to; ++t) {
+    halftone_rows(c, p.luma.get() + static_cast<size_t>(storage_row(p, t)) * width, width, 1, take_band_row, &sink);
+  }
+  if (to == p.height) finish_halftone(c, take_band_row, &sink);
+}
+
+bool band_converted(const PageResult& r, int32_t band) {
+  const int32_t first = band * r.band_rows, end = std::min(r.picture->height, first + r.band_rows);
+  for (int32_t top = first; top < end; ++top) {
+    if (!converted(r, storage_row(*r.picture, top))) return false;
+  }
+  return true;
+}
 
 // Feeds rows from the top until `top` is out or the picture ends (a converter may hold
 // a few rows back).
@@ -185,7 +227,7 @@ bool keep_rows_before(PageResult& r, PageResult& before) {
 
 }  // namespace
 
-bool converts_in_order(const PageResult& r) { return r.ready.get() != nullptr && streams(r); }
+bool converts_by_slices(const PageResult& r) { return r.ready.get() != nullptr && (streams(r) || r.banded); }
 
 bool view_converted(const PageResult& r, const PaneView& v) {
   if (r.picture == nullptr || r.ready.get() == nullptr) return true;
@@ -243,18 +285,47 @@ PageFailure start_result(PageResult& r, const PagePicture& p, const ConversionRe
   r.params = params;
   r.stride = stride;
   r.converter = std::move(converter);
-  r.any_row = request.method && !r.indexed && halftone_method_info(*request.method).family == HalftoneFamily::kOrdered;
+  const HalftoneFamily family = request.method ? halftone_method_info(*request.method).family : HalftoneFamily::kThreshold;
+  r.any_row = !r.indexed && family == HalftoneFamily::kOrdered;
+  if (!r.indexed && family == HalftoneFamily::kLocalThreshold) {
+    // Each band converts its reach above and below again: bands of 16 reaches add an eighth.
+    r.banded = true;
+    r.reach = params.radius;
+    r.band_rows = std::clamp(16 * r.reach, 64, 256);
+    r.model = r.converter;
+  }
   r.width = p.width;
   r.height = p.height;
   return {};
 }
 
-int32_t convert_more(PageResult& r, int64_t pixels) {
+int32_t convert_more(PageResult& r, int64_t pixels, const PaneView* view) {
   if (r.picture == nullptr || r.ready.get() == nullptr) return 0;
   const PagePicture& p = *r.picture;
   if (p.width <= 0 || p.height <= 0) return 0;
   const int32_t budget = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(pixels / p.width, p.height)));
-  if (streams(r)) {
+  if (r.banded) {
+    const int32_t bands = (p.height + r.band_rows - 1) / r.band_rows;
+    int32_t view_first = 0, view_last = -1;  // the bands in view
+    if (view != nullptr && view->pane_height > 0) {
+      const int32_t top = picture_coordinate(0, view->scroll_y, *view, p.height);
+      const int32_t bottom = picture_coordinate(view->pane_height - 1, view->scroll_y, *view, p.height);
+      if (top >= 0) {
+        view_first = top / r.band_rows;
+        view_last = (bottom < 0 ? p.height - 1 : bottom) / r.band_rows;
+      }
+    }
+    for (int32_t left = budget; left > 0; left -= r.band_rows) {
+      int32_t band = view_first;
+      while (band <= view_last && band_converted(r, band)) ++band;
+      if (band > view_last) {
+        while (r.scan < bands && band_converted(r, r.scan)) ++r.scan;
+        if (r.scan == bands) break;
+        band = r.scan;
+      }
+      convert_band(r, band);
+    }
+  } else if (streams(r)) {
     convert_method_to(r, std::min(r.next_top + budget, p.height) - 1);
     if (r.next_top == p.height && !r.finished) convert_method_to(r, p.height - 1);
   } else {
@@ -291,6 +362,10 @@ bool draw_panes(PageResult& r, const PaneView& v, uint32_t* source_pane, uint32_
   }
   if (!started || !convert) {
     // nothing to convert
+  } else if (r.banded) {
+    for (const int32_t top : tops) {
+      if (top >= 0 && !converted(r, storage_row(p, top))) convert_band(r, top / r.band_rows);
+    }
   } else if (streams(r)) {
     if (lowest_top >= 0) convert_method_to(r, lowest_top);
   } else {

@@ -27,6 +27,12 @@ struct PageResult {
   int mode = 0;
   HalftoneParams params;        // density and invert serve the modes too
   bool any_row = false;         // ordered dither: each row converts alone, in any order
+  // Local thresholds: rows convert in bands, each from a copy of the converter as
+  // started fed the rows its windows reach, so the bands in view come first.
+  bool banded = false;
+  int32_t reach = 0;            // rows above and below a row that its window takes
+  int32_t band_rows = 0;
+  HalftoneConverter model;
   int32_t width = 0, height = 0;  // the picture's size the rows were allocated for
   size_t stride = 0;            // (width + 7) / 8
   Block<uint8_t> bits;          // storage rows, a set bit white
@@ -54,10 +60,6 @@ PageFailure start_result(PageResult& result, const PagePicture& picture, const C
 // Empties the result: the panes show the picture beside nothing.
 void clear_result(PageResult& result, const PagePicture& picture);
 
-// Converts up to about `pixels` more pixels of rows not yet converted; returns the
-// storage rows still to convert.
-int32_t convert_more(PageResult& result, int64_t pixels);
-
 // What a pane shows: the picture scaled by num / den, scrolled by (scroll_x, scroll_y)
 // zoomed pixels, in a pane of pane_width x pane_height pixels.
 struct PaneView {
@@ -66,9 +68,14 @@ struct PaneView {
   int32_t pane_width = 0, pane_height = 0;
 };
 
-// True when the result's rows are converted from the top down (error diffusion, local
-// thresholds, grey levels and palettes): a row in view may wait for every row above it.
-bool converts_in_order(const PageResult& result);
+// Converts up to about `pixels` more pixels of rows not yet converted, the bands of the
+// rows `view` shows first where the result converts in bands; returns the storage rows
+// still to convert.
+int32_t convert_more(PageResult& result, int64_t pixels, const PaneView* view = nullptr);
+
+// True when rows in view may take longer than a frame to convert: error diffusion,
+// grey levels and palettes from the top down, local thresholds a band at a time.
+bool converts_by_slices(const PageResult& result);
 
 // True when every row the view shows is converted for the current settings.
 bool view_converted(const PageResult& result, const PaneView& view);
