@@ -66,7 +66,18 @@ const browser = await chromium.launch({
          '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic'],
 });
 const page = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
+// QVX_ONE_WORKER=1: the page without cross-origin isolation, so no helpers share the work.
+if (process.env.QVX_ONE_WORKER) {
+  await page.route('**/*', async (route) => {
+    const response = await route.fetch();
+    const headers = { ...response.headers() };
+    delete headers['cross-origin-opener-policy'];
+    delete headers['cross-origin-embedder-policy'];
+    await route.fulfill({ response, headers });
+  });
+}
 await page.goto(address);
+console.log(`cross-origin isolated: ${await page.evaluate(() => crossOriginIsolated)}`);
 await page.evaluate(() => window.quillvex.ready);
 
 const between = (from, to) => page.evaluate(([a, b]) => {
@@ -99,11 +110,14 @@ for (const name of Object.keys(pictures)) {
 // every row in view converted, then its whole conversion.
 if (process.env.QVX_DETAIL) process.exit(0);
 const figures = [];
+// QVX_MODES=sauvola,bayer8: those modes alone, and no saves.
+const only = process.env.QVX_MODES?.split(',');
 for (const zoom of [1, 'fit']) {
   await page.evaluate((z) => window.quillvex.setZoom(z), zoom);
   const plain = { levels: null, palette: null };
   const settings = ['letter', 'hard', 'soft', 'floyd-steinberg', 'bayer8', 'sauvola'].map((mode) => ({ mode }))
-    .concat({ mode: 'floyd-steinberg', levels: 4 }, { mode: 'floyd-steinberg', palette: 'acep7-measured' });
+    .concat({ mode: 'floyd-steinberg', levels: 4 }, { mode: 'floyd-steinberg', palette: 'acep7-measured' })
+    .filter((s) => !only || (only.includes(s.mode) && !s.levels && !s.palette));
   for (const chosen of settings) {
     const mode = [chosen.mode, chosen.levels && `${chosen.levels} levels`, chosen.palette].filter(Boolean).join(' ');
     await page.evaluate((s) => window.quillvex.setSettings(s), { ...plain, ...chosen, density: 100 });
@@ -149,8 +163,8 @@ const summary = (list) => (list.length ? `${fmt(median(list))} (max ${fmt(Math.m
 await page.evaluate(() => window.quillvex.setZoom(1));
 await page.evaluate(() => window.quillvex.setSettings({ mode: 'floyd-steinberg', density: 100, levels: null, palette: null }));
 await page.focus('#density');
-const alone = (await steps(8)).map((d) => d.ms);
-for (const round of ['first', 'second']) {
+const alone = only ? [] : (await steps(8)).map((d) => d.ms);
+for (const round of only ? [] : ['first', 'second']) {
   await page.evaluate(() => {
     const began = performance.now();
     window.saved = window.quillvex.export('png').then((m) => ({ ms: performance.now() - began, end: performance.now(),

@@ -277,6 +277,50 @@ export class Core {
                                          v?.width ?? 0, v?.height ?? 0);
   }
 
+  // A picture of luminance alone, for converting bands of another worker's picture:
+  // returns null, or the failure; its storage rows are then written into luma().
+  openLuma(width, height, bottomUp) {
+    this.reset();
+    return this.exports.qvx_open_luma(this.page, width, height, bottomUp ? 1 : 0) ? this.failure() : null;
+  }
+
+  // The open picture's luminance, storage rows (a view, valid until memory grows).
+  luma() {
+    const x = this.exports, p = this.page;
+    return this.bytes(x.qvx_luma(p), x.qvx_width(p) * x.qvx_height(p));
+  }
+
+  bottomUp() { return this.exports.qvx_bottom_up(this.page) === 1; }
+
+  // Where the result converts in bands (local thresholds): {count, rows, stride}, else null.
+  bands() {
+    const x = this.exports, p = this.page, count = x.qvx_result_bands(p);
+    return count ? { count, rows: x.qvx_band_rows(p), stride: x.qvx_result_stride(p) } : null;
+  }
+
+  // Converts a band; returns its rows from the top, as takeBand takes them (a copy).
+  convertBand(band) {
+    const x = this.exports, p = this.page, { rows, stride } = this.bands();
+    x.qvx_convert_band(p, band);
+    const height = x.qvx_height(p), first = band * rows, end = Math.min(height, first + rows);
+    const out = new Uint8Array((end - first) * stride), bits = x.qvx_result_bits(p) >>> 0;
+    for (let top = first; top < end; ++top) {
+      const storage = this.bottomUp() ? height - 1 - top : top;
+      out.set(this.bytes(bits + storage * stride, stride), (top - first) * stride);
+    }
+    return out;
+  }
+
+  // Takes a band another worker converted (its rows from the top); returns the rows
+  // still to convert.
+  takeBand(band, rows) {
+    const at = this.copyIn(rows);
+    if (!at) return this.exports.qvx_take_band(this.page, -1, 0);  // the band is left to this worker
+    const left = this.exports.qvx_take_band(this.page, band, at);
+    this.exports.qvx_free(at);
+    return left;
+  }
+
   // True when rows in view may take longer than a frame to convert (error diffusion,
   // local thresholds, grey levels, palettes).
   convertsBySlices() { return this.exports.qvx_converts_by_slices(this.page) === 1; }

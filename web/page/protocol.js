@@ -52,6 +52,10 @@ const kMessages = {
   export: ['id', 'pictureId', 'fileName', 'request'],  // a request; answered with {fileName, mime, bytes}
   close: [],                                        // the export worker lets its picture go
   fault: [],                                        // makes the module fault, as the recovery's test
+  // from the preview worker to its helpers, and back
+  'band-picture': ['pictureId', 'luma', 'width', 'height', 'bottomUp'],  // the picture's luminance, shared
+  'band-work': ['seq', 'pictureId', 'settings', 'bands'],  // convert these bands, the last first
+  'band-done': ['seq', 'pictureId', 'band', 'rows'],  // a band's rows from the top
   // from a worker
   ready: ['methods', 'presets', 'maxPixels'],
   fatal: ['text'],

@@ -30,7 +30,14 @@ const held = {
   drawnAt: 0,
   scheduled: false,
   opening: Promise.resolve(),  // opens run one after the other
+  helpers: null,    // {workers, pictureId}: see shareBands
 };
+
+// Where the page is cross-origin isolated, helpers (helper.js) convert the bands of a
+// result that converts in bands side by side with this worker, from the luminance in
+// shared memory: each takes a part of the bands from its end, this worker the rows in
+// view and then the bands from the top, so they meet in between.
+const kHelpers = self.crossOriginIsolated ? Math.min(3, (navigator.hardwareConcurrency || 1) - 1) : 0;
 
 const ready = (async () => {
   const response = await fetch(new URL('quillvex.wasm', import.meta.url));
@@ -66,6 +73,7 @@ function work() {
       if (!settings.refused) self.postMessage(message('settings-failed', { seq: settings.seq, failure: failed }));
     } else {
       held.result.remaining = 1;
+      if (!held.picture.device) shareBands();
     }
     held.needFrame = true;
   }
@@ -74,12 +82,10 @@ function work() {
     drawFrame(true);
   }
   const result = held.result;
-  if (result.remaining > 0) {
-    result.remaining = core.convertMore(kSlicePixels, held.view?.view);
-    if (held.partial && held.view && (result.remaining === 0 || core.viewConverted(held.view.view) ||
-                                      performance.now() - held.drawnAt >= kPartialFrameMs)) {
-      drawFrame(false);
-    }
+  if (result.remaining > 0) result.remaining = core.convertMore(kSlicePixels, held.view?.view);
+  if (held.partial && held.view && (result.remaining === 0 || core.viewConverted(held.view.view) ||
+                                    performance.now() - held.drawnAt >= kPartialFrameMs)) {
+    drawFrame(false);
   }
   if (result.remaining > 0) {
     schedule();
@@ -88,6 +94,65 @@ function work() {
     result.told = true;
     self.postMessage(message('converted', { seq: result.seq, ms: performance.now() - result.began }));
   }
+}
+
+// Hands the helpers their parts of the bands of the result just started, the picture's
+// luminance first when they don't hold it.
+function shareBands() {
+  const { core, picture } = held;
+  const bands = kHelpers > 0 && !held.helpers?.broken ? core.bands() : null;
+  if (!bands || bands.count < 2) return;
+  if (!held.helpers) {
+    const workers = Array.from({ length: kHelpers }, () => {
+      const helper = new Worker(new URL('helper.js', import.meta.url), { type: 'module' });
+      helper.onmessage = (event) => guarded(() => takeBand(event.data));
+      // A helper that fails is let go with the others: this worker converts alone.
+      helper.onerror = () => stopHelpers();
+      return helper;
+    });
+    held.helpers = { workers, pictureId: 0 };
+  }
+  const { helpers } = held;
+  if (helpers.pictureId !== picture.id) {
+    const luma = new SharedArrayBuffer(picture.width * picture.height);
+    new Uint8Array(luma).set(core.luma());
+    helpers.pictureId = picture.id;
+    for (const helper of helpers.workers) {
+      helper.postMessage(message('band-picture', { pictureId: picture.id, luma, width: picture.width,
+                                                   height: picture.height, bottomUp: core.bottomUp() }));
+    }
+  }
+  // The bands in view are shared out as the rest are: part 0 of each is this worker's.
+  // A helper converts its part of the view first, from the bottom up, then its part of
+  // the rest, from the bottom up.
+  const view = held.view?.view;
+  const top = view ? Math.floor(view.scrollY * view.den / view.num) : 0;
+  const bottom = view ? Math.floor((view.scrollY + view.height - 1) * view.den / view.num) : -1;
+  const inView = (band) => band * bands.rows <= bottom && (band + 1) * bands.rows > top;
+  const all = Array.from({ length: bands.count }, (_, band) => band);
+  const shown = all.filter(inView), rest = all.filter((band) => !inView(band));
+  const parts = helpers.workers.length + 1;
+  const part = (list, i) => list.slice(Math.floor(list.length * i / parts), Math.floor(list.length * (i + 1) / parts));
+  helpers.workers.forEach((helper, i) => {
+    helper.postMessage(message('band-work', { seq: held.result.seq, pictureId: picture.id,
+                                              settings: held.settings.settings,
+                                              bands: [...part(rest, i + 1), ...part(shown, i + 1)] }));
+  });
+}
+
+function stopHelpers() {
+  for (const helper of held.helpers?.workers ?? []) helper.terminate();
+  held.helpers = { workers: [], pictureId: 0, broken: true };
+}
+
+// Takes a band a helper converted, when it is of the result being converted.
+function takeBand(m) {
+  const { result, picture } = held;
+  if (!picture || !result || result.seq !== m.seq || m.pictureId !== picture.id || result.remaining === 0) {
+    return;
+  }
+  result.remaining = held.core.takeBand(m.band, m.rows);
+  schedule();
 }
 
 // Draws both panes: straight into the page's canvases when the page handed them over,

@@ -227,6 +227,24 @@ bool keep_rows_before(PageResult& r, PageResult& before) {
 
 }  // namespace
 
+int32_t result_bands(const PageResult& r) {
+  if (!r.banded || r.ready.get() == nullptr) return 0;
+  return (r.picture->height + r.band_rows - 1) / r.band_rows;
+}
+
+void convert_result_band(PageResult& r, int32_t band) {
+  if (band >= 0 && band < result_bands(r)) convert_band(r, band);
+}
+
+int32_t take_result_band(PageResult& r, int32_t band, const uint8_t* rows) {
+  if (band < 0 || band >= result_bands(r)) return r.ready.get() ? r.picture->height - r.ready_rows : 0;
+  const int32_t first = band * r.band_rows, end = std::min(r.picture->height, first + r.band_rows);
+  for (int32_t top = first; top < end; ++top) {
+    if (!converted(r, storage_row(*r.picture, top))) take_row(&r, top, rows + static_cast<size_t>(top - first) * r.stride);
+  }
+  return r.picture->height - r.ready_rows;
+}
+
 bool converts_by_slices(const PageResult& r) { return r.ready.get() != nullptr && (streams(r) || r.banded); }
 
 bool view_converted(const PageResult& r, const PaneView& v) {

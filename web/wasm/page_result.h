@@ -73,6 +73,17 @@ struct PaneView {
 // still to convert.
 int32_t convert_more(PageResult& result, int64_t pixels, const PaneView* view = nullptr);
 
+// The bands of a result that converts in bands (local thresholds), else 0.
+int32_t result_bands(const PageResult& result);
+
+// Converts band `band` of the rows from the top, where its rows are not converted yet.
+void convert_result_band(PageResult& result, int32_t band);
+
+// Takes band `band` converted elsewhere (by another worker's core from the same
+// luminance and settings): its rows from the top, `stride` bytes each, into the rows not
+// converted yet. Returns the storage rows still to convert.
+int32_t take_result_band(PageResult& result, int32_t band, const uint8_t* rows);
+
 // True when rows in view may take longer than a frame to convert: error diffusion,
 // grey levels and palettes from the top down, local thresholds a band at a time.
 bool converts_by_slices(const PageResult& result);
