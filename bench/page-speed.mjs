@@ -1,7 +1,10 @@
 // The page's speed in Debian's chromium on a 4000 x 3000 picture: opening to both
-// panes shown, a density step to its result on screen, and the whole conversion.
-// Run from the project: node bench/page-speed.mjs (after ./test or ./run --web has
-// built build/web). Last, the density steps again while a PNG of the whole picture is
+// panes shown, a density step to its first frame on screen, to the frame with every
+// row in view converted, and the whole conversion, at zoom 1 and at fit; a summary
+// against the aims at the end. Run from the project: node bench/page-speed.mjs (after
+// ./test or ./run --web has built build/web). QVX_ONE_WORKER=1 leaves the page
+// without cross-origin isolation (no helper workers); QVX_MODES=sauvola,bayer8
+// measures those alone, without the saves. Last, the density steps again while a PNG of the whole picture is
 // being made: saves are written by a worker of their own, so the steps should not wait. Figures are the page's own performance marks; a result is in the
 // canvas when the worker has drawn it (the worker owns the panes' canvases, which
 // show its frames without the page's thread), and the page is told a little later.
