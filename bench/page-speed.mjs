@@ -1,7 +1,10 @@
 // The page's speed in Debian's chromium on a 4000 x 3000 picture: opening to both
-// panes shown, a density step to its result on screen, and the whole conversion.
-// Run from the project: node bench/page-speed.mjs (after ./test or ./run --web has
-// built build/web). Last, the density steps again while a PNG of the whole picture is
+// panes shown, a density step to its first frame on screen, to the frame with every
+// row in view converted, and the whole conversion, at zoom 1 and at fit; a summary
+// against the aims at the end. Run from the project: node bench/page-speed.mjs (after
+// ./test or ./run --web has built build/web). QVX_ONE_WORKER=1 leaves the page
+// without cross-origin isolation (no helper workers); QVX_MODES=sauvola,bayer8
+// measures those alone, without the saves. Last, the density steps again while a PNG of the whole picture is
 // being made: saves are written by a worker of their own, so the steps should not wait. Figures are the page's own performance marks; a result is in the
 // canvas when the worker has drawn it (the worker owns the panes' canvases, which
 // show its frames without the page's thread), and the page is told a little later.
@@ -66,7 +69,18 @@ const browser = await chromium.launch({
          '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic'],
 });
 const page = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
+// QVX_ONE_WORKER=1: the page without cross-origin isolation, so no helpers share the work.
+if (process.env.QVX_ONE_WORKER) {
+  await page.route('**/*', async (route) => {
+    const response = await route.fetch();
+    const headers = { ...response.headers() };
+    delete headers['cross-origin-opener-policy'];
+    delete headers['cross-origin-embedder-policy'];
+    await route.fulfill({ response, headers });
+  });
+}
 await page.goto(address);
+console.log(`cross-origin isolated: ${await page.evaluate(() => crossOriginIsolated)}`);
 await page.evaluate(() => window.quillvex.ready);
 
 const between = (from, to) => page.evaluate(([a, b]) => {
@@ -86,38 +100,49 @@ async function open(name) {
   return between('qvx-open-start', 'qvx-panes-shown');
 }
 
+const firstOpens = [];
 for (const name of Object.keys(pictures)) {
   const times = [];
   for (let i = 0; i < 3; ++i) times.push(await open(name));
+  firstOpens.push({ name, ms: times[0] });
   console.log(`open ${name} to both panes shown: first ${fmt(times[0])}, then ${times.slice(1).map(fmt).join(', ')}`);
 }
 
-// Density steps by the arrow key; each step's result painted, then its whole conversion.
+// Density steps by the arrow key; each step's result painted (rows in view that wait
+// for the rows above them may show the result before for a moment), then painted with
+// every row in view converted, then its whole conversion.
 if (process.env.QVX_DETAIL) process.exit(0);
+const figures = [];
+// QVX_MODES=sauvola,bayer8: those modes alone, and no saves.
+const only = process.env.QVX_MODES?.split(',');
 for (const zoom of [1, 'fit']) {
   await page.evaluate((z) => window.quillvex.setZoom(z), zoom);
   const plain = { levels: null, palette: null };
   const settings = ['letter', 'hard', 'soft', 'floyd-steinberg', 'bayer8', 'sauvola'].map((mode) => ({ mode }))
-    .concat({ mode: 'floyd-steinberg', levels: 4 }, { mode: 'floyd-steinberg', palette: 'acep7-measured' });
+    .concat({ mode: 'floyd-steinberg', levels: 4 }, { mode: 'floyd-steinberg', palette: 'acep7-measured' })
+    .filter((s) => !only || (only.includes(s.mode) && !s.levels && !s.palette));
   for (const chosen of settings) {
     const mode = [chosen.mode, chosen.levels && `${chosen.levels} levels`, chosen.palette].filter(Boolean).join(' ');
     await page.evaluate((s) => window.quillvex.setSettings(s), { ...plain, ...chosen, density: 100 });
-    const steps = [], drawn = [], wholes = [];
+    const steps = [], drawn = [], complete = [], wholes = [];
     await page.focus('#density');
     for (let i = 0; i < 12; ++i) {
       await page.keyboard.press('ArrowRight');
       const settled = await page.waitForFunction(() => {
         const now = window.quillvex.state;
-        return now.convertedSeq >= now.settingsSeq && now.frameSeq >= now.settingsSeq ? now.settingsSeq : 0;
+        return now.convertedSeq >= now.settingsSeq && now.completeSeq >= now.settingsSeq ? now.settingsSeq : 0;
       });
       const n = await settled.jsonValue();
       steps.push(await between(`qvx-settings-${n}`, `qvx-result-${n}`));
       drawn.push(await between(`qvx-settings-${n}`, `qvx-drawn-${n}`));
+      complete.push(await between(`qvx-settings-${n}`, `qvx-drawn-complete-${n}`));
       wholes.push(await between(`qvx-settings-${n}`, `qvx-converted-${n}`));
     }
-    console.log(`zoom ${zoom}, ${mode}: step to result in the canvas ${fmt(median(drawn))} (max ${fmt(Math.max(...drawn))}),` +
-                ` the page told ${fmt(median(steps))} (max ${fmt(Math.max(...steps))}),` +
-                ` whole conversion ${fmt(median(wholes))} (max ${fmt(Math.max(...wholes))})`);
+    const spread = (list) => `${fmt(median(list))} (max ${fmt(Math.max(...list))})`;
+    console.log(`zoom ${zoom}, ${mode}: step to result in the canvas ${spread(drawn)},` +
+                ` every row in view converted ${spread(complete)}, the page told ${spread(steps)},` +
+                ` whole conversion ${spread(wholes)}`);
+    figures.push({ zoom, mode, shown: median(drawn), complete: median(complete) });
   }
 }
 // Density steps while a save is being made: the first save also opens the picture in
@@ -141,8 +166,8 @@ const summary = (list) => (list.length ? `${fmt(median(list))} (max ${fmt(Math.m
 await page.evaluate(() => window.quillvex.setZoom(1));
 await page.evaluate(() => window.quillvex.setSettings({ mode: 'floyd-steinberg', density: 100, levels: null, palette: null }));
 await page.focus('#density');
-const alone = (await steps(8)).map((d) => d.ms);
-for (const round of ['first', 'second']) {
+const alone = only ? [] : (await steps(8)).map((d) => d.ms);
+for (const round of only ? [] : ['first', 'second']) {
   await page.evaluate(() => {
     const began = performance.now();
     window.saved = window.quillvex.export('png').then((m) => ({ ms: performance.now() - began, end: performance.now(),
@@ -153,6 +178,17 @@ for (const round of ['first', 'second']) {
   const during = done.filter((d) => d.at < save.end).map((d) => d.ms);
   console.log(`${round} save of a PNG: ${fmt(save.ms)}${save.failure ? ` (failed: ${save.failure.code})` : ''};` +
               ` density steps to the result painted during it ${summary(during)}, alone ${summary(alone)}`);
+}
+// The figures against their aims: a density step shown in 16 ms (40 ms for the local
+// thresholds) at fit and at zoom 1, a first open in 500 ms.
+console.log('\nsummary (median step to the result in the canvas; then with every row in view converted):');
+for (const f of figures) {
+  const aim = f.mode === 'sauvola' ? 40 : 16;
+  console.log(`  zoom ${String(f.zoom).padEnd(3)} ${f.mode.padEnd(32)} ${fmt(f.shown).padStart(9)} ${fmt(f.complete).padStart(9)}` +
+              `  aim ${aim} ms ${f.shown <= aim ? 'met' : 'missed'}${f.complete <= aim ? '' : ' (in part)'}`);
+}
+for (const o of firstOpens) {
+  console.log(`  first open ${o.name.padEnd(28)} ${fmt(o.ms).padStart(9)}  aim 500 ms ${o.ms <= 500 ? 'met' : 'missed'}`);
 }
 await browser.close();
 server.kill();

@@ -47,8 +47,11 @@ async function serve(request, response) {
   } catch {
     return answer(response, 404, 'not found');
   }
+  // Cross-origin isolated: the page's workers may share memory (SharedArrayBuffer).
   response.writeHead(200, { 'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream',
-                            'Content-Length': body.length, 'Cache-Control': 'no-cache' });
+                            'Content-Length': body.length, 'Cache-Control': 'no-cache',
+                            'Cross-Origin-Opener-Policy': 'same-origin',
+                            'Cross-Origin-Embedder-Policy': 'require-corp' });
   response.end(request.method === 'HEAD' ? undefined : body);
 }
 

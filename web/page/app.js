@@ -31,8 +31,9 @@ const state = {
   // saves wait until the field is good) or failed to start.
   settings: { seq: 0, failure: null },
   // The newest request a painted frame answers, and the settings whose result is
-  // painted and whose result is converted whole.
-  shown: { frame: 0, result: 0, converted: 0 },
+  // painted (in part: rows not yet converted show the result before) and whose result
+  // is converted whole; the same of the frames whose rows in view were all converted.
+  shown: { frame: 0, result: 0, converted: 0, completeFrame: 0, complete: 0 },
   line: { make: () => '', error: false },  // the message shown, re-made on a language switch
   notes: [],    // [{make, error}]: what the saves since the last open came to
   waiters: [],  // {test, resolve}: settled as frames and answers arrive
@@ -42,8 +43,8 @@ const state = {
 const refused = () => state.settings.failure?.code === 'setting' && !state.picture?.device;
 
 // Timing marks for tests and benchmarks. Numbered ones (qvx-view-N, qvx-settings-N,
-// qvx-frame-N, qvx-result-N, qvx-converted-N) are let go once far behind, so a long
-// session does not pile them up.
+// qvx-frame-N, qvx-result-N, qvx-complete-N, qvx-converted-N) are let go once far
+// behind, so a long session does not pile them up.
 let marks = 0;
 function mark(name) {
   performance.mark(name);
@@ -72,8 +73,8 @@ function updateSaves() {
 // Ready once the latest settings are converted whole and shown in the panes.
 function checkReady() {
   const { settings, shown, picture } = state;
-  if (state.phase === 'converting' && shown.converted >= settings.seq && shown.result >= settings.seq &&
-      shown.frame >= picture.firstView) {
+  if (state.phase === 'converting' && shown.converted >= settings.seq && shown.complete >= settings.seq &&
+      shown.completeFrame >= picture.firstView) {
     setPhase('ready');
   }
 }
@@ -163,11 +164,18 @@ const workers = new Workers('worker.js', {
     shown.frame = Math.max(shown.frame, m.seq, m.settingsSeq);
     body.dataset.frameSeq = String(shown.frame);
     mark(`qvx-frame-${shown.frame}`);
+    const drawn = (name) => m.drawnAt && performance.mark(name, { startTime: m.drawnAt - performance.timeOrigin });
     if (m.settingsSeq > shown.result) {
       shown.result = m.settingsSeq;
       mark(`qvx-result-${m.settingsSeq}`);
-      if (m.drawnAt) {
-        performance.mark(`qvx-drawn-${m.settingsSeq}`, { startTime: m.drawnAt - performance.timeOrigin });
+      drawn(`qvx-drawn-${m.settingsSeq}`);
+    }
+    if (m.complete) {
+      shown.completeFrame = Math.max(shown.completeFrame, m.seq, m.settingsSeq);
+      if (m.settingsSeq > shown.complete) {
+        shown.complete = m.settingsSeq;
+        mark(`qvx-complete-${m.settingsSeq}`);
+        drawn(`qvx-drawn-complete-${m.settingsSeq}`);
       }
     }
     if (first) mark('qvx-panes-shown');
@@ -476,7 +484,7 @@ window.quillvex = {
     const after = state.seq;
     setLevel(level);
     if (!state.picture) return Promise.resolve({ level });
-    return waitFor(() => (state.shown.frame > after || !state.picture ? { level } : undefined));
+    return waitFor(() => (state.shown.completeFrame > after || !state.picture ? { level } : undefined));
   },
   // export(format, {density, device}): resolves as requestExport does.
   export: requestExport,
@@ -488,6 +496,7 @@ window.quillvex = {
     return { phase: state.phase, name: p?.name ?? null, width: p?.width ?? 0, height: p?.height ?? 0,
              otsu: p?.otsu ?? null, zoom: levelName(panes.level), settings: controls.settings(),
              settingsSeq: state.settings.seq, frameSeq: state.shown.frame, convertedSeq: state.shown.converted,
+             completeSeq: state.shown.complete,
              message: $('message').textContent, methods: state.methods };
   },
 };

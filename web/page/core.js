@@ -270,13 +270,72 @@ export class Core {
   // Empties the result: the panes show the picture beside nothing.
   clearResult() { this.exports.qvx_clear_result(this.page); }
 
-  // Converts up to about `pixels` more; returns the rows still to convert.
-  convertMore(pixels) { return this.exports.qvx_convert_more(this.page, pixels); }
+  // Converts up to about `pixels` more, the rows the view `v` shows first where the
+  // result converts in bands; returns the rows still to convert.
+  convertMore(pixels, v = null) {
+    return this.exports.qvx_convert_more(this.page, pixels, v?.num ?? 1, v?.den ?? 1, v?.scrollX ?? 0, v?.scrollY ?? 0,
+                                         v?.width ?? 0, v?.height ?? 0);
+  }
+
+  // A picture of luminance alone, for converting bands of another worker's picture:
+  // returns null, or the failure; its storage rows are then written into luma().
+  openLuma(width, height, bottomUp) {
+    this.reset();
+    return this.exports.qvx_open_luma(this.page, width, height, bottomUp ? 1 : 0) ? this.failure() : null;
+  }
+
+  // The open picture's luminance, storage rows (a view, valid until memory grows).
+  luma() {
+    const x = this.exports, p = this.page;
+    return this.bytes(x.qvx_luma(p), x.qvx_width(p) * x.qvx_height(p));
+  }
+
+  bottomUp() { return this.exports.qvx_bottom_up(this.page) === 1; }
+
+  // Where the result converts in bands (local thresholds): {count, rows, stride}, else null.
+  bands() {
+    const x = this.exports, p = this.page, count = x.qvx_result_bands(p);
+    return count ? { count, rows: x.qvx_band_rows(p), stride: x.qvx_result_stride(p) } : null;
+  }
+
+  // Converts a band; returns its rows from the top, as takeBand takes them (a copy).
+  convertBand(band) {
+    const x = this.exports, p = this.page, { rows, stride } = this.bands();
+    x.qvx_convert_band(p, band);
+    const height = x.qvx_height(p), first = band * rows, end = Math.min(height, first + rows);
+    const out = new Uint8Array((end - first) * stride), bits = x.qvx_result_bits(p) >>> 0;
+    for (let top = first; top < end; ++top) {
+      const storage = this.bottomUp() ? height - 1 - top : top;
+      out.set(this.bytes(bits + storage * stride, stride), (top - first) * stride);
+    }
+    return out;
+  }
+
+  // Takes a band another worker converted (its rows from the top); returns the rows
+  // still to convert.
+  takeBand(band, rows) {
+    const at = this.copyIn(rows);
+    if (!at) return this.exports.qvx_take_band(this.page, -1, 0);  // the band is left to this worker
+    const left = this.exports.qvx_take_band(this.page, band, at);
+    this.exports.qvx_free(at);
+    return left;
+  }
+
+  // True when rows in view may take longer than a frame to convert (error diffusion,
+  // local thresholds, grey levels, palettes).
+  convertsBySlices() { return this.exports.qvx_converts_by_slices(this.page) === 1; }
+
+  // True when every row the view shows is converted for the current settings.
+  viewConverted(v) {
+    return this.exports.qvx_view_converted(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height) === 1;
+  }
 
   // Draws both panes into one block kept for the pane size (fresh memory is slow to
-  // touch); returns views of their RGBA bytes, valid until the next call, or null when
-  // there is no memory for them.
-  draw(v) {
+  // touch), converting the rows in view first unless `convert` is false (rows not yet
+  // converted then show the result before). Returns views of their RGBA bytes, valid
+  // until the next call, and whether every row in view is converted ({source, result,
+  // complete}), or null when there is no memory for them.
+  draw(v, convert = true) {
     const size = v.width * v.height * 4;
     if (this.paneSize !== size) {
       if (this.panes) this.exports.qvx_free(this.panes);
@@ -284,9 +343,10 @@ export class Core {
       this.paneSize = this.panes ? size : 0;
       if (!this.panes) return null;
     }
-    this.exports.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height, this.panes, this.panes + size);
+    const complete = this.exports.qvx_draw(this.page, v.num, v.den, v.scrollX, v.scrollY, v.width, v.height,
+                                           this.panes, this.panes + size, convert ? 1 : 0) === 1;
     const pixels = (at) => new Uint8ClampedArray(this.exports.memory.buffer, at, size);
-    return { source: pixels(this.panes), result: pixels(this.panes + size) };
+    return { source: pixels(this.panes), result: pixels(this.panes + size), complete };
   }
 
   // Runs the command's conversion over the open picture (its BMP file, or its decoded

@@ -52,11 +52,17 @@ const kMessages = {
   export: ['id', 'pictureId', 'fileName', 'request'],  // a request; answered with {fileName, mime, bytes}
   close: [],                                        // the export worker lets its picture go
   fault: [],                                        // makes the module fault, as the recovery's test
+  // from the preview worker to its helpers, and back
+  'band-picture': ['pictureId', 'luma', 'width', 'height', 'bottomUp'],  // the picture's luminance, shared
+  'band-work': ['seq', 'pictureId', 'settings', 'bands'],  // convert these bands, the last first
+  'band-done': ['seq', 'pictureId', 'band', 'rows'],  // a band's rows from the top
   // from a worker
   ready: ['methods', 'presets', 'maxPixels'],
   fatal: ['text'],
   answer: ['id', 'failure'],
-  frame: ['seq', 'settingsSeq', 'width', 'height'],  // and the panes' pixels when the page owns the canvases
+  frame: ['seq', 'settingsSeq', 'width', 'height', 'complete'],  // complete: every row in view converted for
+                                                    // settingsSeq, else some show the result before;
+                                                    // and the panes' pixels when the page owns the canvases
   converted: ['seq', 'ms'],                         // the result of settings `seq` is whole
   'settings-failed': ['seq', 'failure'],            // the settings `seq` are refused, or could not start
   restarted: ['failure', 'pictureId', 'lost'],      // the module faulted and was made anew; lost: why the

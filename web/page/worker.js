@@ -9,6 +9,12 @@ import { indexedPngFile, pngFile } from './png.js';
 import { answer, failedAnswer, failure, message } from './protocol.js';
 
 const kSlicePixels = 1 << 19;  // a few milliseconds at most: a new setting waits no longer
+// Where rows in view take longer than a frame to convert (error diffusion from the top,
+// local thresholds a band at a time), a new result shows after this long at most, the
+// result before standing in for the rows not yet converted, and is shown again as
+// often as this until its rows in view are all converted.
+const kFirstFrameMs = 8;
+const kPartialFrameMs = 50;
 
 // Everything the worker holds.
 const held = {
@@ -18,11 +24,20 @@ const held = {
   settings: null,   // {seq, settings, refused: Failure | null}: the latest settings
   view: null,       // the latest view message
   canvases: null,   // the panes' canvases, when the page hands them over
-  result: null,     // {seq, began, remaining}: the settings the result was started with
+  result: null,     // {seq, began, remaining, told}: the settings the result was started with
   needFrame: false,
+  partial: false,   // the frame shown has rows of the result before, or none
+  drawnAt: 0,
   scheduled: false,
   opening: Promise.resolve(),  // opens run one after the other
+  helpers: null,    // {workers, pictureId}: see shareBands
 };
+
+// Where the page is cross-origin isolated, helpers (helper.js) convert the bands of a
+// result that converts in bands side by side with this worker, from the luminance in
+// shared memory: each takes a part of the bands from its end, this worker the rows in
+// view and then the bands from the top, so they meet in between.
+const kHelpers = self.crossOriginIsolated ? Math.min(3, (navigator.hardwareConcurrency || 1) - 1) : 0;
 
 const ready = (async () => {
   const response = await fetch(new URL('quillvex.wasm', import.meta.url));
@@ -48,40 +63,116 @@ function work() {
   const { core, settings } = held;
   if (!held.picture || !settings) return;
   if (held.result?.seq !== settings.seq) {
-    held.result = { seq: settings.seq, began: performance.now(), remaining: 0 };
+    held.result = { seq: settings.seq, began: performance.now(), remaining: 0, told: false };
     // A device file's result is its own indexes, whatever the settings.
     const failed = (held.picture.device ? null : settings.refused) ?? core.start(settings.settings);
     if (failed) {
       // Nothing of the settings before stays in view: the result pane empties.
       core.clearResult();
+      held.result.told = true;
       if (!settings.refused) self.postMessage(message('settings-failed', { seq: settings.seq, failure: failed }));
     } else {
       held.result.remaining = 1;
+      if (!held.picture.device) shareBands();
     }
     held.needFrame = true;
   }
   if (held.needFrame && held.view) {
     held.needFrame = false;
-    drawFrame();
+    drawFrame(true);
   }
   const result = held.result;
+  if (result.remaining > 0) result.remaining = core.convertMore(kSlicePixels, held.view?.view);
+  if (held.partial && held.view && (result.remaining === 0 || core.viewConverted(held.view.view) ||
+                                    performance.now() - held.drawnAt >= kPartialFrameMs)) {
+    drawFrame(false);
+  }
   if (result.remaining > 0) {
-    result.remaining = core.convertMore(kSlicePixels);
-    if (result.remaining === 0) {
-      self.postMessage(message('converted', { seq: result.seq, ms: performance.now() - result.began }));
-    } else {
-      schedule();
-    }
+    schedule();
+  } else if (!result.told) {
+    // A whole result is told once, after its last frame.
+    result.told = true;
+    self.postMessage(message('converted', { seq: result.seq, ms: performance.now() - result.began }));
   }
 }
 
+// Hands the helpers their parts of the bands of the result just started, the picture's
+// luminance first when they don't hold it.
+function shareBands() {
+  const { core, picture } = held;
+  const bands = kHelpers > 0 && !held.helpers?.broken ? core.bands() : null;
+  if (!bands || bands.count < 2) return;
+  if (!held.helpers) {
+    const workers = Array.from({ length: kHelpers }, () => {
+      const helper = new Worker(new URL('helper.js', import.meta.url), { type: 'module' });
+      helper.onmessage = (event) => guarded(() => takeBand(event.data));
+      // A helper that fails is let go with the others: this worker converts alone.
+      helper.onerror = () => stopHelpers();
+      return helper;
+    });
+    held.helpers = { workers, pictureId: 0 };
+  }
+  const { helpers } = held;
+  if (helpers.pictureId !== picture.id) {
+    const luma = new SharedArrayBuffer(picture.width * picture.height);
+    new Uint8Array(luma).set(core.luma());
+    helpers.pictureId = picture.id;
+    for (const helper of helpers.workers) {
+      helper.postMessage(message('band-picture', { pictureId: picture.id, luma, width: picture.width,
+                                                   height: picture.height, bottomUp: core.bottomUp() }));
+    }
+  }
+  // The bands in view are shared out as the rest are: part 0 of each is this worker's.
+  // A helper converts its part of the view first, from the bottom up, then its part of
+  // the rest, from the bottom up.
+  const view = held.view?.view;
+  const top = view ? Math.floor(view.scrollY * view.den / view.num) : 0;
+  const bottom = view ? Math.floor((view.scrollY + view.height - 1) * view.den / view.num) : -1;
+  const inView = (band) => band * bands.rows <= bottom && (band + 1) * bands.rows > top;
+  const all = Array.from({ length: bands.count }, (_, band) => band);
+  const shown = all.filter(inView), rest = all.filter((band) => !inView(band));
+  const parts = helpers.workers.length + 1;
+  const part = (list, i) => list.slice(Math.floor(list.length * i / parts), Math.floor(list.length * (i + 1) / parts));
+  helpers.workers.forEach((helper, i) => {
+    helper.postMessage(message('band-work', { seq: held.result.seq, pictureId: picture.id,
+                                              settings: held.settings.settings,
+                                              bands: [...part(rest, i + 1), ...part(shown, i + 1)] }));
+  });
+}
+
+function stopHelpers() {
+  for (const helper of held.helpers?.workers ?? []) helper.terminate();
+  held.helpers = { workers: [], pictureId: 0, broken: true };
+}
+
+// Takes a band a helper converted, when it is of the result being converted.
+function takeBand(m) {
+  const { result, picture } = held;
+  if (!picture || !result || result.seq !== m.seq || m.pictureId !== picture.id || result.remaining === 0) {
+    return;
+  }
+  result.remaining = held.core.takeBand(m.band, m.rows);
+  schedule();
+}
+
 // Draws both panes: straight into the page's canvases when the page handed them over,
-// else as copies posted to the page.
-function drawFrame() {
+// else as copies posted to the page. `waitForView`: rows in view that wait for the rows
+// above them are converted first, for kFirstFrameMs at most.
+function drawFrame(waitForView) {
+  const { core } = held, converting = held.result;
   const began = performance.now(), view = held.view.view;
-  const panes = held.core.draw(view);
+  const bySlices = core.convertsBySlices();
+  if (bySlices && waitForView) {
+    while (converting.remaining > 0 && !core.viewConverted(view) && performance.now() - began < kFirstFrameMs) {
+      converting.remaining = core.convertMore(kSlicePixels, view);
+    }
+  }
+  const panes = core.draw(view, !bySlices);
   if (!panes) return;
-  const frame = { seq: held.view.seq, settingsSeq: held.result.seq, width: view.width, height: view.height };
+  held.partial = !panes.complete;
+  held.drawnAt = performance.now();
+  const frame = { seq: held.view.seq, settingsSeq: converting.seq, width: view.width, height: view.height,
+                  complete: panes.complete };
   const { canvases } = held;
   if (canvases) {
     for (const [canvas, pixels] of [[canvases.source, panes.source], [canvases.result, panes.result]]) {

@@ -8,7 +8,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { chromium } from 'playwright-core';
-import { alphaPng, gifClaiming, hugePng, jpegClaiming, webpClaiming, withOrientation } from './pictures.mjs';
+import { alphaPng, gifClaiming, hugePng, jpegClaiming, pngOf, webpClaiming, withOrientation } from './pictures.mjs';
 
 const root = new URL('../..', import.meta.url).pathname;
 const cli = join(root, 'build/release/quillvex-cli');
@@ -596,6 +596,51 @@ test('both panes show: the picture and its black and white, grey levels or colou
               `${JSON.stringify(chosen)}: ${seen.map((c) => c.toString(16))}`);
   }
   await settle({ palette: null });
+});
+
+// A picture large enough that error diffusion and local thresholds take longer than
+// the first frame waits: the pane first shows the result before in the rows not yet
+// converted, and once the result is whole it shows the command's bits alone.
+test('a result that takes a while shows at last the command\'s bits, not rows of the result before', async () => {
+  const width = 2400, height = 1800;
+  let seed = 7;
+  const rows = Array.from({ length: height }, (_, y) => Buffer.from(Array.from({ length: width }, (_, x) => {
+    seed = (seed * 1103515245 + 12345) >>> 0;
+    return (x * 255 / width + y * 64 / height + ((seed >>> 24) & 63)) & 255;
+  })));
+  const path = join(scratch, 'wide.png');
+  writeFileSync(path, pngOf(width, height, 0, 8, rows));
+  assert.equal((await openFile(path)).phase, 'ready');
+  await page.evaluate(() => window.quillvex.setZoom(1));
+  const canvas = await page.locator('#result-pane canvas').boundingBox();
+  const side = 160;
+  for (const mode of ['floyd-steinberg', 'sauvola']) {
+    await settle({ mode, density: 60, levels: null, palette: null, invert: false, serpentine: false, linear: false,
+                   radius: null, k: null });
+    const done = await page.evaluate(() => window.quillvex.setSettings({ density: 190 }));
+    assert.ok(!done.error, done.error);
+    assert.equal(await page.evaluate(() => window.quillvex.state.completeSeq), done.seq, `${mode}: last frame in part`);
+    const out = join(outputs, `wide-${mode}.pbm`);
+    execFileSync(cli, ['-q', '-m', mode, '-t', '190', '-f', 'pbm', '-o', out, path]);
+    const pbm = readFileSync(out), bits = pbm.subarray(pbm.length - (width / 8) * height);
+    const shot = await page.screenshot({ clip: { x: canvas.x, y: canvas.y, width: side, height: side } });
+    const shown = await page.evaluate(async (b64) => {
+      const bitmap = await createImageBitmap(new Blob([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))]));
+      const c = new OffscreenCanvas(bitmap.width, bitmap.height);
+      c.getContext('2d').drawImage(bitmap, 0, 0);
+      return [...c.getContext('2d').getImageData(0, 0, bitmap.width, bitmap.height).data];
+    }, shot.toString('base64'));
+    let differing = 0, first = '';
+    for (let y = 0; y < side; ++y) {
+      for (let x = 0; x < side; ++x) {
+        const black = (bits[y * (width / 8) + (x >> 3)] >> (7 - (x & 7))) & 1;  // PBM: a set bit black
+        if ((shown[4 * (y * side + x)] === 0) === Boolean(black)) continue;
+        if (!differing++) first = ` (the first at ${x}, ${y})`;
+      }
+    }
+    assert.equal(differing, 0, `${mode}: ${differing} of the pane's pixels differ from the command's${first}`);
+  }
+  await settle({ mode: 'hard', density: 127 });
 });
 
 test('nothing goes to the network after the page has loaded', () => {

@@ -132,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"rgb24.bmp", 0, "5"},
                     Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg), "4"},
                     Case{"pal8rle.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4), "16"},
+                    Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer8)},
+                    Case{"pal8topdown.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kBayer4)},
                     Case{"rgb24.bmp", kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg), nullptr,
                          "acep7-measured"},
                     Case{"pal8topdown.bmp", 0, nullptr, "#ff0000,#00ff00,#0000ff"}));
@@ -139,6 +141,108 @@ INSTANTIATE_TEST_SUITE_P(
 }  // namespace
 
 namespace {
+
+// Local thresholds convert in bands, the bands in view first, each fed from the rows its
+// windows reach: the bits are the command's across every band's edge, and at the
+// picture's top and bottom (a picture of several bands, bottom-up and top-down).
+TEST(PageResultBands, BandsGiveTheCommandsBits) {
+  const struct {
+    HalftoneMethod method;
+    const char* radius;
+    int32_t height;  // negative: rows stored top-down
+  } cases[] = {
+      {HalftoneMethod::kSauvola, "2", 300},
+      {HalftoneMethod::kBradley, "5", -300},
+      {HalftoneMethod::kNiblack, "20", 300},
+  };
+  for (const auto& c : cases) {
+    BmpFile f;
+    f.width = 40;
+    f.height = c.height;
+    f.bit_count = 8;
+    for (uint32_t g = 0; g < 256; ++g) f.colours.push_back(g * 0x010101u);
+    for (int32_t y = 0; y < 300; ++y) {
+      for (int32_t x = 0; x < 40; ++x) f.pixels.push_back(static_cast<uint8_t>(x * 7 + y * 3 + (x * y) % 23 * 5));
+    }
+    const std::vector<uint8_t> bytes = build_bmp(f);
+    PagePicture picture;
+    ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
+    const PageRequest request = request_of(kFirstMethodKind + static_cast<int>(c.method),
+                                           {{HalftoneParam::kDensity, "140"}, {HalftoneParam::kRadius, c.radius}});
+    ConversionRequest settings;
+    ASSERT_STREQ(read_page_request(request, "x.bmp", settings).code, "");
+    PageResult result;
+    ASSERT_STREQ(start_result(result, picture, settings).code, "");
+    const PaneView view{1, 1, 0, 150, 40, 50};
+    std::vector<uint32_t> source(40 * 50), shown(40 * 50);
+    EXPECT_TRUE(draw_panes(result, view, source.data(), shown.data()));
+    while (convert_more(result, 40 * 30, &view) > 0) {
+    }
+    PageExport file;
+    export_picture(settings, "x.bmp", picture, bytes.data(), bytes.size(), file);
+    ASSERT_STREQ(file.failure.code, "");
+    // The command's file keeps the picture's row order; 40 pixels are 8 bytes a row.
+    for (int32_t top = 0; top < 300; ++top) {
+      const size_t storage = static_cast<size_t>(storage_row(picture, top));
+      const uint8_t* page_row = result.bits.get() + storage * result.stride;
+      const uint8_t* file_row = file.bytes.data() + 62 + storage * 8;
+      ASSERT_EQ(std::memcmp(page_row, file_row, 5), 0) << "radius " << c.radius << ", row " << top;
+    }
+  }
+}
+
+// A new result shows the result before in the rows it has not converted yet, where
+// those rows are of the same kind and shades, else nothing; once converted, the panes
+// show the new result alone, as a result started afresh shows it.
+TEST(PageResultBefore, RowsNotYetConvertedShowTheResultBefore) {
+  const std::vector<uint8_t> bytes = read_file(std::string(QVX_TESTDATA) + "/bmpsuite/g/rgb24.bmp");
+  PagePicture picture;
+  ASSERT_EQ(open_bmp_picture(bytes.data(), bytes.size(), 1u << 26, picture), ReadCode::kOk);
+  const int fs = kFirstMethodKind + static_cast<int>(HalftoneMethod::kFloydSteinberg);
+  const struct {
+    int kind_before;
+    const char *density_before, *levels_before;
+    int kind;
+    const char *density, *levels;
+    bool kept;
+  } cases[] = {
+      {fs, "150", nullptr, fs, "100", nullptr, true},
+      {fs, "150", "4", fs, "100", "4", true},
+      {fs, "150", "4", fs, "150", "5", false},   // other shades
+      {fs, "150", nullptr, fs, "150", "4", false},  // indexes in place of bits
+      {0, "150", nullptr, fs, "100", nullptr, true},
+  };
+  const PaneView whole{1, 1, 0, 0, picture.width, picture.height};
+  const size_t size = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
+  const auto settings_of = [](int kind, const char* density, const char* levels) {
+    std::vector<std::pair<HalftoneParam, const char*>> values = {{HalftoneParam::kDensity, density}};
+    if (levels) values.push_back({HalftoneParam::kLevels, levels});
+    ConversionRequest settings;
+    EXPECT_STREQ(read_page_request(request_of(kind, values), "x.bmp", settings).code, "");
+    return settings;
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> source(size), before(size), during(size), after(size), fresh(size);
+    PageResult result;
+    ASSERT_STREQ(start_result(result, picture, settings_of(c.kind_before, c.density_before, c.levels_before)).code, "");
+    EXPECT_TRUE(draw_panes(result, whole, source.data(), before.data()));
+    ASSERT_STREQ(start_result(result, picture, settings_of(c.kind, c.density, c.levels)).code, "");
+    EXPECT_FALSE(draw_panes(result, whole, source.data(), during.data(), false));
+    if (c.kept) {
+      EXPECT_EQ(during, before);
+    } else {
+      EXPECT_EQ(std::count(during.begin(), during.end(), 0u), static_cast<ptrdiff_t>(size));
+    }
+    while (convert_more(result, 1000) > 0) {
+    }
+    EXPECT_TRUE(draw_panes(result, whole, source.data(), after.data(), false));
+    PageResult again;
+    ASSERT_STREQ(start_result(again, picture, settings_of(c.kind, c.density, c.levels)).code, "");
+    draw_panes(again, whole, source.data(), fresh.data());
+    EXPECT_EQ(after, fresh);
+    EXPECT_NE(after, before);
+  }
+}
 
 // Settings the command refuses leave the result empty: the panes then show the picture
 // beside nothing, and the slices have nothing to do (no rows are read that were never

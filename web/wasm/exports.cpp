@@ -138,6 +138,14 @@ int qvx_open_decoded(Page* page, uint8_t* pixels, int32_t width, int32_t height,
   return answer(*page, open_failure(code));
 }
 
+// A picture of luminance alone, whose storage rows the caller writes at qvx_luma: a
+// worker converting bands of another worker's picture.
+QVX_EXPORT(qvx_open_luma) int qvx_open_luma(Page* page, int32_t width, int32_t height, int bottom_up) {
+  return answer(*page, open_failure(open_luma_picture(width, height, bottom_up != 0, page->picture)));
+}
+QVX_EXPORT(qvx_luma) const uint8_t* qvx_luma(const Page* page) { return page->picture.luma.get(); }
+QVX_EXPORT(qvx_bottom_up) int qvx_bottom_up(const Page* page) { return page->picture.bottom_up ? 1 : 0; }
+
 QVX_EXPORT(qvx_width) int32_t qvx_width(const Page* page) { return page->picture.width; }
 QVX_EXPORT(qvx_height) int32_t qvx_height(const Page* page) { return page->picture.height; }
 QVX_EXPORT(qvx_otsu) int qvx_otsu(const Page* page) { return page->picture.otsu; }
@@ -194,14 +202,47 @@ QVX_EXPORT(qvx_start) int qvx_start(Page* page, const PageRequest* request) {
 
 QVX_EXPORT(qvx_clear_result) void qvx_clear_result(Page* page) { clear_result(page->result, page->picture); }
 
-QVX_EXPORT(qvx_convert_more) int32_t qvx_convert_more(Page* page, double pixels) {
-  return convert_more(page->result, static_cast<int64_t>(pixels));
+// Converts about `pixels` more pixels; with a pane of pane_width x pane_height (not 0 x 0),
+// the rows that view shows first where the result converts in bands.
+QVX_EXPORT(qvx_convert_more)
+int32_t qvx_convert_more(Page* page, double pixels, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y,
+                         int32_t pane_width, int32_t pane_height) {
+  const PaneView view{num, den, scroll_x, scroll_y, pane_width, pane_height};
+  return convert_more(page->result, static_cast<int64_t>(pixels), pane_width > 0 && pane_height > 0 ? &view : nullptr);
 }
 
+// Draws both panes, converting the rows in view first when `convert` is 1; returns 1
+// when every row in view is converted for the current settings.
 QVX_EXPORT(qvx_draw)
-void qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y, int32_t pane_width,
-              int32_t pane_height, uint32_t* source_pane, uint32_t* result_pane) {
-  draw_panes(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}, source_pane, result_pane);
+int qvx_draw(Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y, int32_t pane_width,
+             int32_t pane_height, uint32_t* source_pane, uint32_t* result_pane, int convert) {
+  const PaneView view{num, den, scroll_x, scroll_y, pane_width, pane_height};
+  return draw_panes(page->result, view, source_pane, result_pane, convert != 0) ? 1 : 0;
+}
+
+// The result's bands, where it converts in bands (else 0), their rows, and the bytes of
+// a row; its storage rows of bits.
+QVX_EXPORT(qvx_result_bands) int32_t qvx_result_bands(const Page* page) { return result_bands(page->result); }
+QVX_EXPORT(qvx_band_rows) int32_t qvx_band_rows(const Page* page) { return page->result.band_rows; }
+QVX_EXPORT(qvx_result_stride) int32_t qvx_result_stride(const Page* page) {
+  return static_cast<int32_t>(page->result.stride);
+}
+QVX_EXPORT(qvx_result_bits) const uint8_t* qvx_result_bits(const Page* page) { return page->result.bits.get(); }
+QVX_EXPORT(qvx_convert_band) void qvx_convert_band(Page* page, int32_t band) { convert_result_band(page->result, band); }
+// Takes a band another worker converted (its rows from the top); returns the rows still to convert.
+QVX_EXPORT(qvx_take_band) int32_t qvx_take_band(Page* page, int32_t band, const uint8_t* rows) {
+  return take_result_band(page->result, band, rows);
+}
+
+// 1 when rows in view may take longer than a frame to convert.
+QVX_EXPORT(qvx_converts_by_slices) int qvx_converts_by_slices(const Page* page) {
+  return converts_by_slices(page->result) ? 1 : 0;
+}
+
+QVX_EXPORT(qvx_view_converted)
+int qvx_view_converted(const Page* page, int32_t num, int32_t den, int32_t scroll_x, int32_t scroll_y,
+                       int32_t pane_width, int32_t pane_height) {
+  return view_converted(page->result, PaneView{num, den, scroll_x, scroll_y, pane_width, pane_height}) ? 1 : 0;
 }
 
 // Writes the file of a request's settings, format and device options (file_name names

@@ -1,5 +1,6 @@
 #include "page_picture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -216,4 +217,13 @@ ReadCode adopt_decoded_picture(uint8_t* pixels, int32_t width, int32_t height, P
   }
   count_levels(p);
   return ReadCode::kOk;
+}
+
+ReadCode open_luma_picture(int32_t width, int32_t height, bool bottom_up, PagePicture& p) {
+  p = PagePicture();
+  p.width = std::max(width, 0);
+  p.height = std::max(height, 0);
+  p.bottom_up = bottom_up;
+  return p.luma.allocate(static_cast<size_t>(p.width) * static_cast<size_t>(p.height)) ? ReadCode::kOk
+                                                                                         : ReadCode::kNoMemory;
 }

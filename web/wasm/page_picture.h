@@ -53,6 +53,10 @@ enum class PixelOrder : int { kRgba = 0, kRgbx = 1, kBgra = 2, kBgrx = 3 };
 ReadCode adopt_decoded_picture(uint8_t* pixels, int32_t width, int32_t height, PixelOrder order, const uint8_t* head,
                                size_t head_size, PagePicture& picture);
 
+// Makes a picture of luminance alone, for a worker that converts bands of another
+// worker's picture; its rows are filled by the caller. kNoMemory when memory runs out.
+ReadCode open_luma_picture(int32_t width, int32_t height, bool bottom_up, PagePicture& picture);
+
 // Returns 0xRRGGBB of a canvas colour.
 inline uint32_t rgb_of_canvas(uint32_t rgba) {
   return ((rgba & 0xFF) << 16) | (rgba & 0xFF00) | ((rgba >> 16) & 0xFF);
