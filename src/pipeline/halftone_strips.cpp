@@ -12,9 +12,6 @@ namespace {
 // Pixels a row takes at a time before it tells the row below how far it is.
 constexpr int32_t kWaveChunk = 256;
 
-// Bands each other thread has waiting when the caller goes back to read the next strip.
-constexpr int64_t kWaveKeep = 3;
-
 // Threads from which the row wavefront beats one thread on SSE2's bands.
 constexpr int kWavefrontThreads = 4;
 
@@ -337,8 +334,8 @@ void help_wave(HalftoneStrips& h) {
 }
 
 // Puts rows top .. top + rows - 1 into the ring, fill(k, row) making row top + k, each
-// once its room is free; then diffuses bands itself while the other threads have enough
-// waiting to stay busy until the next strip is read.
+// once its room is free; then diffuses bands itself while the other threads have more
+// waiting than they need until the next strip is read.
 template <typename Fill>
 void feed_wave(HalftoneStrips& h, int32_t top, int32_t rows, const Fill& fill) {
   BandWave& w = *h.wave;
@@ -346,6 +343,9 @@ void feed_wave(HalftoneStrips& h, int32_t top, int32_t rows, const Fill& fill) {
     w.job = [&c = h.converter, &w](int thread) { serve_wave(c, w, thread); };
     start_bands(*w.pool, w.job);
   }
+  // Leave the others as many bands as they took while the caller was away, and one
+  // more: fewer if they had some left over, more if they ran out.
+  const int64_t keep = w.next_band.load(std::memory_order_relaxed) - w.left_at + 1;
   for (int32_t k = 0; k < rows; ++k) {
     const int32_t y = top + k;
     while (y >= w.delivered.load(std::memory_order_relaxed) * w.rows + w.ring_rows) help_wave(h);
@@ -354,8 +354,8 @@ void feed_wave(HalftoneStrips& h, int32_t top, int32_t rows, const Fill& fill) {
   }
   w.rows_in.store(top + rows, std::memory_order_release);
   deliver_bands(h);
-  const int64_t keep = kWaveKeep * (static_cast<int64_t>(w.threads.size()) - 1);
   while (bands_waiting(w) > keep) help_wave(h);
+  w.left_at = w.next_band.load(std::memory_order_relaxed);
 }
 
 // Ends the picture: every band left diffused, the rows after the last band one at a
@@ -463,9 +463,10 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
         const size_t width = static_cast<size_t>(h.width), bytes = (width + 7) / 8;
         w.rows = h.converter.banded;
         w.bands = h.height / w.rows;
-        // About 2 MiB of luminance ahead, four bands a thread at least, no more than the picture.
+        // About 1 MiB of luminance ahead (a few strips), four bands a thread at least, no
+        // more than the picture.
         const int64_t whole = (int64_t{h.height} + w.rows - 1) / w.rows;
-        w.ring_bands = std::max<int64_t>(4 * count, (int64_t{2} << 20) / static_cast<int64_t>(width * w.rows) + 1);
+        w.ring_bands = std::max<int64_t>(4 * count, (int64_t{1} << 20) / static_cast<int64_t>(width * w.rows) + 1);
         w.ring_bands = std::max<int64_t>(1, std::min(w.ring_bands, whole));
         w.ring_rows = static_cast<int32_t>(w.ring_bands * w.rows);
         w.luma.assign(static_cast<size_t>(w.ring_rows) * width, 0);

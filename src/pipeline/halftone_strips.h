@@ -44,6 +44,7 @@ struct BandWave {
   std::atomic<int64_t> next_band{0};   // the next band to take
   std::atomic<int64_t> delivered{0};   // bands given to the output: their rows' room is free
   std::atomic<bool> stop{false};       // the picture is abandoned
+  int64_t left_at = 0;                 // next_band when the caller last went back to read
   BandThreads* pool = nullptr;
   std::function<void(int)> job;        // the threads' loop, once started
   ~BandWave();
