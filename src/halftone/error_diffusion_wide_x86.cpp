@@ -126,7 +126,8 @@ QVX_AVX2 void pack_whites(int32_t width, bool invert, uint8_t* const* whites, ui
   }
 }
 
-template <const DiffusionKernel& K>
+// kLinked: a band beside others (BandLink); else alone, the errors in and out whole rows.
+template <const DiffusionKernel& K, bool kLinked>
 QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const int32_t* above0,
                         const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
                         uint8_t* const* bits, const BandLink* link) {
@@ -154,7 +155,7 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
     // A stretch of steps takes the carried errors of its columns: row 0 at t0 .. t1 - 1,
     // row 1 skew behind.
     const int32_t t1 = std::min(steps, t0 + kBandStretch);
-    if (link) link->wait(link->context, std::min(t1, width));
+    if (kLinked) link->wait(link->context, std::min(t1, width));
     for (int32_t x = std::max(t0, 0); x < std::min(t1, width); ++x) values[0][x] += above0[x];
     for (int32_t x = std::max(t0 - skew, 0); x < std::min(t1 - skew, width); ++x) values[1][x] += above1[x];
     for (; t0 < t1; t0 += 8) {
@@ -164,7 +165,7 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
         wide_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
       }
     }
-    if (link) {
+    if (kLinked) {
       // Only exact errors are handed on: a stretch past the limit stops the band here.
       if (!_mm256_testz_si256(b.outside, b.outside)) return false;
       // After step t the rows below are final up to pixel t + 1 - 8 skew and t + 1 - 9 skew.
@@ -187,21 +188,29 @@ QVX_AVX2 bool diffuse_band_wide_avx2(HalftoneMethod method, const uint8_t* const
                                      DiffusionBandScratch& scratch, uint8_t* const* bits, const BandLink* link) {
   switch (method) {
     case HalftoneMethod::kFloydSteinberg:
-      return wide_band<kFloydSteinbergKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kFloydSteinbergKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kFloydSteinbergKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kJarvis:
-      return wide_band<kJarvisKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kJarvisKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kJarvisKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kStucki:
-      return wide_band<kStuckiKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kStuckiKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kStuckiKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kBurkes:
-      return wide_band<kBurkesKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kBurkesKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kBurkesKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra:
-      return wide_band<kSierraKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kSierraKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kSierraKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra2:
-      return wide_band<kSierra2Kernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kSierra2Kernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kSierra2Kernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierraLite:
-      return wide_band<kSierraLiteKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kSierraLiteKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kSierraLiteKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kAtkinson:
-      return wide_band<kAtkinsonKernel>(luma, tone, above0, above1, width, invert, scratch, bits, link);
+      return link ? wide_band<kAtkinsonKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kAtkinsonKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     default:
       return false;
   }

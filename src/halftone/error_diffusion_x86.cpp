@@ -222,7 +222,8 @@ QVX_AVX2 inline void wave_eight_steps(WaveState<K>& b, int16_t* const* values, u
   _mm_storeu_si128(reinterpret_cast<__m128i*>(below1 + t0 + 1 - 17 * skew), _mm256_extracti128_si256(b.below1, 1));
 }
 
-template <const DiffusionKernel& K>
+// kLinked: a band beside others (BandLink); else alone, the errors in and out whole rows.
+template <const DiffusionKernel& K, bool kLinked>
 QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
                         int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits,
                         const BandLink* link) {
@@ -246,7 +247,7 @@ QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* a
     // A stretch of steps takes the carried errors of its columns: row 0 at t0 .. t1 - 1,
     // row 1 skew behind.
     const int32_t t1 = std::min(steps, t0 + kBandStretch);
-    if (link) link->wait(link->context, std::min(t1, width));
+    if (kLinked) link->wait(link->context, std::min(t1, width));
     add_carried(values[0], above0, t0, t1, width);
     add_carried(values[1], above1, t0 - skew, t1 - skew, width);
     for (; t0 < t1; t0 += 8) {
@@ -256,7 +257,7 @@ QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* a
         wave_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
       }
     }
-    if (link) {
+    if (kLinked) {
       // Only exact errors are handed on: a stretch past the limit stops the band here.
       if (!_mm256_testz_si256(b.outside, b.outside)) return false;
       // After step t the rows below are final up to pixel t + 1 - 16 skew and t + 1 - 17 skew.
@@ -309,21 +310,29 @@ QVX_AVX2 bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* lum
                                 DiffusionBandScratch& scratch, uint8_t* const* bits, const BandLink* link) {
   switch (method) {
     case HalftoneMethod::kFloydSteinberg:
-      return wave_band<kFloydSteinbergKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kFloydSteinbergKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kFloydSteinbergKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kJarvis:
-      return wave_band<kJarvisKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kJarvisKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kJarvisKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kStucki:
-      return wave_band<kStuckiKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kStuckiKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kStuckiKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kBurkes:
-      return wave_band<kBurkesKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kBurkesKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kBurkesKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra:
-      return wave_band<kSierraKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kSierraKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kSierraKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra2:
-      return wave_band<kSierra2Kernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kSierra2Kernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kSierra2Kernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierraLite:
-      return wave_band<kSierraLiteKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kSierraLiteKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kSierraLiteKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kAtkinson:
-      return wave_band<kAtkinsonKernel>(luma, offset, above0, above1, width, invert, scratch, bits, link);
+      return link ? wave_band<kAtkinsonKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kAtkinsonKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     default:
       return false;
   }
