@@ -135,7 +135,7 @@ struct BandLink {
   int32_t* below0;
   int32_t* below1;
 };
-constexpr int32_t kBandStretch = 128;
+constexpr int32_t kBandStretch = 256;
 
 // Linear light on a band of 8 rows with AVX2, one row per 32-bit lane (errors there
 // outgrow 16 bits), any kernel: s = tone[luma[x]]; as above otherwise, the rows below

@@ -219,7 +219,7 @@ void wait_for_band_above(void* context, int32_t columns) {
   if (p.band == 0) return;
   const int64_t needed = (p.band - 1) * (int64_t{p.width} + 1) + columns;
   // A later band in the same slot means this one is done: the ring holds no more bands than slots.
-  const std::atomic<int64_t>& above = p.wave->progress[static_cast<size_t>((p.band - 1) % p.wave->ring_bands)];
+  const std::atomic<int64_t>& above = p.wave->progress[static_cast<size_t>((p.band - 1) % p.wave->ring_bands)].value;
   for (int spins = 0; p.seen < needed; ++spins) {
     if (spins > 64) yield_band();
     p.seen = above.load(std::memory_order_acquire);
@@ -229,7 +229,7 @@ void wait_for_band_above(void* context, int32_t columns) {
 void hand_on(void* context, int32_t columns) {
   BandPlace& p = *static_cast<BandPlace*>(context);
   p.given = columns;
-  p.wave->progress[static_cast<size_t>(p.band % p.wave->ring_bands)].store(
+  p.wave->progress[static_cast<size_t>(p.band % p.wave->ring_bands)].value.store(
       p.band * (int64_t{p.width} + 1) + columns, std::memory_order_release);
 }
 
@@ -290,7 +290,7 @@ void diffuse_wave_band(const HalftoneConverter& c, BandWave& w, int thread, int6
     std::copy(below[1] + place.given, below[1] + width, link.below1 + place.given);
     hand_on(&place, width);
   }
-  w.finished[static_cast<size_t>(band % w.ring_bands)].store(band, std::memory_order_release);
+  w.finished[static_cast<size_t>(band % w.ring_bands)].value.store(band, std::memory_order_release);
 }
 
 // A thread's loop: every band it can take, until none is left or the picture is abandoned.
@@ -313,7 +313,7 @@ void deliver_bands(HalftoneStrips& h) {
   BandWave& w = *h.wave;
   const size_t bytes = (static_cast<size_t>(h.width) + 7) / 8;
   for (int64_t d = w.delivered.load(std::memory_order_relaxed);
-       d < w.bands && w.finished[static_cast<size_t>(d % w.ring_bands)].load(std::memory_order_acquire) == d; ++d) {
+       d < w.bands && w.finished[static_cast<size_t>(d % w.ring_bands)].value.load(std::memory_order_acquire) == d; ++d) {
     const uint8_t* bits = wave_bits_of(w, h.width, d);
     for (int32_t r = 0; r < w.rows; ++r) take_row(&h, static_cast<int32_t>(d * w.rows) + r, bits + r * bytes);
     w.delivered.store(d + 1, std::memory_order_release);
@@ -483,12 +483,8 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
           t.errors.assign(kErrorRows * (width + 4), 0);
           size_chain_scratch(t.chain, h.width);
         }
-        w.progress.reset(new std::atomic<int64_t>[static_cast<size_t>(w.ring_bands)]);
-        w.finished.reset(new std::atomic<int64_t>[static_cast<size_t>(w.ring_bands)]);
-        for (int64_t i = 0; i < w.ring_bands; ++i) {
-          w.progress[static_cast<size_t>(i)].store(-1);
-          w.finished[static_cast<size_t>(i)].store(-1);
-        }
+        w.progress.reset(new WaveCount[static_cast<size_t>(w.ring_bands)]);
+        w.finished.reset(new WaveCount[static_cast<size_t>(w.ring_bands)]);
         w.pool = h.bands.get();
       }
       if (wavefront) {

@@ -25,6 +25,12 @@ struct WaveThread {
   ChainScratch chain;
 };
 
+// A count one thread sets and others read, alone on its cache line so that the bands
+// next to each other don't take the line from each other.
+struct alignas(64) WaveCount {
+  std::atomic<int64_t> value{-1};
+};
+
 // Error diffusion on the vector bands side by side, while the strips are still read:
 // the caller puts each strip's luminance into a ring of rows, and every thread, the
 // caller too when it has nothing else to do, takes the next band whose rows are there.
@@ -38,8 +44,8 @@ struct BandWave {
   std::vector<uint8_t> bits;      // band b's rows at b % ring_bands
   std::vector<int32_t> carried;   // the errors carried into band b's first two rows at b % (ring_bands + 2)
   std::vector<WaveThread> threads;  // the caller's first
-  std::unique_ptr<std::atomic<int64_t>[]> progress;  // per ring band: band * (width + 1) + columns handed on
-  std::unique_ptr<std::atomic<int64_t>[]> finished;  // per ring band: the last band whose bits are there
+  std::unique_ptr<WaveCount[]> progress;  // per ring band: band * (width + 1) + columns handed on
+  std::unique_ptr<WaveCount[]> finished;  // per ring band: the last band whose bits are there
   std::atomic<int32_t> rows_in{0};     // rows whose luminance is in the ring
   std::atomic<int64_t> next_band{0};   // the next band to take
   std::atomic<int64_t> delivered{0};   // bands given to the output: their rows' room is free
