@@ -140,9 +140,10 @@ TEST(Threads, EveryThreadCountGivesTheSingleThreadsBytes) {
 
 // Error diffusion of grey rows (top first) fed straight to the strip converter in
 // strips of strip_rows, as a PBM; `limit`, when not -1, lowers the vector bands' error
-// limit on every thread, so that bands go one row at a time.
+// limit on every thread, so that bands go one row at a time. With `abandon_at` the
+// picture is given up once that many rows went in.
 std::string diffuse_to_pbm(const std::vector<uint8_t>& luma, int32_t width, HalftoneMethod method, bool linear,
-                           int threads, int32_t strip_rows, int limit) {
+                           int threads, int32_t strip_rows, int limit, int32_t abandon_at = -1) {
   const int32_t height = static_cast<int32_t>(luma.size() / static_cast<size_t>(width));
   std::vector<uint32_t> colours(luma.size());
   for (size_t i = 0; i < luma.size(); ++i) colours[i] = luma[i] * 0x010101u;
@@ -165,6 +166,10 @@ std::string diffuse_to_pbm(const std::vector<uint8_t>& luma, int32_t width, Half
       for (WaveThread& t : h.wave->threads) t.scratch.error_limit = t.scratch.wide_error_limit = limit;
     }
     for (int32_t top = 0; top < height; top += strip_rows) {
+      if (abandon_at >= 0 && top >= abandon_at) {
+        std::fclose(file);
+        return "abandoned";
+      }
       Strip strip;
       strip.rows = std::min(strip_rows, height - top);
       strip.first_row = top;
@@ -216,6 +221,16 @@ TEST(Threads, ErrorDiffusionBandsPastTheRingAndTheVectorRange) {
       EXPECT_TRUE(diffuse_to_pbm(luma, c.width, c.method, c.linear, threads, c.strip_rows, c.limit) == expected)
           << c.what << ", " << threads << " threads";
     }
+  }
+}
+
+// A picture given up halfway (a cut file, a failed output) lets its band threads go:
+// they take no more bands, and the converter ends instead of waiting for rows.
+TEST(Threads, AnAbandonedPictureEndsItsBandThreads) {
+  std::vector<uint8_t> luma(300 * 200);
+  for (size_t i = 0; i < luma.size(); ++i) luma[i] = static_cast<uint8_t>(i * 7);
+  for (int32_t abandon_at : {0, 40, 100}) {
+    EXPECT_EQ(diffuse_to_pbm(luma, 300, HalftoneMethod::kFloydSteinberg, false, 3, 20, -1, abandon_at), "abandoned");
   }
 }
 
