@@ -153,16 +153,16 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
   int32_t given = 0;  // columns of the rows below handed on through the link
   for (int32_t t0 = 0; t0 < steps;) {
     // A stretch of steps takes the carried errors of its columns: row 0 at t0 .. t1 - 1,
-    // row 1 skew behind.
-    const int32_t t1 = std::min(steps, t0 + kBandStretch);
+    // row 1 skew behind. A band alone runs as one stretch.
+    const int32_t t1 = kLinked ? std::min(steps, t0 + kBandStretch) : steps;
     if (kLinked) link->wait(link->context, std::min(t1, width));
     for (int32_t x = std::max(t0, 0); x < std::min(t1, width); ++x) values[0][x] += above0[x];
     for (int32_t x = std::max(t0 - skew, 0); x < std::min(t1 - skew, width); ++x) values[1][x] += above1[x];
-    for (; t0 < t1; t0 += 8) {
-      if (t0 >= 7 * skew && t0 + 8 <= width) {
-        wide_eight_steps<K, false>(b, values, whites, below0, below1, t0, width, limit);
+    for (int32_t t = t0; t < t1; t += 8) {
+      if (t >= 7 * skew && t + 8 <= width) {
+        wide_eight_steps<K, false>(b, values, whites, below0, below1, t, width, limit);
       } else {
-        wide_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
+        wide_eight_steps<K, true>(b, values, whites, below0, below1, t, width, limit);
       }
     }
     if (kLinked) {
@@ -175,6 +175,7 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
       given = ready;
       link->done(link->context, ready);
     }
+    t0 = t1;
   }
   if (!_mm256_testz_si256(b.outside, b.outside)) return false;
   pack_whites(width, invert, whites, bits);

@@ -245,16 +245,16 @@ QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* a
   int32_t given = 0;  // columns of the rows below handed on through the link
   for (int32_t t0 = 0; t0 < steps;) {
     // A stretch of steps takes the carried errors of its columns: row 0 at t0 .. t1 - 1,
-    // row 1 skew behind.
-    const int32_t t1 = std::min(steps, t0 + kBandStretch);
+    // row 1 skew behind. A band alone runs as one stretch.
+    const int32_t t1 = kLinked ? std::min(steps, t0 + kBandStretch) : steps;
     if (kLinked) link->wait(link->context, std::min(t1, width));
     add_carried(values[0], above0, t0, t1, width);
     add_carried(values[1], above1, t0 - skew, t1 - skew, width);
-    for (; t0 < t1; t0 += 8) {
-      if (t0 >= 15 * skew && t0 + 8 <= width) {
-        wave_eight_steps<K, false>(b, values, whites, below0, below1, t0, width, limit);
+    for (int32_t t = t0; t < t1; t += 8) {
+      if (t >= 15 * skew && t + 8 <= width) {
+        wave_eight_steps<K, false>(b, values, whites, below0, below1, t, width, limit);
       } else {
-        wave_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
+        wave_eight_steps<K, true>(b, values, whites, below0, below1, t, width, limit);
       }
     }
     if (kLinked) {
@@ -269,6 +269,7 @@ QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* a
       given = ready;
       link->done(link->context, ready);
     }
+    t0 = t1;
   }
   if (!_mm256_testz_si256(b.outside, b.outside)) return false;
   pack_band_whites(16, width, invert, whites, bits);
