@@ -10,6 +10,7 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 // Deep template recursions stay inline with GCC too (QVX_AVX2_INLINE, shares_x86.h):
@@ -125,10 +126,11 @@ QVX_AVX2 void pack_whites(int32_t width, bool invert, uint8_t* const* whites, ui
   }
 }
 
-template <const DiffusionKernel& K>
+// kLinked: a band beside others (BandLink); else alone, the errors in and out whole rows.
+template <const DiffusionKernel& K, bool kLinked>
 QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const int32_t* above0,
                         const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
-                        uint8_t* const* bits) {
+                        uint8_t* const* bits, const BandLink* link) {
   constexpr int skew = WideState<K>::kWave.skew;
   const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
   int32_t* values[kLanes];
@@ -137,10 +139,6 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
     values[j] = scratch.wide_values.data() + j * row + kBandPad;
     whites[j] = scratch.whites.data() + j * row + kBandPad;
     for (int32_t x = 0; x < width; ++x) values[j][x] = tone[luma[j][x]];
-  }
-  for (int32_t x = 0; x < width; ++x) {
-    values[0][x] += above0[x];
-    values[1][x] += above1[x];
   }
   int32_t* below0 = scratch.wide_below.data() + kBandPad;
   int32_t* below1 = below0 + row;
@@ -152,12 +150,32 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
   // Every lane is inside its row from step 7 skew to width - 1; the steps run until
   // the second row below has its last pixel's share (step width - 1 + 9 skew).
   const int32_t steps = (width + 9 * skew + 7) / 8 * 8;
-  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
-    if (t0 >= 7 * skew && t0 + 8 <= width) {
-      wide_eight_steps<K, false>(b, values, whites, below0, below1, t0, width, limit);
-    } else {
-      wide_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
+  int32_t given = 0;  // columns of the rows below handed on through the link
+  for (int32_t t0 = 0; t0 < steps;) {
+    // A stretch of steps takes the carried errors of its columns: row 0 at t0 .. t1 - 1,
+    // row 1 skew behind. A band alone runs as one stretch.
+    const int32_t t1 = kLinked ? std::min(steps, t0 + kBandStretch) : steps;
+    if (kLinked) link->wait(link->context, std::min(t1, width));
+    for (int32_t x = std::max(t0, 0); x < std::min(t1, width); ++x) values[0][x] += above0[x];
+    for (int32_t x = std::max(t0 - skew, 0); x < std::min(t1 - skew, width); ++x) values[1][x] += above1[x];
+    for (int32_t t = t0; t < t1; t += 8) {
+      if (t >= 7 * skew && t + 8 <= width) {
+        wide_eight_steps<K, false>(b, values, whites, below0, below1, t, width, limit);
+      } else {
+        wide_eight_steps<K, true>(b, values, whites, below0, below1, t, width, limit);
+      }
     }
+    if (kLinked) {
+      // Only exact errors are handed on: a stretch past the limit stops the band here.
+      if (!_mm256_testz_si256(b.outside, b.outside)) return false;
+      // After step t the rows below are final up to pixel t + 1 - 8 skew and t + 1 - 9 skew.
+      const int32_t ready = t1 == steps ? width : std::max(0, std::min(width, t1 + 1 - 9 * skew));
+      std::copy(below0 + given, below0 + ready, link->below0 + given);
+      std::copy(below1 + given, below1 + ready, link->below1 + given);
+      given = ready;
+      link->done(link->context, ready);
+    }
+    t0 = t1;
   }
   if (!_mm256_testz_si256(b.outside, b.outside)) return false;
   pack_whites(width, invert, whites, bits);
@@ -168,24 +186,32 @@ QVX_AVX2 bool wide_band(const uint8_t* const* luma, const uint16_t* tone, const 
 
 QVX_AVX2 bool diffuse_band_wide_avx2(HalftoneMethod method, const uint8_t* const* luma, const uint16_t* tone,
                                      const int32_t* above0, const int32_t* above1, int32_t width, bool invert,
-                                     DiffusionBandScratch& scratch, uint8_t* const* bits) {
+                                     DiffusionBandScratch& scratch, uint8_t* const* bits, const BandLink* link) {
   switch (method) {
     case HalftoneMethod::kFloydSteinberg:
-      return wide_band<kFloydSteinbergKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kFloydSteinbergKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kFloydSteinbergKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kJarvis:
-      return wide_band<kJarvisKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kJarvisKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kJarvisKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kStucki:
-      return wide_band<kStuckiKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kStuckiKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kStuckiKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kBurkes:
-      return wide_band<kBurkesKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kBurkesKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kBurkesKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra:
-      return wide_band<kSierraKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kSierraKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kSierraKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra2:
-      return wide_band<kSierra2Kernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kSierra2Kernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kSierra2Kernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierraLite:
-      return wide_band<kSierraLiteKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kSierraLiteKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kSierraLiteKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kAtkinson:
-      return wide_band<kAtkinsonKernel>(luma, tone, above0, above1, width, invert, scratch, bits);
+      return link ? wide_band<kAtkinsonKernel, true>(luma, tone, above0, above1, width, invert, scratch, bits, link)
+                  : wide_band<kAtkinsonKernel, false>(luma, tone, above0, above1, width, invert, scratch, bits, link);
     default:
       return false;
   }

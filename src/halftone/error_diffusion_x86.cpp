@@ -12,6 +12,7 @@
 #if QVX_X86
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #define QVX_SSE2 __attribute__((target("sse2")))
@@ -95,9 +96,8 @@ QVX_SSE2 inline void eight_steps(BandState& b, int16_t* const* values, uint8_t* 
   _mm_storeu_si128(reinterpret_cast<__m128i*>(below + t0 - 15), b.below);
 }
 
-// The rows' s as 16-bit values with kBandPad zeros either side; the errors from the
-// row above the band join the first row's values.
-QVX_SSE2 void fill_band_values(const uint8_t* const* luma, int rows, int offset, const int32_t* above, int32_t width,
+// The rows' s as 16-bit values with kBandPad zeros either side.
+QVX_SSE2 void fill_band_values(const uint8_t* const* luma, int rows, int offset, int32_t width,
                                DiffusionBandScratch& scratch, int16_t** values, uint8_t** whites) {
   const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
   const __m128i add = _mm_set1_epi8(static_cast<char>(offset > 0 ? offset : 0));
@@ -114,7 +114,12 @@ QVX_SSE2 void fill_band_values(const uint8_t* const* luma, int rows, int offset,
     }
     fill_band_values_from(luma[j], offset, x, width, values[j]);
   }
-  for (int32_t x = 0; x < width; ++x) values[0][x] = static_cast<int16_t>(values[0][x] + above[x]);
+}
+
+// The errors carried into a row join its values over columns from .. to - 1 (clipped to the row).
+inline void add_carried(int16_t* values, const int32_t* carried, int32_t from, int32_t to, int32_t width) {
+  for (int32_t x = std::max(from, 0); x < std::min(to, width); ++x)
+    values[x] = static_cast<int16_t>(values[x] + carried[x]);
 }
 
 // Packs each row's white flags into bits.
@@ -217,14 +222,15 @@ QVX_AVX2 inline void wave_eight_steps(WaveState<K>& b, int16_t* const* values, u
   _mm_storeu_si128(reinterpret_cast<__m128i*>(below1 + t0 + 1 - 17 * skew), _mm256_extracti128_si256(b.below1, 1));
 }
 
-template <const DiffusionKernel& K>
+// kLinked: a band beside others (BandLink); else alone, the errors in and out whole rows.
+template <const DiffusionKernel& K, bool kLinked>
 QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
-                        int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
+                        int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits,
+                        const BandLink* link) {
   constexpr int skew = WaveState<K>::kWave.skew;
   int16_t* values[16];
   uint8_t* whites[16];
-  fill_band_values(luma, 16, offset, above0, width, scratch, values, whites);
-  for (int32_t x = 0; x < width; ++x) values[1][x] = static_cast<int16_t>(values[1][x] + above1[x]);
+  fill_band_values(luma, 16, offset, width, scratch, values, whites);
   const size_t row = static_cast<size_t>(width) + 2 * kBandPad;
   int16_t* below0 = scratch.below.data() + kBandPad;
   int16_t* below1 = below0 + row;
@@ -236,12 +242,34 @@ QVX_AVX2 bool wave_band(const uint8_t* const* luma, int offset, const int32_t* a
   // Every lane is inside its row from step 15 skew to width - 1; the steps run until
   // the second row below has its last pixel's total.
   const int32_t steps = (width + 17 * skew + 7) / 8 * 8;
-  for (int32_t t0 = 0; t0 < steps; t0 += 8) {
-    if (t0 >= 15 * skew && t0 + 8 <= width) {
-      wave_eight_steps<K, false>(b, values, whites, below0, below1, t0, width, limit);
-    } else {
-      wave_eight_steps<K, true>(b, values, whites, below0, below1, t0, width, limit);
+  int32_t given = 0;  // columns of the rows below handed on through the link
+  for (int32_t t0 = 0; t0 < steps;) {
+    // A stretch of steps takes the carried errors of its columns: row 0 at t0 .. t1 - 1,
+    // row 1 skew behind. A band alone runs as one stretch.
+    const int32_t t1 = kLinked ? std::min(steps, t0 + kBandStretch) : steps;
+    if (kLinked) link->wait(link->context, std::min(t1, width));
+    add_carried(values[0], above0, t0, t1, width);
+    add_carried(values[1], above1, t0 - skew, t1 - skew, width);
+    for (int32_t t = t0; t < t1; t += 8) {
+      if (t >= 15 * skew && t + 8 <= width) {
+        wave_eight_steps<K, false>(b, values, whites, below0, below1, t, width, limit);
+      } else {
+        wave_eight_steps<K, true>(b, values, whites, below0, below1, t, width, limit);
+      }
     }
+    if (kLinked) {
+      // Only exact errors are handed on: a stretch past the limit stops the band here.
+      if (!_mm256_testz_si256(b.outside, b.outside)) return false;
+      // After step t the rows below are final up to pixel t + 1 - 16 skew and t + 1 - 17 skew.
+      const int32_t ready = t1 == steps ? width : std::max(0, std::min(width, t1 + 1 - 17 * skew));
+      for (int32_t x = given; x < ready; ++x) {
+        link->below0[x] = below0[x];
+        link->below1[x] = below1[x];
+      }
+      given = ready;
+      link->done(link->context, ready);
+    }
+    t0 = t1;
   }
   if (!_mm256_testz_si256(b.outside, b.outside)) return false;
   pack_band_whites(16, width, invert, whites, bits);
@@ -254,7 +282,8 @@ QVX_SSE2 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const
                                    int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits) {
   int16_t* values[kLanes];
   uint8_t* whites[kLanes];
-  fill_band_values(luma, kLanes, offset, above0, width, scratch, values, whites);
+  fill_band_values(luma, kLanes, offset, width, scratch, values, whites);
+  add_carried(values[0], above0, 0, width, width);
   int16_t* below16 = scratch.below.data() + kBandPad;
   BandState b;
   b.carry = b.pending1 = b.pending2 = b.pending3 = _mm_setzero_si128();
@@ -279,24 +308,32 @@ QVX_SSE2 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const
 
 QVX_AVX2 bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int offset,
                                 const int32_t* above0, const int32_t* above1, int32_t width, bool invert,
-                                DiffusionBandScratch& scratch, uint8_t* const* bits) {
+                                DiffusionBandScratch& scratch, uint8_t* const* bits, const BandLink* link) {
   switch (method) {
     case HalftoneMethod::kFloydSteinberg:
-      return wave_band<kFloydSteinbergKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kFloydSteinbergKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kFloydSteinbergKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kJarvis:
-      return wave_band<kJarvisKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kJarvisKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kJarvisKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kStucki:
-      return wave_band<kStuckiKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kStuckiKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kStuckiKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kBurkes:
-      return wave_band<kBurkesKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kBurkesKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kBurkesKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra:
-      return wave_band<kSierraKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kSierraKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kSierraKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierra2:
-      return wave_band<kSierra2Kernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kSierra2Kernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kSierra2Kernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kSierraLite:
-      return wave_band<kSierraLiteKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kSierraLiteKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kSierraLiteKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     case HalftoneMethod::kAtkinson:
-      return wave_band<kAtkinsonKernel>(luma, offset, above0, above1, width, invert, scratch, bits);
+      return link ? wave_band<kAtkinsonKernel, true>(luma, offset, above0, above1, width, invert, scratch, bits, link)
+                  : wave_band<kAtkinsonKernel, false>(luma, offset, above0, above1, width, invert, scratch, bits, link);
     default:
       return false;
   }

@@ -121,6 +121,22 @@ inline void pack_band_whites_from(const uint8_t* whites, int flip, int32_t from,
     bits[x >> 3] |= static_cast<uint8_t>(((whites[x] & 1) ^ (flip & 1)) << (7 - (x & 7)));
 }
 
+// Bands side by side on several threads, each band the one below the band before: a band
+// waits before each stretch of kBandStretch steps until the band above has handed on the
+// errors carried into that stretch's columns, and hands on its own for the band below as
+// they become final. wait(columns) returns once above0 and above1 are final left of
+// `columns`; done(columns) says that below0 and below1 (rows of width, the errors carried
+// into the two rows after the band) are final left of `columns`. A linked band whose
+// errors outgrow the limit returns false at once, having handed on only exact errors.
+struct BandLink {
+  void (*wait)(void* context, int32_t columns);
+  void (*done)(void* context, int32_t columns);
+  void* context;
+  int32_t* below0;
+  int32_t* below1;
+};
+constexpr int32_t kBandStretch = 256;
+
 // Linear light on a band of 8 rows with AVX2, one row per 32-bit lane (errors there
 // outgrow 16 bits), any kernel: s = tone[luma[x]]; as above otherwise, the rows below
 // left in scratch.wide_below, false when an error reached scratch.wide_error_limit.
@@ -137,12 +153,12 @@ inline void size_wide_band_scratch(DiffusionBandScratch& s, int32_t width) {
 #if defined(__x86_64__) || defined(__i386__)
 bool diffuse_band_wide_avx2(HalftoneMethod method, const uint8_t* const* luma, const uint16_t* tone,
                             const int32_t* above0, const int32_t* above1, int32_t width, bool invert,
-                            DiffusionBandScratch& scratch, uint8_t* const* bits);
+                            DiffusionBandScratch& scratch, uint8_t* const* bits, const BandLink* link = nullptr);
 bool diffuse_band_fs_sse2(const uint8_t* const* luma, int offset, const int32_t* above0, const int32_t* above1,
                           int32_t width, bool invert, DiffusionBandScratch& scratch, uint8_t* const* bits);
 bool diffuse_band_avx2(HalftoneMethod method, const uint8_t* const* luma, int offset, const int32_t* above0,
                        const int32_t* above1, int32_t width, bool invert, DiffusionBandScratch& scratch,
-                       uint8_t* const* bits);
+                       uint8_t* const* bits, const BandLink* link = nullptr);
 #endif
 #ifdef __wasm_simd128__
 bool diffuse_band_fs_wasm(const uint8_t* const* luma, int offset, const int32_t* above0, int32_t width, bool invert,

@@ -14,6 +14,10 @@ void run_bands(BandThreads& b, const std::function<void(int)>& job) {
 
 void yield_band() {}
 
+void start_bands(BandThreads&, const std::function<void(int)>&) {}
+
+void finish_bands(BandThreads&) {}
+
 #else
 
 #include <condition_variable>
@@ -90,6 +94,25 @@ void run_bands(BandThreads& b, const std::function<void(int)>& job) {
   }
   p.wake.notify_all();
   job(0);
+  std::unique_lock<std::mutex> hold(p.lock);
+  p.done.wait(hold, [&] { return p.busy == 0; });
+}
+
+void start_bands(BandThreads& b, const std::function<void(int)>& job) {
+  if (b.count == 1) return;
+  BandPool& p = *b.pool;
+  {
+    std::lock_guard<std::mutex> hold(p.lock);
+    p.job = &job;
+    p.busy = b.count - 1;
+    ++p.round;
+  }
+  p.wake.notify_all();
+}
+
+void finish_bands(BandThreads& b) {
+  if (b.count == 1) return;
+  BandPool& p = *b.pool;
   std::unique_lock<std::mutex> hold(p.lock);
   p.done.wait(hold, [&] { return p.busy == 0; });
 }

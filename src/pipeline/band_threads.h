@@ -25,6 +25,14 @@ void start_band_threads(BandThreads& bands, int count);
 // The jobs must not throw: allocate before.
 void run_bands(BandThreads& bands, const std::function<void(int)>& job);
 
+// Starts job(1) .. job(count - 1) on the threads and returns at once, so that the caller
+// can go on with other work; the job must live until finish_bands returns, and nothing
+// else may run on the threads meanwhile.
+void start_bands(BandThreads& bands, const std::function<void(int)>& job);
+
+// Returns when the jobs start_bands started are done.
+void finish_bands(BandThreads& bands);
+
 // Lets another thread run: a band waiting for the band above it.
 void yield_band();
 

@@ -14,7 +14,11 @@
 #include "common/bmp_builder.h"
 #include "common/cli_runner.h"
 #include "halftone/method_descriptors.h"
+#include "image/le_bytes.h"
+#include "image/simd_level.h"
 #include "pipeline/convert_strips.h"
+#include "pipeline/halftone_strips.h"
+#include "pipeline/output_format.h"
 #include "pipeline/picture_source.h"
 #include "pipeline/pipeline_texts.h"
 
@@ -170,6 +174,102 @@ TEST(Threads, EveryThreadCountGivesTheSingleThreadsBytes) {
             << row.name << ", " << p.width << " x " << p.height << ", " << threads << " threads";
       }
     }
+  }
+}
+
+// Error diffusion of grey rows (top first) fed straight to the strip converter in
+// strips of strip_rows, as a PBM; `limit`, when not -1, lowers the vector bands' error
+// limit on every thread, so that bands go one row at a time. With `abandon_at` the
+// picture is given up once that many rows went in.
+std::string diffuse_to_pbm(const std::vector<uint8_t>& luma, int32_t width, HalftoneMethod method, bool linear,
+                           int threads, int32_t strip_rows, int limit, int32_t abandon_at = -1) {
+  const int32_t height = static_cast<int32_t>(luma.size() / static_cast<size_t>(width));
+  std::vector<uint32_t> colours(luma.size());
+  for (size_t i = 0; i < luma.size(); ++i) colours[i] = luma[i] * 0x010101u;
+  uint8_t header[40] = {};
+  put_u32(header, 40);
+  put_u32(header + 4, static_cast<uint32_t>(width));
+  put_u32(header + 8, static_cast<uint32_t>(-height));  // top row first
+  FILE* file = std::tmpfile();
+  ResultOutput out;
+  EXPECT_TRUE(begin_output(out, kFormatPbm, file, header, width, height));
+  HalftoneParams params;
+  params.linear = linear;
+  std::string bytes;
+  {
+    HalftoneStrips h;
+    EXPECT_EQ(start_halftone_strips(h, method, params, out, width, height, threads), HalftoneError::kNone);
+    // Where AVX2 runs, several threads take the vector bands side by side.
+    if (threads > 1 && best_simd_level() == SimdLevel::kAvx2) EXPECT_TRUE(h.wave) << threads;
+    if (h.wave && limit != -1) {
+      for (WaveThread& t : h.wave->threads) t.scratch.error_limit = t.scratch.wide_error_limit = limit;
+    }
+    for (int32_t top = 0; top < height; top += strip_rows) {
+      if (abandon_at >= 0 && top >= abandon_at) {
+        std::fclose(file);
+        return "abandoned";
+      }
+      Strip strip;
+      strip.rows = std::min(strip_rows, height - top);
+      strip.first_row = top;
+      strip.picture.width = width;
+      strip.picture.height = strip.rows;
+      strip.picture.read_back = 1;
+      strip.source.picture = &strip.picture;
+      strip.source.read_back_pixels = &colours[static_cast<size_t>(top) * static_cast<size_t>(width)];
+      EXPECT_TRUE(halftone_strip(h, strip));
+    }
+    EXPECT_TRUE(finish_halftone_strips(h));
+  }
+  EXPECT_TRUE(finish_output(out));
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<char>(c));
+  std::fclose(file);
+  return bytes;
+}
+
+// The vector bands side by side past what the table above reaches: a picture longer
+// than the luminance the threads hold at once (about a mebibyte), so that its ring of
+// rows, bits and carried errors wraps around; and bands whose errors outgrow the
+// vector range, at once or only right of a black left part, after some of their
+// errors went to the band below.
+TEST(Threads, ErrorDiffusionBandsPastTheRingAndTheVectorRange) {
+  struct Case {
+    const char* what;
+    HalftoneMethod method;
+    bool linear;
+    int32_t width, height, black_columns, strip_rows;
+    int limit;
+  };
+  const Case cases[] = {
+      {"ring wraps", HalftoneMethod::kFloydSteinberg, false, 1999, 560, 0, 87, -1},
+      {"ring wraps, linear", HalftoneMethod::kJarvis, true, 1999, 560, 0, 61, -1},
+      {"every band falls back", HalftoneMethod::kFloydSteinberg, false, 301, 90, 0, 7, 0},
+      {"bands fall back right of black", HalftoneMethod::kSierra, false, 700, 90, 400, 9, 0},
+      {"bands fall back right of black, linear", HalftoneMethod::kStucki, true, 700, 90, 400, 9, 0},
+  };
+  for (const Case& c : cases) {
+    std::mt19937 random(static_cast<unsigned>(c.width + c.height));
+    std::vector<uint8_t> luma(static_cast<size_t>(c.width) * static_cast<size_t>(c.height));
+    for (size_t i = 0; i < luma.size(); ++i) {
+      const int32_t x = static_cast<int32_t>(i % static_cast<size_t>(c.width));
+      luma[i] = x < c.black_columns ? 0 : static_cast<uint8_t>(x * 255 / c.width / 2 + random() % 128);
+    }
+    const std::string expected = diffuse_to_pbm(luma, c.width, c.method, c.linear, 1, c.strip_rows, -1);
+    for (int threads : {2, 3}) {
+      EXPECT_TRUE(diffuse_to_pbm(luma, c.width, c.method, c.linear, threads, c.strip_rows, c.limit) == expected)
+          << c.what << ", " << threads << " threads";
+    }
+  }
+}
+
+// A picture given up halfway (a cut file, a failed output) lets its band threads go:
+// they take no more bands, and the converter ends instead of waiting for rows.
+TEST(Threads, AnAbandonedPictureEndsItsBandThreads) {
+  std::vector<uint8_t> luma(300 * 200);
+  for (size_t i = 0; i < luma.size(); ++i) luma[i] = static_cast<uint8_t>(i * 7);
+  for (int32_t abandon_at : {0, 40, 100}) {
+    EXPECT_EQ(diffuse_to_pbm(luma, 300, HalftoneMethod::kFloydSteinberg, false, 3, 20, -1, abandon_at), "abandoned");
   }
 }
 
