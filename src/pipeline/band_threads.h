@@ -4,6 +4,7 @@
 #ifndef QVX_PIPELINE_BAND_THREADS_H
 #define QVX_PIPELINE_BAND_THREADS_H
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -35,6 +36,17 @@ void finish_bands(BandThreads& bands);
 
 // Lets another thread run: a band waiting for the band above it.
 void yield_band();
+
+// Waits until another thread's published progress reaches `needed`; returns the last
+// value seen. Spins a little, then lets other threads run.
+inline int64_t wait_for_progress(const std::atomic<int64_t>& progress, int64_t needed) {
+  int64_t seen = progress.load(std::memory_order_acquire);
+  for (int spins = 0; seen < needed; ++spins) {
+    if (spins > 64) yield_band();
+    seen = progress.load(std::memory_order_acquire);
+  }
+  return seen;
+}
 
 // The first row of band `band` of `count` over `rows` rows: equal bands, in order.
 inline int32_t band_start(int32_t rows, int band, int count) {

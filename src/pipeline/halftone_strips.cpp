@@ -138,9 +138,7 @@ void diffuse_ready_rows(HalftoneStrips& h, int32_t end) {
         const int32_t x1 = std::min(width, x0 + kWaveChunk);
         if (y > first) {
           const int64_t needed = int64_t{y - 1} * span + std::min(width, x1 + 4);
-          for (int spins = 0; above.load(std::memory_order_acquire) < needed; ++spins) {
-            if (spins > 64) yield_band();
-          }
+          wait_for_progress(above, needed);
         }
         for (int32_t x = x0; x < x1; ++x) values[x] = c.tone[luma[x]];
         int32_t* at[kErrorRows] = {errors[0] + x0, errors[1] + x0, errors[2] + x0};
@@ -220,10 +218,7 @@ void wait_for_band_above(void* context, int32_t columns) {
   const int64_t needed = (p.band - 1) * (int64_t{p.width} + 1) + columns;
   // A later band in the same slot means this one is done: the ring holds no more bands than slots.
   const std::atomic<int64_t>& above = p.wave->progress[static_cast<size_t>((p.band - 1) % p.wave->ring_bands)].value;
-  for (int spins = 0; p.seen < needed; ++spins) {
-    if (spins > 64) yield_band();
-    p.seen = above.load(std::memory_order_acquire);
-  }
+  if (p.seen < needed) p.seen = wait_for_progress(above, needed);
 }
 
 void hand_on(void* context, int32_t columns) {

@@ -37,9 +37,7 @@ void diffuse_rows(IndexRows& r, const uint8_t* rows, size_t stride, int32_t firs
         const int32_t x1 = std::min(width, x0 + kWaveChunk);
         if (y > first) {
           const int64_t needed = int64_t{y - 1} * span + std::min(width, x1 + 4);
-          for (int spins = 0; above.load(std::memory_order_acquire) < needed; ++spins) {
-            if (spins > 64) yield_band();
-          }
+          wait_for_progress(above, needed);
         }
         if (r.palette) {
           diffuse_palette_span(r.colours, in, errors, x0, x1, values, out);
