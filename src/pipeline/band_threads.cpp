@@ -83,21 +83,6 @@ void start_band_threads(BandThreads& b, int count) {
   b.count = static_cast<int>(b.pool->threads.size()) + 1;
 }
 
-void run_bands(BandThreads& b, const std::function<void(int)>& job) {
-  if (b.count == 1) return job(0);
-  BandPool& p = *b.pool;
-  {
-    std::lock_guard<std::mutex> hold(p.lock);
-    p.job = &job;
-    p.busy = b.count - 1;
-    ++p.round;
-  }
-  p.wake.notify_all();
-  job(0);
-  std::unique_lock<std::mutex> hold(p.lock);
-  p.done.wait(hold, [&] { return p.busy == 0; });
-}
-
 void start_bands(BandThreads& b, const std::function<void(int)>& job) {
   if (b.count == 1) return;
   BandPool& p = *b.pool;
@@ -115,6 +100,13 @@ void finish_bands(BandThreads& b) {
   BandPool& p = *b.pool;
   std::unique_lock<std::mutex> hold(p.lock);
   p.done.wait(hold, [&] { return p.busy == 0; });
+}
+
+void run_bands(BandThreads& b, const std::function<void(int)>& job) {
+  if (b.count == 1) return job(0);
+  start_bands(b, job);
+  job(0);
+  finish_bands(b);
 }
 
 #endif
