@@ -4,6 +4,7 @@
 #ifndef QVX_PIPELINE_BAND_THREADS_H
 #define QVX_PIPELINE_BAND_THREADS_H
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,30 @@ inline int64_t wait_for_progress(const std::atomic<int64_t>& progress, int64_t n
     seen = progress.load(std::memory_order_acquire);
   }
   return seen;
+}
+
+// A wavefront of rows: each row tells the row below how far it is, as
+// row * (width + 1) + columns done, every kWaveChunk columns.
+constexpr int32_t kWaveChunk = 256;
+
+// Runs row y of a wavefront: chunk(x0, x1) for its columns in turn, each once the row
+// above (which publishes `above`; null for the first row) is four columns past it, as
+// the kernels reach two columns either side. Publishes all but the last chunk in
+// `own`: the caller says the row is done with finish_wave_row.
+template <class Chunk>
+void run_wave_row(const std::atomic<int64_t>* above, std::atomic<int64_t>& own, int32_t y, int32_t width,
+                  Chunk chunk) {
+  const int64_t span = int64_t{width} + 1;
+  for (int32_t x0 = 0; x0 < width; x0 += kWaveChunk) {
+    const int32_t x1 = std::min(width, x0 + kWaveChunk);
+    if (above) wait_for_progress(*above, int64_t{y - 1} * span + std::min(width, x1 + 4));
+    chunk(x0, x1);
+    if (x1 < width) own.store(int64_t{y} * span + x1, std::memory_order_release);
+  }
+}
+
+inline void finish_wave_row(std::atomic<int64_t>& own, int32_t y, int32_t width) {
+  own.store(int64_t{y} * (int64_t{width} + 1) + width, std::memory_order_release);
 }
 
 // The first row of band `band` of `count` over `rows` rows: equal bands, in order.

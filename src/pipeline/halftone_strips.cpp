@@ -9,9 +9,6 @@
 
 namespace {
 
-// Pixels a row takes at a time before it tells the row below how far it is.
-constexpr int32_t kWaveChunk = 256;
-
 // Threads from which the row wavefront beats one thread on SSE2's bands.
 constexpr int kWavefrontThreads = 4;
 
@@ -126,20 +123,14 @@ void diffuse_ready_rows(HalftoneStrips& h, int32_t end) {
   for (int t = 0; t < count; ++t) h.progress[t].store(-1);
   const HalftoneConverter& c = h.model;
   const DiffusionKernel& kernel = diffusion_kernel(c.method);
-  const int64_t span = int64_t{width} + 1;
   run_bands(*h.bands, [&](int band) {
     int32_t* values = h.band_values[static_cast<size_t>(band)].data();
     for (int32_t y = first + band; y < end; y += count) {
       const uint8_t* luma = ahead_row(h, y);
       int32_t* errors[kErrorRows] = {ring_row(h, y), ring_row(h, y + 1), ring_row(h, y + 2)};
       uint8_t* bits = h.wave_bits.data() + static_cast<size_t>(y - first) * bytes;
-      const std::atomic<int64_t>& above = h.progress[(y - 1 - first + count) % count];
-      for (int32_t x0 = 0; x0 < width; x0 += kWaveChunk) {
-        const int32_t x1 = std::min(width, x0 + kWaveChunk);
-        if (y > first) {
-          const int64_t needed = int64_t{y - 1} * span + std::min(width, x1 + 4);
-          wait_for_progress(above, needed);
-        }
+      const std::atomic<int64_t>* above = y > first ? &h.progress[(y - 1 - first + count) % count] : nullptr;
+      run_wave_row(above, h.progress[band], y, width, [&](int32_t x0, int32_t x1) {
         for (int32_t x = x0; x < x1; ++x) values[x] = c.tone[luma[x]];
         int32_t* at[kErrorRows] = {errors[0] + x0, errors[1] + x0, errors[2] + x0};
         if (c.chained) {
@@ -149,10 +140,9 @@ void diffuse_ready_rows(HalftoneStrips& h, int32_t end) {
           diffuse_row_scalar(kernel, values + x0, at, x1 - x0, 1, c.white / 2, c.white, c.params.invert,
                              bits + x0 / 8);
         }
-        if (x1 < width) h.progress[band].store(int64_t{y} * span + x1, std::memory_order_release);
-      }
+      });
       std::fill(errors[0] - 2, errors[0] + width + 2, 0);
-      h.progress[band].store(int64_t{y} * span + width, std::memory_order_release);
+      finish_wave_row(h.progress[band], y, width);
     }
   });
   for (int32_t r = first; r < end; ++r) take_row(&h, r, h.wave_bits.data() + static_cast<size_t>(r - first) * bytes);

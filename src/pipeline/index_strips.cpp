@@ -8,9 +8,6 @@
 
 namespace {
 
-// Pixels a row takes at a time before it tells the row below how far it is.
-constexpr int32_t kWaveChunk = 256;
-
 int32_t* ring_row(IndexRows& r, int32_t row) {
   const size_t span = (static_cast<size_t>(r.width) + 4) * r.pixel_bytes;
   return r.ring.data() + static_cast<size_t>(row % r.ring_rows) * span + 2 * r.pixel_bytes;
@@ -24,7 +21,6 @@ int32_t* ring_row(IndexRows& r, int32_t row) {
 void diffuse_rows(IndexRows& r, const uint8_t* rows, size_t stride, int32_t first, int32_t count) {
   const int threads = r.bands->count;
   const int32_t width = r.width, end = first + count;
-  const int64_t span = int64_t{width} + 1;
   for (int t = 0; t < threads; ++t) r.progress[t].store(-1);
   run_bands(*r.bands, [&](int band) {
     int32_t* values = r.band_values[static_cast<size_t>(band)].data();
@@ -32,23 +28,17 @@ void diffuse_rows(IndexRows& r, const uint8_t* rows, size_t stride, int32_t firs
       const uint8_t* in = rows + static_cast<size_t>(y - first) * stride;
       int32_t* errors[kErrorRows] = {ring_row(r, y), ring_row(r, y + 1), ring_row(r, y + 2)};
       uint8_t* out = r.indexes.data() + static_cast<size_t>(y - first) * static_cast<size_t>(width);
-      const std::atomic<int64_t>& above = r.progress[(y - 1 - first + threads) % threads];
-      for (int32_t x0 = 0; x0 < width; x0 += kWaveChunk) {
-        const int32_t x1 = std::min(width, x0 + kWaveChunk);
-        if (y > first) {
-          const int64_t needed = int64_t{y - 1} * span + std::min(width, x1 + 4);
-          wait_for_progress(above, needed);
-        }
+      const std::atomic<int64_t>* above = y > first ? &r.progress[(y - 1 - first + threads) % threads] : nullptr;
+      run_wave_row(above, r.progress[band], y, width, [&](int32_t x0, int32_t x1) {
         if (r.palette) {
           diffuse_palette_span(r.colours, in, errors, x0, x1, values, out);
         } else {
           diffuse_level_span(r.levels, in, errors, x0, x1, values, out);
         }
-        if (x1 < width) r.progress[band].store(int64_t{y} * span + x1, std::memory_order_release);
-      }
+      });
       const size_t pad = 2 * r.pixel_bytes;
       std::fill(errors[0] - pad, errors[0] + r.pixel_bytes * static_cast<size_t>(width) + pad, 0);
-      r.progress[band].store(int64_t{y} * span + width, std::memory_order_release);
+      finish_wave_row(r.progress[band], y, width);
     }
   });
 }
