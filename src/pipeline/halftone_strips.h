@@ -11,50 +11,10 @@
 #include <vector>
 
 #include "pipeline/band_threads.h"
-
+#include "pipeline/band_wave.h"
 #include "pipeline/result_output.h"
 #include "pipeline/strip.h"
 #include "halftone/halftone.h"
-
-// One thread's scratch for the vector bands side by side, and for rows it takes one at
-// a time (a band whose errors outgrow the vector range, the rows after the last band).
-struct WaveThread {
-  DiffusionBandScratch scratch;
-  std::vector<int32_t> values;  // one row of s
-  std::vector<int32_t> errors;  // kErrorRows rows of width + 4
-  ChainScratch chain;
-};
-
-// A count one thread sets and others read, alone on its cache line so that the bands
-// next to each other don't take the line from each other.
-struct alignas(64) WaveCount {
-  std::atomic<int64_t> value{-1};
-};
-
-// Error diffusion on the vector bands side by side, while the strips are still read:
-// the caller puts each strip's luminance into a ring of rows, and every thread, the
-// caller too when it has nothing else to do, takes the next band whose rows are there.
-// A band runs a stretch of columns behind the band above it (BandLink).
-struct BandWave {
-  int32_t rows = 0;          // rows a band
-  int32_t ring_rows = 0;     // rows of luminance held: ring_bands bands
-  int64_t ring_bands = 0;
-  int64_t bands = 0;         // whole bands in the picture; the rows after them go one at a time
-  std::vector<uint8_t> luma;      // row y at y % ring_rows
-  std::vector<uint8_t> bits;      // band b's rows at b % ring_bands
-  std::vector<int32_t> carried;   // the errors carried into band b's first two rows at b % (ring_bands + 2)
-  std::vector<WaveThread> threads;  // the caller's first
-  std::unique_ptr<WaveCount[]> progress;  // per ring band: band * (width + 1) + columns handed on
-  std::unique_ptr<WaveCount[]> finished;  // per ring band: the last band whose bits are there
-  std::atomic<int32_t> rows_in{0};     // rows whose luminance is in the ring
-  std::atomic<int64_t> next_band{0};   // the next band to take
-  std::atomic<int64_t> delivered{0};   // bands given to the output: their rows' room is free
-  std::atomic<bool> stop{false};       // the picture is abandoned
-  int64_t left_at = 0;                 // next_band when the caller last went back to read
-  BandThreads* pool = nullptr;
-  std::function<void(int)> job;        // the threads' loop, once started
-  ~BandWave();
-};
 
 struct HalftoneStrips {
   HalftoneConverter converter;
