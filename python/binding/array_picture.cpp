@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pipeline/band_wave.h"
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/strip.h"
 #include "halftone/halftone.h"
@@ -216,6 +217,18 @@ std::string convert_array_picture(const ArrayPicture& p, const CliOptions& optio
     const HalftoneError error = start_halftone(*options.method, params, p.width, converter);
     if (error != HalftoneError::kNone) return halftone_error_text(error);
     RowsOut rows_out{out, p.width};
+    if (options.threads > 1 && p.width > 0 && band_wave_takes(converter)) {
+      // Error diffusion on the vector bands of several threads, as the command shares a picture.
+      BandThreads pool;
+      start_band_threads(pool, options.threads);
+      if (pool.count > 1) {
+        BandWave wave;  // after the pool: an abandoned wave stops the pool's threads
+        start_band_wave(wave, converter, p.height, params.linear, pool, WaveSink{&rows_out, take_halftone_row});
+        feed_band_wave(wave, 0, p.height, [&](int32_t top, uint8_t* row) { array_luminance_row(p, top, scratch, row); });
+        finish_band_wave(wave);
+        return "";
+      }
+    }
     for_each_luma_strip(p, scratch, [&](const uint8_t* rows, size_t row_step, int32_t count) {
       halftone_rows(converter, rows, row_step, count, take_halftone_row, &rows_out);
     });

@@ -423,8 +423,11 @@ def test_levels_and_palettes_are_the_command_s_files(cli, files, tmp_path, optio
 # binding takes where they lie (packed RGB, grey) and those it gathers a strip at a
 # time (RGBA, columns reversed), wide enough for several strips, for the ways the rows
 # are shared out: in bands (ordered, whose rows depend on their place), as a wavefront
-# (error diffusion), on one thread (serpentine).
+# (error diffusion), on one thread (serpentine); and black and white on the vector
+# bands side by side.
 @pytest.mark.parametrize("options", [
+    dict(method="floyd-steinberg"),
+    dict(method="jarvis", linear=True, invert=True),
     dict(levels=5, method="bayer4", invert=True),
     dict(levels=4, method="jarvis"),
     dict(palette="acep7", method="stucki"),

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "halftone/halftone_rows.h"
+#include "image/simd_level.h"
 
 namespace {
 
@@ -179,6 +180,16 @@ BandWave::~BandWave() {
   // An abandoned picture: the threads finish the bands they have and take no more.
   stop.store(true);
   finish_bands(*pool);
+}
+
+bool band_wave_takes(const HalftoneConverter& c) {
+#if defined(__x86_64__) || defined(__i386__)
+  return halftone_method_info(c.method).family == HalftoneFamily::kErrorDiffusion && c.banded != 0 &&
+         active_simd_level() == SimdLevel::kAvx2;
+#else
+  (void)c;
+  return false;
+#endif
 }
 
 void start_band_wave(BandWave& w, const HalftoneConverter& c, int32_t height, bool linear, BandThreads& pool,

@@ -62,6 +62,10 @@ struct BandWave {
   ~BandWave();
 };
 
+// Says whether the converter's error diffusion runs on the vector bands a wave shares
+// out: AVX2, and rows that don't snake.
+bool band_wave_takes(const HalftoneConverter& c);
+
 // Sets the wave up for the converter's picture (width x height) on the pool's threads:
 // every buffer is allocated here, none while the threads run.
 void start_band_wave(BandWave& w, const HalftoneConverter& c, int32_t height, bool linear, BandThreads& pool,

@@ -202,11 +202,7 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
   // than SSE2's bands of eight rows: with those, fewer threads than kWavefrontThreads
   // gain nothing, and they only take the luminance off the one that diffuses.
   const bool diffusion = family == HalftoneFamily::kErrorDiffusion;
-#if defined(__x86_64__) || defined(__i386__)
-  const bool vector_bands = diffusion && h.converter.banded != 0 && active_simd_level() == SimdLevel::kAvx2;
-#else
-  const bool vector_bands = false;
-#endif
+  const bool vector_bands = band_wave_takes(h.converter);
   const bool wavefront = diffusion && !params.serpentine && !vector_bands &&
                          (h.converter.banded == 0 || threads >= kWavefrontThreads);
   if (threads > 1 && h.width > 0) {
