@@ -20,6 +20,7 @@ void finish_bands(BandThreads&) {}
 
 #else
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -31,27 +32,41 @@ struct BandPool {
   std::mutex lock;
   std::condition_variable wake, done;
   const std::function<void(int)>* job = nullptr;
-  uint64_t round = 0;  // which call of run_bands the threads work on
-  int busy = 0;        // threads still on this round
-  bool stop = false;
+  std::atomic<uint64_t> round{0};  // which call of run_bands the threads work on
+  std::atomic<int> busy{0};        // threads still on this round
+  std::atomic<bool> stop{false};
 };
 
 namespace {
 
+// A round of bands lasts from tens of microseconds to milliseconds: a thread that
+// waits spins this long before it sleeps, so that strip after strip is not each
+// delayed by waking a sleeping thread (tens of microseconds on a virtual machine).
+constexpr int kSpins = 4000;
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
 void serve(BandPool& p, int index) {
   uint64_t seen = 0;
   for (;;) {
-    const std::function<void(int)>* job;
+    for (int spin = 0; spin < kSpins && p.round.load(std::memory_order_acquire) == seen && !p.stop.load(); ++spin) {
+      relax();
+    }
     {
       std::unique_lock<std::mutex> hold(p.lock);
-      p.wake.wait(hold, [&] { return p.stop || p.round != seen; });
-      if (p.stop) return;
-      seen = p.round;
-      job = p.job;
+      p.wake.wait(hold, [&] { return p.stop.load() || p.round.load(std::memory_order_acquire) != seen; });
+      if (p.stop.load()) return;
+      seen = p.round.load(std::memory_order_acquire);
     }
-    (*job)(index);
-    std::lock_guard<std::mutex> hold(p.lock);
-    if (--p.busy == 0) p.done.notify_one();
+    (*p.job)(index);
+    if (p.busy.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      std::lock_guard<std::mutex> hold(p.lock);
+      p.done.notify_one();
+    }
   }
 }
 
@@ -63,7 +78,7 @@ BandThreads::~BandThreads() {
   if (!pool) return;
   {
     std::lock_guard<std::mutex> hold(pool->lock);
-    pool->stop = true;
+    pool->stop.store(true);
   }
   pool->wake.notify_all();
   for (std::thread& t : pool->threads) t.join();
@@ -89,8 +104,8 @@ void start_bands(BandThreads& b, const std::function<void(int)>& job) {
   {
     std::lock_guard<std::mutex> hold(p.lock);
     p.job = &job;
-    p.busy = b.count - 1;
-    ++p.round;
+    p.busy.store(b.count - 1, std::memory_order_relaxed);
+    p.round.fetch_add(1, std::memory_order_release);
   }
   p.wake.notify_all();
 }
@@ -98,8 +113,9 @@ void start_bands(BandThreads& b, const std::function<void(int)>& job) {
 void finish_bands(BandThreads& b) {
   if (b.count == 1) return;
   BandPool& p = *b.pool;
+  for (int spin = 0; spin < kSpins && p.busy.load(std::memory_order_acquire) != 0; ++spin) relax();
   std::unique_lock<std::mutex> hold(p.lock);
-  p.done.wait(hold, [&] { return p.busy == 0; });
+  p.done.wait(hold, [&] { return p.busy.load(std::memory_order_acquire) == 0; });
 }
 
 void run_bands(BandThreads& b, const std::function<void(int)>& job) {
