@@ -98,6 +98,35 @@ const char* undecodable(const uint8_t* header, const PictureDescription& picture
   }
 }
 
+// Maps the file so that strips point into it: only an uncompressed picture whose rows
+// are all in the file, and whose last row lies within a 32-bit offset of the header.
+void map_pixel_rows(BmpSource& s) {
+  const uint64_t rows = s.stride * static_cast<uint64_t>(s.picture.height);
+  const uint64_t head = s.picture.offset_to_pixels;
+  const uint64_t start = static_cast<uint64_t>(s.pixel_start);
+  struct stat st;
+  if (s.picture.read_back != 0 || rows == 0 || head + rows > UINT32_MAX || !holds_pixel_bytes(s) ||
+      fstat(fileno(s.file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return;
+  }
+  // The header goes just before the first pixel byte: over the file's own head where
+  // it is long enough (a private copy of that page), else into the room before it.
+  const size_t room = head > start ? static_cast<size_t>(head - start) : 0;
+  if (!s.mapping.map(fileno(s.file), static_cast<uint64_t>(st.st_size), room)) return;
+  uint8_t* store = s.mapping.bytes() + start - head;
+  std::memcpy(store, s.store.data(), static_cast<size_t>(head));
+  s.mapped_store = store;
+  s.handed_from = s.handed_to = start;
+  // The store keeps the header alone: no strip is read into it.
+  s.store.resize(static_cast<size_t>(head));
+}
+
+// Gives back the memory of the rows handed on last: whole pages only, so never the
+// page the header was written into.
+void release_handed_rows(BmpSource& s) {
+  s.mapping.release(std::max(s.handed_from, static_cast<uint64_t>(s.pixel_start)), s.handed_to);
+}
+
 // A failure and its cause.
 ReadCode failed(BmpSource& s, ReadCode code, const char* cause) {
   s.failure_detail = cause;
@@ -126,6 +155,7 @@ ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
     s.store.resize(s.picture.offset_to_pixels + static_cast<size_t>(s.stride) * static_cast<size_t>(s.strip_rows));
     s.backwards = s.top_first && get_i32(s.store.data() + kHeightField) > 0 && width > 0 && s.picture.height > 0;
     if (s.pixel_start < 0) s.backwards = false;
+    if (s.map_rows && s.pixel_start >= 0) map_pixel_rows(s);
   } else {
     s.strip_rows = rows_per_strip(4 * width, s.picture.height);
     s.colours.resize(static_cast<size_t>(width) * static_cast<size_t>(s.strip_rows));
@@ -136,8 +166,9 @@ ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& s) {
 
 bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
   code = ReadCode::kOk;
+  if (s.mapped_store) release_handed_rows(s);
   if (s.picture.width <= 0 || s.next_row >= s.picture.height) {
-    if (s.backwards) return false;  // every byte was known to be there
+    if (s.backwards || s.mapped_store) return false;  // every byte was known to be there
     if (s.picture.read_back == 0) {
       s.consumed = static_cast<uint64_t>(s.next_row) * s.stride;
     }
@@ -149,7 +180,13 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
   strip.picture.height = rows;
   strip.first_row = s.backwards ? s.picture.height - s.next_row - rows : s.next_row;
   strip.rows = rows;
-  if (s.backwards) {
+  if (s.mapped_store) {
+    const uint64_t skipped = static_cast<uint64_t>(strip.first_row) * s.stride;
+    strip.picture.offset_to_pixels = s.picture.offset_to_pixels + static_cast<uint32_t>(skipped);
+    strip.source = ConversionSource{s.mapped_store, &strip.picture, nullptr};
+    s.handed_from = static_cast<uint64_t>(s.pixel_start) + skipped;
+    s.handed_to = s.handed_from + static_cast<uint64_t>(rows) * s.stride;
+  } else if (s.backwards) {
     if (!read_strip_backwards(s, rows, strip.first_row)) {
       code = failed(s, ReadCode::kShortData, kShortPixelData);
       return false;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "pipeline/mapped_file.h"
 #include "pipeline/strip.h"
 #include "image/read_code.h"
 #include "image/rle_decoder.h"
@@ -15,6 +16,7 @@
 struct BmpSource {
   FILE* file = nullptr;  // not owned
   bool top_first = false;  // set before opening: strips from the top row down where the rows allow
+  bool map_rows = false;   // set before opening: uncompressed rows handed on where they lie in a mapping
   bool backwards = false;  // uncompressed bottom-up rows read from the file's end
   off_t pixel_start = 0;   // the file offset of the first pixel byte
   std::vector<uint8_t> store;  // header, masks, colour table, then one strip of rows
@@ -34,6 +36,11 @@ struct BmpSource {
   std::vector<uint8_t> whole;  // a compressed picture, decoded whole: its rows come bottom row first
   RowDecoder rgb_decoder;
   std::vector<int32_t> columns;
+  // The mapped file: every strip's store is the header laid just before the pixel rows,
+  // its offset to pixels moved on to the strip's first row.
+  MappedFile mapping;
+  const uint8_t* mapped_store = nullptr;
+  uint64_t handed_from = 0, handed_to = 0;  // the file bytes of the strip last handed on
   // After a failure: its cause where the reader knows it ("file shorter than its
   // header says"), for messages that may say more than the program's own; else null.
   const char* failure_detail = nullptr;

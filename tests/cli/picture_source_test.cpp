@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,80 @@ TEST(PictureSource, FailuresNameTheirCauseBesideTheCommandsMessage) {
       EXPECT_STREQ(picture_failure_detail(source), c.detail) << c.name;
     }
     EXPECT_EQ(message, c.message) << c.name;
+    std::fclose(file);
+  }
+}
+
+// Every strip's rows, as (first row, rows, luminance of each row).
+std::vector<int32_t> strips_of(FILE* file, bool map_rows, bool top_first, bool& mapped) {
+  BmpSource source;
+  source.map_rows = map_rows;
+  source.top_first = top_first;
+  std::vector<int32_t> seen;
+  std::rewind(file);
+  if (open_bmp_source(file, UINT64_MAX, source) != ReadCode::kOk) return seen;
+  mapped = source.mapped_store != nullptr;
+  Strip strip;
+  ReadCode code = ReadCode::kOk;
+  std::vector<uint8_t> luma(static_cast<size_t>(source.picture.width));
+  while (next_bmp_strip(source, strip, code)) {
+    seen.push_back(strip.first_row);
+    seen.push_back(strip.rows);
+    for (int32_t r = 0; r < strip.rows; ++r) {
+      strip_luminance(strip, r, luma.data());
+      seen.insert(seen.end(), luma.begin(), luma.end());
+    }
+  }
+  seen.push_back(static_cast<int32_t>(code));
+  return seen;
+}
+
+// Rows handed on where they lie in the mapped file read as the rows read into the
+// store: the header laid before them over the file's own head or in the room before
+// it, strips of several sizes in either order, and the pages given back behind them.
+TEST(BmpSource, MappedRowsReadAsTheRowsReadIn) {
+  std::mt19937 random(7);
+  const auto picture_of = [&](uint32_t header_size, uint16_t bits, int32_t width, int32_t height, size_t gap) {
+    BmpFile f;
+    f.header_size = header_size;
+    f.width = width;
+    f.height = height;
+    f.bit_count = bits;
+    if (bits <= 8) f.colours.resize(1u << bits);
+    for (uint32_t& c : f.colours) c = random() & 0xFFFFFF;
+    if (bits == 16) {
+      f.compression = 3;
+      f.masks = {0xF800, 0x07E0, 0x001F};
+    }
+    f.gap.assign(gap, 0x55);
+    f.pixels.resize(static_cast<size_t>(row_stride(static_cast<uint32_t>(width), bits)) *
+                    static_cast<size_t>(height < 0 ? -height : height));
+    for (uint8_t& b : f.pixels) b = static_cast<uint8_t>(random());
+    return build_bmp(f);
+  };
+  struct Picture {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  };
+  const Picture pictures[] = {
+      // The 12-byte header's 3-byte colours: the file's head is shorter than the store's.
+      {"12-byte header, 8 bits", picture_of(12, 8, 1100, 1000, 0)},
+      {"24 bits, top-down", picture_of(40, 24, 1100, -1000, 0)},
+      {"108-byte header, 16-bit fields, a gap", picture_of(108, 16, 1001, 1200, 3001)},
+      {"4 bits, one strip", picture_of(40, 4, 333, 90, 0)},
+  };
+  for (const Picture& p : pictures) {
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(p.bytes.data(), 1, p.bytes.size(), file), p.bytes.size());
+    for (bool top_first : {false, true}) {
+      bool mapped = false, unused = false;
+      const std::vector<int32_t> read = strips_of(file, false, top_first, unused);
+      const std::vector<int32_t> handed = strips_of(file, true, top_first, mapped);
+      EXPECT_TRUE(mapped) << p.name;
+      EXPECT_GT(read.size(), 3u) << p.name;
+      EXPECT_TRUE(read == handed) << p.name << (top_first ? ", top first" : "");
+    }
     std::fclose(file);
   }
 }
