@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pipeline/band_wave.h"
+#include "pipeline/halftone_band.h"
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/strip.h"
 #include "halftone/halftone.h"
@@ -13,6 +14,7 @@
 #include "image/simd_level.h"
 #include "mono/conversion.h"
 #include "mono/otsu.h"
+#include "mono/random_jump.h"
 #include "mono/result_bitmap.h"
 
 namespace {
@@ -173,6 +175,106 @@ void take_halftone_row(void* context, int32_t top, const uint8_t* bits) {
   unpack_bits(bits, o->width, o->out + static_cast<size_t>(top) * static_cast<size_t>(o->width));
 }
 
+// Bands of fewer rows stay on one thread.
+constexpr int32_t kLeastBandRows = 4;
+
+// How many bands `threads` threads share the rows in, 1 keeping the picture on the
+// caller. A local threshold's bands are at least 32 of its reaches tall, so that the
+// rows each reads past its own add a sixteenth at most.
+int band_count(int threads, int32_t height, int32_t reach) {
+  const int64_t least = std::max<int64_t>(kLeastBandRows, int64_t{32} * reach);
+  return static_cast<int>(std::max<int64_t>(1, std::min<int64_t>(threads, height / least)));
+}
+
+// Rows of luminance a band gathers at a time: about 256 KiB, still in the cache when
+// they are converted.
+int32_t chunk_rows(int32_t width, int32_t rows) {
+  return std::max<int32_t>(1, std::min<int32_t>(rows, static_cast<int32_t>((256 << 10) / std::max(width, 1))));
+}
+
+// A band of the picture's rows with everything it needs, made before the threads start:
+// they allocate nothing.
+struct ArrayBand {
+  LumaScratch scratch;
+  std::vector<uint8_t> luma;  // a chunk of rows' luminance
+  std::vector<uint8_t> bits;  // the modes: the chunk's result rows
+  HalftoneConverter converter;
+  bool ok = true;
+};
+
+void size_band(const ArrayPicture& p, int32_t chunk, size_t bits_bytes, ArrayBand& b) {
+  const size_t width = static_cast<size_t>(p.width);
+  b.scratch.samples.resize(width * static_cast<size_t>(p.bands));
+  b.scratch.colours.resize(width);
+  b.luma.resize(static_cast<size_t>(chunk) * width);
+  b.bits.resize(static_cast<size_t>(chunk) * bits_bytes);
+}
+
+// Halftones rows first .. last - 1 (from the top) into out, on the band's converter
+// (a copy of the started one), gathering the rows its windows reach around them too.
+void halftone_array_band(const ArrayPicture& p, int32_t first, int32_t last, int32_t reach, int32_t chunk,
+                         RowsOut& rows_out, ArrayBand& b) {
+  HalftoneBand band = start_halftone_band(b.converter, first, last, p.height, reach, take_halftone_row, &rows_out);
+  if (grey_rows_in_order(p)) {
+    feed_halftone_band(band, p.data + p.row_step * band.from, static_cast<size_t>(p.row_step), band.to - band.from);
+    return;
+  }
+  const size_t width = static_cast<size_t>(p.width);
+  for (int32_t top = band.from; top < band.to; top += chunk) {
+    const int32_t rows = std::min(chunk, band.to - top);
+    for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, top + k, b.scratch, b.luma.data() + k * width);
+    feed_halftone_band(band, b.luma.data(), width, rows);
+  }
+}
+
+// Converts storage rows first .. last - 1 by one of the modes into out. The photo modes
+// draw a threshold a pixel in storage order; a picture read from a file other than BMP
+// is stored bottom-up, so the bottom row draws first, and a band's draws start where
+// those of the rows below it end.
+void convert_mode_band(const ArrayPicture& p, const CliOptions& options, int density, int32_t first, int32_t last,
+                       int32_t chunk, uint8_t* out, ArrayBand& b) {
+  const size_t width = static_cast<size_t>(p.width);
+  const size_t stride = result_stride(static_cast<uint32_t>(p.width));
+  RandomSource random = random_after(RandomSource(), static_cast<uint64_t>(first) * width);
+  for (int32_t done = first; done < last; done += chunk) {
+    const int32_t rows = std::min(chunk, last - done);
+    for (int32_t k = 0; k < rows; ++k) {
+      array_luminance_row(p, p.height - 1 - done - k, b.scratch, b.luma.data() + k * width);
+    }
+    if (!convert_luminance_rows(b.luma.data(), width, p.width, rows, b.bits.data(), stride, density, options.mode,
+                                options.invert, random)) {
+      b.ok = false;
+      return;
+    }
+    for (int32_t k = 0; k < rows; ++k) {
+      unpack_bits(b.bits.data() + k * stride, p.width, out + static_cast<size_t>(p.height - 1 - done - k) * width);
+    }
+  }
+}
+
+// Runs band(first, last, chunk, band) on each band of the pool's, with `reach` rows
+// read past each; false when a band failed.
+template <typename Band>
+bool run_array_bands(const ArrayPicture& p, BandThreads& pool, int32_t reach, size_t bits_bytes,
+                     const HalftoneConverter* model, Band&& band) {
+  const int count = pool.count;
+  const int32_t most = band_start(p.height, 1, count) + 1;
+  const int32_t chunk = chunk_rows(p.width, most + 2 * reach);
+  std::vector<ArrayBand> bands(static_cast<size_t>(count));
+  for (ArrayBand& b : bands) {
+    size_band(p, chunk, bits_bytes, b);
+    if (model) copy_band_converter(*model, most + 2 * reach, b.converter);
+  }
+  run_bands(pool, [&](int i) {
+    const int32_t first = band_start(p.height, i, count), last = band_start(p.height, i + 1, count);
+    if (first < last) band(first, last, chunk, bands[static_cast<size_t>(i)]);
+  });
+  for (const ArrayBand& b : bands) {
+    if (!b.ok) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void array_luminance_row(const ArrayPicture& p, int32_t top, LumaScratch& scratch, uint8_t* out) {
@@ -208,7 +310,7 @@ bool grey_rows_in_order(const ArrayPicture& p) {
 }
 
 std::string convert_array_picture(const ArrayPicture& p, const CliOptions& options, int density, uint8_t* out) {
-  LumaScratch scratch;
+  const bool several = options.threads > 1 && p.width > 0;
   if (options.method) {
     HalftoneParams params = options.halftone;
     params.density = density;
@@ -217,7 +319,8 @@ std::string convert_array_picture(const ArrayPicture& p, const CliOptions& optio
     const HalftoneError error = start_halftone(*options.method, params, p.width, converter);
     if (error != HalftoneError::kNone) return halftone_error_text(error);
     RowsOut rows_out{out, p.width};
-    if (options.threads > 1 && p.width > 0 && band_wave_takes(converter)) {
+    LumaScratch scratch;
+    if (several && band_wave_takes(converter)) {
       // Error diffusion on the vector bands of several threads, as the command shares a picture.
       BandThreads pool;
       start_band_threads(pool, options.threads);
@@ -229,32 +332,40 @@ std::string convert_array_picture(const ArrayPicture& p, const CliOptions& optio
         return "";
       }
     }
+    // Ordered dither and the local thresholds: bands side by side, each on its own copy
+    // of the converter.
+    const int32_t reach = halftone_band_reach(converter);
+    const bool banded = halftone_method_info(converter.method).family != HalftoneFamily::kErrorDiffusion;
+    if (several && banded && band_count(options.threads, p.height, reach) > 1) {
+      BandThreads pool;
+      start_band_threads(pool, band_count(options.threads, p.height, reach));
+      if (pool.count > 1) {
+        run_array_bands(p, pool, reach, 0, &converter, [&](int32_t first, int32_t last, int32_t chunk, ArrayBand& b) {
+          halftone_array_band(p, first, last, reach, chunk, rows_out, b);
+        });
+        return "";
+      }
+    }
     for_each_luma_strip(p, scratch, [&](const uint8_t* rows, size_t row_step, int32_t count) {
       halftone_rows(converter, rows, row_step, count, take_halftone_row, &rows_out);
     });
     finish_halftone(converter, take_halftone_row, &rows_out);
     return "";
   }
-  // The photo modes draw a threshold a pixel in storage order; a picture read from a
-  // file other than BMP is stored bottom-up, so the bottom row draws first.
-  RandomSource random;
-  const size_t width = static_cast<size_t>(p.width);
-  const int32_t strip = rows_per_strip(width, p.height);
-  std::vector<uint8_t> luma(static_cast<size_t>(strip) * width);
   const size_t stride = result_stride(static_cast<uint32_t>(p.width));
-  std::vector<uint8_t> bits(static_cast<size_t>(strip) * stride);
-  for (int32_t done = 0; done < p.height; done += strip) {
-    const int32_t rows = std::min(strip, p.height - done);
-    for (int32_t k = 0; k < rows; ++k) array_luminance_row(p, p.height - 1 - done - k, scratch, luma.data() + k * width);
-    if (!convert_luminance_rows(luma.data(), width, p.width, rows, bits.data(), stride, density, options.mode,
-                                options.invert, random)) {
-      return kNotEnoughMemory;
-    }
-    for (int32_t k = 0; k < rows; ++k) {
-      unpack_bits(bits.data() + k * stride, p.width, out + static_cast<size_t>(p.height - 1 - done - k) * width);
-    }
+  const auto mode_band = [&](int32_t first, int32_t last, int32_t chunk, ArrayBand& b) {
+    convert_mode_band(p, options, density, first, last, chunk, out, b);
+  };
+  if (several && band_count(options.threads, p.height, 0) > 1) {
+    BandThreads pool;
+    start_band_threads(pool, band_count(options.threads, p.height, 0));
+    if (pool.count > 1) return run_array_bands(p, pool, 0, stride, nullptr, mode_band) ? "" : kNotEnoughMemory;
   }
-  return "";
+  ArrayBand one;
+  const int32_t chunk = chunk_rows(p.width, p.height);
+  size_band(p, chunk, stride, one);
+  mode_band(0, p.height, chunk, one);
+  return one.ok ? "" : kNotEnoughMemory;
 }
 
 int array_otsu(const ArrayPicture& p) {

@@ -278,10 +278,9 @@ def convert(image, *, method="letter", density=127, invert=False, max_pixels=Non
     per pixel, by letter (the nearest colour) or error diffusion, without invert.
     threads: how many threads convert the picture, as the command's -j (1..256;
     None, the default, is the machine's cores; 1 converts on the calling thread
-    alone). Any number gives the same result. Files share every method's rows as the
-    command does; arrays and PIL images their grey levels, palettes and error
-    diffusion (their other black and white methods take one thread). The GIL stays
-    released.
+    alone). Any number gives the same result. Files, arrays and PIL images share
+    every method's rows as the command does; where the machine lacks AVX2, arrays and
+    PIL images diffuse errors on one thread. The GIL stays released.
     parameters: the method's own, listed below from the methods' descriptors.
 
     Raises ValueError for bad parameters or arrays (the command's message) and

@@ -419,27 +419,36 @@ def test_levels_and_palettes_are_the_command_s_files(cli, files, tmp_path, optio
         assert (tmp_path / f"direct.{format}").read_bytes() == expected
 
 
-# One picture on several threads: the indexes of one thread, for arrays whose rows the
+# One picture on several threads: the bytes of one thread, for arrays whose rows the
 # binding takes where they lie (packed RGB, grey) and those it gathers a strip at a
-# time (RGBA, columns reversed), wide enough for several strips, for the ways the rows
-# are shared out: in bands (ordered, whose rows depend on their place), as a wavefront
-# (error diffusion), on one thread (serpentine); and black and white on the vector
-# bands side by side.
+# time (RGBA, columns reversed), wide enough for several strips, and small ones of odd
+# sizes, for the ways the rows are shared out: in bands (the modes, whose random draws
+# start where the band's storage rows do; ordered, whose rows depend on their place;
+# the local thresholds, whose windows reach past their band), as a wavefront (error
+# diffusion), on one thread (serpentine); and black and white on the vector bands side
+# by side.
 @pytest.mark.parametrize("options", [
     dict(method="floyd-steinberg"),
     dict(method="jarvis", linear=True, invert=True),
+    dict(method="letter", density=140),
+    dict(method="hard", invert=True),
+    dict(method="soft"),
+    dict(method="bayer8", linear=True),
+    dict(method="blue-noise"),
+    dict(method="sauvola", radius=2),
     dict(levels=5, method="bayer4", invert=True),
     dict(levels=4, method="jarvis"),
     dict(palette="acep7", method="stucki"),
     dict(palette="bwr"),
     dict(palette="spectra6", method="sierra", serpentine=True),
 ])
-def test_threads_give_the_indexes_of_one_thread(options):
+def test_threads_give_the_bytes_of_one_thread(options):
     rgba = picture(150, 5000, 4, seed=3)
     rgba[:, :, 3] = np.maximum(rgba[:, :, 3], 128)
     layouts = {"rgb": np.ascontiguousarray(rgba[:, :, :3]), "rgba": rgba, "reversed": rgba[:, ::-1, :3],
-               "grey": np.ascontiguousarray(rgba[:, :, 1])}
+               "grey": np.ascontiguousarray(rgba[:, :, 1]), "small rgb": picture(23, 37, 3, seed=4),
+               "tall grey": picture(331, 45, 1, seed=5)}
     for name, array in layouts.items():
         one = quillvex.convert(array, threads=1, **options)
-        for threads in (2, 3, 5):
+        for threads in (2, 3, 4, 5):
             assert np.array_equal(quillvex.convert(array, threads=threads, **options), one), (name, threads)

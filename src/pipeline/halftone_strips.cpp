@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "halftone/halftone_rows.h"
+#include "pipeline/halftone_band.h"
 
 #include "mono/result_bitmap.h"
 
@@ -37,21 +38,6 @@ void take_row(void* context, int32_t top, const uint8_t* bits) {
   if (++h.batch_rows == h.batch_capacity) flush_batch(h);
 }
 
-// Where a band's converter sends its rows: those of the band into its bits, the rows
-// it was fed only for their windows dropped.
-struct BandSink {
-  int32_t offset;       // the picture's row of the converter's row 0
-  int32_t first, end;   // the band's rows
-  uint8_t* bits;
-  size_t bytes;
-};
-
-void take_band_row(void* context, int32_t row, const uint8_t* bits) {
-  const BandSink& b = *static_cast<BandSink*>(context);
-  const int32_t at = b.offset + row;
-  if (at >= b.first && at < b.end) std::memcpy(b.bits + static_cast<size_t>(at - b.first) * b.bytes, bits, b.bytes);
-}
-
 const uint8_t* ahead_row(const HalftoneStrips& h, int32_t top) {
   return h.ahead.data() + static_cast<size_t>(top - h.ahead_top) * static_cast<size_t>(h.width);
 }
@@ -63,11 +49,10 @@ void convert_ready_rows(HalftoneStrips& h, int32_t end) {
   if (rows <= 0) return;
   const int count = h.bands->count;
   const size_t bytes = (static_cast<size_t>(h.width) + 7) / 8;
-  const bool ordered = halftone_method_info(h.model.method).family == HalftoneFamily::kOrdered;
   const int32_t most = band_start(rows, 1, count) + 1;
   // Everything a band needs is made here: the bands' threads allocate nothing.
   for (int i = 0; i < count; ++i) {
-    h.band_converters[static_cast<size_t>(i)] = h.model;
+    copy_band_converter(h.model, most + 2 * h.reach, h.band_converters[static_cast<size_t>(i)]);
     std::vector<uint8_t>& bits = h.band_bits[static_cast<size_t>(i)];
     if (bits.size() < static_cast<size_t>(most) * bytes) bits.resize(static_cast<size_t>(most) * bytes);
   }
@@ -75,18 +60,10 @@ void convert_ready_rows(HalftoneStrips& h, int32_t end) {
     const int32_t first = h.next_out + band_start(rows, band, count);
     const int32_t last = h.next_out + band_start(rows, band + 1, count);
     if (first >= last) return;
-    HalftoneConverter& c = h.band_converters[static_cast<size_t>(band)];
-    // The rows above the band that its windows reach, as if the picture began there:
-    // no window of the band's rows passes that beginning, so they come out as they would.
-    const int32_t from = std::max(0, first - h.reach);
-    const int32_t to = std::min(h.height, last + h.reach);
-    if (ordered) {
-      c.rows_in = from;
-      c.rows_out = from;
-    }
-    BandSink sink{ordered ? 0 : from, first, last, h.band_bits[static_cast<size_t>(band)].data(), bytes};
-    halftone_rows(c, ahead_row(h, from), static_cast<size_t>(h.width), to - from, take_band_row, &sink);
-    if (to == h.height) finish_halftone(c, take_band_row, &sink);
+    BandBits kept{first, h.band_bits[static_cast<size_t>(band)].data(), bytes};
+    HalftoneBand b = start_halftone_band(h.band_converters[static_cast<size_t>(band)], first, last, h.height, h.reach,
+                                         keep_band_bits, &kept);
+    feed_halftone_band(b, ahead_row(h, b.from), static_cast<size_t>(h.width), b.to - b.from);
   });
   for (int band = 0; band < count; ++band) {
     const int32_t first = h.next_out + band_start(rows, band, count);
