@@ -83,6 +83,8 @@ int64_t take_band(BandWave& w) {
   for (;;) {
     if (b >= w.bands) return kNoBandLeft;
     if ((b + 1) * w.rows > w.rows_in.load(std::memory_order_acquire)) return kNoBandYet;
+    // Bands that make their own rows wait for their room in the ring.
+    if (w.fill_any && b >= w.delivered.load(std::memory_order_acquire) + w.ring_bands) return kNoBandYet;
     if (w.next_band.compare_exchange_weak(b, b + 1, std::memory_order_relaxed)) return b;
   }
 }
@@ -105,6 +107,12 @@ void diffuse_wave_band(const HalftoneConverter& c, BandWave& w, int thread, int6
   const int32_t* above0 = carried_row(w, width, band, 0);
   const int32_t* above1 = carried_row(w, width, band, 1);
   const uint8_t* luma = wave_luma_row(w, width, static_cast<int32_t>(band * w.rows));
+  if (w.fill_any) {
+    for (int32_t j = 0; j < w.rows; ++j) {
+      const int32_t y = static_cast<int32_t>(band * w.rows) + j;
+      (*w.fill_any)(y, wave_luma_row(w, width, y));
+    }
+  }
   uint8_t* bits = wave_bits_of(w, width, band);
   const uint8_t* rows[kDiffusionBandRows];
   uint8_t* out[kDiffusionBandRows];
@@ -247,9 +255,24 @@ void feed_band_wave(BandWave& w, int32_t top, int32_t rows, const std::function<
   w.left_at = w.next_band.load(std::memory_order_relaxed);
 }
 
+void run_band_wave(BandWave& w, const std::function<void(int32_t, uint8_t*)>& fill) {
+  w.fill_any = &fill;
+  w.rows_in.store(w.height, std::memory_order_release);
+  w.job = [&w](int thread) { serve_wave(*w.converter, w, thread); };
+  start_bands(*w.pool, w.job);
+  finish_band_wave(w);
+  w.fill_any = nullptr;
+}
+
 void finish_band_wave(BandWave& w) {
+  if (w.ended) return;
+  w.ended = true;
   for (int64_t band; (band = take_band(w)) != kNoBandLeft;) {
-    if (band >= 0) diffuse_wave_band(*w.converter, w, 0, band);
+    if (band >= 0) {
+      diffuse_wave_band(*w.converter, w, 0, band);
+    } else if (w.fill_any) {
+      yield_band();
+    }
     deliver_bands(w);
   }
   if (w.job) finish_bands(*w.pool);
@@ -258,6 +281,9 @@ void finish_band_wave(BandWave& w) {
   const int32_t first = static_cast<int32_t>(w.bands * w.rows), rows = w.height - first;
   if (rows <= 0) return;
   const size_t bytes = (static_cast<size_t>(w.width) + 7) / 8;
+  if (w.fill_any) {
+    for (int32_t y = first; y < w.height; ++y) (*w.fill_any)(y, wave_luma_row(w, w.width, y));
+  }
   int32_t* below[2];
   uint8_t* bits = wave_bits_of(w, w.width, w.bands);
   diffuse_rows_alone(*w.converter, w.threads[0], wave_luma_row(w, w.width, first), rows,

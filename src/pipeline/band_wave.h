@@ -57,7 +57,11 @@ struct BandWave {
   BandThreads* pool = nullptr;
   std::function<void(int)> job;        // the threads' loop, once started
   const HalftoneConverter* converter = nullptr;
+  // Every row of the picture at hand (run_band_wave): each band makes its own rows'
+  // luminance, on whichever thread takes it.
+  const std::function<void(int32_t, uint8_t*)>* fill_any = nullptr;
   int32_t width = 0, height = 0;
+  bool ended = false;  // every row given to the sink
   WaveSink sink{};
   ~BandWave();
 };
@@ -76,8 +80,13 @@ void start_band_wave(BandWave& w, const HalftoneConverter& c, int32_t height, bo
 // waiting than they need until the next strip is read.
 void feed_band_wave(BandWave& w, int32_t top, int32_t rows, const std::function<void(int32_t, uint8_t*)>& fill);
 
+// Diffuses a picture whose every row fill(top, row) can make at any time, on any
+// thread: each band makes its own rows, so the making is shared out too. Then
+// finish_band_wave as after the last strip.
+void run_band_wave(BandWave& w, const std::function<void(int32_t, uint8_t*)>& fill);
+
 // Ends the picture: every band left diffused, the rows after the last band one at a
-// time on the caller, and all given to the sink.
+// time on the caller, and all given to the sink; nothing more once ended.
 void finish_band_wave(BandWave& w);
 
 #endif

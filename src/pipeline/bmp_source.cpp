@@ -214,6 +214,19 @@ bool next_bmp_strip(BmpSource& s, Strip& strip, ReadCode& code) {
 
 bool bmp_source_holds_pixels(const BmpSource& s) { return holds_pixel_bytes(s); }
 
+bool whole_bmp_strip(const BmpSource& s, Strip& all) {
+  // Pages of a picture taken whole stay in memory to the end: not for the largest.
+  constexpr uint64_t kMostHeldWhole = uint64_t{256} << 20;
+  if (!s.mapped_store || s.next_row != 0 || s.stride * static_cast<uint64_t>(s.picture.height) > kMostHeldWhole) {
+    return false;
+  }
+  all.picture = s.picture;
+  all.first_row = 0;
+  all.rows = s.picture.height;
+  all.source = ConversionSource{s.mapped_store, &all.picture, nullptr};
+  return true;
+}
+
 namespace {
 
 void colours_to_rgb(const uint32_t* colours, size_t width, uint8_t* rgb) {

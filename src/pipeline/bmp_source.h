@@ -56,6 +56,10 @@ ReadCode open_bmp_source(FILE* file, uint64_t max_pixels, BmpSource& source);
 // given. code becomes ReadCode::kShortData when the pixel data proves short at the end.
 bool next_bmp_strip(BmpSource& source, Strip& strip, ReadCode& code);
 
+// Fills `all` with every row of a mapped picture as one strip, its memory given back
+// only when the source closes; false for a picture not mapped or too large to hold so.
+bool whole_bmp_strip(const BmpSource& source, Strip& all);
+
 // Says whether the file is long enough for every pixel byte its header claims, from
 // its size alone: a small file claiming a huge picture fails before anything is allocated.
 bool bmp_source_holds_pixels(const BmpSource& source);

@@ -112,6 +112,11 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
   }
   Strip strip;
   int32_t done_rows = 0;
+  if (request.method && halftone.wave && reader.whole && reader.whole(reader.context, strip) &&
+      halftone_whole_picture(halftone, strip, rows_done, rows_context)) {
+    if (!finish_halftone_strips(halftone)) return output_failure();
+    return finish_output(out) ? "" : output_failure();
+  }
   while (reader.next(reader.context, strip, read_code)) {
     if (request.method) {
       if (!halftone_strip(halftone, strip)) return output_failure();

@@ -20,6 +20,9 @@ struct StripReader {
   bool (*next)(void* context, Strip& strip, ReadCode& code) = nullptr;
   int32_t width = 0, height = 0;
   const uint8_t* header = nullptr;  // the 40 header bytes the outputs copy
+  // Fills `all` with every row of the picture as one strip where they all lie in
+  // memory (a mapped file), so that threads may take any of them; null or false: strips only.
+  bool (*whole)(void* context, Strip& all) = nullptr;
 };
 
 // Told how many rows of the picture are done.

@@ -25,6 +25,7 @@ void flush_batch(HalftoneStrips& h) {
   if (!h.failed && !put_result_rows(*h.out, first, h.batch_rows, h.batch.data() + skipped * h.out->stride)) {
     h.failed = true;
   }
+  if (h.rows_done) h.rows_done(h.rows_context, h.batch_top + h.batch_rows, h.height);
   h.batch_rows = 0;
 }
 
@@ -240,6 +241,19 @@ bool halftone_strip(HalftoneStrips& h, const Strip& strip) {
   for (int32_t k = 0; k < strip.rows; ++k) {
     strip_luminance(strip, index(top + k), h.held.data() + static_cast<size_t>(top + k) * width);
   }
+  return true;
+}
+
+bool halftone_whole_picture(HalftoneStrips& h, const Strip& all, void (*rows_done)(void*, int32_t, int32_t),
+                            void* rows_context) {
+  if (!h.wave || h.next_top != 0 || !h.held.empty() || all.rows != h.height || h.width == 0) return false;
+  h.rows_done = rows_done;
+  h.rows_context = rows_context;
+  const std::function<void(int32_t, uint8_t*)> fill = [&](int32_t top, uint8_t* row) {
+    strip_luminance(all, h.out->bottom_up ? h.height - 1 - top : top, row);
+  };
+  run_band_wave(*h.wave, fill);
+  h.next_top = h.height;
   return true;
 }
 

@@ -47,6 +47,8 @@ struct HalftoneStrips {
   std::vector<uint8_t> wave_bits;                 // the rows' bits, in order
   std::unique_ptr<std::atomic<int64_t>[]> progress;  // per thread: row * (width + 1) + pixels done
   std::unique_ptr<BandWave> wave;  // null: not on the vector bands side by side
+  void (*rows_done)(void*, int32_t, int32_t) = nullptr;  // told of each batch given to the output
+  void* rows_context = nullptr;
 };
 
 // Starts halftoning a picture into an output that begin_output has started; kNone,
@@ -59,6 +61,13 @@ HalftoneError start_halftone_strips(HalftoneStrips& h, HalftoneMethod method, co
 // Takes a strip of the picture (storage rows, as the sources give them); false when
 // the output failed.
 bool halftone_strip(HalftoneStrips& h, const Strip& strip);
+
+// Takes every row of the picture at once where the error diffusion runs on the vector
+// bands of several threads, each band making its own rows' luminance from `all` (the
+// whole picture as one strip, in memory); false, and nothing taken, elsewhere.
+// rows_done (when given) hears of the rows as they go to the output.
+bool halftone_whole_picture(HalftoneStrips& h, const Strip& all, void (*rows_done)(void*, int32_t, int32_t),
+                            void* rows_context);
 
 // Converts what is still held or waiting and hands the last rows to the output;
 // false when the output failed.

@@ -77,6 +77,11 @@ std::string open_bmp(PictureSource& s, const ConversionRequest& request, uint64_
   return prepares(request.prepare) ? prepare_bmp(s, request, max_pixels) : "";
 }
 
+bool whole_picture_strip(void* context, Strip& all) {
+  const PictureSource& s = *static_cast<PictureSource*>(context);
+  return s.is_bmp && whole_bmp_strip(s.bmp, all);
+}
+
 bool next_picture_strip(void* context, Strip& strip, ReadCode& code) {
   PictureSource& s = *static_cast<PictureSource*>(context);
   return s.is_bmp ? next_bmp_strip(s.bmp, strip, code) : s.functions->next_vips_strip(s.picture, strip, code);
@@ -136,7 +141,7 @@ const char* picture_failure_detail(const PictureSource& s) { return s.bmp.failur
 StripReader picture_strip_reader(PictureSource& s) {
   if (s.is_bmp) {
     std::memcpy(s.header, s.bmp.store.data(), kStoreHeaderSize);
-    return StripReader{&s, next_picture_strip, s.bmp.picture.width, s.bmp.picture.height, s.header};
+    return StripReader{&s, next_picture_strip, s.bmp.picture.width, s.bmp.picture.height, s.header, whole_picture_strip};
   }
   s.functions->vips_source_header(s.picture, s.header);
   return StripReader{&s, next_picture_strip, s.functions->vips_source_width(s.picture),

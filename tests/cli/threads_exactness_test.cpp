@@ -204,20 +204,26 @@ std::string diffuse_to_pbm(const std::vector<uint8_t>& luma, int32_t width, Half
     if (h.wave && limit != -1) {
       for (WaveThread& t : h.wave->threads) t.scratch.error_limit = t.scratch.wide_error_limit = limit;
     }
-    for (int32_t top = 0; top < height; top += strip_rows) {
+    // strip_rows 0: every row at once, each band making its own rows' luminance.
+    const int32_t step = strip_rows == 0 ? height : strip_rows;
+    for (int32_t top = 0; top < height; top += step) {
       if (abandon_at >= 0 && top >= abandon_at) {
         std::fclose(file);
         return "abandoned";
       }
       Strip strip;
-      strip.rows = std::min(strip_rows, height - top);
+      strip.rows = std::min(step, height - top);
       strip.first_row = top;
       strip.picture.width = width;
       strip.picture.height = strip.rows;
       strip.picture.read_back = 1;
       strip.source.picture = &strip.picture;
       strip.source.read_back_pixels = &colours[static_cast<size_t>(top) * static_cast<size_t>(width)];
-      EXPECT_TRUE(halftone_strip(h, strip));
+      if (strip_rows == 0 && h.wave) {
+        EXPECT_TRUE(halftone_whole_picture(h, strip, nullptr, nullptr));
+      } else {
+        EXPECT_TRUE(halftone_strip(h, strip));
+      }
     }
     EXPECT_TRUE(finish_halftone_strips(h));
   }
@@ -228,7 +234,8 @@ std::string diffuse_to_pbm(const std::vector<uint8_t>& luma, int32_t width, Half
   return bytes;
 }
 
-// The vector bands side by side past what the table above reaches: a picture longer
+// The vector bands side by side past what the table above reaches, fed strips or
+// every row at once: a picture longer
 // than the luminance the threads hold at once (about a mebibyte), so that its ring of
 // rows, bits and carried errors wraps around; and bands whose errors outgrow the
 // vector range, at once or only right of a black left part, after some of their
@@ -257,8 +264,10 @@ TEST(Threads, ErrorDiffusionBandsPastTheRingAndTheVectorRange) {
     }
     const std::string expected = diffuse_to_pbm(luma, c.width, c.method, c.linear, 1, c.strip_rows, -1);
     for (int threads : {2, 3}) {
-      EXPECT_TRUE(diffuse_to_pbm(luma, c.width, c.method, c.linear, threads, c.strip_rows, c.limit) == expected)
-          << c.what << ", " << threads << " threads";
+      for (int32_t strip_rows : {c.strip_rows, 0}) {
+        EXPECT_TRUE(diffuse_to_pbm(luma, c.width, c.method, c.linear, threads, strip_rows, c.limit) == expected)
+            << c.what << ", " << threads << " threads" << (strip_rows ? "" : ", every row at once");
+      }
     }
   }
 }
