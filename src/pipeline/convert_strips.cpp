@@ -49,28 +49,34 @@ std::string convert_index_strips(const StripReader& reader, int density, const C
   return finish_index_strips(indexes) ? "" : output_failure();
 }
 
-// The modes on several threads: each converts a band of the strip's rows, its random
-// source moved on to where the band's first pixel stands in storage order.
+// Rows whose luminance a band makes before it converts them: they stay in the caches.
+constexpr int32_t kLumaChunkRows = 32;
+
+// The modes on several threads: each converts a band of the strip's rows, a chunk at a
+// time, its random source moved on to where the band's first pixel stands in storage order.
 bool convert_strip_in_bands(BandThreads& bands, std::vector<std::vector<uint8_t>>& lumas, const Strip& strip,
                             int density, const ConversionRequest& request, uint32_t stride, uint8_t* result) {
   const int32_t width = strip.picture.width;
   const size_t w = static_cast<size_t>(width);
-  const int32_t most = band_start(strip.rows, 1, bands.count) + 1;
   for (std::vector<uint8_t>& luma : lumas) {
-    if (luma.size() < most * w) luma.resize(most * w);
+    if (luma.size() < kLumaChunkRows * w) luma.resize(kLumaChunkRows * w);
   }
   std::vector<char> ok(static_cast<size_t>(bands.count), 1);
   run_bands(bands, [&](int band) {
     const int32_t first = band_start(strip.rows, band, bands.count);
-    const int32_t rows = band_start(strip.rows, band + 1, bands.count) - first;
-    if (rows <= 0) return;
+    const int32_t last = band_start(strip.rows, band + 1, bands.count);
     uint8_t* luma = lumas[static_cast<size_t>(band)].data();
-    for (int32_t r = 0; r < rows; ++r) strip_luminance(strip, first + r, luma + r * w);
     RandomSource random =
         random_after(RandomSource(), static_cast<uint64_t>(strip.first_row + first) * static_cast<uint64_t>(width));
-    ok[static_cast<size_t>(band)] =
-        convert_luminance_rows(luma, w, width, rows, result + static_cast<size_t>(first) * stride, stride, density,
-                               request.mode, request.invert, random);
+    for (int32_t at = first; at < last; at += kLumaChunkRows) {
+      const int32_t rows = std::min(kLumaChunkRows, last - at);
+      for (int32_t r = 0; r < rows; ++r) strip_luminance(strip, at + r, luma + r * w);
+      if (!convert_luminance_rows(luma, w, width, rows, result + static_cast<size_t>(at) * stride, stride, density,
+                                  request.mode, request.invert, random)) {
+        ok[static_cast<size_t>(band)] = 0;
+        return;
+      }
+    }
   });
   for (char k : ok) {
     if (!k) return false;
@@ -112,10 +118,23 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
   }
   Strip strip;
   int32_t done_rows = 0;
-  if (request.method && halftone.wave && reader.whole && reader.whole(reader.context, strip) &&
-      halftone_whole_picture(halftone, strip, rows_done, rows_context)) {
-    if (!finish_halftone_strips(halftone)) return output_failure();
-    return finish_output(out) ? "" : output_failure();
+  // A picture whose every row lies in memory goes to the threads in one round.
+  const bool shared = bands.count > 1 || halftone.bands != nullptr;
+  if (shared && reader.whole && reader.whole(reader.context, strip)) {
+    if (request.method && halftone_whole_picture(halftone, strip, rows_done, rows_context)) {
+      if (!finish_halftone_strips(halftone)) return output_failure();
+      return finish_output(out) ? "" : output_failure();
+    }
+    if (!request.method) {
+      result.assign(kResultPixelOffset + static_cast<size_t>(height) * stride, 0);
+      if (!convert_strip_in_bands(bands, lumas, strip, density, request, stride, result.data() + kResultPixelOffset)) {
+        read_code = ReadCode::kNoMemory;
+        return "";
+      }
+      if (!put_result_rows(out, 0, height, result.data() + kResultPixelOffset)) return output_failure();
+      if (rows_done) rows_done(rows_context, height, height);
+      return finish_output(out) ? "" : output_failure();
+    }
   }
   while (reader.next(reader.context, strip, read_code)) {
     if (request.method) {

@@ -82,6 +82,43 @@ void convert_ready_rows(HalftoneStrips& h, int32_t end) {
   }
 }
 
+// Converts every row in bands side by side, one round, where every row can be made
+// at any time: each band makes the luminance of the rows it is fed a chunk at a time.
+template <class FillRow>
+void convert_whole_in_bands(HalftoneStrips& h, const FillRow& fill_row) {
+  constexpr int32_t kChunkRows = 32;
+  const int count = h.bands->count;
+  const size_t width = static_cast<size_t>(h.width), bytes = (width + 7) / 8;
+  const int32_t most = band_start(h.height, 1, count) + 1;
+  // Everything a band needs is made here: the bands' threads allocate nothing.
+  std::vector<std::vector<uint8_t>> chunks(static_cast<size_t>(count), std::vector<uint8_t>(kChunkRows * width));
+  for (int i = 0; i < count; ++i) {
+    copy_band_converter(h.model, most + 2 * h.reach, h.band_converters[static_cast<size_t>(i)]);
+    h.band_bits[static_cast<size_t>(i)].resize(static_cast<size_t>(most) * bytes);
+  }
+  run_bands(*h.bands, [&](int band) {
+    const int32_t first = band_start(h.height, band, count), last = band_start(h.height, band + 1, count);
+    if (first >= last) return;
+    BandBits kept{first, h.band_bits[static_cast<size_t>(band)].data(), bytes};
+    HalftoneBand b = start_halftone_band(h.band_converters[static_cast<size_t>(band)], first, last, h.height, h.reach,
+                                         keep_band_bits, &kept);
+    uint8_t* luma = chunks[static_cast<size_t>(band)].data();
+    for (int32_t y = b.from; y < b.to; y += kChunkRows) {
+      const int32_t rows = std::min(kChunkRows, b.to - y);
+      for (int32_t k = 0; k < rows; ++k) fill_row(y + k, luma + static_cast<size_t>(k) * width);
+      feed_halftone_band(b, luma, width, rows);
+    }
+  });
+  for (int band = 0; band < count; ++band) {
+    const int32_t first = band_start(h.height, band, count), last = band_start(h.height, band + 1, count);
+    for (int32_t r = first; r < last; ++r) {
+      take_row(&h, r, h.band_bits[static_cast<size_t>(band)].data() + static_cast<size_t>(r - first) * bytes);
+    }
+  }
+  h.next_out = h.height;
+  h.ahead_top = h.height;
+}
+
 int32_t* ring_row(HalftoneStrips& h, int32_t row) {
   return h.ring.data() + static_cast<size_t>(row % h.ring_rows) * (static_cast<size_t>(h.width) + 4) + 2;
 }
@@ -246,13 +283,19 @@ bool halftone_strip(HalftoneStrips& h, const Strip& strip) {
 
 bool halftone_whole_picture(HalftoneStrips& h, const Strip& all, void (*rows_done)(void*, int32_t, int32_t),
                             void* rows_context) {
-  if (!h.wave || h.next_top != 0 || !h.held.empty() || all.rows != h.height || h.width == 0) return false;
+  const bool banded = h.bands && !h.wavefront && !h.serial_rows;
+  if ((!h.wave && !banded) || h.next_top != 0 || !h.held.empty() || all.rows != h.height || h.width == 0) return false;
   h.rows_done = rows_done;
   h.rows_context = rows_context;
-  const std::function<void(int32_t, uint8_t*)> fill = [&](int32_t top, uint8_t* row) {
+  const auto fill_row = [&](int32_t top, uint8_t* row) {
     strip_luminance(all, h.out->bottom_up ? h.height - 1 - top : top, row);
   };
-  run_band_wave(*h.wave, fill);
+  if (h.wave) {
+    const std::function<void(int32_t, uint8_t*)> fill = fill_row;
+    run_band_wave(*h.wave, fill);
+  } else {
+    convert_whole_in_bands(h, fill_row);
+  }
   h.next_top = h.height;
   return true;
 }
