@@ -60,9 +60,12 @@ add_test(NAME layering_self_test COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/chec
 
 # quillvex-cli: the conversion as a native command. libvips brings the other input
 # formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program
-# reads and writes BMP (and writes PBM).
+# reads and writes BMP (and writes PBM). Both come as modules beside the command.
 file(GLOB QVX_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/*.cpp)
-list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_[a-z]+)\\.cpp$")
+list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_[a-z]+|codec_[a-z]+|png_output)\\.cpp$")
+# The PNG and TIFF writers, outside the library: the command's module and the Python
+# module take them.
+set(QVX_CODEC_SOURCES ${CMAKE_SOURCE_DIR}/src/pipeline/codec_module.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/png_output.cpp)
 add_library(qvx_cli_lib STATIC ${QVX_CLI_SOURCES})
 target_link_libraries(qvx_cli_lib PUBLIC qvx_core)
 target_compile_options(qvx_cli_lib PRIVATE -Wall -Wextra)
@@ -72,17 +75,41 @@ if(PkgConfig_FOUND)
 endif()
 find_package(PNG QUIET)
 find_package(TIFF QUIET)
+# The writers' libraries, for whatever links the writers (QVX_CODEC_SOURCES) in.
+set(QVX_CODEC_LIBRARIES)
+set(QVX_CODEC_DEFINITIONS)
 if(PNG_FOUND)
-  target_compile_definitions(qvx_cli_lib PUBLIC QVX_CLI_PNG)
-  target_link_libraries(qvx_cli_lib PUBLIC PNG::PNG)
+  list(APPEND QVX_CODEC_LIBRARIES PNG::PNG)
+  list(APPEND QVX_CODEC_DEFINITIONS QVX_CLI_PNG)
 endif()
 if(TIFF_FOUND)
-  target_compile_definitions(qvx_cli_lib PUBLIC QVX_CLI_TIFF)
-  target_link_libraries(qvx_cli_lib PUBLIC TIFF::TIFF)
+  list(APPEND QVX_CODEC_LIBRARIES TIFF::TIFF)
+  list(APPEND QVX_CODEC_DEFINITIONS QVX_CLI_TIFF)
 endif()
+target_compile_definitions(qvx_cli_lib PUBLIC ${QVX_CODEC_DEFINITIONS})
 add_executable(quillvex-cli ${CMAKE_SOURCE_DIR}/src/cli/main.cpp)
 target_compile_options(quillvex-cli PRIVATE -Wall -Wextra)
 target_link_libraries(quillvex-cli PRIVATE qvx_cli_lib)
+if(QVX_CODEC_LIBRARIES)
+  # The PNG and TIFF writers are a module beside the command, loaded for the first PNG
+  # or TIFF output: libpng, and libtiff with its seven libraries, took a millisecond of
+  # every start, a tenth of a BMP conversion.
+  add_library(quillvex-cli-codecs MODULE ${QVX_CODEC_SOURCES})
+  set_target_properties(quillvex-cli-codecs PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
+  target_include_directories(quillvex-cli-codecs PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(quillvex-cli-codecs PRIVATE -Wall -Wextra)
+  target_compile_definitions(quillvex-cli-codecs PRIVATE ${QVX_CODEC_DEFINITIONS})
+  target_link_libraries(quillvex-cli-codecs PRIVATE ${QVX_CODEC_LIBRARIES})
+  if(QVX_SANITIZE)
+    target_compile_options(quillvex-cli-codecs PRIVATE ${QVX_SAN_FLAGS})
+    target_link_options(quillvex-cli-codecs PRIVATE -fsanitize=address,undefined)
+  else()
+    target_link_options(quillvex-cli-codecs PRIVATE -Wl,--no-undefined)
+  endif()
+  target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/codec_loader.cpp)
+  target_link_libraries(quillvex-cli PRIVATE ${CMAKE_DL_LIBS})
+  add_dependencies(quillvex-cli quillvex-cli-codecs)
+endif()
 if(VIPS_FOUND)
   # The libvips reader and preparation are a module beside the command, loaded for the
   # first picture that needs them (not a BMP file, or prepared): libvips brings a
@@ -114,7 +141,8 @@ endif()
 file(GLOB QVX_CLI_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cli/*.cpp)
 if(QVX_CLI_TESTS)
   add_executable(qvx_cli_tests ${QVX_CLI_TESTS})
-  target_link_libraries(qvx_cli_tests PRIVATE qvx_cli_lib GTest::gtest GTest::gtest_main)
+  # The tests read the PNG and TIFF files back with the libraries themselves.
+  target_link_libraries(qvx_cli_tests PRIVATE qvx_cli_lib ${QVX_CODEC_LIBRARIES} GTest::gtest GTest::gtest_main)
   target_include_directories(qvx_cli_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(qvx_cli_tests PRIVATE
     QVX_TESTDATA="${CMAKE_SOURCE_DIR}/tests/data"

@@ -26,7 +26,9 @@ pybind11_add_module(quillvex_python MODULE
   ${CMAKE_SOURCE_DIR}/python/binding/result_file.cpp)
 set_target_properties(quillvex_python PROPERTIES OUTPUT_NAME _quillvex LIBRARY_OUTPUT_DIRECTORY ${QVX_PY_PACKAGE})
 target_compile_options(quillvex_python PRIVATE -Wall -Wextra)
-target_link_libraries(quillvex_python PRIVATE qvx_cli_lib)
+# The PNG and TIFF writers linked in, where the command loads them as a module.
+target_sources(quillvex_python PRIVATE ${QVX_CODEC_SOURCES})
+target_link_libraries(quillvex_python PRIVATE qvx_cli_lib ${QVX_CODEC_LIBRARIES})
 if(VIPS_FOUND)
   # The command's libvips reader, linked in: the interpreter loads libvips with the module.
   target_sources(quillvex_python PRIVATE ${CMAKE_SOURCE_DIR}/src/pipeline/vips_source.cpp

@@ -17,6 +17,7 @@
 #include "pipeline/picture_source.h"
 #include "pipeline/pipeline_texts.h"
 #include "pipeline/result_output.h"
+#include "result_file.h"
 
 namespace {
 
@@ -163,6 +164,8 @@ FileOutcome convert_file_to_target(const std::string& path, const std::string& t
   const std::string opened = open_output_file(target, output);
   if (!opened.empty()) return written_failure(write_failure(target, opened));
   ResultOutput out;
+  CodecAccess codecs;
+  link_codecs(out, codecs);
   out.file = output.file;
   if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target, path);
   const FileOutcome outcome = convert_input(in, density, options, out, target);

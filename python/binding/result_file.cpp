@@ -92,6 +92,8 @@ bool write_indexes(const ResultPicture& p, const CliOptions& options, FILE* file
 bool write_result(const ResultPicture& p, const CliOptions& options, const std::string& target, FILE* file,
                   std::string& error, bool& bad_value) {
   ResultOutput out;
+  CodecAccess codecs;
+  link_codecs(out, codecs);
   out.file = file;
   if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target);
   uint8_t header[kStoreHeaderSize];
@@ -126,6 +128,13 @@ bool write_result(const ResultPicture& p, const CliOptions& options, const std::
 }
 
 }  // namespace
+
+void link_codecs(ResultOutput& out, CodecAccess& codecs) {
+#if defined(QVX_CLI_PNG) || defined(QVX_CLI_TIFF)
+  codecs.load = qvx_codec_functions;
+#endif
+  out.codecs = &codecs;
+}
 
 bool encode_result(const ResultPicture& picture, const CliOptions& options, const std::string& target,
                    std::vector<uint8_t>& bytes, std::string& error) {

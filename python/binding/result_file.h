@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "pipeline/result_output.h"
 
 struct ResultPicture {
   const uint8_t* data = nullptr;
@@ -16,6 +17,10 @@ struct ResultPicture {
   ptrdiff_t row_step = 0, pixel_step = 1;
   int32_t x_resolution = 0, y_resolution = 0;  // pixels per metre, 0 unknown
 };
+
+// Points the output at the PNG and TIFF writers, linked into the module (the command
+// loads them from a module of their own); `codecs` must outlive the output.
+void link_codecs(ResultOutput& out, CodecAccess& codecs);
 
 // Returns the file's bytes in options.format, or sets error (a value other than 0 or 1,
 // or the writer's reason). `target` names the device formats' array as the command does.

@@ -29,6 +29,9 @@
 #ifdef QVX_CLI_VIPS
 #include "cli/vips_loader.h"
 #endif
+#if defined(QVX_CLI_PNG) || defined(QVX_CLI_TIFF)
+#include "cli/codec_loader.h"
+#endif
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
 #if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
@@ -156,6 +159,13 @@ std::string measure_density(Input& in, const CliOptions& options, bool to_stdout
   return "";
 }
 
+// A worker's way to the modules beside the command, each loaded when first needed:
+// the libvips reader, and the PNG and TIFF writers.
+struct Modules {
+  VipsAccess vips;
+  CodecAccess codecs;
+};
+
 // What tells an input's kind from its first bytes: its name too, for device files.
 struct HeadContext {
   VipsAccess* vips;
@@ -188,11 +198,12 @@ std::string open_step(const std::string& name, const std::string& target, const 
 // Converts the opened input into a temporary file of the target, showing progress;
 // on failure nothing of it is left.
 std::string convert_step(Input& in, int density, const std::string& target, const CliOptions& options,
-                         OutputFile& output, WorkerProgress& progress) {
+                         CodecAccess& codecs, OutputFile& output, WorkerProgress& progress) {
   const std::string reason = open_output_file(target, output);
   if (!reason.empty()) return write_failure(target, reason);
   ResultOutput out;
   out.file = output.file;
+  out.codecs = &codecs;
   if (is_device_format(options.format)) out.device_settings = device_settings_for(options, target, in.source.shown);
   const StripReader reader = picture_strip_reader(in.source);
   ReadCode code = ReadCode::kOk;
@@ -210,7 +221,7 @@ std::string commit_step(OutputFile& output, const std::string& target) {
 
 // Reads a device file back into a temporary file of the target, as it is.
 std::string read_back_step(Input& in, const std::string& name, const std::string& target, const CliOptions& options,
-                           OutputFile& output) {
+                           CodecAccess& codecs, OutputFile& output) {
   std::string reason = check_read_back_request(options);
   DevicePicture picture;
   if (reason.empty()) reason = read_device_input(in.file.file, in.device_format, options, options.max_pixels, picture);
@@ -219,6 +230,7 @@ std::string read_back_step(Input& in, const std::string& name, const std::string
   if (!reason.empty()) return write_failure(target, reason);
   ResultOutput out;
   out.file = output.file;
+  out.codecs = &codecs;
   reason = write_device_picture(picture, options, target, name, out);
   if (!reason.empty()) abandon_output(out);
   return reason;
@@ -227,13 +239,13 @@ std::string read_back_step(Input& in, const std::string& name, const std::string
 // Opens the picture of an opened input and converts it into its target; returns an
 // empty string or the reason.
 std::string convert_input(Input& in, const std::string& name, const std::string& target, const CliOptions& options,
-                          VipsAccess& vips, WorkerProgress& progress, Messages& said) {
+                          Modules& modules, WorkerProgress& progress, Messages& said) {
   int density = 0;
-  std::string reason = open_step(name, target, options, vips, in, density, said);
+  std::string reason = open_step(name, target, options, modules.vips, in, density, said);
   OutputFile output;
   if (reason.empty()) {
-    reason = in.device ? read_back_step(in, name, target, options, output)
-                       : convert_step(in, density, target, options, output, progress);
+    reason = in.device ? read_back_step(in, name, target, options, modules.codecs, output)
+                       : convert_step(in, density, target, options, modules.codecs, output, progress);
   }
   if (reason.empty()) reason = commit_step(output, target);
   return reason;
@@ -241,28 +253,28 @@ std::string convert_input(Input& in, const std::string& name, const std::string&
 
 // Converts one input into its target; returns an empty string or the reason.
 std::string convert_one(Input& in, const std::string& name, const std::string& target, const CliOptions& options,
-                        VipsAccess& vips, WorkerProgress& progress, Messages& said) {
-  HeadContext head{&vips, &name};
+                        Modules& modules, WorkerProgress& progress, Messages& said) {
+  HeadContext head{&modules.vips, &name};
   std::string reason = open_input_file(name, input_copy_cap(options.max_pixels), HeadCheck{&head, reads_head}, in.file);
   if (!reason.empty()) return reason;
   in.device = device_input_format(name, in.file.head, in.device_format);
-  return convert_input(in, name, target, options, vips, progress, said);
+  return convert_input(in, name, target, options, modules, progress, said);
 }
 
 // Converts one input, keeping its failure among its lines; true on success. With
 // other workers beside it (`gate` not null), a picture libvips failed on is
 // converted again alone: another worker's picture may have cleared libvips' reason.
 bool convert_and_report(const std::string& name, const std::string& target, const CliOptions& options,
-                        VipsAccess& vips, WorkerProgress& progress, WorkerGate* gate, Messages& said) {
+                        Modules& modules, WorkerProgress& progress, WorkerGate* gate, Messages& said) {
   Input in;
   std::string reason;
   const size_t said_before = said.size();
   try {
     if (gate) {
       GateHold hold(*gate, false);
-      reason = convert_one(in, name, target, options, vips, progress, said);
+      reason = convert_one(in, name, target, options, modules, progress, said);
     } else {
-      reason = convert_one(in, name, target, options, vips, progress, said);
+      reason = convert_one(in, name, target, options, modules, progress, said);
     }
   } catch (const std::bad_alloc&) {
     reason = kNotEnoughMemory;
@@ -271,7 +283,7 @@ bool convert_and_report(const std::string& name, const std::string& target, cons
     said.resize(said_before);
     try {
       GateHold alone(*gate, true);
-      reason = convert_input(in, name, target, options, vips, progress, said);
+      reason = convert_input(in, name, target, options, modules, progress, said);
     } catch (const std::bad_alloc&) {
       reason = kNotEnoughMemory;
     }
@@ -316,14 +328,19 @@ int job_count(const CliOptions& options) {
   return static_cast<int>(std::max(1L, std::min<long>(cores, kMaxPendingThreads)));
 }
 
-// A worker takes the next input until none is left; each has its own libvips session.
+// A worker takes the next input until none is left; each has its own libvips session
+// and its own way to the modules.
 // Returns false when one of its inputs failed.
 bool run_worker(Batch& batch, size_t worker, const CliOptions& options, const std::vector<std::string>& targets,
                 const std::vector<std::string>& refused) {
-  VipsAccess vips;
+  Modules modules;
 #ifdef QVX_CLI_VIPS
-  vips.load = load_vips_module;
-  vips.missing = kNoVipsModule;
+  modules.vips.load = load_vips_module;
+  modules.vips.missing = kNoVipsModule;
+#endif
+#if defined(QVX_CLI_PNG) || defined(QVX_CLI_TIFF)
+  modules.codecs.load = load_codec_module;
+  modules.codecs.missing = kNoCodecModule;
 #endif
   WorkerProgress progress{&batch, worker};
   bool ok = true;
@@ -338,7 +355,7 @@ bool run_worker(Batch& batch, size_t worker, const CliOptions& options, const st
     if (!refused[i].empty()) {
       said.push_back({stderr, failure_line(options.inputs[i], refused[i])});
       ok = false;
-    } else if (!convert_and_report(options.inputs[i], targets[i], options, vips, progress,
+    } else if (!convert_and_report(options.inputs[i], targets[i], options, modules, progress,
                                    batch.workers > 1 ? &batch.gate : nullptr, said)) {
       ok = false;
     }
@@ -348,7 +365,7 @@ bool run_worker(Batch& batch, size_t worker, const CliOptions& options, const st
     }
     finish_input(batch, i, worker);
   }
-  end_vips_access(vips);
+  end_vips_access(modules.vips);
   return ok;
 }
 

@@ -8,7 +8,6 @@
 #include "image/picture.h"
 #include "mono/bmp_writer.h"
 #include "pipeline/output_format.h"
-#include "pipeline/png_output.h"
 
 namespace {
 
@@ -90,7 +89,6 @@ bool put_map_row(ResultOutput& out, const uint8_t* indexes) {
   return std::fwrite(out.line.data(), 1, out.line.size(), out.file) == out.line.size();
 }
 
-#ifdef QVX_CLI_PNG
 // Grey PNG for 4 and 16 levels, whose samples at 2 and 4 bits are the levels' greys;
 // indexed otherwise.
 bool begin_index_png(ResultOutput& out) {
@@ -98,10 +96,8 @@ bool begin_index_png(ResultOutput& out) {
   out.bits = depth_for(out.colours, kDepths, 4);
   const bool grey_samples = out.grey && out.colours == (1 << out.bits);
   out.line.assign((static_cast<size_t>(out.width) * out.bits + 7) / 8, 0);
-  return begin_png(&out.codec, &out.error, out.file, out.width, out.height, out.x_resolution, out.y_resolution,
-                   out.bits, grey_samples ? nullptr : out.table, out.colours);
+  return begin_png_output(out, out.bits, grey_samples ? nullptr : out.table, out.colours);
 }
-#endif
 
 }  // namespace
 
@@ -141,9 +137,7 @@ bool begin_index_output(ResultOutput& out, int format, FILE* file, const uint8_t
     case kFormatBmp: return begin_bmp(out);
     case kFormatPgm: return std::fprintf(file, "P5\n%d %d\n%d\n", width, height, out.colours - 1) > 0;
     case kFormatPpm: return std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
-#ifdef QVX_CLI_PNG
     case kFormatPng: return begin_index_png(out);
-#endif
     default: return false;
   }
 }
@@ -154,11 +148,9 @@ bool put_index_row(ResultOutput& out, int32_t top, const uint8_t* indexes) {
     case kFormatBmp: return put_bmp_row(out, top, indexes);
     case kFormatPgm:
     case kFormatPpm: return put_map_row(out, indexes);
-#ifdef QVX_CLI_PNG
     case kFormatPng:
       pack_indexes(indexes, out.width, out.bits, out.line.data());
-      return write_png_row(out.codec, out.line.data());
-#endif
+      return write_png_output_row(out, out.line.data());
     default: return false;
   }
 }
@@ -168,11 +160,6 @@ bool finish_index_output(ResultOutput& out) {
   if (is_device_format(out.format)) ok = !device_output_failed(out, finish_device_output(out.device));
   if (out.format == kFormatBmp) ok = flush_bmp_batch(out);
   std::vector<uint8_t>().swap(out.batch);
-#ifdef QVX_CLI_PNG
-  if (out.format == kFormatPng) {
-    ok = ok && end_png(out.codec);
-    free_png(&out.codec);
-  }
-#endif
+  if (out.format == kFormatPng) ok = end_png_output(out, ok);
   return ok && std::fflush(out.file) == 0;
 }

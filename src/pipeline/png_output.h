@@ -1,5 +1,6 @@
-// libpng's writer for the outputs, 1-bit and indexed alike: libpng's reason becomes
-// the output's error, its long jumps stay inside these calls.
+// libpng's writer for the outputs, 1-bit and indexed alike, reached through the
+// codecs' table (codec_module.h): libpng's reason becomes the output's error, its long
+// jumps stay inside these calls.
 #ifndef QVX_PIPELINE_PNG_OUTPUT_H
 #define QVX_PIPELINE_PNG_OUTPUT_H
 

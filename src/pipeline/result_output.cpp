@@ -4,47 +4,41 @@
 #include <cstring>
 
 #include "pipeline/output_format.h"
-#include "pipeline/png_output.h"
 #include "image/le_bytes.h"
 #include "image/picture.h"
 #include "mono/bmp_writer.h"
 #include "mono/result_bitmap.h"
 
-#ifdef QVX_CLI_TIFF
-#include <tiffio.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
-
-#ifdef QVX_CLI_TIFF
-bool tiff_begin(ResultOutput& out) {
-  TIFFSetErrorHandler(nullptr);
-  TIFFSetWarningHandler(nullptr);
-  std::fflush(out.file);
-  // libtiff closes the descriptor it is given: hand it a copy.
-  TIFF* t = TIFFFdOpen(dup(fileno(out.file)), "output", "w");
-  if (!t) return false;
-  out.codec = t;
-  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(out.width));
-  TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(out.height));
-  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);  // a set bit is white, as in the result
-  TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  // Strips of about 8 KiB of rows, so the encoder holds only a few rows at a time.
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
-  if (out.x_resolution > 0 && out.y_resolution > 0) {
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(out.x_resolution / 100.0));
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<float>(out.y_resolution / 100.0));
+// The PNG and TIFF writers, loaded at the first output that needs them; null with
+// out.error set when they can't be had.
+const CodecFunctions* output_codecs(ResultOutput& out) {
+  CodecAccess* access = out.codecs;
+  if (access && !access->loaded) {
+    access->loaded = true;
+    access->functions = access->load ? access->load() : nullptr;
   }
-  return true;
+  if (access && access->functions) return access->functions;
+  out.error = access && access->missing ? access->missing : "this build can't write the format";
+  return nullptr;
 }
-#endif
+
+bool begin_tiff_output(ResultOutput& out) {
+  const CodecFunctions* f = output_codecs(out);
+  if (f && !f->begin_tiff) out.error = "this build can't write the format";
+  return f && f->begin_tiff &&
+         f->begin_tiff(&out.codec, out.file, out.width, out.height, out.x_resolution, out.y_resolution);
+}
+
+// Ends the TIFF (a failed one too) and releases its writer.
+bool end_tiff_output(ResultOutput& out, bool ok) {
+  if (!out.codec) return ok;
+  const CodecFunctions* f = out.codecs->functions;
+  ok = ok && f->end_tiff(out.codec);
+  f->free_tiff(&out.codec);
+  return ok;
+}
 
 // PBM: a set bit is black, so the result's bits are complemented; bits past the
 // width are cleared.
@@ -80,15 +74,9 @@ bool write_top_row(ResultOutput& out, int32_t top, const uint8_t* row) {
     case kFormatPbm: return write_pbm_row(out, row);
     case kFormatPgm:
     case kFormatPpm: return write_grey_map_row(out, row);
-#ifdef QVX_CLI_PNG
-    case kFormatPng: return write_png_row(out.codec, row);
-#endif
-#ifdef QVX_CLI_TIFF
-    case kFormatTiff:
-      return TIFFWriteScanline(static_cast<TIFF*>(out.codec), const_cast<uint8_t*>(row), static_cast<uint32_t>(top), 0) ==
-             1;
-#endif
-    default: (void)top; return false;
+    case kFormatPng: return write_png_output_row(out, row);
+    case kFormatTiff: return out.codecs->functions->write_tiff_row(out.codec, top, row);
+    default: return false;
   }
 }
 
@@ -141,6 +129,26 @@ bool begin_device_output_file(ResultOutput& out) {
   return !device_output_failed(out, error);
 }
 
+bool begin_png_output(ResultOutput& out, int bits, const uint8_t (*colours)[3], int count) {
+  const CodecFunctions* f = output_codecs(out);
+  if (f && !f->begin_png) out.error = "this build can't write the format";
+  return f && f->begin_png &&
+         f->begin_png(&out.codec, &out.error, out.file, out.width, out.height, out.x_resolution, out.y_resolution,
+                      bits, colours, count);
+}
+
+bool write_png_output_row(ResultOutput& out, const uint8_t* row) {
+  return out.codecs->functions->write_png_row(out.codec, row);
+}
+
+bool end_png_output(ResultOutput& out, bool ok) {
+  if (!out.codec) return ok;
+  const CodecFunctions* f = out.codecs->functions;
+  ok = ok && f->end_png(out.codec);
+  f->free_png(&out.codec);
+  return ok;
+}
+
 bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width, int32_t height) {
   take_output_picture(out, format, file, header40, width, height);
   out.stride = result_stride(static_cast<uint32_t>(width));
@@ -166,13 +174,8 @@ bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* head
     // Black and white as two grey levels, or as the colours black and white.
     case kFormatPgm: return std::fprintf(file, "P5\n%d %d\n1\n", width, height) > 0;
     case kFormatPpm: return std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
-#ifdef QVX_CLI_PNG
-    case kFormatPng:
-      return begin_png(&out.codec, &out.error, file, width, height, out.x_resolution, out.y_resolution, 1, nullptr, 0);
-#endif
-#ifdef QVX_CLI_TIFF
-    case kFormatTiff: return tiff_begin(out);
-#endif
+    case kFormatPng: return begin_png_output(out, 1, nullptr, 0);
+    case kFormatTiff: return begin_tiff_output(out);
     default: out.error = "this build can't write the format"; return false;
   }
 }
@@ -213,33 +216,14 @@ bool finish_output(ResultOutput& out) {
     std::vector<uint8_t>().swap(out.held);
   }
   if (is_device_format(out.format)) ok = ok && !device_output_failed(out, finish_device_output(out.device));
-#ifdef QVX_CLI_PNG
-  if (out.format == kFormatPng) {
-    ok = ok && end_png(out.codec);
-    free_png(&out.codec);
-  }
-#endif
-#ifdef QVX_CLI_TIFF
-  if (out.format == kFormatTiff && out.codec) {
-    TIFF* t = static_cast<TIFF*>(out.codec);
-    ok = ok && TIFFFlush(t) == 1;
-    TIFFClose(t);
-    out.codec = nullptr;
-  }
-#endif
+  if (out.format == kFormatPng) ok = end_png_output(out, ok);
+  if (out.format == kFormatTiff) ok = end_tiff_output(out, ok);
   return ok && std::fflush(out.file) == 0;
 }
 
 void abandon_output(ResultOutput& out) {
-#ifdef QVX_CLI_PNG
-  if (out.format == kFormatPng) free_png(&out.codec);
-#endif
-#ifdef QVX_CLI_TIFF
-  if (out.format == kFormatTiff && out.codec) {
-    TIFFClose(static_cast<TIFF*>(out.codec));
-    out.codec = nullptr;
-  }
-#endif
+  if (out.format == kFormatPng) end_png_output(out, false);
+  if (out.format == kFormatTiff) end_tiff_output(out, false);
   std::vector<uint8_t>().swap(out.held);
   std::vector<uint8_t>().swap(out.batch);
   out.device = DeviceWriter();

@@ -1,7 +1,8 @@
 // Writing the 1-bit result as it is converted, strip by strip: a BMP by the core's
 // writer, PBM, PGM (maxval 1), PPM (black and white), the device formats by the device
-// writer, and where the libraries are present 1-bit PNG and CCITT G4 TIFF. Rows of grey
-// levels or palette indexes go through the same struct (index_output.h).
+// writer, and where the libraries are present 1-bit PNG and CCITT G4 TIFF (their
+// writers reached through a CodecAccess the program owns). Rows of grey levels or
+// palette indexes go through the same struct (index_output.h).
 #ifndef QVX_PIPELINE_RESULT_OUTPUT_H
 #define QVX_PIPELINE_RESULT_OUTPUT_H
 
@@ -11,7 +12,19 @@
 #include <vector>
 
 #include "device/device_writer.h"
+#include "pipeline/codec_module.h"
 
+// How a program reaches the PNG and TIFF writers: linked in (the Python module), or a
+// module loaded for the first PNG or TIFF output (the command, whose other outputs so
+// never load libpng or libtiff). Owned by the program's top, one to a thread.
+struct CodecAccess {
+  // Returns the writers, or null when they can't be had; called once, at the first
+  // PNG or TIFF output.
+  const CodecFunctions* (*load)() = nullptr;
+  const char* missing = nullptr;  // the output's error when load gives nothing
+  bool loaded = false;
+  const CodecFunctions* functions = nullptr;
+};
 
 struct ResultOutput {
   int format = 0;
@@ -23,6 +36,7 @@ struct ResultOutput {
   uint32_t stride = 0;             // result stride
   int32_t next_top = 0;            // the next row from the top a top-down format takes
   std::vector<uint8_t> held;       // every row, when they come in the other order
+  CodecAccess* codecs = nullptr;   // null: no PNG or TIFF writer
   void* codec = nullptr;           // the PNG or TIFF writer
   DeviceSettings device_settings;  // for the device formats, set before begin_output
   DeviceWriter device;
@@ -64,7 +78,14 @@ void take_output_picture(ResultOutput& out, int format, FILE* file, const uint8_
 // returns true when the device writer failed, with out.error saying why unless the
 // file itself could not be written;
 bool device_output_failed(ResultOutput& out, DeviceError error);
-// starts the device writer on out.file (out.device_settings set before); false when it can't.
+// starts the device writer on out.file (out.device_settings set before); false when it can't;
 bool begin_device_output_file(ResultOutput& out);
+// starts the PNG writer on out.file, grey samples of `bits` bits or, with colours,
+// indexes into them; false with out.error set when the writer can't be had or fails;
+bool begin_png_output(ResultOutput& out, int bits, const uint8_t (*colours)[3], int count);
+// writes the next PNG row from the top, packed at its depth;
+bool write_png_output_row(ResultOutput& out, const uint8_t* row);
+// ends the PNG (a failed one too) and releases its writer; false when the end could not be written.
+bool end_png_output(ResultOutput& out, bool ok);
 
 #endif

@@ -334,6 +334,54 @@ TEST_F(CliRun, WideAndTallPicturesKeepWithinTheFormats) {
   EXPECT_GE(TIFFNumberOfStrips(t), 3u);
   TIFFClose(t);
 }
+
+// libpng and libtiff come with their module, loaded by a PNG or TIFF output only.
+TEST_F(CliRun, OnlyPngAndTiffOutputsLoadTheirWriters) {
+  BmpFile f;
+  f.width = 37;
+  f.height = 21;
+  f.pixels = pack_rows(24, f.width, std::vector<std::vector<uint32_t>>(21, std::vector<uint32_t>(37, 0x808080)));
+  write_file(dir + "in.bmp", build_bmp(f));
+  environment = "LD_DEBUG=files ";  // the loader names every library it opens on standard error
+  const struct {
+    const char* output;
+    bool loads;
+  } cases[] = {{"out.bmp", false}, {"out.pbm", false}, {"out.png", true}, {"out.tif", true}};
+  for (const auto& c : cases) {
+    const Outcome o = run("-q " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + c.output));
+    EXPECT_EQ(o.status, 0) << c.output;
+    for (const char* library : {"/quillvex-cli-codecs.so", "libpng16.so", "libtiff.so"}) {
+      EXPECT_EQ(o.errors.find(library) != std::string::npos, c.loads) << c.output << " " << library;
+    }
+  }
+  // Without the module beside the command, a PNG or TIFF output says so, and the
+  // other formats are written as ever.
+  mkdir((dir + "lone").c_str(), 0755);
+  ASSERT_EQ(std::system(("cp " + shell_word(QVX_CLI) + " " + shell_word(dir + "lone/")).c_str()), 0);
+  const struct {
+    const char* options;
+    const char* output;
+    bool written;
+  } lone[] = {{"", "out.bmp", true},
+              {"", "out.png", false},
+              {"", "out.tif", false},
+              {"--levels 4 -m floyd-steinberg ", "out.png", false}};
+  for (const auto& c : lone) {
+    const std::string target = dir + "lone/" + c.output;
+    const int raw = std::system(("'" + dir + "lone/quillvex-cli' -q " + c.options + shell_word(dir + "in.bmp") +
+                                 " -o " + shell_word(target) + " 2>" + shell_word(dir + "lone.txt"))
+                                    .c_str());
+    const std::vector<uint8_t> errors = read_file(dir + "lone.txt");
+    EXPECT_EQ(WEXITSTATUS(raw), c.written ? 0 : 1) << c.options << c.output;
+    EXPECT_EQ(std::string(errors.begin(), errors.end()),
+              c.written ? ""
+                        : "quillvex-cli: " + dir + "in.bmp: can't write " + target +
+                              ": the PNG and TIFF writer module quillvex-cli-codecs.so is missing beside the command "
+                              "or won't load\n")
+        << c.options << c.output;
+    EXPECT_EQ(exists(target), c.written) << c.options << c.output;
+  }
+}
 #endif
 
 // Failures of the preparation name their cause: the size against the limit (known
