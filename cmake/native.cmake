@@ -62,7 +62,7 @@ add_test(NAME layering_self_test COMMAND ${CMAKE_SOURCE_DIR}/tests/layering/chec
 # formats, libpng and libtiff the PNG and G4 TIFF outputs; without them the program
 # reads and writes BMP (and writes PBM). Both come as modules beside the command.
 file(GLOB QVX_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/cli/*.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/*.cpp)
-list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|vips_[a-z]+|codec_[a-z]+|png_output)\\.cpp$")
+list(FILTER QVX_CLI_SOURCES EXCLUDE REGEX "/(main|module_loader|vips_[a-z]+|codec_[a-z]+|png_output)\\.cpp$")
 # The PNG and TIFF writers, outside the library: the command's module and the Python
 # module take them.
 set(QVX_CODEC_SOURCES ${CMAKE_SOURCE_DIR}/src/pipeline/codec_module.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/png_output.cpp)
@@ -87,53 +87,46 @@ if(TIFF_FOUND)
   list(APPEND QVX_CODEC_DEFINITIONS QVX_CLI_TIFF)
 endif()
 target_compile_definitions(qvx_cli_lib PUBLIC ${QVX_CODEC_DEFINITIONS})
-add_executable(quillvex-cli ${CMAKE_SOURCE_DIR}/src/cli/main.cpp)
+add_executable(quillvex-cli ${CMAKE_SOURCE_DIR}/src/cli/main.cpp ${CMAKE_SOURCE_DIR}/src/cli/module_loader.cpp)
 target_compile_options(quillvex-cli PRIVATE -Wall -Wextra)
-target_link_libraries(quillvex-cli PRIVATE qvx_cli_lib)
+target_link_libraries(quillvex-cli PRIVATE qvx_cli_lib ${CMAKE_DL_LIBS})
+
+# A module beside the command, loaded on first need: only its entry is seen from
+# outside, and the command builds it with itself.
+function(qvx_command_module name)
+  add_library(${name} MODULE ${ARGN})
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+  if(QVX_SANITIZE)
+    target_compile_options(${name} PRIVATE ${QVX_SAN_FLAGS})
+    target_link_options(${name} PRIVATE -fsanitize=address,undefined)
+  else()
+    # A source the module lacks fails the link, not the first dlopen.
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
+  add_dependencies(quillvex-cli ${name})
+endfunction()
 if(QVX_CODEC_LIBRARIES)
   # The PNG and TIFF writers are a module beside the command, loaded for the first PNG
   # or TIFF output: libpng, and libtiff with its seven libraries, took a millisecond of
   # every start, a tenth of a BMP conversion.
-  add_library(quillvex-cli-codecs MODULE ${QVX_CODEC_SOURCES})
-  set_target_properties(quillvex-cli-codecs PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
-  target_include_directories(quillvex-cli-codecs PRIVATE ${CMAKE_SOURCE_DIR}/src)
-  target_compile_options(quillvex-cli-codecs PRIVATE -Wall -Wextra)
+  qvx_command_module(quillvex-cli-codecs ${QVX_CODEC_SOURCES})
   target_compile_definitions(quillvex-cli-codecs PRIVATE ${QVX_CODEC_DEFINITIONS})
   target_link_libraries(quillvex-cli-codecs PRIVATE ${QVX_CODEC_LIBRARIES})
-  if(QVX_SANITIZE)
-    target_compile_options(quillvex-cli-codecs PRIVATE ${QVX_SAN_FLAGS})
-    target_link_options(quillvex-cli-codecs PRIVATE -fsanitize=address,undefined)
-  else()
-    target_link_options(quillvex-cli-codecs PRIVATE -Wl,--no-undefined)
-  endif()
   target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/codec_loader.cpp)
-  target_link_libraries(quillvex-cli PRIVATE ${CMAKE_DL_LIBS})
-  add_dependencies(quillvex-cli quillvex-cli-codecs)
 endif()
 if(VIPS_FOUND)
   # The libvips reader and preparation are a module beside the command, loaded for the
   # first picture that needs them (not a BMP file, or prepared): libvips brings a
   # hundred libraries whose loading would otherwise take most of a BMP conversion's time.
-  add_library(quillvex-cli-vips MODULE ${CMAKE_SOURCE_DIR}/src/pipeline/vips_source.cpp
-              ${CMAKE_SOURCE_DIR}/src/pipeline/vips_prepare.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/pipeline_texts.cpp
-              ${CMAKE_SOURCE_DIR}/src/image/file_resolution.cpp ${CMAKE_SOURCE_DIR}/src/image/image_texts.cpp
-              ${CMAKE_SOURCE_DIR}/src/image/decoded_rows.cpp
-              ${CMAKE_SOURCE_DIR}/src/device/fit.cpp)
-  set_target_properties(quillvex-cli-vips PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
-  target_include_directories(quillvex-cli-vips PRIVATE ${CMAKE_SOURCE_DIR}/src)
-  target_compile_options(quillvex-cli-vips PRIVATE -Wall -Wextra)
+  qvx_command_module(quillvex-cli-vips ${CMAKE_SOURCE_DIR}/src/pipeline/vips_source.cpp
+                     ${CMAKE_SOURCE_DIR}/src/pipeline/vips_prepare.cpp ${CMAKE_SOURCE_DIR}/src/pipeline/pipeline_texts.cpp
+                     ${CMAKE_SOURCE_DIR}/src/image/file_resolution.cpp ${CMAKE_SOURCE_DIR}/src/image/image_texts.cpp
+                     ${CMAKE_SOURCE_DIR}/src/image/decoded_rows.cpp ${CMAKE_SOURCE_DIR}/src/device/fit.cpp)
   target_link_libraries(quillvex-cli-vips PRIVATE PkgConfig::VIPS)
-  if(QVX_SANITIZE)
-    target_compile_options(quillvex-cli-vips PRIVATE ${QVX_SAN_FLAGS})
-    target_link_options(quillvex-cli-vips PRIVATE -fsanitize=address,undefined)
-  else()
-    # A source the module lacks fails the link, not the first dlopen.
-    target_link_options(quillvex-cli-vips PRIVATE -Wl,--no-undefined)
-  endif()
   target_sources(quillvex-cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/vips_loader.cpp)
   target_compile_definitions(quillvex-cli PRIVATE QVX_CLI_VIPS)
-  target_link_libraries(quillvex-cli PRIVATE ${CMAKE_DL_LIBS})
-  add_dependencies(quillvex-cli quillvex-cli-vips)
 else()
   message(STATUS "libvips not found: quillvex-cli reads BMP files only")
 endif()

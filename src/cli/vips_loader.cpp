@@ -4,23 +4,10 @@
 // start loading libvips' hundred libraries.
 #include "cli/vips_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <string>
+#include "cli/module_loader.h"
 
 const char kNoVipsModule[] = "the picture reader module quillvex-cli-vips.so is missing beside the command or won't load";
 
 const VipsReaderFunctions* load_vips_module() {
-  char exe[4096];
-  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return nullptr;
-  std::string path(exe, static_cast<size_t>(n));
-  path = path.substr(0, path.find_last_of('/') + 1) + "quillvex-cli-vips.so";
-  // Kept loaded until the process ends: GLib's types can't be unloaded.
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (!module) return nullptr;
-  using Entry = const VipsReaderFunctions* (*)();
-  const auto entry = reinterpret_cast<Entry>(dlsym(module, "qvx_vips_reader_functions"));
-  return entry ? entry() : nullptr;
+  return load_module_beside_command<VipsReaderFunctions>("quillvex-cli-vips.so", "qvx_vips_reader_functions");
 }
