@@ -1,6 +1,7 @@
 #include "pipeline/convert_strips.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -52,8 +53,8 @@ std::string convert_index_strips(const StripReader& reader, int density, const C
 // Rows whose luminance a band makes before it converts them: they stay in the caches.
 constexpr int32_t kLumaChunkRows = 32;
 
-// The modes on several threads: each converts a band of the strip's rows, a chunk at a
-// time, its random source moved on to where the band's first pixel stands in storage order.
+// The modes on several threads: the threads take the strip's chunks one after another,
+// each chunk's random source moved on to where its first pixel stands in storage order.
 bool convert_strip_in_bands(BandThreads& bands, std::vector<std::vector<uint8_t>>& lumas, const Strip& strip,
                             int density, const ConversionRequest& request, uint32_t stride, uint8_t* result) {
   const int32_t width = strip.picture.width;
@@ -61,27 +62,24 @@ bool convert_strip_in_bands(BandThreads& bands, std::vector<std::vector<uint8_t>
   for (std::vector<uint8_t>& luma : lumas) {
     if (luma.size() < kLumaChunkRows * w) luma.resize(kLumaChunkRows * w);
   }
-  std::vector<char> ok(static_cast<size_t>(bands.count), 1);
-  run_bands(bands, [&](int band) {
-    const int32_t first = band_start(strip.rows, band, bands.count);
-    const int32_t last = band_start(strip.rows, band + 1, bands.count);
-    uint8_t* luma = lumas[static_cast<size_t>(band)].data();
-    RandomSource random =
-        random_after(RandomSource(), static_cast<uint64_t>(strip.first_row + first) * static_cast<uint64_t>(width));
-    for (int32_t at = first; at < last; at += kLumaChunkRows) {
-      const int32_t rows = std::min(kLumaChunkRows, last - at);
+  const int32_t chunks = (strip.rows + kLumaChunkRows - 1) / kLumaChunkRows;
+  std::atomic<int32_t> next_chunk{0};
+  std::atomic<bool> ok{true};
+  run_bands(bands, [&](int thread) {
+    uint8_t* luma = lumas[static_cast<size_t>(thread)].data();
+    for (int32_t chunk = next_chunk++; chunk < chunks; chunk = next_chunk++) {
+      const int32_t at = chunk * kLumaChunkRows, rows = std::min(kLumaChunkRows, strip.rows - at);
+      RandomSource random =
+          random_after(RandomSource(), static_cast<uint64_t>(strip.first_row + at) * static_cast<uint64_t>(width));
       for (int32_t r = 0; r < rows; ++r) strip_luminance(strip, at + r, luma + r * w);
       if (!convert_luminance_rows(luma, w, width, rows, result + static_cast<size_t>(at) * stride, stride, density,
                                   request.mode, request.invert, random)) {
-        ok[static_cast<size_t>(band)] = 0;
+        ok = false;
         return;
       }
     }
   });
-  for (char k : ok) {
-    if (!k) return false;
-  }
-  return true;
+  return ok;
 }
 
 }  // namespace

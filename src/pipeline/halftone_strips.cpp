@@ -82,39 +82,42 @@ void convert_ready_rows(HalftoneStrips& h, int32_t end) {
   }
 }
 
-// Converts every row in bands side by side, one round, where every row can be made
-// at any time: each band makes the luminance of the rows it is fed a chunk at a time.
+// Converts every row side by side where every row can be made at any time: the
+// threads take the picture's parts one after another, so that a thread the machine
+// holds back takes fewer; each part makes the luminance of the rows it is fed a few
+// at a time, the rows its windows reach past it too (parts of at least 32 reaches keep
+// that to a sixteenth more).
 template <class FillRow>
 void convert_whole_in_bands(HalftoneStrips& h, const FillRow& fill_row) {
-  constexpr int32_t kChunkRows = 32;
+  constexpr int32_t kLumaRows = 32;
   const int count = h.bands->count;
   const size_t width = static_cast<size_t>(h.width), bytes = (width + 7) / 8;
-  const int32_t most = band_start(h.height, 1, count) + 1;
-  // Everything a band needs is made here: the bands' threads allocate nothing.
-  std::vector<std::vector<uint8_t>> chunks(static_cast<size_t>(count), std::vector<uint8_t>(kChunkRows * width));
-  for (int i = 0; i < count; ++i) {
-    copy_band_converter(h.model, most + 2 * h.reach, h.band_converters[static_cast<size_t>(i)]);
-    h.band_bits[static_cast<size_t>(i)].resize(static_cast<size_t>(most) * bytes);
-  }
-  run_bands(*h.bands, [&](int band) {
-    const int32_t first = band_start(h.height, band, count), last = band_start(h.height, band + 1, count);
-    if (first >= last) return;
-    BandBits kept{first, h.band_bits[static_cast<size_t>(band)].data(), bytes};
-    HalftoneBand b = start_halftone_band(h.band_converters[static_cast<size_t>(band)], first, last, h.height, h.reach,
-                                         keep_band_bits, &kept);
-    uint8_t* luma = chunks[static_cast<size_t>(band)].data();
-    for (int32_t y = b.from; y < b.to; y += kChunkRows) {
-      const int32_t rows = std::min(kChunkRows, b.to - y);
-      for (int32_t k = 0; k < rows; ++k) fill_row(y + k, luma + static_cast<size_t>(k) * width);
-      feed_halftone_band(b, luma, width, rows);
+  const int32_t part_rows = std::max(64, 32 * h.reach);
+  const int32_t parts = (h.height + part_rows - 1) / part_rows;
+  // Everything a part needs is made here: the threads allocate nothing (a converter
+  // made again from the model reuses what it holds).
+  std::vector<std::vector<uint8_t>> lumas(static_cast<size_t>(count), std::vector<uint8_t>(kLumaRows * width));
+  for (int i = 0; i < count; ++i) copy_band_converter(h.model, part_rows + 2 * h.reach, h.band_converters[static_cast<size_t>(i)]);
+  std::vector<uint8_t> bits(static_cast<size_t>(h.height) * bytes);
+  std::atomic<int32_t> next_part{0};
+  run_bands(*h.bands, [&](int thread) {
+    HalftoneConverter& converter = h.band_converters[static_cast<size_t>(thread)];
+    uint8_t* luma = lumas[static_cast<size_t>(thread)].data();
+    bool used = false;
+    for (int32_t part = next_part++; part < parts; part = next_part++) {
+      const int32_t first = part * part_rows, last = std::min(h.height, first + part_rows);
+      if (used) copy_band_converter(h.model, part_rows + 2 * h.reach, converter);
+      used = true;
+      BandBits kept{first, bits.data() + static_cast<size_t>(first) * bytes, bytes};
+      HalftoneBand b = start_halftone_band(converter, first, last, h.height, h.reach, keep_band_bits, &kept);
+      for (int32_t y = b.from; y < b.to; y += kLumaRows) {
+        const int32_t rows = std::min(kLumaRows, b.to - y);
+        for (int32_t k = 0; k < rows; ++k) fill_row(y + k, luma + static_cast<size_t>(k) * width);
+        feed_halftone_band(b, luma, width, rows);
+      }
     }
   });
-  for (int band = 0; band < count; ++band) {
-    const int32_t first = band_start(h.height, band, count), last = band_start(h.height, band + 1, count);
-    for (int32_t r = first; r < last; ++r) {
-      take_row(&h, r, h.band_bits[static_cast<size_t>(band)].data() + static_cast<size_t>(r - first) * bytes);
-    }
-  }
+  for (int32_t r = 0; r < h.height; ++r) take_row(&h, r, bits.data() + static_cast<size_t>(r) * bytes);
   h.next_out = h.height;
   h.ahead_top = h.height;
 }
