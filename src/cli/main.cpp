@@ -188,6 +188,7 @@ std::string open_step(const std::string& name, const std::string& target, const 
   in.source.head = &in.file.head;
   in.source.shown = name;
   in.source.top_first = takes_rows_top_first(options);
+  in.source.map_rows = true;
   in.source.vips = &vips;
   const std::string reason = open_picture_source(in.source, options, options.max_pixels);
   if (!reason.empty()) return reason;
@@ -419,6 +420,7 @@ ExitStatus run(const std::vector<std::string>& args) {
     case ParseOutcome::kRun: break;
   }
   if (!can_run(options)) return ExitStatus::kUsage;
+  handle_cut_inputs();
   return convert_batch(options);
 }
 

@@ -29,7 +29,8 @@ struct PendingNames {
 PendingNames g_pending = {};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the slots' states");
 
-void remove_pending_and_die(int signal_number) {
+// Removes every named temporary file and lets no new one be named.
+void remove_pending() {
   for (int i = 0; i < kPendingSlots; ++i) {
     // A name being written is waited for: its thread has these signals blocked and
     // finishes it; a free slot is taken too, so nothing is named after the sweep.
@@ -42,8 +43,21 @@ void remove_pending_and_die(int signal_number) {
       }
     }
   }
+}
+
+void remove_pending_and_die(int signal_number) {
+  remove_pending();
   std::signal(signal_number, SIG_DFL);
   raise(signal_number);
+}
+
+// A mapped input read past its end: the file was cut while it was read.
+void input_cut(int) {
+  remove_pending();
+  static const char message[] = "quillvex-cli: a picture file was cut short while it was read\n";
+  ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+  (void)written;
+  _exit(1);
 }
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
@@ -99,6 +113,16 @@ void forget(const std::string& path) {
     }
   }
 }
+
+}  // namespace
+
+void handle_cut_inputs() {
+  struct sigaction action = {};
+  action.sa_handler = input_cut;
+  sigaction(SIGBUS, &action, nullptr);
+}
+
+namespace {
 
 std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 

@@ -23,6 +23,11 @@ bool name_anonymous_file(int fd, const std::string& target);
 // SIGHUP and SIGPIPE until it is renamed; returns its descriptor or -1.
 int open_named_temp(const std::string& target, std::string& path);
 
+// Makes a picture file that another program cuts short while it is read through a
+// mapping end the process with one message and status 1, its named temporary files
+// removed, instead of a bus error.
+void handle_cut_inputs();
+
 // Renames a named temporary file over the target; false with errno set.
 bool rename_named_temp(std::string& path, const std::string& target);
 

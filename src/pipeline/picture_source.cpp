@@ -65,7 +65,7 @@ std::string open_bmp(PictureSource& s, const ConversionRequest& request, uint64_
   s.bmp.top_first = s.top_first || prepares(request.prepare);
   // Several threads fault the mapped rows in side by side; one thread is quicker
   // copying each strip into a store its caches hold.
-  s.bmp.map_rows = request.threads > 1;
+  s.bmp.map_rows = s.map_rows && request.threads > 1;
   const ReadCode code = open_bmp_source(s.file, max_pixels, s.bmp);
   const uint64_t pixels = static_cast<uint64_t>(std::max(s.bmp.picture.width, 0)) *
                           static_cast<uint64_t>(std::max(s.bmp.picture.height, 0));

@@ -48,6 +48,9 @@ struct PictureSource {
   const std::vector<uint8_t>* head = nullptr;
   std::string shown;       // the name in messages
   bool top_first = false;  // strips from the top row down where the file allows (halftoning)
+  // On several threads, uncompressed BMP rows read where they lie in the mapped file;
+  // only for a program that turns the fault of a file cut meanwhile into a message.
+  bool map_rows = false;
   VipsAccess* vips = nullptr;  // null: BMP files only
   // The reader.
   bool is_bmp = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -45,6 +46,33 @@ TEST_F(CliRun, EndedInTheMiddleOfAWriteLeavesTheOldFileAndNothingElse) {
     EXPECT_EQ(read_file(dir + "out.tif"), old) << signal_number;
     EXPECT_EQ(listing(dir), "in.bmp\nout.tif\n") << signal_number;
   }
+}
+
+// A picture file cut short by another program while it is read through a mapping
+// faults its reader (SIGBUS, sent here): one message and status 1, not a bus error,
+// and the old output stays with nothing beside it. A named temporary file (standard
+// output is not a file) is removed too.
+TEST_F(CliRun, AFileCutWhileItIsReadIsOneMessage) {
+  write_file(dir + "in.bmp", rle8_claiming(20000, -20000));
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  write_file(dir + "out.tif", old);
+  const std::string cli = QVX_CLI, in = dir + "in.bmp", out = dir + "out.tif", said = dir + "said";
+  const char* argv[] = {cli.c_str(), "-q", "-j", "2", "-m", "soft", in.c_str(), "-o", out.c_str(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  usleep(800000);
+  kill(pid, SIGBUS);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+  const std::vector<uint8_t> message = read_file(said);
+  EXPECT_EQ(std::string(message.begin(), message.end()), "quillvex-cli: a picture file was cut short while it was read\n");
+  EXPECT_EQ(read_file(out), old);
+  EXPECT_EQ(listing(dir), "in.bmp\nout.tif\nsaid\n");
 }
 
 // A reader that stops after one byte: neither the copy of standard input nor the

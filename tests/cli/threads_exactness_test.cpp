@@ -55,6 +55,7 @@ std::string convert(const std::vector<uint8_t>& bytes, const ConversionRequest& 
     source.head = &bytes;
     source.shown = "picture";
     source.top_first = takes_rows_top_first(request);
+    source.map_rows = true;
     result = open_picture_source(source, request, 1u << 30);
     if (result.empty()) {
       source.bmp.strip_rows = strip_rows;
