@@ -444,6 +444,10 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
     return ReadCode::kShortData;
   }
   g_object_unref(generated);
+  // Marked as a file libvips reads in order is: its resamplers then keep a few rows
+  // of what they make in strips of their own, and so step their kernels from the
+  // same rows as for such a file, which can round a kernel's place otherwise.
+  vips_image_set_int(image, VIPS_META_SEQUENTIAL, 1);
   if (prepare_reads_out_of_order(prepare)) {
     // A turn or an upside-down flip asks for rows out of order: the picture is read whole first.
     image = then(image, [](VipsImage* a, VipsImage** b) {
