@@ -11,10 +11,15 @@
 // bottom (a rotation, an upside-down flip), so the file can't be read sequentially.
 bool prepare_reads_out_of_order(const Preparation& p);
 
+// The most rows asked of a prepared picture at once (a strip).
+constexpr int kMostRowsAsked = 256;
+
 // Returns how many rows of a width x height RGB picture the fit averages into one
 // before anything else, when a reader can do it as the rows come (1: it can't):
-// libvips' resize starts a large reduction with such a box shrink of the rows, and
-// one done while reading gives the same bytes as long as the rows divide evenly.
+// libvips' resize starts a large reduction with such a box shrink of the rows, the
+// last box made whole with copies of the last row. One done while reading gives
+// the same bytes where the rest of the reduction can be set to read the boxes
+// where libvips' own does, which a few heights rule out.
 int fit_row_shrink(int width, int height, const Preparation& p);
 
 // Returns the factor (2, 4 or 8; 1 for none) a JPEG reader may decode a picture of
@@ -32,7 +37,8 @@ struct PlannedSize {
 // Returns the picture (8-bit, 1 to 4 bands) laid over white where it is transparent,
 // rotated, flipped and fitted: a new reference with 1 or 3 bands, or null when
 // libvips failed. `row_shrink` (from fit_row_shrink) says how many of the picture's
-// rows each row of `in` already averages.
+// rows each row of `in` already averages; `planned` then gives the picture's own
+// size, whose height the shrink need not divide.
 VipsImage* prepare_vips_image(VipsImage* in, const Preparation& p, int row_shrink = 1, PlannedSize planned = {});
 
 #endif

@@ -22,6 +22,7 @@ struct RowFeed {
   int32_t width = 0;
   int32_t next = 0;  // the next row the reader gives
   int shrink = 1;    // the reader's rows averaged into each row given (fit_row_shrink)
+  int32_t left = 0;  // the reader's rows not yet read
   std::vector<uint8_t> skipped;
   std::vector<uint32_t> sums;
   GMutex lock;
@@ -252,7 +253,7 @@ VipsPicture* new_picture(VipsImage* image, int32_t x_resolution, int32_t y_resol
   s->bands = vips_image_get_bands(image);
   s->region = vips_region_new(image);
   s->strip_rows = rows_per_strip(4ull * static_cast<uint64_t>(s->width), s->height);
-  s->strip_rows = std::max<int32_t>(1, std::min<int32_t>(s->strip_rows, 256));
+  s->strip_rows = std::max<int32_t>(1, std::min<int32_t>(s->strip_rows, kMostRowsAsked));
   s->colours.resize(static_cast<size_t>(s->width) * static_cast<size_t>(s->strip_rows));
   s->x_resolution = x_resolution;
   s->y_resolution = y_resolution;
@@ -373,13 +374,19 @@ ReadCode open_vips_source(VipsSession& session, const std::string& path, const s
 namespace {
 
 // Reads the reader's next `shrink` rows into `row`, averaged as libvips' box shrink
-// averages them: the sum of each sample, rounded half up.
+// averages them: the sum of each sample, rounded half up. The last box, short of
+// rows, counts its last row again for each one missing.
 bool next_feed_row(RowFeed& feed, uint8_t* row) {
   if (feed.shrink == 1) return feed.source.next_row(feed.source.context, row);
   const size_t samples = static_cast<size_t>(feed.width) * 3;
   std::fill(feed.sums.begin(), feed.sums.end(), 0u);
   for (int i = 0; i < feed.shrink; ++i) {
-    if (!feed.source.next_row(feed.source.context, feed.skipped.data())) return false;
+    if (feed.left > 0) {
+      if (!feed.source.next_row(feed.source.context, feed.skipped.data())) return false;
+      --feed.left;
+    } else if (i == 0) {
+      return false;
+    }
     const uint8_t* p = feed.skipped.data();
     uint32_t* sum = feed.sums.data();
     for (size_t x = 0; x < samples; ++x) sum[x] += p[x];
@@ -425,6 +432,7 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
   feed->source = rows;
   feed->width = width;
   feed->shrink = fit_row_shrink(width, height, prepare);
+  feed->left = height;
   // The scratch rows are allocated here, where a failure can be reported.
   try {
     feed->skipped.resize(static_cast<size_t>(width) * 3);
@@ -434,8 +442,9 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
     return ReadCode::kShortData;
   }
   VipsImage* generated = vips_image_new();
-  vips_image_init_fields(generated, width, height / feed->shrink, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE,
-                         VIPS_INTERPRETATION_sRGB, 1.0, 1.0);
+  const int boxes = (height + feed->shrink - 1) / feed->shrink;
+  vips_image_init_fields(generated, width, boxes, 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, VIPS_INTERPRETATION_sRGB,
+                         1.0, 1.0);
   VipsImage* image = nullptr;
   if (vips_image_pipelinev(generated, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
       vips_image_generate(generated, nullptr, feed_rows, nullptr, feed.get(), nullptr) != 0 ||
@@ -444,6 +453,10 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
     return ReadCode::kShortData;
   }
   g_object_unref(generated);
+  // Marked as a file libvips reads in order is: its resamplers then keep a few rows
+  // of what they make in strips of their own, and so step their kernels from the
+  // same rows as for such a file, which can round a kernel's place otherwise.
+  vips_image_set_int(image, VIPS_META_SEQUENTIAL, 1);
   if (prepare_reads_out_of_order(prepare)) {
     // A turn or an upside-down flip asks for rows out of order: the picture is read whole first.
     image = then(image, [](VipsImage* a, VipsImage** b) {
@@ -452,7 +465,7 @@ ReadCode open_vips_rows(VipsSession& session, const RowSource& rows, int32_t wid
     });
     if (image == nullptr) return ReadCode::kShortData;
   }
-  const ReadCode code = prepared(image, prepare, max_pixels, refused, feed->shrink);
+  const ReadCode code = prepared(image, prepare, max_pixels, refused, feed->shrink, PlannedSize{width, height});
   if (code != ReadCode::kOk) {
     if (image) g_object_unref(image);
     return code;

@@ -51,14 +51,15 @@ std::vector<uint8_t> grainy_rgb(int width, int height) {
   return rgb;
 }
 
-std::vector<uint8_t> bmp_of(const std::vector<uint8_t>& rgb, int width, int height) {
+std::vector<uint8_t> bmp_of(const std::vector<uint8_t>& rgb, int width, int height, bool top_down = false) {
   BmpFile f;
   f.width = width;
-  f.height = height;
+  f.height = top_down ? -height : height;
   f.bit_count = 24;
   std::vector<std::vector<uint32_t>> rows(static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) {
-    auto& row = rows[static_cast<size_t>(height - 1 - y)];  // rows are stored bottom-up
+    // rows are stored bottom-up unless the height is negative
+    auto& row = rows[static_cast<size_t>(top_down ? y : height - 1 - y)];
     for (int x = 0; x < width; ++x) {
       const uint8_t* p = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3];
       row.push_back(static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2]);
@@ -134,10 +135,17 @@ std::string compare_fits(const std::string& dir) {
   VipsAccess vips;
   vips.load = load_reader_module;
   if (vips_functions(vips) == nullptr) return "the reader module won't load\n";
-  // Sides with and without the factor the rows shrink by, odd widths, a tall and a wide picture.
+  // Sides with and without the factor the rows shrink by, odd widths, a tall and a wide
+  // picture; heights one row over a multiple of the shrink and one short of one (the
+  // last box made whole with copies of the last row), stored either way up; a height
+  // whose kernel falls half-way between two of its phases on some rows, where
+  // libvips' rounding of its steps decides.
   const struct {
     int width, height;
-  } pictures[] = {{300, 240}, {301, 239}, {77, 480}, {1000, 96}, {64, 1200}, {123, 600}};
+    bool top_down;
+  } pictures[] = {{300, 240, false}, {301, 239, false}, {77, 480, false},  {1000, 96, false},
+                  {64, 1200, false}, {123, 600, false}, {150, 601, false}, {203, 607, true},
+                  {1001, 97, false}, {90, 437, false}};
   // Contain, cover and stretch; one side given; rows shrunk hard while the width grows;
   // the width kept; a mirror (the rows' sums don't change) and a turn (read whole).
   const struct {
@@ -156,7 +164,7 @@ std::string compare_fits(const std::string& dir) {
   std::string report;
   for (const auto& picture : pictures) {
     const std::vector<uint8_t> rgb = grainy_rgb(picture.width, picture.height);
-    write_file(dir + "in.bmp", bmp_of(rgb, picture.width, picture.height));
+    write_file(dir + "in.bmp", bmp_of(rgb, picture.width, picture.height, picture.top_down));
     if (!save_png(rgb, picture.width, picture.height, dir + "in.png")) return "can't write in.png\n";
     for (const auto& f : fits) {
       Preparation prepare;
