@@ -31,13 +31,16 @@ bool begin_tiff_output(ResultOutput& out) {
          f->begin_tiff(&out.codec, out.file, out.width, out.height, out.x_resolution, out.y_resolution);
 }
 
-// Ends the TIFF (a failed one too) and releases its writer.
+// Ends a PNG or TIFF (a failed one too) and releases its writer.
+bool end_codec_output(ResultOutput& out, bool ok, bool (*end)(void*), void (*release)(void**)) {
+  ok = ok && end(out.codec);
+  release(&out.codec);
+  return ok;
+}
+
 bool end_tiff_output(ResultOutput& out, bool ok) {
   if (!out.codec) return ok;
-  const CodecFunctions* f = out.codecs->functions;
-  ok = ok && f->end_tiff(out.codec);
-  f->free_tiff(&out.codec);
-  return ok;
+  return end_codec_output(out, ok, out.codecs->functions->end_tiff, out.codecs->functions->free_tiff);
 }
 
 // PBM: a set bit is black, so the result's bits are complemented; bits past the
@@ -143,10 +146,7 @@ bool write_png_output_row(ResultOutput& out, const uint8_t* row) {
 
 bool end_png_output(ResultOutput& out, bool ok) {
   if (!out.codec) return ok;
-  const CodecFunctions* f = out.codecs->functions;
-  ok = ok && f->end_png(out.codec);
-  f->free_png(&out.codec);
-  return ok;
+  return end_codec_output(out, ok, out.codecs->functions->end_png, out.codecs->functions->free_png);
 }
 
 bool begin_output(ResultOutput& out, int format, FILE* file, const uint8_t* header40, int32_t width, int32_t height) {

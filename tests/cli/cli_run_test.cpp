@@ -31,6 +31,15 @@
 
 namespace {
 
+// A 37 x 21 24-bit picture, mid-grey all over.
+std::vector<uint8_t> grey_picture() {
+  BmpFile f;
+  f.width = 37;
+  f.height = 21;
+  f.pixels = pack_rows(24, f.width, std::vector<std::vector<uint32_t>>(21, std::vector<uint32_t>(37, 0x808080)));
+  return build_bmp(f);
+}
+
 // The file the Windows program writes for a BMP file, by the core's rules.
 
 const char* const kModes[] = {"letter", "hard", "soft"};
@@ -337,11 +346,7 @@ TEST_F(CliRun, WideAndTallPicturesKeepWithinTheFormats) {
 
 // libpng and libtiff come with their module, loaded by a PNG or TIFF output only.
 TEST_F(CliRun, OnlyPngAndTiffOutputsLoadTheirWriters) {
-  BmpFile f;
-  f.width = 37;
-  f.height = 21;
-  f.pixels = pack_rows(24, f.width, std::vector<std::vector<uint32_t>>(21, std::vector<uint32_t>(37, 0x808080)));
-  write_file(dir + "in.bmp", build_bmp(f));
+  write_file(dir + "in.bmp", grey_picture());
   environment = "LD_DEBUG=files ";  // the loader names every library it opens on standard error
   const struct {
     const char* output;
@@ -387,11 +392,7 @@ TEST_F(CliRun, OnlyPngAndTiffOutputsLoadTheirWriters) {
 // Failures of the preparation name their cause: the size against the limit (known
 // for a BMP to be the prepared size, as its header passed it), or the missing module.
 TEST_F(CliRun, PreparationFailuresSayWhy) {
-  BmpFile f;
-  f.width = 37;
-  f.height = 21;
-  f.pixels = pack_rows(24, f.width, std::vector<std::vector<uint32_t>>(21, std::vector<uint32_t>(37, 0x808080)));
-  write_file(dir + "in.bmp", build_bmp(f));
+  write_file(dir + "in.bmp", grey_picture());
   ASSERT_EQ(run("-q " + shell_word(dir + "in.bmp") + " -o " + shell_word(dir + "in.png")).status, 0);
   // 100000 x round(21 * 100000 / 37) = 100000 x 56757 pixels.
   const struct {
