@@ -116,9 +116,12 @@ std::string convert_strips(const StripReader& reader, int density, const Convers
   }
   Strip strip;
   int32_t done_rows = 0;
-  // A picture whose every row lies in memory goes to the threads in one round.
+  // A picture whose every row lies in memory goes to the threads in one round, its
+  // result held whole (a bit a pixel) where that stays small.
+  constexpr uint64_t kMostResultHeldWhole = uint64_t{32} << 20;
   const bool shared = bands.count > 1 || halftone.bands != nullptr;
-  if (shared && reader.whole && reader.whole(reader.context, strip)) {
+  const bool small = static_cast<uint64_t>(std::max(height, 0)) * stride <= kMostResultHeldWhole;
+  if (shared && small && reader.whole && reader.whole(reader.context, strip)) {
     if (request.method && halftone_whole_picture(halftone, strip, rows_done, rows_context)) {
       if (!finish_halftone_strips(halftone)) return output_failure();
       return finish_output(out) ? "" : output_failure();
